@@ -1,0 +1,76 @@
+// Local message channels: Unix-domain sequenced-packet sockets in the private
+// pipe directory. Each send is one packet, so message boundaries are kept.
+// Every operation returns 0 or an errno value; nothing throws, nothing traces.
+// Objects are used by one thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/uniquefd.h"
+
+namespace platform {
+
+// "/tmp/vexa-pipes-<euid>"; the directory need not exist yet.
+std::string PipeDirectory();
+
+// Creates `directory` with mode 0700 when missing. An existing entry is
+// accepted only when it is a real directory (not a link) owned by the
+// effective user with no group or other access. Returns 0, or
+// ENOTDIR / EPERM / errno on refusal.
+int EnsurePrivateDirectory(const std::string& directory);
+inline int EnsurePipeDirectory() { return EnsurePrivateDirectory(PipeDirectory()); }
+
+// Longest socket path the platform can bind or connect to.
+std::size_t MaxChannelPathLength();
+
+// A connected channel end.
+class ChannelConnection {
+public:
+    ChannelConnection() = default;
+    explicit ChannelConnection(UniqueFd fd) : m_fd(std::move(fd)) {}
+
+    // Connects without waiting: ENOENT when no socket file, ECONNREFUSED when no listener.
+    static int Connect(const std::string& path, ChannelConnection& out);
+
+    bool valid() const { return m_fd.valid(); }
+    void close() { m_fd.reset(); }
+
+    // One packet; EPIPE when the partner is gone.
+    int Send(const void* data, std::size_t length);
+    // One packet of at most `capacity` bytes; EPIPE when the partner closed,
+    // EMSGSIZE when the packet did not fit.
+    int Receive(void* buffer, std::size_t capacity, std::size_t& received);
+    int SetNonBlocking();
+
+private:
+    UniqueFd m_fd;
+};
+
+// The listening end; it owns its socket file and removes it when closed,
+// unless another end has since replaced the file.
+class ChannelListener {
+public:
+    ChannelListener() = default;
+    ChannelListener(ChannelListener&& other) noexcept;
+    ChannelListener& operator=(ChannelListener&& other) noexcept;
+    ChannelListener(const ChannelListener&) = delete;
+    ChannelListener& operator=(const ChannelListener&) = delete;
+    ~ChannelListener() { close(); }
+
+    // Removes a stale socket file of that name, binds and listens.
+    static int Listen(const std::string& path, ChannelListener& out);
+
+    bool valid() const { return m_fd.valid(); }
+    // Blocks until a writer connects.
+    int Accept(ChannelConnection& out);
+    void close();
+
+private:
+    UniqueFd m_fd;
+    std::string m_path;
+    unsigned long m_device = 0;
+    unsigned long m_inode = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,52 @@
+// Child processes and the facts of the current process. A ChildProcess owns
+// its child: destroying the object kills and reaps a child still running, so
+// no child outlives a forgotten owner and no zombie is left. Not thread-safe;
+// one owner thread at a time.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ChildProcess(ChildProcess&& other) noexcept;
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+
+    // argv[0] is the program path; the child inherits the current environment.
+    // Returns 0 or the errno of the failed start.
+    static int Spawn(const std::vector<std::string>& argv, ChildProcess& out);
+
+    bool started() const { return m_pid > 0; }
+    int pid() const { return m_pid; }
+    // True while the child has not ended; reaps it once it has.
+    bool IsActive();
+    // Waits without limit; returns the exit status (128 + signal when killed).
+    int Wait();
+    // Waits up to `milliseconds`; true when the child has ended.
+    bool WaitFor(unsigned milliseconds);
+    // SIGKILL, then reap. No effect once the child has been reaped.
+    void Kill();
+    int ExitStatus() const { return m_exitStatus; }
+
+private:
+    bool Reap(bool block);
+
+    int m_pid = -1;
+    bool m_reaped = false;
+    int m_exitStatus = -1;
+};
+
+int CurrentProcessId();
+// The path of the running executable, empty when unknown.
+std::string CurrentExecutablePath();
+// Environment access; SetEnvironment serialises with process starts.
+bool GetEnvironment(const std::string& name, std::string& value);
+int SetEnvironment(const std::string& name, const std::string& value);
+
+}  // namespace platform

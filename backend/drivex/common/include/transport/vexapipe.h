@@ -1,0 +1,57 @@
+// One end of a one-way local pipe. The reader creates the pipe (server end)
+// and connects before its first read; the writer opens it as a client before
+// its first write. Bytes only: framing is in sendreceive. Used by one thread
+// at a time; every failure is traced as "<pipe name> <operation> error code : N.".
+#pragma once
+
+#include <string>
+
+#include "platform/localchannel.h"
+
+class VexaPipe {
+public:
+    // Largest piece written or read in one call.
+    static constexpr int PIECE_SIZE = 8192;
+
+    VexaPipe() = default;
+    explicit VexaPipe(std::string name) : m_name(std::move(name)) {}
+    VexaPipe(const VexaPipe&) = delete;
+    VexaPipe& operator=(const VexaPipe&) = delete;
+    ~VexaPipe();
+
+    void SetPipeName(const std::string& name) { m_name = name; }
+    std::string GetPipeName() const { return m_name; }
+    const char* GetPipeName(int& length) const;
+
+    int CreatePipe();
+    int ConnectPipe();
+    int DisconnectPipe();
+    int VEXACreateFile();
+    int VEXACreateFileR();
+    int OpenPipeToWrite();
+    int OpenPipeToUnBlockWrite() { return OpenPipeToWrite(); }
+    int OpenPipeToRead() { return 0; }
+    int OpenPipeToUnBlockRead() { return 0; }
+
+    int WriteData(const void* buffer, int length, int& written);
+    int ReadData(int size, void* buffer, int& bytesRead);
+    int FlushPipe() { return 0; }
+    int ChangeReadMode();
+    int ChangeToUnBlockMode();
+    int ClosePipe();
+
+    bool HasPipe() const { return m_listener.valid() || m_connection.valid(); }
+    bool IsWritePipeConnected() const { return m_writeConnected; }
+    bool IsPipeCreated() const { return m_created; }
+
+private:
+    int OpenClient(const char* operation);
+    void Trace(const char* operation, int code) const;
+
+    std::string m_name;
+    platform::ChannelListener m_listener;
+    platform::ChannelConnection m_connection;
+    bool m_writeConnected = false;
+    bool m_connectAttempted = false;
+    bool m_created = false;
+};

@@ -1,0 +1,157 @@
+#include "platform/localchannel.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+bool FillAddress(const std::string& path, sockaddr_un& address) {
+    if (path.empty() || path.size() >= sizeof(address.sun_path)) return false;
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    return true;
+}
+
+int NewSocket(UniqueFd& out) {
+    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0) return errno;
+    out.reset(fd);
+    return 0;
+}
+
+}  // namespace
+
+std::string PipeDirectory() { return "/tmp/vexa-pipes-" + std::to_string(::geteuid()); }
+
+int EnsurePrivateDirectory(const std::string& directory) {
+    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    struct stat info {};
+    if (::lstat(directory.c_str(), &info) != 0) return errno;
+    if (!S_ISDIR(info.st_mode)) return ENOTDIR;
+    if (info.st_uid != ::geteuid() || (info.st_mode & 077) != 0) return EPERM;
+    return 0;
+}
+
+std::size_t MaxChannelPathLength() { return sizeof(sockaddr_un::sun_path) - 1; }
+
+int ChannelConnection::Connect(const std::string& path, ChannelConnection& out) {
+    sockaddr_un address;
+    if (!FillAddress(path, address)) return ENAMETOOLONG;
+    UniqueFd fd;
+    if (int error = NewSocket(fd)) return error;
+    int rc;
+    do {
+        rc = ::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) return errno;
+    out.m_fd = std::move(fd);
+    return 0;
+}
+
+int ChannelConnection::Send(const void* data, std::size_t length) {
+    if (!m_fd) return EBADF;
+    for (;;) {
+        ssize_t sent = ::send(m_fd.get(), data, length, MSG_NOSIGNAL);
+        if (sent >= 0) return 0;
+        if (errno != EINTR) return errno;
+    }
+}
+
+int ChannelConnection::Receive(void* buffer, std::size_t capacity, std::size_t& received) {
+    received = 0;
+    if (!m_fd) return EBADF;
+    for (;;) {
+        ssize_t got = ::recv(m_fd.get(), buffer, capacity, MSG_TRUNC);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (got == 0) return EPIPE;
+        if (static_cast<std::size_t>(got) > capacity) {
+            received = capacity;
+            return EMSGSIZE;
+        }
+        received = static_cast<std::size_t>(got);
+        return 0;
+    }
+}
+
+int ChannelConnection::SetNonBlocking() {
+    int flags = ::fcntl(m_fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(m_fd.get(), F_SETFL, flags | O_NONBLOCK) != 0) return errno;
+    return 0;
+}
+
+ChannelListener::ChannelListener(ChannelListener&& other) noexcept { *this = std::move(other); }
+
+ChannelListener& ChannelListener::operator=(ChannelListener&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = std::move(other.m_fd);
+        m_path = std::move(other.m_path);
+        m_device = std::exchange(other.m_device, 0);
+        m_inode = std::exchange(other.m_inode, 0);
+        other.m_path.clear();
+    }
+    return *this;
+}
+
+int ChannelListener::Listen(const std::string& path, ChannelListener& out) {
+    sockaddr_un address;
+    if (!FillAddress(path, address)) return ENAMETOOLONG;
+    UniqueFd fd;
+    if (int error = NewSocket(fd)) return error;
+    struct stat existing {};
+    if (::lstat(path.c_str(), &existing) == 0) {
+        if (!S_ISSOCK(existing.st_mode)) return EEXIST;
+        ::unlink(path.c_str());
+    }
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return errno;
+    struct stat bound {};
+    int statResult = ::lstat(path.c_str(), &bound);
+    if (statResult != 0 || ::listen(fd.get(), SOMAXCONN) != 0) {
+        int error = errno;
+        ::unlink(path.c_str());
+        return error;
+    }
+    out.close();
+    out.m_fd = std::move(fd);
+    out.m_path = path;
+    out.m_device = static_cast<unsigned long>(bound.st_dev);
+    out.m_inode = static_cast<unsigned long>(bound.st_ino);
+    return 0;
+}
+
+int ChannelListener::Accept(ChannelConnection& out) {
+    if (!m_fd) return EBADF;
+    for (;;) {
+        int fd = ::accept4(m_fd.get(), nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) {
+            out = ChannelConnection(UniqueFd(fd));
+            return 0;
+        }
+        if (errno != EINTR && errno != ECONNABORTED) return errno;
+    }
+}
+
+void ChannelListener::close() {
+    if (!m_fd) return;
+    struct stat current {};
+    if (::lstat(m_path.c_str(), &current) == 0 &&
+        static_cast<unsigned long>(current.st_dev) == m_device &&
+        static_cast<unsigned long>(current.st_ino) == m_inode) {
+        ::unlink(m_path.c_str());
+    }
+    m_fd.reset();
+    m_path.clear();
+}
+
+}  // namespace platform

@@ -1,0 +1,171 @@
+#include "transport/vexapipe.h"
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "runtime/dxtracer.h"
+#include "runtime/statuscodes.h"
+
+namespace {
+
+constexpr int kOpenReadAttempts = 101;
+constexpr std::chrono::milliseconds kOpenReadPause{100};
+
+// A stale socket file without a listener is a pipe no process serves yet.
+bool IsNotCreatedYet(int error) { return error == ENOENT || error == ECONNREFUSED; }
+
+}  // namespace
+
+VexaPipe::~VexaPipe() {
+    if (HasPipe()) ClosePipe();
+}
+
+const char* VexaPipe::GetPipeName(int& length) const {
+    length = static_cast<int>(m_name.size());
+    return m_name.c_str();
+}
+
+void VexaPipe::Trace(const char* operation, int code) const {
+    DxTraceError(m_name + operation, code);
+}
+
+int VexaPipe::CreatePipe() {
+    if (m_name.empty()) return VEXA_PIPE_WITHOUT_NAME;
+    if (m_name.size() > platform::MaxChannelPathLength()) {
+        Trace(" CreateNamedPipe", ENAMETOOLONG);
+        return VEXA_PIPE_WITHOUT_NAME;
+    }
+    int error = platform::EnsurePipeDirectory();
+    if (!error) error = platform::ChannelListener::Listen(m_name, m_listener);
+    if (error) {
+        Trace(" CreateNamedPipe", error);
+        return VEXA_PIPE_FAILED;
+    }
+    m_created = true;
+    return 0;
+}
+
+int VexaPipe::ConnectPipe() {
+    if (m_connectAttempted) return 0;
+    m_connectAttempted = true;
+    int error = m_listener.Accept(m_connection);
+    if (error) {
+        Trace(" ConnectPipe", error);
+        return error;
+    }
+    m_writeConnected = true;
+    return 0;
+}
+
+int VexaPipe::DisconnectPipe() {
+    if (!m_writeConnected && !m_connectAttempted) return 0;
+    if (m_listener.valid()) m_connection.close();
+    m_writeConnected = false;
+    m_connectAttempted = false;
+    return 0;
+}
+
+// The directory is checked on the writer's side too, so that a writer never
+// hands its data to a pipe planted by another user.
+int VexaPipe::OpenClient(const char* operation) {
+    m_connection.close();
+    if (m_name.empty()) return VEXA_PIPE_WITHOUT_NAME;
+    if (m_name.size() > platform::MaxChannelPathLength()) {
+        Trace(operation, ENAMETOOLONG);
+        return VEXA_PIPE_WITHOUT_NAME;
+    }
+    int error = platform::EnsurePipeDirectory();
+    if (error) {
+        Trace(operation, error);
+        return VEXA_PIPE_FAILED;
+    }
+    return platform::ChannelConnection::Connect(m_name, m_connection);
+}
+
+int VexaPipe::VEXACreateFile() {
+    int error = OpenClient(" VEXACreateFile");
+    if (error >= VEXA_PIPE_FAILED) return error;
+    if (error) {
+        Trace(" VEXACreateFile", error);
+        return VEXA_PIPE_FAILED;
+    }
+    return 0;
+}
+
+int VexaPipe::VEXACreateFileR() {
+    for (int attempt = 1;; ++attempt) {
+        int error = OpenClient(" VEXACreateFileR");
+        if (!error || error >= VEXA_PIPE_FAILED) return error;
+        if (attempt == kOpenReadAttempts) return VEXA_PIPE_FAILED;
+        Trace(" VEXACreateFileR", error);
+        if (!IsNotCreatedYet(error)) return error;
+        std::this_thread::sleep_for(kOpenReadPause);
+    }
+}
+
+// Unlike a bare open-and-hope, a failed open is reported: callers otherwise
+// learn of it only from the next write.
+int VexaPipe::OpenPipeToWrite() {
+    int error = OpenClient(" OpenPipeToWrite");
+    if (error >= VEXA_PIPE_FAILED) return error;
+    if (error) {
+        Trace(" OpenPipeToWrite", error);
+        return VEXA_PIPE_FAILED;
+    }
+    m_writeConnected = true;
+    return 0;
+}
+
+int VexaPipe::WriteData(const void* buffer, int length, int& written) {
+    written = 0;
+    if (length < 0 || (length > 0 && buffer == nullptr)) return VEXA_BAD_ARGUMENT;
+    const char* piece = static_cast<const char*>(buffer);
+    int remaining = length;
+    while (remaining > 0) {
+        int size = remaining < PIECE_SIZE ? remaining : PIECE_SIZE;
+        if (int error = m_connection.Send(piece, static_cast<std::size_t>(size))) {
+            Trace(" WriteData", error);
+            return VEXA_PIPE_FAILED;
+        }
+        written = size;
+        piece += size;
+        remaining -= size;
+    }
+    return 0;
+}
+
+int VexaPipe::ReadData(int size, void* buffer, int& bytesRead) {
+    bytesRead = 0;
+    if (size <= 0 || buffer == nullptr) return VEXA_BAD_ARGUMENT;
+    std::size_t received = 0;
+    int error = m_connection.valid() ? m_connection.Receive(buffer, static_cast<std::size_t>(size), received)
+                                     : (HasPipe() ? ENOTCONN : EBADF);
+    bytesRead = static_cast<int>(received);
+    if (error) Trace(" ReadData", error);
+    return error;
+}
+
+int VexaPipe::ChangeReadMode() {
+    if (HasPipe()) return 0;
+    Trace(" ChangeReadMode", EBADF);
+    return VEXA_PIPE_FAILED;
+}
+
+int VexaPipe::ChangeToUnBlockMode() {
+    int error = m_connection.valid() ? m_connection.SetNonBlocking() : EBADF;
+    if (!error) return 0;
+    Trace(" ChangeToUnBlockMode", error);
+    return VEXA_PIPE_FAILED;
+}
+
+int VexaPipe::ClosePipe() {
+    if (!HasPipe()) return 0;
+    m_connection.close();
+    m_listener.close();
+    m_writeConnected = false;
+    m_connectAttempted = false;
+    m_created = false;
+    Trace(" ClosePipe", 0);
+    return 0;
+}
