@@ -1,0 +1,221 @@
+#include "transport/vexapipe.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <vector>
+
+#include "platform/process.h"
+#include "runtime/statuscodes.h"
+#include "testsupport.h"
+
+using testsupport::TraceCapture;
+using testsupport::UniquePipeName;
+
+namespace {
+
+// A server end with a reader-side connection, as the reading process holds it.
+struct ConnectedPair {
+    explicit ConnectedPair(const std::string& name) : server(name), client(name) {
+        EXPECT_EQ(server.CreatePipe(), 0);
+        EXPECT_EQ(client.VEXACreateFile(), 0);
+        EXPECT_EQ(server.ConnectPipe(), 0);
+    }
+    VexaPipe server;
+    VexaPipe client;
+};
+
+std::vector<int> ReadPieces(VexaPipe& reader, int total) {
+    std::vector<int> sizes;
+    std::vector<char> buffer(VexaPipe::PIECE_SIZE);
+    for (int got = 0; got < total;) {
+        int n = 0;
+        if (reader.ReadData(VexaPipe::PIECE_SIZE, buffer.data(), n) != 0) break;
+        sizes.push_back(n);
+        got += n;
+    }
+    return sizes;
+}
+
+}  // namespace
+
+TEST(VexaPipeNaming, EmptyNameIsRefusedWithoutTrace) {
+    TraceCapture trace;
+    VexaPipe pipe;
+    EXPECT_EQ(pipe.CreatePipe(), VEXA_PIPE_WITHOUT_NAME);
+    EXPECT_FALSE(pipe.HasPipe());
+    EXPECT_TRUE(trace.lines().empty());
+}
+
+TEST(VexaPipeNaming, NameLongerThanSocketPathIsRefusedWithTrace) {
+    TraceCapture trace;
+    VexaPipe pipe(UniquePipeName(std::string(120, 'x')));
+    EXPECT_EQ(pipe.CreatePipe(), VEXA_PIPE_WITHOUT_NAME);
+    EXPECT_EQ(pipe.VEXACreateFile(), VEXA_PIPE_WITHOUT_NAME);
+    EXPECT_EQ(trace.lines().size(), 2u);
+}
+
+TEST(VexaPipeOpen, OpeningAPipeNobodyCreatedFailsAtOnceWithOneTrace) {
+    TraceCapture trace;
+    const std::string name = UniquePipeName("absent");
+    VexaPipe pipe(name);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(pipe.VEXACreateFile(), VEXA_PIPE_FAILED);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_FALSE(pipe.HasPipe());
+    ASSERT_EQ(trace.lines().size(), 1u);
+    EXPECT_EQ(trace.lines()[0], name + " VEXACreateFile error code : 2.");
+}
+
+TEST(VexaPipeOpen, ReadOnlyOpenWaitsAboutTenSecondsThenGivesUp) {
+    TraceCapture trace;
+    VexaPipe pipe(UniquePipeName("never"));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(pipe.VEXACreateFileR(), VEXA_PIPE_FAILED);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(9900));
+    EXPECT_EQ(trace.lines().size(), 100u);
+}
+
+TEST(VexaPipeOpen, ReadOnlyOpenFindsAPipeCreatedWhileWaiting) {
+    const std::string name = UniquePipeName("late");
+    VexaPipe reader(name);
+    VexaPipe server(name);
+    std::thread creator([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        server.CreatePipe();
+    });
+    EXPECT_EQ(reader.VEXACreateFileR(), 0);
+    creator.join();
+    EXPECT_TRUE(reader.HasPipe());
+}
+
+TEST(VexaPipeConnect, SecondConnectReturnsAtOnce) {
+    ConnectedPair pair(UniquePipeName("connect"));
+    EXPECT_TRUE(pair.server.IsWritePipeConnected());
+    EXPECT_EQ(pair.server.ConnectPipe(), 0);  // would block forever if it accepted again
+}
+
+TEST(VexaPipeConnect, DisconnectOfFreshEndIsANoOp) {
+    VexaPipe server(UniquePipeName("fresh"));
+    ASSERT_EQ(server.CreatePipe(), 0);
+    EXPECT_EQ(server.DisconnectPipe(), 0);
+    EXPECT_TRUE(server.IsPipeCreated());
+    EXPECT_TRUE(server.HasPipe());
+}
+
+TEST(VexaPipeWrite, LongBuffersArriveAsPiecesOfAtMost8192) {
+    ConnectedPair pair(UniquePipeName("pieces"));
+    struct Case { int length; std::vector<int> pieces; };
+    for (const Case& c : {Case{8192, {8192}}, Case{8193, {8192, 1}}, Case{16384, {8192, 8192}}}) {
+        std::vector<char> data(static_cast<size_t>(c.length), 'q');
+        int written = 0;
+        ASSERT_EQ(pair.client.WriteData(data.data(), c.length, written), 0);
+        EXPECT_EQ(written, c.pieces.back());
+        EXPECT_EQ(ReadPieces(pair.server, c.length), c.pieces) << c.length;
+    }
+}
+
+TEST(VexaPipeWrite, NegativeLengthIsACallerError) {
+    ConnectedPair pair(UniquePipeName("negative"));
+    int written = 7;
+    EXPECT_EQ(pair.client.WriteData("x", -1, written), VEXA_BAD_ARGUMENT);
+    EXPECT_EQ(written, 0);
+}
+
+TEST(VexaPipeWrite, WriteToAGonePartnerIsTracedAndFails) {
+    const std::string name = UniquePipeName("gone");
+    auto pair = std::make_unique<ConnectedPair>(name);
+    VexaPipe client(name);
+    ASSERT_EQ(client.VEXACreateFile(), 0);
+    ASSERT_EQ(pair->server.ClosePipe(), 0);
+    TraceCapture trace;
+    int written = 0;
+    EXPECT_EQ(client.WriteData("abc", 3, written), VEXA_PIPE_FAILED);
+    ASSERT_FALSE(trace.lines().empty());
+    EXPECT_NE(trace.lines()[0].find(name + " WriteData error code : "), std::string::npos);
+}
+
+TEST(VexaPipeRead, EndWithoutPipeReportsAnError) {
+    TraceCapture trace;
+    VexaPipe pipe(UniquePipeName("none"));
+    char buffer[16];
+    int n = -1;
+    EXPECT_NE(pipe.ReadData(sizeof buffer, buffer, n), 0);
+    EXPECT_EQ(n, 0);
+}
+
+TEST(VexaPipeProcesses, PiecesFromAnotherProcessKeepTheirBoundaries) {
+    const std::string name = UniquePipeName("peer");
+    VexaPipe server(name);
+    ASSERT_EQ(server.CreatePipe(), 0);
+    platform::ChildProcess peer;
+    ASSERT_EQ(platform::ChildProcess::Spawn(
+                  {testsupport::PeerPath("pipepeer"), "write", name, "8192", "8192", "3616", "52"}, peer),
+              0);
+    ASSERT_EQ(server.ConnectPipe(), 0);
+    std::vector<char> buffer(VexaPipe::PIECE_SIZE);
+    std::vector<int> sizes;
+    for (int i = 0; i < 4; ++i) {
+        int n = 0;
+        ASSERT_EQ(server.ReadData(VexaPipe::PIECE_SIZE, buffer.data(), n), 0);
+        sizes.push_back(n);
+        for (int b = 0; b < n; ++b) ASSERT_EQ(static_cast<unsigned char>(buffer[b]), b * 7 % 251);
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{8192, 8192, 3616, 52}));
+    EXPECT_EQ(peer.Wait(), 0);
+}
+
+TEST(VexaPipeProcesses, WriterThatClosesWithoutWritingGivesBrokenPipe) {
+    const std::string name = UniquePipeName("closer");
+    VexaPipe server(name);
+    ASSERT_EQ(server.CreatePipe(), 0);
+    platform::ChildProcess peer;
+    ASSERT_EQ(platform::ChildProcess::Spawn({testsupport::PeerPath("pipepeer"), "close", name}, peer), 0);
+    ASSERT_EQ(server.ConnectPipe(), 0);
+    char buffer[64];
+    int n = 0;
+    EXPECT_EQ(server.ReadData(sizeof buffer, buffer, n), EPIPE);
+    EXPECT_EQ(peer.Wait(), 0);
+}
+
+TEST(VexaPipeLifetime, ClientDestructionKeepsTheServersSocketFile) {
+    const std::string name = UniquePipeName("keep");
+    {
+        VexaPipe server(name);
+        ASSERT_EQ(server.CreatePipe(), 0);
+        { VexaPipe client(name); ASSERT_EQ(client.VEXACreateFile(), 0); }
+        EXPECT_TRUE(std::filesystem::exists(name));
+        // A writer can still reach the pipe after another writer went away.
+        VexaPipe second(name);
+        EXPECT_EQ(second.VEXACreateFile(), 0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(name));
+}
+
+TEST(VexaPipeLifetime, ClosingTracesOnlyAnEndThatHadAPipe) {
+    const std::string name = UniquePipeName("close");
+    TraceCapture trace;
+    VexaPipe never(name);
+    EXPECT_EQ(never.ClosePipe(), 0);
+    EXPECT_TRUE(trace.lines().empty());
+    VexaPipe server(name);
+    ASSERT_EQ(server.CreatePipe(), 0);
+    EXPECT_EQ(server.ClosePipe(), 0);
+    EXPECT_FALSE(server.HasPipe());
+    EXPECT_FALSE(server.IsPipeCreated());
+    ASSERT_EQ(trace.lines().size(), 1u);
+    EXPECT_EQ(trace.lines()[0], name + " ClosePipe error code : 0.");
+}
+
+TEST(VexaPipeLifetime, ReplacingServerFileIsNotRemovedByTheOldServer) {
+    const std::string name = UniquePipeName("replace");
+    auto first = std::make_unique<VexaPipe>(name);
+    ASSERT_EQ(first->CreatePipe(), 0);
+    VexaPipe second(name);
+    ASSERT_EQ(second.CreatePipe(), 0);
+    first.reset();
+    EXPECT_TRUE(std::filesystem::exists(name));
+    VexaPipe client(name);
+    EXPECT_EQ(client.VEXACreateFile(), 0);
+}
