@@ -1,0 +1,170 @@
+// The command message: the envelope of every request and reply (command action,
+// error code, typed value blocks, wide and binary strings, void data) and its
+// little-endian wire image. The message owns everything it holds: the send
+// buffer and the void data (malloc/free), the wide string and the binary string
+// (new[]/delete[]) until a taker calls GetBinaryData or ReleaseVoidData.
+// Decoding trusts nothing in the image. One thread at a time; no lock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "codec/bytereader.h"
+#include "codec/datatype.h"
+#include "codec/ownedbuffer.h"
+
+class CleXDSmb {
+  public:
+    using CommandAction = std::int32_t;
+
+    static constexpr std::int32_t LONG_LEN = 4;
+    static constexpr std::int32_t HEADER_SIZE = 12;
+    // Header, four empty blocks, three array counts, three string/void lengths.
+    static constexpr std::int32_t MIN_IMAGE_SIZE = 52;
+
+    CleXDSmb() = default;
+    CleXDSmb(const CleXDSmb&) = delete;
+    CleXDSmb& operator=(const CleXDSmb&) = delete;
+    CleXDSmb(CleXDSmb&&) noexcept = default;
+    CleXDSmb& operator=(CleXDSmb&&) noexcept = default;
+    virtual ~CleXDSmb() = default;
+
+    // Values, arrays, void data and binary string go; header, send buffer and
+    // wide string stay.
+    void CleanUpAllData();
+    // Everything but the command action and the error code goes.
+    void CleanUp();
+    void CleanUpLongData() { m_long.CleanUp(); }
+    void CleanUpDoubleData() { m_double.CleanUp(); }
+    void CleanUpStringData() { m_string.CleanUp(); }
+    void CleanUpStructData() { m_struct.CleanUp(); }
+    void CleanUpwStringData() {}
+
+    void SetCommandAction(CommandAction action) { m_command_action = action; }
+    CommandAction GetCommandAction() const { return m_command_action; }
+    void SetErrorCode(std::int32_t code) { m_error_code = code; }
+    std::int32_t GetErrorCode() const { return m_error_code; }
+
+    void SetLong(std::int32_t value) { m_long.SetValue(value); }
+    void SetDouble(double value) { m_double.SetValue(value); }
+    void SetString(const std::string& value) { m_string.SetValue(value); }
+    void SetString(const char* value) { m_string.SetValue(value); }  // null: nothing
+    std::int32_t SetString(const char* value, std::int32_t length) {
+        return m_string.SetValue(value, length);
+    }
+    void SetSingleString(const char* value) { m_string.SetSingleString(value); }
+    void SetStruct(const dataSet& record) { m_struct.SetValue(record); }
+    void SetStruct(const std::vector<dataSet>& records) { m_struct.AssignValue(records); }
+    void SetLongArray(const LongData& list) { m_long_arrays.push_back(list); }
+    void SetLongArray(const std::vector<LongData>& lists) { m_long_arrays = lists; }
+    void SetDoubleArray(const DoubleData& list) { m_double_arrays.push_back(list); }
+    void SetDoubleArray(const std::vector<DoubleData>& lists) { m_double_arrays = lists; }
+    void SetStringArray(const StringData& list) { m_string_arrays.push_back(list); }
+    void SetStringArray(const std::vector<StringData>& lists) { m_string_arrays = lists; }
+
+    // Copies the zero-terminated text; null removes the wide string.
+    void SetwString(const char16_t* text);
+    // Copies `length` bytes into a new array with one trailing zero byte,
+    // replacing (and releasing) a binary string not yet taken.
+    std::int32_t SetBinaryString(const void* bytes, std::int32_t length);
+    // Takes over `data`, which must come from malloc; a length of 0 or less
+    // keeps the pointer (it is still freed) but carries no bytes.
+    void SetVoidData(void* data, std::int32_t length);
+    // Fresh void data of `capacity` bytes, void length 0.
+    std::int32_t AllocVoidData(std::int32_t capacity);
+    // Appends at the void length; VEXA_BAD_ARGUMENT when beyond the capacity.
+    std::int32_t SaveDataIntoVoidData(const void* bytes, std::int32_t length);
+
+    LongData GetLongData() const { return m_long; }
+    DoubleData GetDoubleData() const { return m_double; }
+    StringData GetStringData() const { return m_string; }
+    StructData GetStructData() const { return m_struct; }
+    LongData& GetLongDataRef() { return m_long; }
+    DoubleData& GetDoubleDataRef() { return m_double; }
+    const StringData& GetStringDataRef() const { return m_string; }
+    const StructData& GetStructDataRef() const { return m_struct; }
+    // The first string; empty when the string block is empty.
+    std::string GetSingleString() const { return m_string.GetSingleString(); }
+    std::vector<LongData> GetLongArray() const { return m_long_arrays; }
+    std::vector<DoubleData> GetDoubleArray() const { return m_double_arrays; }
+    std::vector<StringData> GetStringArray() const { return m_string_arrays; }
+    std::vector<LongData>& GetLongArrayRef() { return m_long_arrays; }
+    std::vector<DoubleData>& GetDoubleArrayRef() { return m_double_arrays; }
+    std::vector<StringData>& GetStringArrayRef() { return m_string_arrays; }
+
+    // Zero-terminated; null when none. The message keeps it.
+    const char16_t* GetwStringData() const { return m_wide.get(); }
+    std::int32_t GetwStringLength() const { return m_wide_length; }
+    // Hands the binary string (its bytes plus one zero byte) to the caller, who
+    // releases it with delete[]; the message forgets it. Null when none.
+    char* GetBinaryData(std::int32_t* length = nullptr);
+    std::int32_t GetBinaryLength() const { return m_binary_length; }
+    // The message keeps the void data.
+    void* GetVoidData(std::int32_t& length) const {
+        length = m_void_length;
+        return m_void.data();
+    }
+    // Hands the void data to the caller, who releases it with free.
+    void* ReleaseVoidData(std::int32_t& length);
+
+    // The image of the last ContructSendData; null and 0 when there is none.
+    const void* GetSendBuf(std::int32_t& length) const {
+        length = static_cast<std::int32_t>(m_send_buf.size());
+        return m_send_buf.data();
+    }
+    // Size of the last image built or parsed.
+    std::int32_t GetSendLength() const { return m_send_length; }
+
+    // Builds the image into a new send buffer. VEXA_BAD_ARGUMENT when the image
+    // would exceed 2^31-1 bytes (nothing built).
+    std::int32_t ContructSendData();
+    // Exact image size; VEXA_BAD_ARGUMENT when beyond 2^31-1 bytes.
+    std::int32_t EncodedSize(std::size_t& size) const;
+    // Writes the image into the caller's buffer; VEXA_BAD_ARGUMENT when it does
+    // not fit `capacity` (nothing meaningful written).
+    std::int32_t EncodeInto(void* buffer, std::size_t capacity) const;
+
+    // Appends the content of the image at `image`, of which `available` bytes
+    // are readable; the image stays the caller's. VEXA_MALFORMED_MESSAGE (the
+    // message unchanged, nothing read beyond T) when the image is inconsistent;
+    // VEXA_BAD_ARGUMENT for a null image.
+    std::int32_t ParseBuf(const void* image, std::size_t available);
+    // The same for a received image the caller hands over: on success the
+    // image is consumed (its memory becomes the void data, saving the copy
+    // into a new allocation); on failure it stays with the caller.
+    std::int32_t ParseBuf(codec::OwnedBuffer&& image);
+
+    // T from the first 4 bytes of an image; VEXA_MALFORMED_MESSAGE when fewer
+    // than 4 bytes are given or T is below MIN_IMAGE_SIZE.
+    static std::int32_t PeekTotalSize(const void* bytes, std::size_t available,
+                                      std::int32_t& total);
+
+  private:
+    // Fills a fresh message; the failed condition, or null on success.
+    // Without copy_void the void length is set but the bytes stay in the image,
+    // as its last V bytes.
+    const char* Decode(codec::ByteReader& reader, bool copy_void);
+    void Absorb(CleXDSmb&& incoming);
+    void ReleaseBinaryString();
+
+    codec::OwnedBuffer m_send_buf;
+    std::int32_t m_send_length = 0;
+    std::int32_t m_binary_length = 0;
+    codec::OwnedBuffer m_void;  // size() is the capacity
+    std::int32_t m_void_length = 0;
+    CommandAction m_command_action = -1;
+    std::int32_t m_error_code = 0;
+    LongData m_long;
+    DoubleData m_double;
+    StringData m_string;
+    std::unique_ptr<char16_t[]> m_wide;
+    std::int32_t m_wide_length = 0;
+    std::unique_ptr<char[]> m_binary;
+    std::vector<LongData> m_long_arrays;
+    std::vector<DoubleData> m_double_arrays;
+    std::vector<StringData> m_string_arrays;
+    StructData m_struct;
+};

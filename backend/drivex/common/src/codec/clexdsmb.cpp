@@ -1,0 +1,348 @@
+#include "codec/clexdsmb.h"
+
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <utility>
+
+#include "codec/bytewriter.h"
+#include "runtime/dxtracer.h"
+#include "runtime/statuscodes.h"
+
+namespace {
+
+using codec::ByteReader;
+using codec::ByteWriter;
+
+constexpr std::size_t kMaxImage =
+    static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+
+template <class Block>
+std::size_t ArraysSize(const std::vector<Block>& lists) {
+    std::size_t size = CleXDSmb::LONG_LEN;
+    for (const Block& list : lists) size += list.EncodedSize();
+    return size;
+}
+
+template <class Block>
+void WriteArrays(ByteWriter& writer, const std::vector<Block>& lists) {
+    writer.PutFixed32(static_cast<std::int32_t>(lists.size()));
+    for (const Block& list : lists) list.EncodeTo(writer);
+}
+
+template <class Block>
+bool ReadArrays(ByteReader& reader, std::vector<Block>& lists) {
+    std::int32_t count = 0;
+    if (!reader.GetFixed32(&count)) return false;
+    if (count <= 0) return true;
+    // Every block image holds at least its count.
+    if (static_cast<std::size_t>(count) > reader.remaining() / CleXDSmb::LONG_LEN) return false;
+    lists.resize(static_cast<std::size_t>(count));
+    for (Block& list : lists) {
+        if (!list.DecodeFrom(reader)) return false;
+    }
+    return true;
+}
+
+template <class Block>
+void AppendArrays(std::vector<Block>& target, std::vector<Block>&& incoming) {
+    if (target.empty()) {
+        target = std::move(incoming);
+    } else {
+        for (Block& list : incoming) target.push_back(std::move(list));
+    }
+}
+
+void WriteWide(ByteWriter& writer, const char16_t* text, std::int32_t units) {
+    writer.PutFixed32(units);
+    const std::size_t bytes = 2 * static_cast<std::size_t>(units);
+    if (bytes == 0) return;
+    unsigned char* out = writer.claim(bytes);
+    if (!out) return;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, text, bytes);
+    } else {
+        for (std::int32_t i = 0; i < units; ++i) {
+            out[2 * i] = static_cast<unsigned char>(text[i]);
+            out[2 * i + 1] = static_cast<unsigned char>(text[i] >> 8);
+        }
+    }
+}
+
+}  // namespace
+
+void CleXDSmb::CleanUpAllData() {
+    m_long.CleanUp();
+    m_double.CleanUp();
+    m_string.CleanUp();
+    m_struct.CleanUp();
+    m_long_arrays.clear();
+    m_double_arrays.clear();
+    m_string_arrays.clear();
+    m_void.reset();
+    m_void_length = 0;
+    ReleaseBinaryString();
+}
+
+void CleXDSmb::CleanUp() {
+    m_send_buf.reset();
+    m_wide.reset();
+    m_wide_length = 0;
+    CleanUpAllData();
+    m_send_length = 0;
+}
+
+void CleXDSmb::ReleaseBinaryString() {
+    m_binary.reset();
+    m_binary_length = 0;
+}
+
+void CleXDSmb::SetwString(const char16_t* text) {
+    if (!text) {
+        m_wide.reset();
+        m_wide_length = 0;
+        return;
+    }
+    const std::size_t units = std::char_traits<char16_t>::length(text);
+    auto copy = std::make_unique<char16_t[]>(units + 1);
+    std::memcpy(copy.get(), text, (units + 1) * sizeof(char16_t));
+    m_wide = std::move(copy);
+    // Longer than any image can carry; EncodedSize refuses it.
+    m_wide_length = units > kMaxImage ? std::numeric_limits<std::int32_t>::max()
+                                      : static_cast<std::int32_t>(units);
+}
+
+std::int32_t CleXDSmb::SetBinaryString(const void* bytes, std::int32_t length) {
+    if (length < 0 || (!bytes && length > 0)) return VEXA_BAD_ARGUMENT;
+    const std::size_t n = static_cast<std::size_t>(length);
+    auto copy = std::make_unique<char[]>(n + 1);  // value-initialised: trailing zero
+    if (n > 0) std::memcpy(copy.get(), bytes, n);
+    m_binary = std::move(copy);
+    m_binary_length = length;
+    return VEXA_OK;
+}
+
+char* CleXDSmb::GetBinaryData(std::int32_t* length) {
+    if (length) *length = m_binary_length;
+    m_binary_length = 0;
+    return m_binary.release();
+}
+
+void CleXDSmb::SetVoidData(void* data, std::int32_t length) {
+    const std::int32_t usable = (data && length > 0) ? length : 0;
+    m_void.reset(data, static_cast<std::size_t>(usable));
+    m_void_length = usable;
+}
+
+std::int32_t CleXDSmb::AllocVoidData(std::int32_t capacity) {
+    if (capacity < 0) return VEXA_BAD_ARGUMENT;
+    m_void = codec::OwnedBuffer::Allocate(static_cast<std::size_t>(capacity));
+    m_void_length = 0;
+    return VEXA_OK;
+}
+
+std::int32_t CleXDSmb::SaveDataIntoVoidData(const void* bytes, std::int32_t length) {
+    if (length < 0 || (!bytes && length > 0)) return VEXA_BAD_ARGUMENT;
+    const std::size_t at = static_cast<std::size_t>(m_void_length);
+    const std::size_t n = static_cast<std::size_t>(length);
+    if (n > m_void.size() - at) return VEXA_BAD_ARGUMENT;
+    if (n > 0) std::memcpy(m_void.bytes() + at, bytes, n);
+    m_void_length += length;
+    return VEXA_OK;
+}
+
+void* CleXDSmb::ReleaseVoidData(std::int32_t& length) {
+    length = m_void_length;
+    m_void_length = 0;
+    return m_void.release();
+}
+
+std::int32_t CleXDSmb::EncodedSize(std::size_t& size) const {
+    std::size_t total = HEADER_SIZE;
+    total += m_long.EncodedSize() + m_double.EncodedSize() + m_string.EncodedSize() +
+             m_struct.EncodedSize();
+    total += ArraysSize(m_long_arrays) + ArraysSize(m_double_arrays) + ArraysSize(m_string_arrays);
+    total += LONG_LEN + (m_binary ? static_cast<std::size_t>(m_binary_length) : 0);
+    total += LONG_LEN + (m_wide ? 2 * static_cast<std::size_t>(m_wide_length) : 0);
+    total += LONG_LEN + static_cast<std::size_t>(m_void_length);
+    if (total > kMaxImage) return VEXA_BAD_ARGUMENT;
+    size = total;
+    return VEXA_OK;
+}
+
+std::int32_t CleXDSmb::EncodeInto(void* buffer, std::size_t capacity) const {
+    std::size_t size = 0;
+    if (std::int32_t status = EncodedSize(size); status != VEXA_OK) return status;
+    if (!buffer || capacity < size) return VEXA_BAD_ARGUMENT;
+    ByteWriter writer(buffer, size);
+    writer.PutFixed32(static_cast<std::int32_t>(size));
+    writer.PutFixed32(m_command_action);
+    writer.PutFixed32(m_error_code);
+    m_long.EncodeTo(writer);
+    m_double.EncodeTo(writer);
+    m_string.EncodeTo(writer);
+    m_struct.EncodeTo(writer);
+    WriteArrays(writer, m_long_arrays);
+    WriteArrays(writer, m_double_arrays);
+    WriteArrays(writer, m_string_arrays);
+    const std::int32_t binary_length = m_binary ? m_binary_length : 0;
+    writer.PutFixed32(binary_length);
+    writer.PutBytes(m_binary.get(), static_cast<std::size_t>(binary_length));
+    WriteWide(writer, m_wide.get(), m_wide ? m_wide_length : 0);
+    writer.PutFixed32(m_void_length);
+    writer.PutBytes(m_void.data(), static_cast<std::size_t>(m_void_length));
+    if (!writer.ok() || writer.written() != size) {
+        DxTraceError("CleXDSmb::EncodeInto written == size", VEXA_BAD_ARGUMENT);
+        return VEXA_BAD_ARGUMENT;
+    }
+    return VEXA_OK;
+}
+
+std::int32_t CleXDSmb::ContructSendData() {
+    m_send_buf.reset();
+    m_send_length = 0;
+    std::size_t size = 0;
+    if (std::int32_t status = EncodedSize(size); status != VEXA_OK) {
+        DxTraceError("CleXDSmb::ContructSendData image fits 32 bits", status);
+        return status;
+    }
+    codec::OwnedBuffer image = codec::OwnedBuffer::Allocate(size);
+    if (std::int32_t status = EncodeInto(image.data(), image.size()); status != VEXA_OK) {
+        return status;
+    }
+    m_send_buf = std::move(image);
+    m_send_length = static_cast<std::int32_t>(size);
+    return VEXA_OK;
+}
+
+std::int32_t CleXDSmb::PeekTotalSize(const void* bytes, std::size_t available,
+                                     std::int32_t& total) {
+    if (!bytes) return VEXA_BAD_ARGUMENT;
+    ByteReader reader(bytes, available);
+    std::int32_t value = 0;
+    if (!reader.GetFixed32(&value) || value < MIN_IMAGE_SIZE) return VEXA_MALFORMED_MESSAGE;
+    total = value;
+    return VEXA_OK;
+}
+
+const char* CleXDSmb::Decode(ByteReader& reader, bool copy_void) {
+    std::int32_t total = 0;
+    if (!reader.GetFixed32(&total)) return "available >= 4";
+    if (total < MIN_IMAGE_SIZE) return "T >= 52";
+    // From here on only the T bytes of the image are visible.
+    const std::size_t body_size = static_cast<std::size_t>(total) - LONG_LEN;
+    const unsigned char* body = nullptr;
+    if (!reader.GetBytes(body_size, &body)) return "T <= available";
+    ByteReader image(body, body_size);
+    m_send_length = total;
+    if (!image.GetFixed32(&m_command_action) || !image.GetFixed32(&m_error_code)) {
+        return "header fits T";
+    }
+    if (!m_long.DecodeFrom(image) || !m_double.DecodeFrom(image) || !m_string.DecodeFrom(image) ||
+        !m_struct.DecodeFrom(image)) {
+        return "blocks fit T";
+    }
+    if (!ReadArrays(image, m_long_arrays) || !ReadArrays(image, m_double_arrays) ||
+        !ReadArrays(image, m_string_arrays)) {
+        return "arrays fit T";
+    }
+
+    std::int32_t binary_length = 0;
+    const unsigned char* bytes = nullptr;
+    if (!image.GetFixed32(&binary_length) || binary_length < 0) return "binary length >= 0";
+    if (!image.GetBytes(static_cast<std::size_t>(binary_length), &bytes)) {
+        return "binary string fits T";
+    }
+    if (binary_length > 0) {
+        SetBinaryString(bytes, binary_length);
+    }
+
+    std::int32_t wide_length = 0;
+    if (!image.GetFixed32(&wide_length) || wide_length < 0) return "wide length >= 0";
+    const std::size_t units = static_cast<std::size_t>(wide_length);
+    if (units > image.remaining() / 2 || !image.GetBytes(2 * units, &bytes)) {
+        return "wide string fits T";
+    }
+    if (wide_length > 0) {
+        auto text = std::make_unique<char16_t[]>(units + 1);
+        for (std::size_t i = 0; i < units; ++i) {
+            text[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        }
+        text[units] = 0;
+        m_wide = std::move(text);
+        m_wide_length = wide_length;
+    }
+
+    std::int32_t void_length = 0;
+    if (!image.GetFixed32(&void_length) || void_length < 0) return "void length >= 0";
+    if (!image.GetBytes(static_cast<std::size_t>(void_length), &bytes)) {
+        return "void data fits T";
+    }
+    if (image.remaining() != 0) return "fields add up to T";
+    if (void_length > 0 && copy_void) {
+        m_void = codec::OwnedBuffer::Allocate(static_cast<std::size_t>(void_length));
+        std::memcpy(m_void.data(), bytes, static_cast<std::size_t>(void_length));
+    }
+    m_void_length = void_length;
+    return nullptr;
+}
+
+void CleXDSmb::Absorb(CleXDSmb&& incoming) {
+    m_send_length = incoming.m_send_length;
+    m_command_action = incoming.m_command_action;
+    m_error_code = incoming.m_error_code;
+    m_long.AppendFrom(std::move(incoming.m_long));
+    m_double.AppendFrom(std::move(incoming.m_double));
+    m_string.AppendFrom(std::move(incoming.m_string));
+    m_struct.AppendFrom(std::move(incoming.m_struct));
+    AppendArrays(m_long_arrays, std::move(incoming.m_long_arrays));
+    AppendArrays(m_double_arrays, std::move(incoming.m_double_arrays));
+    AppendArrays(m_string_arrays, std::move(incoming.m_string_arrays));
+    // Strings and void data are single values: the received ones replace.
+    m_binary = std::move(incoming.m_binary);
+    m_binary_length = incoming.m_binary_length;
+    m_wide = std::move(incoming.m_wide);
+    m_wide_length = incoming.m_wide_length;
+    m_void = std::move(incoming.m_void);
+    m_void_length = incoming.m_void_length;
+}
+
+std::int32_t CleXDSmb::ParseBuf(const void* image, std::size_t available) {
+    if (!image) {
+        DxTraceError("CleXDSmb::ParseBuf image != nullptr", VEXA_BAD_ARGUMENT);
+        return VEXA_BAD_ARGUMENT;
+    }
+    ByteReader reader(image, available);
+    CleXDSmb incoming;
+    if (const char* failed = incoming.Decode(reader, true)) {
+        DxTraceError(std::string("CleXDSmb::ParseBuf ") + failed, VEXA_MALFORMED_MESSAGE);
+        return VEXA_MALFORMED_MESSAGE;
+    }
+    Absorb(std::move(incoming));
+    return VEXA_OK;
+}
+
+std::int32_t CleXDSmb::ParseBuf(codec::OwnedBuffer&& image) {
+    if (image.empty()) {
+        DxTraceError("CleXDSmb::ParseBuf image != nullptr", VEXA_BAD_ARGUMENT);
+        return VEXA_BAD_ARGUMENT;
+    }
+    ByteReader reader(image.data(), image.size());
+    CleXDSmb incoming;
+    if (const char* failed = incoming.Decode(reader, false)) {
+        DxTraceError(std::string("CleXDSmb::ParseBuf ") + failed, VEXA_MALFORMED_MESSAGE);
+        return VEXA_MALFORMED_MESSAGE;
+    }
+    codec::OwnedBuffer taken = std::move(image);
+    if (incoming.m_void_length > 0) {
+        // The void data ends the image: slide it to the front and keep the block.
+        const std::size_t length = static_cast<std::size_t>(incoming.m_void_length);
+        const std::size_t offset = static_cast<std::size_t>(incoming.m_send_length) - length;
+        std::memmove(taken.data(), taken.bytes() + offset, length);
+        taken.shrink(length);
+        incoming.m_void = std::move(taken);
+    }
+    Absorb(std::move(incoming));
+    return VEXA_OK;
+}

@@ -1,0 +1,77 @@
+// Peer process for the framing tests.
+//   framepeer echo <request pipe> <reply pipe> <count>
+//       creates the request pipe, answers each message with itself
+//   framepeer raw <reply pipe> <T> <piece size>...
+//       writes pieces whose first 4 bytes are T, then closes
+//   framepeer readexit <request pipe>
+//       reads one request and exits without answering
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "codec/clexdsmb.h"
+#include "transport/sendreceive.h"
+#include "transport/vexapipe.h"
+
+namespace {
+
+bool OpenWithRetry(VexaPipe& pipe) {
+    for (int attempt = 0; attempt < 250; ++attempt) {
+        if (pipe.VEXACreateFile() == 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+int Echo(const char* requestName, const char* replyName, int count) {
+    VexaPipe request(requestName);
+    if (request.CreatePipe() != 0) return 3;
+    VexaPipe reply(replyName);
+    if (!OpenWithRetry(reply)) return 4;
+    request.ConnectPipe();
+    for (int i = 0; i < count; ++i) {
+        CleXDSmb message;
+        int received = ReceiveData(request, message, true);
+        if (received != 0 && received != message.GetErrorCode()) return 5;
+        if (SendData(reply, message, false) != 0) return 6;
+    }
+    return 0;
+}
+
+int Raw(const char* replyName, std::int32_t total, char** sizes, int count) {
+    VexaPipe reply(replyName);
+    if (!OpenWithRetry(reply)) return 4;
+    for (int i = 0; i < count; ++i) {
+        std::vector<unsigned char> piece(static_cast<size_t>(std::atoi(sizes[i])), 0);
+        if (i == 0 && piece.size() >= 4) std::memcpy(piece.data(), &total, 4);
+        int written = 0;
+        if (reply.WriteData(piece.data(), static_cast<int>(piece.size()), written) != 0) return 6;
+    }
+    return 0;
+}
+
+int ReadExit(const char* requestName) {
+    VexaPipe request(requestName);
+    if (request.CreatePipe() != 0) return 3;
+    request.ConnectPipe();
+    CleXDSmb message;
+    ReceiveData(request, message, true);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
+    const std::string mode = argv[1];
+    if (mode == "echo" && argc == 5) return Echo(argv[2], argv[3], std::atoi(argv[4]));
+    if (mode == "raw" && argc >= 4) {
+        return Raw(argv[2], static_cast<std::int32_t>(std::atol(argv[3])), argv + 4, argc - 4);
+    }
+    if (mode == "readexit") return ReadExit(argv[2]);
+    return 2;
+}

@@ -1,0 +1,204 @@
+#include "transport/sendreceive.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "codec/clexdsmb.h"
+#include "platform/process.h"
+#include "runtime/statuscodes.h"
+#include "testsupport.h"
+#include "transport/vexapipe.h"
+
+using testsupport::PeerPath;
+using testsupport::UniquePipeName;
+
+namespace {
+
+constexpr int kEmptyImage = 52;
+
+// A message whose image is exactly `imageSize` bytes: the void data fills the rest.
+void FillToImageSize(CleXDSmb& message, int imageSize) {
+    int voidLength = imageSize - kEmptyImage;
+    if (voidLength <= 0) return;
+    auto* data = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(voidLength)));
+    for (int i = 0; i < voidLength; ++i) data[i] = static_cast<unsigned char>(i * 31 + 7);
+    message.SetVoidData(data, voidLength);
+}
+
+bool VoidMatches(const CleXDSmb& message, int imageSize) {
+    std::int32_t length = 0;
+    auto* data = static_cast<const unsigned char*>(message.GetVoidData(length));
+    if (length != std::max(0, imageSize - kEmptyImage)) return false;
+    for (int i = 0; i < length; ++i) {
+        if (data[i] != static_cast<unsigned char>(i * 31 + 7)) return false;
+    }
+    return true;
+}
+
+// This process's side of a conversation with a peer process: it writes the
+// peer's request pipe and reads its own reply pipe.
+class PeerConversation {
+public:
+    explicit PeerConversation(std::vector<std::string> peerArguments, bool withRequest = true)
+        : m_request(UniquePipeName("req")), m_reply(UniquePipeName("rep")) {
+        EXPECT_EQ(m_reply.CreatePipe(), 0);
+        std::vector<std::string> argv{PeerPath("framepeer"), peerArguments[0]};
+        if (withRequest) argv.push_back(m_request.GetPipeName());
+        argv.push_back(m_reply.GetPipeName());
+        argv.insert(argv.end(), peerArguments.begin() + 1, peerArguments.end());
+        EXPECT_EQ(platform::ChildProcess::Spawn(argv, m_peer), 0);
+    }
+
+    // The peer creates its pipe some time after it starts.
+    int Send(CleXDSmb& message) {
+        int result = 0;
+        for (int attempt = 0; attempt < 250; ++attempt) {
+            result = SendData(m_request, message, false);
+            if (result != VEXA_PIPE_FAILED || m_request.HasPipe()) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return result;
+    }
+    int Receive(CleXDSmb& message) {
+        m_reply.ConnectPipe();
+        return ReceiveData(m_reply, message, true);
+    }
+    int PeerExit() { return m_peer.Wait(); }
+
+private:
+    VexaPipe m_request;
+    VexaPipe m_reply;
+    platform::ChildProcess m_peer;
+};
+
+}  // namespace
+
+TEST(FramingBetweenProcesses, MessagesOfEverySizeArriveWhole) {
+    const std::vector<int> sizes{52, 8192, 8193, 20000, 20 * 1024 * 1024};
+    PeerConversation peer({"echo", std::to_string(sizes.size())});
+    for (int size : sizes) {
+        CleXDSmb request;
+        request.SetCommandAction(7);
+        FillToImageSize(request, size);
+        ASSERT_EQ(request.ContructSendData(), 0);
+        ASSERT_EQ(request.GetSendLength(), size);
+        ASSERT_EQ(peer.Send(request), 0) << size;
+        CleXDSmb reply;
+        ASSERT_EQ(peer.Receive(reply), 0) << size;
+        EXPECT_EQ(reply.GetCommandAction(), 7);
+        EXPECT_EQ(reply.GetSendLength(), size);
+        EXPECT_TRUE(VoidMatches(reply, size)) << size;
+    }
+    EXPECT_EQ(peer.PeerExit(), 0);
+}
+
+TEST(FramingBetweenProcesses, ReplyErrorCodeIsTheReceiveResultAndBlocksAreFilled) {
+    PeerConversation peer({"echo", "1"});
+    CleXDSmb request;
+    request.SetErrorCode(10);
+    request.SetLong(41);
+    request.SetString("kept");
+    ASSERT_EQ(peer.Send(request), 0);
+    CleXDSmb reply;
+    EXPECT_EQ(peer.Receive(reply), 10);
+    ASSERT_EQ(reply.GetLongData().Size(), 1);
+    EXPECT_EQ(reply.GetLongData().Values()[0], 41);
+    EXPECT_EQ(reply.GetSingleString(), "kept");
+    EXPECT_EQ(peer.PeerExit(), 0);
+}
+
+TEST(FramingBetweenProcesses, WriterThatClosesWithoutWritingGivesBrokenPipe) {
+    PeerConversation peer({"raw", "0"}, false);
+    CleXDSmb reply;
+    reply.SetLong(5);
+    EXPECT_EQ(peer.Receive(reply), EPIPE);
+    EXPECT_EQ(reply.GetLongData().Size(), 1);  // untouched
+    EXPECT_EQ(peer.PeerExit(), 0);
+}
+
+TEST(FramingBetweenProcesses, PieceLongerThanTheDeclaredTotalIsMalformed) {
+    PeerConversation peer({"raw", "60", "100"}, false);
+    CleXDSmb reply;
+    EXPECT_EQ(peer.Receive(reply), VEXA_MALFORMED_MESSAGE);
+    EXPECT_EQ(reply.GetSendLength(), 0);
+    peer.PeerExit();
+}
+
+TEST(FramingBetweenProcesses, SecondPieceRunningPastTheTotalIsMalformed) {
+    PeerConversation peer({"raw", "8200", "8192", "100"}, false);
+    CleXDSmb reply;
+    EXPECT_EQ(peer.Receive(reply), VEXA_MALFORMED_MESSAGE);
+    peer.PeerExit();
+}
+
+TEST(FramingBetweenProcesses, TotalBelowTheHeaderSizeIsMalformed) {
+    for (const char* total : {"3", "51", "-8"}) {
+        PeerConversation peer({"raw", total, "52"}, false);
+        CleXDSmb reply;
+        EXPECT_EQ(peer.Receive(reply), VEXA_MALFORMED_MESSAGE) << total;
+        peer.PeerExit();
+    }
+}
+
+TEST(FramingBetweenProcesses, HugeDeclaredTotalFromAWriterThatStopsEndsWithBrokenPipe) {
+    PeerConversation peer({"raw", "2147483647", "8192", "8192"}, false);
+    CleXDSmb reply;
+    EXPECT_EQ(peer.Receive(reply), EPIPE);
+    peer.PeerExit();
+}
+
+
+TEST(FramingInProcess, TwentyThousandBytesTravelAsThreePieces) {
+    const std::string name = UniquePipeName("three");
+    VexaPipe reader(name);
+    ASSERT_EQ(reader.CreatePipe(), 0);
+    VexaPipe writer(name);
+    CleXDSmb message;
+    FillToImageSize(message, 20000);
+    ASSERT_EQ(SendData(writer, message, false), 0);
+    ASSERT_EQ(reader.ConnectPipe(), 0);
+    std::vector<char> buffer(8192);
+    std::vector<int> pieces;
+    for (int total = 0; total < 20000;) {
+        int n = 0;
+        ASSERT_EQ(reader.ReadData(8192, buffer.data(), n), 0);
+        pieces.push_back(n);
+        total += n;
+    }
+    EXPECT_EQ(pieces, (std::vector<int>{8192, 8192, 3616}));
+}
+
+TEST(FramingInProcess, SuccessfulSendEmptiesTheMessageAndAFailedOneKeepsIt) {
+    const std::string name = UniquePipeName("keep");
+    auto reader = std::make_unique<VexaPipe>(name);
+    ASSERT_EQ(reader->CreatePipe(), 0);
+    VexaPipe writer(name);
+    CleXDSmb sent;
+    sent.SetLong(1);
+    sent.SetString("x");
+    ASSERT_EQ(SendData(writer, sent, false), 0);
+    EXPECT_EQ(sent.GetLongData().Size(), 0);
+    EXPECT_EQ(sent.GetStringData().Size(), 0);
+
+    ASSERT_EQ(reader->ConnectPipe(), 0);
+    reader.reset();
+    CleXDSmb kept;
+    kept.SetLong(2);
+    kept.SetString("y");
+    EXPECT_EQ(SendData(writer, kept, false), VEXA_PIPE_FAILED);
+    EXPECT_EQ(kept.GetLongData().Size(), 1);
+    EXPECT_EQ(kept.GetSingleString(), "y");
+}
+
+TEST(FramingInProcess, SendOnAPipeNobodyCreatedFailsToOpen) {
+    VexaPipe writer(UniquePipeName("nobody"));
+    CleXDSmb message;
+    message.SetLong(3);
+    EXPECT_EQ(SendData(writer, message, false), VEXA_PIPE_FAILED);
+    EXPECT_EQ(message.GetLongData().Size(), 1);
+}
