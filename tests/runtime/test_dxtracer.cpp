@@ -1,0 +1,54 @@
+#include "runtime/dxtracer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "testsupport.h"
+
+namespace {
+const std::string kBanner =
+    "****************************************TRACE BEGIN****************************************\n";
+}
+
+TEST(DxTracer, OpenedFileStartsWithTheBannerAndLinesCarryStampAndName) {
+    testsupport::TempDir dir;
+    DxTracer tracer;
+    tracer.setXName("PYTHON");
+    tracer.open(dir.file("PYTHON_trace.log"));
+    tracer.write("first");
+    std::string contents = testsupport::ReadFile(dir.file("PYTHON_trace.log"));
+    ASSERT_EQ(contents.substr(0, kBanner.size()), kBanner);
+    std::string line = contents.substr(kBanner.size());
+    // "%x %X " stamp in the C locale: MM/DD/YY HH:MM:SS
+    EXPECT_TRUE(std::regex_match(line, std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d:\d\d PYTHON>>first\n)")))
+        << line;
+}
+
+TEST(DxTracer, WriterNeverOpenedWritesNothing) {
+    testsupport::TempDir dir;
+    DxTracer tracer;
+    tracer.open("");
+    tracer.write("dropped");
+    EXPECT_FALSE(tracer.isOpen());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(DxTracer, EveryLineIsOnDiskAsSoonAsItIsWritten) {
+    testsupport::TempDir dir;
+    DxTracer tracer;
+    tracer.open(dir.file("t.log"));
+    for (int i = 0; i < 3; ++i) tracer.write("line" + std::to_string(i));
+    std::string contents = testsupport::ReadFile(dir.file("t.log"));
+    EXPECT_NE(contents.find(">>line2\n"), std::string::npos);
+}
+
+TEST(DxTraceError, AppendsTheCodeSuffixEvenForZero) {
+    testsupport::TraceCapture capture;
+    DxTraceError("pipe ClosePipe", 0);
+    DxTraceError("negative", -5);
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>{"pipe ClosePipe error code : 0.", "negative error code : -5."}));
+}
+
