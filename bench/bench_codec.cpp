@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "codec/clexdsmb.h"
+#include "ratioreporter.h"
 #include "runtime/statuscodes.h"
 
 namespace {
@@ -101,41 +101,14 @@ void BM_ContructSendDataAndParse20MiB(benchmark::State& state) {
 }
 BENCHMARK(BM_ContructSendDataAndParse20MiB)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-            m_seconds[run.run_name.function_name] =
-                run.real_accumulated_time / static_cast<double>(run.iterations);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    double seconds(const std::string& name) const {
-        auto it = m_seconds.find(name);
-        return it == m_seconds.end() ? 0.0 : it->second;
-    }
-
-  private:
-    std::map<std::string, double> m_seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    const double floor = reporter.seconds("BM_Memcpy20MiB");
-    if (floor <= 0.0) return 0;
+    if (!RunBenchmarks(argc, argv, reporter)) return 1;
     for (const char* name : {"BM_EncodeIntoAndParse20MiB", "BM_EncodeIntoAndAdopt20MiB",
                              "BM_ContructSendDataAndParse20MiB"}) {
-        const double cost = reporter.seconds(name);
-        if (cost > 0.0)
-            std::printf("%s / memcpy of 20 MiB: %.2f (target <= 3)\n", name, cost / floor);
+        reporter.PrintRatio(name, "BM_Memcpy20MiB", 3.0);
     }
     return 0;
 }

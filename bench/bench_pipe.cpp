@@ -1,0 +1,156 @@
+// A 52-byte request/reply between two processes over two VexaPipe pairs
+// (framed send and receive), against the same exchange on raw
+// sequenced-packet sockets. The program starts a copy of itself as the peer.
+#include <benchmark/benchmark.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "codec/clexdsmb.h"
+#include "platform/localchannel.h"
+#include "platform/process.h"
+#include "ratioreporter.h"
+#include "transport/sendreceive.h"
+#include "transport/vexapipe.h"
+
+namespace {
+
+constexpr int kImage = 52;
+
+std::string PipeName(const char* tag) {
+    return platform::PipeDirectory() + "/bench" + std::to_string(platform::CurrentProcessId()) + tag;
+}
+
+template <typename Open>
+bool Retry(Open open) {
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        if (open()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// Peer side of the framed exchange: read a request, answer with a reply.
+int VexaEchoPeer(const char* requestName, const char* replyName) {
+    VexaPipe request(requestName);
+    if (request.CreatePipe() != 0) return 3;
+    VexaPipe reply(replyName);
+    if (!Retry([&] { return reply.VEXACreateFile() == 0; })) return 4;
+    request.ConnectPipe();
+    for (;;) {
+        CleXDSmb in;
+        if (ReceiveData(request, in, true) != 0) return 0;
+        CleXDSmb out;
+        if (SendData(reply, out, false) != 0) return 0;
+    }
+}
+
+int RawConnect(const std::string& path) {
+    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+    ::close(fd);
+    return -1;
+}
+
+int RawListen(const std::string& path) {
+    ::unlink(path.c_str());
+    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Peer side of the raw exchange: the same two one-way channels, same sizes.
+int RawEchoPeer(const char* requestName, const char* replyName) {
+    int listener = RawListen(requestName);
+    int reply = -1;
+    if (listener < 0 || !Retry([&] { return (reply = RawConnect(replyName)) >= 0; })) return 4;
+    int request = ::accept(listener, nullptr, nullptr);
+    char buffer[8192];
+    while (::recv(request, buffer, sizeof buffer, 0) > 0) {
+        if (::send(reply, buffer, kImage, MSG_NOSIGNAL) != kImage) break;
+    }
+    ::close(request);
+    ::close(reply);
+    ::close(listener);
+    ::unlink(requestName);
+    return 0;
+}
+
+platform::ChildProcess StartPeer(const char* mode, const std::string& request, const std::string& reply) {
+    platform::ChildProcess peer;
+    platform::ChildProcess::Spawn({platform::CurrentExecutablePath(), mode, request, reply}, peer);
+    return peer;
+}
+
+void BM_RawSeqpacketRoundTrip(benchmark::State& state) {
+    const std::string requestName = PipeName("rawreq"), replyName = PipeName("rawrep");
+    platform::EnsurePipeDirectory();
+    int replyListener = RawListen(replyName);
+    platform::ChildProcess peer = StartPeer("--raw-peer", requestName, replyName);
+    int request = -1;
+    if (!Retry([&] { return (request = RawConnect(requestName)) >= 0; })) {
+        state.SkipWithError("peer did not start");
+        return;
+    }
+    int reply = ::accept(replyListener, nullptr, nullptr);
+    char image[kImage] = {kImage};
+    char buffer[8192];
+    for (auto _ : state) {
+        ::send(request, image, kImage, MSG_NOSIGNAL);
+        benchmark::DoNotOptimize(::recv(reply, buffer, sizeof buffer, 0));
+    }
+    ::close(request);
+    ::close(reply);
+    ::close(replyListener);
+    ::unlink(replyName.c_str());
+    peer.Wait();
+}
+BENCHMARK(BM_RawSeqpacketRoundTrip)->UseRealTime();
+
+void BM_VexaPipeRoundTrip(benchmark::State& state) {
+    const std::string requestName = PipeName("req"), replyName = PipeName("rep");
+    VexaPipe reply(replyName);
+    reply.CreatePipe();
+    platform::ChildProcess peer = StartPeer("--vexa-peer", requestName, replyName);
+    {
+        VexaPipe request(requestName);
+        if (!Retry([&] { return request.VEXACreateFile() == 0; })) {
+            state.SkipWithError("peer did not start");
+            return;
+        }
+        reply.ConnectPipe();
+        for (auto _ : state) {
+            CleXDSmb out;
+            SendData(request, out, false);
+            CleXDSmb in;
+            benchmark::DoNotOptimize(ReceiveData(reply, in, true));
+        }
+    }
+    peer.Wait();
+}
+BENCHMARK(BM_VexaPipeRoundTrip)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--vexa-peer") return VexaEchoPeer(argv[2], argv[3]);
+    if (argc == 4 && std::string(argv[1]) == "--raw-peer") return RawEchoPeer(argv[2], argv[3]);
+    RatioReporter reporter;
+    if (!RunBenchmarks(argc, argv, reporter)) return 1;
+    reporter.PrintRatio("BM_VexaPipeRoundTrip", "BM_RawSeqpacketRoundTrip", 1.2);
+    return 0;
+}
