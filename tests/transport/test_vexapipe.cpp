@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "platform/process.h"
@@ -218,4 +219,39 @@ TEST(VexaPipeLifetime, ReplacingServerFileIsNotRemovedByTheOldServer) {
     EXPECT_TRUE(std::filesystem::exists(name));
     VexaPipe client(name);
     EXPECT_EQ(client.VEXACreateFile(), 0);
+}
+
+TEST(VexaPipeConnect, WaitForAWriterEndsWhenTheOtherDirectionHangsUp) {
+    const std::string requestName = UniquePipeName("req"), resultName = UniquePipeName("res");
+    auto engineSide = std::make_unique<VexaPipe>(requestName);
+    ASSERT_EQ(engineSide->CreatePipe(), 0);
+    VexaPipe request(requestName);
+    ASSERT_EQ(request.VEXACreateFile(), 0);
+    ASSERT_EQ(engineSide->ConnectPipe(), 0);
+    VexaPipe result(resultName);
+    ASSERT_EQ(result.CreatePipe(), 0);
+    std::thread engineDies([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        engineSide.reset();
+    });
+    EXPECT_EQ(result.ConnectPipe(request), EPIPE);
+    engineDies.join();
+    EXPECT_FALSE(result.IsWritePipeConnected());
+    // A later writer can still connect.
+    VexaPipe writer(resultName);
+    ASSERT_EQ(writer.VEXACreateFile(), 0);
+    EXPECT_EQ(result.ConnectPipe(), 0);
+    EXPECT_TRUE(result.IsWritePipeConnected());
+}
+
+TEST(VexaPipeConnect, BoundedWaitTimesOutThenAcceptsALateWriter) {
+    const std::string name = UniquePipeName("bounded");
+    VexaPipe server(name);
+    ASSERT_EQ(server.CreatePipe(), 0);
+    EXPECT_EQ(server.ConnectPipeWithin(20), ETIMEDOUT);
+    EXPECT_FALSE(server.IsWritePipeConnected());
+    VexaPipe client(name);
+    ASSERT_EQ(client.VEXACreateFile(), 0);
+    EXPECT_EQ(server.ConnectPipeWithin(1000), 0);
+    EXPECT_TRUE(server.IsWritePipeConnected());
 }

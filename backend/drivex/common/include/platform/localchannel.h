@@ -42,6 +42,7 @@ public:
     // EMSGSIZE when the packet did not fit.
     int Receive(void* buffer, std::size_t capacity, std::size_t& received);
     int SetNonBlocking();
+    int descriptor() const { return m_fd.get(); }
 
 private:
     UniqueFd m_fd;
@@ -62,8 +63,11 @@ public:
     static int Listen(const std::string& path, ChannelListener& out);
 
     bool valid() const { return m_fd.valid(); }
-    // Blocks until a writer connects.
-    int Accept(ChannelConnection& out);
+    // Blocks until a writer connects. With a watched connection, gives up
+    // with EPIPE as soon as that connection's partner hangs up.
+    int Accept(ChannelConnection& out, const ChannelConnection* watched = nullptr);
+    // As Accept, but ETIMEDOUT when no writer connected within the limit.
+    int AcceptWithin(ChannelConnection& out, unsigned milliseconds);
     void close();
 
 private:

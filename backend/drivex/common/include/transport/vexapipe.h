@@ -25,6 +25,13 @@ public:
 
     int CreatePipe();
     int ConnectPipe();
+    // As ConnectPipe, but ends with EPIPE when the partner of `request` (the
+    // other direction of the same conversation) hangs up first, so a reader
+    // never waits for a writer that died.
+    int ConnectPipe(const VexaPipe& request);
+    // As ConnectPipe, but ETIMEDOUT (untraced, nothing changed) when no
+    // writer came within the limit, so the caller can check on its partner.
+    int ConnectPipeWithin(unsigned milliseconds);
     int DisconnectPipe();
     int VEXACreateFile();
     int VEXACreateFileR();
@@ -45,6 +52,7 @@ public:
     bool IsPipeCreated() const { return m_created; }
 
 private:
+    int Connect(const platform::ChannelConnection* watched, int milliseconds);
     int OpenClient(const char* operation);
     void Trace(const char* operation, int code) const;
 

@@ -1,6 +1,7 @@
 #include "platform/localchannel.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -130,9 +131,34 @@ int ChannelListener::Listen(const std::string& path, ChannelListener& out) {
     return 0;
 }
 
-int ChannelListener::Accept(ChannelConnection& out) {
+namespace {
+
+// Waits until `listening` has a connection to accept; EPIPE when the partner
+// of `watched` (a write-only channel, so readable means end of stream) is gone.
+// A negative `watched` watches nothing; a negative limit waits for ever.
+int WaitForConnection(int listening, int watched, int milliseconds) {
+    pollfd fds[2] = {{listening, POLLIN, 0}, {watched, POLLIN, 0}};
+    for (;;) {
+        int ready = ::poll(fds, watched >= 0 ? 2 : 1, milliseconds);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (ready == 0) return ETIMEDOUT;
+        if (fds[0].revents & POLLIN) return 0;
+        if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) return EPIPE;
+        if (fds[0].revents & (POLLERR | POLLNVAL)) return EBADF;
+    }
+}
+
+}  // namespace
+
+int ChannelListener::Accept(ChannelConnection& out, const ChannelConnection* watched) {
     if (!m_fd) return EBADF;
     for (;;) {
+        if (watched && watched->valid()) {
+            if (int error = WaitForConnection(m_fd.get(), watched->descriptor(), -1)) return error;
+        }
         int fd = ::accept4(m_fd.get(), nullptr, nullptr, SOCK_CLOEXEC);
         if (fd >= 0) {
             out = ChannelConnection(UniqueFd(fd));
@@ -140,6 +166,12 @@ int ChannelListener::Accept(ChannelConnection& out) {
         }
         if (errno != EINTR && errno != ECONNABORTED) return errno;
     }
+}
+
+int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds) {
+    if (!m_fd) return EBADF;
+    if (int error = WaitForConnection(m_fd.get(), -1, static_cast<int>(milliseconds))) return error;
+    return Accept(out);
 }
 
 void ChannelListener::close() {

@@ -46,10 +46,21 @@ int VexaPipe::CreatePipe() {
     return 0;
 }
 
-int VexaPipe::ConnectPipe() {
+int VexaPipe::ConnectPipe() { return Connect(nullptr, -1); }
+
+int VexaPipe::ConnectPipe(const VexaPipe& request) { return Connect(&request.m_connection, -1); }
+
+int VexaPipe::ConnectPipeWithin(unsigned milliseconds) {
+    return Connect(nullptr, static_cast<int>(milliseconds));
+}
+
+int VexaPipe::Connect(const platform::ChannelConnection* watched, int milliseconds) {
     if (m_connectAttempted) return 0;
-    m_connectAttempted = true;
-    int error = m_listener.Accept(m_connection);
+    int error = milliseconds < 0 ? m_listener.Accept(m_connection, watched)
+                                 : m_listener.AcceptWithin(m_connection, static_cast<unsigned>(milliseconds));
+    if (milliseconds >= 0 && error == ETIMEDOUT) return error;
+    // A partner that is gone leaves the end ready for a later writer.
+    if (!(watched && error == EPIPE)) m_connectAttempted = true;
     if (error) {
         Trace(" ConnectPipe", error);
         return error;
