@@ -30,5 +30,8 @@ bench: deps
 	cmake --build build-release -j $(JOBS)
 	@for b in build-release/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
 
+demo: build
+	$(BUILD)/tools/demo/vexademo $(BUILD)/tools/engine
+
 clean:
 	rm -rf build build-asan build-tsan build-release

@@ -5,6 +5,8 @@
 //       writes pieces whose first 4 bytes are T, then closes
 //   framepeer readexit <request pipe>
 //       reads one request and exits without answering
+//   framepeer reply <request pipe> <reply pipe> <error code> <integer>...
+//       answers one request with that error code and integer block
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -63,6 +65,20 @@ int ReadExit(const char* requestName) {
     return 0;
 }
 
+int ReplyOnce(const char* requestName, const char* replyName, char** fields, int count) {
+    VexaPipe request(requestName);
+    if (request.CreatePipe() != 0) return 3;
+    VexaPipe reply(replyName);
+    request.ConnectPipe();
+    CleXDSmb in;
+    ReceiveData(request, in, true);
+    if (!OpenWithRetry(reply)) return 4;
+    CleXDSmb out;
+    out.SetErrorCode(std::atoi(fields[0]));
+    for (int i = 1; i < count; ++i) out.SetLong(std::atoi(fields[i]));
+    return SendData(reply, out, false) == 0 ? 0 : 6;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,5 +89,6 @@ int main(int argc, char** argv) {
         return Raw(argv[2], static_cast<std::int32_t>(std::atol(argv[3])), argv + 4, argc - 4);
     }
     if (mode == "readexit") return ReadExit(argv[2]);
+    if (mode == "reply" && argc >= 5) return ReplyOnce(argv[2], argv[3], argv + 4, argc - 4);
     return 2;
 }

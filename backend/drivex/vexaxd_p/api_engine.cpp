@@ -1,0 +1,152 @@
+// Starting, probing and stopping an engine that this process drives.
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include "apiconnection.h"
+#include "callframe.h"
+#include "callshapes.h"
+#include "commandcodes.h"
+#include "replyreader.h"
+#include "runtime/dxglobal.h"
+#include "runtime/dxstartup.h"
+#include "runtime/dxtracer.h"
+#include "startoptions.h"
+#include "transport/sendreceive.h"
+#include "transport/xpipemanager.h"
+#include "vexaxd_p.h"
+
+namespace api {
+namespace {
+
+constexpr const char* kLauncherName = "StartXD";
+// How long an engine that refused to start, or was told to stop, may take to
+// end before it is killed; a live but silent engine must not hang the caller.
+constexpr unsigned kEngineExitGrace = 10000;
+constexpr unsigned kConnectPoll = 100;
+
+std::string LauncherPath(const StartOptions& options) {
+    std::string home = options.hasEngineHome ? options.engineHome : GetVEXAHOME();
+    if (!home.empty() && home.back() != '/') home += '/';
+    return home + kLauncherName;
+}
+
+void EndLauncher(platform::ChildProcess& launcher) {
+    if (!launcher.WaitFor(kEngineExitGrace)) launcher.Kill();
+    launcher = platform::ChildProcess();
+}
+
+// The engine's first message; the wait for it ends when the engine dies first.
+int ReceiveReadyMessage(XPipes& pipes, platform::ChildProcess& launcher) {
+    VexaPipe& result = *pipes.GetXDAPIResultPipe();
+    while (!result.IsWritePipeConnected()) {
+        int connected = result.ConnectPipeWithin(kConnectPoll);
+        if (connected == ETIMEDOUT) {
+            if (!launcher.IsActive()) return EPIPE;
+            continue;
+        }
+        if (connected) return connected;
+    }
+    CleXDSmb ready;
+    int received = ReceiveData(result, ready, true);
+    return received ? received : ready.GetErrorCode();
+}
+
+void DropResultPipe(XPipes& pipes) {
+    VexaPipe& result = *pipes.GetXDAPIResultPipe();
+    result.DisconnectPipe();
+    result.ClosePipe();
+}
+
+int StartEngine(const char* arguments) {
+    ApiConnection& connection = Connection();
+    if (IsBackendReady()) return 0;
+    StartOptions options = ParseStartArguments(arguments);
+    if (options.hasEngineHome) connection.setEngineHome(options.engineHome);
+    connection.Attach();
+    DxTrace("call StartVEXA");
+    const std::string launcherPath = LauncherPath(options);
+    XPipes* pipes = nullptr;
+    if (int error = connection.AcquirePipes(pipes)) return error;
+    if (!std::filesystem::exists(launcherPath)) {
+        std::printf("No %s file exists\n", launcherPath.c_str());
+        std::fflush(stdout);
+        return VEXA_ENGINE_NOT_RUNNING;
+    }
+    platform::ChildProcess& launcher = connection.launcher();
+    if (platform::ChildProcess::Spawn({launcherPath, connection.tempDirectory(), connection.pidText(),
+                                       connection.languageName(), options.remaining},
+                                      launcher) != 0) {
+        return VEXA_PROCESS_START_FAILED;
+    }
+    connection.setRunning(true);
+    int result = ReceiveReadyMessage(*pipes, launcher);
+    if (result != 0) {
+        DropResultPipe(*pipes);
+        EndLauncher(launcher);
+        connection.setRunning(false);
+    }
+    return result;
+}
+
+void StopEngine() {
+    ApiConnection& connection = Connection();
+    if (!IsBackendReady() || !IsXDriven()) return;
+    XPipes* pipes = nullptr;
+    if (connection.AcquirePipes(pipes) == 0) {
+        CleXDSmb stop;
+        stop.SetCommandAction(cmd::kStopVexa);
+        if (SendRequest(*pipes, stop) == 0) {
+            CleXDSmb reply;
+            ReceiveReply(*pipes, reply);
+        }
+        DropResultPipe(*pipes);
+    }
+    if (XPipeManager* manager = GetXPipeManager()) {
+        manager->getPipeSuit(connection.languageName())->decreaseIndex();
+    }
+    connection.forgetSuit();
+    if (XPipeManager* manager = GetXPipeManager()) manager->cleanup();
+    FinalizeDXGlobal();
+    EndLauncher(connection.launcher());
+    DxTrace("stopvexa");
+    connection.Reset();
+}
+
+}  // namespace
+}  // namespace api
+
+int StartVexa(const char* arguments) {
+    return api::Guarded([&] { return api::StartEngine(arguments); });
+}
+
+void StopVexa(void) {
+    api::Guarded([] {
+        api::StopEngine();
+        return 0;
+    });
+}
+
+bool IsBackendReady(void) {
+    api::ApiConnection& connection = api::Connection();
+    platform::ChildProcess& launcher = connection.launcher();
+    if (launcher.started()) connection.setRunning(launcher.IsActive());
+    std::string ignored;
+    if (platform::GetEnvironment("VEXA_RUNNING", ignored)) {
+        connection.setRunning(true);
+    } else if (!connection.running()) {
+        return false;
+    }
+    return api::BareCall(cmd::kIsBackendReady, 0, api::FirstInt) != 0;
+}
+
+bool IsXDriven(void) {
+    api::ApiConnection& connection = api::Connection();
+    connection.setXDriven(false);
+    if (!IsBackendReady()) {
+        connection.setXDriven(true);
+        return true;
+    }
+    connection.setXDriven(api::BareCall(cmd::kIsXDriven, 0, api::FirstInt) != 0);
+    return connection.xDriven();
+}

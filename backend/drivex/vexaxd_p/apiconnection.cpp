@@ -1,0 +1,104 @@
+#include "apiconnection.h"
+
+#include <cstdio>
+
+#include "runtime/dxglobal.h"
+#include "runtime/dxstartup.h"
+#include "runtime/dxtracer.h"
+#include "runtime/statuscodes.h"
+#include "callframe.h"
+#include "commandcodes.h"
+#include "transport/xpipemanager.h"
+
+namespace api {
+
+ApiConnection& ApiConnection::Instance() {
+    static ApiConnection connection;
+    return connection;
+}
+
+ApiConnection::~ApiConnection() {
+    if (!m_running || !m_xDriven || !m_suit) return;
+    try {
+        if (XPipes* pipes = m_suit->getXPipes()) {
+            CleXDSmb farewell;
+            farewell.SetLong(cmd::kFarewellValue);
+            SendRequest(*pipes, farewell);
+        }
+    } catch (...) {
+    }
+}
+
+std::string ChooseTempDirectory() {
+    for (const char* name : {"VEXADXTEMP", "TEMP", "TMP", "tmp", "TMPDIR"}) {
+        std::string value;
+        if (platform::GetEnvironment(name, value) && !value.empty()) return value;
+    }
+    return "/tmp";
+}
+
+void ApiConnection::setNames(std::string languageName, std::string engineHome) {
+    m_languageName = std::move(languageName);
+    m_engineHome = std::move(engineHome);
+}
+
+void ApiConnection::Attach() {
+    if (!IsDXGlobalInit()) {
+        m_tempDirectory = ChooseTempDirectory();
+        DecoratePathEnd(m_tempDirectory);
+        char pid[16];
+        std::snprintf(pid, sizeof pid, "%04x", static_cast<unsigned>(platform::CurrentProcessId()));
+        m_pidText = pid;
+        InitDxGlobal(m_tempDirectory, m_pidText, m_languageName, m_engineHome);
+        m_languageName = GetXName();
+    }
+    if (m_languageName.empty()) {
+        m_languageName = GetXName();
+    } else {
+        SetXName(m_languageName);
+    }
+    XPipeManager* manager = GetXPipeManager();
+    // The global state may have been set up by the host rather than by us.
+    if (m_pidText.empty()) m_pidText = manager->getPipePid();
+    if (m_tempDirectory.empty()) m_tempDirectory = manager->getPipePath();
+    m_suit = manager->getPipeSuit(m_languageName);
+    // Languages hosted in this process get their level from the host.
+    if (m_suit->getIndex() < 0) m_suit->increaseIndex();
+}
+
+int ApiConnection::AcquirePipes(XPipes*& pipes) {
+    if (!m_suit) Attach();
+    pipes = m_suit ? m_suit->getXPipes() : nullptr;
+    if (!pipes) {
+        DxTrace("m_pipe_index >= 0");
+        return VEXA_PIPE_FAILED;
+    }
+    VexaPipe* result = pipes->GetXDAPIResultPipe();
+    if (!result->IsPipeCreated()) {
+        int created = result->CreatePipe();
+        DxTraceError(result->GetPipeName() + " created:", created);
+        if (created) return created;
+    }
+    return 0;
+}
+
+const char* ApiConnection::ShareString(std::string text) {
+    m_sharedString = std::move(text);
+    return m_sharedString.c_str();
+}
+
+void ApiConnection::Reset() {
+    m_running = false;
+    m_xDriven = false;
+    m_hosted = false;
+    std::string().swap(m_sharedString);
+    m_launcher = platform::ChildProcess();
+    m_pidText.clear();
+    m_tempDirectory.clear();
+    m_languageName.clear();
+    m_engineHome.clear();
+    m_rTempFolder.clear();
+    m_suit = nullptr;
+}
+
+}  // namespace api

@@ -1,0 +1,75 @@
+// The connection of this process to the engine: one set per process, used by
+// every exported function. No lock: API calls of a process are made from one
+// thread at a time.
+#pragma once
+
+#include <string>
+
+#include "platform/process.h"
+
+class XPipeSuit;
+class XPipes;
+
+namespace api {
+
+class ApiConnection {
+public:
+    static ApiConnection& Instance();
+
+    bool running() const { return m_running; }
+    void setRunning(bool running) { m_running = running; }
+    bool xDriven() const { return m_xDriven; }
+    void setXDriven(bool driven) { m_xDriven = driven; }
+    bool hosted() const { return m_hosted; }
+
+    const std::string& languageName() const { return m_languageName; }
+    const std::string& engineHome() const { return m_engineHome; }
+    const std::string& tempDirectory() const { return m_tempDirectory; }
+    const std::string& pidText() const { return m_pidText; }
+    void setNames(std::string languageName, std::string engineHome);
+    void setEngineHome(std::string home) { m_engineHome = std::move(home); }
+
+    const char* rTempFolder() const { return m_rTempFolder.c_str(); }
+    void setRTempFolder(const char* folder) { m_rTempFolder = folder ? folder : ""; }
+
+    // Joins the global state and the pipe suit of the language name.
+    void Attach();
+    // The request and result pipes of the current level; the result pipe is
+    // created here on first use. 0 or a pipe code.
+    int AcquirePipes(XPipes*& pipes);
+    XPipeSuit* suit() const { return m_suit; }
+    void forgetSuit() { m_suit = nullptr; }
+
+    platform::ChildProcess& launcher() { return m_launcher; }
+
+    // Replaces the shared single string; the pointer stays valid until the next one.
+    const char* ShareString(std::string text);
+
+    // Back to the detached state of a freshly loaded library.
+    void Reset();
+
+private:
+    ApiConnection() = default;
+    // The farewell at unload: an engine started here and still running is told
+    // that the library goes away.
+    ~ApiConnection();
+
+    bool m_running = false;
+    bool m_xDriven = false;
+    bool m_hosted = false;
+    std::string m_languageName;
+    std::string m_engineHome;
+    std::string m_tempDirectory;
+    std::string m_pidText;
+    std::string m_rTempFolder;
+    XPipeSuit* m_suit = nullptr;
+    platform::ChildProcess m_launcher;
+    std::string m_sharedString;
+};
+
+inline ApiConnection& Connection() { return ApiConnection::Instance(); }
+
+// First of the temp-directory variables that is set and not empty, else "/tmp".
+std::string ChooseTempDirectory();
+
+}  // namespace api

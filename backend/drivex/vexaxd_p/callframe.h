@@ -1,0 +1,32 @@
+// One round trip of an API call: the request goes out on "xdapi" of the
+// current level, the reply comes back on "xdapiresult". The frame never
+// waits for an engine that is gone: an unsendable request ends the call with
+// the send result, and a hang-up of the engine ends it with EPIPE.
+#pragma once
+
+#include "codec/clexdsmb.h"
+
+class XPipes;
+
+namespace api {
+
+// Opens the request pipe when needed (20 attempts, 100 ms apart) and sends.
+int SendRequest(XPipes& pipes, CleXDSmb& request);
+// Connects the result pipe when needed and reads one reply; the result is a
+// transport code or the reply's error code.
+int ReceiveReply(XPipes& pipes, CleXDSmb& reply);
+
+class CallFrame {
+public:
+    explicit CallFrame(int command) { m_request.SetCommandAction(command); }
+    CleXDSmb& request() { return m_request; }
+    CleXDSmb& reply() { return m_reply; }
+    // Acquire the pipes, send, receive: 0 when a reply without error arrived.
+    int Exchange();
+
+private:
+    CleXDSmb m_request;
+    CleXDSmb m_reply;
+};
+
+}  // namespace api
