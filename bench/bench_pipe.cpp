@@ -2,12 +2,8 @@
 // (framed send and receive), against the same exchange on raw
 // sequenced-packet sockets. The program starts a copy of itself as the peer.
 #include <benchmark/benchmark.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <thread>
 
@@ -15,6 +11,7 @@
 #include "platform/localchannel.h"
 #include "platform/process.h"
 #include "ratioreporter.h"
+#include "rawseqpacket.h"
 #include "transport/sendreceive.h"
 #include "transport/vexapipe.h"
 
@@ -50,46 +47,6 @@ int VexaEchoPeer(const char* requestName, const char* replyName) {
     }
 }
 
-int RawConnect(const std::string& path) {
-    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
-    ::close(fd);
-    return -1;
-}
-
-int RawListen(const std::string& path) {
-    ::unlink(path.c_str());
-    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Peer side of the raw exchange: the same two one-way channels, same sizes.
-int RawEchoPeer(const char* requestName, const char* replyName) {
-    int listener = RawListen(requestName);
-    int reply = -1;
-    if (listener < 0 || !Retry([&] { return (reply = RawConnect(replyName)) >= 0; })) return 4;
-    int request = ::accept(listener, nullptr, nullptr);
-    char buffer[8192];
-    while (::recv(request, buffer, sizeof buffer, 0) > 0) {
-        if (::send(reply, buffer, kImage, MSG_NOSIGNAL) != kImage) break;
-    }
-    ::close(request);
-    ::close(reply);
-    ::close(listener);
-    ::unlink(requestName);
-    return 0;
-}
-
 platform::ChildProcess StartPeer(const char* mode, const std::string& request, const std::string& reply) {
     platform::ChildProcess peer;
     platform::ChildProcess::Spawn({platform::CurrentExecutablePath(), mode, request, reply}, peer);
@@ -97,27 +54,15 @@ platform::ChildProcess StartPeer(const char* mode, const std::string& request, c
 }
 
 void BM_RawSeqpacketRoundTrip(benchmark::State& state) {
-    const std::string requestName = PipeName("rawreq"), replyName = PipeName("rawrep");
     platform::EnsurePipeDirectory();
-    int replyListener = RawListen(replyName);
-    platform::ChildProcess peer = StartPeer("--raw-peer", requestName, replyName);
-    int request = -1;
-    if (!Retry([&] { return (request = RawConnect(requestName)) >= 0; })) {
+    rawseqpacket::Client client;
+    if (!client.Open(PipeName("rawreq"), PipeName("rawrep"), kImage)) {
         state.SkipWithError("peer did not start");
         return;
     }
-    int reply = ::accept(replyListener, nullptr, nullptr);
     char image[kImage] = {kImage};
     char buffer[8192];
-    for (auto _ : state) {
-        ::send(request, image, kImage, MSG_NOSIGNAL);
-        benchmark::DoNotOptimize(::recv(reply, buffer, sizeof buffer, 0));
-    }
-    ::close(request);
-    ::close(reply);
-    ::close(replyListener);
-    ::unlink(replyName.c_str());
-    peer.Wait();
+    for (auto _ : state) client.RoundTrip(image, kImage, buffer, sizeof buffer);
 }
 BENCHMARK(BM_RawSeqpacketRoundTrip)->UseRealTime();
 
@@ -148,7 +93,8 @@ BENCHMARK(BM_VexaPipeRoundTrip)->UseRealTime();
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--vexa-peer") return VexaEchoPeer(argv[2], argv[3]);
-    if (argc == 4 && std::string(argv[1]) == "--raw-peer") return RawEchoPeer(argv[2], argv[3]);
+    int peerExit = 0;
+    if (rawseqpacket::RunPeerIfAsked(argc, argv, peerExit)) return peerExit;
     RatioReporter reporter;
     if (!RunBenchmarks(argc, argv, reporter)) return 1;
     reporter.PrintRatio("BM_VexaPipeRoundTrip", "BM_RawSeqpacketRoundTrip", 1.2);
