@@ -30,6 +30,7 @@ void BM_RawRequestReply(benchmark::State& state) {
 }
 BENCHMARK(BM_RawRequestReply)->UseRealTime();
 
+#ifdef VEXA_ENGINE_HOME
 void BM_GetVariableCount(benchmark::State& state) {
     const std::string arguments = std::string("-vexahome=") + VEXA_ENGINE_HOME;
     if (StartVexa(arguments.c_str()) != 0) {
@@ -42,6 +43,7 @@ void BM_GetVariableCount(benchmark::State& state) {
     StopVexa();
 }
 BENCHMARK(BM_GetVariableCount)->UseRealTime();
+#endif
 
 }  // namespace
 
