@@ -84,6 +84,8 @@ class CleXDSmb {
     StructData GetStructData() const { return m_struct; }
     LongData& GetLongDataRef() { return m_long; }
     DoubleData& GetDoubleDataRef() { return m_double; }
+    const LongData& GetLongDataRef() const { return m_long; }
+    const DoubleData& GetDoubleDataRef() const { return m_double; }
     const StringData& GetStringDataRef() const { return m_string; }
     const StructData& GetStructDataRef() const { return m_struct; }
     // The first string; empty when the string block is empty.

@@ -1,0 +1,54 @@
+// Maps a request's command action to the handler of its command family.
+// Handlers read their arguments through RequestArgs, which never reads a
+// value the request lacks, and fill the reply's blocks; the value they return
+// is the reply's error code.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "codec/clexdsmb.h"
+#include "enginestate.h"
+
+namespace engine {
+
+class RequestArgs {
+public:
+    explicit RequestArgs(const CleXDSmb& request) : m_request(request) {}
+
+    std::optional<std::int32_t> Int(std::int32_t index) const;
+    std::optional<double> Double(std::int32_t index) const;
+    std::optional<std::string> String(std::int32_t index) const;
+
+private:
+    const CleXDSmb& m_request;
+};
+
+using CommandHandler = int (*)(const RequestArgs& args, CleXDSmb& reply, EngineState& state);
+
+class CommandTable {
+public:
+    // A code registered twice keeps its first handler; the families must
+    // not overlap, and a test checks that they do not.
+    bool Register(int code, CommandHandler handler);
+    bool Knows(int code) const { return m_handlers.count(code) != 0; }
+
+    // Fills `reply` and sets its error code: the handler's result, the
+    // engine's unknown-command code, or the malformed-message code when a
+    // handler failed on what the request held.
+    void Dispatch(const CleXDSmb& request, CleXDSmb& reply, EngineState& state) const;
+
+private:
+    std::unordered_map<int, CommandHandler> m_handlers;
+};
+
+// One registration function per command family.
+void RegisterSessionCommands(CommandTable& table);
+void RegisterDictionaryCommands(CommandTable& table);
+
+// Every family the engine answers.
+CommandTable BuildCommandTable();
+
+}  // namespace engine

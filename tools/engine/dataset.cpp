@@ -1,0 +1,34 @@
+#include "dataset.h"
+
+namespace engine {
+
+bool Dataset::AddVariable(Variable variable) {
+    if (variable.name.empty() || FindVariable(variable.name) != VariableCount()) return false;
+    // Existing cases get the empty value of the new variable.
+    for (auto& values : m_cases) {
+        if (variable.IsNumeric())
+            values.emplace_back(kSystemMissing);
+        else
+            values.emplace_back(std::string());
+    }
+    m_variables.push_back(std::move(variable));
+    return true;
+}
+
+bool Dataset::AddCase(std::vector<CellValue> values) {
+    if (values.size() != m_variables.size()) return false;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (std::holds_alternative<double>(values[i]) != m_variables[i].IsNumeric()) return false;
+    }
+    m_cases.push_back(std::move(values));
+    return true;
+}
+
+std::size_t Dataset::FindVariable(const std::string& name) const {
+    for (std::size_t i = 0; i < m_variables.size(); ++i) {
+        if (m_variables[i].name == name) return i;
+    }
+    return m_variables.size();
+}
+
+}  // namespace engine

@@ -1,0 +1,55 @@
+// The engine's data model: a dictionary of variables and the cases, kept in
+// memory and independent of how requests reach the engine.
+#pragma once
+
+#include <cstddef>
+#include <limits>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace engine {
+
+// Lowest finite double: the value a numeric cell holds when it has no value.
+inline constexpr double kSystemMissing = std::numeric_limits<double>::lowest();
+
+struct Variable {
+    std::string name;
+    std::string label;
+    // 0 for numeric; the width in bytes for a string variable.
+    int type = 0;
+
+    bool IsNumeric() const { return type == 0; }
+};
+
+using CellValue = std::variant<double, std::string>;
+
+class Dataset {
+public:
+    Dataset() = default;
+    explicit Dataset(std::string name) : m_name(std::move(name)) {}
+
+    const std::string& name() const { return m_name; }
+
+    // False (and nothing added) when the name is empty or already taken.
+    bool AddVariable(Variable variable);
+    // False (and nothing added) when the values do not match the dictionary
+    // in number and type.
+    bool AddCase(std::vector<CellValue> values);
+
+    std::size_t VariableCount() const { return m_variables.size(); }
+    std::size_t CaseCount() const { return m_cases.size(); }
+    const Variable& variable(std::size_t index) const { return m_variables.at(index); }
+    const CellValue& cell(std::size_t caseIndex, std::size_t variableIndex) const {
+        return m_cases.at(caseIndex).at(variableIndex);
+    }
+    // Index of the variable with this name, or VariableCount() when none.
+    std::size_t FindVariable(const std::string& name) const;
+
+private:
+    std::string m_name;
+    std::vector<Variable> m_variables;
+    std::vector<std::vector<CellValue>> m_cases;
+};
+
+}  // namespace engine

@@ -1,0 +1,21 @@
+// Everything a request can read or change in the engine.
+#pragma once
+
+#include "dataset.h"
+
+namespace engine {
+
+struct EngineState {
+    Dataset active;
+    // Passed through for the client: SetXDriveMode and SetMode store them,
+    // GetXDriveMode hands them back in that order.
+    int xDriveMode = 0;
+    int mode = 0;
+    // Programs started by the engine run one level deeper; the client that
+    // drives the engine is always at level 0.
+    int nestDepth = 0;
+    // Set by the stop command: the loop ends once its reply is out.
+    bool stopRequested = false;
+};
+
+}  // namespace engine

@@ -1,0 +1,63 @@
+// The session family: readiness, drive modes, nesting and stop.
+#include "commandcodes.h"
+#include "commandtable.h"
+#include "runtime/statuscodes.h"
+
+namespace engine {
+namespace {
+
+int AnswerOne(const RequestArgs&, CleXDSmb& reply, EngineState&) {
+    reply.SetLong(1);
+    return VEXA_OK;
+}
+
+int Stop(const RequestArgs&, CleXDSmb&, EngineState& state) {
+    state.stopRequested = true;
+    return VEXA_OK;
+}
+
+int SetXDriveMode(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+    auto mode = args.Int(0);
+    if (!mode) return VEXA_MALFORMED_MESSAGE;
+    state.xDriveMode = *mode;
+    return VEXA_OK;
+}
+
+int SetMode(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+    auto mode = args.Int(0);
+    if (!mode) return VEXA_MALFORMED_MESSAGE;
+    state.mode = *mode;
+    return VEXA_OK;
+}
+
+int GetXDriveMode(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+    reply.SetLong(state.xDriveMode);
+    reply.SetLong(state.mode);
+    return VEXA_OK;
+}
+
+int GetNestDepth(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+    reply.SetLong(state.nestDepth);
+    return VEXA_OK;
+}
+
+// The engine has no receive thread of the client's to stop; nothing to do.
+int StopReceiveXdApiThread(const RequestArgs&, CleXDSmb&, EngineState&) { return VEXA_OK; }
+
+}  // namespace
+
+void RegisterSessionCommands(CommandTable& table) {
+    table.Register(cmd::kIsBackendReady, AnswerOne);
+    // An engine started through the library is driven by that program.
+    table.Register(cmd::kIsXDriven, AnswerOne);
+    table.Register(cmd::kStopVexa, Stop);
+    table.Register(cmd::kSetXDriveMode, SetXDriveMode);
+    table.Register(cmd::kGetXDriveMode, GetXDriveMode);
+    // Text travels as UTF-8.
+    table.Register(cmd::kIsUTF8mode, AnswerOne);
+    table.Register(cmd::kStopReceiveXdApiThread, StopReceiveXdApiThread);
+    table.Register(cmd::kGetNestDepth, GetNestDepth);
+    table.Register(cmd::kSetMode, SetMode);
+}
+
+}  // namespace engine
