@@ -18,13 +18,17 @@ ApiConnection& ApiConnection::Instance() {
 }
 
 ApiConnection::~ApiConnection() {
-    if (!m_running || !m_xDriven || !m_suit) return;
+    if (!m_suit) return;
     try {
-        if (XPipes* pipes = m_suit->getXPipes()) {
+        XPipes* pipes = m_suit->getXPipes();
+        if (!pipes) return;
+        if (m_running && m_xDriven) {
             CleXDSmb farewell;
             farewell.SetLong(cmd::kFarewellValue);
             SendRequest(*pipes, farewell);
         }
+        // A socket file, unlike a named pipe, outlives its process: remove ours.
+        pipes->GetXDAPIResultPipe()->ClosePipe();
     } catch (...) {
     }
 }
