@@ -144,7 +144,8 @@ namespace {
 
 bool Bracket(const std::string& input, std::string& output) {
     // Writes the output before it has finished reading the input.
-    output = "<";
+    output.clear();
+    output.push_back('<');
     output += input;
     output += ">";
     return true;

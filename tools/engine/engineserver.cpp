@@ -48,6 +48,9 @@ int EngineServer::Serve(const CommandTable& commands, EngineState& state) {
         if (int waited = AwaitClient()) return waited;
         CleXDSmb message;
         int received = ReceiveData(request, message, true);
+        // A parsed request hands back its own error code, which says nothing
+        // about the receive; a failed receive leaves the fresh message at 0.
+        if (received != 0 && received == message.GetErrorCode()) received = 0;
         if (received == EPIPE || received == VEXA_EMPTY_READ) {
             // The client closed its request end; it opens a new one for its
             // next call, or its result pipe hangs up and the wait ends.
