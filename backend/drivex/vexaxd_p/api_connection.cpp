@@ -2,6 +2,7 @@
 #include "callshapes.h"
 #include "commandcodes.h"
 #include "replyreader.h"
+#include "resultreaders.h"
 #include "vexaxd_p.h"
 
 using api::Refusal;

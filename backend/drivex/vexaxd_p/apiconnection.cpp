@@ -87,7 +87,8 @@ int ApiConnection::AcquirePipes(XPipes*& pipes) {
 }
 
 const char* ApiConnection::ShareString(std::string text) {
-    m_sharedString = std::move(text);
+    // Assigning keeps the buffer (and the address callers saw) when it fits.
+    m_sharedString.assign(text);
     return m_sharedString.c_str();
 }
 
@@ -103,6 +104,7 @@ void ApiConnection::Reset() {
     m_engineHome.clear();
     m_rTempFolder.clear();
     m_suit = nullptr;
+    m_recordBrowserFile.Close();
 }
 
 }  // namespace api

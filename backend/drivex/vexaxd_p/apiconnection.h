@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/process.h"
+#include "recordbrowserfile.h"
 
 class XPipeSuit;
 class XPipes;
@@ -41,6 +42,7 @@ public:
     void forgetSuit() { m_suit = nullptr; }
 
     platform::ChildProcess& launcher() { return m_launcher; }
+    RecordBrowserFile& recordBrowserFile() { return m_recordBrowserFile; }
 
     // Replaces the shared single string; the pointer stays valid until the next one.
     const char* ShareString(std::string text);
@@ -65,6 +67,7 @@ private:
     XPipeSuit* m_suit = nullptr;
     platform::ChildProcess m_launcher;
     std::string m_sharedString;
+    RecordBrowserFile m_recordBrowserFile;
 };
 
 inline ApiConnection& Connection() { return ApiConnection::Instance(); }

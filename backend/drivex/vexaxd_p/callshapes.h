@@ -24,6 +24,20 @@ inline void Append(CleXDSmb& request, double value) { request.SetDouble(value); 
 inline void Append(CleXDSmb& request, const char* text) { request.SetString(text); }
 inline void Append(CleXDSmb& request, const std::string& text) { request.SetString(text); }
 
+// Exactly `length` bytes of caller text, zero bytes included.
+struct TextBytes {
+    const char* text;
+    int length;
+};
+inline void Append(CleXDSmb& request, TextBytes bytes) { request.SetString(bytes.text, bytes.length); }
+
+// Caller errors in the request values are refused before anything is sent.
+template <typename Arg>
+bool Valid(const Arg&) {
+    return true;
+}
+inline bool Valid(TextBytes bytes) { return bytes.length >= 0 && (bytes.text || bytes.length == 0); }
+
 // Nothing thrown inside a call crosses the library's boundary.
 template <typename Body>
 int Guarded(Body&& body) noexcept {
@@ -55,7 +69,7 @@ bool Usable(const Reader& read) {
 template <typename Reader, typename... Args>
 int StatusCall(int command, Refusal refusal, Reader&& read, const Args&... args) {
     return Guarded([&]() -> int {
-        if (!Usable(read)) return VEXA_BAD_ARGUMENT;
+        if (!Usable(read) || !(Valid(args) && ...)) return VEXA_BAD_ARGUMENT;
         if (Refused(refusal)) return VEXA_ENGINE_NOT_RUNNING;
         CallFrame frame(command);
         (Append(frame.request(), args), ...);
@@ -70,6 +84,7 @@ template <typename T, typename Reader, typename... Args>
 T ValueCall(int command, Refusal refusal, T failure, int* err, Reader&& read, const Args&... args) {
     T value = failure;
     int status = Guarded([&]() -> int {
+        if (!Usable(read) || !(Valid(args) && ...)) return VEXA_BAD_ARGUMENT;
         if (Refused(refusal)) return VEXA_ENGINE_NOT_RUNNING;
         CallFrame frame(command);
         (Append(frame.request(), args), ...);
@@ -89,7 +104,14 @@ T BareCall(int command, T fallback, Reader&& read, const Args&... args) {
     return ValueCall(command, Refusal::kNever, fallback, nullptr, read, args...);
 }
 
+// Value shape without a value: the outcome is only reported through `err`.
+template <typename Reader, typename... Args>
+void ReportCall(int command, Refusal refusal, int* err, Reader&& read, const Args&... args) {
+    ValueCall(command, refusal, 0, err, read, args...);
+}
+
 // Reader for calls whose reply carries nothing the caller reads.
 inline int NoResult(CleXDSmb&) { return 0; }
+inline int NoValue(CleXDSmb&, int&) { return 0; }
 
 }  // namespace api

@@ -55,8 +55,80 @@ VEXA_EXPORT int GetStringListLength(void* list);
 VEXA_EXPORT const char* GetStringFromList(void* list, int index);
 VEXA_EXPORT void RemoveStringList(void* list);
 
-/* Dictionary of the active dataset. */
+/* Command submission and output text. Text travels as exactly `length`
+ * bytes (embedded zero bytes included). */
+VEXA_EXPORT int Submit(const char* text, int length);
+VEXA_EXPORT int QueueCommandPart(const char* text, int length);
+VEXA_EXPORT int PostVexaOutput(const char* text, int length);
+VEXA_EXPORT int GetVexaOutputWidth(int* err);
+VEXA_EXPORT void SetOutputLanguage(const char* language, int* err);
+VEXA_EXPORT const char* GetOutputLanguage(int* err);                  /* shared */
+VEXA_EXPORT void GetGraphic(const char* path);
+VEXA_EXPORT int SetGraphicsLabel(const char* first, const char* second);
+/* Local copy of browser output records, appended to the first path opened. */
+typedef int (*VexaTextConverter)(const char* source, int sourceLength, char* destination,
+                                 int capacity);
+VEXA_EXPORT int SetRecordBrowserOutput(const char* path, bool on);
+VEXA_EXPORT void RecordBrowserOutput(const char* text, int length, VexaTextConverter converter);
+
+/* Dictionary of the active dataset. Arrays: FreeAttributeNames /
+ * FreeAttributes / FreeNValueLabels / FreeCValueLabels with the count that
+ * came back; lists: RemoveStringList; the set's two strings: FreeString. */
 VEXA_EXPORT int GetVariableCount(int* err);
+VEXA_EXPORT int GetRowCount(int* err);
+VEXA_EXPORT const char* GetVariableName(int index, int* err);         /* shared */
+VEXA_EXPORT const char* GetVariableLabel(int index, int* err);        /* shared */
+VEXA_EXPORT int GetVariableType(int index, int* err);
+VEXA_EXPORT const char* GetVariableFormat(int index, int* err);       /* shared */
+VEXA_EXPORT int GetVariableMeasurementLevel(int index, int* err);
+VEXA_EXPORT int GetVariableRole(int index, int* err);
+VEXA_EXPORT int GetVariableFormatType(int index, int* formatType, int* width, int* decimals);
+VEXA_EXPORT int GetVarNMissingValues(int index, int* missingFormat, double* value1, double* value2,
+                                     double* value3);
+/* Each buffer takes at most 8 bytes; an 8-byte value gets no terminator. */
+VEXA_EXPORT int GetVarCMissingValues(int index, int* missingFormat, char* buffer1, char* buffer2,
+                                     char* buffer3);
+VEXA_EXPORT int GetNValueLabels(int index, double** values, char*** labels, int* count);
+VEXA_EXPORT int GetCValueLabels(int index, char*** values, char*** labels, int* count);
+VEXA_EXPORT int GetVarAttributeNames(int index, char*** names, int* count);
+VEXA_EXPORT int GetVarAttributes(int index, const char* attributeName, char*** values, int* count);
+VEXA_EXPORT int GetDataFileAttributeNames(char*** names, int* count);
+VEXA_EXPORT int GetDataFileAttributes(const char* attributeName, char*** values, int* count);
+VEXA_EXPORT void* GetMultiResponseSetNames(int* err);
+VEXA_EXPORT void GetMultiResponseSet(const char* setName, char** label, int* firstInteger,
+                                     char** secondText, int* secondInteger, void** members,
+                                     int* err);
+VEXA_EXPORT const char* GetWeightVar(int* err);                       /* shared */
+VEXA_EXPORT void* GetSplitVariableNames(int* err);
+
+/* Dictionary of the running procedure's dataset: strings are "" on failure. */
+VEXA_EXPORT int GetVariableCountInProcDS(int* err);
+VEXA_EXPORT int GetRowCountInProcDS(int* err);
+VEXA_EXPORT const char* GetVariableNameInProcDS(int index, int* err);   /* shared */
+VEXA_EXPORT const char* GetVariableLabelInProcDS(int index, int* err);  /* shared */
+VEXA_EXPORT const char* GetVariableFormatInProcDS(int index, int* err); /* shared */
+VEXA_EXPORT int GetVariableTypeInProcDS(int index, int* err);
+VEXA_EXPORT int GetVariableMeasurementLevelInProcDS(int index, int* err);
+VEXA_EXPORT int GetVariableRoleInProcDS(int index, int* err);
+VEXA_EXPORT int GetVariableFormatTypeInProcDS(int index, int* formatType, int* width, int* decimals);
+VEXA_EXPORT int GetVarNMissingValuesInProcDS(int index, int* missingFormat, double* value1,
+                                             double* value2, double* value3);
+VEXA_EXPORT int GetVarCMissingValuesInProcDS(int index, int* missingFormat, char* buffer1,
+                                             char* buffer2, char* buffer3);
+VEXA_EXPORT int GetVarAttributeNamesInProcDS(int index, char*** names, int* count);
+VEXA_EXPORT int GetVarAttributesInProcDS(int index, const char* attributeName, char*** values,
+                                         int* count);
+VEXA_EXPORT int GetDataFileAttributeNamesInProcDS(char*** names, int* count);
+VEXA_EXPORT int GetDataFileAttributesInProcDS(const char* attributeName, char*** values, int* count);
+VEXA_EXPORT void* GetMultiResponseSetNamesInProcDS(int* err);
+VEXA_EXPORT void GetMultiResponseSetInProcDS(const char* setName, char** label, int* firstInteger,
+                                             char** secondText, int* secondInteger, void** members,
+                                             int* err);
+
+/* Engine-wide values. */
+VEXA_EXPORT int GetSystemMissingValue(double* value);
+VEXA_EXPORT int GetVEXALowHigh(double* low, double* high);
+VEXA_EXPORT int ValidateVarName(const char* name);
 
 #ifdef __cplusplus
 }

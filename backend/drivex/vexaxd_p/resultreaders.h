@@ -1,0 +1,100 @@
+// Readers that turn a reply's blocks into the caller's results: shared
+// strings, caller-owned arrays, value labels, string lists. Each checks
+// everything it needs before it writes or allocates anything, so a reply that
+// falls short leaves the caller's outputs as they were (99105).
+#pragma once
+
+#include <string>
+
+#include "codec/clexdsmb.h"
+#include "replyreader.h"
+
+namespace api {
+
+// A reply's first string as the shared single string.
+enum class MissingString { kFails, kEmpty, kNull };
+
+struct SharedStringReader {
+    MissingString whenMissing = MissingString::kFails;
+    int operator()(CleXDSmb& reply, const char*& value) const;
+};
+
+// Consecutive integers, then consecutive doubles, to the caller's outputs.
+template <int IntCount, int DoubleCount>
+struct NumbersInto {
+    int* ints[IntCount > 0 ? IntCount : 1] = {};
+    double* doubles[DoubleCount > 0 ? DoubleCount : 1] = {};
+    bool usable() const {
+        for (int i = 0; i < IntCount; ++i) {
+            if (!ints[i]) return false;
+        }
+        for (int i = 0; i < DoubleCount; ++i) {
+            if (!doubles[i]) return false;
+        }
+        return true;
+    }
+    int operator()(CleXDSmb& reply) const {
+        int intValues[IntCount > 0 ? IntCount : 1];
+        double doubleValues[DoubleCount > 0 ? DoubleCount : 1];
+        for (int i = 0; i < IntCount; ++i) {
+            if (int status = ReadInt(reply, i, intValues[i])) return status;
+        }
+        for (int i = 0; i < DoubleCount; ++i) {
+            if (int status = ReadDouble(reply, i, doubleValues[i])) return status;
+        }
+        for (int i = 0; i < IntCount; ++i) *ints[i] = intValues[i];
+        for (int i = 0; i < DoubleCount; ++i) *doubles[i] = doubleValues[i];
+        return 0;
+    }
+};
+
+template <int N>
+using IntsInto = NumbersInto<N, 0>;
+
+// Missing format and three string missing values into 8-byte buffers.
+struct StringMissingInto {
+    int* format;
+    char* buffers[3];
+    bool usable() const;
+    int operator()(CleXDSmb& reply) const;
+};
+
+// Count (the first integer) and that many strings as a caller-owned array.
+struct StringArrayInto {
+    char*** texts;
+    int* count;
+    bool usable() const { return texts && count; }
+    int operator()(CleXDSmb& reply) const;
+};
+
+struct NumericLabelsInto {
+    double** values;
+    char*** labels;
+    int* count;
+    bool usable() const { return values && labels && count; }
+    int operator()(CleXDSmb& reply) const;
+};
+
+struct StringLabelsInto {
+    char*** values;
+    char*** labels;
+    int* count;
+    bool usable() const { return values && labels && count; }
+    int operator()(CleXDSmb& reply) const;
+};
+
+// Every string of the reply as a new string list.
+int ReadStringList(CleXDSmb& reply, void*& list);
+
+struct MultiResponseSetInto {
+    char** label;
+    int* firstInteger;
+    char** secondText;
+    int* secondInteger;
+    void** members;
+    bool usable() const { return label && firstInteger && secondText && secondInteger && members; }
+    // `done` is the value-shape result slot; the set goes to the outputs.
+    int operator()(CleXDSmb& reply, int& done) const;
+};
+
+}  // namespace api
