@@ -1,5 +1,6 @@
 // Dictionary queries about the active dataset, and engine-wide values.
 #include "callshapes.h"
+#include "dictionaryqueries.h"
 #include "commandcodes.h"
 #include "replyreader.h"
 #include "resultreaders.h"
@@ -44,18 +45,15 @@ int GetVariableRole(int index, int* err) {
 }
 
 int GetVariableFormatType(int index, int* formatType, int* width, int* decimals) {
-    return api::StatusCall(cmd::kGetVariableFormatType, Refusal::kWhenNotRunning,
-                           api::IntsInto<3>{{formatType, width, decimals}}, index);
+    return api::FormatTypeQuery(cmd::kGetVariableFormatType, index, formatType, width, decimals);
 }
 
 int GetVarNMissingValues(int index, int* missingFormat, double* value1, double* value2, double* value3) {
-    return api::StatusCall(cmd::kGetVarNMissingValues, Refusal::kWhenNotRunning,
-                           api::NumbersInto<1, 3>{{missingFormat}, {value1, value2, value3}}, index);
+    return api::NumericMissingQuery(cmd::kGetVarNMissingValues, index, missingFormat, value1, value2, value3);
 }
 
 int GetVarCMissingValues(int index, int* missingFormat, char* buffer1, char* buffer2, char* buffer3) {
-    return api::StatusCall(cmd::kGetVarCMissingValues, Refusal::kWhenNotRunning,
-                           api::StringMissingInto{missingFormat, {buffer1, buffer2, buffer3}}, index);
+    return api::StringMissingQuery(cmd::kGetVarCMissingValues, index, missingFormat, buffer1, buffer2, buffer3);
 }
 
 int GetNValueLabels(int index, double** values, char*** labels, int* count) {
@@ -69,33 +67,28 @@ int GetCValueLabels(int index, char*** values, char*** labels, int* count) {
 }
 
 int GetVarAttributeNames(int index, char*** names, int* count) {
-    return api::StatusCall(cmd::kGetVarAttributeNames, Refusal::kWhenNotRunning, api::StringArrayInto{names, count},
-                           index);
+    return api::StringArrayQuery(cmd::kGetVarAttributeNames, names, count, index);
 }
 
 int GetVarAttributes(int index, const char* attributeName, char*** values, int* count) {
-    return api::StatusCall(cmd::kGetVarAttributes, Refusal::kWhenNotRunning, api::StringArrayInto{values, count},
-                           index, attributeName);
+    return api::StringArrayQuery(cmd::kGetVarAttributes, values, count, index, attributeName);
 }
 
 int GetDataFileAttributeNames(char*** names, int* count) {
-    return api::StatusCall(cmd::kGetDataFileAttributeNames, Refusal::kWhenNotRunning,
-                           api::StringArrayInto{names, count});
+    return api::StringArrayQuery(cmd::kGetDataFileAttributeNames, names, count);
 }
 
 int GetDataFileAttributes(const char* attributeName, char*** values, int* count) {
-    return api::StatusCall(cmd::kGetDataFileAttributes, Refusal::kWhenNotRunning,
-                           api::StringArrayInto{values, count}, attributeName);
+    return api::StringArrayQuery(cmd::kGetDataFileAttributes, values, count, attributeName);
 }
 
 void* GetMultiResponseSetNames(int* err) {
-    return api::ValueCall<void*>(cmd::kGetMultiResponseSetNames, Refusal::kNever, nullptr, err, api::ReadStringList);
+    return api::StringListQuery(cmd::kGetMultiResponseSetNames, err);
 }
 
 void GetMultiResponseSet(const char* setName, char** label, int* firstInteger, char** secondText,
                          int* secondInteger, void** members, int* err) {
-    api::ReportCall(cmd::kGetMultiResponseSet, Refusal::kNever, err,
-                    api::MultiResponseSetInto{label, firstInteger, secondText, secondInteger, members}, setName);
+    api::MultiResponseSetQuery(cmd::kGetMultiResponseSet, setName, label, firstInteger, secondText, secondInteger, members, err);
 }
 
 const char* GetWeightVar(int* err) {
@@ -103,7 +96,7 @@ const char* GetWeightVar(int* err) {
 }
 
 void* GetSplitVariableNames(int* err) {
-    return api::ValueCall<void*>(cmd::kGetSplitVariableNames, Refusal::kNever, nullptr, err, api::ReadStringList);
+    return api::StringListQuery(cmd::kGetSplitVariableNames, err);
 }
 
 int GetSystemMissingValue(double* value) {

@@ -1,6 +1,7 @@
 // Dictionary queries about the dataset of the running procedure. Strings
 // are "" rather than null on failure, integers other than the count -1.
 #include "callshapes.h"
+#include "dictionaryqueries.h"
 #include "commandcodes.h"
 #include "replyreader.h"
 #include "resultreaders.h"
@@ -50,47 +51,38 @@ int GetVariableRoleInProcDS(int index, int* err) {
 }
 
 int GetVariableFormatTypeInProcDS(int index, int* formatType, int* width, int* decimals) {
-    return api::StatusCall(cmd::kGetVariableFormatTypeInProcDS, Refusal::kWhenNotRunning,
-                           api::IntsInto<3>{{formatType, width, decimals}}, index);
+    return api::FormatTypeQuery(cmd::kGetVariableFormatTypeInProcDS, index, formatType, width, decimals);
 }
 
 int GetVarNMissingValuesInProcDS(int index, int* missingFormat, double* value1, double* value2, double* value3) {
-    return api::StatusCall(cmd::kGetVarNMissingValuesInProcDS, Refusal::kWhenNotRunning,
-                           api::NumbersInto<1, 3>{{missingFormat}, {value1, value2, value3}}, index);
+    return api::NumericMissingQuery(cmd::kGetVarNMissingValuesInProcDS, index, missingFormat, value1, value2, value3);
 }
 
 int GetVarCMissingValuesInProcDS(int index, int* missingFormat, char* buffer1, char* buffer2, char* buffer3) {
-    return api::StatusCall(cmd::kGetVarCMissingValuesInProcDS, Refusal::kWhenNotRunning,
-                           api::StringMissingInto{missingFormat, {buffer1, buffer2, buffer3}}, index);
+    return api::StringMissingQuery(cmd::kGetVarCMissingValuesInProcDS, index, missingFormat, buffer1, buffer2, buffer3);
 }
 
 int GetVarAttributeNamesInProcDS(int index, char*** names, int* count) {
-    return api::StatusCall(cmd::kGetVarAttributeNamesInProcDS, Refusal::kWhenNotRunning,
-                           api::StringArrayInto{names, count}, index);
+    return api::StringArrayQuery(cmd::kGetVarAttributeNamesInProcDS, names, count, index);
 }
 
 int GetVarAttributesInProcDS(int index, const char* attributeName, char*** values, int* count) {
-    return api::StatusCall(cmd::kGetVarAttributesInProcDS, Refusal::kWhenNotRunning,
-                           api::StringArrayInto{values, count}, index, attributeName);
+    return api::StringArrayQuery(cmd::kGetVarAttributesInProcDS, values, count, index, attributeName);
 }
 
 int GetDataFileAttributeNamesInProcDS(char*** names, int* count) {
-    return api::StatusCall(cmd::kGetDataFileAttributeNamesInProcDS, Refusal::kWhenNotRunning,
-                           api::StringArrayInto{names, count});
+    return api::StringArrayQuery(cmd::kGetDataFileAttributeNamesInProcDS, names, count);
 }
 
 int GetDataFileAttributesInProcDS(const char* attributeName, char*** values, int* count) {
-    return api::StatusCall(cmd::kGetDataFileAttributesInProcDS, Refusal::kWhenNotRunning,
-                           api::StringArrayInto{values, count}, attributeName);
+    return api::StringArrayQuery(cmd::kGetDataFileAttributesInProcDS, values, count, attributeName);
 }
 
 void* GetMultiResponseSetNamesInProcDS(int* err) {
-    return api::ValueCall<void*>(cmd::kGetMultiResponseSetNamesInProcDS, Refusal::kNever, nullptr, err,
-                                 api::ReadStringList);
+    return api::StringListQuery(cmd::kGetMultiResponseSetNamesInProcDS, err);
 }
 
 void GetMultiResponseSetInProcDS(const char* setName, char** label, int* firstInteger, char** secondText,
                                  int* secondInteger, void** members, int* err) {
-    api::ReportCall(cmd::kGetMultiResponseSetInProcDS, Refusal::kNever, err,
-                    api::MultiResponseSetInto{label, firstInteger, secondText, secondInteger, members}, setName);
+    api::MultiResponseSetQuery(cmd::kGetMultiResponseSetInProcDS, setName, label, firstInteger, secondText, secondInteger, members, err);
 }
