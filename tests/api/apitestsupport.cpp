@@ -7,6 +7,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "vexaxd_p.h"
 
 extern char** environ;
 
@@ -37,6 +41,52 @@ std::vector<std::string> OwnPipeFiles() {
         if (name.rfind(PidText(), 0) == 0) files.push_back(name);
     }
     return files;
+}
+
+void AttachAsRunning() {
+    SetXNameAndSHome("APITEST", "");
+    SetVexaRunning(true);
+}
+
+TempPath::TempPath(const std::string& tag) : m_path("/tmp/apitest-" + PidText() + "-" + tag) {
+    std::filesystem::remove(m_path);
+}
+
+TempPath::~TempPath() {
+    std::error_code error;
+    std::filesystem::remove(m_path, error);
+}
+
+std::string FileContent(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+std::vector<std::string> ScriptPeer(const std::string& record, const std::vector<std::string>& replies) {
+    std::vector<std::string> argv{PeerPath("scriptpeer"), LevelZeroPipe("APITEST", "xdapi"),
+                                  LevelZeroPipe("APITEST", "xdapiresult"), record};
+    argv.insert(argv.end(), replies.begin(), replies.end());
+    return argv;
+}
+
+std::vector<Image> RecordedImages(const std::string& record) {
+    std::vector<Image> images;
+    std::istringstream lines(FileContent(record));
+    for (std::string line; std::getline(lines, line);) {
+        Image image;
+        for (std::size_t i = 0; i + 1 < line.size(); i += 2) {
+            image.push_back(static_cast<unsigned char>(std::stoi(line.substr(i, 2), nullptr, 16)));
+        }
+        images.push_back(image);
+    }
+    return images;
+}
+
+Image WithEmptyTail(Image head) {
+    head.insert(head.end(), 28, 0);
+    return head;
 }
 
 Child::Child(const std::vector<std::string>& argv) {

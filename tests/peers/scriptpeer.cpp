@@ -1,0 +1,127 @@
+// Plays the engine for the API tests: one scripted reply per request.
+//   scriptpeer <request pipe> <reply pipe> <record file> <reply>...
+// Serves as many requests as replies are given. Each request's raw image is
+// appended to the record file as one line of hex digits before it is answered.
+// A reply is ';'-separated fields, each adding to the reply message:
+//   err=N          error code
+//   int=1,2,3      integers          dbl=1.5,-2    doubles
+//   str=TEXT       one string (str= alone is one empty string)
+//   arr=a,b,c      one string block of the string-block array (arr= is empty)
+// TEXT may use %XX for any byte (%3B is ';', %2C is ',', %00 a zero byte).
+// Fields not given leave their block empty; "" is a reply without values.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "codec/clexdsmb.h"
+#include "transport/sendreceive.h"
+#include "transport/vexapipe.h"
+
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1) {
+        parts.push_back(text.substr(start, at - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+std::string Unescape(const std::string& text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            bytes.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            bytes.push_back(text[i]);
+        }
+    }
+    return bytes;
+}
+
+bool BuildReply(const std::string& script, CleXDSmb& reply) {
+    for (const std::string& field : Split(script, ';')) {
+        if (field.empty()) continue;
+        std::size_t equals = field.find('=');
+        if (equals == std::string::npos) return false;
+        const std::string key = field.substr(0, equals);
+        const std::string value = field.substr(equals + 1);
+        if (key == "err") {
+            reply.SetErrorCode(std::atoi(value.c_str()));
+        } else if (key == "str") {
+            reply.SetString(Unescape(value));
+        } else if (key == "int" || key == "dbl" || key == "arr") {
+            StringData block;
+            for (const std::string& item : Split(value, ',')) {
+                if (value.empty()) break;
+                if (key == "int") reply.SetLong(std::atoi(item.c_str()));
+                if (key == "dbl") reply.SetDouble(std::atof(item.c_str()));
+                if (key == "arr") block.SetValue(Unescape(item));
+            }
+            if (key == "arr") reply.SetStringArray(block);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reads one whole image as it arrived, piece by piece.
+bool ReadImage(VexaPipe& request, std::vector<unsigned char>& image) {
+    std::int32_t total = CleXDSmb::MIN_IMAGE_SIZE;
+    image.clear();
+    unsigned char piece[VexaPipe::PIECE_SIZE];
+    while (image.size() < static_cast<std::size_t>(total)) {
+        int count = 0;
+        if (request.ReadData(VexaPipe::PIECE_SIZE, piece, count) != 0 || count == 0) return false;
+        image.insert(image.end(), piece, piece + count);
+        if (image.size() >= 4) {
+            total = static_cast<std::int32_t>(image[0] | image[1] << 8 | image[2] << 16 | image[3] << 24);
+        }
+    }
+    return true;
+}
+
+bool Record(const char* path, const std::vector<unsigned char>& image) {
+    std::FILE* file = std::fopen(path, "a");
+    if (!file) return false;
+    for (unsigned char byte : image) std::fprintf(file, "%02x", byte);
+    std::fputc('\n', file);
+    return std::fclose(file) == 0;
+}
+
+// The library creates its result pipe before it sends, so this rarely waits.
+bool OpenWithRetry(VexaPipe& pipe) {
+    for (int attempt = 0; attempt < 250; ++attempt) {
+        if (pipe.VEXACreateFile() == 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) return 2;
+    VexaPipe request(argv[1]);
+    if (request.CreatePipe() != 0) return 3;
+    VexaPipe reply(argv[2]);
+    request.ConnectPipe();
+    for (int i = 4; i < argc; ++i) {
+        std::vector<unsigned char> image;
+        if (!ReadImage(request, image)) return 5;
+        if (!Record(argv[3], image)) return 7;
+        CleXDSmb answer;
+        if (!BuildReply(argv[i], answer)) return 8;
+        if (!reply.HasPipe() && !OpenWithRetry(reply)) return 4;
+        if (SendData(reply, answer, false) != 0) return 6;
+    }
+    return 0;
+}
