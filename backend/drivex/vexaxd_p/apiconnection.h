@@ -22,6 +22,10 @@ public:
     bool xDriven() const { return m_xDriven; }
     void setXDriven(bool driven) { m_xDriven = driven; }
     bool hosted() const { return m_hosted; }
+    // Set while the engine has a procedure or a data step open; survives the
+    // connection reset.
+    bool stepOpen() const { return m_stepOpen; }
+    void setStepOpen(bool open) { m_stepOpen = open; }
 
     const std::string& languageName() const { return m_languageName; }
     const std::string& engineHome() const { return m_engineHome; }
@@ -59,6 +63,7 @@ private:
     bool m_running = false;
     bool m_xDriven = false;
     bool m_hosted = false;
+    bool m_stepOpen = false;
     std::string m_languageName;
     std::string m_engineHome;
     std::string m_tempDirectory;

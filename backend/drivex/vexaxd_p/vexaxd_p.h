@@ -125,6 +125,11 @@ VEXA_EXPORT void GetMultiResponseSetInProcDS(const char* setName, char** label, 
                                              char** secondText, int* secondInteger, void** members,
                                              int* err);
 
+/* Procedures. */
+VEXA_EXPORT int StartProcedure(const char* procedureName, const char* secondName);
+VEXA_EXPORT int EndProcedure(void);
+VEXA_EXPORT int HasProcedure(void);
+
 /* Engine-wide values. */
 VEXA_EXPORT int GetSystemMissingValue(double* value);
 VEXA_EXPORT int GetVEXALowHigh(double* low, double* high);
