@@ -172,6 +172,8 @@ TEST(CommandFamilies, NoCodeBelongsToTwoFamiliesAndTheEngineKnowsThemAll) {
     const std::vector<std::pair<const char*, Family>> families = {
         {"session", engine::RegisterSessionCommands},
         {"dictionary", engine::RegisterDictionaryCommands},
+        {"procedure", engine::RegisterProcedureCommands},
+        {"submission", engine::RegisterSubmissionCommands},
     };
     std::vector<CommandTable> tables(families.size());
     for (std::size_t i = 0; i < families.size(); ++i) families[i].second(tables[i]);

@@ -146,7 +146,7 @@ TEST(CsvFile, BundledDataFileHasFiveVariablesAnd150Cases) {
     std::string error;
     ASSERT_TRUE(engine::ReadCsvFile(VEXA_ENGINE_DATA_FILE, data, error)) << error;
     EXPECT_EQ(data.name(), "iris");
-    ASSERT_EQ(data.VariableCount(), 5u);
+    ASSERT_EQ(data.VariableCount(), 9u);
     EXPECT_EQ(data.CaseCount(), 150u);
     for (std::size_t i = 0; i < 4; ++i) EXPECT_TRUE(data.variable(i).IsNumeric()) << i;
     EXPECT_EQ(data.variable(4).name, "species");

@@ -30,10 +30,12 @@ Bytes Padded(Bytes head, std::size_t size) {
 
 // GetVariableCount: action 7 and nothing else.
 const Bytes kVariableCountRequest = Padded({0x34, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00}, 52);
-// Action 7 echoed, error 0, long block {5}, every other block empty.
+// Variables of the bundled sample.
+constexpr std::int32_t kBundledVariableCount = 9;
+// Action 7 echoed, error 0, long block {9}, every other block empty.
 const Bytes kVariableCountReply = Padded(
     {0x38, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // T=56, action, error
-     0x01, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00},                         // long block
+     0x01, 0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00},                         // long block
     56);
 // A fresh message's action -1 and the single long 998800.
 const Bytes kFarewell = Padded(
@@ -90,7 +92,7 @@ protected:
 
 TEST_F(EngineProcess, ReadyMessageThenTheBundledDatasetIsActive) {
     ASSERT_EQ(StartAndReceiveReady(), 0);
-    ExpectVariableCount(5);
+    ExpectVariableCount(kBundledVariableCount);
     CleXDSmb depth;
     ASSERT_EQ(Call(cmd::kGetNestDepth, depth), VEXA_OK);
     ASSERT_EQ(depth.GetLongDataRef().Size(), 1);
@@ -110,7 +112,7 @@ TEST_F(EngineProcess, UnknownCommandIsAnsweredAndTheEngineGoesOn) {
     CleXDSmb reply;
     EXPECT_EQ(Call(5000, reply), engine::kUnknownCommand);
     EXPECT_EQ(reply.GetCommandAction(), 5000);
-    ExpectVariableCount(5);
+    ExpectVariableCount(kBundledVariableCount);
 }
 
 TEST_F(EngineProcess, MalformedImagesAreAnsweredWith99105AndTheEngineGoesOn) {
@@ -128,7 +130,7 @@ TEST_F(EngineProcess, MalformedImagesAreAnsweredWith99105AndTheEngineGoesOn) {
         Bytes reply;
         ASSERT_EQ(client->ReceiveRaw(reply), 0) << what;
         EXPECT_EQ(reply, kMalformedReply) << what;
-        ExpectVariableCount(5);
+        ExpectVariableCount(kBundledVariableCount);
     }
 }
 
@@ -150,14 +152,14 @@ TEST_F(EngineProcess, ErrorCodeInARequestDoesNotStopItsDispatch) {
 
 TEST_F(EngineProcess, RequestPipeReopenedBetweenCallsIsServed) {
     ASSERT_EQ(StartAndReceiveReady(), 0);
-    ExpectVariableCount(5);
+    ExpectVariableCount(kBundledVariableCount);
     client->CloseRequestPipe();
-    ExpectVariableCount(5);
+    ExpectVariableCount(kBundledVariableCount);
 }
 
 TEST_F(EngineProcess, FarewellEndsTheEngineWithoutAReply) {
     ASSERT_EQ(StartAndReceiveReady(), 0);
-    ExpectVariableCount(5);
+    ExpectVariableCount(kBundledVariableCount);
     ASSERT_EQ(client->SendRaw(kFarewell), 0);
     Bytes reply;
     EXPECT_EQ(client->ReceiveRaw(reply), EPIPE) << reply.size() << " bytes arrived";
@@ -178,7 +180,7 @@ TEST_F(EngineProcess, OnlyTheExactFarewellEndsTheEngine) {
     ASSERT_EQ(client->Send(twoValues), 0);
     CleXDSmb secondReply;
     EXPECT_EQ(client->Receive(secondReply), engine::kUnknownCommand);
-    ExpectVariableCount(5);
+    ExpectVariableCount(kBundledVariableCount);
 }
 
 TEST_F(EngineProcess, StopIsAnsweredThenTheEngineEnds) {
@@ -214,7 +216,7 @@ TEST_F(EngineProcess, ClientGoneBeforeItsFirstRequestEndsTheEngine) {
 
 TEST_F(EngineProcess, ClientGoneAfterARequestEndsTheEngine) {
     ASSERT_EQ(StartAndReceiveReady(), 0);
-    ExpectVariableCount(5);
+    ExpectVariableCount(kBundledVariableCount);
     // All a dying client's ends close together.
     client->CloseResultPipe();
     client->CloseRequestPipe();

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     Check(IsBackendReady(), "the engine is ready");
     Check(IsXDriven(), "the engine is driven by this program");
     int err = -1;
-    Check(GetVariableCount(&err) == 5 && err == 0, "the active dataset has 5 variables");
+    Check(GetVariableCount(&err) == 9 && err == 0, "the active dataset has 9 variables");
     int depth = -1;
     Check(GetNestDepth(&depth) == 0 && depth == 0, "nesting depth 0");
     Check(StartVexa(arguments.c_str()) == 0, "a second StartVexa finds the engine ready");

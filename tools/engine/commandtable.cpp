@@ -56,6 +56,8 @@ CommandTable BuildCommandTable() {
     CommandTable table;
     RegisterSessionCommands(table);
     RegisterDictionaryCommands(table);
+    RegisterProcedureCommands(table);
+    RegisterSubmissionCommands(table);
     return table;
 }
 

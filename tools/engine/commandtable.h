@@ -47,6 +47,8 @@ private:
 // One registration function per command family.
 void RegisterSessionCommands(CommandTable& table);
 void RegisterDictionaryCommands(CommandTable& table);
+void RegisterProcedureCommands(CommandTable& table);
+void RegisterSubmissionCommands(CommandTable& table);
 
 // Every family the engine answers.
 CommandTable BuildCommandTable();

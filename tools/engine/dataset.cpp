@@ -11,6 +11,7 @@ bool Dataset::AddVariable(Variable variable) {
         else
             values.emplace_back(std::string());
     }
+    if (variable.properties.format.code == 0) variable.properties = DefaultProperties(variable.type);
     m_variables.push_back(std::move(variable));
     return true;
 }

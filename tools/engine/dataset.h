@@ -8,16 +8,25 @@
 #include <variant>
 #include <vector>
 
+#include "dictionary.h"
+
 namespace engine {
 
 // Lowest finite double: the value a numeric cell holds when it has no value.
 inline constexpr double kSystemMissing = std::numeric_limits<double>::lowest();
 
 struct Variable {
+    Variable() = default;
+    Variable(std::string name, std::string label, int type)
+        : name(std::move(name)), label(std::move(label)), type(type) {}
+
     std::string name;
     std::string label;
     // 0 for numeric; the width in bytes for a string variable.
     int type = 0;
+    // Left with no format, the defaults of the type are filled in when the
+    // variable is added.
+    VariableProperties properties;
 
     bool IsNumeric() const { return type == 0; }
 };
@@ -40,6 +49,11 @@ public:
     std::size_t VariableCount() const { return m_variables.size(); }
     std::size_t CaseCount() const { return m_cases.size(); }
     const Variable& variable(std::size_t index) const { return m_variables.at(index); }
+    // Name and type stay as they are: the cases depend on them.
+    void SetLabel(std::size_t index, std::string label) { m_variables.at(index).label = std::move(label); }
+    VariableProperties& properties(std::size_t index) { return m_variables.at(index).properties; }
+    FileDictionary& file() { return m_file; }
+    const FileDictionary& file() const { return m_file; }
     const CellValue& cell(std::size_t caseIndex, std::size_t variableIndex) const {
         return m_cases.at(caseIndex).at(variableIndex);
     }
@@ -49,6 +63,7 @@ public:
 private:
     std::string m_name;
     std::vector<Variable> m_variables;
+    FileDictionary m_file;
     std::vector<std::vector<CellValue>> m_cases;
 };
 

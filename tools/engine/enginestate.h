@@ -1,9 +1,18 @@
 // Everything a request can read or change in the engine.
 #pragma once
 
+#include <string>
+
+#include "commandrunner.h"
 #include "dataset.h"
+#include "outputlog.h"
 
 namespace engine {
+
+struct ProcedureState {
+    bool open = false;
+    std::string name;
+};
 
 struct EngineState {
     Dataset active;
@@ -16,6 +25,12 @@ struct EngineState {
     int nestDepth = 0;
     // Set by the stop command: the loop ends once its reply is out.
     bool stopRequested = false;
+    // The procedure's dataset is the active one; the procedure commands ask
+    // about it only while a procedure is open.
+    ProcedureState procedure;
+    OutputSettings settings;
+    CommandAssembler pendingCommand;
+    OutputLog log;
 };
 
 }  // namespace engine

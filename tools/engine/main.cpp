@@ -1,11 +1,14 @@
 // StartXD, the reference engine. Started by the library's StartVexa:
 //   StartXD <temp directory> <process id text> <language name> [<argument text>]
 // The argument text may hold "-datafile=<path>" to load another data file
-// than the bundled one next to the executable.
+// than the bundled one next to the executable (its "<base>.dict" next to it
+// is read when present), and "-outputlog=<path>" to append the output log
+// to a file as it happens.
 #include <cstdio>
 #include <string>
 
 #include "csvreader.h"
+#include "dictionaryreader.h"
 #include "enginecodes.h"
 #include "engineserver.h"
 #include "platform/process.h"
@@ -14,13 +17,19 @@ namespace {
 
 constexpr const char* kBundledDataFile = "iris.csv";
 constexpr const char* kDataFileOption = "-datafile=";
+constexpr const char* kOutputLogOption = "-outputlog=";
+
+// The value of "<option><value>" up to the next blank; empty when absent.
+std::string OptionValue(const std::string& argumentText, const char* option) {
+    auto found = argumentText.find(option);
+    if (found == std::string::npos) return {};
+    auto begin = found + std::char_traits<char>::length(option);
+    return argumentText.substr(begin, argumentText.find(' ', begin) - begin);
+}
 
 std::string DataFilePath(const std::string& argumentText) {
-    auto option = argumentText.find(kDataFileOption);
-    if (option != std::string::npos) {
-        auto begin = option + std::char_traits<char>::length(kDataFileOption);
-        return argumentText.substr(begin, argumentText.find(' ', begin) - begin);
-    }
+    std::string given = OptionValue(argumentText, kDataFileOption);
+    if (!given.empty()) return given;
     std::string executable = platform::CurrentExecutablePath();
     return executable.substr(0, executable.find_last_of('/') + 1) + kBundledDataFile;
 }
@@ -44,9 +53,16 @@ int main(int argc, char** argv) {
     engine::EngineState state;
     std::string error;
     const std::string dataFile = DataFilePath(argumentText);
-    if (!engine::ReadCsvFile(dataFile, state.active, error)) {
+    if (!engine::ReadCsvFile(dataFile, state.active, error) ||
+        !engine::ReadDictionaryFileIfPresent(engine::DictionaryPathFor(dataFile), state.active, error)) {
         std::fprintf(stderr, "StartXD: %s\n", error.c_str());
         server.SendReady(engine::kDataFileUnreadable);
+        return 1;
+    }
+    const std::string outputLog = OptionValue(argumentText, kOutputLogOption);
+    if (!outputLog.empty() && !state.log.AppendTo(outputLog)) {
+        std::fprintf(stderr, "StartXD: cannot append to %s\n", outputLog.c_str());
+        server.SendReady(engine::kOutputLogUnwritable);
         return 1;
     }
     if (server.SendReady(0) != 0) return 1;

@@ -53,8 +53,6 @@ void RegisterSessionCommands(CommandTable& table) {
     table.Register(cmd::kStopVexa, Stop);
     table.Register(cmd::kSetXDriveMode, SetXDriveMode);
     table.Register(cmd::kGetXDriveMode, GetXDriveMode);
-    // Text travels as UTF-8.
-    table.Register(cmd::kIsUTF8mode, AnswerOne);
     table.Register(cmd::kStopReceiveXdApiThread, StopReceiveXdApiThread);
     table.Register(cmd::kGetNestDepth, GetNestDepth);
     table.Register(cmd::kSetMode, SetMode);

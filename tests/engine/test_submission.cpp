@@ -1,0 +1,284 @@
+// The submission family: gathering command parts, the SET commands, the
+// output log and its file, the family's replies, and -outputlog= on a real
+// engine process.
+#include "commandrunner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "commandcodes.h"
+#include "commandtable.h"
+#include "enginecodes.h"
+#include "engineclient.h"
+#include "outputlog.h"
+#include "runtime/statuscodes.h"
+
+namespace {
+
+using engine::CommandAssembler;
+using engine::OutputLog;
+using engine::OutputSettings;
+using Kind = engine::OutputLog::Kind;
+using namespace std::string_literals;
+
+std::string FileText(const std::filesystem::path& path) {
+    std::ifstream input(path, std::ios::binary);
+    std::ostringstream text;
+    text << input.rdbuf();
+    return text.str();
+}
+
+// A file in the temp directory, removed at the end of the case.
+struct TempFile {
+    explicit TempFile(const std::string& tag)
+        : path(std::filesystem::temp_directory_path() /
+               (tag + "-" + std::to_string(platform::CurrentProcessId()) + ".log")) {
+        std::filesystem::remove(path);
+    }
+    ~TempFile() { std::filesystem::remove(path); }
+    std::filesystem::path path;
+};
+
+TEST(CommandParts, CompleteOnceTheGatheredTextEndsWithAPeriod) {
+    CommandAssembler parts;
+    EXPECT_FALSE(parts.HasPending());
+    EXPECT_EQ(parts.Add("FREQUENCIES"), std::nullopt);
+    EXPECT_TRUE(parts.HasPending());
+    EXPECT_EQ(parts.Add("  /VARIABLES=x.y"), std::nullopt);
+    EXPECT_EQ(parts.Add("  /FORMAT=NOTABLE. \r\n\t "), "FREQUENCIES\n  /VARIABLES=x.y\n  /FORMAT=NOTABLE. \r\n\t ");
+    EXPECT_FALSE(parts.HasPending());
+    // The next part starts a new command.
+    EXPECT_EQ(parts.Add("LIST."), "LIST.");
+    EXPECT_EQ(parts.Add(""), std::nullopt);
+    EXPECT_EQ(parts.Add(" \n"), std::nullopt);
+    EXPECT_EQ(parts.Add("."), std::string("\n \n\n."));
+}
+
+TEST(CommandParts, ZeroBytesTravelWithTheCommand) {
+    CommandAssembler parts;
+    EXPECT_EQ(parts.Add("A\0B"s), std::nullopt);
+    EXPECT_EQ(parts.Add("\0."s), "A\0B\n\0."s);
+}
+
+TEST(SetCommands, WidthLanguageAndUnicodeChangeTheSettings) {
+    OutputSettings settings;
+    OutputLog log;
+    EXPECT_EQ(settings.width, 80);
+    EXPECT_EQ(settings.language, "English");
+    EXPECT_TRUE(settings.unicode);
+    EXPECT_EQ(engine::RunCommand("SET WIDTH=132.", settings, log), 0);
+    EXPECT_EQ(settings.width, 132);
+    EXPECT_EQ(engine::RunCommand("  set  width = 40 unicode=off olang='Deutsch' .\n", settings, log), 0);
+    EXPECT_EQ(settings.width, 40);
+    EXPECT_FALSE(settings.unicode);
+    EXPECT_EQ(settings.language, "Deutsch");
+    EXPECT_EQ(engine::RunCommand("SET UNICODE=On.", settings, log), 0);
+    EXPECT_TRUE(settings.unicode);
+    EXPECT_EQ(engine::RunCommand("SET WIDTH=255.", settings, log), 0);
+    EXPECT_EQ(settings.width, 255);
+}
+
+TEST(SetCommands, RefusedValueChangesNothingOfThatCommand) {
+    OutputSettings settings;
+    OutputLog log;
+    for (const char* command : {"SET WIDTH=39.", "SET WIDTH=256.", "SET WIDTH=wide.", "SET WIDTH=.",
+                                "SET UNICODE=YES.", "SET OLANG=''.", "SET OLANG=French WIDTH=20."}) {
+        EXPECT_EQ(engine::RunCommand(command, settings, log), engine::kBadSetValue) << command;
+        EXPECT_EQ(settings.width, 80) << command;
+        EXPECT_EQ(settings.language, "English") << command;
+        EXPECT_TRUE(settings.unicode) << command;
+    }
+    EXPECT_EQ(engine::kBadSetValue, 9006);
+    // Refused commands are still in the log: they were submitted.
+    EXPECT_EQ(log.entries().size(), 7u);
+}
+
+TEST(SetCommands, OtherCommandsSucceedWithoutEffect) {
+    OutputSettings settings;
+    OutputLog log;
+    for (const char* command : {"FREQUENCIES VARIABLES=species.", "SET WIDTH=100", "SETWIDTH=100.",
+                                "SET PRINTBACK ON.", "SET MXWARNS=10.", "SET WIDTH=100 garbage."}) {
+        EXPECT_EQ(engine::RunCommand(command, settings, log), 0) << command;
+        EXPECT_EQ(settings.width, 80) << command;
+    }
+    EXPECT_EQ(engine::RunCommand("SET WIDTH=100\0."s, settings, log), 0);
+    EXPECT_EQ(settings.width, 80);
+}
+
+TEST(OutputLogEntries, KeptInOrderAndWrittenOneLineEach) {
+    TempFile file("outputlog");
+    std::ofstream(file.path) << "earlier run\n";
+    OutputLog log;
+    ASSERT_TRUE(log.AppendTo(file.path.string()));
+    log.Add(Kind::kCommand, "BEGIN\r\nEND.");
+    log.Add(Kind::kOutput, "tab\there\0zero\\"s);
+    log.Add(Kind::kGraphic, "/tmp/chart.png");
+    log.Add(Kind::kLabels, "first", "second\nline");
+    log.Add(Kind::kLanguage, "Deutsch");
+    ASSERT_EQ(log.entries().size(), 5u);
+    EXPECT_EQ(log.entries()[0].kind, Kind::kCommand);
+    EXPECT_EQ(log.entries()[1].text, "tab\there\0zero\\"s);
+    EXPECT_EQ(log.entries()[3].second, "second\nline");
+    EXPECT_EQ(FileText(file.path),
+              "earlier run\n"
+              "command: BEGIN\\r\\nEND.\n"
+              "output: tab\\there\\0zero\\\\\n"
+              "graphic: /tmp/chart.png\n"
+              "labels: first\tsecond\\nline\n"
+              "language: Deutsch\n");
+}
+
+TEST(OutputLogEntries, WithoutAFileOnlyMemoryKeepsThem) {
+    OutputLog log;
+    EXPECT_FALSE(log.AppendTo("/nonexistent/directory/out.log"));
+    log.Add(Kind::kOutput, "text");
+    EXPECT_EQ(log.entries().size(), 1u);
+}
+
+class SubmissionReplies : public ::testing::Test {
+protected:
+    int Ask(int code, std::initializer_list<std::string> strs = {}) {
+        CleXDSmb request;
+        request.SetCommandAction(code);
+        for (const auto& value : strs) request.SetString(value);
+        reply = CleXDSmb();
+        table.Dispatch(request, reply, state);
+        EXPECT_EQ(reply.GetCommandAction(), code);
+        return reply.GetErrorCode();
+    }
+    std::int32_t FirstInt() const {
+        EXPECT_EQ(reply.GetLongDataRef().Size(), 1);
+        return reply.GetLongDataRef().Size() ? reply.GetLongDataRef()[0] : -1;
+    }
+    std::vector<std::string> LogLines() const {
+        std::vector<std::string> lines;
+        for (const auto& entry : state.log.entries()) lines.push_back(OutputLog::LineOf(entry));
+        return lines;
+    }
+
+    engine::CommandTable table = engine::BuildCommandTable();
+    engine::EngineState state;
+    CleXDSmb reply;
+};
+
+TEST_F(SubmissionReplies, SettingsAnswerTheirDefaultsAndFollowSubmittedSetCommands) {
+    ASSERT_EQ(Ask(cmd::kGetVexaOutputWidth), 0);
+    EXPECT_EQ(FirstInt(), 80);
+    ASSERT_EQ(Ask(cmd::kIsUTF8mode), 0);
+    EXPECT_EQ(FirstInt(), 1);
+    ASSERT_EQ(Ask(cmd::kGetOutputLanguage), 0);
+    EXPECT_EQ(reply.GetSingleString(), "English");
+
+    ASSERT_EQ(Ask(cmd::kSubmit, {"SET WIDTH=120 UNICODE=OFF."}), 0);
+    ASSERT_EQ(Ask(cmd::kGetVexaOutputWidth), 0);
+    EXPECT_EQ(FirstInt(), 120);
+    ASSERT_EQ(Ask(cmd::kIsUTF8mode), 0);
+    EXPECT_EQ(FirstInt(), 0);
+    EXPECT_EQ(Ask(cmd::kSubmit, {"SET WIDTH=300."}), engine::kBadSetValue);
+    ASSERT_EQ(Ask(cmd::kGetVexaOutputWidth), 0);
+    EXPECT_EQ(FirstInt(), 120);
+
+    ASSERT_EQ(Ask(cmd::kSetOutputLanguage, {"Français"}), 0);
+    ASSERT_EQ(Ask(cmd::kGetOutputLanguage), 0);
+    EXPECT_EQ(reply.GetSingleString(), "Français");
+    EXPECT_EQ(Ask(cmd::kSetOutputLanguage, {""}), engine::kBadSetValue);
+    EXPECT_EQ(Ask(cmd::kSetOutputLanguage), VEXA_MALFORMED_MESSAGE);
+    ASSERT_EQ(Ask(cmd::kGetOutputLanguage), 0);
+    EXPECT_EQ(reply.GetSingleString(), "Français");
+}
+
+TEST_F(SubmissionReplies, QueuedPartsRunAsOneCommandOnceComplete) {
+    ASSERT_EQ(Ask(cmd::kQueueCommandPart, {"SET"}), 0);
+    ASSERT_EQ(Ask(cmd::kQueueCommandPart, {"WIDTH=100"}), 0);
+    EXPECT_TRUE(state.log.entries().empty());
+    EXPECT_EQ(state.settings.width, 80);
+    ASSERT_EQ(Ask(cmd::kQueueCommandPart, {".  \n"}), 0);
+    EXPECT_EQ(state.settings.width, 100);
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"command: SET\\nWIDTH=100\\n.  \\n"}));
+    // A refused SET is reported on the part that completes it.
+    ASSERT_EQ(Ask(cmd::kQueueCommandPart, {"SET WIDTH=10"}), 0);
+    EXPECT_EQ(Ask(cmd::kQueueCommandPart, {"."}), engine::kBadSetValue);
+    EXPECT_FALSE(state.pendingCommand.HasPending());
+}
+
+TEST_F(SubmissionReplies, EverythingReachesTheLogInOrder) {
+    ASSERT_EQ(Ask(cmd::kSubmit, {"BEGIN PROGRAM.\nx = '\0'\nEND PROGRAM."s}), 0);
+    ASSERT_EQ(Ask(cmd::kPostVexaOutput, {"Result line 1\nResult line 2"}), 0);
+    ASSERT_EQ(Ask(cmd::kGetGraphic, {"/tmp/plot.png"}), 0);
+    ASSERT_EQ(Ask(cmd::kSetGraphicsLabel, {"Title", "Subtitle"}), 0);
+    ASSERT_EQ(Ask(cmd::kSubmit, {"SET OLANG=Deutsch."}), 0);
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"command: BEGIN PROGRAM.\\nx = '\\0'\\nEND PROGRAM.",
+                                                    "output: Result line 1\\nResult line 2",
+                                                    "graphic: /tmp/plot.png", "labels: Title\tSubtitle",
+                                                    "command: SET OLANG=Deutsch.", "language: Deutsch"}));
+}
+
+TEST_F(SubmissionReplies, TextCommandsWithoutTheirTextAreMalformed) {
+    for (int code : {cmd::kSubmit, cmd::kQueueCommandPart, cmd::kPostVexaOutput, cmd::kGetGraphic,
+                     cmd::kSetGraphicsLabel}) {
+        EXPECT_EQ(Ask(code), VEXA_MALFORMED_MESSAGE) << code;
+    }
+    EXPECT_EQ(Ask(cmd::kSetGraphicsLabel, {"only one"}), VEXA_MALFORMED_MESSAGE);
+    EXPECT_TRUE(state.log.entries().empty());
+}
+
+// Drives a real engine process with -outputlog=.
+class OutputLogProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pid[16];
+        std::snprintf(pid, sizeof pid, "%04xs", static_cast<unsigned>(platform::CurrentProcessId()));
+        std::string language = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        client = std::make_unique<enginetest::EngineClient>(pid, language.substr(0, 40));
+    }
+
+    int Start(const std::string& logPath) {
+        if (int created = client->CreateResultPipe()) return created;
+        if (int started = client->StartEngine({"-outputlog=" + logPath})) return started;
+        return client->ReceiveReady(20000);
+    }
+
+    int Call(int code, std::initializer_list<std::string> strs = {}) {
+        CleXDSmb request;
+        request.SetCommandAction(code);
+        for (const auto& value : strs) request.SetString(value);
+        if (int sent = client->Send(request)) return sent;
+        CleXDSmb reply;
+        return client->Receive(reply);
+    }
+
+    std::unique_ptr<enginetest::EngineClient> client;
+};
+
+TEST_F(OutputLogProcess, EachEntryIsInTheFileWhenItsReplyArrives) {
+    TempFile file("enginelog");
+    ASSERT_EQ(Start(file.path.string()), 0);
+    ASSERT_EQ(Call(cmd::kSubmit, {"DESCRIPTIVES\n  VARIABLES=sepal_length."}), 0);
+    EXPECT_EQ(FileText(file.path), "command: DESCRIPTIVES\\n  VARIABLES=sepal_length.\n");
+    ASSERT_EQ(Call(cmd::kPostVexaOutput, {"posted"}), 0);
+    ASSERT_EQ(Call(cmd::kGetGraphic, {"/tmp/g.png"}), 0);
+    ASSERT_EQ(Call(cmd::kSetGraphicsLabel, {"a", "b"}), 0);
+    EXPECT_EQ(Call(cmd::kSubmit, {"SET WIDTH=1."}), engine::kBadSetValue);
+    ASSERT_EQ(Call(cmd::kStopVexa), 0);
+    ASSERT_TRUE(client->engine().WaitFor(20000));
+    EXPECT_EQ(client->engine().ExitStatus(), 0);
+    EXPECT_EQ(FileText(file.path),
+              "command: DESCRIPTIVES\\n  VARIABLES=sepal_length.\n"
+              "output: posted\n"
+              "graphic: /tmp/g.png\n"
+              "labels: a\tb\n"
+              "command: SET WIDTH=1.\n");
+}
+
+TEST_F(OutputLogProcess, UnwritableLogFailsTheReadyMessage) {
+    EXPECT_EQ(Start("/nonexistent/directory/engine.log"), engine::kOutputLogUnwritable);
+    ASSERT_TRUE(client->engine().WaitFor(20000));
+    EXPECT_EQ(client->engine().ExitStatus(), 1);
+}
+
+}  // namespace
