@@ -53,10 +53,11 @@ int Graphic(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 }
 
 int GraphicsLabels(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+    // The library sends nothing for a null label, so a missing second label
+    // is an empty one.
     auto first = args.String(0);
-    auto second = args.String(1);
-    if (!first || !second) return VEXA_MALFORMED_MESSAGE;
-    state.log.Add(OutputLog::Kind::kLabels, *first, *second);
+    if (!first) return VEXA_MALFORMED_MESSAGE;
+    state.log.Add(OutputLog::Kind::kLabels, *first, args.String(1).value_or(""));
     return VEXA_OK;
 }
 
