@@ -1,6 +1,7 @@
 // An external program reading the bundled sample's dictionary through the
 // library, submitting commands and posting output, against the real engine.
 //   integration_dictionary <engine home> <output log path>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -166,6 +167,31 @@ void CheckProcedureDataset() {
     Check(GetDataFileAttributesInProcDS("Source", &names, &count) == 0 && count == 1, "procedure file attribute");
     FreeAttributes(names, count);
     Check(ListItems(GetMultiResponseSetNamesInProcDS(&err)).size() == 2, "procedure dataset sets");
+    int type = 0, width = 0, decimals = 0;
+    Check(GetVariableFormatTypeInProcDS(7, &type, &width, &decimals) == 0 && type == 5 && width == 8 &&
+              decimals == 2,
+          "procedure dataset format type");
+    char buffers[3][9] = {};
+    Check(GetVarCMissingValuesInProcDS(4, &format, buffers[0], buffers[1], buffers[2]) == 0 && format == 1 &&
+              std::string(buffers[0]) == "unknown ",
+          "procedure dataset string missing value");
+    Check(GetVarAttributeNamesInProcDS(6, &names, &count) == 0 && count == 1 && std::string(names[0]) == "Scale",
+          "procedure dataset attribute names");
+    FreeAttributeNames(names, count);
+    Check(GetVarAttributesInProcDS(6, "Scale", &names, &count) == 0 && count == 1 &&
+              std::string(names[0]) == "1 to 5",
+          "procedure dataset attribute values");
+    FreeAttributes(names, count);
+    Check(GetDataFileAttributeNamesInProcDS(&names, &count) == 0 && count == 2, "procedure file attribute names");
+    FreeAttributeNames(names, count);
+    char* label = nullptr;
+    char* counted = nullptr;
+    int kind = 0, second = 0;
+    void* members = nullptr;
+    GetMultiResponseSetInProcDS("$sizes", &label, &kind, &counted, &second, &members, &err);
+    Check(err == 0 && kind == 1 && ListItems(members).size() == 4, "procedure dataset set of four measurements");
+    FreeString(label);
+    FreeString(counted);
     Check(EndProcedure() == 0 && HasProcedure() == 0, "the procedure closes");
     Check(EndProcedure() != 0, "closing again is an engine error");
 }
@@ -190,6 +216,20 @@ void CheckSubmission(const std::string& logPath) {
     Check(PostVexaOutput("posted text", 11) == 0, "PostVexaOutput");
     GetGraphic("/tmp/chart.png");
     Check(SetGraphicsLabel("first", "second") == 0, "SetGraphicsLabel");
+    // The record-browser copy converts only while the engine says UTF-8.
+    const std::string copyPath = logPath + ".records";
+    std::remove(copyPath.c_str());
+    auto upper = [](const char* source, int length, char* destination, int) {
+        for (int i = 0; i < length; ++i) destination[i] = static_cast<char>(std::toupper(source[i]));
+        return 0;
+    };
+    SetRecordBrowserOutput(copyPath.c_str(), true);
+    RecordBrowserOutput("utf8 ", 5, upper);
+    Check(Submit("SET UNICODE=OFF.", 16) == 0 && IsUTF8mode() == 0, "SET UNICODE=OFF");
+    RecordBrowserOutput("plain", 5, upper);
+    SetRecordBrowserOutput(nullptr, false);
+    Check(ReadFile(copyPath) == "UTF8 plain", "record copy converted only in UTF-8 mode");
+    std::remove(copyPath.c_str());
     const std::string log = ReadFile(logPath);
     for (const char* entry : {"SET WIDTH=120.", "SET OLANG=", "French.", "posted text", "/tmp/chart.png", "first"}) {
         Check(log.find(entry) != std::string::npos, std::string("the output log holds ") + entry);
