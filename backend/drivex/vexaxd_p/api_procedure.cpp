@@ -26,3 +26,7 @@ int EndProcedure(void) {
 }
 
 int HasProcedure(void) { return api::BareCall(cmd::kHasProcedure, 0, api::FirstInt); }
+
+int SplitChange(const char* name) {
+    return api::StatusCall(cmd::kSplitChange, Refusal::kWhenNotRunning, api::NoResult, name);
+}

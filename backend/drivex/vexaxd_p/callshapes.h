@@ -19,6 +19,8 @@ namespace api {
 enum class Refusal { kNever, kWhenNotRunning };
 
 inline void Append(CleXDSmb& request, int value) { request.SetLong(value); }
+// Any true value travels as 1.
+inline void Append(CleXDSmb& request, bool value) { request.SetLong(value ? 1 : 0); }
 inline void Append(CleXDSmb& request, double value) { request.SetDouble(value); }
 // A null text adds no value, so the engine sees one string fewer.
 inline void Append(CleXDSmb& request, const char* text) { request.SetString(text); }

@@ -62,7 +62,7 @@ VEXA_EXPORT int QueueCommandPart(const char* text, int length);
 VEXA_EXPORT int PostVexaOutput(const char* text, int length);
 VEXA_EXPORT int GetVexaOutputWidth(int* err);
 VEXA_EXPORT void SetOutputLanguage(const char* language, int* err);
-VEXA_EXPORT const char* GetOutputLanguage(int* err);                  /* shared */
+VEXA_EXPORT const char* GetOutputLanguage(int* err); /* shared */
 VEXA_EXPORT void GetGraphic(const char* path);
 VEXA_EXPORT int SetGraphicsLabel(const char* first, const char* second);
 /* Local copy of browser output records, appended to the first path opened. */
@@ -76,10 +76,10 @@ VEXA_EXPORT void RecordBrowserOutput(const char* text, int length, VexaTextConve
  * came back; lists: RemoveStringList; the set's two strings: FreeString. */
 VEXA_EXPORT int GetVariableCount(int* err);
 VEXA_EXPORT int GetRowCount(int* err);
-VEXA_EXPORT const char* GetVariableName(int index, int* err);         /* shared */
-VEXA_EXPORT const char* GetVariableLabel(int index, int* err);        /* shared */
+VEXA_EXPORT const char* GetVariableName(int index, int* err);  /* shared */
+VEXA_EXPORT const char* GetVariableLabel(int index, int* err); /* shared */
 VEXA_EXPORT int GetVariableType(int index, int* err);
-VEXA_EXPORT const char* GetVariableFormat(int index, int* err);       /* shared */
+VEXA_EXPORT const char* GetVariableFormat(int index, int* err); /* shared */
 VEXA_EXPORT int GetVariableMeasurementLevel(int index, int* err);
 VEXA_EXPORT int GetVariableRole(int index, int* err);
 VEXA_EXPORT int GetVariableFormatType(int index, int* formatType, int* width, int* decimals);
@@ -98,7 +98,7 @@ VEXA_EXPORT void* GetMultiResponseSetNames(int* err);
 VEXA_EXPORT void GetMultiResponseSet(const char* setName, char** label, int* firstInteger,
                                      char** secondText, int* secondInteger, void** members,
                                      int* err);
-VEXA_EXPORT const char* GetWeightVar(int* err);                       /* shared */
+VEXA_EXPORT const char* GetWeightVar(int* err); /* shared */
 VEXA_EXPORT void* GetSplitVariableNames(int* err);
 
 /* Dictionary of the running procedure's dataset: strings are "" on failure. */
@@ -110,7 +110,8 @@ VEXA_EXPORT const char* GetVariableFormatInProcDS(int index, int* err); /* share
 VEXA_EXPORT int GetVariableTypeInProcDS(int index, int* err);
 VEXA_EXPORT int GetVariableMeasurementLevelInProcDS(int index, int* err);
 VEXA_EXPORT int GetVariableRoleInProcDS(int index, int* err);
-VEXA_EXPORT int GetVariableFormatTypeInProcDS(int index, int* formatType, int* width, int* decimals);
+VEXA_EXPORT int GetVariableFormatTypeInProcDS(int index, int* formatType, int* width,
+                                              int* decimals);
 VEXA_EXPORT int GetVarNMissingValuesInProcDS(int index, int* missingFormat, double* value1,
                                              double* value2, double* value3);
 VEXA_EXPORT int GetVarCMissingValuesInProcDS(int index, int* missingFormat, char* buffer1,
@@ -119,7 +120,8 @@ VEXA_EXPORT int GetVarAttributeNamesInProcDS(int index, char*** names, int* coun
 VEXA_EXPORT int GetVarAttributesInProcDS(int index, const char* attributeName, char*** values,
                                          int* count);
 VEXA_EXPORT int GetDataFileAttributeNamesInProcDS(char*** names, int* count);
-VEXA_EXPORT int GetDataFileAttributesInProcDS(const char* attributeName, char*** values, int* count);
+VEXA_EXPORT int GetDataFileAttributesInProcDS(const char* attributeName, char*** values,
+                                              int* count);
 VEXA_EXPORT void* GetMultiResponseSetNamesInProcDS(int* err);
 VEXA_EXPORT void GetMultiResponseSetInProcDS(const char* setName, char** label, int* firstInteger,
                                              char** secondText, int* secondInteger, void** members,
@@ -129,6 +131,90 @@ VEXA_EXPORT void GetMultiResponseSetInProcDS(const char* setName, char** label, 
 VEXA_EXPORT int StartProcedure(const char* procedureName, const char* secondName);
 VEXA_EXPORT int EndProcedure(void);
 VEXA_EXPORT int HasProcedure(void);
+VEXA_EXPORT int SplitChange(const char* name);
+
+/* Pivot tables: every call repeats the table key (three strings and a flag)
+ * as given to StartPivotTable; dimension, category and cell calls also the
+ * dimension key as given to AddDimension. Pass "" rather than NULL: a null
+ * string adds no value and shifts the key. */
+VEXA_EXPORT int StartPivotTable(const char* t1, const char* t2, const char* t3, bool flag);
+VEXA_EXPORT int HidePivotTableTitle(const char* t1, const char* t2, const char* t3, bool flag);
+VEXA_EXPORT int PivotTableCaption(const char* t1, const char* t2, const char* t3, bool flag,
+                                  const char* caption);
+VEXA_EXPORT int AddCaptionFootnotes(const char* t1, const char* t2, const char* t3, bool flag,
+                                    const char* caption, const char* footnote);
+VEXA_EXPORT int MinDataColumnWidth(const char* t1, const char* t2, const char* t3, bool flag,
+                                   int width);
+VEXA_EXPORT int MaxDataColumnWidth(const char* t1, const char* t2, const char* t3, bool flag,
+                                   int width);
+VEXA_EXPORT int AddOutlineFootnotes(const char* t1, const char* t2, const char* t3,
+                                    const char* footnote, bool flag);
+VEXA_EXPORT int AddTitleFootnotes(const char* t1, const char* t2, const char* t3,
+                                  const char* footnote, bool flag);
+VEXA_EXPORT int AddProcFootnotes(const char* footnote);
+VEXA_EXPORT int AddDimension(const char* t1, const char* t2, const char* t3, bool flag,
+                             const char* dimension, int i1, int i2, bool b1, bool b2);
+VEXA_EXPORT int AddDimFootnotes(const char* t1, const char* t2, const char* t3, bool flag,
+                                const char* dimension, int i1, int i2, bool b1, bool b2,
+                                const char* footnote);
+VEXA_EXPORT int AddNumberCategory(const char* t1, const char* t2, const char* t3, bool flag,
+                                  const char* dimension, int i1, int i2, bool b1, bool b2,
+                                  double value);
+VEXA_EXPORT int AddStringCategory(const char* t1, const char* t2, const char* t3, bool flag,
+                                  const char* dimension, int i1, int i2, bool b1, bool b2,
+                                  const char* value);
+VEXA_EXPORT int AddVarNameCategory(const char* t1, const char* t2, const char* t3, bool flag,
+                                   const char* dimension, int i1, int i2, bool b1, bool b2,
+                                   int position);
+VEXA_EXPORT int AddVarValueDoubleCategory(const char* t1, const char* t2, const char* t3, bool flag,
+                                          const char* dimension, int i1, int i2, bool b1, bool b2,
+                                          int position, double value);
+VEXA_EXPORT int AddVarValueStringCategory(const char* t1, const char* t2, const char* t3, bool flag,
+                                          const char* dimension, int i1, int i2, bool b1, bool b2,
+                                          int position, const char* value);
+VEXA_EXPORT int AddCategoryFootnotes(const char* t1, const char* t2, const char* t3, bool flag,
+                                     const char* dimension, int i1, int i2, bool b1, bool b2,
+                                     const char* footnote);
+VEXA_EXPORT int SetNumberCell(const char* t1, const char* t2, const char* t3, bool flag,
+                              const char* dimension, int i1, int i2, bool b1, bool b2,
+                              double value);
+VEXA_EXPORT int SetStringCell(const char* t1, const char* t2, const char* t3, bool flag,
+                              const char* dimension, int i1, int i2, bool b1, bool b2,
+                              const char* value);
+VEXA_EXPORT int SetVarNameCell(const char* t1, const char* t2, const char* t3, bool flag,
+                               const char* dimension, int i1, int i2, bool b1, bool b2,
+                               int position);
+VEXA_EXPORT int SetVarValueDoubleCell(const char* t1, const char* t2, const char* t3, bool flag,
+                                      const char* dimension, int i1, int i2, bool b1, bool b2,
+                                      int position, double value);
+VEXA_EXPORT int SetVarValueStringCell(const char* t1, const char* t2, const char* t3, bool flag,
+                                      const char* dimension, int i1, int i2, bool b1, bool b2,
+                                      int position, const char* value);
+VEXA_EXPORT int SetDateCell(const char* t1, const char* t2, const char* t3, bool flag,
+                            const char* dimension, int i1, int i2, bool b1, bool b2,
+                            const char* dateText);
+VEXA_EXPORT int AddCellFootnotes(const char* t1, const char* t2, const char* t3, bool flag,
+                                 const char* dimension, int i1, int i2, bool b1, bool b2,
+                                 const char* footnote);
+
+/* Number formats of the next cells; five take a variable position. */
+VEXA_EXPORT int SetFormatSpecCoefficient(void);
+VEXA_EXPORT int SetFormatSpecCoefficientSE(void);
+VEXA_EXPORT int SetFormatSpecCoefficientVar(void);
+VEXA_EXPORT int SetFormatSpecCorrelation(void);
+VEXA_EXPORT int SetFormatSpecGeneralStat(void);
+VEXA_EXPORT int SetFormatSpecCount(void);
+VEXA_EXPORT int SetFormatSpecPercent(void);
+VEXA_EXPORT int SetFormatSpecPercentNoSign(void);
+VEXA_EXPORT int SetFormatSpecProportion(void);
+VEXA_EXPORT int SetFormatSpecSignificance(void);
+VEXA_EXPORT int SetFormatSpecResidual(void);
+VEXA_EXPORT int SetFormatSpecMean(int position);
+VEXA_EXPORT int SetFormatSpecVariable(int position);
+VEXA_EXPORT int SetFormatSpecStdDev(int position);
+VEXA_EXPORT int SetFormatSpecDifference(int position);
+VEXA_EXPORT int SetFormatSpecSum(int position);
+VEXA_EXPORT int AddTextBlock(const char* first, const char* second, const char* third, int value);
 
 /* Engine-wide values. */
 VEXA_EXPORT int GetSystemMissingValue(double* value);
