@@ -558,14 +558,23 @@ TEST(BundledSample, DataAndDictionaryReadTogether) {
     EXPECT_GT(unrated, 0u);
 }
 
+// A directory of this process's own, removed with everything in it.
+class ScratchDirectory {
+public:
+    explicit ScratchDirectory(const std::string& stem)
+        : m_path(std::filesystem::temp_directory_path() / (stem + "-" + std::to_string(platform::CurrentProcessId()))) {
+        std::filesystem::create_directories(m_path);
+    }
+    ~ScratchDirectory() { std::filesystem::remove_all(m_path); }
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
 TEST(EngineDictionaryFile, BadDictionaryNextToTheDataFileFailsTheReadyMessage) {
-    const auto directory = std::filesystem::temp_directory_path() /
-                           ("enginedict-" + std::to_string(platform::CurrentProcessId()));
-    std::filesystem::create_directories(directory);
-    struct Remove {
-        std::filesystem::path path;
-        ~Remove() { std::filesystem::remove_all(path); }
-    } removeDirectory{directory};
+    const ScratchDirectory scratch("enginedict");
+    const std::filesystem::path& directory = scratch.path();
     std::ofstream(directory / "small.csv") << kCsv;
     std::ofstream(directory / "small.dict") << "variable height label \"x\"\nvariable height level loud\n";
 
@@ -580,13 +589,8 @@ TEST(EngineDictionaryFile, BadDictionaryNextToTheDataFileFailsTheReadyMessage) {
 }
 
 TEST(EngineDictionaryFile, DictionaryNextToTheDataFileIsServed) {
-    const auto directory = std::filesystem::temp_directory_path() /
-                           ("enginedictok-" + std::to_string(platform::CurrentProcessId()));
-    std::filesystem::create_directories(directory);
-    struct Remove {
-        std::filesystem::path path;
-        ~Remove() { std::filesystem::remove_all(path); }
-    } removeDirectory{directory};
+    const ScratchDirectory scratch("enginedictok");
+    const std::filesystem::path& directory = scratch.path();
     std::ofstream(directory / "small.csv") << kCsv;
     std::ofstream(directory / "small.dict") << kDictionary;
 

@@ -18,22 +18,15 @@
 #include "codec/clexdsmb.h"
 #include "transport/sendreceive.h"
 #include "transport/vexapipe.h"
+#include "peerpipes.h"
 
 namespace {
-
-bool OpenWithRetry(VexaPipe& pipe) {
-    for (int attempt = 0; attempt < 250; ++attempt) {
-        if (pipe.VEXACreateFile() == 0) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
 
 int Echo(const char* requestName, const char* replyName, int count) {
     VexaPipe request(requestName);
     if (request.CreatePipe() != 0) return 3;
     VexaPipe reply(replyName);
-    if (!OpenWithRetry(reply)) return 4;
+    if (!peer::OpenWithRetry(reply)) return 4;
     request.ConnectPipe();
     for (int i = 0; i < count; ++i) {
         CleXDSmb message;
@@ -46,7 +39,7 @@ int Echo(const char* requestName, const char* replyName, int count) {
 
 int Raw(const char* replyName, std::int32_t total, char** sizes, int count) {
     VexaPipe reply(replyName);
-    if (!OpenWithRetry(reply)) return 4;
+    if (!peer::OpenWithRetry(reply)) return 4;
     for (int i = 0; i < count; ++i) {
         std::vector<unsigned char> piece(static_cast<size_t>(std::atoi(sizes[i])), 0);
         if (i == 0 && piece.size() >= 4) std::memcpy(piece.data(), &total, 4);
@@ -72,7 +65,7 @@ int ReplyOnce(const char* requestName, const char* replyName, char** fields, int
     request.ConnectPipe();
     CleXDSmb in;
     ReceiveData(request, in, true);
-    if (!OpenWithRetry(reply)) return 4;
+    if (!peer::OpenWithRetry(reply)) return 4;
     CleXDSmb out;
     out.SetErrorCode(std::atoi(fields[0]));
     for (int i = 1; i < count; ++i) out.SetLong(std::atoi(fields[i]));

@@ -9,25 +9,13 @@
 #include <vector>
 
 #include "transport/vexapipe.h"
-
-namespace {
-
-// The reader may not have created its pipe yet.
-bool OpenWithRetry(VexaPipe& pipe) {
-    for (int attempt = 0; attempt < 250; ++attempt) {
-        if (pipe.VEXACreateFile() == 0) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
-}  // namespace
+#include "peerpipes.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
     const std::string mode = argv[1];
     VexaPipe pipe(argv[2]);
-    if (!OpenWithRetry(pipe)) return 3;
+    if (!peer::OpenWithRetry(pipe)) return 3;
     if (mode == "close") return pipe.ClosePipe();
     if (mode != "write") return 2;
     for (int i = 3; i < argc; ++i) {

@@ -20,6 +20,7 @@
 #include "codec/clexdsmb.h"
 #include "transport/sendreceive.h"
 #include "transport/vexapipe.h"
+#include "peerpipes.h"
 
 namespace {
 
@@ -97,15 +98,6 @@ bool Record(const char* path, const std::vector<unsigned char>& image) {
     return std::fclose(file) == 0;
 }
 
-// The library creates its result pipe before it sends, so this rarely waits.
-bool OpenWithRetry(VexaPipe& pipe) {
-    for (int attempt = 0; attempt < 250; ++attempt) {
-        if (pipe.VEXACreateFile() == 0) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,7 +112,7 @@ int main(int argc, char** argv) {
         if (!Record(argv[3], image)) return 7;
         CleXDSmb answer;
         if (!BuildReply(argv[i], answer)) return 8;
-        if (!reply.HasPipe() && !OpenWithRetry(reply)) return 4;
+        if (!reply.HasPipe() && !peer::OpenWithRetry(reply)) return 4;
         if (SendData(reply, answer, false) != 0) return 6;
     }
     return 0;
