@@ -96,6 +96,9 @@ class CleXDSmb {
     std::vector<LongData>& GetLongArrayRef() { return m_long_arrays; }
     std::vector<DoubleData>& GetDoubleArrayRef() { return m_double_arrays; }
     std::vector<StringData>& GetStringArrayRef() { return m_string_arrays; }
+    const std::vector<LongData>& GetLongArrayRef() const { return m_long_arrays; }
+    const std::vector<DoubleData>& GetDoubleArrayRef() const { return m_double_arrays; }
+    const std::vector<StringData>& GetStringArrayRef() const { return m_string_arrays; }
 
     // Zero-terminated; null when none. The message keeps it.
     const char16_t* GetwStringData() const { return m_wide.get(); }

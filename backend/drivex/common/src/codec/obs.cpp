@@ -1,0 +1,46 @@
+#include "codec/obs.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "codec/bytereader.h"
+#include "codec/bytewriter.h"
+
+OBS OBS::FromNumber(double value) {
+    OBS cell;
+    codec::EncodeFixed64(cell.bytes, std::bit_cast<std::uint64_t>(value));
+    return cell;
+}
+
+OBS OBS::FromText(std::string_view text) {
+    OBS cell = Blanks();
+    if (!text.empty())
+        std::memcpy(cell.bytes, text.data(), std::min(text.size(), sizeof cell.bytes));
+    return cell;
+}
+
+OBS OBS::Blanks() {
+    OBS cell;
+    std::memset(cell.bytes, ' ', sizeof cell.bytes);
+    return cell;
+}
+
+double OBS::AsNumber() const { return std::bit_cast<double>(Bits()); }
+
+std::uint64_t OBS::Bits() const { return codec::DecodeFixed64(bytes); }
+
+bool OBS::IsBlank() const {
+    return std::all_of(std::begin(bytes), std::end(bytes),
+                       [](unsigned char b) { return b == ' '; });
+}
+
+namespace codec {
+
+std::int32_t ObsLength(std::int32_t type) {
+    if (type <= kCellSize) return 1;
+    // In 64 bits: the largest widths would overflow type + 7.
+    return static_cast<std::int32_t>((static_cast<std::int64_t>(type) + kCellSize - 1) / kCellSize);
+}
+
+}  // namespace codec
