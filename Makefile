@@ -31,7 +31,7 @@ bench: deps
 	@for b in build-release/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
 
 demo: build
-	$(BUILD)/tools/demo/vexademo $(BUILD)/tools/engine
+	$(BUILD)/tools/demo/vexademo $(BUILD)/tools/engine $(abspath $(BUILD))/demo-output.html
 
 clean:
 	rm -rf build build-asan build-tsan build-release

@@ -174,6 +174,9 @@ TEST(CommandFamilies, NoCodeBelongsToTwoFamiliesAndTheEngineKnowsThemAll) {
         {"dictionary", engine::RegisterDictionaryCommands},
         {"procedure", engine::RegisterProcedureCommands},
         {"submission", engine::RegisterSubmissionCommands},
+        {"pivot", engine::RegisterPivotCommands},
+        {"xpath", engine::RegisterXPathCommands},
+        {"settings", engine::RegisterSettingsCommands},
     };
     std::vector<CommandTable> tables(families.size());
     for (std::size_t i = 0; i < families.size(); ++i) families[i].second(tables[i]);

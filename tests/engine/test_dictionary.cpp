@@ -507,11 +507,11 @@ TEST_F(DictionaryReplies, ProcedureOpensOnceClosesOnceAndMayBeUnnamed) {
     EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));
     EXPECT_EQ(Ask(cmd::kEndProcedure), engine::kNoProcedureOpen);
     ASSERT_EQ(Ask(cmd::kStartProcedure), 0);
-    EXPECT_EQ(state.procedure.name, "");
+    EXPECT_EQ(state.output.open()->name, "");
     ASSERT_EQ(Ask(cmd::kHasProcedure), 0);
     EXPECT_EQ(Ints(), (std::vector<std::int32_t>{1}));
     EXPECT_EQ(Ask(cmd::kStartProcedure, {}, {"second"}), engine::kProcedureAlreadyOpen);
-    EXPECT_EQ(state.procedure.name, "");
+    EXPECT_EQ(state.output.open()->name, "");
     ASSERT_EQ(Ask(cmd::kEndProcedure), 0);
     ASSERT_EQ(Ask(cmd::kHasProcedure), 0);
     EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));

@@ -1,6 +1,7 @@
 // A small external-driver program: starts the reference engine through the
-// library, prints the active dataset's dictionary and stops it.
-//   vexademo <engine home>
+// library, prints the active dataset's dictionary, builds a pivot table of it
+// in a procedure, and stops the engine, which writes its output as a page.
+//   vexademo <engine home> <output page path>
 #include <cstdio>
 #include <string>
 
@@ -80,14 +81,80 @@ void PrintDictionary() {
     RemoveStringList(sets);
 }
 
+// The table key and the two dimension keys every pivot call repeats.
+constexpr const char* kOutline = "Dictionary";
+constexpr const char* kTitle = "Variables of the active dataset";
+constexpr const char* kSubtype = "Dictionary Summary";
+constexpr const char* kRows = "Variables";
+constexpr const char* kColumns = "Properties";
+
+int Row(int variable) {
+    return AddVarNameCategory(kOutline, kTitle, kSubtype, false, kRows, 0, 0, false, false, variable);
+}
+
+int Column(const char* property) {
+    return AddStringCategory(kOutline, kTitle, kSubtype, false, kColumns, 1, 0, false, false, property);
+}
+
+int TextCell(const std::string& text) {
+    return SetStringCell(kOutline, kTitle, kSubtype, false, kColumns, 1, 0, false, false, text.c_str());
+}
+
+int CountCell(int count) {
+    SetFormatSpecCount();
+    return SetNumberCell(kOutline, kTitle, kSubtype, false, kColumns, 1, 0, false, false, count);
+}
+
+int ValueLabelCount(int index, bool numeric) {
+    int count = 0;
+    char** labels = nullptr;
+    if (numeric) {
+        double* values = nullptr;
+        if (GetNValueLabels(index, &values, &labels, &count) != 0) return 0;
+        FreeNValueLabels(values, labels, count);
+    } else {
+        char** values = nullptr;
+        if (GetCValueLabels(index, &values, &labels, &count) != 0) return 0;
+        FreeCValueLabels(values, labels, count);
+    }
+    return count;
+}
+
+// One row per variable: its type, its format and how many value labels it has.
+int BuildDictionaryTable() {
+    int failed = StartProcedure("Dictionary summary", "dictionary_summary");
+    if (failed) return failed;
+    failed = StartPivotTable(kOutline, kTitle, kSubtype, false);
+    failed = failed ? failed : AddDimension(kOutline, kTitle, kSubtype, false, kRows, 0, 0, false, false);
+    failed = failed ? failed : AddDimension(kOutline, kTitle, kSubtype, false, kColumns, 1, 0, false, false);
+    int err = 0;
+    for (int index = 0, count = GetVariableCount(&err); index < count && !failed; ++index) {
+        const int type = GetVariableType(index, &err);
+        std::string format = OrEmpty(GetVariableFormat(index, &err));
+        failed = Row(index);
+        failed = failed ? failed : Column("Type");
+        failed = failed ? failed : TextCell(TypeText(type));
+        failed = failed ? failed : Column("Format");
+        failed = failed ? failed : TextCell(format);
+        failed = failed ? failed : Column("Value labels");
+        failed = failed ? failed : CountCell(ValueLabelCount(index, type == 0));
+    }
+    if (!failed) {
+        PivotTableCaption(kOutline, kTitle, kSubtype, false, "Read through the library's dictionary functions");
+        AddTextBlock("Dictionary", "About", "Built by vexademo over the bundled sample.", 0);
+    }
+    int ended = EndProcedure();
+    return failed ? failed : ended;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <engine home>\n", argv[0]);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s <engine home> <output page path>\n", argv[0]);
         return 2;
     }
-    const std::string arguments = std::string("-vexahome=") + argv[1];
+    const std::string arguments = std::string("-vexahome=") + argv[1] + ", -outputhtml=" + argv[2];
     int started = StartVexa(arguments.c_str());
     std::printf("StartVexa: %d\n", started);
     if (started != 0) return 1;
@@ -96,7 +163,10 @@ int main(int argc, char** argv) {
     PrintDictionary();
     int err = 0;
     GetVariableCount(&err);
+    const int built = BuildDictionaryTable();
+    std::printf("pivot table built: %d\n", built);
     StopVexa();
     std::printf("stopped; ready: %s\n", IsBackendReady() ? "yes" : "no");
-    return err == 0 ? 0 : 1;
+    std::printf("output page: %s\n", argv[2]);
+    return err == 0 && built == 0 ? 0 : 1;
 }

@@ -1,22 +1,53 @@
 // What the engine does with command text: gathers queued command parts into
 // complete commands, logs every complete command, and carries out the SET
-// commands it knows (WIDTH, OLANG, UNICODE); any other command succeeds
-// without effect. One thread.
+// commands it knows (WIDTH, OLANG, UNICODE, LOCALE) and FILE HANDLE; any
+// other command succeeds without effect. One thread.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "outputlog.h"
 
 namespace engine {
 
+inline constexpr const char* kDefaultEngineLocale = "en_US.UTF-8";
+// Present in every glibc, so the client's setlocale works on any machine.
+inline constexpr const char* kDefaultCLocale = "C.UTF-8";
+
+// The file handles FILE HANDLE commands define. Names compare without regard
+// to case; defining a name again replaces that definition (spelling and path)
+// where it stands.
+class FileHandles {
+public:
+    using Entry = std::pair<std::string, std::string>;  // name, path
+
+    void Define(std::string name, std::string path);
+    // Null when the name is not defined.
+    const std::string* Find(const std::string& name) const;
+    // In the order the names were first defined.
+    const std::vector<Entry>& entries() const { return m_entries; }
+
+private:
+    std::vector<Entry> m_entries;
+};
+
+// What the commands the engine carries out change.
 struct OutputSettings {
     int width = 80;
     std::string language = "English";
-    // Text travels as UTF-8 unless SET UNICODE=OFF.
+    // Text travels as UTF-8 unless SET UNICODE=OFF; then it is ISO-8859-1.
     bool unicode = true;
+    // Set by SET LOCALE; until then each locale has its default.
+    std::optional<std::string> locale;
+    FileHandles fileHandles;
+
+    std::string EngineLocale() const { return locale.value_or(kDefaultEngineLocale); }
+    // The name a client hands to setlocale.
+    std::string CLocale() const { return locale.value_or(kDefaultCLocale); }
 };
 
 inline constexpr int kMinOutputWidth = 40;
@@ -35,7 +66,8 @@ private:
 };
 
 // Logs `command` and carries it out: 0, or the engine code of a SET command
-// with a value it does not take (nothing of that command applied then).
+// with a value it does not take or of a FILE HANDLE command without its name
+// or path (nothing of that command applied then).
 int RunCommand(const std::string& command, OutputSettings& settings, OutputLog& log);
 
 // Sets the output language and logs the change; kBadSetValue for "".

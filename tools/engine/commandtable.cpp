@@ -58,6 +58,9 @@ CommandTable BuildCommandTable() {
     RegisterDictionaryCommands(table);
     RegisterProcedureCommands(table);
     RegisterSubmissionCommands(table);
+    RegisterPivotCommands(table);
+    RegisterXPathCommands(table);
+    RegisterSettingsCommands(table);
     return table;
 }
 

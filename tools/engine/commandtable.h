@@ -49,6 +49,9 @@ void RegisterSessionCommands(CommandTable& table);
 void RegisterDictionaryCommands(CommandTable& table);
 void RegisterProcedureCommands(CommandTable& table);
 void RegisterSubmissionCommands(CommandTable& table);
+void RegisterPivotCommands(CommandTable& table);
+void RegisterXPathCommands(CommandTable& table);
+void RegisterSettingsCommands(CommandTable& table);
 
 // Every family the engine answers.
 CommandTable BuildCommandTable();

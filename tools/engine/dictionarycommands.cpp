@@ -187,7 +187,7 @@ int ValidateName(const RequestArgs& args, CleXDSmb& reply, EngineState&) {
 
 template <CommandHandler Handler>
 int InProcedure(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
-    if (!state.procedure.open) return kNoProcedureOpen;
+    if (!state.output.IsOpen()) return kNoProcedureOpen;
     return Handler(args, reply, state);
 }
 

@@ -5,14 +5,12 @@
 
 #include "commandrunner.h"
 #include "dataset.h"
+#include "outputdocument.h"
 #include "outputlog.h"
+// XPath documents and engine settings: add their includes below.
+#include "xpathstore.h"
 
 namespace engine {
-
-struct ProcedureState {
-    bool open = false;
-    std::string name;
-};
 
 struct EngineState {
     Dataset active;
@@ -25,12 +23,22 @@ struct EngineState {
     int nestDepth = 0;
     // Set by the stop command: the loop ends once its reply is out.
     bool stopRequested = false;
-    // The procedure's dataset is the active one; the procedure commands ask
-    // about it only while a procedure is open.
-    ProcedureState procedure;
     OutputSettings settings;
     CommandAssembler pendingCommand;
     OutputLog log;
+    // Procedures with their pivot tables and text blocks, in order. The
+    // procedure's dataset is the active one; the procedure-dataset questions
+    // are answered only while a procedure is open.
+    OutputDocument output;
+    // XPath documents and engine settings: add their members below.
+    // Documents under their handles: dictionaries and finished procedures.
+    XPathStore documents;
+    // The host application's identity, replaced by its Set commands.
+    std::string hostName = "StartXD";
+    std::string hostVersion = "1.0";
+    std::string hostCopyright = "StartXD reference engine, free to use with the vexaxd_p library";
+    // 0 local or 1 server (SetPlexorServerMode); only handed back.
+    int serverMode = 0;
 };
 
 }  // namespace engine

@@ -2,15 +2,19 @@
 //   StartXD <temp directory> <process id text> <language name> [<argument text>]
 // The argument text may hold "-datafile=<path>" to load another data file
 // than the bundled one next to the executable (its "<base>.dict" next to it
-// is read when present), and "-outputlog=<path>" to append the output log
-// to a file as it happens.
+// is read when present), "-outputlog=<path>" to append the output log to a
+// file as it happens, and "-outputxml=<path>" / "-outputhtml=<path>" to write
+// the whole output document at the end, as XML and as an HTML page.
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "csvreader.h"
 #include "dictionaryreader.h"
 #include "enginecodes.h"
 #include "engineserver.h"
+#include "outputhtml.h"
+#include "outputxml.h"
 #include "platform/process.h"
 
 namespace {
@@ -18,6 +22,8 @@ namespace {
 constexpr const char* kBundledDataFile = "iris.csv";
 constexpr const char* kDataFileOption = "-datafile=";
 constexpr const char* kOutputLogOption = "-outputlog=";
+constexpr const char* kOutputXmlOption = "-outputxml=";
+constexpr const char* kOutputHtmlOption = "-outputhtml=";
 
 // The value of "<option><value>" up to the next blank; empty when absent.
 std::string OptionValue(const std::string& argumentText, const char* option) {
@@ -33,6 +39,24 @@ std::string DataFilePath(const std::string& argumentText) {
     std::string executable = platform::CurrentExecutablePath();
     return executable.substr(0, executable.find_last_of('/') + 1) + kBundledDataFile;
 }
+
+// A file the output document goes to at the end; opened (and emptied) at the
+// start so that a path that cannot be written fails before any work.
+class DocumentFile {
+public:
+    explicit DocumentFile(std::string path) : m_path(std::move(path)) {
+        if (!m_path.empty()) m_file.open(m_path, std::ios::out | std::ios::trunc | std::ios::binary);
+    }
+    bool usable() const { return m_path.empty() || m_file.is_open(); }
+    const std::string& path() const { return m_path; }
+    void Write(const std::string& text) {
+        if (m_file.is_open()) m_file << text << std::flush;
+    }
+
+private:
+    std::string m_path;
+    std::ofstream m_file;
+};
 
 }  // namespace
 
@@ -65,7 +89,18 @@ int main(int argc, char** argv) {
         server.SendReady(engine::kOutputLogUnwritable);
         return 1;
     }
+    DocumentFile xmlFile(OptionValue(argumentText, kOutputXmlOption));
+    DocumentFile htmlFile(OptionValue(argumentText, kOutputHtmlOption));
+    for (const DocumentFile* file : {&xmlFile, &htmlFile}) {
+        if (!file->usable()) {
+            std::fprintf(stderr, "StartXD: cannot write %s\n", file->path().c_str());
+            server.SendReady(engine::kOutputDocumentUnwritable);
+            return 1;
+        }
+    }
     if (server.SendReady(0) != 0) return 1;
     int ended = server.Serve(engine::BuildCommandTable(), state);
+    xmlFile.Write(engine::OutputXml(state.output, state.log));
+    htmlFile.Write(engine::OutputHtml(state.output, state.log));
     return ended == 0 ? 0 : 1;
 }

@@ -1,0 +1,270 @@
+#include "outputhtml.h"
+
+#include <cstddef>
+#include <map>
+#include <string_view>
+#include <vector>
+
+#include "outputxml.h"
+
+namespace engine {
+namespace {
+
+constexpr const char* kStyle = R"(
+body { font-family: sans-serif; margin: 2em; color: #222; }
+h2 { border-bottom: 1px solid #999; }
+table.pivot { border-collapse: collapse; margin: 0.5em 0; }
+table.pivot caption { font-weight: bold; text-align: left; padding: 0.3em 0; }
+table.pivot th, table.pivot td { border: 1px solid #bbb; padding: 0.2em 0.6em; }
+table.pivot th { background: #eef; font-weight: normal; text-align: left; }
+table.pivot td { text-align: right; }
+.outline { color: #555; font-style: italic; margin-bottom: 0; }
+.layer, .caption, .notes { font-size: 0.9em; color: #444; }
+pre { background: #f6f6f6; padding: 0.4em; }
+pre.command { color: #036; }
+.split { font-weight: bold; }
+)";
+
+std::string Escaped(std::string_view text) {
+    std::string escaped;
+    for (char c : XmlSafeText(text)) {
+        switch (c) {
+            case '<': escaped += "&lt;"; break;
+            case '>': escaped += "&gt;"; break;
+            case '&': escaped += "&amp;"; break;
+            case '"': escaped += "&quot;"; break;
+            default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// Footnotes of one table, lettered a, b, c ... in the order they are shown.
+class FootnoteMarks {
+public:
+    std::string Mark(const std::vector<std::string>& footnotes) {
+        std::string marks;
+        for (const std::string& footnote : footnotes) {
+            m_notes.push_back(footnote);
+            marks += "<sup>" + Letter(m_notes.size() - 1) + "</sup>";
+        }
+        return marks;
+    }
+
+    std::string List() const {
+        if (m_notes.empty()) return {};
+        std::string html = "<div class=\"notes\">";
+        for (std::size_t i = 0; i < m_notes.size(); ++i) {
+            html += "<div>" + Letter(i) + ". " + Escaped(m_notes[i]) + "</div>";
+        }
+        return html + "</div>\n";
+    }
+
+private:
+    static std::string Letter(std::size_t index) {
+        std::string letters;
+        do {
+            letters.insert(letters.begin(), static_cast<char>('a' + index % 26));
+            index /= 26;
+        } while (index-- > 0);
+        return letters;
+    }
+
+    std::vector<std::string> m_notes;
+};
+
+// The dimensions of one place, and walking every combination of their
+// categories (the last dimension varying fastest).
+struct Axis {
+    std::vector<std::size_t> dimensions;
+
+    std::size_t Combinations(const PivotTable& table) const {
+        std::size_t count = 1;
+        for (std::size_t d : dimensions) count *= table.dimensions[d].categories.size();
+        return count;
+    }
+    std::size_t Span(const PivotTable& table, std::size_t level) const {
+        std::size_t span = 1;
+        for (std::size_t i = level + 1; i < dimensions.size(); ++i) {
+            span *= table.dimensions[dimensions[i]].categories.size();
+        }
+        return span;
+    }
+    // The category of each of this axis's dimensions in combination `index`.
+    void Place(const PivotTable& table, std::size_t index, std::vector<std::size_t>& at) const {
+        for (std::size_t level = dimensions.size(); level-- > 0;) {
+            std::size_t size = table.dimensions[dimensions[level]].categories.size();
+            at[dimensions[level]] = index % size;
+            index /= size;
+        }
+    }
+};
+
+class TableRenderer {
+public:
+    explicit TableRenderer(const PivotTable& table) : m_table(table) {
+        for (std::size_t d = 0; d < table.dimensions.size(); ++d) {
+            m_axes[table.dimensions[d].key.place].dimensions.push_back(d);
+        }
+        for (const Cell& cell : table.cells) m_cells[cell.at] = &cell;
+    }
+
+    std::string Render() {
+        std::string html = "<div class=\"table\">\n";
+        if (!m_table.key.outline.empty()) {
+            html += "<p class=\"outline\">" + Escaped(m_table.key.outline) + m_marks.Mark(m_table.outlineFootnotes) + "</p>\n";
+        }
+        const Axis& layers = m_axes[static_cast<int>(Place::kLayer)];
+        std::size_t layerCount = layers.Combinations(m_table);
+        std::vector<std::size_t> at(m_table.dimensions.size(), 0);
+        for (std::size_t layer = 0; layer < layerCount; ++layer) {
+            layers.Place(m_table, layer, at);
+            html += LayerLine(layers, at) + Grid(at, layer == 0);
+        }
+        if (m_table.caption) {
+            html += "<p class=\"caption\">" + Escaped(*m_table.caption) + m_marks.Mark(m_table.captionFootnotes) + "</p>\n";
+        }
+        return html + m_marks.List() + "</div>\n";
+    }
+
+private:
+    std::string LayerLine(const Axis& layers, const std::vector<std::size_t>& at) {
+        if (layers.dimensions.empty()) return {};
+        std::string line = "<p class=\"layer\">";
+        for (std::size_t d : layers.dimensions) {
+            line += Escaped(m_table.dimensions[d].key.name) + ": " + CategoryText(d, at[d], false) + " ";
+        }
+        return line + "</p>\n";
+    }
+
+    // Footnotes are marked once, where a category or cell is first shown.
+    std::string CategoryText(std::size_t d, std::size_t c, bool mark) {
+        const Category& category = m_table.dimensions[d].categories[c];
+        return Escaped(category.value.text) + (mark ? m_marks.Mark(category.footnotes) : "");
+    }
+
+    std::string DimensionName(std::size_t d, bool mark) {
+        const Dimension& dimension = m_table.dimensions[d];
+        if (dimension.key.hideName) return {};
+        return Escaped(dimension.key.name) + (mark ? m_marks.Mark(dimension.footnotes) : "");
+    }
+
+    std::string Grid(std::vector<std::size_t>& at, bool first) {
+        const Axis& rows = m_axes[static_cast<int>(Place::kRow)];
+        const Axis& columns = m_axes[static_cast<int>(Place::kColumn)];
+        std::string html = "<table class=\"pivot\">";
+        if (!m_table.titleHidden) {
+            html += "<caption>" + Escaped(m_table.key.title) + (first ? m_marks.Mark(m_table.titleFootnotes) : "") + "</caption>";
+        }
+        html += "\n";
+        std::size_t columnCount = columns.Combinations(m_table);
+        std::size_t corner = std::max<std::size_t>(rows.dimensions.size(), 1);
+        for (std::size_t level = 0; level < columns.dimensions.size(); ++level) {
+            std::size_t d = columns.dimensions[level];
+            std::size_t span = columns.Span(m_table, level);
+            html += "<tr><th colspan=\"" + std::to_string(corner) + "\">" + DimensionName(d, first) + "</th>";
+            for (std::size_t column = 0; column < columnCount; column += span) {
+                std::size_t category = (column / span) % m_table.dimensions[d].categories.size();
+                html += "<th colspan=\"" + std::to_string(span) + "\">" +
+                        CategoryText(d, category, first && column / span < m_table.dimensions[d].categories.size()) + "</th>";
+            }
+            html += "</tr>\n";
+        }
+        std::size_t rowCount = rows.Combinations(m_table);
+        for (std::size_t row = 0; row < rowCount; ++row) {
+            rows.Place(m_table, row, at);
+            html += "<tr>";
+            for (std::size_t level = 0; level < rows.dimensions.size(); ++level) {
+                std::size_t d = rows.dimensions[level];
+                bool starts = row % rows.Span(m_table, level) == 0;
+                bool firstShown = first && row < rows.Span(m_table, level) * m_table.dimensions[d].categories.size();
+                html += "<th>" + (starts ? CategoryText(d, at[d], firstShown) : std::string()) + "</th>";
+            }
+            if (rows.dimensions.empty()) html += "<th></th>";
+            for (std::size_t column = 0; column < columnCount; ++column) {
+                columns.Place(m_table, column, at);
+                html += "<td" + WidthStyle() + ">" + CellText(at) + "</td>";
+            }
+            html += "</tr>\n";
+        }
+        return html + "</table>\n";
+    }
+
+    std::string WidthStyle() const {
+        std::string style;
+        if (m_table.minColumnWidth) style += "min-width:" + std::to_string(*m_table.minColumnWidth) + "ch;";
+        if (m_table.maxColumnWidth) style += "max-width:" + std::to_string(*m_table.maxColumnWidth) + "ch;";
+        return style.empty() ? style : " style=\"" + style + "\"";
+    }
+
+    std::string CellText(const std::vector<std::size_t>& at) {
+        auto found = m_cells.find(at);
+        if (found == m_cells.end()) return {};
+        return Escaped(found->second->value.text) + m_marks.Mark(found->second->footnotes);
+    }
+
+    const PivotTable& m_table;
+    Axis m_axes[3];
+    std::map<std::vector<std::size_t>, const Cell*> m_cells;
+    FootnoteMarks m_marks;
+};
+
+class HtmlBuilder final : public OutputVisitor {
+public:
+    HtmlBuilder() {
+        m_html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>StartXD output</title><style>";
+        m_html += kStyle;
+        m_html += "</style></head>\n<body>\n<h1>Output</h1>\n";
+    }
+
+    std::string Finish() { return m_html + "</body></html>\n"; }
+
+    void LogEntry(const OutputLog::Entry& entry) override {
+        switch (entry.kind) {
+            case OutputLog::Kind::kCommand: m_html += "<pre class=\"command\">" + Escaped(entry.text) + "</pre>\n"; break;
+            case OutputLog::Kind::kOutput: m_html += "<pre>" + Escaped(entry.text) + "</pre>\n"; break;
+            case OutputLog::Kind::kLanguage: m_html += "<p>Output language: " + Escaped(entry.text) + "</p>\n"; break;
+            case OutputLog::Kind::kGraphic:
+                m_html += "<figure><img src=\"" + Escaped(entry.text) + "\" alt=\"" + Escaped(entry.text) +
+                          "\"><figcaption>" + Escaped(entry.text) + "</figcaption></figure>\n";
+                break;
+            case OutputLog::Kind::kLabels:
+                m_html += "<p class=\"caption\">" + Escaped(entry.text) + " " + Escaped(entry.second) + "</p>\n";
+                break;
+        }
+    }
+
+    void BeginProcedure(const Procedure& procedure) override {
+        m_html += "<section class=\"procedure\">\n<h2>" + Escaped(procedure.name) + "</h2>\n";
+        for (const std::string& footnote : procedure.footnotes) {
+            m_html += "<p class=\"notes\">" + Escaped(footnote) + "</p>\n";
+        }
+    }
+
+    void EndProcedure(const Procedure&) override { m_html += "</section>\n"; }
+
+    void Table(const PivotTable& table) override { m_html += TableRenderer(table).Render(); }
+
+    void Text(const TextBlock& block) override {
+        m_html += "<div class=\"textblock\">";
+        if (!block.title.empty()) m_html += "<h3>" + Escaped(block.title) + "</h3>";
+        m_html += "<pre>" + Escaped(block.text) + "</pre></div>\n";
+    }
+
+    void Split(const SplitMark& mark) override {
+        m_html += "<p class=\"split\">Split group: " + Escaped(mark.name) + "</p>\n";
+    }
+
+private:
+    std::string m_html;
+};
+
+}  // namespace
+
+std::string OutputHtml(const OutputDocument& document, const OutputLog& log) {
+    HtmlBuilder builder;
+    VisitOutput(document, log, builder);
+    return builder.Finish();
+}
+
+}  // namespace engine
