@@ -7,6 +7,8 @@
 //   int=1,2,3      integers          dbl=1.5,-2    doubles
 //   str=TEXT       one string (str= alone is one empty string)
 //   arr=a,b,c      one string block of the string-block array (arr= is empty)
+//   wide=TEXT      the wide string: TEXT's UTF-8 as UTF-16
+//   bin=TEXT       the binary string: TEXT's bytes
 // TEXT may use %XX for any byte (%3B is ';', %2C is ',', %00 a zero byte).
 // Fields not given leave their block empty; "" is a reply without values.
 #include <chrono>
@@ -47,6 +49,27 @@ std::string Unescape(const std::string& text) {
     return bytes;
 }
 
+// Enough UTF-8 for test texts: sequences are taken as well-formed.
+std::u16string Utf16(const std::string& utf8) {
+    std::u16string units;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+        char32_t point = extra == 0 ? lead : lead & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + k < utf8.size(); ++k) {
+            point = point << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        }
+        i += 1 + extra;
+        if (point >= 0x10000) {
+            units.push_back(static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(static_cast<char16_t>(point));
+        }
+    }
+    return units;
+}
+
 bool BuildReply(const std::string& script, CleXDSmb& reply) {
     for (const std::string& field : Split(script, ';')) {
         if (field.empty()) continue;
@@ -58,6 +81,11 @@ bool BuildReply(const std::string& script, CleXDSmb& reply) {
             reply.SetErrorCode(std::atoi(value.c_str()));
         } else if (key == "str") {
             reply.SetString(Unescape(value));
+        } else if (key == "wide") {
+            reply.SetwString(Utf16(Unescape(value)).c_str());
+        } else if (key == "bin") {
+            const std::string bytes = Unescape(value);
+            reply.SetBinaryString(bytes.data(), static_cast<std::int32_t>(bytes.size()));
         } else if (key == "int" || key == "dbl" || key == "arr") {
             StringData block;
             for (const std::string& item : Split(value, ',')) {

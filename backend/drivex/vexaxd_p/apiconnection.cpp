@@ -92,11 +92,21 @@ const char* ApiConnection::ShareString(std::string text) {
     return m_sharedString.c_str();
 }
 
+const std::uint16_t* ApiConnection::ShareWideText(const char16_t* text, std::size_t length) {
+    // reserve() reallocates only when the new text outgrows the capacity.
+    m_sharedWide.clear();
+    m_sharedWide.reserve(length + 1);
+    if (length > 0) m_sharedWide.insert(m_sharedWide.end(), text, text + length);
+    m_sharedWide.push_back(0);
+    return m_sharedWide.data();
+}
+
 void ApiConnection::Reset() {
     m_running = false;
     m_xDriven = false;
     m_hosted = false;
     std::string().swap(m_sharedString);
+    std::vector<std::uint16_t>().swap(m_sharedWide);
     m_launcher = platform::ChildProcess();
     m_pidText.clear();
     m_tempDirectory.clear();

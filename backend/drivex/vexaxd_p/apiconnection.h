@@ -3,7 +3,9 @@
 // thread at a time.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/process.h"
 #include "recordbrowserfile.h"
@@ -50,6 +52,9 @@ public:
 
     // Replaces the shared single string; the pointer stays valid until the next one.
     const char* ShareString(std::string text);
+    // Replaces the shared wide result with `length` units of `text` and a zero
+    // unit; the allocation (and its address) is kept when the text fits.
+    const std::uint16_t* ShareWideText(const char16_t* text, std::size_t length);
 
     // Back to the detached state of a freshly loaded library.
     void Reset();
@@ -72,6 +77,7 @@ private:
     XPipeSuit* m_suit = nullptr;
     platform::ChildProcess m_launcher;
     std::string m_sharedString;
+    std::vector<std::uint16_t> m_sharedWide;
     RecordBrowserFile m_recordBrowserFile;
 };
 

@@ -1,6 +1,7 @@
 #include "resultreaders.h"
 
 #include <algorithm>
+#include <clocale>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -130,6 +131,44 @@ int MultiResponseSetInto::operator()(CleXDSmb& reply, int& done) const {
     *secondInteger = second;
     *members = memberList.release();
     done = 0;
+    return 0;
+}
+
+int ReadWideText(CleXDSmb& reply, const std::uint16_t*& value) {
+    const char16_t* text = reply.GetwStringData();
+    const std::size_t length = text ? static_cast<std::size_t>(reply.GetwStringLength()) : 0;
+    value = Connection().ShareWideText(text, length);
+    return 0;
+}
+
+int ImageInto::operator()(CleXDSmb& reply, char*& data) const {
+    int bytes = 0;
+    if (int status = ReadInt(reply, 0, bytes)) return status;
+    std::string typeText;
+    if (int status = ReadString(reply, 0, typeText)) return status;
+    // The caller reads `size` bytes from the data: never more than arrived.
+    if (bytes < 0 || bytes > reply.GetBinaryLength()) {
+        return Shortfall("image size <= binary length");
+    }
+    std::unique_ptr<char[]> typeCopy(typeText.empty() ? nullptr : CallerString(typeText));
+    data = reply.GetBinaryData();
+    if (typeCopy) *type = typeCopy.release();
+    *size = bytes;
+    return 0;
+}
+
+int WrongStringCount(int expected) {
+    const std::string condition = "string count == " + std::to_string(expected);
+    return Shortfall(condition.c_str());
+}
+
+int LocaleInto::operator()(CleXDSmb& reply) const {
+    const StringData& strings = reply.GetStringDataRef();
+    if (strings.Size() == 0) return 0;
+    *text = CallerString(strings.Values().front());
+    // An empty name would make setlocale take the environment's locale, which
+    // is not the engine's.
+    if (**text != '\0') std::setlocale(LC_ALL, *text);
     return 0;
 }
 

@@ -4,10 +4,13 @@
 // falls short leaves the caller's outputs as they were (99105).
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "codec/clexdsmb.h"
 #include "replyreader.h"
+#include "resultlists.h"
 
 namespace api {
 
@@ -95,6 +98,52 @@ struct MultiResponseSetInto {
     bool usable() const { return label && firstInteger && secondText && secondInteger && members; }
     // `done` is the value-shape result slot; the set goes to the outputs.
     int operator()(CleXDSmb& reply, int& done) const;
+};
+
+// The reply's wide string as the shared wide result; no wide string is the
+// empty text, which the wire cannot tell apart from it.
+int ReadWideText(CleXDSmb& reply, const std::uint16_t*& value);
+
+// An image: the binary string becomes the caller's data, the first integer
+// its size (never beyond the bytes that came), a non-empty first string a new
+// type text. A short reply leaves the binary string to the reply.
+struct ImageInto {
+    int* size;
+    char** type;
+    bool usable() const { return size && type; }
+    int operator()(CleXDSmb& reply, char*& data) const;
+};
+
+// 99105, traced with the count the reply should have had.
+int WrongStringCount(int expected);
+
+// A reply of exactly N strings, each as a new caller-owned string.
+template <int N>
+struct ExactStringsInto {
+    char** texts[N];
+    bool usable() const {
+        for (char** text : texts) {
+            if (!text) return false;
+        }
+        return true;
+    }
+    int operator()(CleXDSmb& reply) const {
+        const auto& values = reply.GetStringDataRef().Values();
+        if (values.size() != static_cast<std::size_t>(N)) return WrongStringCount(N);
+        std::unique_ptr<char[]> copies[N];
+        for (int i = 0; i < N; ++i) {
+            copies[i].reset(CallerString(values[static_cast<std::size_t>(i)]));
+        }
+        for (int i = 0; i < N; ++i) *texts[i] = copies[i].release();
+        return 0;
+    }
+};
+// The engine's locale name as a new caller-owned string, which this process
+// then takes as its own locale; an empty string block changes nothing.
+struct LocaleInto {
+    char** text;
+    bool usable() const { return text != nullptr; }
+    int operator()(CleXDSmb& reply) const;
 };
 
 }  // namespace api

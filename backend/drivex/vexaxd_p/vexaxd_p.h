@@ -12,6 +12,7 @@
 #define VEXAXD_P_H
 
 #include <stdbool.h>
+#include <stdint.h>
 
 #include "runtime/statuscodes.h"
 
@@ -220,6 +221,42 @@ VEXA_EXPORT int AddTextBlock(const char* first, const char* second, const char* 
 VEXA_EXPORT int GetSystemMissingValue(double* value);
 VEXA_EXPORT int GetVEXALowHigh(double* low, double* high);
 VEXA_EXPORT int ValidateVarName(const char* name);
+
+/* XPath over the documents the engine keeps under handle names, settings,
+ * locales and the host application's identity. Pass "" rather than NULL for
+ * a text: a null text adds no value and shifts the ones after it.
+ * Lists: RemoveStringList. */
+VEXA_EXPORT int CreateXPathDictionary(const char* handle);                     /* refused */
+VEXA_EXPORT int RemoveXPathHandle(const char* handle);                         /* refused */
+VEXA_EXPORT void* EvaluateXPath(const char* handle, const char* context, const char* expression,
+                                int* err);
+/* UTF-16 text with a zero unit, library-owned: valid until the next
+ * GetXmlUtf16 or StopVexa. */
+VEXA_EXPORT const uint16_t* GetXmlUtf16(const char* handle, int* err);
+/* The image bytes (followed by one zero byte) and the type text are the
+ * caller's, each released with FreeString; an empty type leaves *type as it
+ * was. Null, with *size and *type unchanged, on failure. */
+VEXA_EXPORT char* GetImage(const char* handle, const char* imageName, int* size, char** type,
+                           int* err);
+/* `fallback` is the engine's answer for a name it does not know. */
+VEXA_EXPORT const char* GetSetting(const char* name, int* err, const char* fallback); /* shared */
+VEXA_EXPORT void* GetOMSTagList(int* err);
+VEXA_EXPORT void* GetHandleList(int* err);
+VEXA_EXPORT void* GetFileHandles(int* err);                   /* refused: *err = 17, null */
+VEXA_EXPORT const char* TransCode(const char* text, int* err); /* shared; "" on failure */
+VEXA_EXPORT const char* GetVEXALocale(int* err);              /* shared; null for no string */
+/* The engine's locale name (FreeString), which also becomes this process's
+ * locale (LC_ALL). Outputs unchanged when the reply holds no string. */
+VEXA_EXPORT int GetCLocale(char** locale); /* refused */
+/* Outputs are the caller's (FreeString), unchanged on failure. */
+VEXA_EXPORT int GetHostAppNameAndVersion(char** name, char** version);       /* refused */
+VEXA_EXPORT int SetHostAppNameAndVersion(const char* name, const char* version); /* refused */
+VEXA_EXPORT int GetHostAppCopyright(char** text);                           /* refused */
+VEXA_EXPORT int SetHostAppCopyright(const char* text);                      /* refused */
+/* -1 when the engine is not running or the call fails. */
+VEXA_EXPORT int GetPlexorServerMode(void);
+/* Sends nothing while the engine is not running; reports nothing. */
+VEXA_EXPORT void SetPlexorServerMode(int mode);
 
 #ifdef __cplusplus
 }
