@@ -16,6 +16,7 @@
 #include "csvreader.h"
 #include "enginecodes.h"
 #include "engineclient.h"
+#include "enginereplies.h"
 #include "runtime/statuscodes.h"
 #include "varname.h"
 
@@ -215,38 +216,11 @@ TEST(VariableNameVerdict, EachRuleHasItsCode) {
 }
 
 // Asks the table as a client would and keeps the reply.
-class DictionaryReplies : public ::testing::Test {
+class DictionaryReplies : public enginetest::EngineReplies {
 protected:
     void SetUp() override { state.active = Read(kCsv, kDictionary); }
 
-    int Ask(int code, std::initializer_list<std::int32_t> ints = {}, std::initializer_list<std::string> strs = {}) {
-        CleXDSmb request;
-        request.SetCommandAction(code);
-        for (auto value : ints) request.SetLong(value);
-        for (const auto& value : strs) request.SetString(value);
-        reply = CleXDSmb();
-        table.Dispatch(request, reply, state);
-        EXPECT_EQ(reply.GetCommandAction(), code);
-        return reply.GetErrorCode();
-    }
-
-    std::vector<std::int32_t> Ints() const {
-        std::vector<std::int32_t> values;
-        for (std::int32_t i = 0; i < reply.GetLongDataRef().Size(); ++i) values.push_back(reply.GetLongDataRef()[i]);
-        return values;
-    }
-    std::vector<double> Doubles() const {
-        std::vector<double> values;
-        for (std::int32_t i = 0; i < reply.GetDoubleDataRef().Size(); ++i)
-            values.push_back(reply.GetDoubleDataRef()[i]);
-        return values;
-    }
-    static std::vector<std::string> Texts(const StringData& block) {
-        std::vector<std::string> values;
-        for (std::int32_t i = 0; i < block.Size(); ++i) values.push_back(block[i]);
-        return values;
-    }
-    std::vector<std::string> Strings() const { return Texts(reply.GetStringDataRef()); }
+    static std::vector<std::string> Texts(const StringData& block) { return Block<std::string>(block); }
 
     Bytes Image() {
         EXPECT_EQ(reply.ContructSendData(), 0);
@@ -254,35 +228,31 @@ protected:
         const auto* bytes = static_cast<const unsigned char*>(reply.GetSendBuf(length));
         return Bytes(bytes, bytes + length);
     }
-
-    engine::CommandTable table = engine::BuildCommandTable();
-    EngineState state;
-    CleXDSmb reply;
 };
 
 TEST_F(DictionaryReplies, CountsAndTheVariableDescription) {
     ASSERT_EQ(Ask(cmd::kGetVariableCount), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{4}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{4}));
     ASSERT_EQ(Ask(cmd::kGetRowCount), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{2}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{2}));
     ASSERT_EQ(Ask(cmd::kGetVariableName, {2}), 0);
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"city"}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"city"}));
     ASSERT_EQ(Ask(cmd::kGetVariableLabel, {0}), 0);
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"Height \"in\" m"}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"Height \"in\" m"}));
     ASSERT_EQ(Ask(cmd::kGetVariableType, {2}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{4}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{4}));
     ASSERT_EQ(Ask(cmd::kGetVariableType, {0}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
     ASSERT_EQ(Ask(cmd::kGetVariableFormat, {0}), 0);
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"F6.3"}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"F6.3"}));
     ASSERT_EQ(Ask(cmd::kGetVariableMeasurementLevel, {1}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{engine::kOrdinal}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{engine::kOrdinal}));
     ASSERT_EQ(Ask(cmd::kGetVariableRole, {0}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{engine::kRoleTarget}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{engine::kRoleTarget}));
     ASSERT_EQ(Ask(cmd::kGetVariableFormatType, {2}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{engine::kFormatString, 12, 0}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{engine::kFormatString, 12, 0}));
     ASSERT_EQ(Ask(cmd::kGetVariableFormatType, {0}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{engine::kFormatNumeric, 6, 3}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{engine::kFormatNumeric, 6, 3}));
 }
 
 TEST_F(DictionaryReplies, FormatTypeReplyImage) {
@@ -298,21 +268,21 @@ TEST_F(DictionaryReplies, FormatTypeReplyImage) {
 
 TEST_F(DictionaryReplies, NumericMissingValuesRangeAndValue) {
     ASSERT_EQ(Ask(cmd::kGetVarNMissingValues, {0}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{engine::kMissingRangeAndValue}));
-    EXPECT_EQ(Doubles(), (std::vector<double>{-999, -900, 0.5}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{engine::kMissingRangeAndValue}));
+    EXPECT_EQ(ReplyDoubles(), (std::vector<double>{-999, -900, 0.5}));
     ASSERT_EQ(Ask(cmd::kGetVarNMissingValues, {1}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{3}));
-    EXPECT_EQ(Doubles(), (std::vector<double>{9, 99, -1}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{3}));
+    EXPECT_EQ(ReplyDoubles(), (std::vector<double>{9, 99, -1}));
     // A string variable has no numeric missing values.
     ASSERT_EQ(Ask(cmd::kGetVarNMissingValues, {2}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));
-    EXPECT_EQ(Doubles().size(), 3u);
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(ReplyDoubles().size(), 3u);
 }
 
 TEST_F(DictionaryReplies, StringMissingValuesAreThreeBlankPaddedCells) {
     ASSERT_EQ(Ask(cmd::kGetVarCMissingValues, {2}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{2}));
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"n/a     ", "12345678", "        "}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{2}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"n/a     ", "12345678", "        "}));
     const Bytes expected = {
         0x5c, 0, 0, 0, 31, 0, 0, 0, 0, 0, 0, 0,             // T 92, action 31
         1, 0, 0, 0, 2, 0, 0, 0,                             // long block {2}
@@ -326,31 +296,31 @@ TEST_F(DictionaryReplies, StringMissingValuesAreThreeBlankPaddedCells) {
         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};                // binary, wide, void
     EXPECT_EQ(Image(), expected);
     ASSERT_EQ(Ask(cmd::kGetVarCMissingValues, {0}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));
-    EXPECT_EQ(Strings().size(), 3u);
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(ReplyStrings().size(), 3u);
 }
 
 TEST_F(DictionaryReplies, NumericValueLabelsAreCountDoublesAndTexts) {
     ASSERT_EQ(Ask(cmd::kGetNValueLabels, {1}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{2}));
-    EXPECT_EQ(Doubles(), (std::vector<double>{1, 9}));
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"low", "unrated"}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{2}));
+    EXPECT_EQ(ReplyDoubles(), (std::vector<double>{1, 9}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"low", "unrated"}));
     ASSERT_EQ(Ask(cmd::kGetNValueLabels, {0}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));
-    EXPECT_TRUE(Doubles().empty());
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
+    EXPECT_TRUE(ReplyDoubles().empty());
 }
 
 TEST_F(DictionaryReplies, StringValueLabelsTravelAsTwoStringArrays) {
     ASSERT_EQ(Ask(cmd::kGetCValueLabels, {2}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{2}));
-    EXPECT_TRUE(Strings().empty());
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{2}));
+    EXPECT_TRUE(ReplyStrings().empty());
     auto arrays = reply.GetStringArray();
     ASSERT_EQ(arrays.size(), 2u);
     EXPECT_EQ(Texts(arrays[0]), (std::vector<std::string>{"Bern", "Genf"}));
     EXPECT_EQ(Texts(arrays[1]), (std::vector<std::string>{"Capital", "Lake city"}));
     // Without labels the two arrays are still there, empty.
     ASSERT_EQ(Ask(cmd::kGetCValueLabels, {3}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
     const Bytes expected = {
         0x40, 0, 0, 0, 125, 0, 0, 0, 0, 0, 0, 0,            // T 64, action 125
         1, 0, 0, 0, 0, 0, 0, 0,                             // long block {0}
@@ -363,63 +333,63 @@ TEST_F(DictionaryReplies, StringValueLabelsTravelAsTwoStringArrays) {
 
 TEST_F(DictionaryReplies, AttributesOfAVariableAndOfTheFile) {
     ASSERT_EQ(Ask(cmd::kGetVarAttributeNames, {0}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{2}));
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"Unit", "Sources"}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{2}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"Unit", "Sources"}));
     ASSERT_EQ(Ask(cmd::kGetVarAttributes, {0}, {"Sources"}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{2}));
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"survey", "register"}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{2}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"survey", "register"}));
     ASSERT_EQ(Ask(cmd::kGetVarAttributes, {0}, {"Nothing"}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
     EXPECT_EQ(Ask(cmd::kGetVarAttributes, {0}), VEXA_MALFORMED_MESSAGE);
     ASSERT_EQ(Ask(cmd::kGetVarAttributeNames, {1}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
 
     ASSERT_EQ(Ask(cmd::kGetDataFileAttributeNames), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{2}));
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"Source", "Notes"}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{2}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"Source", "Notes"}));
     ASSERT_EQ(Ask(cmd::kGetDataFileAttributes, {}, {"Notes"}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{2}));
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{2}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"one", "two"}));
     ASSERT_EQ(Ask(cmd::kGetDataFileAttributes, {}, {"notes"}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
     EXPECT_EQ(Ask(cmd::kGetDataFileAttributes), VEXA_MALFORMED_MESSAGE);
 }
 
 TEST_F(DictionaryReplies, MultipleResponseSetsWeightAndSplit) {
     ASSERT_EQ(Ask(cmd::kGetMultiResponseSetNames), 0);
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"$both"}));
-    EXPECT_TRUE(Ints().empty());
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"$both"}));
+    EXPECT_TRUE(ReplyInts().empty());
     ASSERT_EQ(Ask(cmd::kGetMultiResponseSet, {}, {"$both"}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{engine::kDichotomySet, 1}));
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"Both", "1", "rating", "height"}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{engine::kDichotomySet, 1}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"Both", "1", "rating", "height"}));
     EXPECT_EQ(Ask(cmd::kGetMultiResponseSet, {}, {"$none"}), engine::kNoSuchItem);
     EXPECT_EQ(Ask(cmd::kGetMultiResponseSet), VEXA_MALFORMED_MESSAGE);
     ASSERT_EQ(Ask(cmd::kGetWeightVar), 0);
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"height"}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"height"}));
     ASSERT_EQ(Ask(cmd::kGetSplitVariableNames), 0);
-    EXPECT_EQ(Strings(), (std::vector<std::string>{"city", "code"}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"city", "code"}));
 
     state.active = Read(kCsv, "");
     ASSERT_EQ(Ask(cmd::kGetWeightVar), 0);
-    EXPECT_EQ(Strings(), (std::vector<std::string>{""}));
+    EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{""}));
     ASSERT_EQ(Ask(cmd::kGetSplitVariableNames), 0);
-    EXPECT_TRUE(Strings().empty());
+    EXPECT_TRUE(ReplyStrings().empty());
     ASSERT_EQ(Ask(cmd::kGetMultiResponseSetNames), 0);
-    EXPECT_TRUE(Strings().empty());
+    EXPECT_TRUE(ReplyStrings().empty());
 }
 
 TEST_F(DictionaryReplies, EngineWideValuesAndTheNameVerdict) {
     ASSERT_EQ(Ask(cmd::kGetSystemMissingValue), 0);
-    EXPECT_EQ(Doubles(), (std::vector<double>{std::numeric_limits<double>::lowest()}));
+    EXPECT_EQ(ReplyDoubles(), (std::vector<double>{std::numeric_limits<double>::lowest()}));
     ASSERT_EQ(Ask(cmd::kGetVEXALowHigh), 0);
-    EXPECT_EQ(Doubles(),
+    EXPECT_EQ(ReplyDoubles(),
               (std::vector<double>{std::numeric_limits<double>::lowest(), std::numeric_limits<double>::max()}));
     ASSERT_EQ(Ask(cmd::kValidateVarName, {}, {"to"}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{engine::kNameReserved}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{engine::kNameReserved}));
     ASSERT_EQ(Ask(cmd::kValidateVarName, {}, {"ok"}), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{engine::kNameValid}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{engine::kNameValid}));
     ASSERT_EQ(Ask(cmd::kValidateVarName), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{engine::kNameEmpty}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{engine::kNameEmpty}));
 }
 
 TEST_F(DictionaryReplies, PositionOutsideTheDictionaryOrAbsentIsRefused) {
@@ -428,7 +398,7 @@ TEST_F(DictionaryReplies, PositionOutsideTheDictionaryOrAbsentIsRefused) {
                      cmd::kGetVarNMissingValues, cmd::kGetVarCMissingValues, cmd::kGetNValueLabels,
                      cmd::kGetCValueLabels, cmd::kGetVarAttributeNames}) {
         EXPECT_EQ(Ask(code, {4}), engine::kNoSuchItem) << code;
-        EXPECT_TRUE(Ints().empty() && Strings().empty() && Doubles().empty()) << code;
+        EXPECT_TRUE(ReplyInts().empty() && ReplyStrings().empty() && ReplyDoubles().empty()) << code;
         EXPECT_EQ(Ask(code, {-1}), engine::kNoSuchItem) << code;
         EXPECT_EQ(Ask(code), VEXA_MALFORMED_MESSAGE) << code;
     }
@@ -504,17 +474,17 @@ TEST_F(DictionaryReplies, ProcedureTwinsAnswerLikeTheActiveDatasetOnlyWhileAProc
 
 TEST_F(DictionaryReplies, ProcedureOpensOnceClosesOnceAndMayBeUnnamed) {
     ASSERT_EQ(Ask(cmd::kHasProcedure), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
     EXPECT_EQ(Ask(cmd::kEndProcedure), engine::kNoProcedureOpen);
     ASSERT_EQ(Ask(cmd::kStartProcedure), 0);
     EXPECT_EQ(state.output.open()->name, "");
     ASSERT_EQ(Ask(cmd::kHasProcedure), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{1}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{1}));
     EXPECT_EQ(Ask(cmd::kStartProcedure, {}, {"second"}), engine::kProcedureAlreadyOpen);
     EXPECT_EQ(state.output.open()->name, "");
     ASSERT_EQ(Ask(cmd::kEndProcedure), 0);
     ASSERT_EQ(Ask(cmd::kHasProcedure), 0);
-    EXPECT_EQ(Ints(), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
     EXPECT_EQ(Ask(cmd::kEndProcedure), engine::kNoProcedureOpen);
     EXPECT_EQ(Ask(cmd::kGetRowCountInProcDS), engine::kNoProcedureOpen);
 }

@@ -17,21 +17,15 @@
 #include "commandtable.h"
 #include "csvreader.h"
 #include "dictionaryreader.h"
+#include "enginereplies.h"
 #include "enginecodes.h"
 #include "outputhtml.h"
 #include "runtime/statuscodes.h"
 
 namespace {
 
-using engine::EngineState;
 
-struct Values {
-    Values(std::vector<std::string> s = {}, std::vector<std::int32_t> i = {}, std::vector<double> d = {})
-        : strings(std::move(s)), ints(std::move(i)), doubles(std::move(d)) {}
-    std::vector<std::string> strings;
-    std::vector<std::int32_t> ints;
-    std::vector<double> doubles;
-};
+using enginetest::Values;
 
 // The table key and dimension keys the calls below repeat.
 const std::vector<std::string> kTable = {"Outline", "Statistics", "Descriptives"};
@@ -86,7 +80,7 @@ Doc ParseXml(const std::string& text) {
     return Doc(xmlReadMemory(text.data(), static_cast<int>(text.size()), "output.xml", "UTF-8", XML_PARSE_NONET));
 }
 
-class PivotCommands : public ::testing::Test {
+class PivotCommands : public enginetest::EngineReplies {
 protected:
     void SetUp() override {
         std::istringstream csv("height,rating,city\n1.5,1,Bern\n2.25,9,Genf\n");
@@ -99,101 +93,89 @@ protected:
         ASSERT_TRUE(engine::ReadDictionary(dictionary, state.active, error)) << error;
     }
 
-    int Call(int code, const Values& values = {}) {
-        CleXDSmb request;
-        request.SetCommandAction(code);
-        for (const auto& text : values.strings) request.SetString(text);
-        for (auto value : values.ints) request.SetLong(value);
-        for (auto value : values.doubles) request.SetDouble(value);
-        CleXDSmb reply;
-        table.Dispatch(request, reply, state);
-        return reply.GetErrorCode();
-    }
 
     // A procedure with one two-dimensional table, ready for categories.
     void OpenTable() {
-        ASSERT_EQ(Call(cmd::kStartProcedure, {{"Descriptives", "descr"}}), 0);
-        ASSERT_EQ(Call(cmd::kStartPivotTable, TableCall()), 0);
-        ASSERT_EQ(Call(cmd::kAddDimension, DimensionCall("Variables")), 0);
-        ASSERT_EQ(Call(cmd::kAddDimension, DimensionCall("Statistics")), 0);
+        ASSERT_EQ(Ask(cmd::kStartProcedure, {"Descriptives", "descr"}), 0);
+        ASSERT_EQ(Ask(cmd::kStartPivotTable, TableCall()), 0);
+        ASSERT_EQ(Ask(cmd::kAddDimension, DimensionCall("Variables")), 0);
+        ASSERT_EQ(Ask(cmd::kAddDimension, DimensionCall("Statistics")), 0);
     }
 
-    engine::CommandTable table = engine::BuildCommandTable();
-    EngineState state;
 };
 
 TEST_F(PivotCommands, CallsOutOfOrderOrNamingNothingGetTheEngineCodes) {
-    EXPECT_EQ(Call(cmd::kStartPivotTable, TableCall()), engine::kNoProcedureOpen);
-    EXPECT_EQ(Call(cmd::kAddTextBlock, {{"a", "b", "c"}, {0}}), engine::kNoProcedureOpen);
-    EXPECT_EQ(Call(cmd::kSplitChange, {{"city"}}), engine::kNoProcedureOpen);
-    EXPECT_EQ(Call(cmd::kEndProcedure), engine::kNoProcedureOpen);
+    EXPECT_EQ(Ask(cmd::kStartPivotTable, TableCall()), engine::kNoProcedureOpen);
+    EXPECT_EQ(Ask(cmd::kAddTextBlock, Values({"a", "b", "c"}, {0})), engine::kNoProcedureOpen);
+    EXPECT_EQ(Ask(cmd::kSplitChange, {"city"}), engine::kNoProcedureOpen);
+    EXPECT_EQ(Ask(cmd::kEndProcedure), engine::kNoProcedureOpen);
 
     OpenTable();
-    EXPECT_EQ(Call(cmd::kStartProcedure, {{"again"}}), engine::kProcedureAlreadyOpen);
-    EXPECT_EQ(Call(cmd::kStartPivotTable, TableCall()), engine::kPivotTableExists);
+    EXPECT_EQ(Ask(cmd::kStartProcedure, {"again"}), engine::kProcedureAlreadyOpen);
+    EXPECT_EQ(Ask(cmd::kStartPivotTable, TableCall()), engine::kPivotTableExists);
     // The flag is part of the key: true names another table.
     Values otherFlag = TableCall({"caption"});
     otherFlag.ints[0] = 1;
-    EXPECT_EQ(Call(cmd::kPivotTableCaption, otherFlag), engine::kNoSuchPivotTable);
-    EXPECT_EQ(Call(cmd::kAddDimension, DimensionCall("Variables")), engine::kDimensionExists);
+    EXPECT_EQ(Ask(cmd::kPivotTableCaption, otherFlag), engine::kNoSuchPivotTable);
+    EXPECT_EQ(Ask(cmd::kAddDimension, DimensionCall("Variables")), engine::kDimensionExists);
     Values layerThree = DimensionCall("Layer");
     layerThree.ints[1] = 3;
-    EXPECT_EQ(Call(cmd::kAddDimension, layerThree), engine::kBadDimensionPlace);
-    EXPECT_EQ(Call(cmd::kAddStringCategory, DimensionCall("Nowhere", {"x"})), engine::kNoSuchDimension);
-    EXPECT_EQ(Call(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {3})), engine::kNoSuchItem);
-    EXPECT_EQ(Call(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {-1})), engine::kNoSuchItem);
-    EXPECT_EQ(Call(cmd::kSetFormatSpecMean, {{}, {7}}), engine::kNoSuchItem);
+    EXPECT_EQ(Ask(cmd::kAddDimension, layerThree), engine::kBadDimensionPlace);
+    EXPECT_EQ(Ask(cmd::kAddStringCategory, DimensionCall("Nowhere", {"x"})), engine::kNoSuchDimension);
+    EXPECT_EQ(Ask(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {3})), engine::kNoSuchItem);
+    EXPECT_EQ(Ask(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {-1})), engine::kNoSuchItem);
+    EXPECT_EQ(Ask(cmd::kSetFormatSpecMean, Values({}, {7})), engine::kNoSuchItem);
     // Cells need a current category on every dimension.
-    ASSERT_EQ(Call(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {0})), 0);
-    EXPECT_EQ(Call(cmd::kSetNumberCell, DimensionCall("Variables", {}, {}, {1.0})), engine::kNoCurrentCategory);
-    EXPECT_EQ(Call(cmd::kAddCategoryFootnotes, DimensionCall("Statistics", {"note"})), engine::kNoCurrentCategory);
-    ASSERT_EQ(Call(cmd::kAddStringCategory, DimensionCall("Statistics", {"N"})), 0);
-    EXPECT_EQ(Call(cmd::kAddCellFootnotes, DimensionCall("Statistics", {"note"})), engine::kNoSuchCell);
-    ASSERT_EQ(Call(cmd::kSetNumberCell, DimensionCall("Statistics", {}, {}, {2.0})), 0);
-    EXPECT_EQ(Call(cmd::kAddDimension, DimensionCall("Late")), engine::kTableHasCells);
-    EXPECT_EQ(Call(cmd::kMinDataColumnWidth, TableCall({}, {-1})), engine::kBadColumnWidth);
-    ASSERT_EQ(Call(cmd::kMaxDataColumnWidth, TableCall({}, {10})), 0);
-    EXPECT_EQ(Call(cmd::kMinDataColumnWidth, TableCall({}, {11})), engine::kBadColumnWidth);
+    ASSERT_EQ(Ask(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {0})), 0);
+    EXPECT_EQ(Ask(cmd::kSetNumberCell, DimensionCall("Variables", {}, {}, {1.0})), engine::kNoCurrentCategory);
+    EXPECT_EQ(Ask(cmd::kAddCategoryFootnotes, DimensionCall("Statistics", {"note"})), engine::kNoCurrentCategory);
+    ASSERT_EQ(Ask(cmd::kAddStringCategory, DimensionCall("Statistics", {"N"})), 0);
+    EXPECT_EQ(Ask(cmd::kAddCellFootnotes, DimensionCall("Statistics", {"note"})), engine::kNoSuchCell);
+    ASSERT_EQ(Ask(cmd::kSetNumberCell, DimensionCall("Statistics", {}, {}, {2.0})), 0);
+    EXPECT_EQ(Ask(cmd::kAddDimension, DimensionCall("Late")), engine::kTableHasCells);
+    EXPECT_EQ(Ask(cmd::kMinDataColumnWidth, TableCall({}, {-1})), engine::kBadColumnWidth);
+    ASSERT_EQ(Ask(cmd::kMaxDataColumnWidth, TableCall({}, {10})), 0);
+    EXPECT_EQ(Ask(cmd::kMinDataColumnWidth, TableCall({}, {11})), engine::kBadColumnWidth);
     // A request short of its key or its value is malformed, not a crash.
-    EXPECT_EQ(Call(cmd::kStartPivotTable, {{"only", "two"}, {0}}), VEXA_MALFORMED_MESSAGE);
-    EXPECT_EQ(Call(cmd::kSetNumberCell, DimensionCall("Statistics")), VEXA_MALFORMED_MESSAGE);
-    EXPECT_EQ(Call(cmd::kAddProcFootnotes), VEXA_MALFORMED_MESSAGE);
-    EXPECT_EQ(Call(cmd::kEndProcedure), 0);
+    EXPECT_EQ(Ask(cmd::kStartPivotTable, Values({"only", "two"}, {0})), VEXA_MALFORMED_MESSAGE);
+    EXPECT_EQ(Ask(cmd::kSetNumberCell, DimensionCall("Statistics")), VEXA_MALFORMED_MESSAGE);
+    EXPECT_EQ(Ask(cmd::kAddProcFootnotes), VEXA_MALFORMED_MESSAGE);
+    EXPECT_EQ(Ask(cmd::kEndProcedure), 0);
     EXPECT_EQ(state.output.procedures().size(), 1u);
 }
 
 TEST_F(PivotCommands, ProcedureDocumentHoldsEverythingTheCallsSet) {
     OpenTable();
-    ASSERT_EQ(Call(cmd::kAddProcFootnotes, {{"procedure note"}}), 0);
-    ASSERT_EQ(Call(cmd::kHidePivotTableTitle, TableCall()), 0);
-    ASSERT_EQ(Call(cmd::kPivotTableCaption, TableCall({"first caption"})), 0);
-    ASSERT_EQ(Call(cmd::kAddCaptionFootnotes, TableCall({"Caption", "caption note"})), 0);
-    ASSERT_EQ(Call(cmd::kAddOutlineFootnotes, TableCall({"outline note"})), 0);
-    ASSERT_EQ(Call(cmd::kAddTitleFootnotes, TableCall({"title note"})), 0);
-    ASSERT_EQ(Call(cmd::kMinDataColumnWidth, TableCall({}, {6})), 0);
-    ASSERT_EQ(Call(cmd::kMaxDataColumnWidth, TableCall({}, {20})), 0);
-    ASSERT_EQ(Call(cmd::kAddDimFootnotes, DimensionCall("Statistics", {"dimension note"})), 0);
+    ASSERT_EQ(Ask(cmd::kAddProcFootnotes, {"procedure note"}), 0);
+    ASSERT_EQ(Ask(cmd::kHidePivotTableTitle, TableCall()), 0);
+    ASSERT_EQ(Ask(cmd::kPivotTableCaption, TableCall({"first caption"})), 0);
+    ASSERT_EQ(Ask(cmd::kAddCaptionFootnotes, TableCall({"Caption", "caption note"})), 0);
+    ASSERT_EQ(Ask(cmd::kAddOutlineFootnotes, TableCall({"outline note"})), 0);
+    ASSERT_EQ(Ask(cmd::kAddTitleFootnotes, TableCall({"title note"})), 0);
+    ASSERT_EQ(Ask(cmd::kMinDataColumnWidth, TableCall({}, {6})), 0);
+    ASSERT_EQ(Ask(cmd::kMaxDataColumnWidth, TableCall({}, {20})), 0);
+    ASSERT_EQ(Ask(cmd::kAddDimFootnotes, DimensionCall("Statistics", {"dimension note"})), 0);
 
     // Row: height; columns N and Mean; the Mean follows height's F6.3 plus two.
-    ASSERT_EQ(Call(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {0})), 0);
-    ASSERT_EQ(Call(cmd::kAddStringCategory, DimensionCall("Statistics", {"N"})), 0);
-    ASSERT_EQ(Call(cmd::kSetFormatSpecCount), 0);
-    ASSERT_EQ(Call(cmd::kSetNumberCell, DimensionCall("Statistics", {}, {}, {2.0})), 0);
-    ASSERT_EQ(Call(cmd::kAddStringCategory, DimensionCall("Statistics", {"Mean"})), 0);
-    ASSERT_EQ(Call(cmd::kAddCategoryFootnotes, DimensionCall("Statistics", {"category note"})), 0);
-    ASSERT_EQ(Call(cmd::kSetFormatSpecMean, {{}, {0}}), 0);
-    ASSERT_EQ(Call(cmd::kSetNumberCell, DimensionCall("Statistics", {}, {}, {1.875})), 0);
-    ASSERT_EQ(Call(cmd::kAddCellFootnotes, DimensionCall("Statistics", {"cell note"})), 0);
+    ASSERT_EQ(Ask(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {0})), 0);
+    ASSERT_EQ(Ask(cmd::kAddStringCategory, DimensionCall("Statistics", {"N"})), 0);
+    ASSERT_EQ(Ask(cmd::kSetFormatSpecCount), 0);
+    ASSERT_EQ(Ask(cmd::kSetNumberCell, DimensionCall("Statistics", {}, {}, {2.0})), 0);
+    ASSERT_EQ(Ask(cmd::kAddStringCategory, DimensionCall("Statistics", {"Mean"})), 0);
+    ASSERT_EQ(Ask(cmd::kAddCategoryFootnotes, DimensionCall("Statistics", {"category note"})), 0);
+    ASSERT_EQ(Ask(cmd::kSetFormatSpecMean, Values({}, {0})), 0);
+    ASSERT_EQ(Ask(cmd::kSetNumberCell, DimensionCall("Statistics", {}, {}, {1.875})), 0);
+    ASSERT_EQ(Ask(cmd::kAddCellFootnotes, DimensionCall("Statistics", {"cell note"})), 0);
     // Second row: a value of rating with its label, and string, variable and date cells.
-    ASSERT_EQ(Call(cmd::kAddVarValueDoubleCategory, DimensionCall("Variables", {}, {1}, {9.0})), 0);
-    ASSERT_EQ(Call(cmd::kSetStringCell, DimensionCall("Statistics", {"text & <more>"})), 0);
-    ASSERT_EQ(Call(cmd::kAddStringCategory, DimensionCall("Statistics", {"N"})), 0);  // selects N again
-    ASSERT_EQ(Call(cmd::kSetVarNameCell, DimensionCall("Variables", {}, {2})), 0);
-    ASSERT_EQ(Call(cmd::kAddNumberCategory, DimensionCall("Statistics", {}, {}, {0.1})), 0);
-    ASSERT_EQ(Call(cmd::kSetDateCell, DimensionCall("Statistics", {"2026-12-07"})), 0);
-    ASSERT_EQ(Call(cmd::kAddTextBlock, {{"Notes", "About", "two cases"}, {1}}), 0);
-    ASSERT_EQ(Call(cmd::kSplitChange, {{"city"}}), 0);
-    ASSERT_EQ(Call(cmd::kEndProcedure), 0);
+    ASSERT_EQ(Ask(cmd::kAddVarValueDoubleCategory, DimensionCall("Variables", {}, {1}, {9.0})), 0);
+    ASSERT_EQ(Ask(cmd::kSetStringCell, DimensionCall("Statistics", {"text & <more>"})), 0);
+    ASSERT_EQ(Ask(cmd::kAddStringCategory, DimensionCall("Statistics", {"N"})), 0);  // selects N again
+    ASSERT_EQ(Ask(cmd::kSetVarNameCell, DimensionCall("Variables", {}, {2})), 0);
+    ASSERT_EQ(Ask(cmd::kAddNumberCategory, DimensionCall("Statistics", {}, {}, {0.1})), 0);
+    ASSERT_EQ(Ask(cmd::kSetDateCell, DimensionCall("Statistics", {"2026-12-07"})), 0);
+    ASSERT_EQ(Ask(cmd::kAddTextBlock, Values({"Notes", "About", "two cases"}, {1})), 0);
+    ASSERT_EQ(Ask(cmd::kSplitChange, {"city"}), 0);
+    ASSERT_EQ(Ask(cmd::kEndProcedure), 0);
 
     ASSERT_EQ(state.output.procedures().size(), 1u);
     Doc doc = ParseXml(engine::ProcedureXml(state.output.procedures()[0], state.log));
@@ -233,11 +215,11 @@ TEST_F(PivotCommands, ProcedureDocumentHoldsEverythingTheCallsSet) {
 
 TEST_F(PivotCommands, LogEntriesLandInTheProcedureOpenWhenTheyWereMade) {
     state.log.Add(engine::OutputLog::Kind::kCommand, "FREQUENCIES rating.");
-    ASSERT_EQ(Call(cmd::kStartProcedure, {{"Charts"}}), 0);
-    ASSERT_EQ(Call(cmd::kStartPivotTable, TableCall()), 0);
+    ASSERT_EQ(Ask(cmd::kStartProcedure, {"Charts"}), 0);
+    ASSERT_EQ(Ask(cmd::kStartPivotTable, TableCall()), 0);
     state.log.Add(engine::OutputLog::Kind::kGraphic, "/tmp/plots/bars.png");
-    ASSERT_EQ(Call(cmd::kAddTextBlock, {{"o", "t", "after the graphic"}, {0}}), 0);
-    ASSERT_EQ(Call(cmd::kEndProcedure), 0);
+    ASSERT_EQ(Ask(cmd::kAddTextBlock, Values({"o", "t", "after the graphic"}, {0})), 0);
+    ASSERT_EQ(Ask(cmd::kEndProcedure), 0);
     state.log.Add(engine::OutputLog::Kind::kOutput, "bad \x01 byte \xff end");
 
     Doc procedure = ParseXml(engine::ProcedureXml(state.output.procedures()[0], state.log));
@@ -262,14 +244,14 @@ TEST_F(PivotCommands, LogEntriesLandInTheProcedureOpenWhenTheyWereMade) {
 TEST_F(PivotCommands, HtmlPageShowsEachCellAtItsRowAndColumn) {
     OpenTable();
     for (int variable : {0, 1}) {
-        ASSERT_EQ(Call(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {variable})), 0);
+        ASSERT_EQ(Ask(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {variable})), 0);
         for (const char* statistic : {"N", "Mean"}) {
-            ASSERT_EQ(Call(cmd::kAddStringCategory, DimensionCall("Statistics", {statistic})), 0);
+            ASSERT_EQ(Ask(cmd::kAddStringCategory, DimensionCall("Statistics", {statistic})), 0);
             std::string text = std::string(statistic) + " of " + std::to_string(variable);
-            ASSERT_EQ(Call(cmd::kSetStringCell, DimensionCall("Statistics", {text})), 0);
+            ASSERT_EQ(Ask(cmd::kSetStringCell, DimensionCall("Statistics", {text})), 0);
         }
     }
-    ASSERT_EQ(Call(cmd::kAddCellFootnotes, DimensionCall("Statistics", {"last cell"})), 0);
+    ASSERT_EQ(Ask(cmd::kAddCellFootnotes, DimensionCall("Statistics", {"last cell"})), 0);
     // Still open: the page shows the open procedure too.
     std::string html = engine::OutputHtml(state.output, state.log);
     Doc page(htmlReadMemory(html.data(), static_cast<int>(html.size()), "output.html", "UTF-8",

@@ -12,6 +12,7 @@
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "engineclient.h"
+#include "enginereplies.h"
 #include "outputlog.h"
 #include "runtime/statuscodes.h"
 
@@ -74,35 +75,9 @@ TEST(SetLocale, ChangesTheEngineLocaleAndRefusesWhatIsNoLocaleName) {
     EXPECT_EQ(settings.width, 100);
 }
 
-class SettingsReplies : public ::testing::Test {
+class SettingsReplies : public enginetest::EngineReplies {
 protected:
-    int Ask(int code, std::initializer_list<std::string> strs = {}) {
-        CleXDSmb request;
-        request.SetCommandAction(code);
-        for (const auto& value : strs) request.SetString(value);
-        return Dispatch(request);
-    }
-    int AskInt(int code, std::int32_t value) {
-        CleXDSmb request;
-        request.SetCommandAction(code);
-        request.SetLong(value);
-        return Dispatch(request);
-    }
-    int Dispatch(const CleXDSmb& request) {
-        reply = CleXDSmb();
-        table.Dispatch(request, reply, state);
-        EXPECT_EQ(reply.GetCommandAction(), request.GetCommandAction());
-        return reply.GetErrorCode();
-    }
-    Strings ReplyStrings() const {
-        Strings strings;
-        for (std::int32_t i = 0; i < reply.GetStringDataRef().Size(); ++i) strings.push_back(reply.GetStringDataRef()[i]);
-        return strings;
-    }
-
-    engine::CommandTable table = engine::BuildCommandTable();
-    engine::EngineState state;
-    CleXDSmb reply;
+    int AskInt(int code, std::int32_t value) { return Ask(code, enginetest::Values({}, {value})); }
 };
 
 TEST_F(SettingsReplies, SettingsByNameFollowTheSetCommands) {

@@ -15,6 +15,7 @@
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "engineclient.h"
+#include "enginereplies.h"
 #include "outputlog.h"
 #include "runtime/statuscodes.h"
 
@@ -140,17 +141,8 @@ TEST(OutputLogEntries, WithoutAFileOnlyMemoryKeepsThem) {
     EXPECT_EQ(log.entries().size(), 1u);
 }
 
-class SubmissionReplies : public ::testing::Test {
+class SubmissionReplies : public enginetest::EngineReplies {
 protected:
-    int Ask(int code, std::initializer_list<std::string> strs = {}) {
-        CleXDSmb request;
-        request.SetCommandAction(code);
-        for (const auto& value : strs) request.SetString(value);
-        reply = CleXDSmb();
-        table.Dispatch(request, reply, state);
-        EXPECT_EQ(reply.GetCommandAction(), code);
-        return reply.GetErrorCode();
-    }
     std::int32_t FirstInt() const {
         EXPECT_EQ(reply.GetLongDataRef().Size(), 1);
         return reply.GetLongDataRef().Size() ? reply.GetLongDataRef()[0] : -1;
@@ -160,10 +152,6 @@ protected:
         for (const auto& entry : state.log.entries()) lines.push_back(OutputLog::LineOf(entry));
         return lines;
     }
-
-    engine::CommandTable table = engine::BuildCommandTable();
-    engine::EngineState state;
-    CleXDSmb reply;
 };
 
 TEST_F(SubmissionReplies, SettingsAnswerTheirDefaultsAndFollowSubmittedSetCommands) {

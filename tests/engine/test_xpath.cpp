@@ -18,6 +18,7 @@
 #include "dictionaryxml.h"
 #include "enginecodes.h"
 #include "engineclient.h"
+#include "enginereplies.h"
 #include "runtime/statuscodes.h"
 
 namespace {
@@ -235,27 +236,7 @@ TEST(DictionaryDocumentText, MarkupAndBytesXmlCannotHoldArriveIntactOrReplaced) 
     EXPECT_EQ(store.Keep("again", text), VEXA_OK);
 }
 
-class XPathReplies : public ::testing::Test {
-protected:
-    int Ask(int code, std::initializer_list<std::string> strs = {}) {
-        CleXDSmb request;
-        request.SetCommandAction(code);
-        for (const auto& value : strs) request.SetString(value);
-        reply = CleXDSmb();
-        table.Dispatch(request, reply, state);
-        EXPECT_EQ(reply.GetCommandAction(), code);
-        return reply.GetErrorCode();
-    }
-    Strings ReplyStrings() const {
-        Strings strings;
-        for (std::int32_t i = 0; i < reply.GetStringDataRef().Size(); ++i) strings.push_back(reply.GetStringDataRef()[i]);
-        return strings;
-    }
-
-    engine::CommandTable table = engine::BuildCommandTable();
-    engine::EngineState state;
-    CleXDSmb reply;
-};
+class XPathReplies : public enginetest::EngineReplies {};
 
 TEST_F(XPathReplies, DictionaryHandleIsCreatedQueriedListedAndRemoved) {
     ASSERT_TRUE(state.active.AddVariable({"height", "Height in m", 0}));
