@@ -74,6 +74,28 @@ inline int EchoPeer(const std::string& requestPath, const std::string& replyPath
     return 0;
 }
 
+// Peer: answers every packet on `requestPath` with `packets` packets of
+// kBulkPacket bytes, a bulk transfer in the pipes' packet size.
+inline constexpr int kBulkPacket = 8192;
+
+inline int BulkPeer(const std::string& requestPath, const std::string& replyPath, long packets) {
+    int listener = Listen(requestPath);
+    int reply = listener < 0 ? -1 : ConnectWithRetry(replyPath);
+    if (reply < 0) return 4;
+    int request = ::accept(listener, nullptr, nullptr);
+    std::vector<char> buffer(kBulkPacket, 'x');
+    while (::recv(request, buffer.data(), buffer.size(), 0) > 0) {
+        for (long i = 0; i < packets; ++i) {
+            if (::send(reply, buffer.data(), buffer.size(), MSG_NOSIGNAL) != kBulkPacket) break;
+        }
+    }
+    ::close(request);
+    ::close(reply);
+    ::close(listener);
+    ::unlink(requestPath.c_str());
+    return 0;
+}
+
 inline std::string SelfPath() {
     char path[4096];
     ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
@@ -103,10 +125,13 @@ struct Client {
     pid_t peer = -1;
     std::string replyPath;
 
-    bool Open(const std::string& requestPath, const std::string& replyPathIn, int replySize) {
+    // `mode` "--raw-peer" answers each request with one packet of `size`
+    // bytes; "--bulk-peer" with `size` packets of kBulkPacket bytes.
+    bool Open(const std::string& requestPath, const std::string& replyPathIn, long size,
+              const char* mode = "--raw-peer") {
         replyPath = replyPathIn;
         replyListener = Listen(replyPath);
-        peer = StartSelf({"--raw-peer", requestPath, replyPath, std::to_string(replySize)});
+        peer = StartSelf({mode, requestPath, replyPath, std::to_string(size)});
         request = ConnectWithRetry(requestPath);
         if (request < 0) return false;
         reply = ::accept(replyListener, nullptr, nullptr);
@@ -115,6 +140,18 @@ struct Client {
     void RoundTrip(const char* image, int size, char* buffer, size_t capacity) const {
         ::send(request, image, static_cast<size_t>(size), MSG_NOSIGNAL);
         ::recv(reply, buffer, capacity, 0);
+    }
+    // One request, then `packets` packets received; the bytes received.
+    long Transfer(long packets, char* buffer, size_t capacity) const {
+        char image[1] = {1};
+        ::send(request, image, 1, MSG_NOSIGNAL);
+        long bytes = 0;
+        for (long i = 0; i < packets; ++i) {
+            ssize_t got = ::recv(reply, buffer, capacity, 0);
+            if (got <= 0) break;
+            bytes += got;
+        }
+        return bytes;
     }
     ~Client() {
         if (request >= 0) ::close(request);
@@ -125,10 +162,18 @@ struct Client {
     }
 };
 
-// Handles "--raw-peer <request> <reply> <reply size>"; true when it did.
+// Handles "--raw-peer <request> <reply> <reply size>" and "--bulk-peer
+// <request> <reply> <packets>"; true when it did.
 inline bool RunPeerIfAsked(int argc, char** argv, int& exitCode) {
-    if (argc != 5 || std::string(argv[1]) != "--raw-peer") return false;
-    exitCode = EchoPeer(argv[2], argv[3], std::stoi(argv[4]));
+    if (argc != 5) return false;
+    const std::string mode = argv[1];
+    if (mode == "--raw-peer") {
+        exitCode = EchoPeer(argv[2], argv[3], std::stoi(argv[4]));
+    } else if (mode == "--bulk-peer") {
+        exitCode = BulkPeer(argv[2], argv[3], std::stol(argv[4]));
+    } else {
+        return false;
+    }
     return true;
 }
 

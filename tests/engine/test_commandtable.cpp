@@ -177,6 +177,8 @@ TEST(CommandFamilies, NoCodeBelongsToTwoFamiliesAndTheEngineKnowsThemAll) {
         {"pivot", engine::RegisterPivotCommands},
         {"xpath", engine::RegisterXPathCommands},
         {"settings", engine::RegisterSettingsCommands},
+        {"cursor", engine::RegisterCursorCommands},
+        {"case write", engine::RegisterCaseWriteCommands},
     };
     std::vector<CommandTable> tables(families.size());
     for (std::size_t i = 0; i < families.size(); ++i) families[i].second(tables[i]);

@@ -9,6 +9,7 @@
 //   arr=a,b,c      one string block of the string-block array (arr= is empty)
 //   wide=TEXT      the wide string: TEXT's UTF-8 as UTF-16
 //   bin=TEXT       the binary string: TEXT's bytes
+//   void=HEX       the void data: the bytes of HEX's pairs of hex digits
 // TEXT may use %XX for any byte (%3B is ';', %2C is ',', %00 a zero byte).
 // Fields not given leave their block empty; "" is a reply without values.
 #include <chrono>
@@ -86,6 +87,16 @@ bool BuildReply(const std::string& script, CleXDSmb& reply) {
         } else if (key == "bin") {
             const std::string bytes = Unescape(value);
             reply.SetBinaryString(bytes.data(), static_cast<std::int32_t>(bytes.size()));
+        } else if (key == "void") {
+            if (value.size() % 2 != 0) return false;
+            const std::size_t length = value.size() / 2;
+            void* data = std::malloc(length > 0 ? length : 1);
+            if (!data) return false;
+            auto* bytes = static_cast<unsigned char*>(data);
+            for (std::size_t i = 0; i < length; ++i) {
+                bytes[i] = static_cast<unsigned char>(std::stoi(value.substr(2 * i, 2), nullptr, 16));
+            }
+            reply.SetVoidData(data, static_cast<std::int32_t>(length));
         } else if (key == "int" || key == "dbl" || key == "arr") {
             StringData block;
             for (const std::string& item : Split(value, ',')) {

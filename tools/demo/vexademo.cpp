@@ -1,9 +1,14 @@
 // A small external-driver program: starts the reference engine through the
 // library, prints the active dataset's dictionary, builds a pivot table of it
-// in a procedure, and stops the engine, which writes its output as a page.
+// in a procedure, reads the cases with a read cursor for descriptive
+// statistics, and stops the engine, which writes its output as a page.
 //   vexademo <engine home> <output page path>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "vexaxd_p.h"
 
@@ -147,6 +152,86 @@ int BuildDictionaryTable() {
     return failed ? failed : ended;
 }
 
+// Count, mean, standard deviation, minimum and maximum of one variable's
+// valid values (Welford's update, so large means lose no precision).
+struct Statistics {
+    long count = 0;
+    double mean = 0;
+    double squares = 0;
+    double minimum = std::numeric_limits<double>::infinity();
+    double maximum = -std::numeric_limits<double>::infinity();
+
+    void Add(double value) {
+        ++count;
+        double delta = value - mean;
+        mean += delta / static_cast<double>(count);
+        squares += delta * (value - mean);
+        minimum = std::min(minimum, value);
+        maximum = std::max(maximum, value);
+    }
+    double StdDev() const { return count > 1 ? std::sqrt(squares / static_cast<double>(count - 1)) : 0.0; }
+};
+
+constexpr const char* kStatsTitle = "Descriptive Statistics";
+constexpr const char* kStatsRows = "Variables";
+constexpr const char* kStatsColumns = "Statistics";
+
+int StatisticCell(const char* name, double value, bool count) {
+    int failed = AddStringCategory(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsColumns, 1, 0, false,
+                                   false, name);
+    if (!failed) failed = count ? SetFormatSpecCount() : SetFormatSpecGeneralStat();
+    return failed ? failed
+                  : SetNumberCell(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsColumns, 1, 0, false,
+                                  false, value);
+}
+
+// One read-cursor pass over the active dataset, leaving out missing values;
+// printed and added to the output as a table.
+int Descriptives() {
+    int failed = StartProcedure("Descriptives", "descriptives");
+    if (failed) return failed;
+    int err = 0;
+    const int variables = GetVariableCount(&err);
+    std::vector<int> numeric;
+    for (int index = 0; index < variables; ++index) {
+        if (GetVariableType(index, &err) == 0) numeric.push_back(index);
+    }
+    std::vector<Statistics> statistics(numeric.size());
+    failed = MakeCaseCursor("r");
+    long cases = 0;
+    while (!failed && NextCase() == 0) {
+        ++cases;
+        for (std::size_t i = 0; i < numeric.size(); ++i) {
+            double value = 0;
+            int missing = 0;
+            if (GetNumericValue(numeric[i], &value, &missing) == 0 && missing == 0) statistics[i].Add(value);
+        }
+    }
+    RemoveCaseCursor();
+    std::printf("descriptive statistics over %ld cases (missing values left out):\n", cases);
+    std::printf("  %-14s %6s %10s %10s %10s %10s\n", "variable", "N", "mean", "std dev", "minimum", "maximum");
+    if (!failed) failed = StartPivotTable(kStatsTitle, kStatsTitle, "Descriptives", false);
+    if (!failed) failed = AddDimension(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsRows, 0, 0, false, false);
+    if (!failed) {
+        failed = AddDimension(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsColumns, 1, 0, false, false);
+    }
+    for (std::size_t i = 0; i < numeric.size() && !failed; ++i) {
+        const Statistics& s = statistics[i];
+        std::string name = OrEmpty(GetVariableName(numeric[i], &err));
+        std::printf("  %-14s %6ld %10.3f %10.3f %10.3f %10.3f\n", name.c_str(), s.count, s.mean, s.StdDev(),
+                    s.minimum, s.maximum);
+        failed = AddVarNameCategory(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsRows, 0, 0, false, false,
+                                    numeric[i]);
+        if (!failed) failed = StatisticCell("N", static_cast<double>(s.count), true);
+        if (!failed) failed = StatisticCell("Mean", s.mean, false);
+        if (!failed) failed = StatisticCell("Std. Deviation", s.StdDev(), false);
+        if (!failed) failed = StatisticCell("Minimum", s.minimum, false);
+        if (!failed) failed = StatisticCell("Maximum", s.maximum, false);
+    }
+    int ended = EndProcedure();
+    return failed ? failed : ended;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,8 +250,10 @@ int main(int argc, char** argv) {
     GetVariableCount(&err);
     const int built = BuildDictionaryTable();
     std::printf("pivot table built: %d\n", built);
+    const int described = Descriptives();
+    std::printf("descriptives: %d\n", described);
     StopVexa();
     std::printf("stopped; ready: %s\n", IsBackendReady() ? "yes" : "no");
     std::printf("output page: %s\n", argv[2]);
-    return err == 0 && built == 0 ? 0 : 1;
+    return err == 0 && built == 0 && described == 0 ? 0 : 1;
 }

@@ -30,6 +30,23 @@ std::optional<std::string> RequestArgs::String(std::int32_t index) const {
     return ValueAt(m_request.GetStringDataRef(), index);
 }
 
+const StringData* RequestArgs::StringArray(std::size_t index) const {
+    const auto& arrays = m_request.GetStringArrayRef();
+    return index < arrays.size() ? &arrays[index] : nullptr;
+}
+
+const LongData* RequestArgs::LongArray(std::size_t index) const {
+    const auto& arrays = m_request.GetLongArrayRef();
+    return index < arrays.size() ? &arrays[index] : nullptr;
+}
+
+std::span<const unsigned char> RequestArgs::VoidData() const {
+    std::int32_t length = 0;
+    const void* data = m_request.GetVoidData(length);
+    if (!data || length <= 0) return {};
+    return {static_cast<const unsigned char*>(data), static_cast<std::size_t>(length)};
+}
+
 bool CommandTable::Register(int code, CommandHandler handler) {
     return m_handlers.emplace(code, handler).second;
 }
@@ -61,6 +78,8 @@ CommandTable BuildCommandTable() {
     RegisterPivotCommands(table);
     RegisterXPathCommands(table);
     RegisterSettingsCommands(table);
+    RegisterCursorCommands(table);
+    RegisterCaseWriteCommands(table);
     return table;
 }
 

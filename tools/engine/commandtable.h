@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 
@@ -21,6 +22,15 @@ public:
     std::optional<std::int32_t> Int(std::int32_t index) const;
     std::optional<double> Double(std::int32_t index) const;
     std::optional<std::string> String(std::int32_t index) const;
+
+    // Whole blocks, for commands whose argument lists vary in length.
+    const LongData& Ints() const { return m_request.GetLongDataRef(); }
+    const DoubleData& Doubles() const { return m_request.GetDoubleDataRef(); }
+    const StringData& Strings() const { return m_request.GetStringDataRef(); }
+    // Null when the request has no such array.
+    const StringData* StringArray(std::size_t index) const;
+    const LongData* LongArray(std::size_t index) const;
+    std::span<const unsigned char> VoidData() const;
 
 private:
     const CleXDSmb& m_request;
@@ -52,6 +62,8 @@ void RegisterSubmissionCommands(CommandTable& table);
 void RegisterPivotCommands(CommandTable& table);
 void RegisterXPathCommands(CommandTable& table);
 void RegisterSettingsCommands(CommandTable& table);
+void RegisterCursorCommands(CommandTable& table);
+void RegisterCaseWriteCommands(CommandTable& table);
 
 // Every family the engine answers.
 CommandTable BuildCommandTable();

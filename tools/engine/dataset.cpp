@@ -1,5 +1,7 @@
 #include "dataset.h"
 
+#include <utility>
+
 namespace engine {
 
 bool Dataset::AddVariable(Variable variable) {
@@ -22,6 +24,13 @@ bool Dataset::AddCase(std::vector<CellValue> values) {
         if (std::holds_alternative<double>(values[i]) != m_variables[i].IsNumeric()) return false;
     }
     m_cases.push_back(std::move(values));
+    return true;
+}
+
+bool Dataset::SetCell(std::size_t caseIndex, std::size_t variableIndex, CellValue value) {
+    if (caseIndex >= m_cases.size() || variableIndex >= m_variables.size()) return false;
+    if (std::holds_alternative<double>(value) != m_variables[variableIndex].IsNumeric()) return false;
+    m_cases[caseIndex][variableIndex] = std::move(value);
     return true;
 }
 

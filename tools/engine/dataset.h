@@ -57,6 +57,9 @@ public:
     const CellValue& cell(std::size_t caseIndex, std::size_t variableIndex) const {
         return m_cases.at(caseIndex).at(variableIndex);
     }
+    // False (nothing changed) when there is no such cell or the value has
+    // the other type than the variable.
+    bool SetCell(std::size_t caseIndex, std::size_t variableIndex, CellValue value);
     // Index of the variable with this name, or VariableCount() when none.
     std::size_t FindVariable(const std::string& name) const;
 

@@ -67,6 +67,45 @@ enum EngineCode : int {
     kBadServerMode = 9028,
     // A FILE HANDLE command without a name or without its /NAME path.
     kBadFileHandle = 9029,
+    // A case-data command that needs a case cursor of the open procedure
+    // while there is none.
+    kNoCaseCursor = 9040,
+    // A write-side command on a read cursor, or CommitCaseRecord on a cursor
+    // that only appends.
+    kReadOnlyCursor = 9041,
+    // The case size a request gives is not that of the cursor's layout, or a
+    // block of cases is not its case count times the layout's case size.
+    kCaseSizeMismatch = 9042,
+    // A value read or CommitCaseRecord while the position is on no case.
+    kNoCurrentCase = 9043,
+    // A value or a setter of the other type than the variable's.
+    kWrongValueType = 9044,
+    // A count or length in a request that is negative, zero where cases or
+    // variables are needed, or that does not match the values sent with it.
+    kBadCount = 9045,
+    // A new variable's name that ValidateVarName does not call valid.
+    kBadNewVariableName = 9046,
+    // A new variable's name that an existing or another new variable has.
+    kVariableNameTaken = 9047,
+    // A new variable's type outside 0..32767.
+    kBadNewVariableType = 9048,
+    // Case values while new variables wait for CommitHeader.
+    kHeaderNotFixed = 9049,
+    // A new variable declared after CommitHeader or after values were given.
+    kHeaderFixed = 9050,
+    // A variable name the command may not touch: setters and
+    // CommitCaseRecord take new variables only; new cases take those and
+    // the dataset's.
+    kNoSuchWriteVariable = 9051,
+    // Missing values with an unknown format, fewer values than the format
+    // needs, a range whose low end is above its high end, or a text longer
+    // than 8 bytes.
+    kBadMissingValues = 9052,
+    // A measurement level, role, alignment, print format or attribute
+    // position the engine does not take.
+    kBadPropertyCode = 9053,
+    // A variable named twice in one block of new cases.
+    kRepeatedVariable = 9054,
 };
 
 }  // namespace engine

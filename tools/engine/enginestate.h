@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "casecursor.h"
 #include "commandrunner.h"
 #include "dataset.h"
 #include "outputdocument.h"
@@ -39,6 +40,17 @@ struct EngineState {
     std::string hostCopyright = "StartXD reference engine, free to use with the vexaxd_p library";
     // 0 local or 1 server (SetPlexorServerMode); only handed back.
     int serverMode = 0;
+    // The walk over the procedure's dataset, the case cursor made on it and
+    // the changes its writes gather.
+    CaseCursor cases;
 };
+
+// The case walk of the open procedure (a procedure's number is the count of
+// those before it); a walk left by an earlier procedure starts over. For
+// use while a procedure is open.
+inline CaseCursor& ProcedureCases(EngineState& state) {
+    state.cases.Follow(state.output.procedures().size());
+    return state.cases;
+}
 
 }  // namespace engine

@@ -115,6 +115,7 @@ void ApiConnection::Reset() {
     m_rTempFolder.clear();
     m_suit = nullptr;
     m_recordBrowserFile.Close();
+    m_caseData.Clear();
 }
 
 }  // namespace api

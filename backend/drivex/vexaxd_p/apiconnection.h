@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "casecursorstate.h"
 #include "platform/process.h"
 #include "recordbrowserfile.h"
 
@@ -49,6 +50,8 @@ public:
 
     platform::ChildProcess& launcher() { return m_launcher; }
     RecordBrowserFile& recordBrowserFile() { return m_recordBrowserFile; }
+    // The local case cursor and the case-writing buffer.
+    CaseCursorState& caseData() { return m_caseData; }
 
     // Replaces the shared single string; the pointer stays valid until the next one.
     const char* ShareString(std::string text);
@@ -79,6 +82,7 @@ private:
     std::string m_sharedString;
     std::vector<std::uint16_t> m_sharedWide;
     RecordBrowserFile m_recordBrowserFile;
+    CaseCursorState m_caseData;
 };
 
 inline ApiConnection& Connection() { return ApiConnection::Instance(); }

@@ -217,6 +217,66 @@ VEXA_EXPORT int SetFormatSpecDifference(int position);
 VEXA_EXPORT int SetFormatSpecSum(int position);
 VEXA_EXPORT int AddTextBlock(const char* first, const char* second, const char* third, int value);
 
+/* Case cursor over the running procedure's dataset. With a cursor, NextCase
+ * walks a local block of cases and the value functions read it without a
+ * round trip; without one each call asks the engine. All but
+ * GetSplitEndIndex are refused while the engine is not running.
+ * Access text: "r"/"R" read, "w"/"W" write, anything else a third kind. */
+VEXA_EXPORT int MakeCaseCursor(const char* access);
+/* 0 on the next case; 1900 or the engine's end code once the cases are
+ * used up. */
+VEXA_EXPORT int NextCase(void);
+VEXA_EXPORT int GetNumericValue(int index, double* value, int* missing);
+/* Copies at most `length` bytes into *buffer (the caller's), zero-filled
+ * after a shorter value; no terminator when the value fills `length`. */
+VEXA_EXPORT int GetStringValue(int index, char** buffer, int length, int* missing);
+VEXA_EXPORT int GetCursorPosition(int* position);
+VEXA_EXPORT int HasCursor(int* flag);
+VEXA_EXPORT int IsEndSplit(int* flag);
+VEXA_EXPORT int IsNeedCache(int* flag);
+/* Every integer of the reply, caller-owned: FreeIntArray with *count.
+ * Null when the reply holds none or the call fails. Not refused. */
+VEXA_EXPORT int* GetSplitEndIndex(int* count, int* err);
+VEXA_EXPORT int FreeIntArray(int* values, int count);
+/* Both drop the local cursor and any values not yet committed. */
+VEXA_EXPORT int RemoveCaseCursor(void);
+VEXA_EXPORT int ResetDataPass(void);
+
+/* New variables of a write cursor and their dictionary (all refused). */
+VEXA_EXPORT int SetVarNameAndType(const char* const* names, const int* types, int count);
+VEXA_EXPORT int SetOneVarNameAndType(const char* name, int type);
+VEXA_EXPORT int AllocNewVarsBuffer(int count);
+VEXA_EXPORT int SetVarLabel(const char* name, const char* label);
+VEXA_EXPORT int SetVarCValueLabel(const char* name, const char* value, const char* label);
+VEXA_EXPORT int SetVarNValueLabel(const char* name, double value, const char* label);
+/* A null value is left out. */
+VEXA_EXPORT int SetVarCMissingValues(const char* name, int missingFormat, const char* value1,
+                                     const char* value2, const char* value3);
+VEXA_EXPORT int SetVarNMissingValues(const char* name, int missingFormat, double value1,
+                                     double value2, double value3);
+VEXA_EXPORT int SetVarMeasureLevel(const char* name, int level);
+VEXA_EXPORT int SetVarRole(const char* name, int role);
+VEXA_EXPORT int SetVarAlignment(const char* name, int alignment);
+VEXA_EXPORT int SetVarFormat(const char* name, int formatType, int width, int decimals);
+VEXA_EXPORT int SetVarAttributes(const char* name, const char* attributeName,
+                                 const char* attributeValue, int position);
+VEXA_EXPORT int CommitHeader(void);
+VEXA_EXPORT int EndChanges(void);
+
+/* Case values, kept locally (copied) until the next commit, which sends
+ * them and forgets them whatever its outcome. SetValueChar keeps exactly
+ * `length` bytes of `value`. */
+VEXA_EXPORT int SetValueNumeric(const char* name, double value);
+VEXA_EXPORT int SetValueChar(const char* name, const char* value, int length);
+/* With a cursor, the reply may bring the next case. */
+VEXA_EXPORT int CommitCaseRecord(void);
+VEXA_EXPORT int CommitNewCase(void);
+/* `data` (from malloc, `length` bytes of cases of the `count` variables)
+ * belongs to the library from the call on, whatever its outcome: the
+ * caller neither uses nor frees it afterwards. */
+VEXA_EXPORT int CommitManyCases(const char* const* names, const int* types, void* data, int count,
+                                int length, int secondCount);
+
 /* Engine-wide values. */
 VEXA_EXPORT int GetSystemMissingValue(double* value);
 VEXA_EXPORT int GetVEXALowHigh(double* low, double* high);

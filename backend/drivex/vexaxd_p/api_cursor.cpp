@@ -1,0 +1,195 @@
+// The case cursor: the engine keeps the authoritative cursor, this process a
+// mirror that receives cases in blocks, so that moving to the next case and
+// reading its values costs a round trip only when a block is used up.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "apiconnection.h"
+#include "callframe.h"
+#include "callshapes.h"
+#include "commandcodes.h"
+#include "cursorexchange.h"
+#include "replyreader.h"
+#include "resultreaders.h"
+#include "runtime/dxtracer.h"
+#include "vexaxd_p.h"
+
+using api::Refusal;
+
+namespace {
+
+// The code IsEndSplit passes on with its flag.
+constexpr int kEndOfSplit = 67;
+
+api::CaseCursorState& CaseData() { return api::Connection().caseData(); }
+
+// Everything the engine's answer to a value request carries: the missing flag
+// first, then the value.
+struct EngineStringInto {
+    char* buffer;
+    int length;
+    int* missing;
+    int operator()(CleXDSmb& reply) const {
+        int flag = 0;
+        std::string text;
+        if (int status = api::ReadInt(reply, 0, flag)) return status;
+        if (int status = api::ReadString(reply, 0, text)) return status;
+        const std::size_t count = static_cast<std::size_t>(length);
+        const std::size_t copied = std::min(text.size(), count);
+        std::memcpy(buffer, text.data(), copied);
+        std::memset(buffer + copied, 0, count - copied);
+        *missing = flag;
+        return 0;
+    }
+};
+
+// Every integer of the reply as a caller-owned array.
+struct IntArrayInto {
+    int* count;
+    bool usable() const { return count != nullptr; }
+    int operator()(CleXDSmb& reply, int*& values) const {
+        const auto& integers = reply.GetLongDataRef().Values();
+        int* array = nullptr;
+        if (!integers.empty()) {
+            array = new int[integers.size()];
+            std::copy(integers.begin(), integers.end(), array);
+        }
+        *count = static_cast<int>(integers.size());
+        values = array;
+        return 0;
+    }
+};
+
+int MakeCursor(const char* access) {
+    if (!access) return VEXA_BAD_ARGUMENT;
+    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+    {
+        api::CallFrame frame(cmd::kMakeCaseCursor);
+        frame.request().SetString(access);
+        if (int status = frame.Exchange()) return status;
+    }
+    auto cursor = std::make_unique<CursorDataSmb>();
+    cursor->SetAccessType(api::AccessTypeOf(access));
+    // The engine's cursor is new either way: a stale mirror must not outlive it.
+    CaseData().SetCursor(nullptr);
+    if (int status = api::LoadCursorLayout(*cursor)) {
+        DxTraceError("MakeCaseCursor layout", status);
+        return status;
+    }
+    CaseData().SetCursor(std::move(cursor));
+    return 0;
+}
+
+int MoveToNextCase() {
+    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+    CursorDataSmb* cursor = CaseData().cursor();
+    if (!cursor) {
+        api::CallFrame frame(cmd::kNextCase);
+        return frame.Exchange();
+    }
+    const int local = cursor->NextCase();
+    if (local != CursorDataSmb::NO_CACHE_DATA) return local;
+    return api::RefillCaseBlock(*cursor);
+}
+
+int EndSplitFlag(int* flag) {
+    if (!flag) return VEXA_BAD_ARGUMENT;
+    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+    if (const CursorDataSmb* cursor = CaseData().cursor(); cursor && cursor->HasData()) {
+        *flag = 0;
+        return 0;
+    }
+    api::CallFrame frame(cmd::kIsEndSplit);
+    const int result = frame.Exchange();
+    if (result != 0 && result != kEndOfSplit) return result;
+    // The end code must be the reply's, not a transport failure.
+    if (result != frame.reply().GetErrorCode()) return result;
+    int value = 0;
+    if (int status = api::ReadInt(frame.reply(), 0, value)) return status;
+    *flag = value;
+    return result;
+}
+
+}  // namespace
+
+int MakeCaseCursor(const char* access) {
+    return api::Guarded([&] { return MakeCursor(access); });
+}
+
+int NextCase(void) {
+    return api::Guarded(MoveToNextCase);
+}
+
+int GetNumericValue(int index, double* value, int* missing) {
+    return api::Guarded([&]() -> int {
+    if (!value || !missing) return VEXA_BAD_ARGUMENT;
+    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+    if (const CursorDataSmb* cursor = CaseData().cursor()) {
+        return cursor->GetNumericValue(static_cast<std::uint32_t>(index), *value, *missing);
+    }
+    return api::StatusCall(cmd::kGetNumericValue, Refusal::kWhenNotRunning,
+                           api::NumbersInto<1, 1>{{missing}, {value}}, index);
+    });
+}
+
+int GetStringValue(int index, char** buffer, int length, int* missing) {
+    return api::Guarded([&]() -> int {
+    if (!buffer || !missing || length < 0 || (length > 0 && !*buffer)) return VEXA_BAD_ARGUMENT;
+    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+    if (const CursorDataSmb* cursor = CaseData().cursor()) {
+        return cursor->GetStringValue(static_cast<std::uint32_t>(index), *buffer, length, *missing);
+    }
+    return api::StatusCall(cmd::kGetStringValue, Refusal::kWhenNotRunning,
+                           EngineStringInto{*buffer, length, missing}, index, length);
+    });
+}
+
+int GetCursorPosition(int* position) {
+    return api::StatusCall(cmd::kGetCursorPosition, Refusal::kWhenNotRunning,
+                           api::IntsInto<1>{{position}});
+}
+
+int HasCursor(int* flag) {
+    return api::StatusCall(cmd::kHasCursor, Refusal::kWhenNotRunning, api::IntsInto<1>{{flag}});
+}
+
+int IsEndSplit(int* flag) {
+    return api::Guarded([&] { return EndSplitFlag(flag); });
+}
+
+int IsNeedCache(int* flag) {
+    return api::StatusCall(cmd::kIsNeedCache, Refusal::kWhenNotRunning, api::IntsInto<1>{{flag}});
+}
+
+int* GetSplitEndIndex(int* count, int* err) {
+    return api::ValueCall<int*>(cmd::kGetSplitEndIndex, Refusal::kNever, nullptr, err,
+                                IntArrayInto{count});
+}
+
+int FreeIntArray(int* values, int count) {
+    if (count > 0) delete[] values;
+    return 0;
+}
+
+int RemoveCaseCursor(void) {
+    return api::Guarded([] {
+        if (!api::Connection().running()) return static_cast<int>(VEXA_ENGINE_NOT_RUNNING);
+        CaseData().Clear();
+        api::CallFrame frame(cmd::kRemoveCaseCursor);
+        return frame.Exchange();
+    });
+}
+
+int ResetDataPass(void) {
+    return api::Guarded([] {
+        if (!api::Connection().running()) return static_cast<int>(VEXA_ENGINE_NOT_RUNNING);
+        // The mirror goes whatever the engine answers, even on an exception.
+        struct ClearOnExit {
+            ~ClearOnExit() { CaseData().Clear(); }
+        } clear;
+        api::CallFrame frame(cmd::kResetDataPass);
+        return frame.Exchange();
+    });
+}

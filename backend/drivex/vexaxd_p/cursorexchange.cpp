@@ -1,0 +1,167 @@
+#include "cursorexchange.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "callframe.h"
+#include "callshapes.h"
+#include "commandcodes.h"
+#include "replyreader.h"
+#include "runtime/dxtracer.h"
+#include "runtime/statuscodes.h"
+
+namespace api {
+namespace {
+
+// The engine's two codes that may come with the last cases of a pass.
+constexpr int kEndCodeData = 23;
+constexpr int kEndCodeSplit = 67;
+
+int Malformed(const char* condition) {
+    DxTraceError(std::string("case cursor ") + condition, VEXA_MALFORMED_MESSAGE);
+    return VEXA_MALFORMED_MESSAGE;
+}
+
+// Values of `block` that a missing format uses.
+int ValuesUsed(int format, bool numeric) {
+    if (format >= 1 && format <= 3) return format;
+    if (numeric && format == VarInfo::RANGE) return 2;
+    if (numeric && format == VarInfo::RANGE_AND_VALUE) return 3;
+    return 0;
+}
+
+struct NumericMissingRecord {
+    VarInfo& info;
+    int operator()(CleXDSmb& reply) const {
+        int format = 0;
+        if (int status = ReadInt(reply, 0, format)) return status;
+        const auto& values = reply.GetDoubleDataRef().Values();
+        if (values.size() < static_cast<std::size_t>(ValuesUsed(format, true))) {
+            return Malformed("numeric missing values cover their format");
+        }
+        double cells[3] = {0.0, 0.0, 0.0};
+        std::copy_n(values.begin(), std::min<std::size_t>(values.size(), 3), cells);
+        info.SetNumericMissing(format, cells[0], cells[1], cells[2]);
+        return 0;
+    }
+};
+
+// Blank-padded like the case values they are compared with, so that an
+// engine sending "NA" or "NA      " declares the same value.
+struct StringMissingRecord {
+    VarInfo& info;
+    int operator()(CleXDSmb& reply) const {
+        int format = 0;
+        if (int status = ReadInt(reply, 0, format)) return status;
+        const auto& values = reply.GetStringDataRef().Values();
+        if (values.size() < static_cast<std::size_t>(ValuesUsed(format, false))) {
+            return Malformed("string missing values cover their format");
+        }
+        info.missingFormat = format;
+        const std::size_t given = std::min<std::size_t>(values.size(), 3);
+        for (std::size_t k = 0; k < given; ++k) {
+            info.SetStringMissingValue(static_cast<int>(k), values[k]);
+        }
+        return 0;
+    }
+};
+
+int LoadVariable(CursorDataSmb& cursor, int index) {
+    int err = 0;
+    const int type =
+        ValueCall(cmd::kGetVariableTypeInProcDS, Refusal::kNever, -1, &err, FirstInt, index);
+    if (err) return err;
+    if (type < 0) return Malformed("variable type >= 0");
+    VarInfo info;
+    info.type = type;
+    const int missing =
+        type != 0
+            ? StatusCall(cmd::kGetVarCMissingValues, Refusal::kNever, StringMissingRecord{info}, index)
+            : StatusCall(cmd::kGetVarNMissingValues, Refusal::kNever, NumericMissingRecord{info},
+                         index);
+    if (missing) return missing;
+    if (cursor.AddVariable(info)) return Malformed("case size fits 32 bits");
+    return 0;
+}
+
+void ReleaseBlock(CursorDataSmb& cursor) {
+    cursor.SetCasePtr(nullptr, 0);
+    cursor.SetReceivedCases(-1);
+    cursor.SetLastError(0);
+}
+
+codec::OwnedBuffer TakeVoidData(CleXDSmb& reply) {
+    std::int32_t length = 0;
+    void* data = reply.ReleaseVoidData(length);
+    return codec::OwnedBuffer(data, static_cast<std::size_t>(std::max(length, 0)));
+}
+
+bool IsEndCode(int code) { return code == kEndCodeData || code == kEndCodeSplit; }
+
+}  // namespace
+
+int AccessTypeOf(const char* text) {
+    if (!text) return 2;
+    if (std::strcmp(text, "r") == 0 || std::strcmp(text, "R") == 0) return 0;
+    if (std::strcmp(text, "w") == 0 || std::strcmp(text, "W") == 0) return 1;
+    return 2;
+}
+
+int LoadCursorLayout(CursorDataSmb& cursor) {
+    int err = 0;
+    const int count =
+        ValueCall(cmd::kGetVariableCountInProcDS, Refusal::kNever, 0, &err, FirstInt);
+    if (err) return err;
+    if (count < 0) return Malformed("variable count >= 0");
+    for (int i = 0; i < count; ++i) {
+        if (int status = LoadVariable(cursor, i)) return status;
+    }
+    return 0;
+}
+
+int RefillCaseBlock(CursorDataSmb& cursor) {
+    CallFrame frame(cmd::kNextCaseRefill);
+    frame.request().SetLong(cursor.CasesPerBlock());
+    frame.request().SetLong(cursor.GetOneCaseSize());
+    const int result = frame.Exchange();
+    CleXDSmb& reply = frame.reply();
+    // A transport failure may share a number with an end code; only a reply
+    // that carries the code is an end.
+    const bool ends = result != 0 && IsEndCode(result) && reply.GetErrorCode() == result;
+    const auto& longs = reply.GetLongDataRef();
+    if (result != 0 && !(ends && longs.Size() >= 1 && longs[0] >= 1)) {
+        ReleaseBlock(cursor);
+        return result;
+    }
+    int cases = 0;
+    if (int status = ReadInt(reply, 0, cases)) {
+        ReleaseBlock(cursor);
+        return status;
+    }
+    // No cases and no error: an empty block, used up at once.
+    if (cases == 0) {
+        ReleaseBlock(cursor);
+        return CursorDataSmb::NO_CACHE_DATA;
+    }
+    codec::OwnedBuffer block = TakeVoidData(reply);
+    if (int status = cursor.TakeCaseBlock(block, cases, ends ? result : 0)) {
+        ReleaseBlock(cursor);
+        return status;
+    }
+    return 0;
+}
+
+int AdoptCommittedCases(CursorDataSmb& cursor, CleXDSmb& reply) {
+    std::int32_t length = 0;
+    reply.GetVoidData(length);
+    if (length <= 0) return 0;
+    int cases = 0;
+    if (int status = ReadInt(reply, 0, cases)) return status;
+    codec::OwnedBuffer block = TakeVoidData(reply);
+    if (int status = cursor.TakeCaseBlock(block, cases, 0)) return status;
+    cursor.SetCurCasePos(-1);
+    return 0;
+}
+
+}  // namespace api

@@ -1,0 +1,153 @@
+// A read-cursor pass over 1,000,000 cases by 10 numeric variables (80 MB of
+// case data) against the reference engine, against the raw transfer of the
+// same bytes in 8192-byte packets between two processes; local value reads
+// inside one block; the client's peak resident memory after the pass.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ratioreporter.h"
+#include "rawseqpacket.h"
+#include "vexaxd_p.h"
+
+namespace {
+
+constexpr long kCases = 1000000;
+constexpr int kVariables = 10;
+constexpr long kCaseBytes = kVariables * 8;
+constexpr long kPassBytes = kCases * kCaseBytes;
+
+std::string RawPipe(const char* tag) {
+    return "/tmp/vexa-pipes-" + std::to_string(::geteuid()) + "/benchcursor" + std::to_string(::getpid()) + tag;
+}
+
+// The generated data file, written once and kept for later runs.
+std::string DataFile() {
+    const std::string path = "/tmp/vexa-bench-cursor-" + std::to_string(kCases) + "x" +
+                             std::to_string(kVariables) + ".csv";
+    if (std::ifstream(path).good()) return path;
+    const std::string partial = path + ".part" + std::to_string(::getpid());
+    std::FILE* file = std::fopen(partial.c_str(), "w");
+    if (!file) return {};
+    for (int v = 0; v < kVariables; ++v) std::fprintf(file, v ? ",x%d" : "x%d", v);
+    std::fputc('\n', file);
+    for (long c = 0; c < kCases; ++c) {
+        for (int v = 0; v < kVariables; ++v) std::fprintf(file, v ? ",%.2f" : "%.2f", (c % 1000) * 0.25 + v);
+        std::fputc('\n', file);
+    }
+    std::fclose(file);
+    std::rename(partial.c_str(), path.c_str());
+    return path;
+}
+
+// The engine for the whole run, started on first use.
+class EngineSession {
+public:
+    static EngineSession& Get() {
+        static EngineSession session;
+        return session;
+    }
+    bool running() const { return m_started == 0; }
+    void Stop() {
+        if (m_started == 0) StopVexa();
+        m_started = -1;
+    }
+
+private:
+    EngineSession() {
+        const std::string data = DataFile();
+        const std::string arguments = std::string("-vexahome=") + VEXA_ENGINE_HOME + ", -datafile=" + data;
+        m_started = data.empty() ? -1 : StartVexa(arguments.c_str());
+    }
+    int m_started = -1;
+};
+
+long PeakResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return -1;
+}
+
+void BM_RawTransfer(benchmark::State& state) {
+    const long packets = (kPassBytes + rawseqpacket::kBulkPacket - 1) / rawseqpacket::kBulkPacket;
+    rawseqpacket::Client client;
+    if (!client.Open(RawPipe("req"), RawPipe("rep"), packets, "--bulk-peer")) {
+        state.SkipWithError("peer did not start");
+        return;
+    }
+    std::vector<char> buffer(rawseqpacket::kBulkPacket);
+    for (auto _ : state) benchmark::DoNotOptimize(client.Transfer(packets, buffer.data(), buffer.size()));
+    state.SetBytesProcessed(state.iterations() * packets * rawseqpacket::kBulkPacket);
+}
+BENCHMARK(BM_RawTransfer)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// One pass: every case, every value read.
+double Pass(long& cases) {
+    double sum = 0;
+    cases = 0;
+    if (MakeCaseCursor("r") != 0) return sum;
+    while (NextCase() == 0) {
+        ++cases;
+        for (int v = 0; v < kVariables; ++v) {
+            double value = 0;
+            int missing = 0;
+            GetNumericValue(v, &value, &missing);
+            sum += value;
+        }
+    }
+    RemoveCaseCursor();
+    return sum;
+}
+
+void BM_CursorPass(benchmark::State& state) {
+    if (!EngineSession::Get().running() || StartProcedure("bench", nullptr) != 0) {
+        state.SkipWithError("engine or procedure did not start");
+        return;
+    }
+    long cases = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(Pass(cases));
+    EndProcedure();
+    if (cases != kCases) state.SkipWithError("the pass did not see every case");
+    state.SetBytesProcessed(state.iterations() * kPassBytes);
+    state.counters["peak_rss_MiB"] = static_cast<double>(PeakResidentKiB()) / 1024.0;
+}
+BENCHMARK(BM_CursorPass)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_LocalValueReads(benchmark::State& state) {
+    if (!EngineSession::Get().running() || StartProcedure("bench", nullptr) != 0 || MakeCaseCursor("r") != 0 ||
+        NextCase() != 0) {
+        state.SkipWithError("no case to read");
+        return;
+    }
+    double value = 0;
+    int missing = 0;
+    for (auto _ : state) {
+        for (int v = 0; v < kVariables; ++v) GetNumericValue(v, &value, &missing);
+        benchmark::DoNotOptimize(value);
+    }
+    state.SetItemsProcessed(state.iterations() * kVariables);
+    RemoveCaseCursor();
+    EndProcedure();
+}
+BENCHMARK(BM_LocalValueReads)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int peerExit = 0;
+    if (rawseqpacket::RunPeerIfAsked(argc, argv, peerExit)) return peerExit;
+    RatioReporter reporter;
+    if (!RunBenchmarks(argc, argv, reporter)) return 1;
+    EngineSession::Get().Stop();
+    reporter.PrintRatio("BM_CursorPass", "BM_RawTransfer", 1.5);
+    const double perRead = reporter.seconds("BM_LocalValueReads") / kVariables;
+    if (perRead > 0) std::printf("local value reads: %.0f million per second (target >= 100)\n", 1e-6 / perRead);
+    std::printf("client peak resident memory after the passes: %.1f MiB (target <= 60)\n",
+                static_cast<double>(PeakResidentKiB()) / 1024.0);
+    return 0;
+}

@@ -1,0 +1,107 @@
+#include "caseblock.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace engine {
+namespace {
+
+int ClampedType(int type) { return std::clamp(type, 0, kMaxStringWidth); }
+
+}  // namespace
+
+CaseLayout::CaseLayout(const std::vector<int>& types) {
+    m_types.reserve(types.size());
+    m_obsIndex.reserve(types.size());
+    for (int type : types) {
+        const int kept = ClampedType(type);
+        m_types.push_back(kept);
+        m_obsIndex.push_back(m_cells);
+        m_cells += static_cast<std::size_t>(codec::ObsLength(kept));
+    }
+}
+
+CaseLayout CaseLayout::Of(const Dataset& data, std::size_t variableCount) {
+    std::vector<int> types;
+    const std::size_t count = std::min(variableCount, data.VariableCount());
+    for (std::size_t i = 0; i < count; ++i) types.push_back(data.variable(i).type);
+    return CaseLayout(types);
+}
+
+void CaseLayout::Encode(const std::vector<CellValue>& values, std::span<OBS> cells) const {
+    for (std::size_t i = 0; i < m_types.size(); ++i) {
+        const auto length = static_cast<std::size_t>(codec::ObsLength(m_types[i]));
+        EncodeValue(m_types[i], values.at(i), cells.subspan(m_obsIndex[i], length));
+    }
+}
+
+std::vector<CellValue> CaseLayout::Decode(std::span<const OBS> cells) const {
+    std::vector<CellValue> values;
+    values.reserve(m_types.size());
+    for (std::size_t i = 0; i < m_types.size(); ++i) {
+        const OBS* first = &cells[m_obsIndex[i]];
+        if (m_types[i] == 0) {
+            values.emplace_back(first->AsNumber());
+            continue;
+        }
+        // The cells lie end to end, so the text is read across them.
+        std::string text(reinterpret_cast<const char*>(first->bytes),
+                         static_cast<std::size_t>(m_types[i]));
+        text.erase(text.find_last_not_of(' ') + 1);
+        values.emplace_back(std::move(text));
+    }
+    return values;
+}
+
+void EncodeValue(int type, const CellValue& value, std::span<OBS> cells) {
+    if (cells.empty()) return;
+    if (type == 0) {
+        const double* number = std::get_if<double>(&value);
+        cells[0] = OBS::FromNumber(number ? *number : kSystemMissing);
+        return;
+    }
+    unsigned char* bytes = cells[0].bytes;
+    const std::size_t room = std::min(cells.size_bytes(), static_cast<std::size_t>(type));
+    std::memset(bytes, ' ', cells.size_bytes());
+    if (const std::string* text = std::get_if<std::string>(&value))
+        std::memcpy(bytes, text->data(), std::min(text->size(), room));
+}
+
+codec::OwnedBuffer EncodeCases(const Dataset& data, const CaseLayout& layout, std::size_t first,
+                               std::size_t count) {
+    codec::OwnedBuffer block = codec::OwnedBuffer::Allocate(count * layout.CaseSize());
+    if (block.empty()) return block;
+    std::span<OBS> cells = codec::CellsOf(block.data(), block.size());
+    const std::size_t perCase = layout.CaseSize() / sizeof(OBS);
+    std::vector<CellValue> values(layout.VariableCount());
+    for (std::size_t k = 0; k < count; ++k) {
+        for (std::size_t v = 0; v < values.size(); ++v) values[v] = data.cell(first + k, v);
+        layout.Encode(values, cells.subspan(k * perCase, perCase));
+    }
+    return block;
+}
+
+VarInfo CursorRecord(const Variable& variable) {
+    VarInfo record;
+    record.type = ClampedType(variable.type);
+    const MissingValues& missing = variable.properties.missing;
+    if (variable.IsNumeric()) {
+        record.SetNumericMissing(missing.format, missing.numbers[0], missing.numbers[1],
+                                 missing.numbers[2]);
+        return record;
+    }
+    record.missingFormat = missing.format;
+    for (int which = 0; which < 3; ++which)
+        record.SetStringMissingValue(which, missing.texts[static_cast<std::size_t>(which)]);
+    return record;
+}
+
+int MissingFlag(const Variable& variable, const CellValue& value) {
+    const VarInfo record = CursorRecord(variable);
+    std::vector<OBS> cells(static_cast<std::size_t>(record.ObsLength()));
+    EncodeValue(record.type, value, cells);
+    return record.IsMissing(cells);
+}
+
+}  // namespace engine
