@@ -1,5 +1,5 @@
 // How categories and cells read in the output: numbers rendered by their
-// format specification, variables by their label, values by their value
+// number format, variables by their label, values by their value
 // label. Pure functions over the active dataset's dictionary.
 #pragma once
 
