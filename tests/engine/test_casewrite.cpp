@@ -2,13 +2,12 @@
 // properties, values for existing cases with the next case in the reply,
 // new cases one at a time and in blocks, what the dictionary and value
 // commands see after EndChanges, and every out-of-order or malformed call.
-#include "casecursor.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "caseblock.h"
+#include "casecursor.h"
 #include "commandcodes.h"
 #include "commandtable.h"
 #include "enginecodes.h"
@@ -56,7 +55,7 @@ Call Commit(int action, const std::vector<std::pair<std::string, double>>& numbe
 }
 
 class CaseWrite : public ::testing::Test {
-protected:
+  protected:
     CaseWrite() : table(engine::BuildCommandTable()) {
         EXPECT_TRUE(state.active.AddVariable({"x", "", 0}));
         EXPECT_TRUE(state.active.AddVariable({"city", "", 4}));
@@ -108,7 +107,8 @@ Bytes VoidOf(const CleXDSmb& reply) {
 }
 
 // Case "x = 2, city = Genf" in the layout of the cursor (16 bytes).
-const Bytes kGenf = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 'G', 'e', 'n', 'f', ' ', ' ', ' ', ' '};
+const Bytes kGenf = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40,
+                     'G',  'e',  'n',  'f',  ' ',  ' ',  ' ',  ' '};
 
 TEST_F(CaseWrite, ValuesForExistingCasesComeWithTheNextCaseAndLandAfterEndChanges) {
     Open("w");
@@ -163,15 +163,21 @@ TEST_F(CaseWrite, PropertiesOfNewVariablesAreSeenByTheDictionaryCommands) {
     ASSERT_EQ(Run(Call(cmd::kSetVarLabel).Text("score").Text("Score")), VEXA_OK);
     ASSERT_EQ(Run(Call(cmd::kSetVarNValueLabel).Text("score").Number(1).Text("low")), VEXA_OK);
     ASSERT_EQ(Run(Call(cmd::kSetVarCValueLabel).Text("tag").Text("a").Text("A")), VEXA_OK);
-    ASSERT_EQ(Run(Call(cmd::kSetVarNMissingValues).Text("score").Int(-3).Number(1).Number(5).Number(9)), VEXA_OK);
-    ASSERT_EQ(Run(Call(cmd::kSetVarCMissingValues).Text("tag").Int(2).Text("n/a").Text("none")), VEXA_OK);
+    ASSERT_EQ(
+        Run(Call(cmd::kSetVarNMissingValues).Text("score").Int(-3).Number(1).Number(5).Number(9)),
+        VEXA_OK);
+    ASSERT_EQ(Run(Call(cmd::kSetVarCMissingValues).Text("tag").Int(2).Text("n/a").Text("none")),
+              VEXA_OK);
     ASSERT_EQ(Run(Call(cmd::kSetVarMeasureLevel).Text("score").Int(engine::kOrdinal)), VEXA_OK);
     ASSERT_EQ(Run(Call(cmd::kSetVarRole).Text("score").Int(engine::kRoleTarget)), VEXA_OK);
     ASSERT_EQ(Run(Call(cmd::kSetVarAlignment).Text("score").Int(engine::kAlignCenter)), VEXA_OK);
     ASSERT_EQ(Run(Call(cmd::kSetVarFormat).Text("score").Int(5).Int(6).Int(1)), VEXA_OK);
-    ASSERT_EQ(Run(Call(cmd::kSetVarAttributes).Text("score").Text("Unit").Text("pt").Int(0)), VEXA_OK);
-    ASSERT_EQ(Run(Call(cmd::kSetVarAttributes).Text("score").Text("Unit").Text("points").Int(1)), VEXA_OK);
-    ASSERT_EQ(Run(Call(cmd::kSetVarAttributes).Text("score").Text("Unit").Text("p").Int(0)), VEXA_OK);
+    ASSERT_EQ(Run(Call(cmd::kSetVarAttributes).Text("score").Text("Unit").Text("pt").Int(0)),
+              VEXA_OK);
+    ASSERT_EQ(Run(Call(cmd::kSetVarAttributes).Text("score").Text("Unit").Text("points").Int(1)),
+              VEXA_OK);
+    ASSERT_EQ(Run(Call(cmd::kSetVarAttributes).Text("score").Text("Unit").Text("p").Int(0)),
+              VEXA_OK);
     ASSERT_EQ(Run(Call(cmd::kAllocNewVarsBuffer).Int(2)), VEXA_OK);
     ASSERT_EQ(Run(Call(cmd::kEndChanges)), VEXA_OK);
 
@@ -210,7 +216,8 @@ TEST_F(CaseWrite, PropertiesOfNewVariablesAreSeenByTheDictionaryCommands) {
 TEST_F(CaseWrite, NewCasesOneAtATimeAndAsABlockAppendAfterTheOldOnes) {
     Open("a");
     DeclareScoreAndTag();
-    ASSERT_EQ(Run(Commit(cmd::kCommitNewCase, {{"score", 4.0}, {"x", 9.0}}, {{"tag", "xy"}})), VEXA_OK);
+    ASSERT_EQ(Run(Commit(cmd::kCommitNewCase, {{"score", 4.0}, {"x", 9.0}}, {{"tag", "xy"}})),
+              VEXA_OK);
     // No values at all: a case of missing values and blanks.
     ASSERT_EQ(Run(Call(cmd::kCommitNewCase)), VEXA_OK);
 
@@ -276,17 +283,22 @@ TEST_F(CaseWrite, DeclarationsAreCheckedInFullBeforeAnyIsKept) {
     EXPECT_EQ(Run(Call(cmd::kCommitHeader)), engine::kReadOnlyCursor);
     ASSERT_EQ(Run(Call(cmd::kMakeCaseCursor).Text("w")), VEXA_OK);
 
-    EXPECT_EQ(Run(Call(cmd::kSetOneVarNameAndType).Text("1st").Int(0)), engine::kBadNewVariableName);
-    EXPECT_EQ(Run(Call(cmd::kSetOneVarNameAndType).Text("city").Int(0)), engine::kVariableNameTaken);
-    EXPECT_EQ(Run(Call(cmd::kSetOneVarNameAndType).Text("big").Int(32768)), engine::kBadNewVariableType);
-    EXPECT_EQ(Run(Call(cmd::kSetOneVarNameAndType).Text("neg").Int(-1)), engine::kBadNewVariableType);
+    EXPECT_EQ(Run(Call(cmd::kSetOneVarNameAndType).Text("1st").Int(0)),
+              engine::kBadNewVariableName);
+    EXPECT_EQ(Run(Call(cmd::kSetOneVarNameAndType).Text("city").Int(0)),
+              engine::kVariableNameTaken);
+    EXPECT_EQ(Run(Call(cmd::kSetOneVarNameAndType).Text("big").Int(32768)),
+              engine::kBadNewVariableType);
+    EXPECT_EQ(Run(Call(cmd::kSetOneVarNameAndType).Text("neg").Int(-1)),
+              engine::kBadNewVariableType);
     EXPECT_EQ(Run(Call(cmd::kSetOneVarNameAndType).Text("score")), VEXA_MALFORMED_MESSAGE);
     // The second name repeats the first: neither is declared.
     EXPECT_EQ(Run(Call(cmd::kSetVarNameAndType).Int(0).Text("a").Int(0).Text("a").Int(2)),
               engine::kVariableNameTaken);
     EXPECT_EQ(Run(Call(cmd::kSetVarNameAndType).Int(0).Text("a").Int(2)), engine::kBadCount);
     EXPECT_EQ(Run(Call(cmd::kSetVarNameAndType).Int(0)), engine::kBadCount);
-    EXPECT_EQ(Run(Call(cmd::kSetVarNameAndType).Int(0).Text("a").Int(0x7FFFFFFF)), engine::kBadCount);
+    EXPECT_EQ(Run(Call(cmd::kSetVarNameAndType).Int(0).Text("a").Int(0x7FFFFFFF)),
+              engine::kBadCount);
     EXPECT_EQ(Run(Call(cmd::kSetVarNameAndType)), VEXA_MALFORMED_MESSAGE);
     EXPECT_EQ(Run(Call(cmd::kAllocNewVarsBuffer).Int(-1)), engine::kBadCount);
     EXPECT_TRUE(state.cases.changes().variables().empty());
@@ -303,14 +315,20 @@ TEST_F(CaseWrite, SettersRefuseWhatTheVariableCannotTake) {
     DeclareScoreAndTag();
     EXPECT_EQ(Run(Call(cmd::kSetVarLabel).Text("x").Text("old")), engine::kNoSuchWriteVariable);
     EXPECT_EQ(Run(Call(cmd::kSetVarLabel).Text("score")), VEXA_MALFORMED_MESSAGE);
-    EXPECT_EQ(Run(Call(cmd::kSetVarCValueLabel).Text("score").Text("a").Text("A")), engine::kWrongValueType);
-    EXPECT_EQ(Run(Call(cmd::kSetVarNValueLabel).Text("tag").Number(1).Text("A")), engine::kWrongValueType);
-    EXPECT_EQ(Run(Call(cmd::kSetVarNMissingValues).Text("score").Int(4).Number(1).Number(2).Number(3)),
+    EXPECT_EQ(Run(Call(cmd::kSetVarCValueLabel).Text("score").Text("a").Text("A")),
+              engine::kWrongValueType);
+    EXPECT_EQ(Run(Call(cmd::kSetVarNValueLabel).Text("tag").Number(1).Text("A")),
+              engine::kWrongValueType);
+    EXPECT_EQ(
+        Run(Call(cmd::kSetVarNMissingValues).Text("score").Int(4).Number(1).Number(2).Number(3)),
+        engine::kBadMissingValues);
+    EXPECT_EQ(
+        Run(Call(cmd::kSetVarNMissingValues).Text("score").Int(-2).Number(5).Number(1).Number(0)),
+        engine::kBadMissingValues);
+    EXPECT_EQ(Run(Call(cmd::kSetVarNMissingValues).Text("score").Int(2).Number(5)),
+              VEXA_MALFORMED_MESSAGE);
+    EXPECT_EQ(Run(Call(cmd::kSetVarCMissingValues).Text("tag").Int(2).Text("one")),
               engine::kBadMissingValues);
-    EXPECT_EQ(Run(Call(cmd::kSetVarNMissingValues).Text("score").Int(-2).Number(5).Number(1).Number(0)),
-              engine::kBadMissingValues);
-    EXPECT_EQ(Run(Call(cmd::kSetVarNMissingValues).Text("score").Int(2).Number(5)), VEXA_MALFORMED_MESSAGE);
-    EXPECT_EQ(Run(Call(cmd::kSetVarCMissingValues).Text("tag").Int(2).Text("one")), engine::kBadMissingValues);
     EXPECT_EQ(Run(Call(cmd::kSetVarCMissingValues).Text("tag").Int(1).Text("ninebytes")),
               engine::kBadMissingValues);
     EXPECT_EQ(Run(Call(cmd::kSetVarCMissingValues).Text("tag").Int(-2)), engine::kBadMissingValues);
@@ -318,9 +336,12 @@ TEST_F(CaseWrite, SettersRefuseWhatTheVariableCannotTake) {
     EXPECT_EQ(Run(Call(cmd::kSetVarMeasureLevel).Text("score").Int(4)), engine::kBadPropertyCode);
     EXPECT_EQ(Run(Call(cmd::kSetVarRole).Text("score").Int(6)), engine::kBadPropertyCode);
     EXPECT_EQ(Run(Call(cmd::kSetVarAlignment).Text("score").Int(-1)), engine::kBadPropertyCode);
-    EXPECT_EQ(Run(Call(cmd::kSetVarFormat).Text("score").Int(1).Int(8).Int(0)), engine::kBadPropertyCode);
-    EXPECT_EQ(Run(Call(cmd::kSetVarFormat).Text("score").Int(5).Int(4).Int(4)), engine::kBadPropertyCode);
-    EXPECT_EQ(Run(Call(cmd::kSetVarFormat).Text("tag").Int(1).Int(3).Int(1)), engine::kBadPropertyCode);
+    EXPECT_EQ(Run(Call(cmd::kSetVarFormat).Text("score").Int(1).Int(8).Int(0)),
+              engine::kBadPropertyCode);
+    EXPECT_EQ(Run(Call(cmd::kSetVarFormat).Text("score").Int(5).Int(4).Int(4)),
+              engine::kBadPropertyCode);
+    EXPECT_EQ(Run(Call(cmd::kSetVarFormat).Text("tag").Int(1).Int(3).Int(1)),
+              engine::kBadPropertyCode);
     EXPECT_EQ(Run(Call(cmd::kSetVarAttributes).Text("score").Text("Unit").Text("pt").Int(1)),
               engine::kBadPropertyCode);
     // Nothing of it stuck.

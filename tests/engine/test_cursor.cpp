@@ -2,8 +2,6 @@
 // layout, the end codes at the end of the data and of split groups, the
 // walk and single values without a cursor, every refusal, and a real
 // StartXD serving a cursor over its pipes.
-#include "casecursor.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,11 +10,12 @@
 #include <fstream>
 
 #include "caseblock.h"
+#include "casecursor.h"
 #include "codec/cursordatasmb.h"
 #include "commandcodes.h"
 #include "commandtable.h"
-#include "enginecodes.h"
 #include "engineclient.h"
+#include "enginecodes.h"
 #include "runtime/statuscodes.h"
 
 namespace {
@@ -38,7 +37,7 @@ struct Call {
 };
 
 class CursorCommands : public ::testing::Test {
-protected:
+  protected:
     CursorCommands() : table(engine::BuildCommandTable()) {
         // Numeric, 10-byte string, numeric: cells 0, 1..2, 3; 32 bytes a case.
         EXPECT_TRUE(state.active.AddVariable({"x", "", 0}));
@@ -61,7 +60,9 @@ protected:
         CleXDSmb reply;
         return Run(call, reply);
     }
-    void OpenProcedure() { ASSERT_EQ(Run(Call(cmd::kStartProcedure).Text("Cursor test")), VEXA_OK); }
+    void OpenProcedure() {
+        ASSERT_EQ(Run(Call(cmd::kStartProcedure).Text("Cursor test")), VEXA_OK);
+    }
     void MakeCursor(const std::string& access) {
         ASSERT_EQ(Run(Call(cmd::kMakeCaseCursor).Text(access)), VEXA_OK);
     }
@@ -154,9 +155,11 @@ TEST_F(CursorCommands, LibraryCursorBuiltFromTheDictionaryReadsTheBlock) {
     std::int32_t length = 0;
     void* received = reply.ReleaseVoidData(length);
     codec::OwnedBuffer block(received, static_cast<std::size_t>(length));
-    ASSERT_EQ(cursor.TakeCaseBlock(block, reply.GetLongDataRef()[0], reply.GetErrorCode()), VEXA_OK);
+    ASSERT_EQ(cursor.TakeCaseBlock(block, reply.GetLongDataRef()[0], reply.GetErrorCode()),
+              VEXA_OK);
 
-    const std::vector<std::pair<double, std::int32_t>> y = {{engine::kSystemMissing, 2}, {9.0, 1}, {4.0, 0}};
+    const std::vector<std::pair<double, std::int32_t>> y = {
+        {engine::kSystemMissing, 2}, {9.0, 1}, {4.0, 0}};
     const std::vector<std::pair<std::string, std::int32_t>> names = {
         {"Bern      ", 0}, {"Zurich-See", 0}, {"n/a       ", 1}};
     // Taking the block makes its first case current, as the fetching
@@ -197,7 +200,7 @@ TEST_F(CursorCommands, LastCaseInTheBlockGives23AndAFetchAfterTheEndGives23WithN
 }
 
 class SplitCursor : public CursorCommands {
-protected:
+  protected:
     SplitCursor() {
         state.active = engine::Dataset();
         EXPECT_TRUE(state.active.AddVariable({"g", "", 0}));
@@ -404,7 +407,8 @@ TEST(CaseLayoutCells, StringWidthsTakeWholeCellsAndDecodeDropsThePadding) {
 // case layout, and a write that the dictionary sees afterwards.
 TEST(EngineCursorProcess, RealEngineServesBlocksAndEndsSplitGroups) {
     const std::filesystem::path directory =
-        std::filesystem::temp_directory_path() / ("enginecursor-" + std::to_string(platform::CurrentProcessId()));
+        std::filesystem::temp_directory_path() /
+        ("enginecursor-" + std::to_string(platform::CurrentProcessId()));
     std::filesystem::create_directories(directory);
     struct Remove {
         std::filesystem::path path;
@@ -438,8 +442,9 @@ TEST(EngineCursorProcess, RealEngineServesBlocksAndEndsSplitGroups) {
     std::int32_t length = 0;
     const auto* bytes = static_cast<const unsigned char*>(first.GetVoidData(length));
     ASSERT_EQ(length, 32);
-    const Bytes expected = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F, 'a', 'b', ' ', ' ', ' ', ' ', ' ', ' ',
-                            0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F, 'c', 'd', ' ', ' ', ' ', ' ', ' ', ' '};
+    const Bytes expected = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F, 'a',  'b',  ' ',
+                            ' ',  ' ',  ' ',  ' ',  ' ',  0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                            0xF0, 0x3F, 'c',  'd',  ' ',  ' ',  ' ',  ' ',  ' ',  ' '};
     EXPECT_EQ(Bytes(bytes, bytes + length), expected);
 
     CleXDSmb last;

@@ -20,7 +20,7 @@ namespace engine {
 inline constexpr int kMaxStringWidth = 32767;
 
 class CaseLayout {
-public:
+  public:
     // Types outside 0..kMaxStringWidth are the caller's fault; they are
     // clamped so the layout stays finite.
     explicit CaseLayout(const std::vector<int>& types);
@@ -39,7 +39,7 @@ public:
     // Strings lose the blanks that pad them.
     std::vector<CellValue> Decode(std::span<const OBS> cells) const;
 
-private:
+  private:
     std::vector<int> m_types;
     std::vector<std::size_t> m_obsIndex;
     std::size_t m_cells = 0;

@@ -26,7 +26,7 @@ CaseAccess AccessFromText(std::string_view text);
 // variables (numbers compared bit for bit). Without split variables there
 // are no groups.
 class SplitGroups {
-public:
+  public:
     explicit SplitGroups(const Dataset& data);
 
     bool Active() const { return !m_columns.empty(); }
@@ -36,7 +36,7 @@ public:
     // Index of the last case of every group, in order.
     std::vector<std::size_t> Ends() const;
 
-private:
+  private:
     const Dataset& m_data;
     std::vector<std::size_t> m_columns;
 };
@@ -57,7 +57,7 @@ inline constexpr int kEndOfSplit = 67;
 // declared until the header is fixed; values of new variables for existing
 // cases and whole new cases wait here until ApplyTo.
 class CaseChanges {
-public:
+  public:
     bool HeaderFixed() const { return m_headerFixed; }
     void FixHeader() { m_headerFixed = true; }
     // Declared but not yet fixed: values cannot be given yet.
@@ -84,7 +84,7 @@ public:
     // (nothing moved) when a new variable's name has been taken meanwhile.
     bool ApplyTo(Dataset& data);
 
-private:
+  private:
     bool m_headerFixed = false;
     std::vector<Variable> m_variables;
     // Per existing case, the values of the new variables set so far.
@@ -96,7 +96,7 @@ private:
 CellValue EmptyValue(int type);
 
 class CaseCursor {
-public:
+  public:
     // Ties the walk to a procedure (a number that tells it apart from the
     // others): one left by another procedure is removed first.
     void Follow(std::size_t procedure);
@@ -126,7 +126,7 @@ public:
 
     CaseChanges& changes() { return m_changes; }
 
-private:
+  private:
     bool m_made = false;
     CaseAccess m_access = CaseAccess::kRead;
     std::size_t m_variableCount = 0;

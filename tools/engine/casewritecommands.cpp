@@ -209,7 +209,8 @@ int NamedValues(const RequestArgs& args, std::vector<NamedValue>& values) {
     const StringData* stringNames = args.StringArray(1);
     if (!numericNames) numericNames = &none;
     if (!stringNames) stringNames = &none;
-    if (numericNames->Size() != args.Doubles().Size() || stringNames->Size() != args.Strings().Size())
+    if (numericNames->Size() != args.Doubles().Size() ||
+        stringNames->Size() != args.Strings().Size())
         return kBadCount;
     for (std::int32_t i = 0; i < numericNames->Size(); ++i)
         values.push_back({(*numericNames)[i], args.Doubles()[i]});
@@ -222,7 +223,8 @@ int NamedValues(const RequestArgs& args, std::vector<NamedValue>& values) {
 int Fitted(int type, CellValue& value) {
     if (std::holds_alternative<double>(value) != (type == 0)) return kWrongValueType;
     if (std::string* text = std::get_if<std::string>(&value)) {
-        if (text->size() > static_cast<std::size_t>(type)) text->resize(static_cast<std::size_t>(type));
+        if (text->size() > static_cast<std::size_t>(type))
+            text->resize(static_cast<std::size_t>(type));
     }
     return VEXA_OK;
 }
@@ -230,7 +232,7 @@ int Fitted(int type, CellValue& value) {
 // Positions over the dataset's variables followed by the new ones, which is
 // how a new case is laid out.
 class FutureVariables {
-public:
+  public:
     FutureVariables(const Dataset& data, CaseChanges& changes) : m_data(data), m_changes(changes) {}
 
     std::size_t Count() const { return m_data.VariableCount() + m_changes.variables().size(); }
@@ -254,7 +256,7 @@ public:
         return values;
     }
 
-private:
+  private:
     const Dataset& m_data;
     CaseChanges& m_changes;
 };
@@ -280,7 +282,8 @@ int CommitCaseRecord(const RequestArgs& args, CleXDSmb& reply, EngineState& stat
     // A client with a cursor gives its case size and takes the next case.
     const bool wantsNext = args.Ints().Size() >= 2;
     const CaseLayout layout = CaseLayout::Of(state.active, cases.LayoutVariables());
-    if (wantsNext && (args.Ints()[1] < 0 || static_cast<std::size_t>(args.Ints()[1]) != layout.CaseSize()))
+    if (wantsNext &&
+        (args.Ints()[1] < 0 || static_cast<std::size_t>(args.Ints()[1]) != layout.CaseSize()))
         return kCaseSizeMismatch;
 
     changes.FixHeader();
@@ -382,8 +385,9 @@ void RegisterCaseWriteCommands(CommandTable& table) {
                    Writing<OnNewVariable<Code<kNominal, kScale, &VariableProperties::level>>>);
     table.Register(cmd::kSetVarRole,
                    Writing<OnNewVariable<Code<kRoleInput, kRoleSplit, &VariableProperties::role>>>);
-    table.Register(cmd::kSetVarAlignment,
-                   Writing<OnNewVariable<Code<kAlignLeft, kAlignCenter, &VariableProperties::alignment>>>);
+    table.Register(
+        cmd::kSetVarAlignment,
+        Writing<OnNewVariable<Code<kAlignLeft, kAlignCenter, &VariableProperties::alignment>>>);
     table.Register(cmd::kSetVarFormat, Writing<OnNewVariable<Format>>);
     table.Register(cmd::kSetVarAttributes, Writing<OnNewVariable<Attribute>>);
     table.Register(cmd::kCommitHeader, Writing<CommitHeader>);

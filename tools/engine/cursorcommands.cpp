@@ -19,9 +19,8 @@ namespace {
 constexpr std::size_t kMaxBlockBytes = std::size_t{1} << 28;
 
 std::int32_t Clamped(std::int64_t value) {
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 template <CommandHandler Handler>
@@ -84,7 +83,8 @@ int NextCaseRefill(const RequestArgs& args, CleXDSmb& reply, EngineState& state)
     if (*caseSize < 0 || static_cast<std::size_t>(*caseSize) != layout.CaseSize())
         return kCaseSizeMismatch;
     std::size_t limit = static_cast<std::size_t>(*wanted);
-    if (layout.CaseSize() > 0) limit = std::min(limit, std::max<std::size_t>(1, kMaxBlockBytes / layout.CaseSize()));
+    if (layout.CaseSize() > 0)
+        limit = std::min(limit, std::max<std::size_t>(1, kMaxBlockBytes / layout.CaseSize()));
     const CaseSpan span = cases.NextBlock(state.active, limit);
     codec::OwnedBuffer block = EncodeCases(state.active, layout, span.first, span.count);
     if (!block.empty()) {

@@ -96,7 +96,8 @@ int SendManyCases(const char* const* names, const int* types, int count, int sec
 }  // namespace
 
 int SetVarNameAndType(const char* const* names, const int* types, int count) {
-    return DictionaryChange(cmd::kSetVarNameAndType, api::NamesAndTypes{names, types, count}, count);
+    return DictionaryChange(cmd::kSetVarNameAndType, api::NamesAndTypes{names, types, count},
+                            count);
 }
 
 int SetOneVarNameAndType(const char* name, int type) {
@@ -133,7 +134,9 @@ int SetVarMeasureLevel(const char* name, int level) {
     return DictionaryChange(cmd::kSetVarMeasureLevel, name, level);
 }
 
-int SetVarRole(const char* name, int role) { return DictionaryChange(cmd::kSetVarRole, name, role); }
+int SetVarRole(const char* name, int role) {
+    return DictionaryChange(cmd::kSetVarRole, name, role);
+}
 
 int SetVarAlignment(const char* name, int alignment) {
     return DictionaryChange(cmd::kSetVarAlignment, name, alignment);
@@ -183,7 +186,6 @@ int CommitManyCases(const char* const* names, const int* types, void* data, int 
                     int secondCount) {
     // The block is ours from here on, whatever the outcome.
     codec::OwnedBuffer block(data, length > 0 ? static_cast<std::size_t>(length) : 0);
-    return api::Guarded([&] {
-        return SendManyCases(names, types, count, secondCount, std::move(block), length);
-    });
+    return api::Guarded(
+        [&] { return SendManyCases(names, types, count, secondCount, std::move(block), length); });
 }

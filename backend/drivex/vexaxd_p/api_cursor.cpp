@@ -118,31 +118,30 @@ int MakeCaseCursor(const char* access) {
     return api::Guarded([&] { return MakeCursor(access); });
 }
 
-int NextCase(void) {
-    return api::Guarded(MoveToNextCase);
-}
+int NextCase(void) { return api::Guarded(MoveToNextCase); }
 
 int GetNumericValue(int index, double* value, int* missing) {
     return api::Guarded([&]() -> int {
-    if (!value || !missing) return VEXA_BAD_ARGUMENT;
-    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
-    if (const CursorDataSmb* cursor = CaseData().cursor()) {
-        return cursor->GetNumericValue(static_cast<std::uint32_t>(index), *value, *missing);
-    }
-    return api::StatusCall(cmd::kGetNumericValue, Refusal::kWhenNotRunning,
-                           api::NumbersInto<1, 1>{{missing}, {value}}, index);
+        if (!value || !missing) return VEXA_BAD_ARGUMENT;
+        if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+        if (const CursorDataSmb* cursor = CaseData().cursor()) {
+            return cursor->GetNumericValue(static_cast<std::uint32_t>(index), *value, *missing);
+        }
+        return api::StatusCall(cmd::kGetNumericValue, Refusal::kWhenNotRunning,
+                               api::NumbersInto<1, 1>{{missing}, {value}}, index);
     });
 }
 
 int GetStringValue(int index, char** buffer, int length, int* missing) {
     return api::Guarded([&]() -> int {
-    if (!buffer || !missing || length < 0 || (length > 0 && !*buffer)) return VEXA_BAD_ARGUMENT;
-    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
-    if (const CursorDataSmb* cursor = CaseData().cursor()) {
-        return cursor->GetStringValue(static_cast<std::uint32_t>(index), *buffer, length, *missing);
-    }
-    return api::StatusCall(cmd::kGetStringValue, Refusal::kWhenNotRunning,
-                           EngineStringInto{*buffer, length, missing}, index, length);
+        if (!buffer || !missing || length < 0 || (length > 0 && !*buffer)) return VEXA_BAD_ARGUMENT;
+        if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+        if (const CursorDataSmb* cursor = CaseData().cursor()) {
+            return cursor->GetStringValue(static_cast<std::uint32_t>(index), *buffer, length,
+                                          *missing);
+        }
+        return api::StatusCall(cmd::kGetStringValue, Refusal::kWhenNotRunning,
+                               EngineStringInto{*buffer, length, missing}, index, length);
     });
 }
 

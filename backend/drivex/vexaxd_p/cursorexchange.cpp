@@ -75,11 +75,10 @@ int LoadVariable(CursorDataSmb& cursor, int index) {
     if (type < 0) return Malformed("variable type >= 0");
     VarInfo info;
     info.type = type;
-    const int missing =
-        type != 0
-            ? StatusCall(cmd::kGetVarCMissingValues, Refusal::kNever, StringMissingRecord{info}, index)
-            : StatusCall(cmd::kGetVarNMissingValues, Refusal::kNever, NumericMissingRecord{info},
-                         index);
+    const int missing = type != 0 ? StatusCall(cmd::kGetVarCMissingValues, Refusal::kNever,
+                                               StringMissingRecord{info}, index)
+                                  : StatusCall(cmd::kGetVarNMissingValues, Refusal::kNever,
+                                               NumericMissingRecord{info}, index);
     if (missing) return missing;
     if (cursor.AddVariable(info)) return Malformed("case size fits 32 bits");
     return 0;
@@ -110,8 +109,7 @@ int AccessTypeOf(const char* text) {
 
 int LoadCursorLayout(CursorDataSmb& cursor) {
     int err = 0;
-    const int count =
-        ValueCall(cmd::kGetVariableCountInProcDS, Refusal::kNever, 0, &err, FirstInt);
+    const int count = ValueCall(cmd::kGetVariableCountInProcDS, Refusal::kNever, 0, &err, FirstInt);
     if (err) return err;
     if (count < 0) return Malformed("variable count >= 0");
     for (int i = 0; i < count; ++i) {
