@@ -24,6 +24,24 @@ struct Values {
     std::vector<double> doubles;
 };
 
+// A request built value by value, for requests whose blocks interleave.
+struct Call {
+    explicit Call(int action) { request.SetCommandAction(action); }
+    Call& Int(std::int32_t value) {
+        request.SetLong(value);
+        return *this;
+    }
+    Call& Number(double value) {
+        request.SetDouble(value);
+        return *this;
+    }
+    Call& Text(const std::string& value) {
+        request.SetString(value);
+        return *this;
+    }
+    CleXDSmb request;
+};
+
 class EngineReplies : public ::testing::Test {
 protected:
     // The reply's error code; the reply stays in `reply`.

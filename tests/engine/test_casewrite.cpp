@@ -11,6 +11,7 @@
 #include "commandcodes.h"
 #include "commandtable.h"
 #include "enginecodes.h"
+#include "enginereplies.h"
 #include "runtime/statuscodes.h"
 
 namespace {
@@ -18,22 +19,7 @@ namespace {
 using engine::EngineState;
 using Bytes = std::vector<unsigned char>;
 
-struct Call {
-    explicit Call(int action) { request.SetCommandAction(action); }
-    Call& Int(std::int32_t value) {
-        request.SetLong(value);
-        return *this;
-    }
-    Call& Number(double value) {
-        request.SetDouble(value);
-        return *this;
-    }
-    Call& Text(const std::string& value) {
-        request.SetString(value);
-        return *this;
-    }
-    CleXDSmb request;
-};
+using enginetest::Call;
 
 // The request of a commit: numeric values and string values with their names.
 Call Commit(int action, const std::vector<std::pair<std::string, double>>& numbers,

@@ -16,6 +16,7 @@
 #include "commandtable.h"
 #include "engineclient.h"
 #include "enginecodes.h"
+#include "enginereplies.h"
 #include "runtime/statuscodes.h"
 
 namespace {
@@ -23,18 +24,7 @@ namespace {
 using engine::EngineState;
 using Bytes = std::vector<unsigned char>;
 
-struct Call {
-    explicit Call(int action) { request.SetCommandAction(action); }
-    Call& Int(std::int32_t value) {
-        request.SetLong(value);
-        return *this;
-    }
-    Call& Text(const std::string& value) {
-        request.SetString(value);
-        return *this;
-    }
-    CleXDSmb request;
-};
+using enginetest::Call;
 
 class CursorCommands : public ::testing::Test {
   protected:
