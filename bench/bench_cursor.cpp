@@ -1,9 +1,10 @@
 // A read-cursor pass over 1,000,000 cases by 10 numeric variables (80 MB of
 // case data) against the reference engine, against the raw transfer of the
 // same bytes in 8192-byte packets between two processes; local value reads
-// inside one block; the client's peak resident memory after the pass.
+// inside one block; the client's peak resident memory during a pass.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -65,6 +66,13 @@ private:
     int m_started = -1;
 };
 
+// Starts a new high-water mark of resident memory, so that a pass is measured
+// by itself and not with whatever ran before it.
+void ResetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// The highest peak of any pass.
+long g_passPeakKiB = 0;
+
 long PeakResidentKiB() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
@@ -86,14 +94,14 @@ void BM_RawTransfer(benchmark::State& state) {
 }
 BENCHMARK(BM_RawTransfer)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// One pass: every case, every value read.
-double Pass(long& cases) {
+// One pass: every case, and every value read when `read` is set.
+double Pass(long& cases, bool read = true) {
     double sum = 0;
     cases = 0;
     if (MakeCaseCursor("r") != 0) return sum;
     while (NextCase() == 0) {
         ++cases;
-        for (int v = 0; v < kVariables; ++v) {
+        for (int v = 0; read && v < kVariables; ++v) {
             double value = 0;
             int missing = 0;
             GetNumericValue(v, &value, &missing);
@@ -105,18 +113,24 @@ double Pass(long& cases) {
 }
 
 void BM_CursorPass(benchmark::State& state) {
+    const bool read = state.range(0) != 0;
     if (!EngineSession::Get().running() || StartProcedure("bench", nullptr) != 0) {
         state.SkipWithError("engine or procedure did not start");
         return;
     }
     long cases = 0;
-    for (auto _ : state) benchmark::DoNotOptimize(Pass(cases));
+    for (auto _ : state) {
+        ResetPeakResident();
+        benchmark::DoNotOptimize(Pass(cases, read));
+        g_passPeakKiB = std::max(g_passPeakKiB, PeakResidentKiB());
+    }
     EndProcedure();
     if (cases != kCases) state.SkipWithError("the pass did not see every case");
     state.SetBytesProcessed(state.iterations() * kPassBytes);
-    state.counters["peak_rss_MiB"] = static_cast<double>(PeakResidentKiB()) / 1024.0;
+    state.counters["peak_rss_MiB"] = static_cast<double>(g_passPeakKiB) / 1024.0;
 }
-BENCHMARK(BM_CursorPass)->UseRealTime()->Unit(benchmark::kMillisecond);
+// Arg 0: cases only, the share of the block transfer; arg 1: every value read.
+BENCHMARK(BM_CursorPass)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_LocalValueReads(benchmark::State& state) {
     if (!EngineSession::Get().running() || StartProcedure("bench", nullptr) != 0 || MakeCaseCursor("r") != 0 ||
@@ -144,10 +158,11 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     if (!RunBenchmarks(argc, argv, reporter)) return 1;
     EngineSession::Get().Stop();
-    reporter.PrintRatio("BM_CursorPass", "BM_RawTransfer", 1.5);
+    reporter.PrintRatio("BM_CursorPass/0", "BM_RawTransfer", 1.5);
+    reporter.PrintRatio("BM_CursorPass/1", "BM_RawTransfer", 1.5);
     const double perRead = reporter.seconds("BM_LocalValueReads") / kVariables;
     if (perRead > 0) std::printf("local value reads: %.0f million per second (target >= 100)\n", 1e-6 / perRead);
-    std::printf("client peak resident memory after the passes: %.1f MiB (target <= 60)\n",
-                static_cast<double>(PeakResidentKiB()) / 1024.0);
+    std::printf("client peak resident memory during a pass: %.1f MiB (target <= 60)\n",
+                static_cast<double>(g_passPeakKiB) / 1024.0);
     return 0;
 }

@@ -14,7 +14,8 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-            m_seconds[run.run_name.function_name] =
+            const auto& name = run.run_name;
+            m_seconds[name.args.empty() ? name.function_name : name.function_name + "/" + name.args] =
                 run.real_accumulated_time / static_cast<double>(run.iterations);
         }
         ConsoleReporter::ReportRuns(runs);

@@ -333,3 +333,26 @@ TEST(CursorBlock, SetCasePtrCopiesAndReplaces) {
     EXPECT_EQ(cursor.GetCurCasePos(), -1);
     EXPECT_EQ(cursor.GetNumericValue(0, value, missing), CursorDataSmb::NO_CACHE_DATA);
 }
+
+TEST(CursorBlockReuse, OnlyAUsedUpBlockIsHandedBackAndSpareCapacityHoldsNoCases) {
+    CursorDataSmb cursor;
+    Describe(cursor);
+    // Room for three cases, of which the received length covers two.
+    codec::OwnedBuffer block = codec::OwnedBuffer::Allocate(kTwoCases.size() * 3 / 2);
+    std::memcpy(block.data(), kTwoCases.data(), kTwoCases.size());
+    void* const address = block.data();
+    EXPECT_EQ(cursor.TakeCaseBlock(block, 3, 0, kTwoCases.size()), VEXA_MALFORMED_MESSAGE);
+    ASSERT_EQ(cursor.TakeCaseBlock(block, 2, 0, kTwoCases.size()), VEXA_OK);
+
+    // The first case is current as the block arrives.
+    EXPECT_TRUE(cursor.TakeUsedBlock().empty());
+    ASSERT_EQ(cursor.NextCase(), VEXA_OK);
+    double value = 0;
+    std::int32_t missing = 0;
+    EXPECT_EQ(cursor.GetNumericValue(0, value, missing), VEXA_OK);
+    EXPECT_TRUE(cursor.TakeUsedBlock().empty());
+    ASSERT_EQ(cursor.NextCase(), CursorDataSmb::NO_CACHE_DATA);
+    codec::OwnedBuffer used = cursor.TakeUsedBlock();
+    EXPECT_EQ(used.data(), address);
+    EXPECT_EQ(cursor.GetNumericValue(0, value, missing), CursorDataSmb::NO_CACHE_DATA);
+}

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codec/clexdsmb.h"
+#include "codec/ownedbuffer.h"
 #include "platform/process.h"
 #include "runtime/statuscodes.h"
 #include "testsupport.h"
@@ -201,4 +202,42 @@ TEST(FramingInProcess, SendOnAPipeNobodyCreatedFailsToOpen) {
     message.SetLong(3);
     EXPECT_EQ(SendData(writer, message, false), VEXA_PIPE_FAILED);
     EXPECT_EQ(message.GetLongData().Size(), 1);
+}
+
+// Sends `imageSize` bytes through a fresh pipe and receives them into `reply`.
+int RoundTripInProcess(const char* tag, int imageSize, CleXDSmb& reply) {
+    const std::string name = UniquePipeName(tag);
+    VexaPipe reader(name);
+    if (int error = reader.CreatePipe()) return error;
+    VexaPipe writer(name);
+    CleXDSmb message;
+    FillToImageSize(message, imageSize);
+    // The socket buffer holds these small images whole, so one thread suffices.
+    if (int error = SendData(writer, message, false)) return error;
+    if (int error = reader.ConnectPipe()) return error;
+    return ReceiveData(reader, reply);
+}
+
+TEST(FramingInProcess, ALentBlockLargeEnoughCarriesTheNextImageAndATooSmallOneIsDropped) {
+    CleXDSmb first;
+    ASSERT_EQ(RoundTripInProcess("lent1", 60000, first), 0);
+    std::int32_t length = 0;
+    codec::OwnedBuffer block = first.TakeVoidBlock(length);
+    ASSERT_EQ(length, 60000 - kEmptyImage);
+    // The block keeps the whole image's room, header included.
+    ASSERT_GE(block.size(), 60000u);
+    void* const lentAddress = block.data();
+    std::memset(block.data(), 0xEE, block.size());
+
+    CleXDSmb second;
+    second.LendReceiveBlock(std::move(block));
+    ASSERT_EQ(RoundTripInProcess("lent2", 50000, second), 0);
+    EXPECT_EQ(second.GetVoidData(length), lentAddress);
+    EXPECT_TRUE(VoidMatches(second, 50000));
+
+    CleXDSmb third;
+    third.LendReceiveBlock(codec::OwnedBuffer::Allocate(100));
+    ASSERT_EQ(RoundTripInProcess("lent3", 30000, third), 0);
+    EXPECT_TRUE(VoidMatches(third, 30000));
+    EXPECT_FALSE(third.TakeLentBlock().data());
 }

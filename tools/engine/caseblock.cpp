@@ -30,9 +30,16 @@ CaseLayout CaseLayout::Of(const Dataset& data, std::size_t variableCount) {
 }
 
 void CaseLayout::Encode(const std::vector<CellValue>& values, std::span<OBS> cells) const {
+    if (values.size() < m_types.size() || cells.size() < m_cells) return;
     for (std::size_t i = 0; i < m_types.size(); ++i) {
-        const auto length = static_cast<std::size_t>(codec::ObsLength(m_types[i]));
-        EncodeValue(m_types[i], values.at(i), cells.subspan(m_obsIndex[i], length));
+        const double* number = m_types[i] == 0 ? std::get_if<double>(&values[i]) : nullptr;
+        // Numbers are nearly every cell of a pass: written straight.
+        if (number) {
+            cells[m_obsIndex[i]] = OBS::FromNumber(*number);
+            continue;
+        }
+        const std::size_t end = i + 1 < m_types.size() ? m_obsIndex[i + 1] : m_cells;
+        EncodeValue(m_types[i], values[i], cells.subspan(m_obsIndex[i], end - m_obsIndex[i]));
     }
 }
 
@@ -74,11 +81,7 @@ codec::OwnedBuffer EncodeCases(const Dataset& data, const CaseLayout& layout, st
     if (block.empty()) return block;
     std::span<OBS> cells = codec::CellsOf(block.data(), block.size());
     const std::size_t perCase = layout.CaseSize() / sizeof(OBS);
-    std::vector<CellValue> values(layout.VariableCount());
-    for (std::size_t k = 0; k < count; ++k) {
-        for (std::size_t v = 0; v < values.size(); ++v) values[v] = data.cell(first + k, v);
-        layout.Encode(values, cells.subspan(k * perCase, perCase));
-    }
+    for (std::size_t k = 0; k < count; ++k) layout.Encode(data.row(first + k), cells.subspan(k * perCase, perCase));
     return block;
 }
 

@@ -54,6 +54,8 @@ public:
     VariableProperties& properties(std::size_t index) { return m_variables.at(index).properties; }
     FileDictionary& file() { return m_file; }
     const FileDictionary& file() const { return m_file; }
+    // The values of one case, in variable order.
+    const std::vector<CellValue>& row(std::size_t caseIndex) const { return m_cases.at(caseIndex); }
     const CellValue& cell(std::size_t caseIndex, std::size_t variableIndex) const {
         return m_cases.at(caseIndex).at(variableIndex);
     }

@@ -123,8 +123,9 @@ int NextCase(void) { return api::Guarded(MoveToNextCase); }
 int GetNumericValue(int index, double* value, int* missing) {
     return api::Guarded([&]() -> int {
         if (!value || !missing) return VEXA_BAD_ARGUMENT;
-        if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
-        if (const CursorDataSmb* cursor = CaseData().cursor()) {
+        api::ApiConnection& connection = api::Connection();
+        if (!connection.running()) return VEXA_ENGINE_NOT_RUNNING;
+        if (const CursorDataSmb* cursor = connection.caseData().cursor()) {
             return cursor->GetNumericValue(static_cast<std::uint32_t>(index), *value, *missing);
         }
         return api::StatusCall(cmd::kGetNumericValue, Refusal::kWhenNotRunning,

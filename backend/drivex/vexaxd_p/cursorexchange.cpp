@@ -90,11 +90,20 @@ void ReleaseBlock(CursorDataSmb& cursor) {
     cursor.SetLastError(0);
 }
 
-codec::OwnedBuffer TakeVoidData(CleXDSmb& reply) {
-    std::int32_t length = 0;
-    void* data = reply.ReleaseVoidData(length);
-    return codec::OwnedBuffer(data, static_cast<std::size_t>(std::max(length, 0)));
-}
+// The block of void data with the length of the cases in it.
+struct ReceivedBlock {
+    codec::OwnedBuffer block;
+    std::size_t length = 0;
+
+    explicit ReceivedBlock(CleXDSmb& reply) {
+        std::int32_t bytes = 0;
+        block = reply.TakeVoidBlock(bytes);
+        length = static_cast<std::size_t>(std::max(bytes, 0));
+    }
+    int HandTo(CursorDataSmb& cursor, int cases, int lastError) {
+        return cursor.TakeCaseBlock(block, cases, lastError, length);
+    }
+};
 
 bool IsEndCode(int code) { return code == kEndCodeData || code == kEndCodeSplit; }
 
@@ -120,6 +129,7 @@ int LoadCursorLayout(CursorDataSmb& cursor) {
 
 int RefillCaseBlock(CursorDataSmb& cursor) {
     CallFrame frame(cmd::kNextCaseRefill);
+    frame.reply().LendReceiveBlock(cursor.TakeUsedBlock());
     frame.request().SetLong(cursor.CasesPerBlock());
     frame.request().SetLong(cursor.GetOneCaseSize());
     const int result = frame.Exchange();
@@ -142,8 +152,7 @@ int RefillCaseBlock(CursorDataSmb& cursor) {
         ReleaseBlock(cursor);
         return CursorDataSmb::NO_CACHE_DATA;
     }
-    codec::OwnedBuffer block = TakeVoidData(reply);
-    if (int status = cursor.TakeCaseBlock(block, cases, ends ? result : 0)) {
+    if (int status = ReceivedBlock(reply).HandTo(cursor, cases, ends ? result : 0)) {
         ReleaseBlock(cursor);
         return status;
     }
@@ -156,8 +165,7 @@ int AdoptCommittedCases(CursorDataSmb& cursor, CleXDSmb& reply) {
     if (length <= 0) return 0;
     int cases = 0;
     if (int status = ReadInt(reply, 0, cases)) return status;
-    codec::OwnedBuffer block = TakeVoidData(reply);
-    if (int status = cursor.TakeCaseBlock(block, cases, 0)) return status;
+    if (int status = ReceivedBlock(reply).HandTo(cursor, cases, 0)) return status;
     cursor.SetCurCasePos(-1);
     return 0;
 }

@@ -114,6 +114,15 @@ class CleXDSmb {
     }
     // Hands the void data to the caller, who releases it with free.
     void* ReleaseVoidData(std::int32_t& length);
+    // The void data's whole block (size() is its capacity, at least the
+    // length); the message forgets it.
+    codec::OwnedBuffer TakeVoidBlock(std::int32_t& length);
+
+    // Memory the next received image may be assembled in instead of a fresh
+    // block: a cursor hands back its used-up block, so that a pass touches the
+    // same pages block after block. Taken by the receive, whatever its size.
+    void LendReceiveBlock(codec::OwnedBuffer block) { m_lent = std::move(block); }
+    codec::OwnedBuffer TakeLentBlock() { return std::move(m_lent); }
 
     // The image of the last ContructSendData; null and 0 when there is none.
     const void* GetSendBuf(std::int32_t& length) const {
@@ -158,6 +167,7 @@ class CleXDSmb {
     codec::OwnedBuffer m_send_buf;
     std::int32_t m_send_length = 0;
     std::int32_t m_binary_length = 0;
+    codec::OwnedBuffer m_lent;
     codec::OwnedBuffer m_void;  // size() is the capacity
     std::int32_t m_void_length = 0;
     CommandAction m_command_action = -1;

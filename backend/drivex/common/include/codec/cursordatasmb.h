@@ -61,6 +61,9 @@ class CursorDataSmb {
     const VarInfo* GetVarInfo(std::int32_t i) const;
 
     bool HasData() const { return m_received_cases > 0; }
+    // The memory of a block whose cases are used up, for the next block to
+    // arrive in; empty while the block still has cases to give.
+    codec::OwnedBuffer TakeUsedBlock();
     // Replaces the case block by a copy of `size` bytes of `data` (position 0);
     // null data (or a size of 0 or less) drops the block (position -1).
     // Received cases are set separately.
@@ -68,9 +71,11 @@ class CursorDataSmb {
     // Takes over a received block of `cases` cases (position 0) with the error
     // to hand out once they are used up. VEXA_MALFORMED_MESSAGE (cursor
     // unchanged, block left with the caller) when `cases` is negative or the
-    // block holds fewer than `cases` whole cases.
+    // block holds fewer than `cases` whole cases. Only the first `length`
+    // bytes hold cases (all of them when it is larger than the block); the
+    // rest is spare capacity.
     std::int32_t TakeCaseBlock(codec::OwnedBuffer& block, std::int32_t cases,
-                               std::int32_t last_error);
+                               std::int32_t last_error, std::size_t length = SIZE_MAX);
     // 0 when the next case of the block became current; once the block is used
     // up, the pending last error or NO_CACHE_DATA, and the block is marked used
     // up. VEXA_MALFORMED_MESSAGE (block marked used up) when the next case

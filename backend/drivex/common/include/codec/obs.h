@@ -4,21 +4,30 @@
 // received block; no ownership, no threading concerns.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
+#include "codec/bytereader.h"
+#include "codec/bytewriter.h"
+
 struct OBS {
     unsigned char bytes[8] = {};
 
-    static OBS FromNumber(double value);
+    // Inline: a pass reads and writes millions of cells.
+    static OBS FromNumber(double value) {
+        OBS cell;
+        codec::EncodeFixed64(cell.bytes, std::bit_cast<std::uint64_t>(value));
+        return cell;
+    }
     // The first min(text.size(), 8) bytes, blank-padded to the cell's end.
     static OBS FromText(std::string_view text);
     static OBS Blanks();
 
-    double AsNumber() const;
-    std::uint64_t Bits() const;
+    double AsNumber() const { return std::bit_cast<double>(Bits()); }
+    std::uint64_t Bits() const { return codec::DecodeFixed64(bytes); }
     bool IsBlank() const;
 
     // Byte for byte: -0.0 and 0.0 differ, equal NaN patterns match.

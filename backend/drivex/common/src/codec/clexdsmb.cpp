@@ -158,6 +158,12 @@ void* CleXDSmb::ReleaseVoidData(std::int32_t& length) {
     return m_void.release();
 }
 
+codec::OwnedBuffer CleXDSmb::TakeVoidBlock(std::int32_t& length) {
+    length = m_void_length;
+    m_void_length = 0;
+    return std::move(m_void);
+}
+
 std::int32_t CleXDSmb::EncodedSize(std::size_t& size) const {
     std::size_t total = HEADER_SIZE;
     total += m_long.EncodedSize() + m_double.EncodedSize() + m_string.EncodedSize() +
@@ -336,11 +342,11 @@ std::int32_t CleXDSmb::ParseBuf(codec::OwnedBuffer&& image) {
     }
     codec::OwnedBuffer taken = std::move(image);
     if (incoming.m_void_length > 0) {
-        // The void data ends the image: slide it to the front and keep the block.
+        // The void data ends the image: slide it to the front and keep the
+        // whole block, so that it can carry the next image of the same size.
         const std::size_t length = static_cast<std::size_t>(incoming.m_void_length);
         const std::size_t offset = static_cast<std::size_t>(incoming.m_send_length) - length;
         std::memmove(taken.data(), taken.bytes() + offset, length);
-        taken.shrink(length);
         incoming.m_void = std::move(taken);
     }
     Absorb(std::move(incoming));

@@ -67,16 +67,23 @@ void CursorDataSmb::SetCasePtr(const void* data, std::int32_t size) {
 }
 
 std::int32_t CursorDataSmb::TakeCaseBlock(codec::OwnedBuffer& block, std::int32_t cases,
-                                          std::int32_t last_error) {
+                                          std::int32_t last_error, std::size_t length) {
     if (cases < 0) return Malformed("received cases >= 0");
     const std::uint64_t needed =
         static_cast<std::uint64_t>(cases) * static_cast<std::uint64_t>(m_one_case_size);
-    if (needed > block.size()) return Malformed("received cases * case size <= block length");
+    if (needed > std::min(length, block.size())) {
+        return Malformed("received cases * case size <= block length");
+    }
     m_case_buffer = std::move(block);
     m_cur_case_pos = 0;
     m_received_cases = cases;
     m_last_error = last_error;
     return VEXA_OK;
+}
+
+codec::OwnedBuffer CursorDataSmb::TakeUsedBlock() {
+    if (HasData()) return {};
+    return std::move(m_case_buffer);
 }
 
 void CursorDataSmb::MarkUsedUp() {

@@ -7,12 +7,6 @@
 #include "codec/bytereader.h"
 #include "codec/bytewriter.h"
 
-OBS OBS::FromNumber(double value) {
-    OBS cell;
-    codec::EncodeFixed64(cell.bytes, std::bit_cast<std::uint64_t>(value));
-    return cell;
-}
-
 OBS OBS::FromText(std::string_view text) {
     OBS cell = Blanks();
     if (!text.empty())
@@ -25,10 +19,6 @@ OBS OBS::Blanks() {
     std::memset(cell.bytes, ' ', sizeof cell.bytes);
     return cell;
 }
-
-double OBS::AsNumber() const { return std::bit_cast<double>(Bits()); }
-
-std::uint64_t OBS::Bits() const { return codec::DecodeFixed64(bytes); }
 
 bool OBS::IsBlank() const {
     return std::all_of(std::begin(bytes), std::end(bytes),

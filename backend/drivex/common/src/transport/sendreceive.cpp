@@ -24,16 +24,24 @@ int ProtocolViolation(const VexaPipe& end, const char* condition) {
 }
 
 // Holds the image being assembled; allocated once for totals that are
-// plausible, grown geometrically for the rest.
+// plausible, grown geometrically for the rest. A lent block large enough for
+// the first allocation is used instead of a fresh one.
 class ImageAssembly {
 public:
-    explicit ImageAssembly(std::size_t total)
-        : m_total(total), m_buffer(codec::OwnedBuffer::Allocate(std::min(total, kTrustedReservation))) {}
+    ImageAssembly(std::size_t total, codec::OwnedBuffer lent) : m_total(total) {
+        const std::size_t first = std::min(total, kTrustedReservation);
+        if (lent.size() >= first) {
+            m_buffer = std::move(lent);
+        } else {
+            lent.reset();
+            m_buffer = codec::OwnedBuffer::Allocate(first);
+        }
+    }
 
     std::size_t received() const { return m_received; }
     std::size_t missing() const { return m_total - m_received; }
     bool complete() const { return m_received == m_total; }
-    // The whole image, of exactly T bytes once complete.
+    // The whole image, in its first T bytes once complete.
     codec::OwnedBuffer Take() { return std::move(m_buffer); }
 
     // Room for the next piece of at most `want` bytes, growing if needed.
@@ -91,7 +99,7 @@ int ReceiveData(VexaPipe& end, CleXDSmb& message) {
     }
     if (total < count) return ProtocolViolation(end, "dataLen>=realDataLen");
 
-    ImageAssembly image(static_cast<std::size_t>(total));
+    ImageAssembly image(static_cast<std::size_t>(total), message.TakeLentBlock());
     std::memcpy(image.Tail(static_cast<std::size_t>(count)), first, static_cast<std::size_t>(count));
     image.Advance(static_cast<std::size_t>(count));
     while (!image.complete()) {
