@@ -6,10 +6,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "benchengine.h"
 #include "ratioreporter.h"
 #include "rawseqpacket.h"
 #include "vexaxd_p.h"
@@ -25,61 +25,10 @@ std::string RawPipe(const char* tag) {
     return "/tmp/vexa-pipes-" + std::to_string(::geteuid()) + "/benchcursor" + std::to_string(::getpid()) + tag;
 }
 
-// The generated data file, written once and kept for later runs.
-std::string DataFile() {
-    const std::string path = "/tmp/vexa-bench-cursor-" + std::to_string(kCases) + "x" +
-                             std::to_string(kVariables) + ".csv";
-    if (std::ifstream(path).good()) return path;
-    const std::string partial = path + ".part" + std::to_string(::getpid());
-    std::FILE* file = std::fopen(partial.c_str(), "w");
-    if (!file) return {};
-    for (int v = 0; v < kVariables; ++v) std::fprintf(file, v ? ",x%d" : "x%d", v);
-    std::fputc('\n', file);
-    for (long c = 0; c < kCases; ++c) {
-        for (int v = 0; v < kVariables; ++v) std::fprintf(file, v ? ",%.2f" : "%.2f", (c % 1000) * 0.25 + v);
-        std::fputc('\n', file);
-    }
-    std::fclose(file);
-    std::rename(partial.c_str(), path.c_str());
-    return path;
-}
-
-// The engine for the whole run, started on first use.
-class EngineSession {
-public:
-    static EngineSession& Get() {
-        static EngineSession session;
-        return session;
-    }
-    bool running() const { return m_started == 0; }
-    void Stop() {
-        if (m_started == 0) StopVexa();
-        m_started = -1;
-    }
-
-private:
-    EngineSession() {
-        const std::string data = DataFile();
-        const std::string arguments = std::string("-vexahome=") + VEXA_ENGINE_HOME + ", -datafile=" + data;
-        m_started = data.empty() ? -1 : StartVexa(arguments.c_str());
-    }
-    int m_started = -1;
-};
-
-// Starts a new high-water mark of resident memory, so that a pass is measured
-// by itself and not with whatever ran before it.
-void ResetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+benchengine::Session& Engine() { return benchengine::Session::Get(kCases, kVariables); }
 
 // The highest peak of any pass.
 long g_passPeakKiB = 0;
-
-long PeakResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return -1;
-}
 
 void BM_RawTransfer(benchmark::State& state) {
     const long packets = (kPassBytes + rawseqpacket::kBulkPacket - 1) / rawseqpacket::kBulkPacket;
@@ -114,15 +63,15 @@ double Pass(long& cases, bool read = true) {
 
 void BM_CursorPass(benchmark::State& state) {
     const bool read = state.range(0) != 0;
-    if (!EngineSession::Get().running() || StartProcedure("bench", nullptr) != 0) {
+    if (!Engine().running() || StartProcedure("bench", nullptr) != 0) {
         state.SkipWithError("engine or procedure did not start");
         return;
     }
     long cases = 0;
     for (auto _ : state) {
-        ResetPeakResident();
+        benchengine::ResetPeakResident();
         benchmark::DoNotOptimize(Pass(cases, read));
-        g_passPeakKiB = std::max(g_passPeakKiB, PeakResidentKiB());
+        g_passPeakKiB = std::max(g_passPeakKiB, benchengine::PeakResidentKiB());
     }
     EndProcedure();
     if (cases != kCases) state.SkipWithError("the pass did not see every case");
@@ -133,7 +82,7 @@ void BM_CursorPass(benchmark::State& state) {
 BENCHMARK(BM_CursorPass)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_LocalValueReads(benchmark::State& state) {
-    if (!EngineSession::Get().running() || StartProcedure("bench", nullptr) != 0 || MakeCaseCursor("r") != 0 ||
+    if (!Engine().running() || StartProcedure("bench", nullptr) != 0 || MakeCaseCursor("r") != 0 ||
         NextCase() != 0) {
         state.SkipWithError("no case to read");
         return;
@@ -157,7 +106,7 @@ int main(int argc, char** argv) {
     if (rawseqpacket::RunPeerIfAsked(argc, argv, peerExit)) return peerExit;
     RatioReporter reporter;
     if (!RunBenchmarks(argc, argv, reporter)) return 1;
-    EngineSession::Get().Stop();
+    Engine().Stop();
     reporter.PrintRatio("BM_CursorPass/0", "BM_RawTransfer", 1.5);
     reporter.PrintRatio("BM_CursorPass/1", "BM_RawTransfer", 1.5);
     const double perRead = reporter.seconds("BM_LocalValueReads") / kVariables;

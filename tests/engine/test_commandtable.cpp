@@ -179,6 +179,9 @@ TEST(CommandFamilies, NoCodeBelongsToTwoFamiliesAndTheEngineKnowsThemAll) {
         {"settings", engine::RegisterSettingsCommands},
         {"cursor", engine::RegisterCursorCommands},
         {"case write", engine::RegisterCaseWriteCommands},
+        {"dataset", engine::RegisterDatasetCommands},
+        {"data step", engine::RegisterDataStepCommands},
+        {"temp file", engine::RegisterTempFileCommands},
     };
     std::vector<CommandTable> tables(families.size());
     for (std::size_t i = 0; i < families.size(); ++i) families[i].second(tables[i]);

@@ -7,6 +7,8 @@
 //   int=1,2,3      integers          dbl=1.5,-2    doubles
 //   str=TEXT       one string (str= alone is one empty string)
 //   arr=a,b,c      one string block of the string-block array (arr= is empty)
+//   iarr=1,2       one integer block of the integer-block array (iarr= is empty)
+//   darr=1.5,2     one double block of the double-block array (darr= is empty)
 //   wide=TEXT      the wide string: TEXT's UTF-8 as UTF-16
 //   bin=TEXT       the binary string: TEXT's bytes
 //   void=HEX       the void data: the bytes of HEX's pairs of hex digits
@@ -97,15 +99,21 @@ bool BuildReply(const std::string& script, CleXDSmb& reply) {
                 bytes[i] = static_cast<unsigned char>(std::stoi(value.substr(2 * i, 2), nullptr, 16));
             }
             reply.SetVoidData(data, static_cast<std::int32_t>(length));
-        } else if (key == "int" || key == "dbl" || key == "arr") {
+        } else if (key == "int" || key == "dbl" || key == "arr" || key == "iarr" || key == "darr") {
             StringData block;
+            LongData integers;
+            DoubleData doubles;
             for (const std::string& item : Split(value, ',')) {
                 if (value.empty()) break;
                 if (key == "int") reply.SetLong(std::atoi(item.c_str()));
                 if (key == "dbl") reply.SetDouble(std::atof(item.c_str()));
                 if (key == "arr") block.SetValue(Unescape(item));
+                if (key == "iarr") integers.SetValue(std::atoi(item.c_str()));
+                if (key == "darr") doubles.SetValue(std::atof(item.c_str()));
             }
             if (key == "arr") reply.SetStringArray(block);
+            if (key == "iarr") reply.SetLongArray(integers);
+            if (key == "darr") reply.SetDoubleArray(doubles);
         } else {
             return false;
         }

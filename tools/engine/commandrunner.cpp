@@ -6,30 +6,13 @@
 #include <utility>
 #include <vector>
 
+#include "commandtext.h"
 #include "enginecodes.h"
 #include "runtime/statuscodes.h"
+#include "runtime/stringutil.h"
 
 namespace engine {
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view TrimEnd(std::string_view text) {
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-std::string_view TrimStart(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    return text;
-}
-
-std::string Upper(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return upper;
-}
 
 using Assignments = std::vector<std::pair<std::string, std::string>>;
 
@@ -41,7 +24,7 @@ bool SplitAssignments(std::string_view text, Assignments& assignments) {
         std::size_t keyEnd = 0;
         while (keyEnd < text.size() && std::isalpha(static_cast<unsigned char>(text[keyEnd]))) ++keyEnd;
         if (keyEnd == 0) return false;
-        std::string key = Upper(text.substr(0, keyEnd));
+        std::string key = UpperString(text.substr(0, keyEnd));
         text = TrimStart(text.substr(keyEnd));
         if (text.empty() || text.front() != '=') return false;
         text = TrimStart(text.substr(1));
@@ -69,7 +52,7 @@ std::optional<Assignments> SetAssignments(const std::string& command) {
     std::string_view text = TrimStart(TrimEnd(command));
     if (text.empty() || text.back() != '.') return std::nullopt;
     text.remove_suffix(1);
-    if (text.size() < 4 || Upper(text.substr(0, 3)) != "SET" || !IsBlank(text[3])) return std::nullopt;
+    if (text.size() < 4 || UpperString(text.substr(0, 3)) != "SET" || !IsBlank(text[3])) return std::nullopt;
     Assignments assignments;
     if (!SplitAssignments(text.substr(4), assignments)) return std::nullopt;
     return assignments;
@@ -126,10 +109,10 @@ Parsed ParseFileHandle(const std::string& command, FileHandles::Entry& entry) {
     if (text.empty() || text.back() != '.') return Parsed::kOtherCommand;
     text.remove_suffix(1);
     std::string_view first = Word(text);
-    if (Upper(first) != "FILE") return Parsed::kOtherCommand;
+    if (UpperString(first) != "FILE") return Parsed::kOtherCommand;
     text = TrimStart(text.substr(first.size()));
     std::string_view second = Word(text);
-    if (Upper(second) != "HANDLE") return Parsed::kOtherCommand;
+    if (UpperString(second) != "HANDLE") return Parsed::kOtherCommand;
     text = text.substr(second.size());
     if (!text.empty() && !IsBlank(text.front())) return Parsed::kOtherCommand;
     text = TrimStart(text);
@@ -149,7 +132,7 @@ Parsed ParseFileHandle(const std::string& command, FileHandles::Entry& entry) {
         text = TrimStart(text.substr(1));
         std::string value;
         if (!TakeValue(text, value)) return Parsed::kRefused;
-        if (Upper(key) == "NAME") path = std::move(value);
+        if (UpperString(key) == "NAME") path = std::move(value);
         text = TrimStart(text);
     }
     if (name.empty() || !path || path->empty()) return Parsed::kRefused;
@@ -168,9 +151,9 @@ std::optional<int> ParseWidth(const std::string& value) {
 }  // namespace
 
 void FileHandles::Define(std::string name, std::string path) {
-    const std::string upper = Upper(name);
+    const std::string upper = UpperString(name);
     for (auto& entry : m_entries) {
-        if (Upper(entry.first) == upper) {
+        if (UpperString(entry.first) == upper) {
             entry = {std::move(name), std::move(path)};
             return;
         }
@@ -179,9 +162,9 @@ void FileHandles::Define(std::string name, std::string path) {
 }
 
 const std::string* FileHandles::Find(const std::string& name) const {
-    const std::string upper = Upper(name);
+    const std::string upper = UpperString(name);
     for (const auto& entry : m_entries) {
-        if (Upper(entry.first) == upper) return &entry.second;
+        if (UpperString(entry.first) == upper) return &entry.second;
     }
     return nullptr;
 }
@@ -222,7 +205,7 @@ int RunCommand(const std::string& command, OutputSettings& settings, OutputLog& 
             changed.language = value;
             languageChanged = true;
         } else if (key == "UNICODE") {
-            const std::string upper = Upper(value);
+            const std::string upper = UpperString(value);
             if (upper != "ON" && upper != "OFF") return kBadSetValue;
             changed.unicode = upper == "ON";
         } else if (key == "LOCALE") {

@@ -80,6 +80,9 @@ CommandTable BuildCommandTable() {
     RegisterSettingsCommands(table);
     RegisterCursorCommands(table);
     RegisterCaseWriteCommands(table);
+    RegisterDatasetCommands(table);
+    RegisterDataStepCommands(table);
+    RegisterTempFileCommands(table);
     return table;
 }
 

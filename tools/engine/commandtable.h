@@ -27,6 +27,7 @@ public:
     const LongData& Ints() const { return m_request.GetLongDataRef(); }
     const DoubleData& Doubles() const { return m_request.GetDoubleDataRef(); }
     const StringData& Strings() const { return m_request.GetStringDataRef(); }
+    const StructData& Records() const { return m_request.GetStructDataRef(); }
     // Null when the request has no such array.
     const StringData* StringArray(std::size_t index) const;
     const LongData* LongArray(std::size_t index) const;
@@ -64,6 +65,18 @@ void RegisterXPathCommands(CommandTable& table);
 void RegisterSettingsCommands(CommandTable& table);
 void RegisterCursorCommands(CommandTable& table);
 void RegisterCaseWriteCommands(CommandTable& table);
+void RegisterDatasetCommands(CommandTable& table);
+void RegisterDataStepCommands(CommandTable& table);
+void RegisterTempFileCommands(CommandTable& table);
+
+// The dataset a request's first string names ("*" the active one): 0, or
+// kNoSuchDataset, or the malformed-message code when there is no string.
+int NamedDataset(const RequestArgs& args, EngineState& state, Dataset*& data);
+
+// A measurement level as the named-dataset requests spell it ("nominal",
+// "ordinal", "scale"); ParseLevelText ignores case.
+std::string LevelText(int level);
+std::optional<int> ParseLevelText(const std::string& text);
 
 // Every family the engine answers.
 CommandTable BuildCommandTable();

@@ -39,6 +39,7 @@ public:
     explicit Dataset(std::string name) : m_name(std::move(name)) {}
 
     const std::string& name() const { return m_name; }
+    void SetName(std::string name) { m_name = std::move(name); }
 
     // False (and nothing added) when the name is empty or already taken.
     bool AddVariable(Variable variable);
@@ -64,6 +65,19 @@ public:
     bool SetCell(std::size_t caseIndex, std::size_t variableIndex, CellValue value);
     // Index of the variable with this name, or VariableCount() when none.
     std::size_t FindVariable(const std::string& name) const;
+
+    // Structural changes; each is false and changes nothing for a position
+    // outside the data (a new case or variable may go at the end) or a name
+    // that is empty or taken. New cells are system-missing or empty.
+    bool InsertCase(std::size_t row);
+    bool DeleteCase(std::size_t row);
+    bool InsertVariable(std::size_t position, Variable variable);
+    bool DeleteVariable(std::size_t position);
+    bool RenameVariable(std::size_t index, std::string name);
+    // Keeps what the new type can hold: a narrower string is cut, a change
+    // between number and text empties the variable's cells, its format and
+    // its missing values and value labels, which no longer fit.
+    bool SetType(std::size_t index, int type);
 
 private:
     std::string m_name;

@@ -1,6 +1,9 @@
 // The dictionary family: questions about the active dataset, their twins
-// about the procedure's dataset (answered only while a procedure is open),
-// and the engine-wide values.
+// about the procedure's dataset (answered only while a procedure is open)
+// and about a named dataset (the request's first string names it, so the
+// question's own strings come after it), and the engine-wide values.
+#include <algorithm>
+#include <cctype>
 #include <limits>
 #include <string>
 #include <vector>
@@ -12,7 +15,45 @@
 #include "varname.h"
 
 namespace engine {
+
 namespace {
+
+constexpr const char* kLevelTexts[] = {"nominal", "ordinal", "scale"};
+
+}  // namespace
+
+std::string LevelText(int level) {
+    if (level < kNominal || level > kScale) return std::string();
+    return kLevelTexts[level - kNominal];
+}
+
+std::optional<int> ParseLevelText(const std::string& text) {
+    std::string lower = text;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (int level = kNominal; level <= kScale; ++level) {
+        if (lower == kLevelTexts[level - kNominal]) return level;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// Questions about the active dataset, of the procedure's included.
+struct ActiveScope {
+    static constexpr std::int32_t kFirstString = 0;
+    static int Select(const RequestArgs&, EngineState& state, Dataset*& data) {
+        data = &state.active;
+        return VEXA_OK;
+    }
+};
+
+struct NamedScope {
+    static constexpr std::int32_t kFirstString = 1;
+    static int Select(const RequestArgs& args, EngineState& state, Dataset*& data) {
+        return NamedDataset(args, state, data);
+    }
+};
 
 // The position argument as an index of `data`; 0 or the failure's code.
 int Position(const RequestArgs& args, const Dataset& data, std::size_t& index) {
@@ -40,11 +81,13 @@ std::string MissingCell(const std::string& text) {
 using VariableAnswer = void (*)(const Variable& variable, CleXDSmb& reply);
 
 // A question whose only argument is the variable's position.
-template <VariableAnswer Answer>
+template <VariableAnswer Answer, typename Scope = ActiveScope>
 int AboutVariable(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+    Dataset* data = nullptr;
+    if (int failed = Scope::Select(args, state, data)) return failed;
     std::size_t index = 0;
-    if (int failed = Position(args, state.active, index)) return failed;
-    Answer(state.active.variable(index), reply);
+    if (int failed = Position(args, *data, index)) return failed;
+    Answer(data->variable(index), reply);
     return VEXA_OK;
 }
 
@@ -54,6 +97,9 @@ void Type(const Variable& variable, CleXDSmb& reply) { reply.SetLong(variable.ty
 void FormatText(const Variable& variable, CleXDSmb& reply) { reply.SetString(variable.properties.format.Text()); }
 void Level(const Variable& variable, CleXDSmb& reply) { reply.SetLong(variable.properties.level); }
 void RoleOf(const Variable& variable, CleXDSmb& reply) { reply.SetLong(variable.properties.role); }
+void AlignmentOf(const Variable& variable, CleXDSmb& reply) { reply.SetLong(variable.properties.alignment); }
+void ColumnWidth(const Variable& variable, CleXDSmb& reply) { reply.SetLong(variable.properties.columnWidth); }
+void LevelName(const Variable& variable, CleXDSmb& reply) { reply.SetString(LevelText(variable.properties.level)); }
 
 void FormatType(const Variable& variable, CleXDSmb& reply) {
     const PrintFormat& format = variable.properties.format;
@@ -107,46 +153,59 @@ void SetAttributeValues(const AttributeSet& attributes, const std::string& name,
 }
 
 // The position comes first, then the attribute's name.
+template <typename Scope = ActiveScope>
 int VariableAttributes(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+    Dataset* data = nullptr;
+    if (int failed = Scope::Select(args, state, data)) return failed;
     std::size_t index = 0;
-    if (int failed = Position(args, state.active, index)) return failed;
-    auto name = args.String(0);
+    if (int failed = Position(args, *data, index)) return failed;
+    auto name = args.String(Scope::kFirstString);
     if (!name) return VEXA_MALFORMED_MESSAGE;
-    SetAttributeValues(state.active.variable(index).properties.attributes, *name, reply);
+    SetAttributeValues(data->variable(index).properties.attributes, *name, reply);
     return VEXA_OK;
 }
 
-int VariableCount(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
-    SetCount(reply, state.active.VariableCount());
+using DatasetAnswer = int (*)(const RequestArgs& args, std::int32_t firstString, Dataset& data, CleXDSmb& reply);
+
+// A question about the dataset as a whole.
+template <DatasetAnswer Answer, typename Scope = ActiveScope>
+int AboutDataset(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+    Dataset* data = nullptr;
+    if (int failed = Scope::Select(args, state, data)) return failed;
+    return Answer(args, Scope::kFirstString, *data, reply);
+}
+
+int VariableCount(const RequestArgs&, std::int32_t, Dataset& data, CleXDSmb& reply) {
+    SetCount(reply, data.VariableCount());
     return VEXA_OK;
 }
 
-int CaseCount(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
-    SetCount(reply, state.active.CaseCount());
+int CaseCount(const RequestArgs&, std::int32_t, Dataset& data, CleXDSmb& reply) {
+    SetCount(reply, data.CaseCount());
     return VEXA_OK;
 }
 
-int FileAttributeNames(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
-    SetCountedStrings(reply, state.active.file().attributes.Names());
+int FileAttributeNames(const RequestArgs&, std::int32_t, Dataset& data, CleXDSmb& reply) {
+    SetCountedStrings(reply, data.file().attributes.Names());
     return VEXA_OK;
 }
 
-int FileAttributes(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
-    auto name = args.String(0);
+int FileAttributes(const RequestArgs& args, std::int32_t firstString, Dataset& data, CleXDSmb& reply) {
+    auto name = args.String(firstString);
     if (!name) return VEXA_MALFORMED_MESSAGE;
-    SetAttributeValues(state.active.file().attributes, *name, reply);
+    SetAttributeValues(data.file().attributes, *name, reply);
     return VEXA_OK;
 }
 
-int SetNames(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
-    for (const auto& set : state.active.file().sets) reply.SetString(set.name);
+int SetNames(const RequestArgs&, std::int32_t, Dataset& data, CleXDSmb& reply) {
+    for (const auto& set : data.file().sets) reply.SetString(set.name);
     return VEXA_OK;
 }
 
-int SetDefinition(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
-    auto name = args.String(0);
+int SetDefinition(const RequestArgs& args, std::int32_t firstString, Dataset& data, CleXDSmb& reply) {
+    auto name = args.String(firstString);
     if (!name) return VEXA_MALFORMED_MESSAGE;
-    const MultiResponseSet* set = state.active.file().FindSet(*name);
+    const MultiResponseSet* set = data.file().FindSet(*name);
     if (!set) return kNoSuchItem;
     reply.SetLong(set->kind);
     reply.SetLong(set->second);
@@ -202,8 +261,8 @@ void Ask(CommandTable& table, int activeCode, int procedureCode = kNoTwin) {
 }  // namespace
 
 void RegisterDictionaryCommands(CommandTable& table) {
-    Ask<VariableCount>(table, cmd::kGetVariableCount, cmd::kGetVariableCountInProcDS);
-    Ask<CaseCount>(table, cmd::kGetRowCount, cmd::kGetRowCountInProcDS);
+    Ask<AboutDataset<VariableCount>>(table, cmd::kGetVariableCount, cmd::kGetVariableCountInProcDS);
+    Ask<AboutDataset<CaseCount>>(table, cmd::kGetRowCount, cmd::kGetRowCountInProcDS);
     Ask<AboutVariable<Name>>(table, cmd::kGetVariableName, cmd::kGetVariableNameInProcDS);
     Ask<AboutVariable<Label>>(table, cmd::kGetVariableLabel, cmd::kGetVariableLabelInProcDS);
     Ask<AboutVariable<Type>>(table, cmd::kGetVariableType, cmd::kGetVariableTypeInProcDS);
@@ -216,16 +275,39 @@ void RegisterDictionaryCommands(CommandTable& table) {
     Ask<AboutVariable<NumericLabels>>(table, cmd::kGetNValueLabels);
     Ask<AboutVariable<StringLabels>>(table, cmd::kGetCValueLabels);
     Ask<AboutVariable<AttributeNames>>(table, cmd::kGetVarAttributeNames, cmd::kGetVarAttributeNamesInProcDS);
-    Ask<VariableAttributes>(table, cmd::kGetVarAttributes, cmd::kGetVarAttributesInProcDS);
-    Ask<FileAttributeNames>(table, cmd::kGetDataFileAttributeNames, cmd::kGetDataFileAttributeNamesInProcDS);
-    Ask<FileAttributes>(table, cmd::kGetDataFileAttributes, cmd::kGetDataFileAttributesInProcDS);
-    Ask<SetNames>(table, cmd::kGetMultiResponseSetNames, cmd::kGetMultiResponseSetNamesInProcDS);
-    Ask<SetDefinition>(table, cmd::kGetMultiResponseSet, cmd::kGetMultiResponseSetInProcDS);
+    Ask<VariableAttributes<>>(table, cmd::kGetVarAttributes, cmd::kGetVarAttributesInProcDS);
+    Ask<AboutDataset<FileAttributeNames>>(table, cmd::kGetDataFileAttributeNames,
+                                          cmd::kGetDataFileAttributeNamesInProcDS);
+    Ask<AboutDataset<FileAttributes>>(table, cmd::kGetDataFileAttributes, cmd::kGetDataFileAttributesInProcDS);
+    Ask<AboutDataset<SetNames>>(table, cmd::kGetMultiResponseSetNames, cmd::kGetMultiResponseSetNamesInProcDS);
+    Ask<AboutDataset<SetDefinition>>(table, cmd::kGetMultiResponseSet, cmd::kGetMultiResponseSetInProcDS);
     Ask<WeightVariable>(table, cmd::kGetWeightVar);
     Ask<SplitVariables>(table, cmd::kGetSplitVariableNames);
     Ask<SystemMissing>(table, cmd::kGetSystemMissingValue);
     Ask<LowHigh>(table, cmd::kGetVEXALowHigh);
     Ask<ValidateName>(table, cmd::kValidateVarName);
+
+    // The same questions about a named dataset.
+    Ask<AboutDataset<VariableCount, NamedScope>>(table, cmd::kGetVarCountInDS);
+    Ask<AboutDataset<CaseCount, NamedScope>>(table, cmd::kGetCaseCountInDS);
+    Ask<AboutVariable<Name, NamedScope>>(table, cmd::kGetVarNameInDS);
+    Ask<AboutVariable<Label, NamedScope>>(table, cmd::kGetVarLabelInDS);
+    Ask<AboutVariable<Type, NamedScope>>(table, cmd::kGetVarTypeInDS);
+    Ask<AboutVariable<FormatText, NamedScope>>(table, cmd::kGetVarFormatInDS);
+    Ask<AboutVariable<AlignmentOf, NamedScope>>(table, cmd::kGetVarAlignmentInDS);
+    Ask<AboutVariable<LevelName, NamedScope>>(table, cmd::kGetVarMeasurementLevelInDS);
+    Ask<AboutVariable<RoleOf, NamedScope>>(table, cmd::kGetVarRoleInDS);
+    Ask<AboutVariable<ColumnWidth, NamedScope>>(table, cmd::kGetVarColumnWidthInDS);
+    Ask<AboutVariable<NumericMissing, NamedScope>>(table, cmd::kGetVarNMissingValuesInDS);
+    Ask<AboutVariable<StringMissing, NamedScope>>(table, cmd::kGetVarCMissingValuesInDS);
+    Ask<AboutVariable<NumericLabels, NamedScope>>(table, cmd::kGetVarNValueLabelInDS);
+    Ask<AboutVariable<StringLabels, NamedScope>>(table, cmd::kGetVarCValueLabelInDS);
+    Ask<AboutVariable<AttributeNames, NamedScope>>(table, cmd::kGetVarAttributesNameInDS);
+    Ask<VariableAttributes<NamedScope>>(table, cmd::kGetVarAttributesInDS);
+    Ask<AboutDataset<FileAttributeNames, NamedScope>>(table, cmd::kGetDataFileAttributeNamesInDS);
+    Ask<AboutDataset<FileAttributes, NamedScope>>(table, cmd::kGetDataFileAttributesInDS);
+    Ask<AboutDataset<SetNames, NamedScope>>(table, cmd::kGetMultiResponseSetNamesInDS);
+    Ask<AboutDataset<SetDefinition, NamedScope>>(table, cmd::kGetMultiResponseSetInDS);
 }
 
 }  // namespace engine

@@ -106,6 +106,45 @@ enum EngineCode : int {
     kBadPropertyCode = 9053,
     // A variable named twice in one block of new cases.
     kRepeatedVariable = 9054,
+    // No dataset of this name ("*" names the active one).
+    kNoSuchDataset = 9060,
+    // A new dataset name that another dataset already has.
+    kDatasetNameTaken = 9061,
+    // An empty dataset name, or "*", where a new name is needed.
+    kBadDatasetName = 9062,
+    // A change of the active dataset's variables or cases, a new active
+    // dataset or new data for it, while a procedure reads it.
+    kActiveDatasetInUse = 9063,
+    // CloseDataset on the active dataset: the engine always has one.
+    kActiveDatasetNotClosable = 9064,
+    // A row outside the dataset's cases (the end itself where a new case may
+    // go).
+    kNoSuchRow = 9065,
+    // StartDataStep while a data step or a procedure is open.
+    kDataStepOpen = 9066,
+    // EndDataStep without a data step; committed cells outside a data step
+    // and a procedure.
+    kNoDataStep = 9067,
+    // Case data whose length is not the dataset's case size, or a part list
+    // whose obs index and length pairs do not name the dataset's variables.
+    kBadCaseData = 9068,
+    // A temp file name that is empty, "." or "..", or holds a "/".
+    kBadTempFileName = 9069,
+    // The temp file cannot be written.
+    kTempFileUnwritable = 9070,
+    // The temp file is missing, unreadable or not in the temp-file format.
+    kTempFileUnreadable = 9071,
+    // Rows asked of a temp file that it does not have (a negative first row,
+    // a first row beyond its rows, a negative count other than -1).
+    kNoSuchTempFileRows = 9072,
+    // A GET DATA or SAVE command of the binary stream type without a usable
+    // /SOCKET port, or naming a variable the data does not have.
+    kBadTransportCommand = 9073,
+    // The socket of a bulk transfer could not be connected, or broke, or
+    // timed out.
+    kTransportFailed = 9074,
+    // The binary stream read from the socket is not in the stream format.
+    kMalformedStream = 9075,
 };
 
 }  // namespace engine

@@ -1,11 +1,14 @@
 // Everything a request can read or change in the engine.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "bulktransport.h"
 #include "casecursor.h"
 #include "commandrunner.h"
 #include "dataset.h"
+#include "datasetstore.h"
 #include "outputdocument.h"
 #include "outputlog.h"
 // XPath documents and engine settings: add their includes below.
@@ -43,6 +46,12 @@ struct EngineState {
     // The walk over the procedure's dataset, the case cursor made on it and
     // the changes its writes gather.
     CaseCursor cases;
+    // The named datasets besides the active one and the data step.
+    DatasetStore datasets;
+    // Where temp files go: the directory the engine was started with.
+    std::string tempDirectory = "/tmp";
+    // A GET DATA from a socket waits here for the EXECUTE that runs it.
+    std::optional<PendingTransfer> pendingTransfer;
 };
 
 // The case walk of the open procedure (a procedure's number is the count of

@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     engine::EngineState state;
+    state.tempDirectory = argv[1];
     std::string error;
     const std::string dataFile = DataFilePath(argumentText);
     if (!engine::ReadCsvFile(dataFile, state.active, error) ||

@@ -1,5 +1,6 @@
 // The submission family: command text, output text, graphics, and the
 // output settings that SET commands change.
+#include "bulktransport.h"
 #include "commandcodes.h"
 #include "commandtable.h"
 #include "runtime/statuscodes.h"
@@ -10,7 +11,7 @@ namespace {
 int Submit(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     auto text = args.String(0);
     if (!text) return VEXA_MALFORMED_MESSAGE;
-    return RunCommand(*text, state.settings, state.log);
+    return RunSubmittedCommand(*text, state);
 }
 
 // Runs the gathered command once this part completes it.
@@ -19,7 +20,7 @@ int QueueCommandPart(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     if (!text) return VEXA_MALFORMED_MESSAGE;
     auto complete = state.pendingCommand.Add(*text);
     if (!complete) return VEXA_OK;
-    return RunCommand(*complete, state.settings, state.log);
+    return RunSubmittedCommand(*complete, state);
 }
 
 int PostOutput(const RequestArgs& args, CleXDSmb&, EngineState& state) {

@@ -18,6 +18,9 @@ ApiConnection& ApiConnection::Instance() {
 }
 
 ApiConnection::~ApiConnection() {
+    // A transfer still submitting uses the pipes torn down below. Bounded, so
+    // that an engine that never answers cannot hold the unload.
+    m_transfers.WaitForTransfers(std::chrono::milliseconds(3000));
     if (!m_suit) return;
     try {
         XPipes* pipes = m_suit->getXPipes();
@@ -116,6 +119,7 @@ void ApiConnection::Reset() {
     m_suit = nullptr;
     m_recordBrowserFile.Close();
     m_caseData.Clear();
+    m_datastepBatch.Clear();
 }
 
 }  // namespace api

@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "casecursorstate.h"
+#include "datasetstate.h"
+#include "datastepbatch.h"
 #include "platform/process.h"
 #include "recordbrowserfile.h"
+#include "transfergate.h"
 
 class XPipeSuit;
 class XPipes;
@@ -52,6 +55,12 @@ public:
     RecordBrowserFile& recordBrowserFile() { return m_recordBrowserFile; }
     // The local case cursor and the case-writing buffer.
     CaseCursorState& caseData() { return m_caseData; }
+    // The named datasets of a data step; survives the connection reset.
+    DatasetState& datasets() { return m_datasets; }
+    // The data-step batch; dropped by the connection reset.
+    DatastepBatch& datastepBatch() { return m_datastepBatch; }
+    // Bulk transfers whose threads use the pipes.
+    TransferGate& transfers() { return m_transfers; }
 
     // Replaces the shared single string; the pointer stays valid until the next one.
     const char* ShareString(std::string text);
@@ -83,6 +92,9 @@ private:
     std::vector<std::uint16_t> m_sharedWide;
     RecordBrowserFile m_recordBrowserFile;
     CaseCursorState m_caseData;
+    DatasetState m_datasets;
+    DatastepBatch m_datastepBatch;
+    TransferGate m_transfers;
 };
 
 inline ApiConnection& Connection() { return ApiConnection::Instance(); }

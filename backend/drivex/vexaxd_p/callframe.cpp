@@ -49,6 +49,7 @@ int ReceiveReply(XPipes& pipes, CleXDSmb& reply) {
 }
 
 int CallFrame::Exchange() {
+    Connection().transfers().WaitForTransfers();
     XPipes* pipes = nullptr;
     if (int error = Connection().AcquirePipes(pipes)) return error;
     if (int sent = SendRequest(*pipes, m_request)) return sent;

@@ -78,6 +78,13 @@ int StringArrayInto::operator()(CleXDSmb& reply) const {
     return 0;
 }
 
+int AllStringsInto::operator()(CleXDSmb& reply) const {
+    const StringData& strings = reply.GetStringDataRef();
+    if (strings.Size() > 0) *texts = CallerStringArray(strings.Values());
+    *count = strings.Size();
+    return 0;
+}
+
 int NumericLabelsInto::operator()(CleXDSmb& reply) const {
     int entries = 0;
     if (int status = ReadInt(reply, 0, entries)) return status;

@@ -70,6 +70,14 @@ struct StringArrayInto {
     int operator()(CleXDSmb& reply) const;
 };
 
+// Every string of the reply as a caller-owned array; the count is theirs.
+struct AllStringsInto {
+    char*** texts;
+    int* count;
+    bool usable() const { return texts && count; }
+    int operator()(CleXDSmb& reply) const;
+};
+
 struct NumericLabelsInto {
     double** values;
     char*** labels;

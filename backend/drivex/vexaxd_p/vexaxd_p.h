@@ -277,6 +277,165 @@ VEXA_EXPORT int CommitNewCase(void);
 VEXA_EXPORT int CommitManyCases(const char* const* names, const int* types, void* data, int count,
                                 int length, int secondCount);
 
+/* Named datasets. Lists: FreeStringArray with the count; with count 0
+ * nothing is allocated. Refused unless marked "not refused". */
+VEXA_EXPORT int CreateDataset(const char* name, bool first, bool second);
+VEXA_EXPORT int CopyDataset(const char* first, const char* second);
+/* Commits pending cell writes first. */
+VEXA_EXPORT int CloseDataset(const char* name);
+VEXA_EXPORT int SetDatasetName(const char* first, const char* second);
+VEXA_EXPORT int SetActive(const char* name);
+/* Shared; "*" when the engine names none. Not refused. */
+VEXA_EXPORT const char* GetActive(int* err);
+/* The caller's buffer takes the name and its terminator. */
+VEXA_EXPORT int GetNewDatasetName(char* buffer);
+VEXA_EXPORT int GetVexaDatasets(char*** names, int* count);
+VEXA_EXPORT int GetOpenedVexaDatasets(char*** names, int* count);
+VEXA_EXPORT int SetCacheInDS(const char* name, bool flag); /* not refused */
+/* No longer supported: changes nothing, returns 0. */
+VEXA_EXPORT int SaveFileInDS(void);
+VEXA_EXPORT int InsertCase(const char* dataset, int row);
+VEXA_EXPORT int DeleteCase(const char* dataset, int row);
+VEXA_EXPORT int InsertVariable(const char* dataset, int position, const char* name, int type);
+VEXA_EXPORT int DeleteVariable(const char* dataset, int position);
+VEXA_EXPORT int SetVarTypeInDS(const char* dataset, int variable, int type);
+
+/* Cell writes are queued (copied) and go with the next CommitDataSet, which
+ * forgets them whatever its outcome; reading a cell, closing a dataset, a
+ * batch fetch and EndDataStep commit first. 89: no data step or procedure
+ * open; 87: dataset not created here; 97: row, 10: variable outside it. */
+VEXA_EXPORT int SetNCellValue(const char* dataset, int row, int variable, double value);
+VEXA_EXPORT int SetCCellValue(const char* dataset, int row, int variable, const char* value);
+VEXA_EXPORT int CommitDataSet(void);
+/* Not refused; 0 / null (shared otherwise) on failure. */
+VEXA_EXPORT double GetNCellValue(const char* dataset, int row, int variable, int* missing, int* err);
+VEXA_EXPORT const char* GetCCellValue(const char* dataset, int row, int variable, int* missing,
+                                      int* err);
+
+/* The cached case of a dataset created here: read with GetCaseValue, read
+ * and changed locally, written back with SetCasePartValue. A dataset without
+ * a cached case: nothing is sent and nothing changes. None is refused. */
+VEXA_EXPORT int GetCaseLength(const char* dataset, int* err);
+VEXA_EXPORT int GetVarObsIndex(const char* dataset, int variable, int* err);
+VEXA_EXPORT void GetCaseValue(const char* dataset, int row, bool flag, int* length, int* err);
+/* Sends a copy of `length` bytes of `data`; the cache is not used. */
+VEXA_EXPORT int SetCaseValue(const char* dataset, int row, bool flag, const void* data, int length);
+/* 10 for a listed variable outside the cached layout. */
+VEXA_EXPORT int SetCasePartValue(const char* dataset, int row, const int* variables, bool flag,
+                                 int count);
+VEXA_EXPORT double GetNCellValueFromCache(const char* dataset, int variable, int* missing,
+                                          int* err);
+/* FreeString. */
+VEXA_EXPORT char* GetCCellValueFromCache(const char* dataset, int variable, int* err);
+VEXA_EXPORT int SetNCellValueFromCache(const char* dataset, int variable, double value);
+VEXA_EXPORT int SetCCellValueFromCache(const char* dataset, int variable, const char* value);
+/* The variable types, FreeIntArray with *count; untouched without variables. */
+VEXA_EXPORT void GetVarInfo(const char* dataset, int** types, int* count);
+
+/* Dictionary of a named dataset. Setters and the array/label getters are
+ * refused; the value getters are not. Strings shared; GetVarNameInDS gives
+ * "" on failure, the other string getters null; GetCaseCountInDS -1. */
+VEXA_EXPORT int SetVarNameInDS(const char* dataset, int variable, const char* name);
+VEXA_EXPORT int SetVarLabelInDS(const char* dataset, int variable, const char* label);
+VEXA_EXPORT int SetVarRoleInDS(const char* dataset, int variable, int role);
+VEXA_EXPORT int SetVarFormatInDS(const char* dataset, int variable, int formatType, int width,
+                                 int decimals);
+VEXA_EXPORT int SetVarAlignmentInDS(const char* dataset, int variable, int alignment);
+VEXA_EXPORT int SetVarMeasurementLevelInDS(const char* dataset, int variable, const char* level);
+VEXA_EXPORT int SetVarColumnWidthInDS(const char* dataset, int variable, int width);
+VEXA_EXPORT int SetVarNMissingValuesInDS(const char* dataset, int variable, int missingFormat,
+                                         double value1, double value2, double value3);
+/* A null value is left out. */
+VEXA_EXPORT int SetVarCMissingValuesInDS(const char* dataset, int variable, int missingFormat,
+                                         const char* value1, const char* value2,
+                                         const char* value3);
+VEXA_EXPORT int SetVarNValueLabelInDS(const char* dataset, int variable, double value,
+                                      const char* label);
+VEXA_EXPORT int SetVarCValueLabelInDS(const char* dataset, int variable, const char* value,
+                                      const char* label);
+VEXA_EXPORT int DelVarValueLabelInDS(const char* dataset, int variable);
+VEXA_EXPORT int DelVarNValueLabelInDS(const char* dataset, int variable, double value);
+VEXA_EXPORT int DelVarCValueLabelInDS(const char* dataset, int variable, const char* value);
+VEXA_EXPORT int SetVarAttributesInDS(const char* dataset, int variable, const char* attributeName,
+                                     const char* const* values, int count);
+VEXA_EXPORT int DelVarAttributesInDS(const char* dataset, int variable, const char* attributeName);
+VEXA_EXPORT int SetDataFileAttributesInDS(const char* dataset, const char* attributeName,
+                                          const char* const* values, int count);
+VEXA_EXPORT int DelDataFileAttributesInDS(const char* dataset, const char* attributeName);
+/* Not refused. */
+VEXA_EXPORT void SetMultiResponseSetInDS(const char* dataset, const char* setName,
+                                         const char* firstText, int value, const char* secondText,
+                                         const char* const* variables, int count, int* err);
+VEXA_EXPORT int DelMultiResponseSetInDS(const char* dataset, const char* setName);
+VEXA_EXPORT int GetVarCountInDS(const char* dataset, int* err);
+VEXA_EXPORT int GetCaseCountInDS(const char* dataset, int* err);
+VEXA_EXPORT int GetVarTypeInDS(const char* dataset, int variable, int* err);
+VEXA_EXPORT int GetVarRoleInDS(const char* dataset, int variable, int* err);
+VEXA_EXPORT int GetVarAlignmentInDS(const char* dataset, int variable, int* err);
+VEXA_EXPORT int GetVarColumnWidthInDS(const char* dataset, int variable, int* err);
+VEXA_EXPORT const char* GetVarNameInDS(const char* dataset, int variable, int* err);
+VEXA_EXPORT const char* GetVarLabelInDS(const char* dataset, int variable, int* err);
+VEXA_EXPORT const char* GetVarFormatInDS(const char* dataset, int variable, int* err);
+VEXA_EXPORT const char* GetVarMeasurementLevelInDS(const char* dataset, int variable, int* err);
+VEXA_EXPORT int GetVarNMissingValuesInDS(const char* dataset, int variable, int* missingFormat,
+                                         double* value1, double* value2, double* value3);
+/* Each buffer takes at most 8 bytes; an 8-byte value gets no terminator. */
+VEXA_EXPORT int GetVarCMissingValuesInDS(const char* dataset, int variable, int* missingFormat,
+                                         char* buffer1, char* buffer2, char* buffer3);
+VEXA_EXPORT int GetVarAttributesNameInDS(const char* dataset, int variable, char*** names,
+                                         int* count);
+VEXA_EXPORT int GetVarAttributesInDS(const char* dataset, int variable, const char* attributeName,
+                                     char*** values, int* count);
+VEXA_EXPORT int GetDataFileAttributeNamesInDS(const char* dataset, char*** names, int* count);
+VEXA_EXPORT int GetDataFileAttributesInDS(const char* dataset, const char* attributeName,
+                                          char*** values, int* count);
+VEXA_EXPORT int GetVarNValueLabelInDS(const char* dataset, int variable, double** values,
+                                      char*** labels, int* count);
+VEXA_EXPORT int GetVarCValueLabelInDS(const char* dataset, int variable, char*** values,
+                                      char*** labels, int* count);
+VEXA_EXPORT void* GetMultiResponseSetNamesInDS(const char* dataset, int* err);
+VEXA_EXPORT void GetMultiResponseSetInDS(const char* dataset, const char* setName, char** label,
+                                         int* firstInteger, char** secondText, int* secondInteger,
+                                         void** members, int* err);
+
+/* The data step. Cells are read through the batch, one fetched rectangle of
+ * rows of one dataset: the Optimize readers and GetRowList fetch when the
+ * row lies outside it; the Cache readers read the batch as it is, the Batch
+ * readers a batch the caller holds. A cell no batch holds: 10 with 0 or
+ * null. Strings: FreeString. Only StartDataStep, EndDataStep,
+ * GetDatastepDatasets and a fetch are refused. */
+VEXA_EXPORT int StartDataStep(void);
+/* Commits pending writes and drops the batch; only when the engine accepts
+ * does the step end and the datasets created in it are forgotten. */
+VEXA_EXPORT int EndDataStep(void);
+VEXA_EXPORT void FetchDatastep(const char* dataset, int row, int variable, int* err);
+VEXA_EXPORT int GetDatastepDatasets(char*** names, int* count);
+VEXA_EXPORT double GetNCellValueOptimize(const char* dataset, int row, int variable, int* missing,
+                                         int* err);
+VEXA_EXPORT char* GetCCellValueOptimize(const char* dataset, int row, int variable, int* missing,
+                                        int* err);
+VEXA_EXPORT void GetRowList(const char* dataset, int row, int variable, int* firstRow,
+                            int* lastRow, int* thirdFigure, int* err);
+VEXA_EXPORT double GetNCellValueCache(const char* dataset, int row, int variable, int* missing,
+                                      int* err);
+VEXA_EXPORT char* GetCCellValueCache(const char* dataset, int row, int variable, int* missing,
+                                     int* err);
+VEXA_EXPORT double GetNCellValueBatch(const char* dataset, int row, int variable, int* missing,
+                                      int* err, const void* batch);
+VEXA_EXPORT char* GetCCellValueBatch(const char* dataset, int row, int variable, int* missing,
+                                     int* err, const void* batch);
+/* Copies `count` variable types of the batch into the caller's array. */
+VEXA_EXPORT void GetVarTypeInDSCache(int* types, int count, int* err);
+VEXA_EXPORT void ClearDatastepBatch(void);
+
+/* Bulk transport. TransportData (refused) starts a thread that submits the
+ * transfer's command syntax and returns at once; the caller makes no other
+ * call until the transfer is over. */
+VEXA_EXPORT int TransportData(const char* socket, const char* variables, bool readIntoEngine);
+VEXA_EXPORT int SaveDataToTempFile(const char* name, const int* variables, int count);
+VEXA_EXPORT int GetDataFromTempFile(const char* name, int first, int second); /* refused */
+VEXA_EXPORT int GetRowCountInTempFile(int* err);
+
 /* Engine-wide values. */
 VEXA_EXPORT int GetSystemMissingValue(double* value);
 VEXA_EXPORT int GetVEXALowHigh(double* low, double* high);

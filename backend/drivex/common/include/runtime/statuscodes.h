@@ -12,6 +12,10 @@ enum VexaStatus {
     VEXA_CURSOR_WRONG_TYPE = 24,        /* cursor read of a variable of the other type */
     VEXA_DATASTEP_NOT_NUMERIC = 56,     /* data-step cell is not numeric */
     VEXA_DATASTEP_NOT_STRING = 57,      /* data-step cell is not a string */
+    VEXA_DATASET_NOT_OPEN = 87,         /* cell write to a dataset not created here */
+    VEXA_NO_STEP_OPEN = 89,             /* cell write outside a data step or procedure */
+    VEXA_ACTIVE_ANSWERED = 93,          /* GetActive's engine answer that still names a dataset */
+    VEXA_ROW_OUT_OF_RANGE = 97,         /* cell write past the dataset's cases */
     VEXA_NO_CACHE_DATA = 1900,          /* cursor block used up */
     VEXA_EMPTY_READ = 99103,            /* a read returned no bytes */
     VEXA_PIPE_FAILED = 99104,           /* a named-pipe operation failed */

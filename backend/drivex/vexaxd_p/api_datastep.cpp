@@ -1,0 +1,197 @@
+// The data step: its start and end, and reads of dataset cells through the
+// batch, a rectangle of rows fetched in one round trip and then read locally.
+// A reader never indexes a batch that does not hold the cell: no batch, or a
+// cell outside it, is 10 with a value of 0 or null.
+#include <memory>
+#include <string>
+
+#include "apiconnection.h"
+#include "callframe.h"
+#include "callshapes.h"
+#include "commandcodes.h"
+#include "resultreaders.h"
+#include "vexaxd_p.h"
+
+using api::Refusal;
+
+namespace {
+
+api::DatastepBatch& Batch() { return api::Connection().datastepBatch(); }
+
+void FlushPending() {
+    if (api::Connection().datasets().HasPending()) CommitDataSet();
+}
+
+int Fetch(const char* dataset, int row) {
+    if (!dataset) return VEXA_BAD_ARGUMENT;
+    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+    FlushPending();
+    api::CallFrame frame(cmd::kFetchDatastep);
+    frame.request().SetString(dataset);
+    frame.request().SetLong(Batch().BelongsTo(dataset) ? 1 : 0);
+    frame.request().SetLong(row);
+    XPipes* pipes = nullptr;
+    int status = api::Connection().AcquirePipes(pipes);
+    if (status == 0) status = api::SendRequest(*pipes, frame.request());
+    auto batch = std::make_unique<DatastepSmb>();
+    if (status == 0) status = api::ReceiveReply(*pipes, *batch);
+    if (status == 0) status = batch->ReadBatchHeader();
+    // A failed fetch leaves no batch: nothing could be read from it.
+    Batch().Replace(status == 0 ? std::move(batch) : nullptr, dataset);
+    return status;
+}
+
+// The batch that holds (dataset, row), fetched when the one held does not.
+const DatastepSmb* Covering(const char* dataset, int row, int& status) {
+    status = 0;
+    if (!dataset) {
+        status = VEXA_BAD_ARGUMENT;
+        return nullptr;
+    }
+    if (!Batch().Covers(dataset, row)) status = Fetch(dataset, row);
+    if (status != 0) return nullptr;
+    return Batch().batch();
+}
+
+const DatastepSmb* Held(int& status) {
+    const DatastepSmb* batch = Batch().batch();
+    status = batch ? 0 : VEXA_VARIABLE_OUT_OF_RANGE;
+    return batch;
+}
+
+// One cell of `batch` by the reader's own checks; `status` already says
+// whether there is a batch to read.
+double NumericCell(const DatastepSmb* batch, int status, int row, int variable, int* missing,
+                   int* err) {
+    double value = 0.0;
+    status = api::Guarded([&]() -> int {
+        if (status != 0) return status;
+        if (!missing) return VEXA_BAD_ARGUMENT;
+        std::int32_t error = 0;
+        value = batch->GetNCellValue(row, variable, *missing, error);
+        return error;
+    });
+    if (err) *err = status;
+    return status == 0 ? value : 0.0;
+}
+
+char* StringCell(const DatastepSmb* batch, int status, int row, int variable, int* missing,
+                 int* err) {
+    std::unique_ptr<char[]> text;
+    status = api::Guarded([&]() -> int {
+        if (status != 0) return status;
+        if (!missing) return VEXA_BAD_ARGUMENT;
+        std::int32_t error = 0;
+        text = batch->GetCCellValue(row, variable, *missing, error);
+        return error;
+    });
+    if (err) *err = status;
+    return status == 0 ? text.release() : nullptr;
+}
+
+template <typename Find>
+const DatastepSmb* Guard(Find&& find, int& status) {
+    const DatastepSmb* batch = nullptr;
+    status = api::Guarded([&]() -> int {
+        int found = 0;
+        batch = find(found);
+        return found;
+    });
+    return batch;
+}
+
+}  // namespace
+
+int StartDataStep(void) {
+    return api::StatusCall(cmd::kStartDataStep, Refusal::kWhenNotRunning, [](CleXDSmb&) {
+        api::Connection().setStepOpen(true);
+        return 0;
+    });
+}
+
+int EndDataStep(void) {
+    return api::Guarded([]() -> int {
+        api::ApiConnection& connection = api::Connection();
+        if (!connection.running()) return VEXA_ENGINE_NOT_RUNNING;
+        FlushPending();
+        struct DropBatch {
+            ~DropBatch() { Batch().Clear(); }
+        } drop;
+        api::CallFrame frame(cmd::kEndDataStep);
+        if (int status = frame.Exchange()) return status;
+        connection.setStepOpen(false);
+        connection.datasets().EndStep();
+        return 0;
+    });
+}
+
+void FetchDatastep(const char* dataset, int row, int /*variable*/, int* err) {
+    const int status = api::Guarded([&] { return Fetch(dataset, row); });
+    if (err) *err = status;
+}
+
+int GetDatastepDatasets(char*** names, int* count) {
+    return api::StatusCall(cmd::kGetDatastepDatasets, Refusal::kWhenNotRunning,
+                           api::AllStringsInto{names, count});
+}
+
+double GetNCellValueOptimize(const char* dataset, int row, int variable, int* missing, int* err) {
+    int status = 0;
+    const DatastepSmb* batch =
+        Guard([&](int& found) { return Covering(dataset, row, found); }, status);
+    return NumericCell(batch, status, row, variable, missing, err);
+}
+
+char* GetCCellValueOptimize(const char* dataset, int row, int variable, int* missing, int* err) {
+    int status = 0;
+    const DatastepSmb* batch =
+        Guard([&](int& found) { return Covering(dataset, row, found); }, status);
+    return StringCell(batch, status, row, variable, missing, err);
+}
+
+void GetRowList(const char* dataset, int row, int /*variable*/, int* firstRow, int* lastRow,
+                int* thirdFigure, int* err) {
+    const int status = api::Guarded([&]() -> int {
+        if (!firstRow || !lastRow || !thirdFigure) return VEXA_BAD_ARGUMENT;
+        int found = 0;
+        const DatastepSmb* batch = Covering(dataset, row, found);
+        if (found != 0) return found;
+        return batch->GetRowList(*firstRow, *lastRow, *thirdFigure);
+    });
+    if (err) *err = status;
+}
+
+double GetNCellValueCache(const char* /*dataset*/, int row, int variable, int* missing, int* err) {
+    int status = 0;
+    const DatastepSmb* batch = Held(status);
+    return NumericCell(batch, status, row, variable, missing, err);
+}
+
+char* GetCCellValueCache(const char* /*dataset*/, int row, int variable, int* missing, int* err) {
+    int status = 0;
+    const DatastepSmb* batch = Held(status);
+    return StringCell(batch, status, row, variable, missing, err);
+}
+
+double GetNCellValueBatch(const char* /*dataset*/, int row, int variable, int* missing, int* err,
+                          const void* batch) {
+    const int status = batch ? 0 : VEXA_VARIABLE_OUT_OF_RANGE;
+    return NumericCell(static_cast<const DatastepSmb*>(batch), status, row, variable, missing, err);
+}
+
+char* GetCCellValueBatch(const char* /*dataset*/, int row, int variable, int* missing, int* err,
+                         const void* batch) {
+    const int status = batch ? 0 : VEXA_VARIABLE_OUT_OF_RANGE;
+    return StringCell(static_cast<const DatastepSmb*>(batch), status, row, variable, missing, err);
+}
+
+void GetVarTypeInDSCache(int* types, int count, int* err) {
+    const int status = api::Guarded([&]() -> int {
+        int held = 0;
+        const DatastepSmb* batch = Held(held);
+        return held != 0 ? held : batch->GetVarTypes(types, count);
+    });
+    if (err) *err = status;
+}
+
+void ClearDatastepBatch(void) { Batch().DropBatch(); }

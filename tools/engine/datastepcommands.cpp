@@ -1,0 +1,96 @@
+// The data-step family: the step's start and end, the datasets made in it,
+// and batches of cells (a range of rows times all variables) for the
+// client's cell readers.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "caseblock.h"
+#include "commandcodes.h"
+#include "commandtable.h"
+#include "enginecodes.h"
+#include "runtime/statuscodes.h"
+
+namespace engine {
+namespace {
+
+// Rows per batch: a pass row by row costs one round trip per this many.
+constexpr std::size_t kBatchRows = 1000;
+// Wide datasets get fewer rows, so that a reply stays far below what a
+// message may hold.
+constexpr std::size_t kBatchCells = 1 << 20;
+
+int StartDataStep(const RequestArgs&, CleXDSmb&, EngineState& state) {
+    if (state.datasets.StepOpen() || state.output.IsOpen()) return kDataStepOpen;
+    state.datasets.StartStep();
+    return VEXA_OK;
+}
+
+// The datasets made in the step stay; only the step ends.
+int EndDataStep(const RequestArgs&, CleXDSmb&, EngineState& state) {
+    if (!state.datasets.StepOpen()) return kNoDataStep;
+    state.datasets.EndStep();
+    return VEXA_OK;
+}
+
+int StepDatasets(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+    for (const auto& name : state.datasets.StepNames()) reply.SetString(name);
+    return VEXA_OK;
+}
+
+// Request: string dataset, long flag (the client holds a batch of it: not
+// needed here), long row. Reply: longs [first row, variable count, types...,
+// last row, case count]; per cell in row-major order a missing flag (first
+// long array), a double (first double array, 0 for text) and a string
+// (first string array, empty for a number).
+int FetchBatch(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+    Dataset* data = nullptr;
+    if (int failed = NamedDataset(args, state, data)) return failed;
+    auto flag = args.Int(0);
+    auto row = args.Int(1);
+    if (!flag || !row) return VEXA_MALFORMED_MESSAGE;
+    if (*row < 0 || static_cast<std::size_t>(*row) >= data->CaseCount()) return kNoSuchRow;
+    const auto first = static_cast<std::size_t>(*row);
+    const std::size_t variables = data->VariableCount();
+    const std::size_t rows = std::clamp<std::size_t>(kBatchCells / std::max<std::size_t>(variables, 1), 1, kBatchRows);
+    const std::size_t last = std::min(data->CaseCount(), first + rows) - 1;
+
+    reply.SetLong(static_cast<std::int32_t>(first));
+    reply.SetLong(static_cast<std::int32_t>(variables));
+    for (std::size_t v = 0; v < variables; ++v) reply.SetLong(data->variable(v).type);
+    reply.SetLong(static_cast<std::int32_t>(last));
+    reply.SetLong(static_cast<std::int32_t>(data->CaseCount()));
+
+    LongData flags;
+    DoubleData numbers;
+    StringData texts;
+    for (std::size_t r = first; r <= last; ++r) {
+        for (std::size_t v = 0; v < variables; ++v) {
+            const Variable& variable = data->variable(v);
+            const CellValue& value = data->cell(r, v);
+            flags.SetValue(MissingFlag(variable, value));
+            if (variable.IsNumeric()) {
+                numbers.SetValue(std::get<double>(value));
+                texts.SetValue(std::string());
+            } else {
+                numbers.SetValue(0.0);
+                texts.SetValue(std::get<std::string>(value));
+            }
+        }
+    }
+    reply.SetLongArray(flags);
+    reply.SetDoubleArray(numbers);
+    reply.SetStringArray(texts);
+    return VEXA_OK;
+}
+
+}  // namespace
+
+void RegisterDataStepCommands(CommandTable& table) {
+    table.Register(cmd::kStartDataStep, StartDataStep);
+    table.Register(cmd::kEndDataStep, EndDataStep);
+    table.Register(cmd::kGetDatastepDatasets, StepDatasets);
+    table.Register(cmd::kFetchDatastep, FetchBatch);
+}
+
+}  // namespace engine
