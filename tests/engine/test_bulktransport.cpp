@@ -66,7 +66,7 @@ engine::Dataset Sample(std::size_t cases) {
     data.AddVariable(score);
     for (std::size_t i = 0; i < cases; ++i) {
         const double value = i % 97 == 0 ? engine::kSystemMissing : static_cast<double>(i) * 0.25;
-        data.AddCase({static_cast<double>(i), "n" + std::to_string(i), value});
+        data.AddCase({static_cast<double>(i), std::string("n").append(std::to_string(i)), value});
     }
     return data;
 }
@@ -279,7 +279,8 @@ class TempFiles : public enginetest::EngineReplies {
 protected:
     void SetUp() override {
         std::random_device random;
-        m_directory = std::filesystem::temp_directory_path() / ("startxd-temp-" + std::to_string(random()));
+        m_directory = std::filesystem::temp_directory_path() /
+                      std::string("startxd-temp-").append(std::to_string(random()));
         std::filesystem::create_directory(m_directory);
         state.tempDirectory = m_directory.string();
         state.active = Sample(10);

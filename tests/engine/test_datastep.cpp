@@ -30,7 +30,7 @@ protected:
         for (std::size_t r = 0; r < kRows; ++r) {
             // Row 7 has no value, row 8 a user-missing one.
             double value = r == 7 ? engine::kSystemMissing : r == 8 ? -1.0 : static_cast<double>(r) * 0.5;
-            big.AddCase({value, "r" + std::to_string(r)});
+            big.AddCase({value, std::string("r").append(std::to_string(r))});
         }
         state.active = std::move(big);
     }
@@ -112,7 +112,9 @@ TEST_F(DataStep, TheLastBatchStopsAtTheLastRow) {
 TEST_F(DataStep, AWideDatasetGetsFewerRowsPerBatch) {
     engine::Dataset wide("wide");
     constexpr std::size_t kVariables = 2048;
-    for (std::size_t v = 0; v < kVariables; ++v) wide.AddVariable(engine::Variable("v" + std::to_string(v), "", 0));
+    for (std::size_t v = 0; v < kVariables; ++v) {
+        wide.AddVariable(engine::Variable(std::string("v").append(std::to_string(v)), "", 0));
+    }
     const std::vector<engine::CellValue> values(kVariables, engine::CellValue(1.0));
     for (int r = 0; r < 600; ++r) wide.AddCase(values);
     state.active = std::move(wide);

@@ -25,7 +25,7 @@ constexpr int kRows = 2500;
 constexpr int kTextWidth = 12;
 
 double NumberOf(int row) { return row * 1.25 - 100.0; }
-std::string TextOf(int row) { return "r" + std::to_string(row * 7); }
+std::string TextOf(int row) { return std::string(1, 'r').append(std::to_string(row * 7)); }
 
 std::string Owned(char* text) {
     std::string copy = text ? text : "<null>";

@@ -1,7 +1,9 @@
 // A small external-driver program: starts the reference engine through the
 // library, prints the active dataset's dictionary, builds a pivot table of it
 // in a procedure, reads the cases with a read cursor for descriptive
-// statistics, and stops the engine, which writes its output as a page.
+// statistics, creates a dataset in a data step, moves the sample out of the
+// engine and back in through bulk transport, and stops the engine, which
+// writes its output as a page.
 //   vexademo <engine home> <output page path>
 #include <algorithm>
 #include <cmath>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "datademo.h"
 #include "vexaxd_p.h"
 
 namespace {
@@ -252,8 +255,10 @@ int main(int argc, char** argv) {
     std::printf("pivot table built: %d\n", built);
     const int described = Descriptives();
     std::printf("descriptives: %d\n", described);
+    const int stepped = demo::DataStep();
+    const int transported = demo::BulkTransport();
     StopVexa();
     std::printf("stopped; ready: %s\n", IsBackendReady() ? "yes" : "no");
     std::printf("output page: %s\n", argv[2]);
-    return err == 0 && built == 0 && described == 0 ? 0 : 1;
+    return err == 0 && built == 0 && described == 0 && stepped == 0 && transported == 0 ? 0 : 1;
 }

@@ -100,11 +100,14 @@ VarInfo CursorRecord(const Variable& variable) {
     return record;
 }
 
-int MissingFlag(const Variable& variable, const CellValue& value) {
-    const VarInfo record = CursorRecord(variable);
-    std::vector<OBS> cells(static_cast<std::size_t>(record.ObsLength()));
-    EncodeValue(record.type, value, cells);
-    return record.IsMissing(cells);
+MissingJudge::MissingJudge(const Variable& variable)
+    : m_record(CursorRecord(variable)), m_cells(static_cast<std::size_t>(m_record.ObsLength())) {}
+
+int MissingJudge::Flag(const CellValue& value) {
+    EncodeValue(m_record.type, value, m_cells);
+    return m_record.IsMissing(m_cells);
 }
+
+int MissingFlag(const Variable& variable, const CellValue& value) { return MissingJudge(variable).Flag(value); }
 
 }  // namespace engine

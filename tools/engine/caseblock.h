@@ -57,8 +57,20 @@ codec::OwnedBuffer EncodeCases(const Dataset& data, const CaseLayout& layout, st
 // The variable's missing-value definition as a cursor record.
 VarInfo CursorRecord(const Variable& variable);
 
-// NOT_MISSING, USER_MISSING or SYSTEM_MISSING for the value by the
-// variable's definition, as the library's cursor judges a cell.
+// NOT_MISSING, USER_MISSING or SYSTEM_MISSING for values of one variable by
+// its definition, as the library's cursor judges a cell. Built once for many
+// cells of the variable; not to be shared between threads.
+class MissingJudge {
+  public:
+    explicit MissingJudge(const Variable& variable);
+    int Flag(const CellValue& value);
+
+  private:
+    VarInfo m_record;
+    std::vector<OBS> m_cells;
+};
+
+// The same for a single value.
 int MissingFlag(const Variable& variable, const CellValue& value);
 
 }  // namespace engine

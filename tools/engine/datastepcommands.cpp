@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "caseblock.h"
 #include "commandcodes.h"
@@ -61,14 +62,18 @@ int FetchBatch(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
     reply.SetLong(static_cast<std::int32_t>(last));
     reply.SetLong(static_cast<std::int32_t>(data->CaseCount()));
 
+    std::vector<MissingJudge> judges;
+    judges.reserve(variables);
+    for (std::size_t v = 0; v < variables; ++v) judges.emplace_back(data->variable(v));
     LongData flags;
     DoubleData numbers;
     StringData texts;
     for (std::size_t r = first; r <= last; ++r) {
+        const std::vector<CellValue>& values = data->row(r);
         for (std::size_t v = 0; v < variables; ++v) {
             const Variable& variable = data->variable(v);
-            const CellValue& value = data->cell(r, v);
-            flags.SetValue(MissingFlag(variable, value));
+            const CellValue& value = values[v];
+            flags.SetValue(judges[v].Flag(value));
             if (variable.IsNumeric()) {
                 numbers.SetValue(std::get<double>(value));
                 texts.SetValue(std::string());
@@ -78,9 +83,9 @@ int FetchBatch(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
             }
         }
     }
-    reply.SetLongArray(flags);
-    reply.SetDoubleArray(numbers);
-    reply.SetStringArray(texts);
+    reply.SetLongArray(std::move(flags));
+    reply.SetDoubleArray(std::move(numbers));
+    reply.SetStringArray(std::move(texts));
     return VEXA_OK;
 }
 

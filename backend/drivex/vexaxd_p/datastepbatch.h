@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "codec/datastepsmb.h"
 
@@ -14,9 +15,10 @@ class DatastepBatch {
   public:
     // Null when there is no batch.
     const DatastepSmb* batch() const { return m_batch.get(); }
-    // A batch exists and was fetched for this dataset.
-    bool BelongsTo(const std::string& dataset) const { return m_batch && m_dataset == dataset; }
-    bool Covers(const std::string& dataset, int row) const {
+    // A batch exists and was fetched for this dataset. Views, so that a read
+    // per cell makes no copy of the name.
+    bool BelongsTo(std::string_view dataset) const { return m_batch && m_dataset == dataset; }
+    bool Covers(std::string_view dataset, int row) const {
         return BelongsTo(dataset) && m_batch->Covers(row);
     }
 

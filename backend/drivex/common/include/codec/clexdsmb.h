@@ -59,6 +59,10 @@ class CleXDSmb {
     void SetStruct(const dataSet& record) { m_struct.SetValue(record); }
     void SetStruct(const std::vector<dataSet>& records) { m_struct.AssignValue(records); }
     void SetLongArray(const LongData& list) { m_long_arrays.push_back(list); }
+    // Taken over without a copy: a batch reply's arrays hold a value per cell.
+    void SetLongArray(LongData&& list) { m_long_arrays.push_back(std::move(list)); }
+    void SetDoubleArray(DoubleData&& list) { m_double_arrays.push_back(std::move(list)); }
+    void SetStringArray(StringData&& list) { m_string_arrays.push_back(std::move(list)); }
     void SetLongArray(const std::vector<LongData>& lists) { m_long_arrays = lists; }
     void SetDoubleArray(const DoubleData& list) { m_double_arrays.push_back(list); }
     void SetDoubleArray(const std::vector<DoubleData>& lists) { m_double_arrays = lists; }
