@@ -64,6 +64,16 @@ protected:
         return Ask(code, Values(strings, ints));
     }
 
+    // The reply's error code; the reply goes to the caller's message.
+    int Run(const Call& call, CleXDSmb& reply) {
+        table.Dispatch(call.request, reply, state);
+        return reply.GetErrorCode();
+    }
+    int Run(const Call& call) {
+        CleXDSmb reply;
+        return Run(call, reply);
+    }
+
     std::vector<std::int32_t> ReplyInts() const { return Block<std::int32_t>(reply.GetLongDataRef()); }
     std::vector<double> ReplyDoubles() const { return Block<double>(reply.GetDoubleDataRef()); }
     std::vector<std::string> ReplyStrings() const { return Block<std::string>(reply.GetStringDataRef()); }

@@ -40,9 +40,9 @@ Call Commit(int action, const std::vector<std::pair<std::string, double>>& numbe
     return call;
 }
 
-class CaseWrite : public ::testing::Test {
+class CaseWrite : public enginetest::EngineReplies {
   protected:
-    CaseWrite() : table(engine::BuildCommandTable()) {
+    CaseWrite() {
         EXPECT_TRUE(state.active.AddVariable({"x", "", 0}));
         EXPECT_TRUE(state.active.AddVariable({"city", "", 4}));
         EXPECT_TRUE(state.active.AddCase({1.0, std::string("Bern")}));
@@ -50,14 +50,6 @@ class CaseWrite : public ::testing::Test {
         EXPECT_TRUE(state.active.AddCase({3.0, std::string("Chur")}));
     }
 
-    int Run(const Call& call, CleXDSmb& reply) {
-        table.Dispatch(call.request, reply, state);
-        return reply.GetErrorCode();
-    }
-    int Run(const Call& call) {
-        CleXDSmb reply;
-        return Run(call, reply);
-    }
     void Open(const std::string& access) {
         ASSERT_EQ(Run(Call(cmd::kStartProcedure).Text("write")), VEXA_OK);
         ASSERT_EQ(Run(Call(cmd::kMakeCaseCursor).Text(access)), VEXA_OK);
@@ -81,9 +73,6 @@ class CaseWrite : public ::testing::Test {
     std::string Text(std::size_t row, std::size_t column) const {
         return std::get<std::string>(state.active.cell(row, column));
     }
-
-    engine::CommandTable table;
-    EngineState state;
 };
 
 Bytes VoidOf(const CleXDSmb& reply) {

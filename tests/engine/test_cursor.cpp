@@ -26,9 +26,9 @@ using Bytes = std::vector<unsigned char>;
 
 using enginetest::Call;
 
-class CursorCommands : public ::testing::Test {
+class CursorCommands : public enginetest::EngineReplies {
   protected:
-    CursorCommands() : table(engine::BuildCommandTable()) {
+    CursorCommands() {
         // Numeric, 10-byte string, numeric: cells 0, 1..2, 3; 32 bytes a case.
         EXPECT_TRUE(state.active.AddVariable({"x", "", 0}));
         EXPECT_TRUE(state.active.AddVariable({"name", "", 10}));
@@ -42,14 +42,6 @@ class CursorCommands : public ::testing::Test {
         EXPECT_TRUE(state.active.AddCase({0.0, std::string("n/a"), 4.0}));
     }
 
-    int Run(const Call& call, CleXDSmb& reply) {
-        table.Dispatch(call.request, reply, state);
-        return reply.GetErrorCode();
-    }
-    int Run(const Call& call) {
-        CleXDSmb reply;
-        return Run(call, reply);
-    }
     void OpenProcedure() {
         ASSERT_EQ(Run(Call(cmd::kStartProcedure).Text("Cursor test")), VEXA_OK);
     }
@@ -75,9 +67,6 @@ class CursorCommands : public ::testing::Test {
         if (code) *code = result;
         return reply.GetLongDataRef().Size() > 0 ? reply.GetLongDataRef()[0] : -99;
     }
-
-    engine::CommandTable table;
-    EngineState state;
 };
 
 const Bytes kCase0 = {
