@@ -1,0 +1,28 @@
+// Hands the API functions that language libraries reach through their
+// callback table to the hosting code of the static library.
+#include "hosting/dxapibridge.h"
+#include "vexaxd_p.h"
+
+namespace {
+
+const char* OutputLanguageOrEmpty() {
+    int err = 0;
+    const char* language = GetOutputLanguage(&err);
+    return err == 0 && language ? language : "";
+}
+
+void RecordBrowser(const char* text, int length, VexaTextConverterFn converter) {
+    RecordBrowserOutput(text, length, converter);
+}
+
+[[maybe_unused]] const bool g_installed = [] {
+    DxApiBridge bridge;
+    bridge.isUtf8Mode = &IsUTF8mode;
+    bridge.postOutput = &PostVexaOutput;
+    bridge.recordBrowserOutput = &RecordBrowser;
+    bridge.outputLanguage = &OutputLanguageOrEmpty;
+    SetDxApiBridge(bridge);
+    return true;
+}();
+
+}  // namespace
