@@ -1,11 +1,14 @@
 // Hands the API functions that language libraries reach through their
 // callback table to the hosting code of the static library.
+#include "apiconnection.h"
 #include "hosting/dxapibridge.h"
 #include "vexaxd_p.h"
 
 namespace {
 
+// Without an engine the call would only wait for pipes nobody creates.
 const char* OutputLanguageOrEmpty() {
+    if (!api::Connection().running()) return "";
     int err = 0;
     const char* language = GetOutputLanguage(&err);
     return err == 0 && language ? language : "";
