@@ -13,6 +13,9 @@
 //                                 through callback 7 to the language's input
 //                                 thread, which takes it through callback 6;
 //                                 posts "took <line>|<line>|..."
+//   submit <text>                 submits the text ("\n" a line feed, "\\" a
+//                                 backslash) to the engine, posts "submit <status>"
+//   pid                           posts "pid <this process's id>"
 //   getenv <name>                 posts "<name>=<value>", or "<name> unset"
 //   args                          posts the arguments of init_embedded_x
 // An unknown command ends the program with status 1.
@@ -27,6 +30,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "hosting/vexalanguage.h"
 #include "vexaxd_p.h"
@@ -98,8 +103,8 @@ private:
 std::string Unescape(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
-            out.push_back('\n');
+        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'n' || text[i + 1] == '\\')) {
+            out.push_back(text[i + 1] == 'n' ? '\n' : '\\');
             ++i;
         } else {
             out.push_back(text[i]);
@@ -178,6 +183,15 @@ bool RunCommand(const std::string& line, int& status) {
         Post(CallEntry(callbacks, std::atoi(rest.c_str()), text));
     } else if (command == "feed" && callbacks) {
         Post(Feed(callbacks, rest));
+    } else if (command == "submit") {
+        const std::string text = Unescape(rest);
+        std::ostringstream answer;
+        answer << "submit " << Submit(text.data(), static_cast<int>(text.size()));
+        Post(answer.str());
+    } else if (command == "pid") {
+        std::ostringstream answer;
+        answer << "pid " << getpid();
+        Post(answer.str());
     } else if (command == "getenv") {
         const char* value = std::getenv(rest.c_str());
         Post(value ? rest + "=" + value : rest + " unset");

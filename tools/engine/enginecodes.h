@@ -145,6 +145,11 @@ enum EngineCode : int {
     kTransportFailed = 9074,
     // The binary stream read from the socket is not in the stream format.
     kMalformedStream = 9075,
+    // Submitted text with "BEGIN PROGRAM <language>." but without its
+    // "END PROGRAM." line; nothing of it ran.
+    kIncompleteProgramBlock = 9080,
+    // A program block in an engine that hosts no languages.
+    kNoLanguageHosting = 9081,
 };
 
 }  // namespace engine

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "commandcodes.h"
 #include "runtime/statuscodes.h"
 #include "transport/sendreceive.h"
 
@@ -41,33 +42,69 @@ int EngineServer::AwaitClient() {
     return request.ConnectPipe(*m_pipes->GetXDAPIResultPipe());
 }
 
-int EngineServer::Serve(const CommandTable& commands, EngineState& state) {
+EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, EngineState& state, int& code) {
     VexaPipe& request = *m_pipes->GetXDAPIPipe();
     VexaPipe& result = *m_pipes->GetXDAPIResultPipe();
+    CleXDSmb message;
+    int received = ReceiveData(request, message, true);
+    // A parsed request hands back its own error code, which says nothing
+    // about the receive; a failed receive leaves the fresh message at 0.
+    if (received != 0 && received == message.GetErrorCode()) received = 0;
+    if (received == EPIPE || received == VEXA_EMPTY_READ) {
+        // The client closed its request end; it opens a new one for its
+        // next call, or its result pipe hangs up and the wait ends.
+        request.DisconnectPipe();
+        return Step::kClientClosed;
+    }
+    if (received == 0 && IsFarewell(message)) return Step::kFarewell;
+    CleXDSmb reply;
+    if (received != 0) {
+        reply.SetErrorCode(received);
+    } else {
+        std::lock_guard<std::mutex> guard(state.lock);
+        commands.Dispatch(message, reply, state);
+    }
+    // A block's language makes its result pipe before its first request.
+    if (!result.HasPipe()) {
+        if ((code = result.VEXACreateFileR())) return Step::kFailed;
+    }
+    if ((code = SendData(result, reply, false))) return Step::kFailed;
+    return message.GetCommandAction() == cmd::kStopReceiveXdApiThread ? Step::kBlockCallsOver : Step::kAnswered;
+}
+
+int EngineServer::Serve(const CommandTable& commands, EngineState& state) {
     while (true) {
         if (int waited = AwaitClient()) return waited;
-        CleXDSmb message;
-        int received = ReceiveData(request, message, true);
-        // A parsed request hands back its own error code, which says nothing
-        // about the receive; a failed receive leaves the fresh message at 0.
-        if (received != 0 && received == message.GetErrorCode()) received = 0;
-        if (received == EPIPE || received == VEXA_EMPTY_READ) {
-            // The client closed its request end; it opens a new one for its
-            // next call, or its result pipe hangs up and the wait ends.
-            request.DisconnectPipe();
-            continue;
+        int code = 0;
+        switch (AnswerRequest(commands, state, code)) {
+            case Step::kFailed: return code;
+            case Step::kFarewell: return 0;
+            default: break;
         }
-        CleXDSmb reply;
-        if (received != 0) {
-            reply.SetErrorCode(received);
-        } else if (IsFarewell(message)) {
-            return 0;
-        } else {
-            commands.Dispatch(message, reply, state);
-        }
-        if (int sent = SendData(result, reply, false)) return sent;
         if (state.stopRequested) return 0;
     }
+}
+
+int EngineServer::ServeBlock(const CommandTable& commands, EngineState& state, const std::atomic<bool>& stop) {
+    VexaPipe& request = *m_pipes->GetXDAPIPipe();
+    if (!request.IsPipeCreated()) {
+        if (int created = request.CreatePipe()) return created;
+    }
+    while (!stop.load()) {
+        if (!request.IsWritePipeConnected()) {
+            int accepted = request.ConnectPipeWithin(kBlockSliceMs);
+            if (accepted == ETIMEDOUT) continue;
+            if (accepted) return accepted;
+        }
+        if (request.WaitReadable(kBlockSliceMs) == ETIMEDOUT) continue;
+        int code = 0;
+        switch (AnswerRequest(commands, state, code)) {
+            case Step::kFailed: return code;
+            case Step::kBlockCallsOver: return 0;
+            default: break;
+        }
+    }
+    return 0;
 }
 
 }  // namespace engine

@@ -2,6 +2,7 @@
 // writes to the client's "xdapiresult" pipe, one reply per request, in order.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "codec/clexdsmb.h"
@@ -16,6 +17,8 @@ public:
     // The names follow the client's: its process id text and language name,
     // nesting level 0.
     EngineServer(const std::string& pidText, const std::string& languageName);
+    // The API pipes of a program block's nesting level, kept by the caller.
+    explicit EngineServer(XPipes* levelPipes) : m_pipes(levelPipes) {}
 
     // Creates the request pipe first, so that the client's first request
     // finds it, then opens the client's result pipe. 0 or the pipe's code.
@@ -27,6 +30,10 @@ public:
     // farewell message arrives, or the client is gone. Returns 0 after a stop
     // or farewell, else the code that ended the loop.
     int Serve(const CommandTable& commands, EngineState& state);
+    // Serves a program block's API calls until the language says the block's
+    // calls are over (StopReceiveXdApiThread), or `stop` is set while no
+    // request is in hand. The pipes stay open for the level's next block.
+    int ServeBlock(const CommandTable& commands, EngineState& state, const std::atomic<bool>& stop);
 
     static bool IsFarewell(const CleXDSmb& message);
 
@@ -34,8 +41,14 @@ private:
     // Waits for the client to connect to the request pipe; EPIPE when the
     // client's result pipe hung up meanwhile.
     int AwaitClient();
+    enum class Step { kAnswered, kClientClosed, kFarewell, kBlockCallsOver, kFailed };
+    // Receives one request and answers it; `code` tells why a step failed.
+    Step AnswerRequest(const CommandTable& commands, EngineState& state, int& code);
+    // The stop flag is looked at this often while nothing happens.
+    static constexpr unsigned kBlockSliceMs = 50;
 
-    XPipeManager m_manager;
+    // Unused by a block's server, whose pipes belong to the caller.
+    XPipeManager m_manager{"", ""};
     XPipes* m_pipes;
 };
 

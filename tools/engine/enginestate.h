@@ -1,6 +1,7 @@
 // Everything a request can read or change in the engine.
 #pragma once
 
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -16,7 +17,15 @@
 
 namespace engine {
 
+class LanguageBlocks;
+
 struct EngineState {
+    // Held by whichever thread runs a request: the client's, or the thread
+    // that serves a program block's calls. A block lets go of it while the
+    // language runs, so that the block's own calls can be served.
+    std::mutex lock;
+    // Runs program blocks; null where the engine hosts no languages.
+    LanguageBlocks* languages = nullptr;
     Dataset active;
     // Passed through for the client: SetXDriveMode and SetMode store them,
     // GetXDriveMode hands them back in that order.

@@ -13,9 +13,11 @@
 #include "dictionaryreader.h"
 #include "enginecodes.h"
 #include "engineserver.h"
+#include "languageblocks.h"
 #include "outputhtml.h"
 #include "outputxml.h"
 #include "platform/process.h"
+#include "runtime/dxstartup.h"
 
 namespace {
 
@@ -58,6 +60,14 @@ private:
     std::ofstream m_file;
 };
 
+// The engine home is the directory the engine was started from: the
+// configuration, the launchers and the language libraries are there.
+std::string EngineHome(const char* programPath) {
+    std::string path = programPath;
+    if (path.find('/') == std::string::npos) path = platform::CurrentExecutablePath();
+    return path.substr(0, path.find_last_of('/'));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,8 +109,16 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    // The library's state serves the program blocks: the client's names,
+    // so that language processes find the pipes of their levels.
+    InitDxGlobal(argv[1], argv[2], argv[3], EngineHome(argv[0]));
+    const engine::CommandTable commands = engine::BuildCommandTable();
+    engine::LanguageBlocks languages(commands);
+    state.languages = &languages;
     if (server.SendReady(0) != 0) return 1;
-    int ended = server.Serve(engine::BuildCommandTable(), state);
+    int ended = server.Serve(commands, state);
+    // Stops every language process.
+    FinalizeDXGlobal();
     xmlFile.Write(engine::OutputXml(state.output, state.log));
     htmlFile.Write(engine::OutputHtml(state.output, state.log));
     return ended == 0 ? 0 : 1;

@@ -3,6 +3,8 @@
 #include "bulktransport.h"
 #include "commandcodes.h"
 #include "commandtable.h"
+#include "languageblocks.h"
+#include "programblock.h"
 #include "runtime/statuscodes.h"
 
 namespace engine {
@@ -11,6 +13,7 @@ namespace {
 int Submit(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     auto text = args.String(0);
     if (!text) return VEXA_MALFORMED_MESSAGE;
+    if (HasProgramBlock(*text)) return RunSubmittedText(*text, state);
     return RunSubmittedCommand(*text, state);
 }
 

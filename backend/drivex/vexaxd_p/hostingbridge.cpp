@@ -24,6 +24,7 @@ void RecordBrowser(const char* text, int length, VexaTextConverterFn converter) 
     bridge.postOutput = &PostVexaOutput;
     bridge.recordBrowserOutput = &RecordBrowser;
     bridge.outputLanguage = &OutputLanguageOrEmpty;
+    bridge.stopReceiveXdApiThread = &StopReceiveXdApiThread;
     SetDxApiBridge(bridge);
     return true;
 }();

@@ -12,6 +12,7 @@ struct DxApiBridge {
     void (*recordBrowserOutput)(const char* text, int length, VexaTextConverterFn converter) = nullptr;
     // The engine's output language; empty when it cannot be asked.
     const char* (*outputLanguage)() = nullptr;
+    int (*stopReceiveXdApiThread)() = nullptr;
 };
 
 void SetDxApiBridge(const DxApiBridge& bridge);
@@ -22,3 +23,5 @@ int BridgeIsUtf8Mode();
 int BridgePostOutput(const char* text, int length);
 void BridgeRecordBrowserOutput(const char* text, int length, VexaTextConverterFn converter);
 const char* BridgeOutputLanguage();
+// Without a bridge: 0, there is no API thread to stop.
+int BridgeStopReceiveXdApiThread();

@@ -41,6 +41,9 @@ public:
     // One packet of at most `capacity` bytes; EPIPE when the partner closed,
     // EMSGSIZE when the packet did not fit.
     int Receive(void* buffer, std::size_t capacity, std::size_t& received);
+    // 0 once a receive would not block (data or the partner's end), else
+    // ETIMEDOUT after the limit.
+    int WaitReadable(unsigned milliseconds) const;
     int SetNonBlocking();
     int descriptor() const { return m_fd.get(); }
 

@@ -42,6 +42,12 @@ public:
 
     int WriteData(const void* buffer, int length, int& written);
     int ReadData(int size, void* buffer, int& bytesRead);
+    // As ReadData, but ETIMEDOUT (untraced, nothing read) when nothing came
+    // within the limit, so a reader can look at its stop request.
+    int ReadDataWithin(int size, void* buffer, int& bytesRead, unsigned milliseconds);
+    // 0 once a read would not block (data, or the partner's end); ETIMEDOUT
+    // after the limit; EBADF without a connection.
+    int WaitReadable(unsigned milliseconds) const;
     int FlushPipe() { return 0; }
     int ChangeReadMode();
     int ChangeToUnBlockMode();

@@ -40,6 +40,8 @@ private:
 };
 
 class XPipeManager;
+class MonitorThread;
+class DXCmdDispatcher;
 
 class XPipeSuit {
 public:
@@ -59,11 +61,24 @@ public:
     XPipes* getXPipes();
     XPipes* getXPipes(int level);
 
+    // Flag true: the reader of "<prefix>P2C"; false: the writer of
+    // "<prefix>C2P". Created and started on first use; the callback (a
+    // function without arguments) is called should a reader lose its partner.
+    MonitorThread* startMonitor(bool reader, void (*partnerLost)());
+    // Asks that monitor to stop and waits for it; the object stays.
+    int stopMonitor(bool reader);
+    MonitorThread* getMonitor(bool reader);
+    // One per suit, made on first use with the flag as its server role.
+    DXCmdDispatcher* getCmdDispatcher(bool isServer);
+
 private:
     std::string m_name;
     XPipeManager& m_manager;
     int m_pipe_index = -1;
     std::vector<std::unique_ptr<XPipes>> m_pipeSets;
+    std::unique_ptr<DXCmdDispatcher> m_dispatcher;
+    std::unique_ptr<MonitorThread> m_readerMonitor;
+    std::unique_ptr<MonitorThread> m_writerMonitor;
 };
 
 class XPipeManager {

@@ -39,3 +39,8 @@ const char* BridgeOutputLanguage() {
     const char* language = bridge && bridge->outputLanguage ? bridge->outputLanguage() : nullptr;
     return language ? language : "";
 }
+
+int BridgeStopReceiveXdApiThread() {
+    const DxApiBridge* bridge = Bridge();
+    return bridge && bridge->stopReceiveXdApiThread ? bridge->stopReceiveXdApiThread() : 0;
+}

@@ -168,6 +168,19 @@ int ChannelListener::Accept(ChannelConnection& out, const ChannelConnection* wat
     }
 }
 
+int ChannelConnection::WaitReadable(unsigned milliseconds) const {
+    if (!m_fd) return EBADF;
+    pollfd fd{m_fd.get(), POLLIN, 0};
+    for (;;) {
+        int ready = ::poll(&fd, 1, static_cast<int>(milliseconds));
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        return ready == 0 ? ETIMEDOUT : 0;
+    }
+}
+
 int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds) {
     if (!m_fd) return EBADF;
     if (int error = WaitForConnection(m_fd.get(), -1, static_cast<int>(milliseconds))) return error;

@@ -111,6 +111,23 @@ int TcpConnection::ReceiveSome(void* data, std::size_t capacity, std::size_t& re
     return 0;
 }
 
+int TcpConnection::SendPiece(const void* data, std::size_t length, std::size_t& sent) {
+    sent = 0;
+    if (!valid()) return EBADF;
+    ssize_t got;
+    do {
+        got = ::send(m_fd.get(), data, length, MSG_NOSIGNAL);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) return WouldBlock(errno) ? ETIMEDOUT : errno;
+    sent = static_cast<std::size_t>(got);
+    return 0;
+}
+
+int TcpConnection::ReceivePiece(void* data, std::size_t capacity, std::size_t& received) {
+    int error = ReceiveSome(data, capacity, received);
+    return error == EPIPE ? 0 : error;
+}
+
 int TcpConnection::ShutdownSend() {
     if (!valid()) return EBADF;
     return ::shutdown(m_fd.get(), SHUT_WR) == 0 ? 0 : errno;
@@ -127,21 +144,46 @@ int TcpConnection::SetTimeout(unsigned milliseconds) {
 }
 
 int TcpListener::ListenLoopback(TcpListener& out) {
-    UniqueFd fd;
-    if (int error = NewSocket(fd)) return error;
-    sockaddr_in address = LoopbackAddress(0);
-    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return errno;
-    if (::listen(fd.get(), 8) != 0) return errno;
-    socklen_t length = sizeof address;
-    if (::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) return errno;
-    out.m_fd = std::move(fd);
-    out.m_port = ntohs(address.sin_port);
+    TcpListener listener;
+    if (int error = Open(listener)) return error;
+    if (int error = listener.BindLoopback(0, 8)) return error;
+    out = std::move(listener);
     return 0;
 }
 
-int TcpListener::AcceptWithin(TcpConnection& out, unsigned milliseconds) {
+int TcpListener::Open(TcpListener& out) {
+    UniqueFd fd;
+    if (int error = NewSocket(fd)) return error;
+    out.m_fd = std::move(fd);
+    out.m_port = 0;
+    return 0;
+}
+
+int TcpListener::BindLoopback(std::uint16_t port, int backlog) {
     if (!valid()) return EBADF;
-    if (int error = WaitFor(m_fd.get(), POLLIN, static_cast<int>(milliseconds))) return error;
+    sockaddr_in address = LoopbackAddress(port);
+    if (::bind(m_fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return errno;
+    if (::listen(m_fd.get(), backlog) != 0) return errno;
+    socklen_t length = sizeof address;
+    if (::getsockname(m_fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) return errno;
+    m_port = ntohs(address.sin_port);
+    return 0;
+}
+
+int TcpListener::LocalAddress(std::string& address) const {
+    address.clear();
+    if (!valid()) return EBADF;
+    sockaddr_in bound;
+    socklen_t length = sizeof bound;
+    if (::getsockname(m_fd.get(), reinterpret_cast<sockaddr*>(&bound), &length) != 0) return errno;
+    char text[INET_ADDRSTRLEN];
+    if (::inet_ntop(AF_INET, &bound.sin_addr, text, sizeof text) == nullptr) return errno;
+    address = text;
+    return 0;
+}
+
+int TcpListener::Accept(TcpConnection& out) {
+    if (!valid()) return EBADF;
     int fd;
     do {
         fd = ::accept4(m_fd.get(), nullptr, nullptr, SOCK_CLOEXEC);
@@ -149,6 +191,12 @@ int TcpListener::AcceptWithin(TcpConnection& out, unsigned milliseconds) {
     if (fd < 0) return errno;
     out = TcpConnection(UniqueFd(fd));
     return 0;
+}
+
+int TcpListener::AcceptWithin(TcpConnection& out, unsigned milliseconds) {
+    if (!valid()) return EBADF;
+    if (int error = WaitFor(m_fd.get(), POLLIN, static_cast<int>(milliseconds))) return error;
+    return Accept(out);
 }
 
 }  // namespace platform

@@ -4,22 +4,27 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "codec/clexdsmb.h"
+#include "codec/javaextensionsmb.h"
 #include "codec/ownedbuffer.h"
 #include "runtime/dxtracer.h"
 #include "runtime/statuscodes.h"
+#include "transport/javaplugsocket.h"
 #include "transport/vexapipe.h"
 
 namespace {
 
 constexpr int kPiece = VexaPipe::PIECE_SIZE;
+static_assert(JavaPlugInSocket::PIECE_SIZE == kPiece, "both channels read the same pieces");
+constexpr int kTotalFieldSize = 4;
 // A declared total is trusted for one up-front allocation only up to this
 // size; beyond it the image grows as its bytes actually arrive.
 constexpr std::size_t kTrustedReservation = std::size_t{64} << 20;
 
-int ProtocolViolation(const VexaPipe& end, const char* condition) {
-    DxTraceError(end.GetPipeName() + " " + condition, VEXA_MALFORMED_MESSAGE);
+int ProtocolViolation(const std::string& channel, const char* condition) {
+    DxTraceError(channel + " " + condition, VEXA_MALFORMED_MESSAGE);
     return VEXA_MALFORMED_MESSAGE;
 }
 
@@ -63,16 +68,54 @@ private:
     std::size_t m_received = 0;
 };
 
-}  // namespace
-
-int SendData(VexaPipe& end, CleXDSmb& message) {
+// Encodes the message and hands its image to `write`(image, length); the
+// message is cleaned up only when the write succeeded.
+template <typename Write>
+int SendImage(CleXDSmb& message, Write write) {
     if (int built = message.ContructSendData()) return built;
     std::int32_t length = 0;
     const void* image = message.GetSendBuf(length);
-    int written = 0;
-    if (int error = end.WriteData(image, length, written)) return error;
+    if (int error = write(image, length)) return error;
     message.CleanUp();
     return 0;
+}
+
+// Completes the image whose first `count` bytes are in `first` and decodes
+// it into the message. `read`(into, want, got) reads one piece of at most
+// `want` bytes and returns a transport code. `channel` names the channel in
+// the trace of a malformed image.
+template <typename Read>
+int AssembleImage(CleXDSmb& message, const std::string& channel, const unsigned char* first,
+                  int count, Read read) {
+    std::int32_t total = 0;
+    if (CleXDSmb::PeekTotalSize(first, static_cast<std::size_t>(count), total) != 0) {
+        return ProtocolViolation(channel, "T>=52");
+    }
+    if (total < count) return ProtocolViolation(channel, "dataLen>=realDataLen");
+
+    ImageAssembly image(static_cast<std::size_t>(total), message.TakeLentBlock());
+    std::memcpy(image.Tail(static_cast<std::size_t>(count)), first, static_cast<std::size_t>(count));
+    image.Advance(static_cast<std::size_t>(count));
+    while (!image.complete()) {
+        std::size_t want = std::min<std::size_t>(kPiece, image.missing());
+        if (int error = read(image.Tail(want), static_cast<int>(want), count)) return error;
+        if (count == 0) return VEXA_EMPTY_READ;
+        image.Advance(static_cast<std::size_t>(count));
+    }
+    // The image's memory becomes the message's void data: no second large copy.
+    if (int parsed = message.ParseBuf(image.Take())) return parsed;
+    return message.GetErrorCode();
+}
+
+constexpr char kSocketChannel[] = "JavaPlugInSocket";
+
+}  // namespace
+
+int SendData(VexaPipe& end, CleXDSmb& message) {
+    return SendImage(message, [&end](const void* image, std::int32_t length) {
+        int written = 0;
+        return end.WriteData(image, length, written);
+    });
 }
 
 int SendData(VexaPipe& end, CleXDSmb& message, bool serverEnd) {
@@ -89,31 +132,22 @@ int SendData(VexaPipe& end, CleXDSmb& message, bool serverEnd) {
 }
 
 int ReceiveData(VexaPipe& end, CleXDSmb& message) {
+    // A pipe keeps packet boundaries: the first read takes the whole first
+    // piece, whatever its size.
     unsigned char first[kPiece];
     int count = 0;
     if (int error = end.ReadData(kPiece, first, count)) return error;
     if (count == 0) return VEXA_EMPTY_READ;
-    std::int32_t total = 0;
-    if (CleXDSmb::PeekTotalSize(first, static_cast<std::size_t>(count), total) != 0) {
-        return ProtocolViolation(end, "T>=52");
-    }
-    if (total < count) return ProtocolViolation(end, "dataLen>=realDataLen");
-
-    ImageAssembly image(static_cast<std::size_t>(total), message.TakeLentBlock());
-    std::memcpy(image.Tail(static_cast<std::size_t>(count)), first, static_cast<std::size_t>(count));
-    image.Advance(static_cast<std::size_t>(count));
-    while (!image.complete()) {
-        std::size_t want = std::min<std::size_t>(kPiece, image.missing());
-        int error = end.ReadData(static_cast<int>(want), image.Tail(want), count);
-        // A piece that does not fit the rest of the image runs past T.
-        if (error == EMSGSIZE) return ProtocolViolation(end, "dataLen>=realDataLen");
-        if (error) return error;
-        if (count == 0) return VEXA_EMPTY_READ;
-        image.Advance(static_cast<std::size_t>(count));
-    }
-    // The image's memory becomes the message's void data: no second large copy.
-    if (int parsed = message.ParseBuf(image.Take())) return parsed;
-    return message.GetErrorCode();
+    const std::string channel = end.GetPipeName();
+    return AssembleImage(message, channel, first, count,
+                         [&end, &channel](void* into, int want, int& got) {
+                             int error = end.ReadData(want, into, got);
+                             // A piece that does not fit the rest of the image runs past T.
+                             if (error == EMSGSIZE) {
+                                 return ProtocolViolation(channel, "dataLen>=realDataLen");
+                             }
+                             return error;
+                         });
 }
 
 int ReceiveData(VexaPipe& end, CleXDSmb& message, bool serverEnd) {
@@ -122,3 +156,38 @@ int ReceiveData(VexaPipe& end, CleXDSmb& message, bool serverEnd) {
     }
     return ReceiveData(end, message);
 }
+
+int SendData(JavaPlugInSocket& socket, CleXDSmb& message) {
+    return SendImage(message, [&socket](const void* image, std::int32_t length) {
+        int written = 0;
+        return socket.WriteData(image, length, written);
+    });
+}
+
+int ReceiveData(JavaPlugInSocket& socket, CleXDSmb& message) {
+    // A stream may hand T over in more than one read.
+    unsigned char first[kTotalFieldSize];
+    int count = 0;
+    while (count < kTotalFieldSize) {
+        int got = 0;
+        if (int error = socket.ReadData(reinterpret_cast<char*>(first) + count,
+                                        kTotalFieldSize - count, got)) {
+            return error;
+        }
+        if (got == 0) return VEXA_EMPTY_READ;
+        count += got;
+    }
+    return AssembleImage(message, kSocketChannel, first, count,
+                         [&socket](void* into, int want, int& got) {
+                             return socket.ReadData(static_cast<char*>(into), want, got);
+                         });
+}
+
+int SendData(JavaPlugInSocket& socket, JavaExtensionSmb& message) {
+    return message.SendWith([&socket](const void* data, std::int32_t length) {
+        int written = 0;
+        return socket.WriteData(data, length, written);
+    });
+}
+
+int ReceiveData(JavaPlugInSocket&, JavaExtensionSmb&) { return 0; }

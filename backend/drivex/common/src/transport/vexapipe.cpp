@@ -157,6 +157,14 @@ int VexaPipe::ReadData(int size, void* buffer, int& bytesRead) {
     return error;
 }
 
+int VexaPipe::WaitReadable(unsigned milliseconds) const { return m_connection.WaitReadable(milliseconds); }
+
+int VexaPipe::ReadDataWithin(int size, void* buffer, int& bytesRead, unsigned milliseconds) {
+    bytesRead = 0;
+    if (m_connection.valid() && WaitReadable(milliseconds) == ETIMEDOUT) return ETIMEDOUT;
+    return ReadData(size, buffer, bytesRead);
+}
+
 int VexaPipe::ChangeReadMode() {
     if (HasPipe()) return 0;
     Trace(" ChangeReadMode", EBADF);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "hosting/dxcmddispatcher.h"
+#include "hosting/monitor.h"
 #include "platform/localchannel.h"
 #include "runtime/dxtracer.h"
 
@@ -37,6 +39,32 @@ XPipeSuit::XPipeSuit(std::string name, XPipeManager& manager)
 
 XPipeSuit::~XPipeSuit() {
     while (!m_pipeSets.empty()) m_pipeSets.pop_back();
+    m_dispatcher.reset();
+    m_readerMonitor.reset();
+    m_writerMonitor.reset();
+}
+
+MonitorThread* XPipeSuit::startMonitor(bool reader, void (*partnerLost)()) {
+    std::unique_ptr<MonitorThread>& slot = reader ? m_readerMonitor : m_writerMonitor;
+    if (!slot) {
+        slot = std::make_unique<MonitorThread>(getPipeNamePrefix() + (reader ? "P2C" : "C2P"),
+                                               reader ? MonitorThread::kReader : MonitorThread::kWriter);
+        slot->setPartnerLostCallback(partnerLost);
+        slot->Start();
+    }
+    return slot.get();
+}
+
+int XPipeSuit::stopMonitor(bool reader) {
+    if (MonitorThread* monitor = getMonitor(reader)) monitor->stop();
+    return 0;
+}
+
+MonitorThread* XPipeSuit::getMonitor(bool reader) { return (reader ? m_readerMonitor : m_writerMonitor).get(); }
+
+DXCmdDispatcher* XPipeSuit::getCmdDispatcher(bool isServer) {
+    if (!m_dispatcher) m_dispatcher = std::make_unique<DXCmdDispatcher>(getPipeNamePrefix(), isServer);
+    return m_dispatcher.get();
 }
 
 std::string XPipeSuit::getPipeNamePrefix() const {

@@ -1,0 +1,44 @@
+// The command channel of a pipe suit: the engine side sends a numbered
+// command, the language side acts on it through a visitor and answers with
+// a status. Built on AsyCsPipe1; the engine side is the client role.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "transport/asycspipe1.h"
+
+class DXCmdDispatcherVisitor;
+
+class DXCmdDispatcher {
+public:
+    enum CmdKey : std::int32_t {
+        kTestCmdst = 0x4458C0FF,
+        kStopDX = 0x4458C002,
+        kSetupDXRun = 0x4458C003,
+        kExitDxRun = 0x4458C004,
+        kRunDX = 0x4458C005,
+    };
+
+    DXCmdDispatcher(const std::string& pipeNamePrefix, bool isServer) : m_pipe(pipeNamePrefix, isServer) {}
+
+    bool isServer() const { return m_pipe.isServer(); }
+    // The client role may pass a check of its partner (see AsyCsPipe1).
+    int connectPeer(const std::function<bool()>& keepWaiting = {});
+    // The reply's status, or the transport code when the exchange failed.
+    int sendCmd(std::int32_t key, const std::vector<std::string>& arguments);
+    int sendCmd(std::int32_t key) { return sendCmd(key, {}); }
+    // Serves commands until a visitor answers kStopDX or a reply cannot go out.
+    int receiveCmd(DXCmdDispatcherVisitor* visitor);
+
+private:
+    AsyCsPipe1 m_pipe;
+};
+
+class DXCmdDispatcherVisitor : public AsyCsPipe1::Visitor {
+public:
+    std::int32_t VisitReceiver(CleXDSmb& request, CleXDSmb& reply) override;
+    virtual int cmdDispatcher(std::int32_t key, const std::vector<std::string>& arguments);
+};

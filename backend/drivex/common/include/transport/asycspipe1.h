@@ -1,0 +1,66 @@
+// A request/reply channel between two processes over two one-way pipes:
+// "<base>_s" carries requests to the server role, "<base>_c" replies to the
+// client role. Each role creates the pipe it reads. The server role serves
+// requests in a loop through a visitor; the client role sends a request and
+// waits for its reply. No lock: one thread per side.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "transport/vexapipe.h"
+
+class CleXDSmb;
+
+class AsyCsPipe1 {
+public:
+    class Visitor {
+    public:
+        virtual ~Visitor() = default;
+        // Fills the reply from the request; -1 ends the loop after this reply.
+        virtual std::int32_t VisitReceiver(CleXDSmb& request, CleXDSmb& reply) = 0;
+    };
+    using Handler = std::function<std::int32_t(CleXDSmb& request, CleXDSmb& reply)>;
+
+    // Opening a client end is retried this often, the waits growing by
+    // kOpenPauseStepMs up to kOpenAttempts times that.
+    static constexpr int kOpenAttempts = 20;
+    static constexpr unsigned kOpenPauseStepMs = 100;
+    static constexpr unsigned kConnectSliceMs = 50;
+
+    AsyCsPipe1(std::string baseName, bool isServer);
+    AsyCsPipe1(const AsyCsPipe1&) = delete;
+    AsyCsPipe1& operator=(const AsyCsPipe1&) = delete;
+    ~AsyCsPipe1();
+
+    bool isServer() const { return m_isServer; }
+    const std::string& baseName() const { return m_baseName; }
+
+    int openPipe();
+    int closePipe();
+    int createPipeFile(VexaPipe& end);
+    // Server role: opens the reply pipe and waits for the client.
+    int connectClient();
+    // Client role: waits for the server on the reply pipe, opens the request
+    // pipe. With `keepWaiting`, the wait is cut into slices and given up
+    // (ETIMEDOUT) once it answers false, so that a server process that died
+    // is not waited for.
+    int connectServer(const std::function<bool()>& keepWaiting = {});
+
+    std::int32_t send(CleXDSmb& request, CleXDSmb& reply);
+    std::int32_t receive(Visitor* visitor);
+    std::int32_t receive(const Handler& handler);
+
+private:
+    // One loop for both forms; the texts name the traces of each form.
+    std::int32_t Serve(const Handler& handler, const char* receiveTrace, const char* sendTrace);
+    VexaPipe& OwnServerEnd() { return m_isServer ? *m_serverBound : *m_clientBound; }
+
+    std::unique_ptr<VexaPipe> m_serverBound;
+    std::unique_ptr<VexaPipe> m_clientBound;
+    std::string m_baseName;
+    bool m_opened = false;
+    bool m_isServer;
+};

@@ -1,0 +1,213 @@
+#include "hosting/outpstatisticsx.h"
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "codec/clexdsmb.h"
+#include "codec/javaextensionsmb.h"
+#include "hosting/dxcmddispatcher.h"
+#include "hosting/xprocessenvironment.h"
+#include "runtime/dxglobal.h"
+#include "runtime/dxstartup.h"
+#include "runtime/dxtracer.h"
+#include "runtime/statuscodes.h"
+#include "runtime/xconfigoptions.h"
+#include "transport/javaplugsocket.h"
+#include "transport/sendreceive.h"
+#include "transport/xpipemanager.h"
+
+namespace {
+
+constexpr const char* kJavaExtensionArgument = "JavaExtension";
+// A partner process is given this long to connect; each wait is cut into
+// slices so that a process that died is noticed at once.
+constexpr auto kConnectLimit = std::chrono::seconds(10);
+constexpr unsigned kSliceMs = 50;
+// A language process asked to stop ends at once; one that does not is killed.
+constexpr unsigned kStopWaitMs = 10000;
+
+// True while the process lives and the limit is not reached.
+class PartnerWait {
+public:
+    explicit PartnerWait(platform::ChildProcess& process)
+        : m_process(process), m_deadline(std::chrono::steady_clock::now() + kConnectLimit) {}
+    bool operator()() const { return m_process.IsActive() && std::chrono::steady_clock::now() < m_deadline; }
+
+private:
+    platform::ChildProcess& m_process;
+    std::chrono::steady_clock::time_point m_deadline;
+};
+
+int StartProcess(const std::vector<std::string>& argv, platform::ChildProcess& process) {
+    if (int error = platform::ChildProcess::Spawn(argv, process)) {
+        DxTraceError("Starting " + argv.front() + " failed", error);
+        return VEXA_PROCESS_START_FAILED;
+    }
+    return 0;
+}
+
+}  // namespace
+
+OutpStatisticsX::OutpStatisticsX(XConfigOptions* options, int appMode, bool vexaDrive)
+    : StatisticsX(vexaDrive), m_options(options), m_appMode(appMode) {}
+
+OutpStatisticsX::~OutpStatisticsX() { StopOnDestroy(); }
+
+bool OutpStatisticsX::isXProcessActive() { return !isVexaDrive() || m_process.IsActive(); }
+
+std::string OutpStatisticsX::getPythonHome() const {
+    const std::string* home = m_options->FindOption(XConfigOptions::KEY_HOME);
+    return home ? *home : std::string();
+}
+
+XPipeSuit* OutpStatisticsX::Suit() const {
+    XPipeManager* manager = GetXPipeManager();
+    return manager ? manager->getPipeSuit(m_options->XName()) : nullptr;
+}
+
+XPipes* OutpStatisticsX::CurrentPipes() const {
+    XPipeSuit* suit = Suit();
+    XPipes* pipes = suit ? suit->getXPipes() : nullptr;
+    if (!pipes) DxTrace("m_pipe_index >= 0");
+    return pipes;
+}
+
+DXCmdDispatcher* OutpStatisticsX::EngineDispatcher() const {
+    XPipeSuit* suit = Suit();
+    return suit ? suit->getCmdDispatcher(false) : nullptr;
+}
+
+int OutpStatisticsX::x_init_embedded_x(int argc, char** argv) {
+    const std::string first = argc > 0 && argv && argv[0] ? argv[0] : "";
+    if (first == kJavaExtensionArgument) {
+        m_java = true;
+        return stat_start_java();
+    }
+    return stat_start_x();
+}
+
+int OutpStatisticsX::stat_start_x() {
+    const XLaunchInputs inputs = CurrentLaunchInputs();
+    ApplyEnvironment(pushEnv(*m_options, inputs));
+    int status = Suit() ? StartProcess(XLauncherArgv(*m_options, inputs, m_appMode), m_process) : VEXA_NOT_INITIALISED;
+    if (status == 0) status = AwaitLauncher();
+    DxTraceError("stat_start_x result", status);
+    return status;
+}
+
+int OutpStatisticsX::AwaitLauncher() {
+    DXCmdDispatcher* dispatcher = EngineDispatcher();
+    if (isVexaDrive()) {
+        // In place of a fixed pause: the launcher connects or ends.
+        int connected = dispatcher->connectPeer(PartnerWait(m_process));
+        if (!isXProcessActive()) return VEXA_PROCESS_START_FAILED;
+        if (connected) return connected;
+    } else {
+        dispatcher->connectPeer();
+    }
+    int status = 0;
+    for (int send = 1; send <= kTestSends; ++send) {
+        status = dispatcher->sendCmd(DXCmdDispatcher::kTestCmdst);
+        if (status == 0 || send == kTestSends || !isXProcessActive()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kTestPauseMs));
+    }
+    return status;
+}
+
+int OutpStatisticsX::stat_start_java() {
+    JavaPlugInSocket* socket = GetJavaExtSocket();
+    if (!socket || socket->CreateSocket() != 0) return VEXA_SOCKET_FAILED;
+    const XLaunchInputs inputs = CurrentLaunchInputs(JavaExtensionSmb::GetExtensionPath(),
+                                                     JavaExtensionSmb::GetCommandName(),
+                                                     JavaExtensionSmb::IsPackageMode());
+    ApplyEnvironment(pushEnv(*m_options, inputs));
+    int status = StartProcess(JavaExtensionArgv(inputs, m_appMode, socket->GetSocketPort()), m_process);
+    if (status == 0) {
+        const PartnerWait waiting(m_process);
+        while ((status = socket->AcceptSocketWithin(kSliceMs)) == ETIMEDOUT) {
+            if (!waiting()) {
+                status = VEXA_SOCKET_ACCEPT_FAILED;
+                break;
+            }
+        }
+        if (status == 0 && isVexaDrive() && !m_process.IsActive()) status = VEXA_JAVA_PROCESS_GONE;
+    }
+    DxTraceError("stat_start_java result", status);
+    return status;
+}
+
+int OutpStatisticsX::setup_x_run() {
+    XPipes* pipes = CurrentPipes();
+    if (!pipes) return VEXA_PIPE_FAILED;
+    VexaPipe& result = *pipes->GetSyntaxResultPipe();
+    if (result.IsPipeCreated()) {
+        DxTrace("setup_x_run syntaxResultPipe has CreatePipe");
+    } else if (int created = result.CreatePipe()) {
+        DxTraceError("setup_x_run syntaxResultPipe CreatePipe", created);
+        return created;
+    } else {
+        result.DisconnectPipe();
+    }
+    int status = EngineDispatcher()->sendCmd(DXCmdDispatcher::kSetupDXRun);
+    DxTraceError("setup_x_run cmdDispatcher sendCmd", status);
+    if (status) return status;
+    if (!result.IsWritePipeConnected()) {
+        const PartnerWait waiting(m_process);
+        while ((status = result.ConnectPipeWithin(kSliceMs)) == ETIMEDOUT) {
+            if (!waiting()) return EPIPE;
+        }
+        if (status) return status;
+    }
+    CleXDSmb ready;
+    return ReceiveData(result, ready, true);
+}
+
+int OutpStatisticsX::x_execute_x(const char* text) { return m_java ? ExecuteOnSocket() : ExecuteOnPipes(text); }
+
+int OutpStatisticsX::ExecuteOnPipes(const char* text) {
+    XPipes* pipes = CurrentPipes();
+    if (!pipes) return VEXA_PIPE_FAILED;
+    CleXDSmb block;
+    block.SetString(text ? text : "");
+    int status = SendData(*pipes->GetSyntaxPipe(), block, false);
+    DxTraceError("x_execute_x SendData syntaxPipe", status);
+    if (status) return status;
+    CleXDSmb result;
+    status = ReceiveData(*pipes->GetSyntaxResultPipe(), result, true);
+    DxTraceError("x_execute_x ReceiveData syntaxResultPipe", status);
+    return status;
+}
+
+int OutpStatisticsX::ExecuteOnSocket() {
+    JavaPlugInSocket* socket = GetJavaExtSocket();
+    if (!socket) return VEXA_SOCKET_FAILED;
+    JavaExtensionSmb extension;
+    const int status = SendData(*socket, extension);
+    DxTraceError("x_execute_x SendData syntaxSocket", status);
+    if (status == 0 && isVexaDrive()) m_process.Wait();
+    return status;
+}
+
+int OutpStatisticsX::exit_x_run() {
+    const int status = EngineDispatcher()->sendCmd(DXCmdDispatcher::kExitDxRun);
+    DxTraceError("exit_x_run cmdDispatcher sendCmd", status);
+    return status;
+}
+
+int OutpStatisticsX::stat_stop_x() {
+    XPipeSuit* suit = Suit();
+    int status = 0;
+    if (isVexaDrive() && !isXProcessActive()) {
+        DxTrace("stat_stop_x: x process has already exited ");
+    } else if (suit && !m_java) {
+        status = suit->getCmdDispatcher(false)->sendCmd(DXCmdDispatcher::kStopDX);
+        DxTraceError("stat_stop_x cmdDispatcher sendCmd", status);
+    }
+    if (suit) {
+        suit->stopMonitor(false);
+        suit->stopMonitor(true);
+    }
+    if (m_process.started() && !m_process.WaitFor(kStopWaitMs)) m_process.Kill();
+    return status;
+}

@@ -1,0 +1,88 @@
+#include "hosting/startxdispatchervisitor.h"
+
+#include <chrono>
+#include <thread>
+
+#include "hosting/drivex.h"
+#include "hosting/xmanager.h"
+#include "runtime/dxglobal.h"
+#include "runtime/dxstartup.h"
+#include "runtime/dxtracer.h"
+#include "runtime/statuscodes.h"
+#include "runtime/syncsyntaxslot.h"
+#include "transport/xpipemanager.h"
+
+int StartXDispatcherVisitor::cmdDispatcher(std::int32_t key, const std::vector<std::string>&) {
+    int status = 0;
+    switch (key) {
+        case DXCmdDispatcher::kSetupDXRun:
+            DxTrace("StartXDispatcherVisitor kSetupDXRun");
+            status = SetupRun();
+            break;
+        case DXCmdDispatcher::kRunDX: {
+            DxTrace("StartXDispatcherVisitor kRunDX");
+            XManager* registry = GetXManager();
+            auto* driver = registry ? dynamic_cast<VexaDX_P*>(registry->getBackVexaDX()) : nullptr;
+            status = driver ? driver->startX() : 0;
+            break;
+        }
+        case DXCmdDispatcher::kExitDxRun:
+            DxTrace("StartXDispatcherVisitor kExitDxRun");
+            status = ExitRun();
+            break;
+        case DXCmdDispatcher::kStopDX:
+            DxTrace("StartXDispatcherVisitor kStopDX");
+            status = GGetUseSyncDx() ? GStopSyncSyntax() : 0;
+            break;
+        case DXCmdDispatcher::kTestCmdst:
+        case 0:
+            DxTrace("StartXDispatcherVisitor kTestCmdst");
+            break;
+        default:
+            status = VEXA_UNKNOWN_COMMAND_KEY;
+            break;
+    }
+    DxTraceError("StartXDispatcherVisitor result ", status);
+    return status;
+}
+
+int StartXDispatcherVisitor::SetupRun() {
+    XManager* registry = GetXManager();
+    DriveX* before = registry ? registry->getBackVexaDX() : nullptr;
+    // A refused language registers no driver; the one below belongs to an
+    // outer block and must not be started again.
+    if (int refused = CreateLanguageX(m_name, m_vexaDrive)) return refused;
+    auto* driver = dynamic_cast<VexaDX_P*>(registry->getBackVexaDX());
+    if (!driver || driver == before) return VEXA_DRIVER_THREAD_FAILED;
+    int status = 0;
+    XPipes* pipes = GetXPipeManager()->getPipeSuit(m_name)->getXPipes();
+    VexaPipe* syntax = pipes ? pipes->GetSyntaxPipe() : nullptr;
+    if (!syntax) {
+        status = VEXA_PIPE_FAILED;
+    } else if (syntax->IsPipeCreated()) {
+        DxTrace("kSetupDXRun syntaxPipe has Create");
+    } else {
+        status = syntax->CreatePipe();
+        if (status == 0) status = syntax->DisconnectPipe();
+        DxTrace("kSetupDXRun syntaxPipe Create");
+    }
+    const int started = driver->startX();
+    return status ? status : started;
+}
+
+int StartXDispatcherVisitor::ExitRun() {
+    XManager* registry = GetXManager();
+    auto* driver = registry ? dynamic_cast<VexaDX_P*>(registry->getBackVexaDX()) : nullptr;
+    if (!driver) return 0;
+    while (!driver->isStopped()) std::this_thread::sleep_for(std::chrono::milliseconds(kDriverPollMs));
+    registry->destoryVexaDX(driver);
+    return 0;
+}
+
+std::uint32_t CmdReceiveThread::Run() {
+    m_busy = true;
+    StartXDispatcherVisitor visitor(m_name, false);
+    const int result = m_dispatcher ? m_dispatcher->receiveCmd(&visitor) : VEXA_BAD_ARGUMENT;
+    m_busy = false;
+    return static_cast<std::uint32_t>(result);
+}

@@ -1,0 +1,99 @@
+#include "hosting/xmanager.h"
+
+#include "hosting/drivex.h"
+#include "hosting/inpstatisticsx.h"
+#include "hosting/statisticsx.h"
+#include "runtime/dxglobal.h"
+#include "runtime/dxstartup.h"
+#include "runtime/dxtracer.h"
+#include "runtime/statuscodes.h"
+#include "runtime/vexadxconfigreader.h"
+#include "transport/xpipemanager.h"
+
+XManager::XManager() = default;
+XManager::~XManager() { cleanup(); }
+
+StatisticsX* XManager::getStatisticsX(const std::string& name) const {
+    auto found = m_hosts.find(name);
+    return found == m_hosts.end() ? nullptr : found->second.get();
+}
+
+void XManager::addStatisticsX(const std::string& name, StatisticsX* host) {
+    std::unique_ptr<StatisticsX> owned(host);
+    m_hosts.erase(name);
+    m_hosts.emplace(name, std::move(owned));
+}
+
+void XManager::destoryStatisticsX(const std::string& name) { m_hosts.erase(name); }
+
+void XManager::addVexaDX(DriveX* driver) {
+    std::unique_ptr<DriveX> owned(driver);
+    if (!driver) return;
+    if (DxTracer* tracer = GetDxTracer()) tracer->setXName(driver->XName());
+    if (XPipeManager* pipes = GetXPipeManager()) {
+        XPipeSuit* suit = pipes->getPipeSuit(driver->XName());
+        suit->increaseIndex();
+        driver->setIndex(suit->getIndex());
+    }
+    m_drivers.push_back(std::move(owned));
+}
+
+DriveX* XManager::getBackVexaDX() const { return m_drivers.empty() ? nullptr : m_drivers.back().get(); }
+
+void XManager::destoryVexaDX(DriveX* driver) {
+    if (!driver || driver != getBackVexaDX()) return;
+    if (XPipeManager* pipes = GetXPipeManager()) pipes->getPipeSuit(driver->XName())->decreaseIndex();
+    m_drivers.pop_back();
+}
+
+void XManager::stopX() { m_hosts.clear(); }
+
+void XManager::cleanup() {
+    stopX();
+    while (!m_drivers.empty()) destoryVexaDX(m_drivers.back().get());
+}
+
+namespace {
+
+// The host of the language, made when the registry has none; null with the
+// refusal's code otherwise.
+StatisticsX* HostFor(const std::string& name, bool vexaDrive, int& status, XConfigOptions*& options) {
+    XManager* registry = GetXManager();
+    if (!IsDXGlobalInit() || !registry) {
+        status = 1;
+        return nullptr;
+    }
+    VexaDXConfigReader* config = VexaDXConfigReader::GetInstance();
+    if (!config->IsSupportLanguage(name)) {
+        DxTrace("Unsupported external language:" + name);
+        status = VEXA_UNSUPPORTED_LANGUAGE;
+        return nullptr;
+    }
+    options = config->GetOptions(name);
+    StatisticsX* host = registry->getStatisticsX(name);
+    if (!host) {
+        host = new InpStatisticsX(options, vexaDrive);
+        registry->addStatisticsX(name, host);
+    }
+    status = 0;
+    return host;
+}
+
+}  // namespace
+
+int CreateLanguageX(const std::string& name, bool vexaDrive) {
+    int status = 0;
+    XConfigOptions* options = nullptr;
+    StatisticsX* host = HostFor(name, vexaDrive, status, options);
+    if (!host) return status;
+    GetXManager()->addVexaDX(new VexaDX_P(name, host, options));
+    return 0;
+}
+
+std::unique_ptr<CmdVexaDX> CreateCmdVexaDX(const std::string& name, bool vexaDrive) {
+    int status = 0;
+    XConfigOptions* options = nullptr;
+    StatisticsX* host = HostFor(name, vexaDrive, status, options);
+    if (!host) return nullptr;
+    return std::make_unique<CmdVexaDX>(name, host, options);
+}

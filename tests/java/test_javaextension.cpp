@@ -1,0 +1,101 @@
+// The Java extension program started from the engine home's JRE, as the
+// out-of-process host starts it: it connects to the host's socket, takes the
+// extension message and answers on its standard output.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "codec/javaextensionsmb.h"
+#include "platform/process.h"
+#include "runtime/statuscodes.h"
+#include "testsupport.h"
+#include "transport/javaplugsocket.h"
+#include "transport/sendreceive.h"
+
+namespace {
+
+constexpr unsigned kAcceptStepMs = 200;
+constexpr int kAcceptSteps = 150;  // 30 s for the JVM to start and connect
+constexpr unsigned kExitLimitMs = 30000;
+
+// One run of the Java program against a fresh host socket; its standard
+// output and error go to files, since a child inherits this process's.
+class JavaRun {
+public:
+    explicit JavaRun(const std::string& command) {
+        EXPECT_EQ(m_socket.CreateSocket(), 0);
+        // exec keeps the shell's pid, so the child is the JVM itself.
+        const std::vector<std::string> argv = {
+            "/bin/sh", "-c", "exec \"$0\" -cp \"$1\" com.kor.statistics.plugin.Extension "
+                             "LOCAL \"$2\" \"$3\" >\"$4\" 2>\"$5\"",
+            std::string(VEXA_ENGINE_HOME) + "/JRE/bin/java", VEXA_JAVA_PLUGIN_JAR,
+            std::to_string(m_socket.GetSocketPort()), command, m_dir.file("out"),
+            m_dir.file("err")};
+        EXPECT_EQ(platform::ChildProcess::Spawn(argv, m_java), 0);
+    }
+    ~JavaRun() {
+        m_socket.CloseSocket();
+        m_java.Kill();
+    }
+
+    // Accepts the program's connection; fails when it ended without one.
+    bool Accept() {
+        for (int step = 0; step < kAcceptSteps; ++step) {
+            int result = m_socket.AcceptSocketWithin(kAcceptStepMs);
+            if (result == 0) return true;
+            if (result != ETIMEDOUT) return false;
+            if (!m_java.IsActive()) return false;
+        }
+        return false;
+    }
+    JavaPlugInSocket& socket() { return m_socket; }
+    // The exit status, or -1 when the program had to be killed.
+    int Finish() {
+        if (m_java.WaitFor(kExitLimitMs)) return m_java.ExitStatus();
+        m_java.Kill();
+        return -1;
+    }
+    std::string Output() const { return testsupport::ReadFile(m_dir.file("out")); }
+    std::string Errors() const { return testsupport::ReadFile(m_dir.file("err")); }
+
+private:
+    testsupport::TempDir m_dir;
+    JavaPlugInSocket m_socket;
+    platform::ChildProcess m_java;
+};
+
+void PrepareMessage(const std::string& text) {
+    JavaExtensionSmb::SetCommandName("MYCOMMAND");
+    ASSERT_EQ(JavaExtensionSmb::SetDataLen(static_cast<std::int32_t>(text.size())), 0);
+    ASSERT_EQ(JavaExtensionSmb::SetSendBuf(text.data()), 0);
+}
+
+}  // namespace
+
+TEST(JavaExtensionProgram, PrintsTheCommandNameAndTheMessageLineAndExitsZero) {
+    JavaRun run("MYCOMMAND");
+    ASSERT_TRUE(run.Accept()) << run.Errors();
+    PrepareMessage("hello from the host\n");
+    JavaExtensionSmb message;
+    ASSERT_EQ(SendData(run.socket(), message), 0);
+    EXPECT_EQ(run.Finish(), 0) << run.Errors();
+    EXPECT_EQ(run.Output(), "MYCOMMAND: hello from the host\n");
+    EXPECT_EQ(run.Errors(), "");
+    std::int32_t length = -1;
+    EXPECT_EQ(JavaExtensionSmb::GetSendBuf(length), nullptr);
+}
+
+TEST(JavaExtensionProgram, MessageCutBeforeItsLineFeedIsAFailure) {
+    JavaRun run("MYCOMMAND");
+    ASSERT_TRUE(run.Accept()) << run.Errors();
+    PrepareMessage("no line feed");
+    JavaExtensionSmb message;
+    ASSERT_EQ(SendData(run.socket(), message), 0);
+    run.socket().CloseSocket();
+    EXPECT_EQ(run.Finish(), 1);
+    EXPECT_EQ(run.Output(), "");
+    EXPECT_NE(run.Errors(), "");
+}

@@ -1,0 +1,108 @@
+// Program blocks end to end: this program starts the reference engine through
+// the library and submits blocks in the test language, which the engine runs
+// in a language process of its own ("startx"). Nothing is mocked.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "languagetestsupport.h"
+#include "vexaxd_p.h"
+
+namespace {
+
+class ProgramBlocks : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string arguments = "-vexahome=" + m_home.path() + ", -outputlog=" + OutputLogPath();
+        ASSERT_EQ(StartVexa(arguments.c_str()), 0);
+    }
+    void TearDown() override { StopVexa(); }
+
+    std::string OutputLogPath() const { return m_home.file("output.log"); }
+    std::string OutputLog() const { return testsupport::ReadFile(OutputLogPath()); }
+
+    // The posted texts of the output log, in order, that start with `prefix`.
+    std::vector<std::string> Posted(const std::string& prefix) const {
+        std::vector<std::string> found;
+        const std::string log = OutputLog();
+        for (std::size_t at = log.find(prefix); at != std::string::npos; at = log.find(prefix, at + 1)) {
+            found.push_back(log.substr(at, log.find('\n', at) - at));
+        }
+        return found;
+    }
+
+    static int SubmitText(const std::string& text) { return Submit(text.data(), static_cast<int>(text.size())); }
+
+    testsupport::TempDir m_traces;
+    languagetest::EngineHome m_home{"[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + m_traces.path() +
+                                    "\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n"};
+};
+
+bool ProcessExists(int pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
+
+}  // namespace
+
+TEST_F(ProgramBlocks, ABlockCallsTheApiAndItsOutputReachesTheLog) {
+    int err = 0;
+    const int variables = GetVariableCount(&err);
+    ASSERT_EQ(err, 0);
+    EXPECT_EQ(SubmitText("BEGIN PROGRAM TESTLANG.\ncall GetVariableCount\npost from the block\nEND PROGRAM."), 0);
+    EXPECT_EQ(Posted("GetVariableCount"),
+              std::vector<std::string>{"GetVariableCount " + std::to_string(variables) + " 0"});
+    EXPECT_EQ(Posted("from the block").size(), 1u);
+    // The language's status is the submission's.
+    EXPECT_EQ(SubmitText("BEGIN PROGRAM TESTLANG.\nstatus 42\nEND PROGRAM."), 42);
+}
+
+TEST_F(ProgramBlocks, BlocksInARowShareOneLanguageProcessThatEndsWithTheEngine) {
+    ASSERT_EQ(SubmitText("BEGIN PROGRAM TESTLANG.\npid\nEND PROGRAM."), 0);
+    ASSERT_EQ(SubmitText("SET WIDTH=100.\nBEGIN PROGRAM TESTLANG.\npid\ncallback 4\nEND PROGRAM."), 0);
+    const std::vector<std::string> pids = Posted("pid ");
+    ASSERT_EQ(pids.size(), 2u);
+    EXPECT_EQ(pids[0], pids[1]);
+    EXPECT_EQ(Posted("callback 4"), std::vector<std::string>{"callback 4 0"});
+    int err = 0;
+    EXPECT_EQ(GetVexaOutputWidth(&err), 100);
+    const int languagePid = std::stoi(pids[0].substr(4));
+    EXPECT_NE(languagePid, getpid());
+    StopVexa();
+    EXPECT_FALSE(ProcessExists(languagePid));
+}
+
+TEST_F(ProgramBlocks, NestedBlocksThreeLevelsDeepReturnInOrderAndRestoreTheLevels) {
+    // Each level posts its nesting index, submits the next level and posts
+    // again once that returned.
+    const std::string text =
+        "BEGIN PROGRAM TESTLANG.\n"
+        "post enter 0\ncallback 4\n"
+        "submit BEGIN PROGRAM TESTLANG.\\npost enter 1\\ncallback 4\\n"
+        "submit BEGIN PROGRAM TESTLANG.\\\\npost enter 2\\\\ncallback 4\\\\nEND PROGRAM.\\n"
+        "post leave 1\\nEND PROGRAM.\n"
+        "post leave 0\ncallback 4\n"
+        "END PROGRAM.";
+    ASSERT_EQ(SubmitText(text), 0);
+    const std::string log = OutputLog();
+    std::size_t at = 0;
+    for (const char* step : {"enter 0", "callback 4 0", "enter 1", "callback 4 1", "enter 2", "callback 4 2",
+                             "submit 0", "leave 1", "submit 0", "leave 0", "callback 4 0"}) {
+        const std::size_t found = log.find(step, at);
+        ASSERT_NE(found, std::string::npos) << step << " after offset " << at << " in\n" << log;
+        at = found + 1;
+    }
+    // The levels are back where they were: a later block runs at level 0.
+    ASSERT_EQ(SubmitText("BEGIN PROGRAM TESTLANG.\npost after\ncallback 4\nEND PROGRAM."), 0);
+    EXPECT_NE(OutputLog().find("after\n"), std::string::npos);
+    EXPECT_EQ(Posted("callback 4").back(), "callback 4 0");
+}
+
+TEST_F(ProgramBlocks, ALanguageTheConfigurationDoesNotNameIsRefused) {
+    EXPECT_EQ(SubmitText("BEGIN PROGRAM NOSUCH.\npost x\nEND PROGRAM."), VEXA_UNSUPPORTED_LANGUAGE);
+    EXPECT_EQ(SubmitText("BEGIN PROGRAM TESTLANG.\npost never ends"), 9080);
+    // The engine still answers.
+    int err = 0;
+    EXPECT_GT(GetVariableCount(&err), 0);
+}

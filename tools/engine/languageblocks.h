@@ -1,0 +1,33 @@
+// Runs program blocks of external languages for the engine, through the
+// library's host registry: each language gets one out-of-process host
+// (its language process, started by "startx" on the first block and kept
+// until the engine stops). A block runs one nesting level above the
+// language's current one; while it runs, a thread serves the block's API
+// calls on that level's pipes. Blocks nest: a block's own submission runs
+// its inner block on the serving thread of the outer one.
+#pragma once
+
+#include "commandtable.h"
+#include "enginestate.h"
+#include "programblock.h"
+
+namespace engine {
+
+class LanguageBlocks {
+public:
+    // The global library state must be initialised first (InitDxGlobal).
+    explicit LanguageBlocks(const CommandTable& commands) : m_commands(commands) {}
+
+    // Called with the engine lock held; lets go of it while the language
+    // runs. The block's status: the language's, or the code of what failed.
+    int Run(const ProgramBlock& block, EngineState& state);
+
+private:
+    const CommandTable& m_commands;
+};
+
+// Submitted text that holds program blocks: its command text and blocks in
+// order, stopping at the first that fails.
+int RunSubmittedText(const std::string& text, EngineState& state);
+
+}  // namespace engine
