@@ -106,3 +106,28 @@ TEST_F(ProgramBlocks, ALanguageTheConfigurationDoesNotNameIsRefused) {
     int err = 0;
     EXPECT_GT(GetVariableCount(&err), 0);
 }
+
+// A program that is itself a configured language and drives the engine: the
+// engine runs that language's blocks in this very process, one level above
+// the program's own calls.
+TEST(HostedLanguageBlocks, BlocksOfTheDrivingLanguageRunInItsOwnProcess) {
+    testsupport::TempDir traces;
+    languagetest::EngineHome home("[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
+                                  "\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n");
+    const std::string log = home.file("output.log");
+    SetXNameAndSHome("TESTLANG", home.path().c_str());
+    const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
+    ASSERT_EQ(StartVexa(arguments.c_str()), 0);
+    const std::string block = "BEGIN PROGRAM TESTLANG.\npid\ncallback 4\ncall GetVariableCount\nEND PROGRAM.";
+    EXPECT_EQ(Submit(block.data(), static_cast<int>(block.size())), 0);
+    EXPECT_EQ(Submit(block.data(), static_cast<int>(block.size())), 0);
+    int err = 0;
+    const int variables = GetVariableCount(&err);
+    StopVexa();
+    const std::string text = testsupport::ReadFile(log);
+    const std::string pid = "pid " + std::to_string(getpid()) + "\n";
+    EXPECT_NE(text.find(pid), std::string::npos) << text;
+    EXPECT_NE(text.find(pid, text.find(pid) + 1), std::string::npos);
+    EXPECT_NE(text.find("callback 4 1\n"), std::string::npos);
+    EXPECT_NE(text.find("GetVariableCount " + std::to_string(variables) + " 0"), std::string::npos);
+}

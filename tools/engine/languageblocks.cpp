@@ -1,11 +1,13 @@
 #include "languageblocks.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "bulktransport.h"
 #include "enginecodes.h"
 #include "engineserver.h"
+#include "hosting/dxcmddispatcher.h"
 #include "hosting/outpstatisticsx.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxstartup.h"
@@ -21,6 +23,8 @@ namespace {
 
 // The engine starts language processes for its own use: application mode 1.
 constexpr int kLocalMode = 1;
+// The client joins the command channel right after the ready message.
+constexpr auto kClientChannelLimit = std::chrono::seconds(10);
 
 // Lets go of the engine lock for the scope; the caller holds it.
 class Unlocked {
@@ -121,6 +125,26 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
     status = host->execute_x(text.c_str());
     const int ended = host->post_action();
     return status ? status : ended;
+}
+
+bool LanguageBlocks::AdoptClientLanguage(const std::string& language) {
+    VexaDXConfigReader* config = VexaDXConfigReader::GetInstance();
+    XManager* registry = GetXManager();
+    if (!registry || !config->IsSupportLanguage(language)) return false;
+    XPipeSuit& suit = *GetXPipeManager()->getPipeSuit(language);
+    suit.increaseIndex();
+    // Made now, so that the client finds the channel's reply pipe.
+    suit.getCmdDispatcher(false);
+    registry->addStatisticsX(language, new OutpStatisticsX(config->GetOptions(language), kLocalMode, false));
+    m_clientLanguage = language;
+    return true;
+}
+
+int LanguageBlocks::ConnectClientLanguage() {
+    if (m_clientLanguage.empty()) return 0;
+    const auto deadline = std::chrono::steady_clock::now() + kClientChannelLimit;
+    DXCmdDispatcher* channel = GetXPipeManager()->getPipeSuit(m_clientLanguage)->getCmdDispatcher(false);
+    return channel->connectPeer([deadline] { return std::chrono::steady_clock::now() < deadline; });
 }
 
 int RunSubmittedText(const std::string& text, EngineState& state) {

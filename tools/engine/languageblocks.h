@@ -7,6 +7,8 @@
 // its inner block on the serving thread of the outer one.
 #pragma once
 
+#include <string>
+
 #include "commandtable.h"
 #include "enginestate.h"
 #include "programblock.h"
@@ -22,8 +24,17 @@ public:
     // runs. The block's status: the language's, or the code of what failed.
     int Run(const ProgramBlock& block, EngineState& state);
 
+    // The client's own language, when the configuration names it: the client
+    // hosts it itself, so its blocks run in the client's process and start
+    // one level above the client's own. False for any other language.
+    bool AdoptClientLanguage(const std::string& language);
+    // Joins the command channel of the adopted language once the client
+    // knows the engine is ready. 0 or the channel's code.
+    int ConnectClientLanguage();
+
 private:
     const CommandTable& m_commands;
+    std::string m_clientLanguage;
 };
 
 // Submitted text that holds program blocks: its command text and blocks in

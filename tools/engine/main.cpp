@@ -115,7 +115,11 @@ int main(int argc, char** argv) {
     const engine::CommandTable commands = engine::BuildCommandTable();
     engine::LanguageBlocks languages(commands);
     state.languages = &languages;
+    languages.AdoptClientLanguage(argv[3]);
     if (server.SendReady(0) != 0) return 1;
+    if (int joined = languages.ConnectClientLanguage()) {
+        std::fprintf(stderr, "StartXD: the client's language channel failed (%d)\n", joined);
+    }
     int ended = server.Serve(commands, state);
     // Stops every language process.
     FinalizeDXGlobal();

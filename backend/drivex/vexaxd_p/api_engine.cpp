@@ -1,12 +1,17 @@
 // Starting, probing and stopping an engine that this process drives.
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "apiconnection.h"
 #include "callframe.h"
 #include "callshapes.h"
 #include "commandcodes.h"
+#include "hosting/dxcmddispatcher.h"
+#include "hosting/startxdispatchervisitor.h"
+#include "hosting/xmanager.h"
 #include "replyreader.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxstartup.h"
@@ -24,6 +29,8 @@ constexpr const char* kLauncherName = "StartXD";
 // end before it is killed; a live but silent engine must not hang the caller.
 constexpr unsigned kEngineExitGrace = 10000;
 constexpr unsigned kConnectPoll = 100;
+constexpr int kCommandThreadPolls = 50;
+constexpr unsigned kCommandThreadPollMs = 100;
 
 std::string LauncherPath(const StartOptions& options) {
     std::string home = options.hasEngineHome ? options.engineHome : GetVEXAHOME();
@@ -58,6 +65,29 @@ void DropResultPipe(XPipes& pipes) {
     result.ClosePipe();
 }
 
+// The engine's commands for blocks of the language hosted here arrive on
+// the suit's command channel; a thread of its own serves them.
+int StartCommandThread(ApiConnection& connection, DXCmdDispatcher& dispatcher) {
+    if (int error = dispatcher.connectPeer()) return error;
+    auto thread = std::make_unique<CmdReceiveThread>(&dispatcher, connection.languageName());
+    if (!thread->Start()) return VEXA_DRIVER_THREAD_FAILED;
+    connection.setCommandThread(std::move(thread));
+    return 0;
+}
+
+// The command thread ends once the engine has gone; it is waited for a while.
+void EndCommandThread(ApiConnection& connection) {
+    for (int poll = 0; poll < kCommandThreadPolls; ++poll) {
+        if (!connection.commandThread() || !connection.commandThread()->isBusy()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kCommandThreadPollMs));
+    }
+    if (connection.commandThread() && connection.commandThread()->isBusy()) {
+        DxTrace("Cmd Dispatcher thread can't exit timely.");
+    }
+    connection.setCommandThread(nullptr);
+    if (XManager* registry = GetXManager()) registry->cleanup();
+}
+
 int StartEngine(const char* arguments) {
     ApiConnection& connection = Connection();
     if (IsBackendReady()) return 0;
@@ -73,6 +103,7 @@ int StartEngine(const char* arguments) {
         std::fflush(stdout);
         return VEXA_ENGINE_NOT_RUNNING;
     }
+    DXCmdDispatcher* dispatcher = connection.hosted() ? connection.suit()->getCmdDispatcher(true) : nullptr;
     platform::ChildProcess& launcher = connection.launcher();
     if (platform::ChildProcess::Spawn({launcherPath, connection.tempDirectory(), connection.pidText(),
                                        connection.languageName(), options.remaining},
@@ -81,6 +112,7 @@ int StartEngine(const char* arguments) {
     }
     connection.setRunning(true);
     int result = ReceiveReadyMessage(*pipes, launcher);
+    if (result == 0 && dispatcher) result = StartCommandThread(connection, *dispatcher);
     if (result != 0) {
         DropResultPipe(*pipes);
         EndLauncher(launcher);
@@ -102,8 +134,16 @@ void StopEngine() {
         }
         DropResultPipe(*pipes);
     }
-    if (XPipeManager* manager = GetXPipeManager()) {
-        manager->getPipeSuit(connection.languageName())->decreaseIndex();
+    XPipeManager* manager = GetXPipeManager();
+    XPipeSuit* suit = manager ? manager->getPipeSuit(connection.languageName()) : nullptr;
+    if (suit) {
+        suit->stopMonitor(false);
+        suit->stopMonitor(true);
+    }
+    if (connection.hosted()) {
+        EndCommandThread(connection);
+    } else if (suit) {
+        suit->decreaseIndex();
     }
     connection.forgetSuit();
     if (XPipeManager* manager = GetXPipeManager()) manager->cleanup();

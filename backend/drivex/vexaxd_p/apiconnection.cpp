@@ -2,10 +2,13 @@
 
 #include <cstdio>
 
+#include "hosting/startxdispatchervisitor.h"
+#include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "runtime/statuscodes.h"
+#include "runtime/vexadxconfigreader.h"
 #include "callframe.h"
 #include "commandcodes.h"
 #include "transport/xpipemanager.h"
@@ -69,8 +72,19 @@ void ApiConnection::Attach() {
     if (m_pidText.empty()) m_pidText = manager->getPipePid();
     if (m_tempDirectory.empty()) m_tempDirectory = manager->getPipePath();
     m_suit = manager->getPipeSuit(m_languageName);
-    // Languages hosted in this process get their level from the host.
+    if (m_suit->getIndex() >= 0) return;
+    // A language the configuration knows is hosted here as well: the engine
+    // can then run program blocks of it in this process. Its driver takes
+    // the first level.
+    if (VexaDXConfigReader::GetInstance()->IsSupportLanguage(m_languageName) &&
+        CreateLanguageX(m_languageName, false) == 0) {
+        m_hosted = true;
+    }
     if (m_suit->getIndex() < 0) m_suit->increaseIndex();
+}
+
+void ApiConnection::setCommandThread(std::unique_ptr<CmdReceiveThread> thread) {
+    m_commandThread = std::move(thread);
 }
 
 int ApiConnection::AcquirePipes(XPipes*& pipes) {
@@ -108,6 +122,7 @@ void ApiConnection::Reset() {
     m_running = false;
     m_xDriven = false;
     m_hosted = false;
+    m_commandThread.reset();
     std::string().swap(m_sharedString);
     std::vector<std::uint16_t>().swap(m_sharedWide);
     m_launcher = platform::ChildProcess();

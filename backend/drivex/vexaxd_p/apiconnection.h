@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "recordbrowserfile.h"
 #include "transfergate.h"
 
+class CmdReceiveThread;
 class XPipeSuit;
 class XPipes;
 
@@ -61,6 +63,10 @@ public:
     DatastepBatch& datastepBatch() { return m_datastepBatch; }
     // Bulk transfers whose threads use the pipes.
     TransferGate& transfers() { return m_transfers; }
+    // Serves the engine's commands for program blocks of the language hosted
+    // here, from StartVexa to StopVexa.
+    void setCommandThread(std::unique_ptr<CmdReceiveThread> thread);
+    CmdReceiveThread* commandThread() const { return m_commandThread.get(); }
 
     // Replaces the shared single string; the pointer stays valid until the next one.
     const char* ShareString(std::string text);
@@ -95,6 +101,7 @@ private:
     DatasetState m_datasets;
     DatastepBatch m_datastepBatch;
     TransferGate m_transfers;
+    std::unique_ptr<CmdReceiveThread> m_commandThread;
 };
 
 inline ApiConnection& Connection() { return ApiConnection::Instance(); }

@@ -49,6 +49,7 @@ protected:
     int x_post_action() override { return m_java ? 0 : exit_x_run(); }
 
 private:
+    class PartnerWait;
     XPipeSuit* Suit() const;
     // The pipes of the suit's current level; null (traced) before the first.
     XPipes* CurrentPipes() const;

@@ -27,17 +27,22 @@ constexpr unsigned kSliceMs = 50;
 // A language process asked to stop ends at once; one that does not is killed.
 constexpr unsigned kStopWaitMs = 10000;
 
-// True while the process lives and the limit is not reached.
-class PartnerWait {
+}  // namespace
+
+// True while the language process lives (always, for a host the engine does
+// not drive) and the limit is not reached.
+class OutpStatisticsX::PartnerWait {
 public:
-    explicit PartnerWait(platform::ChildProcess& process)
-        : m_process(process), m_deadline(std::chrono::steady_clock::now() + kConnectLimit) {}
-    bool operator()() const { return m_process.IsActive() && std::chrono::steady_clock::now() < m_deadline; }
+    explicit PartnerWait(OutpStatisticsX& host)
+        : m_host(host), m_deadline(std::chrono::steady_clock::now() + kConnectLimit) {}
+    bool operator()() const { return m_host.isXProcessActive() && std::chrono::steady_clock::now() < m_deadline; }
 
 private:
-    platform::ChildProcess& m_process;
+    OutpStatisticsX& m_host;
     std::chrono::steady_clock::time_point m_deadline;
 };
+
+namespace {
 
 int StartProcess(const std::vector<std::string>& argv, platform::ChildProcess& process) {
     if (int error = platform::ChildProcess::Spawn(argv, process)) {
@@ -99,10 +104,10 @@ int OutpStatisticsX::stat_start_x() {
 int OutpStatisticsX::AwaitLauncher() {
     DXCmdDispatcher* dispatcher = EngineDispatcher();
     if (isVexaDrive()) {
-        // In place of a fixed pause: the launcher connects or ends.
-        int connected = dispatcher->connectPeer(PartnerWait(m_process));
+        // In place of a fixed pause: the launcher connects, ends, or runs
+        // out of time; kTestCmdst then tells whether it serves.
+        dispatcher->connectPeer(PartnerWait(*this));
         if (!isXProcessActive()) return VEXA_PROCESS_START_FAILED;
-        if (connected) return connected;
     } else {
         dispatcher->connectPeer();
     }
@@ -124,7 +129,7 @@ int OutpStatisticsX::stat_start_java() {
     ApplyEnvironment(pushEnv(*m_options, inputs));
     int status = StartProcess(JavaExtensionArgv(inputs, m_appMode, socket->GetSocketPort()), m_process);
     if (status == 0) {
-        const PartnerWait waiting(m_process);
+        const PartnerWait waiting(*this);
         while ((status = socket->AcceptSocketWithin(kSliceMs)) == ETIMEDOUT) {
             if (!waiting()) {
                 status = VEXA_SOCKET_ACCEPT_FAILED;
@@ -153,7 +158,7 @@ int OutpStatisticsX::setup_x_run() {
     DxTraceError("setup_x_run cmdDispatcher sendCmd", status);
     if (status) return status;
     if (!result.IsWritePipeConnected()) {
-        const PartnerWait waiting(m_process);
+        const PartnerWait waiting(*this);
         while ((status = result.ConnectPipeWithin(kSliceMs)) == ETIMEDOUT) {
             if (!waiting()) return EPIPE;
         }
