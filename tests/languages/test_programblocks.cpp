@@ -131,3 +131,32 @@ TEST(HostedLanguageBlocks, BlocksOfTheDrivingLanguageRunInItsOwnProcess) {
     EXPECT_NE(text.find("callback 4 1\n"), std::string::npos);
     EXPECT_NE(text.find("GetVariableCount " + std::to_string(variables) + " 0"), std::string::npos);
 }
+
+// A language whose section says INNER_PROCESS=true is loaded into the engine.
+TEST(InProcessLanguageBlocks, ABlockRunsInsideTheEngineAndReachesItThroughTheLevelsPipes) {
+    testsupport::TempDir traces;
+    languagetest::EngineHome home("[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
+                                  "\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\nINNER_PROCESS=true\n");
+    const std::string log = home.file("output.log");
+    const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
+    ASSERT_EQ(StartVexa(arguments.c_str()), 0);
+    const std::string nested = "BEGIN PROGRAM TESTLANG.\\npid\\ncallback 4\\nEND PROGRAM.";
+    const std::string block = "BEGIN PROGRAM TESTLANG.\npid\ncallback 4\ncall GetVariableCount\nsubmit " + nested +
+                              "\nEND PROGRAM.";
+    EXPECT_EQ(Submit(block.data(), static_cast<int>(block.size())), 0);
+    int err = 0;
+    const int variables = GetVariableCount(&err);
+    StopVexa();
+    const std::string text = testsupport::ReadFile(log);
+    // Both levels ran in one process, the engine's.
+    const std::size_t first = text.find("pid ");
+    ASSERT_NE(first, std::string::npos) << text;
+    const std::string pidLine = text.substr(first, text.find('\n', first) - first);
+    EXPECT_NE(text.find(pidLine, first + 1), std::string::npos) << text;
+    const int pid = std::stoi(pidLine.substr(4));
+    EXPECT_NE(pid, getpid());
+    EXPECT_NE(text.find("callback 4 0\n"), std::string::npos);
+    EXPECT_NE(text.find("callback 4 1\n"), std::string::npos);
+    EXPECT_NE(text.find("GetVariableCount " + std::to_string(variables) + " 0"), std::string::npos);
+    EXPECT_NE(text.find("submit 0"), std::string::npos);
+}

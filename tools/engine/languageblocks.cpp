@@ -7,9 +7,13 @@
 #include "bulktransport.h"
 #include "enginecodes.h"
 #include "engineserver.h"
+#include "hosting/dxapibridge.h"
+#include "hosting/dxcallbacks.h"
 #include "hosting/dxcmddispatcher.h"
+#include "hosting/inpstatisticsx.h"
 #include "hosting/outpstatisticsx.h"
 #include "hosting/xmanager.h"
+#include "runtime/dxglobal.h"
 #include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "runtime/statuscodes.h"
@@ -17,6 +21,7 @@
 #include "runtime/xcmdargument.h"
 #include "runtime/xconfigoptions.h"
 #include "transport/xpipemanager.h"
+#include "vexaxd_p.h"
 
 namespace engine {
 namespace {
@@ -45,10 +50,33 @@ public:
     ~BlockLevel() { m_suit.decreaseIndex(); }
     BlockLevel(const BlockLevel&) = delete;
     BlockLevel& operator=(const BlockLevel&) = delete;
-    XPipes& pipes() { return *m_suit.getXPipes(); }
 
 private:
     XPipeSuit& m_suit;
+};
+
+// The engine's own ends of a level's API pipes. A language hosted in the
+// engine uses the suit's ends of the same pipes, so the engine's are apart.
+// Level 0 keeps its ends for the next block, as the language process keeps
+// its own; deeper levels are made anew for each block, as there.
+class BlockApiPipes {
+public:
+    BlockApiPipes(std::vector<std::unique_ptr<XPipes>>& levels, XPipeSuit& suit)
+        : m_levels(levels), m_level(suit.getIndex()) {
+        if (static_cast<int>(m_levels.size()) <= m_level) m_levels.resize(static_cast<std::size_t>(m_level) + 1);
+        auto& pipes = m_levels[static_cast<std::size_t>(m_level)];
+        if (!pipes) pipes = std::make_unique<XPipes>(suit.getPipeNamePrefix() + std::to_string(m_level));
+    }
+    ~BlockApiPipes() {
+        if (m_level > 0) m_levels[static_cast<std::size_t>(m_level)].reset();
+    }
+    BlockApiPipes(const BlockApiPipes&) = delete;
+    BlockApiPipes& operator=(const BlockApiPipes&) = delete;
+    XPipes& pipes() { return *m_levels[static_cast<std::size_t>(m_level)]; }
+
+private:
+    std::vector<std::unique_ptr<XPipes>>& m_levels;
+    int m_level;
 };
 
 // Serves the block's API calls on its level's pipes from a thread of its own.
@@ -69,6 +97,18 @@ private:
     std::thread m_thread;
 };
 
+// A language loaded into the engine. Its API calls go through this
+// process's connection, which is pointed at the language's suit, so that
+// they travel on the block's level like those of a language process.
+StatisticsX* MakeInProcessHost(const std::string& language, XConfigOptions* options) {
+    SetXNameAndSHome(language.c_str(), GetVEXAHOME());
+    SetVexaRunning(true);
+    auto* host = new InpStatisticsX(options, true);
+    host->setup_dxcallback(GetDxCallBackTable());
+    host->set_post_vexa_output(&BridgePostOutput);
+    return host;
+}
+
 // The language's host, made and started on its first block.
 StatisticsX* HostFor(const std::string& language, int& status) {
     VexaDXConfigReader* config = VexaDXConfigReader::GetInstance();
@@ -80,7 +120,9 @@ StatisticsX* HostFor(const std::string& language, int& status) {
     }
     StatisticsX* host = registry->getStatisticsX(language);
     if (!host) {
-        host = new OutpStatisticsX(config->GetOptions(language), kLocalMode, true);
+        XConfigOptions* options = config->GetOptions(language);
+        host = options->IsInnerProcess() ? MakeInProcessHost(language, options)
+                                         : new OutpStatisticsX(options, kLocalMode, true);
         registry->addStatisticsX(language, host);
     }
     status = 0;
@@ -108,14 +150,14 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
     if (!host) return status;
     XPipeSuit& suit = *GetXPipeManager()->getPipeSuit(block.language);
     BlockLevel level(suit);
+    BlockApiPipes apiPipes(m_apiPipes[block.language], suit);
     // Made before the language can call, so that its first call finds it.
-    if (int created = level.pipes().GetXDAPIPipe()->IsPipeCreated() ? 0 : level.pipes().GetXDAPIPipe()->CreatePipe()) {
-        return created;
-    }
+    VexaPipe& request = *apiPipes.pipes().GetXDAPIPipe();
+    if (int created = request.IsPipeCreated() ? 0 : request.CreatePipe()) return created;
     // The serving thread takes the lock for each call, so it must be joined
     // before the lock is taken back.
     Unlocked unlocked(state.lock);
-    BlockApiThread api(level.pipes(), m_commands, state);
+    BlockApiThread api(apiPipes.pipes(), m_commands, state);
     if (int started = StartLanguage(*host, *VexaDXConfigReader::GetInstance()->GetOptions(block.language))) {
         return started;
     }

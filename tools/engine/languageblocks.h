@@ -1,17 +1,23 @@
 // Runs program blocks of external languages for the engine, through the
-// library's host registry: each language gets one out-of-process host
-// (its language process, started by "startx" on the first block and kept
-// until the engine stops). A block runs one nesting level above the
+// library's host registry: each language gets one host, kept until the
+// engine stops: out of process (a language process started by "startx" on
+// the first block), or, when its section says INNER_PROCESS=true, its library
+// loaded into the engine (one such language per engine: the engine's API
+// connection serves it). A block runs one nesting level above the
 // language's current one; while it runs, a thread serves the block's API
 // calls on that level's pipes. Blocks nest: a block's own submission runs
 // its inner block on the serving thread of the outer one.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "commandtable.h"
 #include "enginestate.h"
 #include "programblock.h"
+#include "transport/xpipemanager.h"
 
 namespace engine {
 
@@ -35,6 +41,8 @@ public:
 private:
     const CommandTable& m_commands;
     std::string m_clientLanguage;
+    // The engine's ends of the API pipes, per language and level.
+    std::map<std::string, std::vector<std::unique_ptr<XPipes>>> m_apiPipes;
 };
 
 // Submitted text that holds program blocks: its command text and blocks in
