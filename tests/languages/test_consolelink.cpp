@@ -61,7 +61,11 @@ bool ProcessExists(int pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
 class ConsoleLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        InitDxGlobal(m_temp.path() + "/", "c0de", "TESTLANG", languagetest::BuildEngineHome());
+        // Cases run in parallel processes: each its own pipe names.
+        char pid[16];
+        std::snprintf(pid, sizeof pid, "%04x", static_cast<unsigned>(getpid()));
+        m_pidText = pid;
+        InitDxGlobal(m_temp.path() + "/", m_pidText, "TESTLANG", languagetest::BuildEngineHome());
     }
     void TearDown() override {
         ConsoleLinks::Close();
@@ -70,12 +74,13 @@ protected:
 
     // The socket files of the console suite: the link's reply pipe, and the
     // request pipe that the console creates and removes when it ends.
-    static bool Exists(const std::string& pipe) {
-        return access((PipeNameRoot() + "c0deTESTLANGConsole0" + pipe).c_str(), F_OK) == 0;
+    bool Exists(const std::string& pipe) const {
+        return access((PipeNameRoot() + m_pidText + "TESTLANGConsole0" + pipe).c_str(), F_OK) == 0;
     }
-    static bool ConsolePipesRemain() { return Exists("syntaxresult") || Exists("syntax"); }
+    bool ConsolePipesRemain() const { return Exists("syntaxresult") || Exists("syntax"); }
 
     testsupport::TempDir m_temp;
+    std::string m_pidText;
 };
 
 }  // namespace
