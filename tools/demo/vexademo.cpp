@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "blockdemo.h"
 #include "datademo.h"
 #include "vexaxd_p.h"
 
@@ -242,7 +243,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <engine home> <output page path>\n", argv[0]);
         return 2;
     }
-    const std::string arguments = std::string("-vexahome=") + argv[1] + ", -outputhtml=" + argv[2];
+    const std::string outputLog = std::string(argv[2]) + ".log";
+    std::remove(outputLog.c_str());
+    const std::string arguments =
+        std::string("-vexahome=") + argv[1] + ", -outputhtml=" + argv[2] + " -outputlog=" + outputLog;
     int started = StartVexa(arguments.c_str());
     std::printf("StartVexa: %d\n", started);
     if (started != 0) return 1;
@@ -257,8 +261,9 @@ int main(int argc, char** argv) {
     std::printf("descriptives: %d\n", described);
     const int stepped = demo::DataStep();
     const int transported = demo::BulkTransport();
+    const int blocked = demo::ProgramBlock(outputLog);
     StopVexa();
     std::printf("stopped; ready: %s\n", IsBackendReady() ? "yes" : "no");
     std::printf("output page: %s\n", argv[2]);
-    return err == 0 && built == 0 && described == 0 && stepped == 0 && transported == 0 ? 0 : 1;
+    return err == 0 && built == 0 && described == 0 && stepped == 0 && transported == 0 && blocked == 0 ? 0 : 1;
 }
