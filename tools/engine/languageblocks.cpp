@@ -144,7 +144,21 @@ std::string BlockText(const ProgramBlock& block) {
 
 }  // namespace
 
+void LanguageBlocks::ForgetEndedLanguage(const std::string& language) {
+    XManager* registry = GetXManager();
+    auto* host = registry ? dynamic_cast<OutpStatisticsX*>(registry->getStatisticsX(language)) : nullptr;
+    XPipeSuit* suit = GetXPipeManager()->getPipeSuit(language);
+    // Only between blocks: an outer block of the language still owns them.
+    if (!host || host->isXProcessActive() || suit->getIndex() >= 0) return;
+    DxTrace("The language process of " + language + " has ended; the next block starts a new one.");
+    registry->destoryStatisticsX(language);
+    // Its pipes and command channel were connected to the process that ended.
+    GetXPipeManager()->removePipeSuit(language);
+    m_apiPipes.erase(language);
+}
+
 int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
+    ForgetEndedLanguage(block.language);
     int status = 0;
     StatisticsX* host = HostFor(block.language, status);
     if (!host) return status;

@@ -39,6 +39,10 @@ public:
     int ConnectClientLanguage();
 
 private:
+    // A language process that ended (killed, or crashed) is replaced by a
+    // new one at the next outermost block.
+    void ForgetEndedLanguage(const std::string& language);
+
     const CommandTable& m_commands;
     std::string m_clientLanguage;
     // The engine's ends of the API pipes, per language and level.

@@ -24,7 +24,10 @@ ApiConnection::~ApiConnection() {
     // A transfer still submitting uses the pipes torn down below. Bounded, so
     // that an engine that never answers cannot hold the unload.
     m_transfers.WaitForTransfers(std::chrono::milliseconds(3000));
-    if (!m_suit) return;
+    // A host that ended the global state itself (a launcher, an engine that
+    // loaded a language) took the suit with it.
+    XPipeManager* manager = GetXPipeManager();
+    if (!m_suit || !manager || !manager->holds(m_suit)) return;
     try {
         XPipes* pipes = m_suit->getXPipes();
         if (!pipes) return;

@@ -43,8 +43,11 @@ int ReceiveReply(XPipes& pipes, CleXDSmb& reply) {
         if (result.ConnectPipe(*pipes.GetXDAPIPipe()) == EPIPE) return EPIPE;
     }
     int received = ReceiveData(result, reply, true);
-    // A dead engine's connection is dropped so that a new engine can connect.
-    if (received == EPIPE || received == VEXA_EMPTY_READ) result.DisconnectPipe();
+    // A whole reply hands back its own error code, which may be any value (a
+    // block whose language died answers EPIPE); only a failed read drops the
+    // dead engine's connection so that a new engine can connect.
+    const bool replyArrived = received != 0 && received == reply.GetErrorCode();
+    if (!replyArrived && (received == EPIPE || received == VEXA_EMPTY_READ)) result.DisconnectPipe();
     return received;
 }
 

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 
 class DxTracer {
@@ -16,12 +17,18 @@ public:
     // Truncates the file and writes the banner; an empty path opens nothing.
     void open(const std::string& path);
     void write(const std::string& text);
-    bool isOpen() const { return m_output != nullptr; }
+    bool isOpen() const {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_output != nullptr;
+    }
 
-    void setXName(const std::string& name) { m_name = name; }
-    const std::string& getXName() const { return m_name; }
+    void setXName(const std::string& name);
+    std::string getXName() const;
 
 private:
+    // Lines come from every thread of the process (drivers, monitors,
+    // command threads); one line is written whole at a time.
+    mutable std::mutex m_lock;
     std::string m_name;
     std::unique_ptr<std::ofstream> m_output;
 };

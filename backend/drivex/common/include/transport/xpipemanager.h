@@ -95,6 +95,8 @@ public:
     void setPipePid(const std::string& pid) { m_pipePid = pid; }
 
     XPipeSuit* getPipeSuit(const std::string& name);
+    // Whether the suit is one of this manager's (and so still alive).
+    bool holds(const XPipeSuit* suit) const;
     void removePipeSuit(const std::string& name);
     void cleanup();
 

@@ -65,8 +65,11 @@ void MonitorThread::WriterLoop() {
         const std::int32_t word = ending ? kOrderlyEnd : kAlive;
         // A partner that was not there yet may have come since.
         if (!m_pipe.HasPipe()) m_pipe.VEXACreateFile();
+        // The pipe end reports a broken connection as a plain write failure;
+        // on an open connection that can only mean the reader is gone.
+        const bool open = m_pipe.HasPipe();
         int written = 0;
-        if (m_pipe.WriteData(&word, sizeof word, written) == EPIPE) m_stopRequested = true;
+        if (m_pipe.WriteData(&word, sizeof word, written) != 0 && open) m_stopRequested = true;
         if (ending || m_stopRequested) return;
         PauseBetweenBeats();
     }

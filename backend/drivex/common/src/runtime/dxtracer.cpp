@@ -12,14 +12,26 @@ constexpr const char kBanner[] =
 std::atomic<DxTracer*> g_tracer{nullptr};
 }  // namespace
 
+void DxTracer::setXName(const std::string& name) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_name = name;
+}
+
+std::string DxTracer::getXName() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_name;
+}
+
 void DxTracer::open(const std::string& path) {
     if (path.empty()) return;
+    std::lock_guard<std::mutex> guard(m_lock);
     m_output = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc);
     *m_output << kBanner;
     m_output->flush();
 }
 
 void DxTracer::write(const std::string& text) {
+    std::lock_guard<std::mutex> guard(m_lock);
     if (!m_output) return;
     std::time_t now = std::time(nullptr);
     std::tm local{};

@@ -105,6 +105,10 @@ XPipeSuit* XPipeManager::getPipeSuit(const std::string& name) {
     return m_suits.back().get();
 }
 
+bool XPipeManager::holds(const XPipeSuit* suit) const {
+    return std::any_of(m_suits.begin(), m_suits.end(), [suit](const auto& held) { return held.get() == suit; });
+}
+
 void XPipeManager::removePipeSuit(const std::string& name) {
     auto found = std::find_if(m_suits.begin(), m_suits.end(),
                               [&](const auto& suit) { return suit->XName() == name; });
