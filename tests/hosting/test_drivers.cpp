@@ -67,18 +67,9 @@ private:
     std::mutex m_lock;
 };
 
-// The configuration reader is made once per process from the first engine
-// home it sees, and the sync-syntax slot stays stopped once stopped: each
-// case runs in a process of its own (as the test discovery runs them).
-const std::string& EngineHome() {
-    static testsupport::TempDir* home = [] {
-        auto* dir = new testsupport::TempDir;
-        testsupport::WriteFile(dir->file("vexadxcfg.ini"),
-                               "[SUPPORTED_LANG]\nX=TESTLANG;R\n[TESTLANG]\nLIB_NAME=nosuchlanguage\n");
-        return dir;
-    }();
-    return home->path();
-}
+// The sync-syntax slot stays stopped once stopped, and the configuration is
+// read once: each case runs in a process of its own (as the discovery runs them).
+const std::string& EngineHome() { return testsupport::ConfiguredEngineHome(); }
 
 // The process-wide state for one test, torn down afterwards.
 class GlobalState : public ::testing::Test {

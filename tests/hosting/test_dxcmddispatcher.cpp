@@ -83,17 +83,7 @@ private:
     std::atomic<int>& m_runs;
 };
 
-// The engine home of this process: the configuration reader is made once
-// per process from the first home it sees.
-const std::string& EngineHome() {
-    static testsupport::TempDir* home = [] {
-        auto* dir = new testsupport::TempDir;
-        testsupport::WriteFile(dir->file("vexadxcfg.ini"),
-                               "[SUPPORTED_LANG]\nX=TESTLANG;R\n[TESTLANG]\nLIB_NAME=nosuchlanguage\n");
-        return dir;
-    }();
-    return home->path();
-}
+const std::string& EngineHome() { return testsupport::ConfiguredEngineHome(); }
 
 std::string PidText() { return "d" + std::to_string(::getpid()); }
 

@@ -72,4 +72,14 @@ void WriteFile(const std::string& path, const std::string& contents) {
     out << contents;
 }
 
+const std::string& ConfiguredEngineHome() {
+    static TempDir* home = [] {
+        auto* dir = new TempDir;
+        WriteFile(dir->file("vexadxcfg.ini"),
+                  "[SUPPORTED_LANG]\nX=TESTLANG;R\n[TESTLANG]\nLIB_NAME=nosuchlanguage\n");
+        return dir;
+    }();
+    return home->path();
+}
+
 }  // namespace testsupport

@@ -49,6 +49,11 @@ private:
     DxTracer* m_previous;
 };
 
+// An engine home for the whole process whose configuration names TESTLANG
+// (with a library that does not exist) and R. The configuration reader is
+// made once per process from the first home it sees.
+const std::string& ConfiguredEngineHome();
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 

@@ -370,10 +370,10 @@ TEST_F(ExtensionMessage, NullOrNegativeInputIsRefusedAndKeepsTheHeldBytes) {
 TEST_F(ExtensionMessage, TwoObjectsShareOneState) {
     JavaExtensionSmb first;
     JavaExtensionSmb second;
-    first.SetCommandName("SPSSINC");
+    first.SetCommandName("EXTCMD");
     first.SetExtensionPath("/ext/a;/ext/b");
     first.SetPackageMode(false);
-    EXPECT_EQ(second.GetCommandName(), "SPSSINC");
+    EXPECT_EQ(second.GetCommandName(), "EXTCMD");
     EXPECT_EQ(second.GetExtensionPath(), "/ext/a;/ext/b");
     EXPECT_FALSE(second.IsPackageMode());
 }
