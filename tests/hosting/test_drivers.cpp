@@ -75,7 +75,7 @@ const std::string& EngineHome() { return testsupport::ConfiguredEngineHome(); }
 class GlobalState : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(InitDxGlobal("/tmp/", "r" + std::to_string(::getpid()), "TESTLANG", EngineHome()), 0);
+        ASSERT_EQ(InitDxGlobal("/tmp/", std::string("r").append(std::to_string(::getpid())), "TESTLANG", EngineHome()), 0);
     }
     void TearDown() override { FinalizeDXGlobal(); }
 };

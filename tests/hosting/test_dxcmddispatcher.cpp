@@ -85,7 +85,7 @@ private:
 
 const std::string& EngineHome() { return testsupport::ConfiguredEngineHome(); }
 
-std::string PidText() { return "d" + std::to_string(::getpid()); }
+std::string PidText() { return std::string("d").append(std::to_string(::getpid())); }
 
 }  // namespace
 

@@ -11,6 +11,9 @@
 
 namespace {
 
+constexpr const char* kDefaultCprlmxHost = "127.0.0.1";
+constexpr const char* kDefaultPort = "0";
+
 constexpr const char* kListSeparator = ":";
 constexpr const char* kExtensionPathSeparator = ";";
 constexpr const char* kJavaMainClass = "com.kor.statistics.plugin.Extension";
@@ -105,17 +108,14 @@ void PushPythonRows(EnvironmentList& env, const XConfigOptions& options, const X
 
     if (!(env.Defines("CPRLMX_HOST") && env.Defines("CPRLMX_PORT"))) {
         std::string host, port;
-        if (!(env.CurrentIfSet("CPRLMX_HOST", host) && env.CurrentIfSet("CPRLMX_PORT", port))) {
-            host = "127.0.0.1";
-            port = "0";
-        }
-        env.Push("CPRLMX_HOST", host);
-        env.Push("CPRLMX_PORT", port);
+        const bool inherited = env.CurrentIfSet("CPRLMX_HOST", host) && env.CurrentIfSet("CPRLMX_PORT", port);
+        env.Push("CPRLMX_HOST", inherited ? host : std::string(kDefaultCprlmxHost));
+        env.Push("CPRLMX_PORT", inherited ? port : std::string(kDefaultPort));
     }
 
     std::string clientPort;
-    if (!env.CurrentIfSet("JAVA_CLIENT_PORT", clientPort)) clientPort = "0";
-    env.PushUnlessDefined("JAVA_CLIENT_PORT", clientPort);
+    const bool clientPortSet = env.CurrentIfSet("JAVA_CLIENT_PORT", clientPort);
+    env.PushUnlessDefined("JAVA_CLIENT_PORT", clientPortSet ? clientPort : std::string(kDefaultPort));
 }
 
 void PushJavaExtensionRows(EnvironmentList& env, const XLaunchInputs& inputs) {
