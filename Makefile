@@ -29,6 +29,9 @@ bench: deps
 	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXA_BUILD_BENCH=ON
 	cmake --build build-release -j $(JOBS)
 	@for b in build-release/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
+	@echo "== bench/bench_python.py"
+	VEXA_LIBRARY=$(abspath build-release/backend/drivex/vexaxd_p/libvexaxd_p.so) PYTHONPATH=languages/python \
+		/usr/bin/python3 bench/bench_python.py build-release/tools/engine build-release/bench/libvexapythonbench.so
 
 demo: build
 	$(BUILD)/tools/demo/vexademo $(BUILD)/tools/engine $(abspath $(BUILD))/demo-output.html
