@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-asan test-tsan bench demo clean
+.PHONY: all deps configure build test test-asan test-tsan bench demo demo-c clean
 
 all: build
 
@@ -33,8 +33,13 @@ bench: deps
 	VEXA_LIBRARY=$(abspath build-release/backend/drivex/vexaxd_p/libvexaxd_p.so) PYTHONPATH=languages/python \
 		/usr/bin/python3 bench/bench_python.py build-release/tools/engine build-release/bench/libvexapythonbench.so
 
+# The main job, from a Python program; demo-c is the same kind of run from C.
 demo: build
-	$(BUILD)/tools/demo/vexademo $(BUILD)/tools/engine $(abspath $(BUILD))/demo-output.html
+	VEXA_LIBRARY=$(abspath $(BUILD))/backend/drivex/vexaxd_p/libvexaxd_p.so PYTHONPATH=languages/python \
+		/usr/bin/python3 tools/demo/vexademo.py $(BUILD)/tools/engine $(abspath $(BUILD))/demo-output.html
+
+demo-c: build
+	$(BUILD)/tools/demo/vexademo $(BUILD)/tools/engine $(abspath $(BUILD))/demo-c-output.html
 
 clean:
 	rm -rf build build-asan build-tsan build-release
