@@ -6,7 +6,8 @@
 // block. The interpreter's lock is free between calls and each entry point
 // takes it, so a block that waits in a foreign call (ctypes lets go of the
 // lock) while the engine runs a nested block of this language lets that
-// nested execute_x run on another thread. Start and stop are serialised.
+// nested execute_x run on another thread. Start and stop are serialised;
+// the interpreter starts and ends on a thread of its own.
 #include <Python.h>
 
 #include <dlfcn.h>
@@ -15,10 +16,12 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hosting/vexalanguage.h"
@@ -373,6 +376,12 @@ private:
     int m_finalizeStatus = 0;  // written by the thread before it ends
 };
 
+// Never destroyed, as the state: its thread may run until the process ends.
+InterpreterThread& Interpreter() {
+    static InterpreterThread* interpreter = new InterpreterThread;
+    return *interpreter;
+}
+
 int StartLanguage(int argc, char** argv) {
     LanguageState& state = State();
     std::lock_guard<std::mutex> guard(state.lifecycle);
@@ -390,7 +399,7 @@ int StartLanguage(int argc, char** argv) {
     std::vector<std::string> arguments;
     for (int i = 0; argv && i < argc; ++i) arguments.emplace_back(argv[i] ? argv[i] : "");
     PromoteLibpython();
-    if (!state.interpreter.Start(std::move(arguments))) return kFailed;
+    if (!Interpreter().Start(std::move(arguments))) return kFailed;
     state.ownsInterpreter = true;
     state.started = true;
     return 0;
@@ -406,7 +415,7 @@ int StopLanguage() {
         FlushStandardStreams();
         return 0;
     }
-    return state.interpreter.Stop();
+    return Interpreter().Stop();
 }
 
 }  // namespace
