@@ -1,0 +1,112 @@
+"""Starting, driving and stopping the real engine through vexa.engine."""
+from __future__ import annotations
+
+import os
+import shutil
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import vexa  # noqa: E402
+from support import ENGINE_HOME, EngineTestCase  # noqa: E402
+
+
+def log_lines(path: str) -> list:
+    with open(path, encoding="utf-8") as file:
+        return file.read().splitlines()
+
+
+class ArgumentText(unittest.TestCase):
+    def test_home_comes_first_and_ends_at_a_comma(self) -> None:
+        text = vexa.build_arguments("/opt/home", "/tmp/a.log", "/tmp/a.html", "-x=1",
+                                    output_xml="/tmp/a.xml")
+        self.assertEqual(text, "-vexahome=/opt/home, -outputlog=/tmp/a.log "
+                               "-outputhtml=/tmp/a.html -outputxml=/tmp/a.xml -x=1")
+
+    def test_values_the_option_syntax_cannot_carry_are_refused(self) -> None:
+        with self.assertRaises(ValueError):
+            vexa.build_arguments("/opt/a,b")
+        with self.assertRaises(ValueError):
+            vexa.build_arguments("/opt/home", "/tmp/with blank.log")
+        with self.assertRaises(TypeError):
+            vexa.build_arguments("/opt/home", None, None, 5)  # type: ignore[arg-type]
+
+
+class Lifecycle(unittest.TestCase):
+    def setUp(self) -> None:
+        if not ENGINE_HOME:
+            self.skipTest("VEXA_ENGINE_HOME is not set")
+        self.tmp = tempfile.mkdtemp(prefix="vexa-py-")
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        self.addCleanup(vexa.stop)
+
+    def test_session_starts_and_stops_and_calls_after_it_are_refused(self) -> None:
+        log = os.path.join(self.tmp, "session.log")
+        with vexa.session(ENGINE_HOME, output_log=log) as running:
+            self.assertTrue(vexa.is_running())
+            self.assertTrue(vexa.is_driven())
+            running.submit("SET WIDTH=100.")
+        self.assertFalse(vexa.is_running())
+        self.assertFalse(vexa.is_driven())
+        self.assertIn("command: SET WIDTH=100.", log_lines(log))
+        with self.assertRaises(vexa.EngineNotRunning) as caught:
+            vexa.submit("SET WIDTH=90.")
+        self.assertEqual(caught.exception.code, 17)
+        self.assertEqual(caught.exception.call, "Submit")
+
+    def test_a_session_inside_a_running_engine_leaves_it_running(self) -> None:
+        vexa.start(ENGINE_HOME, output_log=os.path.join(self.tmp, "outer.log"))
+        with vexa.session(ENGINE_HOME):
+            pass
+        self.assertTrue(vexa.is_running())
+
+    def test_an_output_log_that_cannot_be_opened_fails_the_start(self) -> None:
+        missing_dir = os.path.join(self.tmp, "no", "such", "dir", "out.log")
+        with self.assertRaises(vexa.VexaError) as caught:
+            vexa.start(ENGINE_HOME, output_log=missing_dir)
+        self.assertEqual(caught.exception.code, 9007)
+        self.assertFalse(vexa.is_running())
+
+    def test_the_html_page_is_written_when_the_engine_stops(self) -> None:
+        page = os.path.join(self.tmp, "page.html")
+        with vexa.session(ENGINE_HOME, output_html=page):
+            vexa.post_output("posted through the package")
+        with open(page, encoding="utf-8") as file:
+            self.assertIn("posted through the package", file.read())
+
+
+class Submission(EngineTestCase):
+    def test_lines_travel_as_one_command_in_order(self) -> None:
+        vexa.submit(["SET WIDTH=120", "UNICODE=ON."])
+        lines = log_lines(self.output_log)
+        # One command entry: the line end inside is written as \n.
+        self.assertIn("command: SET WIDTH=120\\nUNICODE=ON.", lines)
+        self.assertEqual(vexa.xpath.setting("WIDTH"), "120")
+
+    def test_a_refused_command_raises_with_the_engines_code(self) -> None:
+        with self.assertRaises(vexa.VexaError) as caught:
+            vexa.submit("SET WIDTH=5.")
+        self.assertEqual(caught.exception.code, 9006)
+        self.assertNotEqual(vexa.xpath.setting("WIDTH"), "5")
+
+    def test_text_with_zero_bytes_and_non_ascii_arrives_byte_for_byte(self) -> None:
+        vexa.post_output("größe\0mitte")
+        self.assertIn("output: größe\\0mitte", log_lines(self.output_log))
+
+    def test_queued_parts_run_once_they_end_with_a_period(self) -> None:
+        vexa.queue_command_part("SET WIDTH=")
+        self.assertNotIn("command: SET WIDTH=\\n77.", log_lines(self.output_log))
+        vexa.queue_command_part("77.")
+        self.assertIn("command: SET WIDTH=\\n77.", log_lines(self.output_log))
+
+    def test_wrong_argument_types_fail_before_any_call(self) -> None:
+        with self.assertRaises(TypeError):
+            vexa.submit(["SET WIDTH=80.", 3])  # type: ignore[list-item]
+        with self.assertRaises(TypeError):
+            vexa.submit(42)  # type: ignore[arg-type]
+
+
+if __name__ == "__main__":
+    unittest.main()
