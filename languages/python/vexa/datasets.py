@@ -21,7 +21,7 @@ from types import TracebackType
 from typing import Dict, Iterator, List, Optional, Sequence, Tuple, Type, Union
 
 from . import _native
-from .dictionary import (ALIGNMENTS, MissingValues, MISSING_TEXT_BYTES, _code_for,
+from .dictionary import (ALIGNMENTS, read_value_labels, MissingValues, MISSING_TEXT_BYTES, _code_for,
                          as_missing_values, role_code, string_array_result, MEASUREMENT_LEVELS)
 from .errors import check, check_err
 
@@ -351,31 +351,8 @@ class Dataset:
 
     def value_labels(self, variable: int) -> Dict[Union[float, str], str]:
         _check_int(variable, "variable position")
-        lib = _native.library()
-        count = ctypes.c_int(0)
-        labels = ctypes.POINTER(ctypes.c_char_p)()
-        if self.variable_type(variable) != 0:
-            values = ctypes.POINTER(ctypes.c_char_p)()
-            check(lib.GetVarCValueLabelInDS(self._raw, variable, ctypes.byref(values),
-                                            ctypes.byref(labels), ctypes.byref(count)),
-                  "GetVarCValueLabelInDS")
-            if count.value <= 0 or not values:
-                return {}
-            try:
-                return {(_native.decode(values[i]) or "").rstrip(" "): _native.decode(labels[i]) or ""
-                        for i in range(count.value)}
-            finally:
-                lib.FreeCValueLabels(values, labels, count.value)
-        numbers = ctypes.POINTER(ctypes.c_double)()
-        check(lib.GetVarNValueLabelInDS(self._raw, variable, ctypes.byref(numbers),
-                                        ctypes.byref(labels), ctypes.byref(count)),
-              "GetVarNValueLabelInDS")
-        if count.value <= 0 or not numbers:
-            return {}
-        try:
-            return {numbers[i]: _native.decode(labels[i]) or "" for i in range(count.value)}
-        finally:
-            lib.FreeNValueLabels(numbers, labels, count.value)
+        return read_value_labels(self.variable_type(variable) != 0, "GetVarCValueLabelInDS",
+                                 "GetVarNValueLabelInDS", self._raw, variable)
 
     def set_value_label(self, variable: int, value: Union[float, str], label: str) -> None:
         _check_int(variable, "variable position")

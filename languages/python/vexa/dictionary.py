@@ -301,14 +301,17 @@ def _missing_values(index: int, is_string: bool) -> MissingValues:
     return MissingValues.from_numeric(missing_format.value, *[v.value for v in values])
 
 
-def _value_labels(index: int, is_string: bool) -> Dict[Union[float, str], str]:
+def read_value_labels(is_string: bool, string_call: str, numeric_call: str,
+                      *leading: object) -> Dict[Union[float, str], str]:
+    """Value labels through a getter pair that takes `leading` arguments, then
+    the values, labels and count outputs; the arrays are released."""
     lib = _native.library()
     count = ctypes.c_int(0)
     labels = ctypes.POINTER(ctypes.c_char_p)()
     if is_string:
         values = ctypes.POINTER(ctypes.c_char_p)()
-        check(lib.GetCValueLabels(index, ctypes.byref(values), ctypes.byref(labels),
-                                  ctypes.byref(count)), "GetCValueLabels")
+        check(getattr(lib, string_call)(*leading, ctypes.byref(values), ctypes.byref(labels),
+                                        ctypes.byref(count)), string_call)
         if count.value <= 0 or not values:
             return {}
         try:
@@ -317,14 +320,18 @@ def _value_labels(index: int, is_string: bool) -> Dict[Union[float, str], str]:
         finally:
             lib.FreeCValueLabels(values, labels, count.value)
     numbers = ctypes.POINTER(ctypes.c_double)()
-    check(lib.GetNValueLabels(index, ctypes.byref(numbers), ctypes.byref(labels),
-                              ctypes.byref(count)), "GetNValueLabels")
+    check(getattr(lib, numeric_call)(*leading, ctypes.byref(numbers), ctypes.byref(labels),
+                                     ctypes.byref(count)), numeric_call)
     if count.value <= 0 or not numbers:
         return {}
     try:
         return {numbers[i]: _native.decode(labels[i]) or "" for i in range(count.value)}
     finally:
         lib.FreeNValueLabels(numbers, labels, count.value)
+
+
+def _value_labels(index: int, is_string: bool) -> Dict[Union[float, str], str]:
+    return read_value_labels(is_string, "GetCValueLabels", "GetNValueLabels", index)
 
 
 def string_array_result(call: str, free_name: str, *arguments: object) -> List[str]:
