@@ -113,11 +113,18 @@ int VexaDX_P::runX() {
 int VexaDX_P::RunReceivedBlock(const std::vector<std::string>& lines) {
     int status = 0;
     bool initialised = true;
-    if (XName() != kR && !host()->isIntialized()) {
+    // R is started like every language: leaving it to start itself would
+    // leave its host uninitialised, and every R block refused with 99115.
+    // Once it runs, initR marks the host as R's.
+    if (!host()->isIntialized()) {
         host()->setup_dxcallback(GetDxCallBackTable());
         status = initializeX();
         initialised = status == 0;
-        if (initialised) host()->set_post_vexa_output(&BridgePostOutput);
+        if (initialised && XName() == kR) {
+            initR();
+        } else if (initialised) {
+            host()->set_post_vexa_output(&BridgePostOutput);
+        }
     }
     if (initialised) {
         if (GGetUseSyncDx() && getIndex() == 0) {
