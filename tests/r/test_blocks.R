@@ -23,6 +23,12 @@ run_tests(list(
         check(grepl("^[0-9]+$", first) && first != as.character(Sys.getpid()), "the block ran in another process")
         check_equal(out[3L], sprintf("again 42 %s ", first), "the next block sees the object, in the same process")
     },
+    the_language_process_has_r_s_home_and_its_programs_first_on_path = function() {
+        seen <- length(log_lines(paths))
+        vexa_submit(block("cat(Sys.getenv('R_HOME'), strsplit(Sys.getenv('PATH'), ':')[[1]][1], '\\n')"))
+        home <- R.home()
+        check_equal(outputs_since(seen), sprintf("%s %s ", home, file.path(home, "bin")), "R_HOME and PATH")
+    },
     the_package_inside_a_block_reads_and_writes_the_data = function() {
         vexa_submit(block(
             "library(vexa)",
@@ -61,5 +67,17 @@ run_tests(list(
             "cat('outer after', inner_value, '\\n')"))
         check_equal(outputs_since(seen), c("outer before ", "inner sees 7 ", "outer after 8 "),
                     "the outer block's text, the nested block's, the rest of the outer's")
+    },
+    quitting_r_ends_the_block_with_a_code_and_the_next_block_gets_a_new_process = function() {
+        seen <- length(log_lines(paths))
+        vexa_submit(block("cat(Sys.getpid(), '\\n')"))
+        before <- outputs_since(seen)
+        failed <- error_of(vexa_submit(block("q('no', status = 3)")))
+        check(inherits(failed, "vexa_error") && failed$code != 0L, "the quit block fails")
+        seen <- length(log_lines(paths))
+        vexa_submit(block("cat(Sys.getpid(), '\\n')", "cat(exists('shared'), '\\n')"))
+        after <- outputs_since(seen)
+        check(after[1L] != before, "a new language process")
+        check_equal(after[2L], "FALSE ", "which starts with an empty session")
     }
 ))

@@ -162,10 +162,10 @@ vexa_add_variables <- function(data, labels = NULL) {
     }
     labels <- if (is.null(labels)) rep("", length(prepared$names)) else enc2utf8(as.character(labels))
     if (length(labels) != length(prepared$names)) stop("one label per column", call. = FALSE)
-    .in_procedure("R write", function() {
+    invisible(.in_procedure("R write", function() {
         .check(.Call(C_add_variables, prepared$names, prepared$widths, labels, prepared$columns),
                "CommitCaseRecord")
-    })
+    }))
 }
 
 #' Makes a new dataset `name` from the data frame; with `activate` it becomes
@@ -196,10 +196,10 @@ vexa_pivot_table <- function(cells, title, outline = title, row_dimension = "Row
     texts <- vapply(list(outline, title, row_dimension, column_dimension),
                     function(t) .text(t, "a table text"), character(1))
     storage.mode(cells) <- "double"
-    .in_procedure(procedure, function() {
+    invisible(.in_procedure(procedure, function() {
         .check(.Call(C_pivot_table, texts, enc2utf8(row_labels), enc2utf8(column_labels), cells),
                "SetNumberCell")
-    })
+    }))
 }
 
 `%||%` <- function(a, b) if (is.null(a)) b else a
