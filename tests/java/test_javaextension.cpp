@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -98,4 +99,75 @@ TEST(JavaExtensionProgram, MessageCutBeforeItsLineFeedIsAFailure) {
     EXPECT_EQ(run.Finish(), 1);
     EXPECT_EQ(run.Output(), "");
     EXPECT_NE(run.Errors(), "");
+}
+
+namespace {
+
+// The Java program started without a shell, with files named in its
+// environment for its output and errors, as the engine starts it.
+class JavaRunWithFiles {
+public:
+    JavaRunWithFiles(const std::string& outputFile, const std::string& errorsFile) {
+        EXPECT_EQ(m_socket.CreateSocket(), 0);
+        setenv("VEXA_JAVA_OUTPUT", outputFile.c_str(), 1);
+        setenv("VEXA_JAVA_ERRORS", errorsFile.c_str(), 1);
+        const std::vector<std::string> argv = {std::string(VEXA_ENGINE_HOME) + "/JRE/bin/java", "-cp",
+                                               VEXA_JAVA_PLUGIN_JAR, "com.kor.statistics.plugin.Extension",
+                                               "LOCAL", std::to_string(m_socket.GetSocketPort()), "MYCOMMAND"};
+        EXPECT_EQ(platform::ChildProcess::Spawn(argv, m_java), 0);
+        unsetenv("VEXA_JAVA_OUTPUT");
+        unsetenv("VEXA_JAVA_ERRORS");
+    }
+    ~JavaRunWithFiles() {
+        m_socket.CloseSocket();
+        m_java.Kill();
+    }
+    bool Accept() {
+        for (int step = 0; step < kAcceptSteps; ++step) {
+            int result = m_socket.AcceptSocketWithin(kAcceptStepMs);
+            if (result == 0) return true;
+            if (result != ETIMEDOUT || !m_java.IsActive()) return false;
+        }
+        return false;
+    }
+    JavaPlugInSocket& socket() { return m_socket; }
+    int Finish() {
+        if (m_java.WaitFor(kExitLimitMs)) return m_java.ExitStatus();
+        m_java.Kill();
+        return -1;
+    }
+
+private:
+    JavaPlugInSocket m_socket;
+    platform::ChildProcess m_java;
+};
+
+}  // namespace
+
+TEST(JavaExtensionProgram, FilesNamedInItsEnvironmentTakeItsOutputAndItsErrors) {
+    testsupport::TempDir dir;
+    const std::string output = dir.file("out");
+    const std::string errors = dir.file("err");
+    {
+        // Appended to: what the file held stays.
+        testsupport::WriteFile(output, "earlier\n");
+        JavaRunWithFiles run(output, errors);
+        ASSERT_TRUE(run.Accept()) << testsupport::ReadFile(errors);
+        PrepareMessage("to the file\n");
+        JavaExtensionSmb message;
+        ASSERT_EQ(SendData(run.socket(), message), 0);
+        EXPECT_EQ(run.Finish(), 0);
+        EXPECT_EQ(testsupport::ReadFile(output), "earlier\nMYCOMMAND: to the file\n");
+        EXPECT_EQ(testsupport::ReadFile(errors), "");
+    }
+    {
+        // An output file that cannot be opened fails the run before it
+        // connects, and says so in the errors file.
+        const std::string unopenable = dir.file("missing/out");
+        JavaRunWithFiles run(unopenable, errors);
+        EXPECT_EQ(run.Finish(), 1);
+        const std::string text = testsupport::ReadFile(errors);
+        EXPECT_EQ(text.rfind("Extension: ", 0), 0u) << text;
+        EXPECT_NE(text.find(unopenable), std::string::npos) << text;
+    }
 }

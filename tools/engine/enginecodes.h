@@ -150,6 +150,12 @@ enum EngineCode : int {
     kIncompleteProgramBlock = 9080,
     // A program block in an engine that hosts no languages.
     kNoLanguageHosting = 9081,
+    // A JAVAEXTENSION block that is not one command-name line followed by at
+    // most one line of text (blank lines aside), or whose command name holds
+    // anything but letters, digits, "_", "-" and ".".
+    kBadJavaBlock = 9082,
+    // The Java program ended with an exit status other than 0.
+    kJavaProgramFailed = 9083,
 };
 
 }  // namespace engine

@@ -13,6 +13,7 @@
 #include "hosting/inpstatisticsx.h"
 #include "hosting/outpstatisticsx.h"
 #include "hosting/xmanager.h"
+#include "javablocks.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
@@ -30,6 +31,10 @@ namespace {
 constexpr int kLocalMode = 1;
 // The client joins the command channel right after the ready message.
 constexpr auto kClientChannelLimit = std::chrono::seconds(10);
+constexpr const char* kJavaExtension = "JAVAEXTENSION";
+// What a driver passes to the Java extension's host (DriveX::initializeX):
+// it makes the out-of-process host start the Java runtime.
+constexpr const char* kJavaExtensionArgument = "JavaExtension";
 
 // Lets go of the engine lock for the scope; the caller holds it.
 class Unlocked {
@@ -121,8 +126,9 @@ StatisticsX* HostFor(const std::string& language, int& status) {
     StatisticsX* host = registry->getStatisticsX(language);
     if (!host) {
         XConfigOptions* options = config->GetOptions(language);
-        host = options->IsInnerProcess() ? MakeInProcessHost(language, options)
-                                         : new OutpStatisticsX(options, kLocalMode, true);
+        // The Java extension only ever runs in a Java process.
+        host = options->IsInnerProcess() && language != kJavaExtension ? MakeInProcessHost(language, options)
+                                                                        : new OutpStatisticsX(options, kLocalMode, true);
         registry->addStatisticsX(language, host);
     }
     status = 0;
@@ -132,7 +138,9 @@ StatisticsX* HostFor(const std::string& language, int& status) {
 int StartLanguage(StatisticsX& host, XConfigOptions& options) {
     if (host.isIntialized()) return 0;
     const std::string* args = options.FindOption(XConfigOptions::KEY_ARGS);
-    XCmdArgument arguments = args && !args->empty() ? XCmdArgument(*args) : XCmdArgument();
+    XCmdArgument arguments = args && !args->empty()              ? XCmdArgument(*args)
+                             : options.XName() == kJavaExtension ? XCmdArgument(kJavaExtensionArgument)
+                                                                 : XCmdArgument();
     return host.init_embedded_x(arguments.argc(), arguments.argv());
 }
 
@@ -157,7 +165,36 @@ void LanguageBlocks::ForgetEndedLanguage(const std::string& language) {
     m_apiPipes.erase(language);
 }
 
+// The engine lock stays held: the Java program does not call back, and the
+// environment the Java process inherits must not change meanwhile.
+int LanguageBlocks::RunJavaBlock(const ProgramBlock& block, EngineState& state) {
+    JavaBlockMessage message;
+    if (int refused = ParseJavaBlock(block, message)) return refused;
+    JavaBlockRun run(message, state.tempDirectory);
+    if (int unprepared = run.Prepare()) return unprepared;
+    int status = 0;
+    StatisticsX* host = HostFor(block.language, status);
+    if (!host) return status;
+    status = StartLanguage(*host, *VexaDXConfigReader::GetInstance()->GetOptions(block.language));
+    run.Started();
+    if (status == 0) status = host->pre_action();
+    if (status == 0) {
+        status = host->execute_x(message.data.c_str());
+        const int ended = host->post_action();
+        if (status == 0) status = ended;
+    }
+    auto* java = dynamic_cast<OutpStatisticsX*>(host);
+    const int exitStatus = status == 0 && java ? java->exitStatus() : 0;
+    if (exitStatus != 0) status = kJavaProgramFailed;
+    // The host ends with its Java process (killing one that is left), so the
+    // next block makes a fresh host that starts a fresh process.
+    GetXManager()->destoryStatisticsX(block.language);
+    run.PostOutput(state.log, exitStatus);
+    return status;
+}
+
 int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
+    if (block.language == kJavaExtension) return RunJavaBlock(block, state);
     ForgetEndedLanguage(block.language);
     int status = 0;
     StatisticsX* host = HostFor(block.language, status);

@@ -6,7 +6,9 @@
 // connection serves it). A block runs one nesting level above the
 // language's current one; while it runs, a thread serves the block's API
 // calls on that level's pipes. Blocks nest: a block's own submission runs
-// its inner block on the serving thread of the outer one.
+// its inner block on the serving thread of the outer one. JAVAEXTENSION
+// blocks differ: each runs in a Java process of its own that ends with the
+// block (see javablocks.h).
 #pragma once
 
 #include <map>
@@ -42,6 +44,7 @@ private:
     // A language process that ended (killed, or crashed) is replaced by a
     // new one at the next outermost block.
     void ForgetEndedLanguage(const std::string& language);
+    int RunJavaBlock(const ProgramBlock& block, EngineState& state);
 
     const CommandTable& m_commands;
     std::string m_clientLanguage;

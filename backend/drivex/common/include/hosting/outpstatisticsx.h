@@ -32,6 +32,9 @@ public:
     bool isXProcessActive();
     std::string getPythonHome() const;
     int processId() const { return m_process.pid(); }
+    // The language process's exit status once it has ended and been reaped
+    // (for Java, after execute_x), else -1.
+    int exitStatus() const { return m_process.ExitStatus(); }
 
     int stat_start_x();
     int stat_start_java();

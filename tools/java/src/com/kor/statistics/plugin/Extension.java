@@ -25,30 +25,50 @@ import java.nio.charset.StandardCharsets;
  * socket and exits 0. Anything else (bad arguments, no connection, the connection closed before
  * the line feed, text that is not UTF-8, a message longer than {@link #MAX_MESSAGE} bytes) is
  * reported on standard error with exit status 1.
+ *
+ * <p>A host that wants the program's output for itself names files in {@value #OUTPUT_VARIABLE}
+ * and {@value #ERRORS_VARIABLE}: when set and not empty, the result line (or the failure text)
+ * is appended to that file instead of the standard stream. A file that cannot be opened is a
+ * failure, reported in the errors file when that one opened, else on standard error.
  */
 public final class Extension {
     /** A message is held in memory whole; this bounds what a broken host can make us hold. */
     static final int MAX_MESSAGE = 16 << 20;
+    static final String OUTPUT_VARIABLE = "VEXA_JAVA_OUTPUT";
+    static final String ERRORS_VARIABLE = "VEXA_JAVA_ERRORS";
 
     private Extension() {}
 
     public static void main(String[] args) {
+        PrintStream err = new PrintStream(
+                new FileOutputStream(FileDescriptor.err), true, StandardCharsets.UTF_8);
         try {
+            err = openStream(ERRORS_VARIABLE, FileDescriptor.err);
+            PrintStream out = openStream(OUTPUT_VARIABLE, FileDescriptor.out);
             if (args.length != 3) {
                 throw new IllegalArgumentException(
                         "usage: Extension <mode> <port> <command name>");
             }
             String text = receive(parsePort(args[1]));
-            PrintStream out = new PrintStream(
-                    new FileOutputStream(FileDescriptor.out), true, StandardCharsets.UTF_8);
             out.println(args[2] + ": " + text);
             out.flush();
-            if (out.checkError()) throw new IOException("cannot write to standard output");
+            if (out.checkError()) throw new IOException("cannot write the output");
         } catch (Exception e) {
-            System.err.println("Extension: " + e.getMessage());
+            err.println("Extension: " + e.getMessage());
+            err.flush();
             System.exit(1);
         }
         System.exit(0);
+    }
+
+    /** The file the variable names, for appending; the standard stream when it names none. */
+    private static PrintStream openStream(String variable, FileDescriptor standard)
+            throws IOException {
+        String path = System.getenv(variable);
+        FileOutputStream stream = path == null || path.isEmpty()
+                ? new FileOutputStream(standard)
+                : new FileOutputStream(path, true);
+        return new PrintStream(stream, true, StandardCharsets.UTF_8);
     }
 
     private static int parsePort(String text) {
