@@ -76,3 +76,16 @@ TEST(ChannelListener, ListenRefusesToReplaceANonSocketFile) {
     EXPECT_EQ(platform::ChannelListener::Listen(temp.file("plain"), listener), EEXIST);
     EXPECT_EQ(testsupport::ReadFile(temp.file("plain")), "data");
 }
+
+TEST(ChannelListener, SocketFileIsOwnerOnlyWhateverTheUmask) {
+    testsupport::TempDir temp;
+    const mode_t previous = ::umask(0);
+    platform::ChannelListener listener;
+    const int listened = platform::ChannelListener::Listen(temp.file("sock"), listener);
+    ::umask(previous);
+    ASSERT_EQ(listened, 0);
+    struct stat info {};
+    ASSERT_EQ(::lstat(temp.file("sock").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISSOCK(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}

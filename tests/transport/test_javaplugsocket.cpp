@@ -4,6 +4,11 @@
 #include "transport/javaplugsocket.h"
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -120,6 +125,34 @@ TEST(JavaSocketListening, SystemChosenPortIsStoredAndOnlyLoopbackIsBound) {
     EXPECT_TRUE(socket.IsConnected());
     EXPECT_EQ(socket.CloseSocket(), 0);
     EXPECT_FALSE(socket.IsListening());
+    EXPECT_FALSE(socket.IsConnected());
+}
+
+// Another address of this machine stands for another host: the listening
+// socket must not take a connection that arrives there.
+TEST(JavaSocketListening, AConnectionToAnotherAddressOfThisMachineIsRefused) {
+    ifaddrs* addresses = nullptr;
+    ASSERT_EQ(::getifaddrs(&addresses), 0);
+    sockaddr_in other{};
+    for (ifaddrs* entry = addresses; entry; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET) continue;
+        const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+        if ((ntohl(address->sin_addr.s_addr) >> 24) == 127) continue;
+        other = *address;
+        break;
+    }
+    ::freeifaddrs(addresses);
+    if (other.sin_family != AF_INET) GTEST_SKIP() << "this machine has no IPv4 address but loopback";
+    JavaPlugInSocket socket;
+    ASSERT_EQ(socket.CreateSocket(), 0);
+    other.sin_port = htons(static_cast<std::uint16_t>(socket.GetSocketPort()));
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    const int connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&other), sizeof other);
+    const int error = errno;
+    ::close(fd);
+    EXPECT_NE(connected, 0);
+    EXPECT_EQ(error, ECONNREFUSED);
     EXPECT_FALSE(socket.IsConnected());
 }
 

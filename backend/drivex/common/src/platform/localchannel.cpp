@@ -116,8 +116,10 @@ int ChannelListener::Listen(const std::string& path, ChannelListener& out) {
         ::unlink(path.c_str());
     }
     if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return errno;
+    // Connecting needs write access to the file: only the owner gets it,
+    // whatever the umask, even where the directory's own rule is not in force.
     struct stat bound {};
-    int statResult = ::lstat(path.c_str(), &bound);
+    int statResult = ::chmod(path.c_str(), 0600) == 0 ? ::lstat(path.c_str(), &bound) : -1;
     if (statResult != 0 || ::listen(fd.get(), SOMAXCONN) != 0) {
         int error = errno;
         ::unlink(path.c_str());
