@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-asan test-tsan bench demo demo-c clean
+.PHONY: all deps configure build test test-plain test-asan test-tsan test-tsan-threaded fuzz fuzz-smoke bench demo demo-c faults clean
 
 all: build
 
@@ -16,14 +16,43 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+# What CI runs: the plain suite, then the unit and integration tests under
+# AddressSanitizer with UndefinedBehaviorSanitizer, the threaded suites under
+# ThreadSanitizer, and a short run of every fuzz target.
+test: test-plain test-asan test-tsan-threaded fuzz-smoke
+
+test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
 
-test-asan:
-	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DVEXA_SANITIZE_ADDRESS=ON"
+# Sanitizer builds: no benchmarks, and light optimisation with line tables
+# only, which keeps their build time down and their reports readable.
+SANITIZER_FLAGS = -DVEXA_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1"
 
-test-tsan:
-	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DVEXA_SANITIZE_THREAD=ON"
+test-asan: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXA_SANITIZE_ADDRESS=ON $(SANITIZER_FLAGS)
+	cmake --build build-asan -j $(JOBS)
+	ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 300
+
+# Every test under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXA_SANITIZE_THREAD=ON $(SANITIZER_FLAGS)
+	cmake --build build-tsan -j $(JOBS)
+	ctest --test-dir build-tsan --output-on-failure -j $(JOBS) --timeout 300
+
+# The suites labelled "threaded" (transport, runtime, hosting, languages).
+test-tsan-threaded: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXA_SANITIZE_THREAD=ON $(SANITIZER_FLAGS)
+	cmake --build build-tsan -j $(JOBS) --target test_transport test_runtime test_hosting test_languages
+	ctest --test-dir build-tsan --output-on-failure -j $(JOBS) --timeout 300 -L threaded
+
+# libFuzzer targets in build-fuzz (clang): FUZZ_SECONDS per target; the
+# smoke run of make test gives each 12 s.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	tools/fuzz.sh $(FUZZ_SECONDS)
+
+fuzz-smoke: deps
+	tools/fuzz.sh 12
 
 bench: deps
 	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXA_BUILD_BENCH=ON
@@ -42,4 +71,4 @@ demo-c: build
 	$(BUILD)/tools/demo/vexademo $(BUILD)/tools/engine $(abspath $(BUILD))/demo-c-output.html
 
 clean:
-	rm -rf build build-asan build-tsan build-release
+	rm -rf build build-asan build-tsan build-release build-fuzz
