@@ -120,6 +120,8 @@ ENGINE_MESSAGES: Dict[int, str] = {
     9075: "the transfer's stream is malformed",
     9080: "a program block without its END PROGRAM line",
     9081: "the engine hosts no languages",
+    9082: "a JAVAEXTENSION block that is not a command name and at most one line of text",
+    9083: "the Java extension program ended with a non-zero exit status",
 }
 
 
