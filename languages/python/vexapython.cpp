@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "hostlink.h"
 #include "hosting/vexalanguage.h"
 #include "outputwriter.h"
 
@@ -38,8 +39,7 @@ struct LanguageState {
     std::mutex lifecycle;  // guards ownsInterpreter and serialises start and stop
     std::atomic<bool> started{false};
     bool ownsInterpreter = false;
-    std::atomic<VexaPostOutputFn> output{nullptr};
-    std::atomic<VexaDxCallbacks*> callbacks{nullptr};
+    vexalanguage::HostLink host;
 };
 
 // Never destroyed: a block's thread may still post after static destructors ran.
@@ -48,15 +48,9 @@ LanguageState& State() {
     return *state;
 }
 
-void Trace(const std::string& text) {
-    VexaDxCallbacks* callbacks = State().callbacks.load();
-    if (callbacks && callbacks->trace) callbacks->trace(text.c_str());
-}
+void Trace(const std::string& text) { State().host.trace(text); }
 
-bool HasOutputRoute() {
-    VexaDxCallbacks* callbacks = State().callbacks.load();
-    return State().output.load() || (callbacks && callbacks->postOutput);
-}
+bool HasOutputRoute() { return State().host.hasOutputRoute(); }
 
 class GilHold {
 public:
@@ -421,42 +415,28 @@ int StopLanguage() {
 }  // namespace
 
 int vexapython::PostOutput(const char* text, std::size_t length) {
-    const int size = static_cast<int>(std::min<std::size_t>(length, INT_MAX));
-    if (VexaPostOutputFn output = State().output.load()) return output(text, size);
-    VexaDxCallbacks* callbacks = State().callbacks.load();
-    if (callbacks && callbacks->postOutput) return callbacks->postOutput(text, size);
-    return 0;
+    int status = 0;
+    State().host.post(text, length, status);
+    return status;
 }
 
-VEXAPYTHON_EXPORT void setup_dxcallback(VexaDxCallbacks* table) { State().callbacks = table; }
+VEXAPYTHON_EXPORT void setup_dxcallback(VexaDxCallbacks* table) { State().host.setCallbacks(table); }
 
-VEXAPYTHON_EXPORT void set_post_vexa_output(VexaPostOutputFn output) { State().output = output; }
+VEXAPYTHON_EXPORT void set_post_vexa_output(VexaPostOutputFn output) { State().host.setOutput(output); }
 
 VEXAPYTHON_EXPORT int init_embedded_x(int argc, char** argv) {
-    try {
-        return StartLanguage(argc, argv);
-    } catch (...) {
-        return kFailed;
-    }
+    return vexalanguage::Guarded([&] { return StartLanguage(argc, argv); });
 }
 
 VEXAPYTHON_EXPORT int execute_x(const char* text) {
-    try {
+    return vexalanguage::Guarded([&] {
         if (!text || !State().started) return kFailed;
         GilHold gil;
         return RunBlock(text);
-    } catch (...) {
-        return kFailed;
-    }
+    });
 }
 
-VEXAPYTHON_EXPORT int stop_embedded_x(void) {
-    try {
-        return StopLanguage();
-    } catch (...) {
-        return kFailed;
-    }
-}
+VEXAPYTHON_EXPORT int stop_embedded_x(void) { return vexalanguage::Guarded(StopLanguage); }
 
 // VEXAPYTHON_PRE_ACTION, when it holds an integer, is the answer: 1 makes
 // the host skip the block.

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "hostlink.h"
 #include "hosting/vexalanguage.h"
 
 #define VEXAR_EXPORT extern "C" __attribute__((visibility("default")))
@@ -86,8 +87,7 @@ struct LanguageState {
     std::atomic<bool> started{false};
     bool ended = false;  // R cannot start twice in one process
     SEXP runner = nullptr;  // preserved while R runs
-    std::atomic<VexaPostOutputFn> output{nullptr};
-    std::atomic<VexaDxCallbacks*> callbacks{nullptr};
+    vexalanguage::HostLink host;
     std::mutex pendingLock;
     std::string pending;  // console text after the last line feed
 };
@@ -98,23 +98,12 @@ LanguageState& State() {
     return *state;
 }
 
-void Trace(const std::string& text) {
-    VexaDxCallbacks* callbacks = State().callbacks.load();
-    if (callbacks && callbacks->trace) callbacks->trace(text.c_str());
-}
+void Trace(const std::string& text) { State().host.trace(text); }
 
 // One text to the engine's output; the process's own stream without a route.
 void Post(const std::string& text) {
-    const int size = static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
-    if (VexaPostOutputFn output = State().output.load()) {
-        output(text.data(), size);
-        return;
-    }
-    VexaDxCallbacks* callbacks = State().callbacks.load();
-    if (callbacks && callbacks->postOutput) {
-        callbacks->postOutput(text.data(), size);
-        return;
-    }
+    int status = 0;
+    if (State().host.post(text.data(), text.size(), status)) return;
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
@@ -246,34 +235,22 @@ int RunBlock(const char* text) {
 
 }  // namespace
 
-VEXAR_EXPORT void setup_dxcallback(VexaDxCallbacks* table) { State().callbacks = table; }
+VEXAR_EXPORT void setup_dxcallback(VexaDxCallbacks* table) { State().host.setCallbacks(table); }
 
-VEXAR_EXPORT void set_post_vexa_output(VexaPostOutputFn output) { State().output = output; }
+VEXAR_EXPORT void set_post_vexa_output(VexaPostOutputFn output) { State().host.setOutput(output); }
 
 VEXAR_EXPORT int init_embedded_x(int argc, char** argv) {
-    try {
-        return StartLanguage(argc, argv);
-    } catch (...) {
-        return kFailed;
-    }
+    return vexalanguage::Guarded([&] { return StartLanguage(argc, argv); });
 }
 
 VEXAR_EXPORT int execute_x(const char* text) {
-    try {
+    return vexalanguage::Guarded([&] {
         if (!text || !State().started) return kFailed;
         return RunBlock(text);
-    } catch (...) {
-        return kFailed;
-    }
+    });
 }
 
-VEXAR_EXPORT int stop_embedded_x(void) {
-    try {
-        return StopLanguage();
-    } catch (...) {
-        return kFailed;
-    }
-}
+VEXAR_EXPORT int stop_embedded_x(void) { return vexalanguage::Guarded(StopLanguage); }
 
 VEXAR_EXPORT int pre_action(void) { return 0; }
 

@@ -22,22 +22,11 @@ constexpr unsigned kAcceptStepMs = 200;
 constexpr int kAcceptSteps = 150;  // 30 s for the JVM to start and connect
 constexpr unsigned kExitLimitMs = 30000;
 
-// One run of the Java program against a fresh host socket; its standard
-// output and error go to files, since a child inherits this process's.
-class JavaRun {
+// The Java program against a fresh host socket: the program is started by
+// the kinds of run below, which differ only in where its output goes.
+class JavaProcess {
 public:
-    explicit JavaRun(const std::string& command) {
-        EXPECT_EQ(m_socket.CreateSocket(), 0);
-        // exec keeps the shell's pid, so the child is the JVM itself.
-        const std::vector<std::string> argv = {
-            "/bin/sh", "-c", "exec \"$0\" -cp \"$1\" com.kor.statistics.plugin.Extension "
-                             "LOCAL \"$2\" \"$3\" >\"$4\" 2>\"$5\"",
-            std::string(VEXA_ENGINE_HOME) + "/JRE/bin/java", VEXA_JAVA_PLUGIN_JAR,
-            std::to_string(m_socket.GetSocketPort()), command, m_dir.file("out"),
-            m_dir.file("err")};
-        EXPECT_EQ(platform::ChildProcess::Spawn(argv, m_java), 0);
-    }
-    ~JavaRun() {
+    ~JavaProcess() {
         m_socket.CloseSocket();
         m_java.Kill();
     }
@@ -47,8 +36,7 @@ public:
         for (int step = 0; step < kAcceptSteps; ++step) {
             int result = m_socket.AcceptSocketWithin(kAcceptStepMs);
             if (result == 0) return true;
-            if (result != ETIMEDOUT) return false;
-            if (!m_java.IsActive()) return false;
+            if (result != ETIMEDOUT || !m_java.IsActive()) return false;
         }
         return false;
     }
@@ -59,13 +47,34 @@ public:
         m_java.Kill();
         return -1;
     }
+
+protected:
+    JavaProcess() { EXPECT_EQ(m_socket.CreateSocket(), 0); }
+    std::string Port() const { return std::to_string(m_socket.GetSocketPort()); }
+    void Start(const std::vector<std::string>& argv) { EXPECT_EQ(platform::ChildProcess::Spawn(argv, m_java), 0); }
+
+private:
+    JavaPlugInSocket m_socket;
+    platform::ChildProcess m_java;
+};
+
+// A run whose standard output and error go to files, since a child
+// inherits this process's.
+class JavaRun : public JavaProcess {
+public:
+    explicit JavaRun(const std::string& command) {
+        // exec keeps the shell's pid, so the child is the JVM itself.
+        Start({"/bin/sh", "-c",
+               "exec \"$0\" -cp \"$1\" com.kor.statistics.plugin.Extension "
+               "LOCAL \"$2\" \"$3\" >\"$4\" 2>\"$5\"",
+               std::string(VEXA_ENGINE_HOME) + "/JRE/bin/java", VEXA_JAVA_PLUGIN_JAR, Port(), command,
+               m_dir.file("out"), m_dir.file("err")});
+    }
     std::string Output() const { return testsupport::ReadFile(m_dir.file("out")); }
     std::string Errors() const { return testsupport::ReadFile(m_dir.file("err")); }
 
 private:
     testsupport::TempDir m_dir;
-    JavaPlugInSocket m_socket;
-    platform::ChildProcess m_java;
 };
 
 void PrepareMessage(const std::string& text) {
@@ -105,41 +114,16 @@ namespace {
 
 // The Java program started without a shell, with files named in its
 // environment for its output and errors, as the engine starts it.
-class JavaRunWithFiles {
+class JavaRunWithFiles : public JavaProcess {
 public:
     JavaRunWithFiles(const std::string& outputFile, const std::string& errorsFile) {
-        EXPECT_EQ(m_socket.CreateSocket(), 0);
         setenv("VEXA_JAVA_OUTPUT", outputFile.c_str(), 1);
         setenv("VEXA_JAVA_ERRORS", errorsFile.c_str(), 1);
-        const std::vector<std::string> argv = {std::string(VEXA_ENGINE_HOME) + "/JRE/bin/java", "-cp",
-                                               VEXA_JAVA_PLUGIN_JAR, "com.kor.statistics.plugin.Extension",
-                                               "LOCAL", std::to_string(m_socket.GetSocketPort()), "MYCOMMAND"};
-        EXPECT_EQ(platform::ChildProcess::Spawn(argv, m_java), 0);
+        Start({std::string(VEXA_ENGINE_HOME) + "/JRE/bin/java", "-cp", VEXA_JAVA_PLUGIN_JAR,
+               "com.kor.statistics.plugin.Extension", "LOCAL", Port(), "MYCOMMAND"});
         unsetenv("VEXA_JAVA_OUTPUT");
         unsetenv("VEXA_JAVA_ERRORS");
     }
-    ~JavaRunWithFiles() {
-        m_socket.CloseSocket();
-        m_java.Kill();
-    }
-    bool Accept() {
-        for (int step = 0; step < kAcceptSteps; ++step) {
-            int result = m_socket.AcceptSocketWithin(kAcceptStepMs);
-            if (result == 0) return true;
-            if (result != ETIMEDOUT || !m_java.IsActive()) return false;
-        }
-        return false;
-    }
-    JavaPlugInSocket& socket() { return m_socket; }
-    int Finish() {
-        if (m_java.WaitFor(kExitLimitMs)) return m_java.ExitStatus();
-        m_java.Kill();
-        return -1;
-    }
-
-private:
-    JavaPlugInSocket m_socket;
-    platform::ChildProcess m_java;
 };
 
 }  // namespace
