@@ -181,6 +181,9 @@ TEST_F(OutOfProcessHost, ALanguageProcessKilledMidBlockFailsTheBlockAndTheStopSe
     EXPECT_EQ(g_partnerLost.load(), 1);
     EXPECT_FALSE(reader->isNormalEnd());
     api.ClosePipe();
+    // SIGKILL is delivered before the process is gone: the stop is meant to
+    // meet a process that has exited.
+    ASSERT_TRUE(WaitUntil([&] { return !m_host->isXProcessActive(); }, kHangLimit));
 
     testsupport::TraceCapture trace;
     EXPECT_EQ(m_host->stop_embedded_x(), 0);
