@@ -18,11 +18,20 @@
 //   pid                           posts "pid <this process's id>"
 //   getenv <name>                 posts "<name>=<value>", or "<name> unset"
 //   args                          posts the arguments of init_embedded_x
+//   wait <ms>                     waits that long (a block caught mid-command)
+//   die-after <ms>                returns at once; a detached thread SIGKILLs
+//                                 this process that long afterwards
 // An unknown command ends the program with status 1.
 //
 // Every entry point called is appended to a record that a test reads with
 // vexatestlang_calls(). VEXATESTLANG_PRE_ACTION, when set, is the status of
 // pre_action.
+// VEXATESTLANG_EXIT_ON_LOAD=<code>[,<file>] makes the process that loads the
+// library exit with <code> from the library's constructor, before any entry
+// point runs. With <file>, only the one process that manages to remove that
+// file exits, so a later process of the same engine lives.
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -195,6 +204,14 @@ bool RunCommand(const std::string& line, int& status) {
     } else if (command == "getenv") {
         const char* value = std::getenv(rest.c_str());
         Post(value ? rest + "=" + value : rest + " unset");
+    } else if (command == "wait") {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(rest.c_str())));
+    } else if (command == "die-after") {
+        const int milliseconds = std::atoi(rest.c_str());
+        std::thread([milliseconds] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+            kill(getpid(), SIGKILL);
+        }).detach();
     } else if (command == "args") {
         std::string text = "args";
         for (const std::string& argument : State().arguments) text += " " + argument;
@@ -204,6 +221,15 @@ bool RunCommand(const std::string& line, int& status) {
         return false;
     }
     return true;
+}
+
+__attribute__((constructor)) void ExitOnLoadWhenAsked() {
+    const char* value = std::getenv("VEXATESTLANG_EXIT_ON_LOAD");
+    if (!value || !*value) return;
+    const std::string setting = value;
+    const std::size_t comma = setting.find(',');
+    if (comma != std::string::npos && std::remove(setting.substr(comma + 1).c_str()) != 0) return;
+    _exit(std::atoi(setting.c_str()));
 }
 
 }  // namespace

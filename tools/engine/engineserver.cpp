@@ -56,6 +56,13 @@ EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, Eng
         request.DisconnectPipe();
         return Step::kClientClosed;
     }
+    // A client that sent a broken image and left has nobody to read the
+    // answer: on the one result pipe it would be taken by the next client
+    // as the reply to its own request.
+    if (received != 0 && request.IsPartnerGone()) {
+        request.DisconnectPipe();
+        return Step::kClientClosed;
+    }
     if (received == 0 && IsFarewell(message)) return Step::kFarewell;
     CleXDSmb reply;
     if (received != 0) {

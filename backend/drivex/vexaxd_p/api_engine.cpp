@@ -12,6 +12,7 @@
 #include "hosting/dxcmddispatcher.h"
 #include "hosting/startxdispatchervisitor.h"
 #include "hosting/xmanager.h"
+#include "platform/localchannel.h"
 #include "replyreader.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxstartup.h"
@@ -123,9 +124,14 @@ int StartEngine(const char* arguments) {
 
 void StopEngine() {
     ApiConnection& connection = Connection();
-    if (!IsBackendReady() || !IsXDriven()) return;
+    // An engine started here that died is torn down like one that stopped,
+    // without the stop request nobody would read.
+    const bool engineDied = connection.launcher().started() && !connection.launcher().IsActive();
+    if (!engineDied && (!IsBackendReady() || !IsXDriven())) return;
     XPipes* pipes = nullptr;
-    if (connection.AcquirePipes(pipes) == 0) {
+    if (engineDied) {
+        if (connection.AcquirePipes(pipes) == 0) DropResultPipe(*pipes);
+    } else if (connection.AcquirePipes(pipes) == 0) {
         CleXDSmb stop;
         stop.SetCommandAction(cmd::kStopVexa);
         if (SendRequest(*pipes, stop) == 0) {
@@ -149,6 +155,9 @@ void StopEngine() {
     if (XPipeManager* manager = GetXPipeManager()) manager->cleanup();
     FinalizeDXGlobal();
     EndLauncher(connection.launcher());
+    // An engine, language or console that was killed could not remove its
+    // socket files; all carry this process's id text.
+    if (!connection.pidText().empty()) platform::RemoveDeadChannels(connection.pidText());
     DxTrace("stopvexa");
     connection.Reset();
 }

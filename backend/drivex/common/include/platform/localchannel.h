@@ -24,6 +24,11 @@ inline int EnsurePipeDirectory() { return EnsurePrivateDirectory(PipeDirectory()
 // Longest socket path the platform can bind or connect to.
 std::size_t MaxChannelPathLength();
 
+// Removes the socket files in the pipe directory whose names start with
+// `prefix` and to which no socket is bound any more: what processes that were
+// killed left behind. Returns how many were removed.
+int RemoveDeadChannels(const std::string& prefix);
+
 // A connected channel end.
 class ChannelConnection {
 public:
@@ -44,6 +49,8 @@ public:
     // 0 once a receive would not block (data or the partner's end), else
     // ETIMEDOUT after the limit.
     int WaitReadable(unsigned milliseconds) const;
+    // True once the partner has closed its end, even with packets still queued.
+    bool PartnerClosed() const;
     int SetNonBlocking();
     int descriptor() const { return m_fd.get(); }
 

@@ -48,6 +48,8 @@ public:
     // 0 once a read would not block (data, or the partner's end); ETIMEDOUT
     // after the limit; EBADF without a connection.
     int WaitReadable(unsigned milliseconds) const;
+    // The connected partner has closed its end (queued packets may remain).
+    bool IsPartnerGone() const { return m_connection.PartnerClosed(); }
     int FlushPipe() { return 0; }
     int ChangeReadMode();
     int ChangeToUnBlockMode();

@@ -9,6 +9,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
 
 namespace platform {
 namespace {
@@ -170,6 +173,15 @@ int ChannelListener::Accept(ChannelConnection& out, const ChannelConnection* wat
     }
 }
 
+bool ChannelConnection::PartnerClosed() const {
+    if (!m_fd) return true;
+    pollfd fd{m_fd.get(), POLLRDHUP, 0};
+    while (::poll(&fd, 1, 0) < 0) {
+        if (errno != EINTR) return false;
+    }
+    return (fd.revents & (POLLRDHUP | POLLHUP)) != 0;
+}
+
 int ChannelConnection::WaitReadable(unsigned milliseconds) const {
     if (!m_fd) return EBADF;
     pollfd fd{m_fd.get(), POLLIN, 0};
@@ -199,6 +211,27 @@ void ChannelListener::close() {
     }
     m_fd.reset();
     m_path.clear();
+}
+
+int RemoveDeadChannels(const std::string& prefix) {
+    namespace fs = std::filesystem;
+    const std::string directory = PipeDirectory();
+    // Paths some socket is still bound to; connecting to probe them would hand
+    // a live listener a spurious client.
+    std::set<std::string> bound;
+    std::ifstream table("/proc/net/unix");
+    for (std::string line; std::getline(table, line);) {
+        const std::size_t at = line.find(directory + "/");
+        if (at != std::string::npos) bound.insert(line.substr(at));
+    }
+    int removed = 0;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(directory, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) != 0 || !entry.is_socket(error) || bound.count(entry.path().string())) continue;
+        if (::unlink(entry.path().c_str()) == 0) ++removed;
+    }
+    return removed;
 }
 
 }  // namespace platform
