@@ -45,6 +45,10 @@ test-tsan-threaded: deps
 	cmake --build build-tsan -j $(JOBS) --target test_transport test_runtime test_hosting test_languages
 	ctest --test-dir build-tsan --output-on-failure -j $(JOBS) --timeout 300 -L threaded
 
+# The fault matrix: one table of case, outcome code and time to outcome.
+faults: build
+	$(BUILD)/tests/faults/faultmatrix
+
 # libFuzzer targets in build-fuzz (clang): FUZZ_SECONDS per target; the
 # smoke run of make test gives each 12 s.
 FUZZ_SECONDS ?= 60

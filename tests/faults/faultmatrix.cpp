@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -346,8 +347,21 @@ public:
     // StopVexa, then everything must be gone.
     void Stop() {
         StopVexa();
-        m_outcome.Check(WaitUntil([] { return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; }, kBound),
+        // Orphans of a killed engine come here (the case process is their
+        // subreaper); a test only ever sends SIGKILL, so another signal is a crash.
+        std::vector<int> crashed;
+        m_outcome.Check(WaitUntil(
+                            [&crashed] {
+                                int status = 0;
+                                const pid_t pid = ::waitpid(-1, &status, WNOHANG);
+                                if (pid > 0 && WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL) {
+                                    crashed.push_back(pid);
+                                }
+                                return pid == -1 && errno == ECHILD;
+                            },
+                            kBound),
                         "a child process was left");
+        for (int pid : crashed) m_outcome.Check(false, "process " + std::to_string(pid) + " crashed");
         for (int pid : m_languages) {
             m_outcome.Check(WaitUntil([pid] { return !ProcessExists(pid); }, kBound),
                             "language process " + std::to_string(pid) + " was left");
@@ -586,6 +600,7 @@ std::string Id(const Case& c) { return std::string(c.name).substr(0, 2); }
 int RunCase(const std::string& id, int fd) {
     const int report = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
     ::close(fd);
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     for (const Case& c : Cases()) {
         if (Id(c) != id) continue;
         Outcome outcome = c.run();

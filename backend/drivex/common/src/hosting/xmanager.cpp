@@ -48,9 +48,11 @@ void XManager::destoryVexaDX(DriveX* driver) {
 
 void XManager::stopX() { m_hosts.clear(); }
 
+// Drivers first: releasing one waits for its block thread, which may still be
+// inside the language the host would unload.
 void XManager::cleanup() {
-    stopX();
     while (!m_drivers.empty()) destoryVexaDX(m_drivers.back().get());
+    stopX();
 }
 
 namespace {
