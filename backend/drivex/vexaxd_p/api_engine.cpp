@@ -124,12 +124,16 @@ int StartEngine(const char* arguments) {
 
 void StopEngine() {
     ApiConnection& connection = Connection();
-    // An engine started here that died is torn down like one that stopped,
-    // without the stop request nobody would read.
-    const bool engineDied = connection.launcher().started() && !connection.launcher().IsActive();
-    if (!engineDied && (!IsBackendReady() || !IsXDriven())) return;
+    // An engine started here that no longer answers (dead, or killed and still
+    // on its way out) is torn down like one that stopped, without the stop
+    // request nobody would read.
+    platform::ChildProcess& launcher = connection.launcher();
+    const bool startedHere = launcher.started();
+    const bool answering = (!startedHere || launcher.IsActive()) && IsBackendReady();
+    if (!answering && !startedHere) return;
+    if (answering && !IsXDriven()) return;
     XPipes* pipes = nullptr;
-    if (engineDied) {
+    if (!answering) {
         if (connection.AcquirePipes(pipes) == 0) DropResultPipe(*pipes);
     } else if (connection.AcquirePipes(pipes) == 0) {
         CleXDSmb stop;
