@@ -58,13 +58,13 @@ fuzz: deps
 fuzz-smoke: deps
 	tools/fuzz.sh 12
 
+# Release build of the benchmarks and what they need (no tests), then one
+# table of every result against its baseline from the same run, and the
+# cursor scaling plot (build-release/bench/cursor_scaling.png).
 bench: deps
-	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXA_BUILD_BENCH=ON
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXA_BUILD_BENCH=ON -DVEXA_BUILD_TESTS=OFF
 	cmake --build build-release -j $(JOBS)
-	@for b in build-release/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
-	@echo "== bench/bench_python.py"
-	VEXA_LIBRARY=$(abspath build-release/backend/drivex/vexaxd_p/libvexaxd_p.so) PYTHONPATH=languages/python \
-		/usr/bin/python3 bench/bench_python.py build-release/tools/engine build-release/bench/libvexapythonbench.so
+	/usr/bin/python3 bench/benchtable.py build-release
 
 # The main job, from a Python program; demo-c is the same kind of run from C.
 demo: build

@@ -1,15 +1,13 @@
 // Cost of moving bulk void data through the message codec, against the floor
-// of one plain memcpy of the same bytes. Prints encode+decode / memcpy.
+// of one plain memcpy of the same bytes.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "codec/clexdsmb.h"
-#include "ratioreporter.h"
 #include "runtime/statuscodes.h"
 
 namespace {
@@ -104,11 +102,9 @@ BENCHMARK(BM_ContructSendDataAndParse20MiB)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    RatioReporter reporter;
-    if (!RunBenchmarks(argc, argv, reporter)) return 1;
-    for (const char* name : {"BM_EncodeIntoAndParse20MiB", "BM_EncodeIntoAndAdopt20MiB",
-                             "BM_ContructSendDataAndParse20MiB"}) {
-        reporter.PrintRatio(name, "BM_Memcpy20MiB", 3.0);
-    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
     return 0;
 }

@@ -1,13 +1,14 @@
 // Row-by-row reads of a dataset in a data step with GetNCellValueOptimize
 // against the cursor pass over the same 100,000 cases by 10 numeric
-// variables, and one million queued SetNCellValue writes with their commit.
+// variables, and one million queued SetNCellValue writes with their commit
+// against the raw transfer of their records' wire bytes between two processes.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "benchengine.h"
-#include "ratioreporter.h"
+#include "rawseqpacket.h"
 #include "vexaxd_p.h"
 
 namespace {
@@ -15,8 +16,9 @@ namespace {
 constexpr long kCases = 100000;
 constexpr int kVariables = 10;
 constexpr long kCells = kCases * kVariables;
-// Queued writes travel in messages of at most this many records.
-constexpr long kRecordsPerFlush = 1048576;
+// A numeric cell record on the wire: the dataset name and an empty string
+// value, each with its length, three integers and a double.
+constexpr long kRecordWireBytes = 28;
 
 benchengine::Session& Engine() { return benchengine::Session::Get(kCases, kVariables); }
 
@@ -101,18 +103,35 @@ void BM_MillionCellWrites(benchmark::State& state) {
 }
 BENCHMARK(BM_MillionCellWrites)->UseRealTime()->Unit(benchmark::kMillisecond);
 
+// The bytes of the million records above, in 8192-byte packets.
+void BM_RawTransferOfWriteRecords(benchmark::State& state) {
+    if (!Engine().running()) {
+        state.SkipWithError("engine did not start");
+        return;
+    }
+    const long bytes = kCells * (kRecordWireBytes + static_cast<long>(ActiveName().size()));
+    const long packets = (bytes + rawseqpacket::kBulkPacket - 1) / rawseqpacket::kBulkPacket;
+    const std::string directory = rawseqpacket::ScratchDirectory();
+    rawseqpacket::Client client;
+    if (!client.Open(directory + "/datastepreq", directory + "/datasteprep", packets, "--bulk-peer")) {
+        state.SkipWithError("peer did not start");
+        return;
+    }
+    std::vector<char> buffer(rawseqpacket::kBulkPacket);
+    for (auto _ : state) benchmark::DoNotOptimize(client.Transfer(packets, buffer.data(), buffer.size()));
+    state.SetBytesProcessed(state.iterations() * packets * rawseqpacket::kBulkPacket);
+}
+BENCHMARK(BM_RawTransferOfWriteRecords)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    RatioReporter reporter;
-    if (!RunBenchmarks(argc, argv, reporter)) return 1;
-    Engine().Stop();
-    reporter.PrintRatio("BM_OptimizePass", "BM_CursorPass", 2.0);
-    const double writes = reporter.seconds("BM_MillionCellWrites");
-    if (writes > 0) {
-        std::printf("SetNCellValue: %.1f ns per write including the commit, %ld round trip(s) "
-                    "for %ld writes\n",
-                    writes * 1e9 / kCells, (kCells + kRecordsPerFlush - 1) / kRecordsPerFlush, kCells);
-    }
+    int peerExit = 0;
+    if (rawseqpacket::RunPeerIfAsked(argc, argv, peerExit)) return peerExit;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    benchengine::Session::StopAny();
     return 0;
 }

@@ -10,7 +10,6 @@
 #include "codec/clexdsmb.h"
 #include "platform/localchannel.h"
 #include "platform/process.h"
-#include "ratioreporter.h"
 #include "rawseqpacket.h"
 #include "transport/sendreceive.h"
 #include "transport/vexapipe.h"
@@ -95,8 +94,9 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--vexa-peer") return VexaEchoPeer(argv[2], argv[3]);
     int peerExit = 0;
     if (rawseqpacket::RunPeerIfAsked(argc, argv, peerExit)) return peerExit;
-    RatioReporter reporter;
-    if (!RunBenchmarks(argc, argv, reporter)) return 1;
-    reporter.PrintRatio("BM_VexaPipeRoundTrip", "BM_RawSeqpacketRoundTrip", 1.2);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
     return 0;
 }

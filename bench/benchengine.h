@@ -1,6 +1,7 @@
 // The reference engine for a benchmark program: a generated numeric data file
-// (written once, kept for later runs) and one engine session over it for the
-// whole run, started on first use. For one calling thread.
+// (written once, kept for later runs) and one engine session over it, started
+// on first use and kept while the program asks for the same data. For one
+// calling thread.
 #pragma once
 
 #include <unistd.h>
@@ -28,29 +29,54 @@ inline std::string DataFile(long cases, int variables) {
         for (int v = 0; v < variables; ++v) std::fprintf(file, v ? ",%.2f" : "%.2f", (c % 1000) * 0.25 + v);
         std::fputc('\n', file);
     }
-    std::fclose(file);
-    std::rename(partial.c_str(), path.c_str());
+    const bool written = std::fclose(file) == 0;
+    if (!written || std::rename(partial.c_str(), path.c_str()) != 0) {
+        std::remove(partial.c_str());
+        return {};
+    }
     return path;
 }
 
+// The library drives one engine per process, so there is one session: asking
+// for other data stops the running engine and starts one over that data.
 class Session {
 public:
-    static Session& Get(long cases, int variables) {
-        static Session session(cases, variables);
+    // cases == 0 asks for the engine's bundled sample.
+    static Session& Get(long cases = 0, int variables = 0) {
+        static Session session;
+        session.Use(cases, variables);
         return session;
     }
+    // Stops the engine, if any, so the caller may start and stop its own.
+    static void StopAny() { Get(-1, 0); }
+
     bool running() const { return m_started == 0; }
+
+    ~Session() { Stop(); }
+
+private:
+    Session() = default;
     void Stop() {
         if (m_started == 0) StopVexa();
         m_started = -1;
     }
-
-private:
-    Session(long cases, int variables) {
-        const std::string data = DataFile(cases, variables);
-        const std::string arguments = std::string("-vexahome=") + VEXA_ENGINE_HOME + ", -datafile=" + data;
-        m_started = data.empty() ? -1 : StartVexa(arguments.c_str());
+    void Use(long cases, int variables) {
+        if (cases == m_cases && variables == m_variables) return;
+        Stop();
+        m_cases = cases;
+        m_variables = variables;
+        if (cases < 0) return;
+        std::string arguments = std::string("-vexahome=") + VEXA_ENGINE_HOME;
+        if (cases > 0) {
+            const std::string data = DataFile(cases, variables);
+            if (data.empty()) return;
+            arguments += ", -datafile=" + data;
+        }
+        m_started = StartVexa(arguments.c_str());
     }
+
+    long m_cases = -1;
+    int m_variables = 0;
     int m_started = -1;
 };
 

@@ -3,6 +3,7 @@
 // library's pipe pairs, no framing and no message objects.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -19,6 +21,23 @@
 extern char** environ;
 
 namespace rawseqpacket {
+
+// A directory of this program's own for the baselines' socket files, made on
+// first use and removed at exit; its files are unlinked by their creators.
+inline std::string ScratchDirectory() {
+    struct Directory {
+        std::string path;
+        Directory() {
+            char pattern[] = "/tmp/vexa-bench-XXXXXX";
+            if (::mkdtemp(pattern)) path = pattern;
+        }
+        ~Directory() {
+            if (!path.empty()) ::rmdir(path.c_str());
+        }
+    };
+    static const Directory directory;
+    return directory.path;
+}
 
 inline sockaddr_un Address(const std::string& path) {
     sockaddr_un address{};
@@ -115,6 +134,23 @@ inline pid_t StartSelf(const std::vector<std::string>& arguments) {
 
 inline void Reap(pid_t pid) {
     if (pid > 0) ::waitpid(pid, nullptr, 0);
+}
+
+// Starts `program` with no arguments and its output gone, and waits for it:
+// the cost of a process start of that binary. False when it did not run.
+inline bool SpawnAndWait(const std::string& program) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::string path = program;
+    char* argv[] = {path.data(), nullptr};
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return false;
+    int status = 0;
+    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status);
 }
 
 // Client side: `request`/`reply` connected; one iteration is one round trip.
