@@ -40,10 +40,13 @@ void XManager::addVexaDX(DriveX* driver) {
 
 DriveX* XManager::getBackVexaDX() const { return m_drivers.empty() ? nullptr : m_drivers.back().get(); }
 
+// The level goes down only once the driver's block thread, which works on
+// that level's pipes, has ended.
 void XManager::destoryVexaDX(DriveX* driver) {
     if (!driver || driver != getBackVexaDX()) return;
-    if (XPipeManager* pipes = GetXPipeManager()) pipes->getPipeSuit(driver->XName())->decreaseIndex();
+    const std::string name = driver->XName();
     m_drivers.pop_back();
+    if (XPipeManager* pipes = GetXPipeManager()) pipes->getPipeSuit(name)->decreaseIndex();
 }
 
 void XManager::stopX() { m_hosts.clear(); }
