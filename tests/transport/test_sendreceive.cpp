@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -172,6 +174,52 @@ TEST(FramingInProcess, TwentyThousandBytesTravelAsThreePieces) {
         total += n;
     }
     EXPECT_EQ(pieces, (std::vector<int>{8192, 8192, 3616}));
+}
+
+// The void block goes out from where it lies, behind a head sent from the
+// message's own buffer: the packets must still be the image cut into whole
+// pieces, whichever piece the head ends in.
+TEST(FramingInProcess, HeadAndVoidBlockTravelAsTheImageCutIntoPieces) {
+    struct Shape {
+        std::size_t headText;  // string bytes in the head
+        int voidLength;
+    };
+    for (const Shape shape : {Shape{0, 0}, Shape{100, 8192 - 100 - 73}, Shape{100, 30000},
+                              Shape{10000, 20000}, Shape{20000, 1}, Shape{8192 - 73, 5}}) {
+        SCOPED_TRACE("head text " + std::to_string(shape.headText) + ", void " + std::to_string(shape.voidLength));
+        CleXDSmb message;
+        message.SetLong(7);
+        message.SetString(std::string(shape.headText, 'h'));
+        if (shape.voidLength > 0) {
+            auto* data = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(shape.voidLength)));
+            for (int i = 0; i < shape.voidLength; ++i) data[i] = static_cast<unsigned char>(i * 13 + 1);
+            message.SetVoidData(data, shape.voidLength);
+        }
+        std::size_t size = 0;
+        ASSERT_EQ(message.EncodedSize(size), 0);
+        std::vector<unsigned char> image(size);
+        ASSERT_EQ(message.EncodeInto(image.data(), image.size()), 0);
+
+        const std::string name = UniquePipeName("gather");
+        VexaPipe reader(name);
+        ASSERT_EQ(reader.CreatePipe(), 0);
+        VexaPipe writer(name);
+        std::vector<unsigned char> received;
+        std::thread drain([&] {
+            ASSERT_EQ(reader.ConnectPipe(), 0);
+            std::vector<unsigned char> piece(VexaPipe::PIECE_SIZE + 1);
+            while (received.size() < size) {
+                int n = 0;
+                ASSERT_EQ(reader.ReadData(static_cast<int>(piece.size()), piece.data(), n), 0);
+                const std::size_t expected = std::min<std::size_t>(VexaPipe::PIECE_SIZE, size - received.size());
+                ASSERT_EQ(static_cast<std::size_t>(n), expected);
+                received.insert(received.end(), piece.begin(), piece.begin() + n);
+            }
+        });
+        EXPECT_EQ(SendData(writer, message, false), 0);
+        drain.join();
+        EXPECT_TRUE(received == image);
+    }
 }
 
 TEST(FramingInProcess, SuccessfulSendEmptiesTheMessageAndAFailedOneKeepsIt) {

@@ -139,6 +139,10 @@ class CleXDSmb {
     // Builds the image into a new send buffer. VEXA_BAD_ARGUMENT when the image
     // would exceed 2^31-1 bytes (nothing built).
     std::int32_t ContructSendData();
+    // Builds the image without the void block's bytes into a new send buffer,
+    // for a sender that writes the block from where it lies: GetSendBuf is the
+    // head, GetSendLength the whole image. VEXA_BAD_ARGUMENT as above.
+    std::int32_t ContructSendHead();
     // Exact image size; VEXA_BAD_ARGUMENT when beyond 2^31-1 bytes.
     std::int32_t EncodedSize(std::size_t& size) const;
     // Writes the image into the caller's buffer; VEXA_BAD_ARGUMENT when it does
@@ -161,6 +165,8 @@ class CleXDSmb {
                                       std::int32_t& total);
 
   private:
+    std::int32_t BuildSendBuffer(bool withVoid);
+    std::int32_t EncodeImage(void* buffer, std::size_t written, std::size_t total) const;
     // Fills a fresh message; the failed condition, or null on success.
     // Without copy_void the void length is set but the bytes stay in the image,
     // as its last V bytes.

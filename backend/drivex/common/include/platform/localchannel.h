@@ -43,6 +43,8 @@ public:
 
     // One packet; EPIPE when the partner is gone.
     int Send(const void* data, std::size_t length);
+    // One packet of the two parts, end to end, without joining them first.
+    int Send(const void* first, std::size_t firstLength, const void* second, std::size_t secondLength);
     // One packet of at most `capacity` bytes; EPIPE when the partner closed,
     // EMSGSIZE when the packet did not fit.
     int Receive(void* buffer, std::size_t capacity, std::size_t& received);

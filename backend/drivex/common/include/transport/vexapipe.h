@@ -41,6 +41,9 @@ public:
     int OpenPipeToUnBlockRead() { return 0; }
 
     int WriteData(const void* buffer, int length, int& written);
+    // The same pieces as WriteData of `head` followed by `tail`, sent from
+    // where the two lie.
+    int WriteData(const void* head, int headLength, const void* tail, int tailLength, int& written);
     int ReadData(int size, void* buffer, int& bytesRead);
     // As ReadData, but ETIMEDOUT (untraced, nothing read) when nothing came
     // within the limit, so a reader can look at its stop request.

@@ -181,8 +181,14 @@ std::int32_t CleXDSmb::EncodeInto(void* buffer, std::size_t capacity) const {
     std::size_t size = 0;
     if (std::int32_t status = EncodedSize(size); status != VEXA_OK) return status;
     if (!buffer || capacity < size) return VEXA_BAD_ARGUMENT;
-    ByteWriter writer(buffer, size);
-    writer.PutFixed32(static_cast<std::int32_t>(size));
+    return EncodeImage(buffer, size, size);
+}
+
+// The first `written` bytes of the image of `total` bytes: all of it, or the
+// head without the void block's bytes.
+std::int32_t CleXDSmb::EncodeImage(void* buffer, std::size_t written, std::size_t total) const {
+    ByteWriter writer(buffer, written);
+    writer.PutFixed32(static_cast<std::int32_t>(total));
     writer.PutFixed32(m_command_action);
     writer.PutFixed32(m_error_code);
     m_long.EncodeTo(writer);
@@ -197,15 +203,19 @@ std::int32_t CleXDSmb::EncodeInto(void* buffer, std::size_t capacity) const {
     writer.PutBytes(m_binary.get(), static_cast<std::size_t>(binary_length));
     WriteWide(writer, m_wide.get(), m_wide ? m_wide_length : 0);
     writer.PutFixed32(m_void_length);
-    writer.PutBytes(m_void.data(), static_cast<std::size_t>(m_void_length));
-    if (!writer.ok() || writer.written() != size) {
+    if (written == total) writer.PutBytes(m_void.data(), static_cast<std::size_t>(m_void_length));
+    if (!writer.ok() || writer.written() != written) {
         DxTraceError("CleXDSmb::EncodeInto written == size", VEXA_BAD_ARGUMENT);
         return VEXA_BAD_ARGUMENT;
     }
     return VEXA_OK;
 }
 
-std::int32_t CleXDSmb::ContructSendData() {
+std::int32_t CleXDSmb::ContructSendData() { return BuildSendBuffer(true); }
+
+std::int32_t CleXDSmb::ContructSendHead() { return BuildSendBuffer(false); }
+
+std::int32_t CleXDSmb::BuildSendBuffer(bool withVoid) {
     m_send_buf.reset();
     m_send_length = 0;
     std::size_t size = 0;
@@ -213,10 +223,9 @@ std::int32_t CleXDSmb::ContructSendData() {
         DxTraceError("CleXDSmb::ContructSendData image fits 32 bits", status);
         return status;
     }
-    codec::OwnedBuffer image = codec::OwnedBuffer::Allocate(size);
-    if (std::int32_t status = EncodeInto(image.data(), image.size()); status != VEXA_OK) {
-        return status;
-    }
+    const std::size_t written = withVoid ? size : size - static_cast<std::size_t>(m_void_length);
+    codec::OwnedBuffer image = codec::OwnedBuffer::Allocate(written);
+    if (std::int32_t status = EncodeImage(image.data(), written, size); status != VEXA_OK) return status;
     m_send_buf = std::move(image);
     m_send_length = static_cast<std::int32_t>(size);
     return VEXA_OK;

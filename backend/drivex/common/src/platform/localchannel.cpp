@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -60,10 +61,17 @@ int ChannelConnection::Connect(const std::string& path, ChannelConnection& out) 
     return 0;
 }
 
-int ChannelConnection::Send(const void* data, std::size_t length) {
+int ChannelConnection::Send(const void* data, std::size_t length) { return Send(data, length, nullptr, 0); }
+
+int ChannelConnection::Send(const void* first, std::size_t firstLength, const void* second,
+                            std::size_t secondLength) {
     if (!m_fd) return EBADF;
+    iovec parts[2] = {{const_cast<void*>(first), firstLength}, {const_cast<void*>(second), secondLength}};
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = secondLength > 0 ? 2 : 1;
     for (;;) {
-        ssize_t sent = ::send(m_fd.get(), data, length, MSG_NOSIGNAL);
+        ssize_t sent = ::sendmsg(m_fd.get(), &message, MSG_NOSIGNAL);
         if (sent >= 0) return 0;
         if (errno != EINTR) return errno;
     }

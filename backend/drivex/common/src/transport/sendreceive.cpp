@@ -68,14 +68,17 @@ private:
     std::size_t m_received = 0;
 };
 
-// Encodes the message and hands its image to `write`(image, length); the
-// message is cleaned up only when the write succeeded.
+// Encodes the message and hands its image to `write`(head, length, block,
+// length): the void block is written from where it lies, not copied behind
+// the head first. The message is cleaned up only when the write succeeded.
 template <typename Write>
 int SendImage(CleXDSmb& message, Write write) {
-    if (int built = message.ContructSendData()) return built;
-    std::int32_t length = 0;
-    const void* image = message.GetSendBuf(length);
-    if (int error = write(image, length)) return error;
+    if (int built = message.ContructSendHead()) return built;
+    std::int32_t headLength = 0;
+    const void* head = message.GetSendBuf(headLength);
+    std::int32_t blockLength = 0;
+    const void* block = message.GetVoidData(blockLength);
+    if (int error = write(head, headLength, block, blockLength)) return error;
     message.CleanUp();
     return 0;
 }
@@ -112,9 +115,10 @@ constexpr char kSocketChannel[] = "JavaPlugInSocket";
 }  // namespace
 
 int SendData(VexaPipe& end, CleXDSmb& message) {
-    return SendImage(message, [&end](const void* image, std::int32_t length) {
+    return SendImage(message, [&end](const void* head, std::int32_t headLength, const void* block,
+                                     std::int32_t blockLength) {
         int written = 0;
-        return end.WriteData(image, length, written);
+        return end.WriteData(head, headLength, block, blockLength, written);
     });
 }
 
@@ -158,9 +162,12 @@ int ReceiveData(VexaPipe& end, CleXDSmb& message, bool serverEnd) {
 }
 
 int SendData(JavaPlugInSocket& socket, CleXDSmb& message) {
-    return SendImage(message, [&socket](const void* image, std::int32_t length) {
+    // A stream keeps no packet boundaries: the two parts go one after the other.
+    return SendImage(message, [&socket](const void* head, std::int32_t headLength, const void* block,
+                                        std::int32_t blockLength) {
         int written = 0;
-        return socket.WriteData(image, length, written);
+        if (int error = socket.WriteData(head, headLength, written)) return error;
+        return blockLength > 0 ? socket.WriteData(block, blockLength, written) : 0;
     });
 }
 

@@ -1,5 +1,6 @@
 #include "transport/vexapipe.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -129,19 +130,33 @@ int VexaPipe::OpenPipeToWrite() {
 }
 
 int VexaPipe::WriteData(const void* buffer, int length, int& written) {
+    return WriteData(buffer, length, nullptr, 0, written);
+}
+
+int VexaPipe::WriteData(const void* head, int headLength, const void* tail, int tailLength, int& written) {
     written = 0;
-    if (length < 0 || (length > 0 && buffer == nullptr)) return VEXA_BAD_ARGUMENT;
-    const char* piece = static_cast<const char*>(buffer);
-    int remaining = length;
-    while (remaining > 0) {
-        int size = remaining < PIECE_SIZE ? remaining : PIECE_SIZE;
-        if (int error = m_connection.Send(piece, static_cast<std::size_t>(size))) {
+    if (headLength < 0 || tailLength < 0 || (headLength > 0 && head == nullptr) ||
+        (tailLength > 0 && tail == nullptr)) {
+        return VEXA_BAD_ARGUMENT;
+    }
+    const char* parts[2] = {static_cast<const char*>(head), static_cast<const char*>(tail)};
+    int left[2] = {headLength, tailLength};
+    int part = left[0] > 0 ? 0 : 1;
+    while (part < 2 && left[part] > 0) {
+        // A piece may straddle the end of the head: its two runs go out as one packet.
+        const int first = std::min(left[part], PIECE_SIZE);
+        const int second = part == 0 ? std::min(left[1], PIECE_SIZE - first) : 0;
+        if (int error = m_connection.Send(parts[part], static_cast<std::size_t>(first), parts[1],
+                                          static_cast<std::size_t>(second))) {
             Trace(" WriteData", error);
             return VEXA_PIPE_FAILED;
         }
-        written = size;
-        piece += size;
-        remaining -= size;
+        written = first + second;
+        parts[part] += first;
+        left[part] -= first;
+        parts[1] += second;
+        left[1] -= second;
+        if (left[part] == 0) ++part;
     }
     return 0;
 }
