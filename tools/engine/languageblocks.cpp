@@ -1,6 +1,7 @@
 #include "languageblocks.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -32,6 +33,8 @@ constexpr int kLocalMode = 1;
 // The client joins the command channel right after the ready message.
 constexpr auto kClientChannelLimit = std::chrono::seconds(10);
 constexpr const char* kJavaExtension = "JAVAEXTENSION";
+// How long a language process whose channel broke gets to finish dying.
+constexpr unsigned kBrokenLanguageWaitMs = 2000;
 // What a driver passes to the Java extension's host (DriveX::initializeX):
 // it makes the out-of-process host start the Java runtime.
 constexpr const char* kJavaExtensionArgument = "JavaExtension";
@@ -217,7 +220,13 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
     const std::string text = BlockText(block);
     status = host->execute_x(text.c_str());
     const int ended = host->post_action();
-    return status ? status : ended;
+    const int result = status ? status : ended;
+    // A process whose channel broke is on its way out. Once it is gone, the
+    // next block starts a new one rather than being sent to the dying one.
+    if (result == EPIPE || result == VEXA_PIPE_FAILED) {
+        if (auto* process = dynamic_cast<OutpStatisticsX*>(host)) process->awaitXProcessEnd(kBrokenLanguageWaitMs);
+    }
+    return result;
 }
 
 bool LanguageBlocks::AdoptClientLanguage(const std::string& language) {

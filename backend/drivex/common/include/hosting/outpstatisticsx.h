@@ -30,6 +30,9 @@ public:
     bool isJava() const { return m_java; }
     // Always true for a host the engine does not drive.
     bool isXProcessActive();
+    // True once the language process this host started has ended, waiting
+    // at most `milliseconds` for it; true at once for a process it did not start.
+    bool awaitXProcessEnd(unsigned milliseconds);
     std::string getPythonHome() const;
     int processId() const { return m_process.pid(); }
     // The language process's exit status once it has ended and been reaped

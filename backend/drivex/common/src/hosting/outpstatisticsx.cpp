@@ -61,6 +61,10 @@ OutpStatisticsX::~OutpStatisticsX() { StopOnDestroy(); }
 
 bool OutpStatisticsX::isXProcessActive() { return !isVexaDrive() || m_process.IsActive(); }
 
+bool OutpStatisticsX::awaitXProcessEnd(unsigned milliseconds) {
+    return !isVexaDrive() || !m_process.started() || m_process.WaitFor(milliseconds);
+}
+
 std::string OutpStatisticsX::getPythonHome() const {
     const std::string* home = m_options->FindOption(XConfigOptions::KEY_HOME);
     return home ? *home : std::string();
