@@ -16,9 +16,19 @@ Dimension* PivotTable::FindDimension(const DimensionKey& key) {
     return found == dimensions.end() ? nullptr : &*found;
 }
 
+// Tables of many thousand cells are filled one cell per call: a scan per
+// call would make the fill quadratic.
 Cell* PivotTable::FindCell(const std::vector<std::size_t>& at) {
-    auto found = std::find_if(cells.begin(), cells.end(), [&](const Cell& cell) { return cell.at == at; });
-    return found == cells.end() ? nullptr : &*found;
+    auto found = cellIndex.find(at);
+    return found == cellIndex.end() ? nullptr : &cells[found->second];
+}
+
+Cell& PivotTable::CellAt(const std::vector<std::size_t>& at) {
+    if (Cell* cell = FindCell(at)) return *cell;
+    cellIndex.emplace(at, cells.size());
+    Cell& cell = cells.emplace_back();
+    cell.at = at;
+    return cell;
 }
 
 PivotTable* Procedure::FindTable(const TableKey& key) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -85,10 +86,14 @@ struct PivotTable {
     std::optional<int> minColumnWidth;
     std::optional<int> maxColumnWidth;
     std::vector<Dimension> dimensions;
+    // Grows only through CellAt, which keeps `cellIndex` in step.
     std::vector<Cell> cells;
+    std::map<std::vector<std::size_t>, std::size_t> cellIndex;
 
     Dimension* FindDimension(const DimensionKey& key);
     Cell* FindCell(const std::vector<std::size_t>& at);
+    // The cell at `at`, added empty when there is none.
+    Cell& CellAt(const std::vector<std::size_t>& at);
 };
 
 struct TextBlock {

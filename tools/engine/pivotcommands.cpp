@@ -307,13 +307,9 @@ int SetCell(const RequestArgs& args, CleXDSmb&, EngineState& state) {
         format = state.output.format();
         shown.value = NumberCellValue(state.active, *shown.value->number, *format);
     }
-    Cell* cell = target.table->FindCell(*at);
-    if (!cell) {
-        cell = &target.table->cells.emplace_back();
-        cell->at = *at;
-    }
-    cell->value = std::move(*shown.value);
-    cell->format = format;
+    Cell& cell = target.table->CellAt(*at);
+    cell.value = std::move(*shown.value);
+    cell.format = format;
     return VEXA_OK;
 }
 
