@@ -96,7 +96,14 @@ int AssembleImage(CleXDSmb& message, const std::string& channel, const unsigned 
     }
     if (total < count) return ProtocolViolation(channel, "dataLen>=realDataLen");
 
-    ImageAssembly image(static_cast<std::size_t>(total), message.TakeLentBlock());
+    codec::OwnedBuffer lent = message.TakeLentBlock();
+    if (total == count && lent.empty()) {
+        // Whole in its first piece, as nearly every reply is: decoded from
+        // there, without an image of its own.
+        if (int parsed = message.ParseBuf(first, static_cast<std::size_t>(count))) return parsed;
+        return message.GetErrorCode();
+    }
+    ImageAssembly image(static_cast<std::size_t>(total), std::move(lent));
     std::memcpy(image.Tail(static_cast<std::size_t>(count)), first, static_cast<std::size_t>(count));
     image.Advance(static_cast<std::size_t>(count));
     while (!image.complete()) {
