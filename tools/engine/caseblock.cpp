@@ -104,7 +104,13 @@ MissingJudge::MissingJudge(const Variable& variable)
     : m_record(CursorRecord(variable)), m_cells(static_cast<std::size_t>(m_record.ObsLength())) {}
 
 int MissingJudge::Flag(const CellValue& value) {
-    EncodeValue(m_record.type, value, m_cells);
+    // Numbers, nearly every cell of a batch, skip the general encoding.
+    const double* number = m_record.IsNumeric() ? std::get_if<double>(&value) : nullptr;
+    if (number) {
+        m_cells[0] = OBS::FromNumber(*number);
+    } else {
+        EncodeValue(m_record.type, value, m_cells);
+    }
     return m_record.IsMissing(m_cells);
 }
 
