@@ -11,7 +11,7 @@
 #include <string>
 
 #include "benchengine.h"
-#include "rawseqpacket.h"
+#include "benchmain.h"
 #include "vexaxd_p.h"
 
 #ifdef VEXA_HAVE_ZMQ
@@ -235,12 +235,5 @@ int main(int argc, char** argv) {
 #ifdef VEXA_HAVE_ZMQ
     if (argc == 3 && std::string(argv[1]) == "--zmq-peer") return ZmqPeer(argv[2]);
 #endif
-    int peerExit = 0;
-    if (rawseqpacket::RunPeerIfAsked(argc, argv, peerExit)) return peerExit;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    benchengine::Session::StopAny();
-    return 0;
+    return benchmain::Main(argc, argv, benchengine::Session::StopAny);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "benchmain.h"
 #include "codec/clexdsmb.h"
 #include "runtime/statuscodes.h"
 
@@ -101,10 +102,4 @@ BENCHMARK(BM_ContructSendDataAndParse20MiB)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return benchmain::Main(argc, argv); }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "benchengine.h"
-#include "rawseqpacket.h"
+#include "benchmain.h"
 #include "vexaxd_p.h"
 
 namespace {
@@ -20,24 +20,13 @@ constexpr int kVariables = 10;
 constexpr long kCaseBytes = kVariables * 8;
 constexpr long kPassBytes = kCases * kCaseBytes;
 
-std::string RawPipe(const char* tag) { return rawseqpacket::ScratchDirectory() + "/cursor" + tag; }
 
 benchengine::Session& Engine(long cases = kCases) { return benchengine::Session::Get(cases, kVariables); }
 
 // The highest peak of any pass.
 long g_passPeakKiB = 0;
 
-void BM_RawTransfer(benchmark::State& state) {
-    const long packets = (kPassBytes + rawseqpacket::kBulkPacket - 1) / rawseqpacket::kBulkPacket;
-    rawseqpacket::Client client;
-    if (!client.Open(RawPipe("req"), RawPipe("rep"), packets, "--bulk-peer")) {
-        state.SkipWithError("peer did not start");
-        return;
-    }
-    std::vector<char> buffer(rawseqpacket::kBulkPacket);
-    for (auto _ : state) benchmark::DoNotOptimize(client.Transfer(packets, buffer.data(), buffer.size()));
-    state.SetBytesProcessed(state.iterations() * packets * rawseqpacket::kBulkPacket);
-}
+void BM_RawTransfer(benchmark::State& state) { benchmain::RawBulkTransfer(state, kPassBytes, "cursor"); }
 BENCHMARK(BM_RawTransfer)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // One pass: every case, and every value read when `read` is set.
@@ -123,12 +112,5 @@ BENCHMARK(BM_CursorScaling)
 }  // namespace
 
 int main(int argc, char** argv) {
-    int peerExit = 0;
-    if (rawseqpacket::RunPeerIfAsked(argc, argv, peerExit)) return peerExit;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    benchengine::Session::StopAny();
-    return 0;
+    return benchmain::Main(argc, argv, benchengine::Session::StopAny);
 }

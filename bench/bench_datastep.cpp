@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "benchengine.h"
-#include "rawseqpacket.h"
+#include "benchmain.h"
 #include "vexaxd_p.h"
 
 namespace {
@@ -110,28 +110,12 @@ void BM_RawTransferOfWriteRecords(benchmark::State& state) {
         return;
     }
     const long bytes = kCells * (kRecordWireBytes + static_cast<long>(ActiveName().size()));
-    const long packets = (bytes + rawseqpacket::kBulkPacket - 1) / rawseqpacket::kBulkPacket;
-    const std::string directory = rawseqpacket::ScratchDirectory();
-    rawseqpacket::Client client;
-    if (!client.Open(directory + "/datastepreq", directory + "/datasteprep", packets, "--bulk-peer")) {
-        state.SkipWithError("peer did not start");
-        return;
-    }
-    std::vector<char> buffer(rawseqpacket::kBulkPacket);
-    for (auto _ : state) benchmark::DoNotOptimize(client.Transfer(packets, buffer.data(), buffer.size()));
-    state.SetBytesProcessed(state.iterations() * packets * rawseqpacket::kBulkPacket);
+    benchmain::RawBulkTransfer(state, bytes, "datastep");
 }
 BENCHMARK(BM_RawTransferOfWriteRecords)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int peerExit = 0;
-    if (rawseqpacket::RunPeerIfAsked(argc, argv, peerExit)) return peerExit;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    benchengine::Session::StopAny();
-    return 0;
+    return benchmain::Main(argc, argv, benchengine::Session::StopAny);
 }

@@ -10,7 +10,7 @@
 #include "codec/clexdsmb.h"
 #include "platform/localchannel.h"
 #include "platform/process.h"
-#include "rawseqpacket.h"
+#include "benchmain.h"
 #include "transport/sendreceive.h"
 #include "transport/vexapipe.h"
 
@@ -92,11 +92,5 @@ BENCHMARK(BM_VexaPipeRoundTrip)->UseRealTime();
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--vexa-peer") return VexaEchoPeer(argv[2], argv[3]);
-    int peerExit = 0;
-    if (rawseqpacket::RunPeerIfAsked(argc, argv, peerExit)) return peerExit;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchmain::Main(argc, argv);
 }

@@ -444,21 +444,27 @@ Outcome SecondClientCase(const std::vector<std::vector<unsigned char>>& pieces) 
     return outcome;
 }
 
+// Runs `body` as a block and SIGKILLs `victim` once the block has posted
+// "waiting"; the block must fail.
+void RunBlockKilling(Engine& engine, Outcome& outcome, int victim, const std::string& body) {
+    std::atomic<bool> sawMark{false};
+    std::thread killer([&] {
+        sawMark = WaitUntil([&] { return engine.Posted("waiting\n"); }, kBound);
+        ::kill(victim, SIGKILL);
+    });
+    TimeCall(outcome, [&] { return Engine::Block(body); });
+    killer.join();
+    outcome.Check(sawMark.load(), "the block never started");
+    outcome.Check(outcome.code != 0, "a failure was reported as success");
+}
+
 Outcome EngineKilledCase() {
     Outcome outcome;
     {
         Engine engine(outcome);
         const int language = engine.LanguagePid();
         engine.Remember(language);
-        std::atomic<bool> sawMark{false};
-        std::thread killer([&] {
-            sawMark = WaitUntil([&] { return engine.Posted("waiting\n"); }, kBound);
-            ::kill(engine.pid(), SIGKILL);
-        });
-        TimeCall(outcome, [] { return Engine::Block("post waiting\nwait 3000"); });
-        killer.join();
-        outcome.Check(sawMark.load(), "the block never started");
-        outcome.Check(outcome.code != 0, "a failure was reported as success");
+        RunBlockKilling(engine, outcome, engine.pid(), "post waiting\nwait 3000");
         int err = 0;
         GetVariableCount(&err);
         outcome.Check(err != 0, "a dead engine answered");
@@ -474,15 +480,7 @@ Outcome LanguageKilledMidBlockCase() {
         Engine engine(outcome);
         const int language = engine.LanguagePid();
         engine.Remember(language);
-        std::atomic<bool> sawMark{false};
-        std::thread killer([&] {
-            sawMark = WaitUntil([&] { return engine.Posted("waiting\n"); }, kBound);
-            ::kill(language, SIGKILL);
-        });
-        TimeCall(outcome, [] { return Engine::Block("post waiting\nwait 20000"); });
-        killer.join();
-        outcome.Check(sawMark.load(), "the block never started");
-        outcome.Check(outcome.code != 0, "a failure was reported as success");
+        RunBlockKilling(engine, outcome, language, "post waiting\nwait 20000");
         engine.CheckAnswers();
         engine.CheckNewLanguageProcess(language);
         engine.Stop();
