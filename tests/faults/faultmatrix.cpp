@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "testlanguagelog.h"
 #include "vexaxd_p.h"
 
 extern char** environ;
@@ -316,14 +317,7 @@ public:
     std::string OutputLog() const { return ReadFile(m_home.file("output.log")); }
     bool Posted(const std::string& text) const { return OutputLog().find(text) != std::string::npos; }
     // The pids the test language posted, in order.
-    std::vector<int> PostedPids() const {
-        std::vector<int> pids;
-        const std::string log = OutputLog();
-        for (std::size_t at = log.find("pid "); at != std::string::npos; at = log.find("pid ", at + 1)) {
-            pids.push_back(std::atoi(log.c_str() + at + 4));
-        }
-        return pids;
-    }
+    std::vector<int> PostedPids() const { return testsupport::PostedPids(OutputLog()); }
     int LanguagePid() {
         const std::size_t before = PostedPids().size();
         m_outcome.Check(Block("pid") == 0, "a pid block failed");

@@ -29,6 +29,7 @@
 #include "runtime/dxstartup.h"
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
+#include "testlanguagelog.h"
 #include "transport/xpipemanager.h"
 #include "vexaxd_p.h"
 
@@ -249,14 +250,7 @@ protected:
     std::string OutputLog() const { return testsupport::ReadFile(m_home.file("output.log")); }
     static int SubmitText(const std::string& text) { return Submit(text.data(), static_cast<int>(text.size())); }
     // The pids the language posted, in order.
-    std::vector<int> PostedPids() const {
-        std::vector<int> pids;
-        const std::string log = OutputLog();
-        for (std::size_t at = log.find("pid "); at != std::string::npos; at = log.find("pid ", at + 1)) {
-            pids.push_back(std::atoi(log.c_str() + at + 4));
-        }
-        return pids;
-    }
+    std::vector<int> PostedPids() const { return testsupport::PostedPids(OutputLog()); }
 
     int m_savedIn = -1;
     int m_silentInput = -1;
