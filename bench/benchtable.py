@@ -236,6 +236,17 @@ def main():
                 "BM_ProgramBlock/testlang", blocks, "BM_GetVariableCount", base_label="API round trip")
     table.ratio("program block round trip: Submit of a PYTHON block (pass) (both CPUs)", blocks,
                 "BM_ProgramBlock/python", blocks, "BM_GetVariableCount", base_label="API round trip")
+    round_trip = seconds(blocks, "BM_GetVariableCount")
+    for language, what in (("testlang", "an empty TESTLANG block"), ("python", "a PYTHON block (pass)")):
+        spread = blocks.get(f"BM_ProgramBlockSpread/{language}", {})
+        if "p99" in spread and round_trip:
+            p50, p99 = spread["p50"], spread["p99"]
+            table.value(f"1,000 program blocks in a row, {what}: p50 / p99 per block (API round trip "
+                        f"{duration(round_trip)}, p99 {p99 / round_trip:.0f}x it)",
+                        f"{duration(p50)} / {duration(p99)}", "p99 ≤ 2 ms", p99 <= 2e-3)
+        else:
+            table.value(f"1,000 program blocks in a row, {what}: p50 / p99 per block",
+                        why_missing(blocks, f"BM_ProgramBlockSpread/{language}"), "p99 ≤ 2 ms", None)
     table.ratio("GetVariableCount from Python through ctypes", python, "ctypes_GetVariableCount",
                 python, "C_GetVariableCount", base_label="C loop, same process")
     table.ratio("GetVariableCount from Python through vexa.dictionary.variable_count()", python,

@@ -428,12 +428,44 @@ VEXAPYTHON_EXPORT int init_embedded_x(int argc, char** argv) {
     return vexalanguage::Guarded([&] { return StartLanguage(argc, argv); });
 }
 
+namespace {
+
+// The Python thread of the innermost block that runs, or 0: an interrupt is
+// raised there.
+std::atomic<unsigned long> g_blockThread{0};
+
+class BlockThread {
+public:
+    BlockThread() : m_outer(g_blockThread.exchange(PyThread_get_thread_ident())) {}
+    ~BlockThread() { g_blockThread = m_outer; }
+    BlockThread(const BlockThread&) = delete;
+    BlockThread& operator=(const BlockThread&) = delete;
+
+private:
+    unsigned long m_outer;
+};
+
+}  // namespace
+
 VEXAPYTHON_EXPORT int execute_x(const char* text) {
     return vexalanguage::Guarded([&] {
         if (!text || !State().started) return kFailed;
         GilHold gil;
+        BlockThread running;
         return RunBlock(text);
     });
+}
+
+// The block's thread gets KeyboardInterrupt at its next bytecode, as from a
+// Ctrl-C; a block waiting in a foreign call gets it once the call returns.
+VEXAPYTHON_EXPORT void interrupt_x(void) {
+    try {
+        const unsigned long thread = g_blockThread.load();
+        if (!thread || !State().started) return;
+        GilHold gil;
+        PyThreadState_SetAsyncExc(thread, PyExc_KeyboardInterrupt);
+    } catch (...) {
+    }
 }
 
 VEXAPYTHON_EXPORT int stop_embedded_x(void) { return vexalanguage::Guarded(StopLanguage); }

@@ -34,6 +34,10 @@
 
 #define VEXAR_EXPORT extern "C" __attribute__((visibility("default")))
 
+// R's own flag of a pending user interrupt, which its evaluator looks at
+// regularly (declared among R's graphics device headers).
+extern "C" int R_interrupts_pending;
+
 namespace {
 
 constexpr int kFailed = 1;
@@ -243,11 +247,27 @@ VEXAR_EXPORT int init_embedded_x(int argc, char** argv) {
     return vexalanguage::Guarded([&] { return StartLanguage(argc, argv); });
 }
 
+namespace {
+
+// Set while a block runs: an interrupt between blocks would hit the next one.
+std::atomic<bool> g_blockRuns{false};
+
+}  // namespace
+
 VEXAR_EXPORT int execute_x(const char* text) {
     return vexalanguage::Guarded([&] {
         if (!text || !State().started) return kFailed;
-        return RunBlock(text);
+        const bool outer = g_blockRuns.exchange(true);
+        const int status = RunBlock(text);
+        g_blockRuns = outer;
+        return status;
     });
+}
+
+// As a Ctrl-C in an R session: the evaluator raises its interrupt at its next
+// check, and the block ends with it.
+VEXAR_EXPORT void interrupt_x(void) {
+    if (g_blockRuns.load()) R_interrupts_pending = 1;
 }
 
 VEXAR_EXPORT int stop_embedded_x(void) { return vexalanguage::Guarded(StopLanguage); }

@@ -18,7 +18,10 @@
 //   pid                           posts "pid <this process's id>"
 //   getenv <name>                 posts "<name>=<value>", or "<name> unset"
 //   args                          posts the arguments of init_embedded_x
-//   wait <ms>                     waits that long (a block caught mid-command)
+//   wait <ms>                     waits that long (a block caught mid-command);
+//                                 an interrupt (interrupt_x) ends the wait and
+//                                 the program, which posts "interrupted" and
+//                                 ends with status 2
 //   die-after <ms>                returns at once; a detached thread SIGKILLs
 //                                 this process that long afterwards
 // An unknown command ends the program with status 1.
@@ -31,6 +34,7 @@
 // point runs. With <file>, only the one process that manages to remove that
 // file exits, so a later process of the same engine lives.
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -56,6 +60,10 @@ struct LanguageState {
     VexaDxCallbacks* callbacks = nullptr;
     VexaPostOutputFn output = nullptr;
     std::string callRecord;
+    // Set by interrupt_x while a program runs; a wait ends on it.
+    std::mutex interruptLock;
+    std::condition_variable interruptWake;
+    bool interrupted = false;
 };
 
 LanguageState& State() {
@@ -168,6 +176,9 @@ std::string CallEntry(VexaDxCallbacks* cb, int index, const std::string& text) {
     return result.str();
 }
 
+// The status of a program whose wait was interrupted.
+constexpr int kInterruptedStatus = 2;
+
 // Runs one command; false ends the program with `status`.
 bool RunCommand(const std::string& line, int& status) {
     const std::size_t blank = line.find(' ');
@@ -205,7 +216,15 @@ bool RunCommand(const std::string& line, int& status) {
         const char* value = std::getenv(rest.c_str());
         Post(value ? rest + "=" + value : rest + " unset");
     } else if (command == "wait") {
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(rest.c_str())));
+        LanguageState& state = State();
+        std::unique_lock<std::mutex> guard(state.interruptLock);
+        if (state.interruptWake.wait_for(guard, std::chrono::milliseconds(std::atoi(rest.c_str())),
+                                         [&state] { return state.interrupted; })) {
+            guard.unlock();
+            Post("interrupted");
+            status = kInterruptedStatus;
+            return false;
+        }
     } else if (command == "die-after") {
         const int milliseconds = std::atoi(rest.c_str());
         std::thread([milliseconds] {
@@ -248,6 +267,11 @@ TESTLANG_EXPORT int init_embedded_x(int argc, char** argv) {
 
 TESTLANG_EXPORT int execute_x(const char* text) {
     Record(std::string("execute_x(") + (text ? text : "") + ")");
+    {
+        // An interrupt meant for an earlier program is not this one's.
+        std::lock_guard<std::mutex> guard(State().interruptLock);
+        State().interrupted = false;
+    }
     std::istringstream lines(text ? text : "");
     std::string line;
     int status = 0;
@@ -276,6 +300,15 @@ TESTLANG_EXPORT int post_action(void) {
 #endif
 
 #ifndef VEXATESTLANG_WITHOUT_OPTIONAL
+TESTLANG_EXPORT void interrupt_x(void) {
+    LanguageState& state = State();
+    {
+        std::lock_guard<std::mutex> guard(state.interruptLock);
+        state.interrupted = true;
+    }
+    state.interruptWake.notify_all();
+}
+
 TESTLANG_EXPORT void setup_dxcallback(VexaDxCallbacks* table) {
     Record("setup_dxcallback");
     State().callbacks = table;

@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -178,6 +179,21 @@ public:
         if (::poll(&readable, 1, static_cast<int>(limit.count())) != 1) return false;
         return ::read(m_output, line, sizeof line - 1) > 0 && std::strncmp(line, "got", 3) == 0;
     }
+    // The next line the peer printed, without its end; empty after the limit.
+    std::string ReadLine(std::chrono::milliseconds limit) {
+        const auto deadline = Clock::now() + limit;
+        std::string line;
+        char c = 0;
+        while (line.empty() || line.back() != '\n') {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd readable{m_output, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) != 1) return {};
+            if (::read(m_output, &c, 1) != 1) return {};
+            line += c;
+        }
+        line.pop_back();
+        return line;
+    }
     // The peer's end: its exit code, or 128 + the signal that ended it.
     int Reap(bool kill) {
         if (m_pid <= 0) return m_status;
@@ -260,7 +276,9 @@ Outcome FakeEngineCase(const std::string& mode, Action action, bool expectValue)
 
 // ---- B and C: the reference engine -----------------------------------------
 
-const char* kLanguageConfiguration = "[SUPPORTED_LANG]\nX=TESTLANG\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n";
+const char* kLanguageConfiguration =
+    "[SUPPORTED_LANG]\nX=TESTLANG;PYTHON;R\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n"
+    "[PYTHON]\nLIB_NAME=libvexapython.so\n[R]\nLIB_NAME=libvexar.so\nHOME=/usr/lib/R\n";
 
 // An engine home of the case: links to the build's engine home and a
 // configuration that names the test language; removed on destruction.
@@ -289,18 +307,25 @@ private:
     std::string m_path;
 };
 
+std::string OutputArguments(const std::string& directory) {
+    return " -outputxml=" + directory + "/output.xml -outputhtml=" + directory + "/output.html";
+}
+
 // The reference engine started through the library for the length of a case,
 // with standard input on a pipe that stays silent: a console waits for a line.
 class Engine {
 public:
-    explicit Engine(Outcome& outcome) : m_outcome(outcome), m_threads(ThreadCount()) {
+    // With documents, the engine keeps its XML and HTML output in its home.
+    explicit Engine(Outcome& outcome, bool withDocuments = false) : m_outcome(outcome), m_threads(ThreadCount()) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) == 0) {
             ::dup2(fds[0], 0);
             ::close(fds[0]);
             m_silentInput = fds[1];
         }
-        const std::string arguments = "-vexahome=" + m_home.path() + ", -outputlog=" + m_home.file("output.log");
+        const std::string arguments =
+            "-vexahome=" + m_home.path() + ", -outputlog=" + m_home.file("output.log") +
+            (withDocuments ? OutputArguments(m_home.path()) : std::string());
         m_outcome.Check(StartVexa(arguments.c_str()) == 0, "StartVexa failed");
         const std::vector<int> engines = ChildrenNamed(::getpid(), "StartXD");
         m_enginePid = engines.size() == 1 ? engines[0] : -1;
@@ -368,8 +393,8 @@ public:
                         "a thread was left: " + std::to_string(ThreadCount()) + " > " + std::to_string(m_threads));
     }
 
-    static int Block(const std::string& body) {
-        const std::string text = "BEGIN PROGRAM TESTLANG.\n" + body + "\nEND PROGRAM.";
+    static int Block(const std::string& body, const std::string& language = "TESTLANG") {
+        const std::string text = "BEGIN PROGRAM " + language + ".\n" + body + "\nEND PROGRAM.";
         return Submit(text.data(), static_cast<int>(text.size()));
     }
 
@@ -559,6 +584,242 @@ Outcome ConsoleKilledCase() {
     return outcome;
 }
 
+
+// ---- D: lifetimes: nothing lost, nothing orphaned ----------------------------
+
+constexpr const char* kLastTable = "Last table";
+
+// A procedure with one pivot table of one cell, titled kLastTable.
+int BuildLastTable() {
+    int failures = StartProcedure("Faults", "faults") != 0;
+    failures += StartPivotTable("Faults", kLastTable, "Faults Table", false) != 0;
+    failures += AddDimension("Faults", kLastTable, "Faults Table", false, "Rows", 0, 0, false, false) != 0;
+    failures += AddNumberCategory("Faults", kLastTable, "Faults Table", false, "Rows", 0, 0, false, false, 1) != 0;
+    failures += SetNumberCell("Faults", kLastTable, "Faults Table", false, "Rows", 0, 0, false, false, 42.5) != 0;
+    failures += EndProcedure() != 0;
+    return failures;
+}
+
+// Both documents whole (each ends with its root's end tag) and holding the last table.
+void CheckDocuments(Outcome& outcome, const std::string& directory) {
+    const std::string xml = ReadFile(directory + "/output.xml");
+    const std::string html = ReadFile(directory + "/output.html");
+    const auto ends = [](const std::string& text, const std::string& tail) {
+        const std::size_t at = text.rfind(tail);
+        return at != std::string::npos && text.find_first_not_of(" \n", at + tail.size()) == std::string::npos;
+    };
+    outcome.Check(ends(xml, "</output>"), "the XML is not whole (" + std::to_string(xml.size()) + " bytes)");
+    outcome.Check(ends(html, "</html>"), "the HTML is not whole (" + std::to_string(html.size()) + " bytes)");
+    outcome.Check(xml.find(kLastTable) != std::string::npos, "the XML lacks the last table");
+    outcome.Check(html.find(kLastTable) != std::string::npos, "the HTML lacks the last table");
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(directory, error)) {
+        const std::string name = entry.path().filename().string();
+        outcome.Check(name.find(".part") == std::string::npos, "a partial file was left: " + name);
+    }
+}
+
+// Reaps the orphans that came to this case process (its subreaper) until
+// none is left; false when one is still there at the limit.
+bool ReapOrphans(std::chrono::milliseconds limit) {
+    return WaitUntil(
+        [] {
+            int status = 0;
+            while (::waitpid(-1, &status, WNOHANG) > 0) {
+            }
+            return errno == ECHILD;
+        },
+        limit);
+}
+
+// A killed client and the engine it took down leave their socket files; they
+// carry the client's id text and are this case's to remove.
+void RemoveFilesOf(Outcome& outcome, int client) {
+    const std::vector<std::string> files = PipeFilesOf(client);
+    for (const std::string& name : files) {
+        std::error_code ignored;
+        fs::remove(PipeDirectory() + "/" + name, ignored);
+    }
+    outcome.notes.push_back(std::to_string(files.size()) + " socket files of the dead removed");
+}
+
+// A client program of its own (this program with "--client"): it starts the
+// engine with both documents, makes the last table, prints the engine's pid,
+// then either returns from main without StopVexa or runs a block that never ends.
+int ClientMain(const std::string& mode, const std::string& home) {
+    const std::string arguments =
+        "-vexahome=" + home + ", -outputlog=" + home + "/output.log" + OutputArguments(home);
+    if (StartVexa(arguments.c_str()) != 0) return 2;
+    if (BuildLastTable() != 0) return 3;
+    const std::vector<int> engines = ChildrenNamed(::getpid(), "StartXD");
+    std::printf("engine %d\n", engines.size() == 1 ? engines[0] : -1);
+    std::fflush(stdout);
+    if (mode == "loop") Engine::Block("pid\npost waiting\nwait 600000");
+    return 0;
+}
+
+struct ClientRun {
+    EngineHome home;
+    std::unique_ptr<Peer> client;
+    int engine = -1;
+};
+
+void StartClient(Outcome& outcome, ClientRun& run, const std::string& mode) {
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    run.client = std::make_unique<Peer>(std::vector<std::string>{self, "--client", mode, run.home.path()});
+    const std::string line = run.client->ReadLine(kBound);
+    if (line.rfind("engine ", 0) == 0) run.engine = std::atoi(line.c_str() + 7);
+    outcome.Check(run.engine > 0, "the client started no engine: \"" + line + "\"");
+}
+
+Outcome ClientExitsWithoutStopCase() {
+    Outcome outcome;
+    ClientRun run;
+    StartClient(outcome, run, "exit");
+    const int client = run.client->pid();
+    TimeCall(outcome, [&] {
+        const int status = run.client->Reap(false);
+        WaitUntil([&] { return !ProcessExists(run.engine); }, kBound);
+        return status;
+    });
+    outcome.Check(outcome.code == 0, "the client failed");
+    outcome.Check(!ProcessExists(run.engine), "the engine outlived its client");
+    CheckDocuments(outcome, run.home.path());
+    outcome.Check(ReapOrphans(kBound), "a process was left");
+    RemoveFilesOf(outcome, client);
+    return outcome;
+}
+
+Outcome ClientKilledMidBlockCase() {
+    Outcome outcome;
+    ClientRun run;
+    StartClient(outcome, run, "loop");
+    const std::string log = run.home.file("output.log");
+    outcome.Check(WaitUntil([&] { return ReadFile(log).find("waiting\n") != std::string::npos; }, kBound),
+                  "the block never started");
+    const std::vector<int> languages = testsupport::PostedPids(ReadFile(log));
+    const int language = languages.empty() ? -1 : languages.back();
+    outcome.Check(language > 0, "no language process");
+    const int client = run.client->pid();
+    TimeCall(outcome, [&] {
+        const int status = run.client->Reap(true);
+        WaitUntil([&] { return !ProcessExists(run.engine) && !ProcessExists(language); }, kBound);
+        return status;
+    });
+    outcome.Check(outcome.ms <= 2000, "a process of the system outlived the client by over 2 s");
+    outcome.Check(!ProcessExists(run.engine), "the engine was left");
+    outcome.Check(!ProcessExists(language), "the language process was left");
+    CheckDocuments(outcome, run.home.path());
+    outcome.Check(ReapOrphans(kBound), "a process was left");
+    RemoveFilesOf(outcome, client);
+    return outcome;
+}
+
+Outcome EngineKilledLanguageEndsCase() {
+    Outcome outcome;
+    {
+        Engine engine(outcome);
+        const int language = engine.LanguagePid();
+        engine.Remember(language);
+        std::atomic<long> gone{-1};
+        std::thread killer([&] {
+            if (!WaitUntil([&] { return engine.Posted("waiting\n"); }, kBound)) return;
+            const auto killed = Clock::now();
+            ::kill(engine.pid(), SIGKILL);
+            if (WaitUntil([language] { return !ProcessExists(language); }, kBound)) {
+                gone = static_cast<long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killed).count());
+            }
+        });
+        outcome.code = Engine::Block("post waiting\nwait 600000");
+        killer.join();
+        outcome.ms = gone.load();
+        outcome.Check(outcome.code != 0, "a failure was reported as success");
+        outcome.Check(outcome.ms >= 0 && outcome.ms <= 1000, "the language process outlived the engine by over 1 s");
+        engine.Stop();
+    }
+    return outcome;
+}
+
+Outcome EngineKilledAfterProcedureCase() {
+    Outcome outcome;
+    {
+        Engine engine(outcome, true);
+        TimeCall(outcome, BuildLastTable);
+        ::kill(engine.pid(), SIGKILL);
+        WaitUntil([&] { return !ProcessExists(engine.pid()); }, kBound);
+        CheckDocuments(outcome, engine.home().path());
+        engine.Stop();
+    }
+    return outcome;
+}
+
+// ---- E: Ctrl-C while a block runs --------------------------------------------
+
+// What a client program does with SIGINT: ask for the block's interrupt.
+void InterruptOnSigint(int) { InterruptVexa(); }
+
+struct LanguageText {
+    std::string pid;   // posts "pid <its process id>"
+    std::string loop;  // posts "waiting", then never ends by itself
+};
+
+LanguageText TextsOf(const std::string& language) {
+    if (language == "PYTHON") {
+        return {"import os\nprint('pid', os.getpid(), flush=True)",
+                "print('waiting', flush=True)\nwhile True:\n    pass"};
+    }
+    if (language == "R") return {"cat('pid', Sys.getpid(), '\\n')", "cat('waiting\\n')\nrepeat {}"};
+    return {"pid", "post waiting\nwait 600000"};
+}
+
+Outcome InterruptCase(const std::string& language, bool wholeGroup) {
+    Outcome outcome;
+    // The group a terminal's Ctrl-C reaches: this client, the engine and the
+    // language processes it starts from here on.
+    if (wholeGroup) ::setpgid(0, 0);
+    struct sigaction action {};
+    action.sa_handler = InterruptOnSigint;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    const LanguageText texts = TextsOf(language);
+    {
+        Engine engine(outcome);
+        const auto pidOf = [&] {
+            const std::size_t before = engine.PostedPids().size();
+            outcome.Check(Engine::Block(texts.pid, language) == 0, "a pid block failed");
+            const std::vector<int> pids = engine.PostedPids();
+            return pids.size() > before ? pids.back() : -1;
+        };
+        const int process = pidOf();
+        engine.Remember(process);
+        outcome.Check(process > 0, "no language process");
+        std::atomic<bool> sent{false};
+        Clock::time_point sentAt;
+        std::thread interrupter([&] {
+            if (!WaitUntil([&] { return engine.Posted("waiting\n"); }, kBound)) return;
+            sentAt = Clock::now();
+            sent = true;
+            ::kill(wholeGroup ? 0 : ::getpid(), SIGINT);
+        });
+        outcome.code = Engine::Block(texts.loop, language);
+        const auto returned = Clock::now();
+        interrupter.join();
+        outcome.Check(sent.load(), "the block never started");
+        outcome.ms = sent ? static_cast<long>(
+                                std::chrono::duration_cast<std::chrono::milliseconds>(returned - sentAt).count())
+                          : -1;
+        outcome.Check(outcome.code == 9084, "Submit did not answer the interrupt's code");
+        outcome.Check(outcome.ms >= 0 && outcome.ms <= 1000, "the block outlived the interrupt by over 1 s");
+        engine.CheckAnswers();
+        outcome.Check(pidOf() == process, "the next block did not run in the same language process");
+        engine.Stop();
+    }
+    ::signal(SIGINT, SIG_DFL);
+    return outcome;
+}
+
 struct Case {
     const char* name;
     std::function<Outcome()> run;
@@ -582,6 +843,20 @@ const std::vector<Case>& Cases() {
         {"C2 language dies while loading", LanguageDiesOnLoadCase},
         {"C3 language dies at block end", LanguageDiesAfterResultCase},
         {"C4 console killed mid read", ConsoleKilledCase},
+        {"D1 client exits without StopVexa", ClientExitsWithoutStopCase},
+        {"D2 client SIGKILLed mid endless block", ClientKilledMidBlockCase},
+        {"D3 engine SIGKILLed mid endless block", EngineKilledLanguageEndsCase},
+        {"D4 engine SIGKILLed after a procedure", EngineKilledAfterProcedureCase},
+        {"E1 SIGINT to client, TESTLANG wait", [] { return InterruptCase("TESTLANG", false); }},
+        {"E2 SIGINT to group, TESTLANG wait", [] { return InterruptCase("TESTLANG", true); }},
+#ifdef VEXA_FAULTS_PYTHON
+        {"E3 SIGINT to client, PYTHON loop", [] { return InterruptCase("PYTHON", false); }},
+        {"E4 SIGINT to group, PYTHON loop", [] { return InterruptCase("PYTHON", true); }},
+#endif
+#ifdef VEXA_FAULTS_R
+        {"E5 SIGINT to client, R loop", [] { return InterruptCase("R", false); }},
+        {"E6 SIGINT to group, R loop", [] { return InterruptCase("R", true); }},
+#endif
     };
     return cases;
 }
@@ -681,6 +956,7 @@ Row Run(const Case& c) {
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--case") return RunCase(argv[2], std::atoi(argv[3]));
+    if (argc == 4 && std::string(argv[1]) == "--client") return ClientMain(argv[2], argv[3]);
     std::vector<Row> rows;
     for (const Case& c : Cases()) {
         bool chosen = argc == 1;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -229,4 +230,38 @@ TEST_F(GlobalState, ALanguageTheConfigurationDoesNotNameGetsNothing) {
     ASSERT_NE(driver, nullptr);
     EXPECT_EQ(GetXManager()->driverCount(), 0);
     EXPECT_EQ(driver->host(), GetXManager()->getStatisticsX("TESTLANG"));
+}
+
+namespace {
+
+// A driver whose running flag the test sets, as the language side's run does.
+class FlaggedDriver : public DriveX {
+public:
+    using DriveX::DriveX;
+    using DriveX::setRunning;
+};
+
+}  // namespace
+
+// kExitDxRun waits for the driver's end on an event: a stopped driver is
+// passed at once, a running one only once its flag is cleared.
+TEST(DriveX, AwaitingTheStopReturnsOnlyOnceTheRunningFlagIsClear) {
+    RecordingHost host;
+    XConfigOptions options("TESTLANG");
+    FlaggedDriver driver("TESTLANG", &host, &options);
+    driver.awaitStopped();
+    EXPECT_TRUE(driver.isStopped());
+    for (int round = 0; round < 3; ++round) {
+        driver.setRunning(true);
+        std::atomic<bool> cleared{false};
+        std::thread ender([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            cleared = true;
+            driver.setRunning(false);
+        });
+        driver.awaitStopped();
+        EXPECT_TRUE(cleared.load());
+        EXPECT_TRUE(driver.isStopped());
+        ender.join();
+    }
 }

@@ -57,6 +57,7 @@ TEST(GlobalStartUp, InitialisesOnceTracesAndSurvivesFinalisation) {
     EXPECT_EQ(GetXPipeManager(), nullptr);
     EXPECT_EQ(GetXManager(), nullptr);
     EXPECT_EQ(GetAppMode(), -1);
+    EXPECT_EQ(GetXName(), "");
 
     // After finalisation the writer goes on in the same file, banner once.
     ASSERT_EQ(InitDxGlobal("/tmp/", "2b3d", "python", ""), 0);
@@ -66,4 +67,26 @@ TEST(GlobalStartUp, InitialisesOnceTracesAndSurvivesFinalisation) {
     EXPECT_EQ(Count(contents, "TRACE BEGIN"), 1u);
     EXPECT_EQ(Count(contents, "InitDxGlobal>pid:"), 2u);
     FinalizeDXGlobal();
+}
+
+// The trace writer is made once per process, so this case runs in a fresh one.
+int HostTracerSurvivesStartUp() {
+    testsupport::TempDir home;
+    testsupport::TempDir traces;
+    testsupport::WriteFile(home.file("vexadxcfg.ini"), "[SUPPORTED_LANG]\nX=PYTHON\nTRACE=" + traces.path() + "\n");
+    testsupport::TempDir own;
+    static DxTracer hostTracer;
+    hostTracer.open(own.file("host.log"));
+    SetDxTracer(&hostTracer);
+    InitDxGlobal("/tmp/", "1a2c", "python", home.path());
+    const bool kept = GetDxTracer() == &hostTracer;
+    const bool tracedThere = testsupport::ReadFile(own.file("host.log")).find("InitDxGlobal>pid:1a2c") !=
+                             std::string::npos;
+    FinalizeDXGlobal();
+    return kept && tracedThere ? 0 : 1;
+}
+
+TEST(GlobalStartUp, ATraceWriterTheHostInstalledFirstIsKeptAndUsed) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(HostTracerSurvivesStartUp()), ::testing::ExitedWithCode(0), "");
 }

@@ -150,9 +150,7 @@ TEST(ProcessEnvironment, OptionsDefiningBothHostAndPortGetNoCprlmxEntries) {
     EXPECT_EQ(entries[7], "PATH=/usr/bin");
 }
 
-TEST(ProcessEnvironment, RPushesItsHomeAlwaysAndItWinsWhenApplied) {
-    ScopedVariables saved({"R_HOME", "PATH", "VEXA_HOME", "VEXADXTEMP", "VEXA_EXTENSIONS_PATH",
-                           "VEXA_RPACKAGES_PATH", "DISPLAY"});
+TEST(ProcessEnvironment, RPushesItsHomeAlwaysAndItWinsInTheChildBlock) {
     auto options = Options("R", {{"R_HOME", "/wrong/R"}, {"HOME", "/opt/R\\"}});
     auto inputs = Inputs({{"PATH", "/usr/bin"}, {"DISPLAY", ":0"}});
     Entries entries = List(options, inputs);
@@ -167,11 +165,11 @@ TEST(ProcessEnvironment, RPushesItsHomeAlwaysAndItWinsWhenApplied) {
                            "DISPLAY=:0",
                        }));
 
-    EXPECT_EQ(ApplyEnvironment(pushEnv(options, inputs)), 0);
-    EXPECT_EQ(Get("R_HOME"), "/opt/R");
-    EXPECT_EQ(Get("PATH"), "/opt/R/bin:/usr/bin");
-    EXPECT_EQ(Get("VEXADXTEMP"), "/var/tmp/vexa run");
-    EXPECT_EQ(Get("VEXA_RPACKAGES_PATH"), "");
+    // The later R_HOME takes the earlier one's place in the child's block.
+    EXPECT_EQ(ChildEnvironment(pushEnv(options, inputs), {"PATH=/usr/bin", "R_HOME=/old", "TERM=xterm"}),
+              (Entries{"PATH=/opt/R/bin:/usr/bin", "R_HOME=/opt/R", "TERM=xterm", "VEXA_HOME=/opt/vexa",
+                       "VEXADXTEMP=/var/tmp/vexa run", "VEXA_EXTENSIONS_PATH=", "VEXA_RPACKAGES_PATH=",
+                       "DISPLAY=:0"}));
 }
 
 TEST(ProcessEnvironment, JavaExtensionClassPathFollowsPackageModeAndTheInheritedClassPath) {
@@ -216,17 +214,18 @@ TEST(ProcessEnvironment, OtherLanguagesGetOnlyTheRowsForAll) {
                                      }));
 }
 
-TEST(ProcessEnvironment, ApplyingSetsInListOrderSplitsAtTheFirstEqualsAndSkipsNamelessEntries) {
-    ScopedVariables saved({"VEXA_TEST_ENV_A", "VEXA_TEST_ENV_B"});
+TEST(ProcessEnvironment, AChildBlockSetsInListOrderSplitsAtTheFirstEqualsAndSkipsNamelessEntries) {
     XCmdArgument list;
     list.pushArgument("VEXA_TEST_ENV_A=first", true);
     list.pushArgument("VEXA_TEST_ENV_B=x=y=z", true);
     list.pushArgument("=orphan", true);
     list.pushArgument("no equals sign", true);
     list.pushArgument("VEXA_TEST_ENV_A=second value", true);
-    EXPECT_EQ(ApplyEnvironment(list), 0);
-    EXPECT_EQ(Get("VEXA_TEST_ENV_A"), "second value");
-    EXPECT_EQ(Get("VEXA_TEST_ENV_B"), "x=y=z");
+    list.pushArgument("HOME=/child", true);
+    EXPECT_EQ(ChildEnvironment(list, {"HOME=/root", "EMPTY=", "SHELL=/bin/sh"}),
+              (Entries{"HOME=/child", "EMPTY=", "SHELL=/bin/sh", "VEXA_TEST_ENV_A=second value",
+                       "VEXA_TEST_ENV_B=x=y=z"}));
+    EXPECT_EQ(ChildEnvironment(XCmdArgument(), {"A=1"}), (Entries{"A=1"}));
 }
 
 TEST(ProcessEnvironment, ModeArgumentIsLocalRemoteOrTheExecutableFileName) {
@@ -277,10 +276,12 @@ TEST(ProcessEnvironment, AStartedLauncherReceivesTheArgumentsAndTheAppliedEnviro
     inputs.engineHome = home.path();
     inputs.tempDir = blankTemp;
     inputs.pidText = "00ff";
-    ASSERT_EQ(ApplyEnvironment(pushEnv(options, inputs)), 0);
-
+    const std::vector<std::string> before = platform::CurrentEnvironment();
     platform::ChildProcess child;
-    ASSERT_EQ(platform::ChildProcess::Spawn(XLauncherArgv(options, inputs, 1), child), 0);
+    ASSERT_EQ(platform::ChildProcess::Spawn(XLauncherArgv(options, inputs, 1),
+                                            ChildEnvironment(pushEnv(options, inputs), before), child),
+              0);
+    EXPECT_EQ(platform::CurrentEnvironment(), before);
     EXPECT_EQ(child.Wait(), 0);
     EXPECT_EQ(testsupport::ReadFile(out),
               "LOCAL\n" + blankTemp + "\n00ff\nPYTHON\n/opt/py home\n" + blankTemp + "\n/opt/py home\n");

@@ -163,6 +163,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     BuildProcedure(graphic);
+    // On disk as soon as the procedure has ended, not only once the engine stops.
+    Check(FileContent(xmlPath).find("text=\"5.006\"") != std::string::npos &&
+              FileContent(htmlPath).find("Iris setosa") != std::string::npos,
+          "the documents hold the procedure once it has ended");
     CheckProcedureDocument(graphic);
     CheckDictionaryDocument();
     StopVexa();

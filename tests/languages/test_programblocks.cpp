@@ -65,6 +65,10 @@ TEST_F(ProgramBlocks, BlocksInARowShareOneLanguageProcessThatEndsWithTheEngine) 
     ASSERT_EQ(pids.size(), 2u);
     EXPECT_EQ(pids[0], pids[1]);
     EXPECT_EQ(Posted("callback 4"), std::vector<std::string>{"callback 4 0"});
+    // The engine starts its language processes in mode LOCAL, which the
+    // launcher hands on as application mode 1.
+    ASSERT_EQ(SubmitText("BEGIN PROGRAM TESTLANG.\ncallback 0\nEND PROGRAM."), 0);
+    EXPECT_EQ(Posted("callback 0"), std::vector<std::string>{"callback 0 1"});
     int err = 0;
     EXPECT_EQ(GetVexaOutputWidth(&err), 100);
     const int languagePid = std::stoi(pids[0].substr(4));

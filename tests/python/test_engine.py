@@ -3,6 +3,7 @@ from __future__ import annotations
 
 import os
 import shutil
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -75,6 +76,49 @@ class Lifecycle(unittest.TestCase):
             vexa.post_output("posted through the package")
         with open(page, encoding="utf-8") as file:
             self.assertIn("posted through the package", file.read())
+
+
+class ExitWithoutStop(unittest.TestCase):
+    def test_an_engine_the_interpreter_started_is_stopped_at_exit_and_its_page_is_whole(self) -> None:
+        tmp = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, tmp, True)
+        page = os.path.join(tmp, "page.html")
+        # Registered before the package is imported, so it runs after the
+        # package's own exit hook.
+        script = "\n".join([
+            "import atexit, sys",
+            "def after_the_package():",
+            "    import vexa",
+            "    print('running after exit hooks:', vexa.is_running())",
+            "atexit.register(after_the_package)",
+            "import vexa",
+            f"vexa.start({ENGINE_HOME!r}, output_html={page!r})",
+            "vexa.post_output('made before exit')",
+        ])
+        done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("running after exit hooks: False", done.stdout)
+        with open(page, encoding="utf-8") as file:
+            text = file.read()
+        self.assertIn("made before exit", text)
+        self.assertTrue(text.rstrip().endswith("</html>"), text[-80:])
+
+
+class Interrupt(EngineTestCase):
+    def test_ctrl_c_interrupts_the_running_block_and_raises_keyboard_interrupt(self) -> None:
+        # The block itself sends the Ctrl-C once it runs, then loops for ever.
+        endless = ["BEGIN PROGRAM PYTHON.", "import os, signal",
+                   f"os.kill({os.getpid()}, signal.SIGINT)", "while True:", "    pass", "END PROGRAM."]
+        with self.assertRaises(KeyboardInterrupt):
+            vexa.submit(endless)
+        pid = ["BEGIN PROGRAM PYTHON.", "import os", "print('language', os.getpid())", "END PROGRAM."]
+        vexa.submit(pid)
+        vexa.submit(pid)
+        with open(self.output_log, encoding="utf-8") as file:
+            seen = [line.split()[-1] for line in file.read().splitlines() if "language " in line]
+        self.assertEqual(len(seen), 2)
+        self.assertEqual(seen[0], seen[1], "the language process was replaced")
+        self.assertTrue(vexa.is_running())
 
 
 class Submission(EngineTestCase):

@@ -13,6 +13,31 @@ outputs_since <- function(count) {
 }
 
 run_tests(list(
+    ctrl_c_interrupts_the_running_block_and_raises_an_interrupt = function() {
+        seen <- length(log_lines(paths))
+        # The block itself sends the Ctrl-C once it runs, then loops for ever.
+        caught <- tryCatch(vexa_submit(block(sprintf("tools::pskill(%d, tools::SIGINT)", Sys.getpid()), "repeat {}")),
+                           interrupt = function(condition) "interrupt")
+        check_equal(caught, "interrupt", "the submission ends with an interrupt condition")
+        vexa_submit(block("cat('after', Sys.getpid(), '\\n')"))
+        vexa_submit(block("cat('after', Sys.getpid(), '\\n')"))
+        after <- grep("^after ", outputs_since(seen), value = TRUE)
+        check(length(after) == 2L && after[1L] == after[2L], "the language process serves the next blocks")
+    },
+    a_script_that_fails_before_its_stop_leaves_a_whole_page = function() {
+        page <- tempfile(fileext = ".html")
+        script <- tempfile(fileext = ".R")
+        on.exit(unlink(c(page, script)))
+        writeLines(c("library(vexa)",
+                     sprintf("vexa_start(%s, output_html = %s)", deparse(engine_home), deparse(page)),
+                     "vexa_post_output('made before the error')",
+                     "stop('the script fails before its stop')"), script)
+        status <- system2(file.path(R.home("bin"), "Rscript"), c("--vanilla", script), stdout = FALSE, stderr = FALSE)
+        check(status != 0L, "the script failed")
+        text <- paste(readLines(page, warn = FALSE), collapse = "\n")
+        check(grepl("made before the error", text, fixed = TRUE), "the page holds what the script made")
+        check(grepl("</html>\\s*$", text), "the page is whole")
+    },
     a_block_runs_in_a_language_process_and_keeps_its_objects = function() {
         seen <- length(log_lines(paths))
         vexa_submit(block("shared <- 41 + 1", "shared", "cat('pid', Sys.getpid(), '\\n')"))

@@ -156,6 +156,9 @@ enum EngineCode : int {
     kBadJavaBlock = 9082,
     // The Java program ended with an exit status other than 0.
     kJavaProgramFailed = 9083,
+    // The client interrupted the block (InterruptVexa) while it ran; what the
+    // block did before stays, the language process serves the next block.
+    kBlockInterrupted = 9084,
 };
 
 }  // namespace engine

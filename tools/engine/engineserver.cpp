@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "commandcodes.h"
+#include "outputfiles.h"
 #include "runtime/statuscodes.h"
 #include "transport/sendreceive.h"
 
@@ -68,8 +69,9 @@ EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, Eng
     if (received != 0) {
         reply.SetErrorCode(received);
     } else {
-        std::lock_guard<std::mutex> guard(state.lock);
+        std::lock_guard<std::timed_mutex> guard(state.lock);
         commands.Dispatch(message, reply, state);
+        if (SettlesOutput(message.GetCommandAction())) SaveOutput(state);
     }
     // A block's language makes its result pipe before its first request.
     if (!result.HasPipe()) {

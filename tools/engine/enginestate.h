@@ -18,12 +18,15 @@
 namespace engine {
 
 class LanguageBlocks;
+class OutputFiles;
 
 struct EngineState {
     // Held by whichever thread runs a request: the client's, or the thread
     // that serves a program block's calls. A block lets go of it while the
     // language runs, so that the block's own calls can be served.
-    std::mutex lock;
+    // Timed, so that an engine whose client has gone can save its output
+    // without waiting for ever on a request in hand.
+    std::timed_mutex lock;
     // Runs program blocks; null where the engine hosts no languages.
     LanguageBlocks* languages = nullptr;
     Dataset active;
@@ -43,6 +46,8 @@ struct EngineState {
     // procedure's dataset is the active one; the procedure-dataset questions
     // are answered only while a procedure is open.
     OutputDocument output;
+    // Where the documents are kept on disk; null when nowhere.
+    OutputFiles* outputFiles = nullptr;
     // XPath documents and engine settings: add their members below.
     // Documents under their handles: dictionaries and finished procedures.
     XPathStore documents;

@@ -15,6 +15,8 @@
 #include "hosting/outpstatisticsx.h"
 #include "hosting/xmanager.h"
 #include "javablocks.h"
+#include "outputfiles.h"
+#include "platform/signalrelay.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
@@ -42,13 +44,13 @@ constexpr const char* kJavaExtensionArgument = "JavaExtension";
 // Lets go of the engine lock for the scope; the caller holds it.
 class Unlocked {
 public:
-    explicit Unlocked(std::mutex& lock) : m_lock(lock) { m_lock.unlock(); }
+    explicit Unlocked(std::timed_mutex& lock) : m_lock(lock) { m_lock.unlock(); }
     ~Unlocked() { m_lock.lock(); }
     Unlocked(const Unlocked&) = delete;
     Unlocked& operator=(const Unlocked&) = delete;
 
 private:
-    std::mutex& m_lock;
+    std::timed_mutex& m_lock;
 };
 
 // The level one above the language's current one, for the life of a block.
@@ -147,6 +149,25 @@ int StartLanguage(StatisticsX& host, XConfigOptions& options) {
     return host.init_embedded_x(arguments.argc(), arguments.argv());
 }
 
+// The language process a block runs in, for the length of the block; the
+// outer block's again afterwards.
+class RunningBlockProcess {
+public:
+    RunningBlockProcess(std::atomic<int>& slot, StatisticsX& host)
+        : m_slot(slot), m_outer(slot.exchange(ProcessOf(host))) {}
+    ~RunningBlockProcess() { m_slot = m_outer; }
+    RunningBlockProcess(const RunningBlockProcess&) = delete;
+    RunningBlockProcess& operator=(const RunningBlockProcess&) = delete;
+
+private:
+    static int ProcessOf(StatisticsX& host) {
+        auto* process = dynamic_cast<OutpStatisticsX*>(&host);
+        return process && process->isVexaDrive() ? process->processId() : 0;
+    }
+    std::atomic<int>& m_slot;
+    int m_outer;
+};
+
 std::string BlockText(const ProgramBlock& block) {
     std::string text;
     for (const std::string& line : block.lines) text.append(line).append("\n");
@@ -218,9 +239,13 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
     status = host->pre_action();
     if (status) return status;
     const std::string text = BlockText(block);
-    status = host->execute_x(text.c_str());
+    {
+        RunningBlockProcess running(m_blockProcess, *host);
+        status = host->execute_x(text.c_str());
+    }
     const int ended = host->post_action();
-    const int result = status ? status : ended;
+    int result = status ? status : ended;
+    if (m_interrupted.exchange(false)) result = kBlockInterrupted;
     // A process whose channel broke is on its way out. Once it is gone, the
     // next block starts a new one rather than being sent to the dying one.
     if (result == EPIPE || result == VEXA_PIPE_FAILED) {
@@ -249,6 +274,13 @@ int LanguageBlocks::ConnectClientLanguage() {
     return channel->connectPeer([deadline] { return std::chrono::steady_clock::now() < deadline; });
 }
 
+void LanguageBlocks::Interrupt() {
+    const int process = m_blockProcess.load();
+    if (process <= 0) return;
+    m_interrupted = true;
+    if (int error = platform::SendInterrupt(process)) DxTraceError("The block's interrupt was not sent", error);
+}
+
 int RunSubmittedText(const std::string& text, EngineState& state) {
     std::vector<SubmittedPiece> pieces;
     if (!SplitProgramBlocks(text, pieces)) {
@@ -265,6 +297,7 @@ int RunSubmittedText(const std::string& text, EngineState& state) {
             state.log.Add(OutputLog::Kind::kCommand, "BEGIN PROGRAM " + piece.block->language + ".");
             status = state.languages->Run(*piece.block, state);
             state.log.Add(OutputLog::Kind::kCommand, "END PROGRAM.");
+            SaveOutput(state);
         }
         if (status) return status;
     }

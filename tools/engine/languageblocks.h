@@ -11,6 +11,7 @@
 // block (see javablocks.h).
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -40,6 +41,11 @@ public:
     // knows the engine is ready. 0 or the channel's code.
     int ConnectClientLanguage();
 
+    // From any thread: hands an interrupt to the language process of the
+    // block that runs, if any, and marks the block, whose status becomes
+    // kBlockInterrupted. Between blocks nothing happens.
+    void Interrupt();
+
 private:
     // A language process that ended (killed, or crashed) is replaced by a
     // new one at the next outermost block.
@@ -48,6 +54,9 @@ private:
 
     const CommandTable& m_commands;
     std::string m_clientLanguage;
+    // The language process of the innermost block that runs, or 0.
+    std::atomic<int> m_blockProcess{0};
+    std::atomic<bool> m_interrupted{false};
     // The engine's ends of the API pipes, per language and level.
     std::map<std::string, std::vector<std::unique_ptr<XPipes>>> m_apiPipes;
 };

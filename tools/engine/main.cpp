@@ -4,19 +4,27 @@
 // than the bundled one next to the executable (its "<base>.dict" next to it
 // is read when present), "-outputlog=<path>" to append the output log to a
 // file as it happens, and "-outputxml=<path>" / "-outputhtml=<path>" to write
-// the whole output document at the end, as XML and as an HTML page.
+// the whole output document, as XML and as an HTML page, kept complete on
+// disk from the start (see outputfiles.h). The engine lives as long as the
+// process that started it, its client: when that ends, the engine saves its
+// output and ends too.
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
 #include <string>
 
 #include "csvreader.h"
 #include "dictionaryreader.h"
 #include "enginecodes.h"
 #include "engineserver.h"
+#include "hosting/interruptlistener.h"
+#include "hosting/partnermonitor.h"
 #include "languageblocks.h"
-#include "outputhtml.h"
-#include "outputxml.h"
+#include "outputfiles.h"
 #include "platform/process.h"
+#include "platform/signalrelay.h"
 #include "runtime/dxstartup.h"
 
 namespace {
@@ -42,30 +50,30 @@ std::string DataFilePath(const std::string& argumentText) {
     return executable.substr(0, executable.find_last_of('/') + 1) + kBundledDataFile;
 }
 
-// A file the output document goes to at the end; opened (and emptied) at the
-// start so that a path that cannot be written fails before any work.
-class DocumentFile {
-public:
-    explicit DocumentFile(std::string path) : m_path(std::move(path)) {
-        if (!m_path.empty()) m_file.open(m_path, std::ios::out | std::ios::trunc | std::ios::binary);
-    }
-    bool usable() const { return m_path.empty() || m_file.is_open(); }
-    const std::string& path() const { return m_path; }
-    void Write(const std::string& text) {
-        if (m_file.is_open()) m_file << text << std::flush;
-    }
-
-private:
-    std::string m_path;
-    std::ofstream m_file;
-};
-
 // The engine home is the directory the engine was started from: the
 // configuration, the launchers and the language libraries are there.
 std::string EngineHome(const char* programPath) {
     std::string path = programPath;
     if (path.find('/') == std::string::npos) path = platform::CurrentExecutablePath();
     return path.substr(0, path.find_last_of('/'));
+}
+
+// The exit status of an engine whose client ended while it ran.
+constexpr int kClientGoneStatus = 3;
+// A request in hand when the client goes is given this long to finish
+// before the output is saved without waiting for it.
+constexpr auto kSaveLockLimit = std::chrono::milliseconds(500);
+
+// Saves the output and ends the process at once: the client that would read
+// anything else is gone, and a program block in hand may never end. The
+// engine's language processes watch the engine and end with it.
+void EndForLostClient(engine::EngineState& state) {
+    if (state.lock.try_lock_for(kSaveLockLimit)) {
+        engine::SaveOutput(state);
+        state.lock.unlock();
+    }
+    std::fflush(nullptr);
+    ::_exit(kClientGoneStatus);
 }
 
 }  // namespace
@@ -76,6 +84,9 @@ int main(int argc, char** argv) {
                      argv[0]);
         return 2;
     }
+    // A Ctrl-C in the client's terminal is the client's; it reaches the
+    // engine, if at all, as the interrupt signal (see InterruptListener).
+    platform::IgnoreTerminalInterrupt();
     std::string argumentText;
     for (int i = 4; i < argc; ++i) argumentText += std::string(" ") + argv[i];
 
@@ -100,15 +111,20 @@ int main(int argc, char** argv) {
         server.SendReady(engine::kOutputLogUnwritable);
         return 1;
     }
-    DocumentFile xmlFile(OptionValue(argumentText, kOutputXmlOption));
-    DocumentFile htmlFile(OptionValue(argumentText, kOutputHtmlOption));
-    for (const DocumentFile* file : {&xmlFile, &htmlFile}) {
-        if (!file->usable()) {
-            std::fprintf(stderr, "StartXD: cannot write %s\n", file->path().c_str());
-            server.SendReady(engine::kOutputDocumentUnwritable);
-            return 1;
-        }
+    // The empty document is saved at once: a path that cannot be written
+    // fails before any work, and the files are complete from the start.
+    engine::OutputFiles outputFiles(OptionValue(argumentText, kOutputXmlOption),
+                                    OptionValue(argumentText, kOutputHtmlOption));
+    if (outputFiles.Save(state.output, state.log) != 0) {
+        std::fprintf(stderr, "StartXD: cannot write %s\n", outputFiles.failedPath().c_str());
+        server.SendReady(engine::kOutputDocumentUnwritable);
+        return 1;
     }
+    state.outputFiles = &outputFiles;
+    PartnerMonitor client([&state] { EndForLostClient(state); });
+    // An engine whose starter has already gone (adopted by init) has no
+    // client to outlive.
+    if (::getppid() > 1) client.Watch(::getppid());
     // The library's state serves the program blocks: the client's names,
     // so that language processes find the pipes of their levels.
     InitDxGlobal(argv[1], argv[2], argv[3], EngineHome(argv[0]));
@@ -116,14 +132,18 @@ int main(int argc, char** argv) {
     engine::LanguageBlocks languages(commands);
     state.languages = &languages;
     languages.AdoptClientLanguage(argv[3]);
+    InterruptListener interrupts([&languages] { languages.Interrupt(); });
+    interrupts.Listen();
     if (server.SendReady(0) != 0) return 1;
     if (int joined = languages.ConnectClientLanguage()) {
         std::fprintf(stderr, "StartXD: the client's language channel failed (%d)\n", joined);
     }
     int ended = server.Serve(commands, state);
+    {
+        std::lock_guard<std::timed_mutex> guard(state.lock);
+        engine::SaveOutput(state);
+    }
     // Stops every language process.
     FinalizeDXGlobal();
-    xmlFile.Write(engine::OutputXml(state.output, state.log));
-    htmlFile.Write(engine::OutputHtml(state.output, state.log));
     return ended == 0 ? 0 : 1;
 }

@@ -5,13 +5,22 @@
 // channel: each kSetupDXRun makes a driver that runs one program block
 // through the language's library, loaded here; kStopDX ends the program.
 // The library and the language share this process's state, so a block's
-// API calls reach the engine on the block's own nesting level.
+// API calls reach the engine on the block's own nesting level. The launcher
+// lives only as long as the engine that started it: when the engine ends,
+// the block in hand is abandoned and the launcher ends at once.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "hosting/dxcmddispatcher.h"
+#include "hosting/inpstatisticsx.h"
+#include "hosting/interruptlistener.h"
+#include "hosting/partnermonitor.h"
 #include "hosting/startxdispatchervisitor.h"
 #include "platform/process.h"
+#include "platform/signalrelay.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
@@ -29,6 +38,18 @@ std::string EngineHome() {
     return executable.substr(0, executable.find_last_of('/'));
 }
 
+// The exit status of a launcher whose engine ended while it ran.
+constexpr int kEngineGoneStatus = 3;
+
+// The mode argument as the application mode the engine chose (callback 0
+// hands it to the language): LOCAL 1, REMOTE 0; any other word is the
+// engine's executable name and leaves the mode unset.
+int ApplicationMode(const std::string& argument) {
+    if (argument == "LOCAL") return 1;
+    if (argument == "REMOTE") return 0;
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,7 +60,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string language = argv[4];
+    // Ctrl-C in the client's terminal is the client's; a block is interrupted
+    // through the engine, by the interrupt signal.
+    platform::IgnoreTerminalInterrupt();
+    PartnerMonitor engine([] { ::_exit(kEngineGoneStatus); });
+    // Started by a process that has already gone (adopted by init): there is
+    // no engine to serve.
+    if (::getppid() <= 1 || engine.Watch(::getppid()) == ESRCH) return kEngineGoneStatus;
     InitDxGlobal(argv[2], argv[3], language, EngineHome());
+    SetAppMode(ApplicationMode(argv[1]));
+    InterruptListener interrupts([] { InpStatisticsX::InterruptRunningText(); });
+    interrupts.Listen();
     // The engine that started this process runs; nothing needs to start it.
     SetVexaRunning(true);
     DXCmdDispatcher* dispatcher = GetXPipeManager()->getPipeSuit(language)->getCmdDispatcher(true);

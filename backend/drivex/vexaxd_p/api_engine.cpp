@@ -13,6 +13,7 @@
 #include "hosting/startxdispatchervisitor.h"
 #include "hosting/xmanager.h"
 #include "platform/localchannel.h"
+#include "platform/signalrelay.h"
 #include "replyreader.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxstartup.h"
@@ -111,11 +112,13 @@ int StartEngine(const char* arguments) {
                                       launcher) != 0) {
         return VEXA_PROCESS_START_FAILED;
     }
+    connection.setLauncherPid(launcher.pid());
     connection.setRunning(true);
     int result = ReceiveReadyMessage(*pipes, launcher);
     if (result == 0 && dispatcher) result = StartCommandThread(connection, *dispatcher);
     if (result != 0) {
         DropResultPipe(*pipes);
+        connection.setLauncherPid(0);
         EndLauncher(launcher);
         connection.setRunning(false);
     }
@@ -158,6 +161,7 @@ void StopEngine() {
     connection.forgetSuit();
     if (XPipeManager* manager = GetXPipeManager()) manager->cleanup();
     FinalizeDXGlobal();
+    connection.setLauncherPid(0);
     EndLauncher(connection.launcher());
     // An engine, language or console that was killed could not remove its
     // socket files; all carry this process's id text.
@@ -178,6 +182,14 @@ void StopVexa(void) {
         api::StopEngine();
         return 0;
     });
+}
+
+int InterruptVexa(void) {
+    // Only reads: another thread may wait on Submit, and a signal handler may
+    // be the caller.
+    const int engine = api::Connection().launcherPid();
+    if (engine <= 0 || platform::SendInterrupt(engine) != 0) return VEXA_ENGINE_NOT_RUNNING;
+    return 0;
 }
 
 bool IsBackendReady(void) {

@@ -14,6 +14,13 @@
 #include "transport/xpipemanager.h"
 
 namespace api {
+namespace {
+
+// An engine told that the library goes away gets this long to save its
+// output and end before the launcher's owner kills it.
+constexpr unsigned kFarewellGraceMs = 5000;
+
+}  // namespace
 
 ApiConnection& ApiConnection::Instance() {
     static ApiConnection connection;
@@ -34,7 +41,7 @@ ApiConnection::~ApiConnection() {
         if (m_running && m_xDriven) {
             CleXDSmb farewell;
             farewell.SetLong(cmd::kFarewellValue);
-            SendRequest(*pipes, farewell);
+            if (SendRequest(*pipes, farewell) == 0 && m_launcher.started()) m_launcher.WaitFor(kFarewellGraceMs);
         }
         // A socket file, unlike a named pipe, outlives its process: remove ours.
         pipes->GetXDAPIResultPipe()->ClosePipe();
@@ -126,6 +133,7 @@ void ApiConnection::Reset() {
     m_xDriven = false;
     m_hosted = false;
     m_commandThread.reset();
+    m_launcherPid = 0;
     std::string().swap(m_sharedString);
     std::vector<std::uint16_t>().swap(m_sharedWide);
     m_launcher = platform::ChildProcess();

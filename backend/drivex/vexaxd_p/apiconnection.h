@@ -3,6 +3,7 @@
 // thread at a time.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -54,6 +55,11 @@ public:
     void forgetSuit() { m_suit = nullptr; }
 
     platform::ChildProcess& launcher() { return m_launcher; }
+    // The engine started here while it has not been reaped, else 0; safe to
+    // read from any thread and from a signal handler.
+    int launcherPid() const { return m_launcherPid.load(); }
+    // Cleared before the launcher is reaped, so that no reused pid is named.
+    void setLauncherPid(int pid) { m_launcherPid = pid; }
     RecordBrowserFile& recordBrowserFile() { return m_recordBrowserFile; }
     // The local case cursor and the case-writing buffer.
     CaseCursorState& caseData() { return m_caseData; }
@@ -94,6 +100,7 @@ private:
     std::string m_rTempFolder;
     XPipeSuit* m_suit = nullptr;
     platform::ChildProcess m_launcher;
+    std::atomic<int> m_launcherPid{0};
     std::string m_sharedString;
     std::vector<std::uint16_t> m_sharedWide;
     RecordBrowserFile m_recordBrowserFile;

@@ -31,6 +31,12 @@ VEXA_EXPORT int StartVexa(const char* arguments);
 VEXA_EXPORT void StopVexa(void);
 VEXA_EXPORT bool IsBackendReady(void);
 VEXA_EXPORT bool IsXDriven(void);
+/* Asks the engine this process started to interrupt the program block it
+ * runs; the Submit waiting on it then returns 9084. Sends no message, so it
+ * may be called while another thread waits on Submit, and from a signal
+ * handler (async-signal-safe). 0 when the request went out, 17 when no
+ * engine started here runs. */
+VEXA_EXPORT int InterruptVexa(void);
 
 /* Connection. */
 VEXA_EXPORT int SetMode(int mode);

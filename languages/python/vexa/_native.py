@@ -80,6 +80,7 @@ SIGNATURES: Dict[str, Tuple[str, ...]] = {
     "StopVexa": ("void",),
     "IsBackendReady": ("bool",),
     "IsXDriven": ("bool",),
+    "InterruptVexa": ("int",),
     "SetMode": ("int", "int"),
     "SetXDriveMode": ("int", "int"),
     "GetXDriveMode": ("int", "int*", "int*"),

@@ -7,7 +7,9 @@ the engine's own options follow, each running up to the next blank.
 """
 from __future__ import annotations
 
+import atexit
 import os
+import threading
 from types import TracebackType
 from typing import Iterable, Optional, Sequence, Type, Union
 
@@ -28,6 +30,18 @@ __all__ = [
 ]
 
 PathLike = Union[str, "os.PathLike[str]"]
+
+# True while an engine this interpreter started runs; such an engine is
+# stopped when the interpreter exits, so that its output is complete.
+_started_here = False
+
+
+def _stop_at_exit() -> None:
+    if _started_here:
+        stop()
+
+
+atexit.register(_stop_at_exit)
 Commands = Union[str, bytes, Sequence[Union[str, bytes]]]
 
 
@@ -87,11 +101,23 @@ def start(engine_home: Optional[PathLike] = None,
     """
     arguments = build_arguments(engine_home, output_log, output_html, *extra,
                                 output_xml=output_xml, data_file=data_file)
+    _start_with(arguments)
+
+
+def _start_with(arguments: str) -> bool:
+    """Starts the engine unless one runs; True when this call started it."""
+    global _started_here
+    if is_running():
+        return False
     check(_native.library().StartVexa(_native.encode(arguments)), "StartVexa")
+    _started_here = True
+    return True
 
 
 def stop() -> None:
     """Stops the engine this process started; nothing happens otherwise."""
+    global _started_here
+    _started_here = False
     _native.library().StopVexa()
 
 
@@ -119,14 +145,52 @@ def _command_bytes(commands: Commands) -> bytes:
     raise TypeError(f"commands must be a text or a sequence of lines, not {type(commands).__name__}")
 
 
+def _interruptible(call):
+    """Runs a library call that may wait on a program block so that Ctrl-C
+    interrupts the block (InterruptVexa) rather than waiting for its end; the
+    KeyboardInterrupt is raised once the call has returned.
+
+    Signals reach only the main thread, so elsewhere the call runs as is.
+    """
+    if threading.current_thread() is not threading.main_thread():
+        return call()
+    outcome = {}
+    done = threading.Event()
+
+    def run() -> None:
+        try:
+            outcome["result"] = call()
+        except BaseException as error:  # handed to the caller's thread
+            outcome["error"] = error
+        finally:
+            done.set()
+
+    threading.Thread(target=run, name="vexa-call", daemon=True).start()
+    interrupted = None
+    while not done.is_set():
+        try:
+            done.wait()
+        except KeyboardInterrupt as error:
+            interrupted = error
+            _native.library().InterruptVexa()
+    if interrupted is not None:
+        raise interrupted
+    if "error" in outcome:
+        raise outcome["error"]
+    return outcome["result"]
+
+
 def submit(commands: Commands) -> None:
     """Submits command text; a list of lines is joined by line ends into one
     submission (so that a program block arrives whole).
 
     Raises VexaError with the status of the command (17 when no engine runs).
+    Ctrl-C while a block runs interrupts the block in the engine and raises
+    KeyboardInterrupt here once the engine has answered.
     """
     data = _command_bytes(commands)
-    check(_native.library().Submit(data, len(data)), "Submit")
+    lib = _native.library()
+    check(_interruptible(lambda: lib.Submit(data, len(data))), "Submit")
 
 
 def queue_command_part(part: Union[str, bytes]) -> None:
@@ -161,9 +225,7 @@ class Session:
         self._started = False
 
     def __enter__(self) -> "Session":
-        if not is_running():
-            check(_native.library().StartVexa(_native.encode(self.arguments)), "StartVexa")
-            self._started = True
+        self._started = _start_with(self.arguments)
         return self
 
     def __exit__(self, kind: Optional[Type[BaseException]], error: Optional[BaseException],

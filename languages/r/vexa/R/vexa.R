@@ -47,11 +47,25 @@ vexa_start <- function(engine_home = Sys.getenv("VEXA_ENGINE_HOME"), output_log 
     }
     parts <- c(parts, .path_option("outputlog", output_log), .path_option("outputhtml", output_html),
                .path_option("datafile", data_file), as.character(extra))
+    if (vexa_is_running()) return(invisible(0L))
     .check(.Call(C_start, paste(parts, collapse = " ")), "StartVexa")
+    .started_here$engine <- TRUE
+    invisible(0L)
+}
+
+# An engine this session started is stopped when R exits, also after an
+# error ends a script, so that its output is complete.
+.started_here <- new.env()
+.started_here$engine <- FALSE
+.onLoad <- function(libname, pkgname) {
+    reg.finalizer(.started_here, function(state) if (isTRUE(state$engine)) .Call(C_stop), onexit = TRUE)
 }
 
 #' Stops the engine this process started.
-vexa_stop <- function() invisible(.Call(C_stop))
+vexa_stop <- function() {
+    .started_here$engine <- FALSE
+    invisible(.Call(C_stop))
+}
 
 vexa_is_running <- function() .Call(C_is_running)
 

@@ -8,6 +8,7 @@
 #include <Rinternals.h>
 
 #include <limits.h>
+#include <signal.h>
 #include <stdbool.h>
 #include <stdlib.h>
 #include <string.h>
@@ -87,9 +88,37 @@ static SEXP C_stop(void) {
 
 static SEXP C_is_running(void) { return ScalarLogical(IsBackendReady()); }
 
+/* R's own flag of a pending user interrupt (declared among R's graphics
+ * device headers). */
+extern int R_interrupts_pending;
+
+/* Set by the handler below while a submission waits. */
+static volatile sig_atomic_t g_interrupted = 0;
+
+/* Ctrl-C while a block runs: the block is interrupted in the engine, and R
+ * raises its interrupt once the submission has returned. */
+static void InterruptBlock(int signal) {
+    (void)signal;
+    g_interrupted = 1;
+    InterruptVexa();
+}
+
 static SEXP C_submit(SEXP text) {
     const char* syntax = Utf8(text, 0);
-    return ScalarInteger(Submit(syntax, (int)strlen(syntax)));
+    struct sigaction ours, previous;
+    memset(&ours, 0, sizeof ours);
+    ours.sa_handler = InterruptBlock;
+    sigemptyset(&ours.sa_mask);
+    ours.sa_flags = SA_RESTART;
+    g_interrupted = 0;
+    sigaction(SIGINT, &ours, &previous);
+    const int status = Submit(syntax, (int)strlen(syntax));
+    sigaction(SIGINT, &previous, NULL);
+    if (g_interrupted) {
+        R_interrupts_pending = 1;
+        R_CheckUserInterrupt();
+    }
+    return ScalarInteger(status);
 }
 
 static SEXP C_post_output(SEXP text) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/pluginsynchevent.h"
 #include "runtime/pluginthreadhot.h"
 
 class StatisticsX;
@@ -39,10 +40,15 @@ public:
     void setIndex(int index) { m_index = index; }
     void setSyntax(const std::vector<std::string>* lines) { m_syntax = lines; }
     bool isStopped() const { return !m_running.load(); }
+    // Returns once the running flag is clear; woken by the driver's end.
+    void awaitStopped() { m_stopped.WaitForSignal(); }
     StatisticsX* host() const { return m_host; }
 
 protected:
-    void setRunning(bool running) { m_running = running; }
+    void setRunning(bool running) {
+        m_running = running;
+        running ? m_stopped.Unsignal() : m_stopped.Signal();
+    }
     XConfigOptions* options() const { return m_options; }
 
 private:
@@ -66,6 +72,8 @@ private:
     const std::vector<std::string>* m_syntax = nullptr;
     std::unique_ptr<DriveXThread> m_thread;
     std::atomic<bool> m_running{false};
+    // Signalled while the running flag is clear (manual reset).
+    PlugInSynchEvent m_stopped{true, true};
 };
 
 class VexaDX_P : public DriveX {

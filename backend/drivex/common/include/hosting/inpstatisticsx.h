@@ -4,6 +4,7 @@
 // answers every forwarded call with the status of that failure.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "hosting/statisticsx.h"
@@ -21,6 +22,12 @@ public:
     // The result of the last load step or forwarded call.
     int lastStatus() const { return m_lastStatus; }
 
+    // From any thread: asks the language whose library is loaded in this
+    // process to interrupt the text it runs, through the library's optional
+    // "interrupt_x". False when no loaded library has one. A process loads
+    // one language library for blocks, so this is process-wide.
+    static bool InterruptRunningText();
+
 protected:
     int x_init_embedded_x(int argc, char** argv) override;
     int x_execute_x(const char* text) override;
@@ -37,7 +44,11 @@ private:
     template <class Entry, class... Args>
     int Forward(Entry entry, Args... args);
 
+    // The interrupt entry of the library loaded last, cleared before it goes.
+    static std::atomic<VexaInterruptFn> s_interrupt;
+
     VexaSetupDxCallbackFn m_setupDxCallback = nullptr;
+    VexaInterruptFn m_interrupt = nullptr;
     VexaInitEmbeddedFn m_initEmbedded = nullptr;
     VexaExecuteFn m_execute = nullptr;
     VexaStatusFn m_stopEmbedded = nullptr;

@@ -11,9 +11,6 @@
 
 class StartXDispatcherVisitor : public DXCmdDispatcherVisitor {
 public:
-    // Drivers poll for their end this often before kExitDxRun destroys them.
-    static constexpr unsigned kDriverPollMs = 100;
-
     StartXDispatcherVisitor(std::string languageName, bool vexaDrive)
         : m_name(std::move(languageName)), m_vexaDrive(vexaDrive) {}
 

@@ -1,6 +1,6 @@
 /* What a language library sees of this library when it is loaded in process:
  * the table of callbacks handed to its "setup_dxcallback" and the types of
- * the seven entry points it exports with C linkage. Valid C99 and C++.
+ * the entry points it exports with C linkage. Valid C99 and C++.
  *
  * Entry points (required unless marked optional):
  *   void setup_dxcallback(VexaDxCallbacks* table);            optional
@@ -10,7 +10,10 @@
  *   void set_post_vexa_output(VexaPostOutputFn output);        optional
  *   int  pre_action(void);                                     0 lets the run go on
  *   int  post_action(void);
- * The table stays valid for the life of the process. */
+ *   void interrupt_x(void);                                    optional
+ * interrupt_x may be called from any thread while execute_x runs: it asks the
+ * running text to stop at its next chance (the engine's README, "Interrupting
+ * a block"). The table stays valid for the life of the process. */
 #ifndef VEXA_HOSTING_VEXALANGUAGE_H
 #define VEXA_HOSTING_VEXALANGUAGE_H
 
@@ -50,6 +53,7 @@ typedef int (*VexaInitEmbeddedFn)(int argc, char** argv);
 typedef int (*VexaExecuteFn)(const char* text);
 typedef int (*VexaStatusFn)(void);
 typedef void (*VexaSetPostOutputFn)(VexaPostOutputFn output);
+typedef void (*VexaInterruptFn)(void);
 
 #ifdef __cplusplus
 }

@@ -1,8 +1,9 @@
 // The environment and the argument vectors with which the out-of-process host
 // starts a language process: the launcher for ordinary languages, the Java
-// runtime for the Java extension. Everything but CurrentLaunchInputs,
-// ApplyEnvironment and XModeArgument is a pure function of its arguments, so
-// the lists can be checked without touching the process state.
+// runtime for the Java extension. Everything but CurrentLaunchInputs and
+// XModeArgument is a pure function of its arguments, so the lists can be
+// checked without touching the process state. A child gets its environment
+// as a block of its own: the starting process's environment never changes.
 #pragma once
 
 #include <functional>
@@ -42,10 +43,11 @@ XLaunchInputs CurrentLaunchInputs(std::string extensionPath = {}, std::string co
 // occur twice; the later entry is the one that counts.
 XCmdArgument pushEnv(const XConfigOptions& options, const XLaunchInputs& inputs);
 
-// Sets every entry in list order, split at its first "="; an entry without
-// "=" or without a name is skipped. Returns 0, or the first failure's errno
-// after trying every entry.
-int ApplyEnvironment(const XCmdArgument& entries);
+// A child's environment block: `current` ("NAME=VALUE" entries) with every
+// entry of the list set over it in list order, each split at its first "=";
+// an entry without "=" or without a name is skipped. A name already in
+// `current` keeps its place; new names follow in list order.
+std::vector<std::string> ChildEnvironment(const XCmdArgument& entries, const std::vector<std::string>& current);
 
 // "LOCAL" for application mode 1, "REMOTE" for 0, otherwise the file name of
 // the running executable.

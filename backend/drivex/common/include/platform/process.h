@@ -21,6 +21,10 @@ public:
     // argv[0] is the program path; the child inherits the current environment.
     // Returns 0 or the errno of the failed start.
     static int Spawn(const std::vector<std::string>& argv, ChildProcess& out);
+    // The same with an environment of its own ("NAME=VALUE" entries); the
+    // current process's environment is left as it is.
+    static int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                     ChildProcess& out);
 
     bool started() const { return m_pid > 0; }
     int pid() const { return m_pid; }
@@ -36,6 +40,8 @@ public:
 
 private:
     bool Reap(bool block);
+    // Owns the freshly started `pid`, ending a child held before.
+    void Adopt(int pid);
 
     int m_pid = -1;
     bool m_reaped = false;
@@ -45,6 +51,8 @@ private:
 int CurrentProcessId();
 // The path of the running executable, empty when unknown.
 std::string CurrentExecutablePath();
+// The current environment as "NAME=VALUE" entries, in its own order.
+std::vector<std::string> CurrentEnvironment();
 // Environment access; SetEnvironment serialises with process starts.
 bool GetEnvironment(const std::string& name, std::string& value);
 int SetEnvironment(const std::string& name, const std::string& value);

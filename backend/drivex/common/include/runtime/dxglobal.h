@@ -23,6 +23,8 @@ void SetAppMode(int mode);
 // from an empty name.
 std::string GetXName();
 void SetXName(const std::string& name);
+// Back to the empty name of a freshly loaded library (FinalizeDXGlobal).
+void ClearXName();
 
 // The engine home without a trailing separator. While none was set, the
 // environment variable VEXA_HOME is taken (once found, it is kept). Never null;

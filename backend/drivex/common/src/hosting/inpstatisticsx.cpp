@@ -23,7 +23,22 @@ InpStatisticsX::InpStatisticsX(XConfigOptions* options, bool vexaDrive)
     loadXlib();
 }
 
-InpStatisticsX::~InpStatisticsX() { StopOnDestroy(); }
+std::atomic<VexaInterruptFn> InpStatisticsX::s_interrupt{nullptr};
+
+InpStatisticsX::~InpStatisticsX() {
+    if (m_interrupt) {
+        VexaInterruptFn own = m_interrupt;
+        s_interrupt.compare_exchange_strong(own, nullptr);
+    }
+    StopOnDestroy();
+}
+
+bool InpStatisticsX::InterruptRunningText() {
+    VexaInterruptFn interrupt = s_interrupt.load();
+    if (!interrupt) return false;
+    interrupt();
+    return true;
+}
 
 int InpStatisticsX::loadXlib() {
     if (m_library) return m_lastStatus;
@@ -73,6 +88,7 @@ void InpStatisticsX::LookUpEntryPoints() {
         return;
     }
     LookUp(library, "set_post_vexa_output", m_setPostOutput);
+    if (LookUp(library, "interrupt_x", m_interrupt)) s_interrupt = m_interrupt;
 }
 
 template <class Entry, class... Args>

@@ -23,6 +23,11 @@ constexpr const char* kJavaExtensionArgument = "JavaExtension";
 // A partner process is given this long to connect; each wait is cut into
 // slices so that a process that died is noticed at once.
 constexpr auto kConnectLimit = std::chrono::seconds(10);
+// A launcher that never answers fails the start after the schedule a fixed
+// start pause and kTestSends sends kTestPauseMs apart would take; connecting
+// and the test sends share it.
+constexpr auto kLauncherLimit =
+    std::chrono::milliseconds(500 + OutpStatisticsX::kTestSends * OutpStatisticsX::kTestPauseMs);
 constexpr unsigned kSliceMs = 50;
 // A language process asked to stop ends at once; one that does not is killed.
 constexpr unsigned kStopWaitMs = 10000;
@@ -33,9 +38,10 @@ constexpr unsigned kStopWaitMs = 10000;
 // not drive) and the limit is not reached.
 class OutpStatisticsX::PartnerWait {
 public:
-    explicit PartnerWait(OutpStatisticsX& host)
-        : m_host(host), m_deadline(std::chrono::steady_clock::now() + kConnectLimit) {}
-    bool operator()() const { return m_host.isXProcessActive() && std::chrono::steady_clock::now() < m_deadline; }
+    explicit PartnerWait(OutpStatisticsX& host, std::chrono::milliseconds limit = kConnectLimit)
+        : m_host(host), m_deadline(std::chrono::steady_clock::now() + limit) {}
+    bool operator()() const { return m_host.isXProcessActive() && !expired(); }
+    bool expired() const { return std::chrono::steady_clock::now() >= m_deadline; }
 
 private:
     OutpStatisticsX& m_host;
@@ -44,8 +50,12 @@ private:
 
 namespace {
 
-int StartProcess(const std::vector<std::string>& argv, platform::ChildProcess& process) {
-    if (int error = platform::ChildProcess::Spawn(argv, process)) {
+// The child's environment is the engine's with the language's entries set
+// over it; the engine's own stays as it is, however many starts there are.
+int StartProcess(const std::vector<std::string>& argv, const XCmdArgument& environment,
+                 platform::ChildProcess& process) {
+    if (int error = platform::ChildProcess::Spawn(
+            argv, ChildEnvironment(environment, platform::CurrentEnvironment()), process)) {
         DxTraceError("Starting " + argv.front() + " failed", error);
         return VEXA_PROCESS_START_FAILED;
     }
@@ -98,8 +108,9 @@ int OutpStatisticsX::x_init_embedded_x(int argc, char** argv) {
 
 int OutpStatisticsX::stat_start_x() {
     const XLaunchInputs inputs = CurrentLaunchInputs();
-    ApplyEnvironment(pushEnv(*m_options, inputs));
-    int status = Suit() ? StartProcess(XLauncherArgv(*m_options, inputs, m_appMode), m_process) : VEXA_NOT_INITIALISED;
+    int status = Suit() ? StartProcess(XLauncherArgv(*m_options, inputs, m_appMode), pushEnv(*m_options, inputs),
+                                       m_process)
+                        : VEXA_NOT_INITIALISED;
     if (status == 0) status = AwaitLauncher();
     DxTraceError("stat_start_x result", status);
     return status;
@@ -107,10 +118,11 @@ int OutpStatisticsX::stat_start_x() {
 
 int OutpStatisticsX::AwaitLauncher() {
     DXCmdDispatcher* dispatcher = EngineDispatcher();
+    const PartnerWait launcher(*this, kLauncherLimit);
     if (isVexaDrive()) {
         // In place of a fixed pause: the launcher connects, ends, or runs
         // out of time; kTestCmdst then tells whether it serves.
-        dispatcher->connectPeer(PartnerWait(*this));
+        dispatcher->connectPeer(launcher);
         if (!isXProcessActive()) return VEXA_PROCESS_START_FAILED;
     } else {
         dispatcher->connectPeer();
@@ -118,7 +130,7 @@ int OutpStatisticsX::AwaitLauncher() {
     int status = 0;
     for (int send = 1; send <= kTestSends; ++send) {
         status = dispatcher->sendCmd(DXCmdDispatcher::kTestCmdst);
-        if (status == 0 || send == kTestSends || !isXProcessActive()) break;
+        if (status == 0 || send == kTestSends || !isXProcessActive() || launcher.expired()) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(kTestPauseMs));
     }
     return status;
@@ -130,8 +142,8 @@ int OutpStatisticsX::stat_start_java() {
     const XLaunchInputs inputs = CurrentLaunchInputs(JavaExtensionSmb::GetExtensionPath(),
                                                      JavaExtensionSmb::GetCommandName(),
                                                      JavaExtensionSmb::IsPackageMode());
-    ApplyEnvironment(pushEnv(*m_options, inputs));
-    int status = StartProcess(JavaExtensionArgv(inputs, m_appMode, socket->GetSocketPort()), m_process);
+    int status = StartProcess(JavaExtensionArgv(inputs, m_appMode, socket->GetSocketPort()),
+                              pushEnv(*m_options, inputs), m_process);
     if (status == 0) {
         const PartnerWait waiting(*this);
         while ((status = socket->AcceptSocketWithin(kSliceMs)) == ETIMEDOUT) {

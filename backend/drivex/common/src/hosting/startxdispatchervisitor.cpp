@@ -1,8 +1,5 @@
 #include "hosting/startxdispatchervisitor.h"
 
-#include <chrono>
-#include <thread>
-
 #include "hosting/drivex.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
@@ -74,7 +71,7 @@ int StartXDispatcherVisitor::ExitRun() {
     XManager* registry = GetXManager();
     auto* driver = registry ? dynamic_cast<VexaDX_P*>(registry->getBackVexaDX()) : nullptr;
     if (!driver) return 0;
-    while (!driver->isStopped()) std::this_thread::sleep_for(std::chrono::milliseconds(kDriverPollMs));
+    driver->awaitStopped();
     registry->destoryVexaDX(driver);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "hosting/xprocessenvironment.h"
 
 #include <initializer_list>
+#include <map>
 #include <utility>
 
 #include "runtime/dxglobal.h"
@@ -157,16 +158,22 @@ XCmdArgument pushEnv(const XConfigOptions& options, const XLaunchInputs& inputs)
     return env.Take();
 }
 
-int ApplyEnvironment(const XCmdArgument& entries) {
-    int firstFailure = 0;
+std::vector<std::string> ChildEnvironment(const XCmdArgument& entries, const std::vector<std::string>& current) {
+    std::vector<std::string> block = current;
+    std::map<std::string, std::size_t> places;
+    for (std::size_t i = 0; i < block.size(); ++i) places.emplace(block[i].substr(0, block[i].find('=')), i);
     for (int i = 0; i < entries.argc(); ++i) {
         std::string entry = entries.argumentAt(i);
-        std::size_t equals = entry.find('=');
+        const std::size_t equals = entry.find('=');
         if (equals == std::string::npos || equals == 0) continue;
-        int status = platform::SetEnvironment(entry.substr(0, equals), entry.substr(equals + 1));
-        if (status != 0 && firstFailure == 0) firstFailure = status;
+        auto [place, added] = places.emplace(entry.substr(0, equals), block.size());
+        if (added) {
+            block.push_back(std::move(entry));
+        } else {
+            block[place->second] = std::move(entry);
+        }
     }
-    return firstFailure;
+    return block;
 }
 
 std::string XModeArgument(int appMode) {

@@ -29,6 +29,16 @@ int DecodeStatus(int status) {
     return -1;
 }
 
+// The null-terminated pointer vector posix_spawn reads; the strings stay owned
+// by the caller.
+std::vector<char*> PointerVector(const std::vector<std::string>& strings) {
+    std::vector<char*> vector;
+    vector.reserve(strings.size() + 1);
+    for (const std::string& text : strings) vector.push_back(const_cast<char*>(text.c_str()));
+    vector.push_back(nullptr);
+    return vector;
+}
+
 }  // namespace
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
@@ -47,10 +57,7 @@ ChildProcess::~ChildProcess() { Kill(); }
 
 int ChildProcess::Spawn(const std::vector<std::string>& argv, ChildProcess& out) {
     if (argv.empty() || argv[0].empty()) return EINVAL;
-    std::vector<char*> vector;
-    vector.reserve(argv.size() + 1);
-    for (const std::string& argument : argv) vector.push_back(const_cast<char*>(argument.c_str()));
-    vector.push_back(nullptr);
+    std::vector<char*> vector = PointerVector(argv);
     pid_t pid = -1;
     int error;
     {
@@ -58,11 +65,26 @@ int ChildProcess::Spawn(const std::vector<std::string>& argv, ChildProcess& out)
         error = ::posix_spawn(&pid, vector[0], nullptr, nullptr, vector.data(), environ);
     }
     if (error) return error;
-    out.Kill();
-    out.m_pid = pid;
-    out.m_reaped = false;
-    out.m_exitStatus = -1;
+    out.Adopt(pid);
     return 0;
+}
+
+int ChildProcess::Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                        ChildProcess& out) {
+    if (argv.empty() || argv[0].empty()) return EINVAL;
+    std::vector<char*> vector = PointerVector(argv);
+    std::vector<char*> block = PointerVector(environment);
+    pid_t pid = -1;
+    if (int error = ::posix_spawn(&pid, vector[0], nullptr, nullptr, vector.data(), block.data())) return error;
+    out.Adopt(pid);
+    return 0;
+}
+
+void ChildProcess::Adopt(int pid) {
+    Kill();
+    m_pid = pid;
+    m_reaped = false;
+    m_exitStatus = -1;
 }
 
 bool ChildProcess::Reap(bool block) {
@@ -114,6 +136,13 @@ std::string CurrentExecutablePath() {
     ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) return {};
     return std::string(buffer, static_cast<size_t>(length));
+}
+
+std::vector<std::string> CurrentEnvironment() {
+    std::lock_guard<std::mutex> guard(EnvironmentLock());
+    std::vector<std::string> entries;
+    for (char** entry = environ; entry && *entry; ++entry) entries.emplace_back(*entry);
+    return entries;
 }
 
 bool GetEnvironment(const std::string& name, std::string& value) {

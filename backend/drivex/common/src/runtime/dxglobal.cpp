@@ -94,6 +94,11 @@ void SetXName(const std::string& name) {
     XNameStorage() = std::move(upper);
 }
 
+void ClearXName() {
+    std::lock_guard<std::mutex> guard(NameLock());
+    XNameStorage().clear();
+}
+
 const char* GetVEXAHOME() { return Home().Get(); }
 
 void SetVEXAHOME(const char* home) {

@@ -26,7 +26,8 @@ OwnedState& State() {
 
 void OpenTraceWriterOnce(const std::string& languageName) {
     OwnedState& state = State();
-    if (state.tracer) return;
+    // A writer the host installed before the first start is kept.
+    if (state.tracer || GetDxTracer()) return;
     std::string directory = VexaDXConfigReader::GetInstance()->GetTracePath();
     state.tracer = std::make_unique<DxTracer>();
     if (!directory.empty()) {
@@ -56,7 +57,7 @@ int InitDxGlobal(const std::string& tempPath, const std::string& pidText,
 }
 
 void FinalizeDXGlobal() {
-    SetXName("");
+    ClearXName();
     SetAppMode(-1);
     SetXManager(nullptr);
     SetXPipeManager(nullptr);

@@ -1,0 +1,46 @@
+#include "platform/processwatch.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <future>
+
+#include "platform/process.h"
+
+using platform::ChildProcess;
+using platform::ProcessWatch;
+
+// The end of a process is seen by a waiter that is already blocked, whether
+// the process is reaped by someone else or not yet.
+TEST(ProcessWatch, AWaiterSeesTheWatchedProcessEndAndAWakeIsNoEnd) {
+    ChildProcess child;
+    ASSERT_EQ(ChildProcess::Spawn({"/bin/sleep", "30"}, child), 0);
+    ProcessWatch watch;
+    ASSERT_EQ(ProcessWatch::Open(child.pid(), watch), 0);
+    EXPECT_FALSE(watch.Ended());
+
+    std::future<bool> woken = std::async(std::launch::async, [&watch] { return watch.WaitForEnd(); });
+    watch.Wake();
+    EXPECT_FALSE(woken.get());
+
+    std::future<bool> ended = std::async(std::launch::async, [&watch] { return watch.WaitForEnd(); });
+    ::kill(child.pid(), SIGKILL);
+    EXPECT_TRUE(ended.get());
+    EXPECT_TRUE(watch.Ended());
+    child.Wait();
+    EXPECT_TRUE(watch.Ended());
+}
+
+TEST(ProcessWatch, AProcessThatIsGoneCannotBeWatched) {
+    ChildProcess child;
+    ASSERT_EQ(ChildProcess::Spawn({"/bin/sh", "-c", "exit 0"}, child), 0);
+    const int pid = child.pid();
+    child.Wait();
+    ProcessWatch watch;
+    EXPECT_EQ(ProcessWatch::Open(pid, watch), ESRCH);
+    EXPECT_FALSE(watch.valid());
+    EXPECT_EQ(ProcessWatch::Open(0, watch), ESRCH);
+    EXPECT_FALSE(watch.WaitForEnd());
+}
