@@ -178,11 +178,12 @@ def main():
     engine_home = os.path.join(build, "tools", "engine")
     source = os.path.dirname(os.path.abspath(__file__))
 
-    api = run(build, "bench_api", [f"{bench}/bench_api", "--benchmark_filter=-BM_ProgramBlock"], True, min_time)
+    api = run(build, "bench_api", [f"{bench}/bench_api", "--benchmark_filter=-BM_ProgramBlock|BM_RoundTripSpread"], True, min_time)
     # Blocks run as a program runs them: the engine, the language process and
     # their threads hand each block on, and one CPU would serialise them all.
     blocks = run(build, "bench_api_blocks",
-                 [f"{bench}/bench_api", "--benchmark_filter=BM_GetVariableCount|BM_ProgramBlock"], False, min_time)
+                 [f"{bench}/bench_api", "--benchmark_filter=BM_GetVariableCount|BM_ProgramBlock|BM_RoundTripSpread"],
+                 False, min_time)
     pipe = run(build, "bench_pipe", [f"{bench}/bench_pipe"], True, min_time)
     codec = run(build, "bench_codec", [f"{bench}/bench_codec"], True, min_time)
     cursor = run(build, "bench_cursor", [f"{bench}/bench_cursor"], True, min_time)
@@ -236,17 +237,19 @@ def main():
                 "BM_ProgramBlock/testlang", blocks, "BM_GetVariableCount", base_label="API round trip")
     table.ratio("program block round trip: Submit of a PYTHON block (pass) (both CPUs)", blocks,
                 "BM_ProgramBlock/python", blocks, "BM_GetVariableCount", base_label="API round trip")
-    round_trip = seconds(blocks, "BM_GetVariableCount")
+    calls = blocks.get("BM_RoundTripSpread", {})
     for language, what in (("testlang", "an empty TESTLANG block"), ("python", "a PYTHON block (pass)")):
         spread = blocks.get(f"BM_ProgramBlockSpread/{language}", {})
-        if "p99" in spread and round_trip:
+        if "p99" in spread and "p99" in calls:
             p50, p99 = spread["p50"], spread["p99"]
-            table.value(f"1,000 program blocks in a row, {what}: p50 / p99 per block (API round trip "
-                        f"{duration(round_trip)}, p99 {p99 / round_trip:.0f}x it)",
-                        f"{duration(p50)} / {duration(p99)}", "p99 ≤ 2 ms", p99 <= 2e-3)
+            table.rows.append([f"1,000 program blocks in a row, {what}: p50 / p99 per block (both CPUs)",
+                               f"{duration(p50)} / {duration(p99)}",
+                               f"{duration(calls['p50'])} / {duration(calls['p99'])} (1,000 API round trips)",
+                               f"{p99 / calls['p99']:.1f}x (p99)", "p99 ≤ 2 ms", "yes" if p99 <= 2e-3 else "**no**"])
         else:
+            missing = f"BM_ProgramBlockSpread/{language}" if "p99" not in spread else "BM_RoundTripSpread"
             table.value(f"1,000 program blocks in a row, {what}: p50 / p99 per block",
-                        why_missing(blocks, f"BM_ProgramBlockSpread/{language}"), "p99 ≤ 2 ms", None)
+                        why_missing(blocks, missing), "p99 ≤ 2 ms", None)
     table.ratio("GetVariableCount from Python through ctypes", python, "ctypes_GetVariableCount",
                 python, "C_GetVariableCount", base_label="C loop, same process")
     table.ratio("GetVariableCount from Python through vexa.dictionary.variable_count()", python,
