@@ -89,3 +89,24 @@ TEST(ChannelListener, SocketFileIsOwnerOnlyWhateverTheUmask) {
     EXPECT_TRUE(S_ISSOCK(info.st_mode));
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
+
+// A process ending at once takes its bound socket files with it; a closed
+// channel's file is gone already, and a file someone else has put in the
+// place of one of ours stays.
+TEST(ChannelListener, RemovingOwnChannelsTakesOnlyFilesStillBoundHere) {
+    testsupport::TempDir temp;
+    platform::ChannelListener first, second, closed, taken;
+    ASSERT_EQ(platform::ChannelListener::Listen(temp.file("first"), first), 0);
+    ASSERT_EQ(platform::ChannelListener::Listen(temp.file("second"), second), 0);
+    ASSERT_EQ(platform::ChannelListener::Listen(temp.file("closed"), closed), 0);
+    ASSERT_EQ(platform::ChannelListener::Listen(temp.file("taken"), taken), 0);
+    closed.close();
+    fs::remove(temp.file("taken"));
+    testsupport::WriteFile(temp.file("taken"), "someone else's");
+
+    EXPECT_EQ(platform::RemoveOwnChannels(), 2);
+    EXPECT_FALSE(fs::exists(temp.file("first")));
+    EXPECT_FALSE(fs::exists(temp.file("second")));
+    EXPECT_EQ(testsupport::ReadFile(temp.file("taken")), "someone else's");
+    EXPECT_EQ(platform::RemoveOwnChannels(), 0);
+}

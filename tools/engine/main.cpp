@@ -23,6 +23,7 @@
 #include "hosting/partnermonitor.h"
 #include "languageblocks.h"
 #include "outputfiles.h"
+#include "platform/localchannel.h"
 #include "platform/process.h"
 #include "platform/signalrelay.h"
 #include "runtime/dxstartup.h"
@@ -73,6 +74,8 @@ void EndForLostClient(engine::EngineState& state) {
         state.lock.unlock();
     }
     std::fflush(nullptr);
+    // No destructor runs: the socket files bound here would stay behind.
+    platform::RemoveOwnChannels();
     ::_exit(kClientGoneStatus);
 }
 

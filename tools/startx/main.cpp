@@ -19,6 +19,7 @@
 #include "hosting/interruptlistener.h"
 #include "hosting/partnermonitor.h"
 #include "hosting/startxdispatchervisitor.h"
+#include "platform/localchannel.h"
 #include "platform/process.h"
 #include "platform/signalrelay.h"
 #include "runtime/dxglobal.h"
@@ -63,7 +64,11 @@ int main(int argc, char** argv) {
     // Ctrl-C in the client's terminal is the client's; a block is interrupted
     // through the engine, by the interrupt signal.
     platform::IgnoreTerminalInterrupt();
-    PartnerMonitor engine([] { ::_exit(kEngineGoneStatus); });
+    PartnerMonitor engine([] {
+        // No destructor runs: the socket files bound here would stay behind.
+        platform::RemoveOwnChannels();
+        ::_exit(kEngineGoneStatus);
+    });
     // Started by a process that has already gone (adopted by init): there is
     // no engine to serve.
     if (::getppid() <= 1 || engine.Watch(::getppid()) == ESRCH) return kEngineGoneStatus;

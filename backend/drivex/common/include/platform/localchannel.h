@@ -28,6 +28,10 @@ std::size_t MaxChannelPathLength();
 // `prefix` and to which no socket is bound any more: what processes that were
 // killed left behind. Returns how many were removed.
 int RemoveDeadChannels(const std::string& prefix);
+// Removes every socket file this process has bound and not closed yet: for a
+// process about to end at once (its partner gone) without its destructors.
+// Safe from any thread. Returns how many were removed.
+int RemoveOwnChannels();
 
 // A connected channel end.
 class ChannelConnection {

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <set>
 
 namespace platform {
@@ -116,6 +118,41 @@ ChannelListener& ChannelListener::operator=(ChannelListener&& other) noexcept {
     return *this;
 }
 
+namespace {
+
+// The socket files this process has bound and not removed, with the file
+// each one was, so that a file another process has since put there stays.
+struct OwnChannels {
+    std::mutex lock;
+    std::map<std::string, std::pair<unsigned long, unsigned long>> files;
+};
+
+OwnChannels& Own() {
+    // Never destroyed: a process may end from any thread, static
+    // destructors included.
+    static OwnChannels* own = new OwnChannels;
+    return *own;
+}
+
+bool IsSameFile(const std::string& path, unsigned long device, unsigned long inode) {
+    struct stat current {};
+    return ::lstat(path.c_str(), &current) == 0 && static_cast<unsigned long>(current.st_dev) == device &&
+           static_cast<unsigned long>(current.st_ino) == inode;
+}
+
+}  // namespace
+
+int RemoveOwnChannels() {
+    OwnChannels& own = Own();
+    std::lock_guard<std::mutex> guard(own.lock);
+    int removed = 0;
+    for (const auto& [path, file] : own.files) {
+        if (IsSameFile(path, file.first, file.second) && ::unlink(path.c_str()) == 0) ++removed;
+    }
+    own.files.clear();
+    return removed;
+}
+
 int ChannelListener::Listen(const std::string& path, ChannelListener& out) {
     sockaddr_un address;
     if (!FillAddress(path, address)) return ENAMETOOLONG;
@@ -141,6 +178,8 @@ int ChannelListener::Listen(const std::string& path, ChannelListener& out) {
     out.m_path = path;
     out.m_device = static_cast<unsigned long>(bound.st_dev);
     out.m_inode = static_cast<unsigned long>(bound.st_ino);
+    std::lock_guard<std::mutex> guard(Own().lock);
+    Own().files[path] = {out.m_device, out.m_inode};
     return 0;
 }
 
@@ -211,11 +250,13 @@ int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds)
 
 void ChannelListener::close() {
     if (!m_fd) return;
-    struct stat current {};
-    if (::lstat(m_path.c_str(), &current) == 0 &&
-        static_cast<unsigned long>(current.st_dev) == m_device &&
-        static_cast<unsigned long>(current.st_ino) == m_inode) {
-        ::unlink(m_path.c_str());
+    {
+        std::lock_guard<std::mutex> guard(Own().lock);
+        auto registered = Own().files.find(m_path);
+        if (registered != Own().files.end() && registered->second == std::make_pair(m_device, m_inode)) {
+            Own().files.erase(registered);
+        }
+        if (IsSameFile(m_path, m_device, m_inode)) ::unlink(m_path.c_str());
     }
     m_fd.reset();
     m_path.clear();
