@@ -635,12 +635,13 @@ bool ReapOrphans(std::chrono::milliseconds limit) {
 // A killed client and the engine it took down leave their socket files; they
 // carry the client's id text and are this case's to remove.
 void RemoveFilesOf(Outcome& outcome, int client) {
-    const std::vector<std::string> files = PipeFilesOf(client);
-    for (const std::string& name : files) {
+    std::string names;
+    for (const std::string& name : PipeFilesOf(client)) {
         std::error_code ignored;
         fs::remove(PipeDirectory() + "/" + name, ignored);
+        names += " " + name;
     }
-    outcome.notes.push_back(std::to_string(files.size()) + " socket files of the dead removed");
+    if (!names.empty()) outcome.notes.push_back("socket files of the dead removed:" + names);
 }
 
 // A client program of its own (this program with "--client"): it starts the
@@ -684,6 +685,8 @@ Outcome ClientExitsWithoutStopCase() {
     });
     outcome.Check(outcome.code == 0, "the client failed");
     outcome.Check(!ProcessExists(run.engine), "the engine outlived its client");
+    // A killed engine could not have removed its request pipe.
+    outcome.Check(PipeFilesOf(client).empty(), "the engine did not end in order after the farewell");
     CheckDocuments(outcome, run.home.path());
     outcome.Check(ReapOrphans(kBound), "a process was left");
     RemoveFilesOf(outcome, client);

@@ -38,7 +38,10 @@ ApiConnection::~ApiConnection() {
     try {
         XPipes* pipes = m_suit->getXPipes();
         if (!pipes) return;
-        if (m_running && m_xDriven) {
+        // An engine this process started is driven from here whether or not
+        // IsXDriven was ever asked; without the farewell it would be killed.
+        const bool startedHere = m_launcher.started() && m_launcher.IsActive();
+        if ((m_running && m_xDriven) || startedHere) {
             CleXDSmb farewell;
             farewell.SetLong(cmd::kFarewellValue);
             if (SendRequest(*pipes, farewell) == 0 && m_launcher.started()) m_launcher.WaitFor(kFarewellGraceMs);
