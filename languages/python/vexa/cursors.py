@@ -235,6 +235,7 @@ class ReadCursor(_Cursor):
         self._at = 0
         self._ended = False
         self._current: Optional[Case] = None
+        self._position = -1
 
     def __enter__(self) -> "ReadCursor":
         self.open()
@@ -263,6 +264,7 @@ class ReadCursor(_Cursor):
         if self._at < len(self._ahead):
             self._current = self._ahead[self._at]
             self._at += 1
+            self._position += 1
             return True
         self._current = None
         self._used_up = True
@@ -300,8 +302,11 @@ class ReadCursor(_Cursor):
 
     @property
     def position(self) -> int:
-        """The current case's position (-1 before the first case)."""
-        return super().position - (len(self._ahead) - self._at)
+        """The current case's position (-1 before the first case), counted
+        here: the engine's own answer is the last case of the block the
+        library fetched, which is ahead of the walk."""
+        self._require_open()
+        return self._position
 
     def reset(self) -> None:
         super().reset()
