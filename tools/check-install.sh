@@ -36,7 +36,7 @@ C
 cc -std=c99 -Wall -Wextra -Werror -o "$work/count" "$work/count.c" $(pkg-config --cflags --libs vexaxd_p)
 echo "C program built with pkg-config only: $("$work/count" "$home")"
 
-python3 -m venv --system-site-packages "$work/venv"
+/usr/bin/python3 -m venv --system-site-packages "$work/venv"
 "$work/venv/bin/pip" install --quiet --no-build-isolation --no-deps "$source_dir/languages/python" \
     > "$work/pip.log" 2>&1 || { cat "$work/pip.log"; exit 1; }
 (cd "$work" && env -u VEXA_LIBRARY -u PYTHONPATH "$work/venv/bin/python" - "$home" <<'PY'
