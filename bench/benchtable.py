@@ -187,10 +187,16 @@ def main():
     codec = run(build, "bench_codec", [f"{bench}/bench_codec"], True, min_time)
     cursor = run(build, "bench_cursor", [f"{bench}/bench_cursor"], True, min_time)
     datastep = run(build, "bench_datastep", [f"{bench}/bench_datastep"], True, min_time)
+    # The package as the engine home carries it: with its compiled part.
     env = dict(os.environ, VEXA_LIBRARY=os.path.abspath(f"{build}/backend/drivex/vexaxd_p/libvexaxd_p.so"),
-               PYTHONPATH=os.path.join(os.path.dirname(source), "languages", "python"))
+               PYTHONPATH=os.path.join(engine_home, "Python", "Lib", "site-packages"))
     python = run(build, "bench_python", [os.path.join(source, "bench_python.py"), engine_home,
                                          f"{bench}/libvexapythonbench.so", "5000"], True, min_time, env)
+    r_library = os.path.join(engine_home, "R", "library")
+    python_data = run(build, "bench_python_data",
+                      [os.path.join(source, "bench_python_data.py"), engine_home, f"{bench}/libvexapythonbench.so",
+                       "1000000"] + (["--r-library", r_library] if os.path.isdir(r_library) else []),
+                      True, min_time, env)
 
     table = Table()
     table.ratio("GetVariableCount round trip (52-byte request, 56-byte reply)", api,
@@ -240,6 +246,20 @@ def main():
                 python, "C_GetVariableCount", base_label="C loop, same process")
     table.ratio("GetVariableCount from Python through vexa.dictionary.variable_count()", python,
                 "package_variable_count", python, "C_GetVariableCount", base_label="C loop, same process")
+
+    table.ratio("vexa.data.read of 1,000,000 x 10 numeric into numpy arrays", python_data, "vexa_data_read",
+                python_data, "C_read_all_values", 1.5, base_label="C cursor pass reading every value")
+    table.ratio("the same read against the R package's vexa_read_data of the same data", python_data,
+                "vexa_data_read", python_data, "R_vexa_read_data", 1.0, base_label="R package",
+                absent="not run (no R)")
+    table.ratio("vexa.data.to_pandas of the same data", python_data, "vexa_data_to_pandas", python_data,
+                "vexa_data_read", 1.2, base_label="vexa.data.read")
+    table.ratio("one new variable over 1,000,000 cases from numpy (vexa.data.write)", python_data,
+                "vexa_data_write_one_variable", python_data, "C_write_one_variable", 2.0,
+                base_label="the same write from C")
+    table.ratio("ReadCursor iteration over 1,000,000 x 10 numeric", python_data, "ReadCursor_iteration",
+                python_data, "ReadCursor_iteration_ctypes_only", 0.2,
+                base_label="the same iteration through ctypes only, as before the compiled part")
 
     notes = [f"Pinned to CPU {ROUND_TRIP_CPU}: every row but the program blocks, baselines included; "
              f"best of {REPETITIONS} repetitions."] + scaling(build, cursor)
