@@ -180,6 +180,17 @@ class Writing(EngineTestCase):
         self.assertEqual(list(vexa.Dataset("frame_copy_2").rows()), rows)
 
 
+    def test_a_frame_that_cannot_be_written_leaves_no_dataset_behind(self) -> None:
+        wide = pandas.DataFrame({"t": ["x" * 40000]})
+        with self.assertRaises(ValueError):
+            vexa.data.from_pandas(wide, dataset="too_wide")
+        bad_name = pandas.DataFrame({"1 bad name": [1.0]})
+        with self.assertVexaError(9046):
+            vexa.data.from_pandas(bad_name, dataset="bad_names")
+        self.assertNotIn("bad_names", vexa.dataset_names())
+        self.assertNotIn("too_wide", vexa.dataset_names())
+
+
 class WithoutNumpy(unittest.TestCase):
     def test_the_package_imports_and_the_bulk_calls_say_what_to_install(self) -> None:
         program = (

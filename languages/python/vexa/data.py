@@ -347,21 +347,28 @@ def _create_dataset(name: str, columns: List[Column], variable_labels: Mapping[s
     with DataStep() as step:
         step.create_dataset(name)
     previous = active_dataset_name()
-    check(lib.SetActive(_native.encode(name)), "SetActive")
-    try:
-        def work() -> None:
-            _declare(columns, variable_labels)
-            status, _ = blocks.append_cases(
-                [_native.encode(c.name) for c in columns], [c.width for c in columns],
-                [c.values for c in columns], rows, system_missing_value(),
-                max(1, _BLOCK_BYTES // case_bytes))
-            check(status, "CommitManyCases")
+    restore = previous and previous != "*"
 
+    def work() -> None:
+        _declare(columns, variable_labels)
+        status, _ = blocks.append_cases(
+            [_native.encode(c.name) for c in columns], [c.width for c in columns],
+            [c.values for c in columns], rows, system_missing_value(),
+            max(1, _BLOCK_BYTES // case_bytes))
+        check(status, "CommitManyCases")
+
+    try:
+        check(lib.SetActive(_native.encode(name)), "SetActive")
         with Procedure("Create dataset", _PROCEDURE_ID):
             _with_write_cursor(work)
-    finally:
-        if not activate and previous and previous != "*":
-            check(lib.SetActive(_native.encode(previous)), "SetActive")
+    except BaseException:
+        # A dataset that did not get its cases is not left behind.
+        if restore:
+            lib.SetActive(_native.encode(previous))
+            lib.CloseDataset(_native.encode(name))
+        raise
+    if restore and not activate:
+        check(lib.SetActive(_native.encode(previous)), "SetActive")
 
 
 def write(data: Mapping[str, Any], *, dataset: Optional[str] = None,
