@@ -36,8 +36,10 @@ C
 cc -std=c99 -Wall -Wextra -Werror -o "$work/count" "$work/count.c" $(pkg-config --cflags --libs vexaxd_p)
 echo "C program built with pkg-config only: $("$work/count" "$home")"
 
+# pip builds in the folder it is given: a copy keeps the sources clean.
+cp -r "$source_dir/languages/python" "$work/package"
 /usr/bin/python3 -m venv --system-site-packages "$work/venv"
-"$work/venv/bin/pip" install --quiet --no-build-isolation --no-deps "$source_dir/languages/python" \
+"$work/venv/bin/pip" install --quiet --no-build-isolation --no-deps "$work/package" \
     > "$work/pip.log" 2>&1 || { cat "$work/pip.log"; exit 1; }
 (cd "$work" && env -u VEXA_LIBRARY -u PYTHONPATH "$work/venv/bin/python" - "$home" <<'PY'
 import sys
