@@ -191,6 +191,53 @@ class Writing(EngineTestCase):
         self.assertNotIn("too_wide", vexa.dataset_names())
 
 
+class CompiledPart(EngineTestCase):
+    """The C walkers at their edges: buffers that must grow, messages cut in
+    blocks, texts over several cells, and arguments refused before anything
+    is sent."""
+
+    def test_columns_grow_past_a_capacity_that_was_too_small(self) -> None:
+        blocks = vexa._native.blocks()
+        lib = vexa._native.library()
+        header, rows = sample_rows()
+        with vexa.Procedure("Growth"):
+            self.assertEqual(lib.MakeCaseCursor(b"r"), 0)
+            try:
+                status, count, columns, flags = blocks.read_columns([0, 4], [0, 16], True, True, 1)
+            finally:
+                lib.RemoveCaseCursor()
+        self.assertEqual((status, count), (0, len(rows)))
+        self.assertEqual(numpy.frombuffer(columns[0]).tolist(), [float(r[0]) for r in rows])
+        self.assertEqual(columns[1], [r[4] for r in rows])
+        self.assertEqual(list(flags[0]), [0] * len(rows))
+        self.assertIsNone(flags[1])
+
+    def test_a_new_dataset_sent_in_many_small_blocks_keeps_its_order_and_wide_texts(self) -> None:
+        rows = 103
+        texts = [("é" * (r % 11)) + f"#{r}" for r in range(rows)]     # up to 25 bytes: four cells
+        frame = pandas.DataFrame({"n": numpy.arange(rows) * 1.5, "t": texts,
+                                  "m": numpy.where(numpy.arange(rows) % 2, numpy.nan, 7.0)})
+        blocks_before = vexa.data._BLOCK_BYTES
+        vexa.data._BLOCK_BYTES = 5 * 48      # five cases (8 + 32 + 8 bytes) per message
+        try:
+            vexa.data.from_pandas(frame, dataset="in_blocks")
+        finally:
+            vexa.data._BLOCK_BYTES = blocks_before
+        got = list(vexa.Dataset("in_blocks").rows())
+        self.assertEqual(got, [(r * 1.5, texts[r], None if r % 2 else 7.0) for r in range(rows)])
+
+    def test_bad_columns_are_refused_before_anything_is_sent(self) -> None:
+        blocks = vexa._native.blocks()
+        with self.assertRaises(TypeError):
+            blocks.write_current_cases([b"x"], [0], [numpy.zeros(3, dtype=numpy.float32)], 3, 0.0)
+        with self.assertRaises(ValueError):
+            blocks.write_current_cases([b"x", b"y"], [0, 0], [numpy.zeros(3), numpy.zeros(4)], 3, 0.0)
+        with self.assertRaises(ValueError):
+            blocks.append_cases([b"t"], [2], [[b"abc"]], 1, 0.0, 10)
+        with self.assertRaises(ValueError):
+            blocks.read_columns([0], [0, 0], True, False, 10)
+
+
 class WithoutNumpy(unittest.TestCase):
     def test_the_package_imports_and_the_bulk_calls_say_what_to_install(self) -> None:
         program = (

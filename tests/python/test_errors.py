@@ -11,6 +11,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import vexa  # noqa: E402
+import vexa.data  # noqa: E402
 from support import ENGINE_HOME, EngineTestCase, sample_rows  # noqa: E402
 from vexa import outputlog  # noqa: E402
 
@@ -113,6 +114,42 @@ for name, call in calls.items():
             with self.subTest(name):
                 self.assertTrue(call, line)
                 self.assertIn("the engine is not running: start one with vexa.start()", message)
+
+
+def engine_pid():
+    """The engine this process started: its child named StartXD."""
+    for task in os.listdir("/proc/self/task"):
+        with open(f"/proc/self/task/{task}/children") as children:
+            for pid in children.read().split():
+                with open(f"/proc/{pid}/comm") as comm:
+                    if comm.read().strip() == "StartXD":
+                        return int(pid)
+    return None
+
+
+class EngineGone(unittest.TestCase):
+    def test_a_call_after_the_engine_died_says_it_ended(self) -> None:
+        import signal
+        import tempfile
+        with tempfile.TemporaryDirectory() as folder:
+            vexa.start(ENGINE_HOME, output_log=os.path.join(folder, "out.log"))
+            try:
+                self.assertEqual(vexa.variable_count(), len(sample_rows()[0]))
+                pid = engine_pid()
+                self.assertIsNotNone(pid)
+                os.kill(pid, signal.SIGKILL)
+                try:
+                    os.waitpid(pid, 0)
+                except ChildProcessError:
+                    pass  # the library reaped it first
+                with self.assertRaises(vexa.EngineNotRunning) as caught:
+                    vexa.variable_count()
+                self.assertIn("it has ended", str(caught.exception))
+                # And every call after it fails the same way, at once.
+                with self.assertRaises(vexa.EngineNotRunning):
+                    vexa.data.read()
+            finally:
+                vexa.stop()
 
 
 class CursorTraps(EngineTestCase):
