@@ -262,6 +262,9 @@ static PyObject* NextCases(PyObject* self, PyObject* args) {
 typedef struct {
     PyObject* values;
     PyObject* flags;
+    /* The bytearrays' storage, valid until they are resized. */
+    double* numbers;
+    char* flagBytes;
 } Column;
 
 static int GrowColumns(Column* columns, Selection* selection, Py_ssize_t capacity) {
@@ -269,6 +272,8 @@ static int GrowColumns(Column* columns, Selection* selection, Py_ssize_t capacit
         if (selection->widths[v]) continue;
         if (PyByteArray_Resize(columns[v].values, capacity * (Py_ssize_t)sizeof(double)) < 0) return 0;
         if (columns[v].flags && PyByteArray_Resize(columns[v].flags, capacity) < 0) return 0;
+        columns[v].numbers = (double*)PyByteArray_AS_STRING(columns[v].values);
+        columns[v].flagBytes = columns[v].flags ? PyByteArray_AS_STRING(columns[v].flags) : NULL;
     }
     return 1;
 }
@@ -290,12 +295,11 @@ static int ReadRow(Selection* selection, Column* columns, Py_ssize_t row, int us
             double value = 0;
             *status = api.GetNumericValue(selection->indexes[v], &value, &missing);
             if (*status) return 1;
-            double* numbers = (double*)PyByteArray_AS_STRING(columns[v].values);
-            if (columns[v].flags) {
-                numbers[row] = value;
-                PyByteArray_AS_STRING(columns[v].flags)[row] = (char)missing;
+            if (columns[v].flagBytes) {
+                columns[v].numbers[row] = value;
+                columns[v].flagBytes[row] = (char)missing;
             } else {
-                numbers[row] = IsMissing(missing, userMissing) ? nan : value;
+                columns[v].numbers[row] = IsMissing(missing, userMissing) ? nan : value;
             }
             continue;
         }
