@@ -123,6 +123,14 @@ class CursorTest {
                 assertEquals(iris.names, cursor.names());
                 CaseBlock foreign = new CaseBlock(new int[] {0}, 4);
                 assertThrows(IllegalArgumentException.class, () -> cursor.read(foreign));
+                // The native block reader checks what it is given before it reads a case.
+                int[] rows = {-1};
+                assertEquals(99108, Api.VexaJavaReadBlock(new int[] {0}, new int[] {-1}, 1, 4, 1, null, null,
+                        new com.sun.jna.Memory(4), rows));
+                assertEquals(99108, Api.VexaJavaReadBlock(new int[] {0}, new int[] {0}, 1, 4, 1, null, null,
+                        new com.sun.jna.Memory(4), rows));
+                assertEquals(-1, rows[0]);
+                assertEquals(0, cursor.position() + 1);
             }
         }
     }

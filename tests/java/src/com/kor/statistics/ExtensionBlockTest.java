@@ -97,9 +97,13 @@ class ExtensionBlockTest {
     }
 
     @Test
-    void aProgramNotStartedByAnEngineCannotJoin() {
+    void aProgramNotStartedByAnEngineCannotJoin() throws Exception {
         // This JVM was started by the test runner: no engine named its pipes.
         VexaException refused = assertThrows(VexaException.class, Engine::joinBlock);
         assertEquals(99108, refused.code());
+        // A process already connected keeps its connection.
+        assertEquals(99108, Api.VexaJavaJoinEngine(Api.z("/tmp"), Api.z("1234"), Api.z("JAVAEXTENSION"),
+                Api.z(Iris.home().toString())));
+        assertEquals(9, engine.variableCount());
     }
 }
