@@ -150,8 +150,14 @@ public final class Engine implements AutoCloseable {
         return new Procedure(name, identifier);
     }
 
+    /** A read cursor over these variables (all when none are named); user-missing values read as missing. */
     public ReadCursor readCursor(String... variables) throws VexaException {
         return new ReadCursor(variables, true);
+    }
+
+    /** A read cursor that reads user-missing values as missing or, when false, as the values they are. */
+    public ReadCursor readCursor(List<String> variables, boolean userMissingAsMissing) throws VexaException {
+        return new ReadCursor(variables.toArray(String[]::new), userMissingAsMissing);
     }
 
     public WriteCursor writeCursor(String... variables) throws VexaException {

@@ -100,7 +100,7 @@ class CursorTest {
         int first = 0;
         while (raw[first] != 9 && raw[first] != 99) ++first;
         try (Procedure p = engine.procedure("Missing");
-                ReadCursor cursor = new ReadCursor(new String[] {"petal_quality"}, false)) {
+                ReadCursor cursor = engine.readCursor(List.of("petal_quality"), false)) {
             for (int i = 0; i <= first; ++i) cursor.next();
             assertEquals(raw[first], (Double) cursor.values()[0], 0.0);
         }
