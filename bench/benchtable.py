@@ -30,7 +30,7 @@ def run(build, label, command, pinned, min_time, env=None):
     if command[0].endswith(".py"):
         command = ["/usr/bin/python3"] + command + ["--json", out]
     elif command[0].endswith("java"):
-        pass  # names its own --json output
+        command = command + ["--json", out]
     else:
         command = command + [f"--benchmark_min_time={min_time}", f"--benchmark_repetitions={REPETITIONS}",
                              "--benchmark_display_aggregates_only=true", f"--benchmark_out={out}",
@@ -196,7 +196,7 @@ def main():
     java_jar = os.path.join(bench, "bench_java.jar")
     java = run(build, "bench_java", ["/usr/bin/java", "-cp", f"{java_jar}:{engine_home}/vexa.jar",
                                      "JavaCursorBench", engine_home, os.path.abspath(f"{bench}/libvexajavabench.so"),
-                                     "5", "--json", os.path.join(build, "bench", "results", "bench_java.json")],
+                                     "5"],
                True, min_time) if os.path.exists(java_jar) else {}
 
     table = Table()
