@@ -6,6 +6,7 @@ import com.sun.jna.Pointer;
 import java.io.File;
 import java.net.URISyntaxException;
 import java.nio.charset.StandardCharsets;
+import java.security.CodeSource;
 
 /**
  * The library's exported functions, bound by JNA direct mapping, with the text conventions of
@@ -34,10 +35,12 @@ final class Api {
         String path = System.getProperty(NATIVE_PROPERTY);
         if (path == null || path.isEmpty()) path = System.getenv(NATIVE_VARIABLE);
         if (path != null && !path.isEmpty()) return path;
+        CodeSource source = Api.class.getProtectionDomain().getCodeSource();
+        if (source == null || source.getLocation() == null) return "libvexajava.so";
         try {
-            File jar = new File(Api.class.getProtectionDomain().getCodeSource().getLocation().toURI());
+            File jar = new File(source.getLocation().toURI());
             return new File(jar.getParentFile(), "libvexajava.so").getPath();
-        } catch (URISyntaxException | SecurityException | NullPointerException e) {
+        } catch (URISyntaxException | IllegalArgumentException e) {
             return "libvexajava.so";
         }
     }

@@ -26,6 +26,7 @@ public final class WriteCursor extends CaseCursor {
     private final Map<String, Integer> newVariables = new LinkedHashMap<>();
     private boolean headerPending;
     private boolean headerDone;
+    private Double systemMissing;
 
     WriteCursor(String[] variables) throws VexaException {
         super("w", variables, true);
@@ -77,8 +78,6 @@ public final class WriteCursor extends CaseCursor {
         byte[] bytes = Api.utf8(value == null ? "" : value);
         VexaException.check(Api.SetValueChar(Api.z(name), bytes, bytes.length), "SetValueChar");
     }
-
-    private Double systemMissing;
 
     private double systemMissing() throws VexaException {
         if (systemMissing == null) {
