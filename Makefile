@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build install check-install check-r test test-plain test-asan test-tsan test-tsan-threaded fuzz fuzz-smoke bench demo demo-c faults clean
+.PHONY: all deps configure build install check-install check-r test test-plain test-asan test-tsan test-tsan-threaded fuzz fuzz-smoke bench demo demo-c demo-java faults clean
 
 all: build
 
@@ -88,6 +88,13 @@ demo: build
 
 demo-c: build
 	$(BUILD)/tools/demo/vexademo $(BUILD)/tools/engine $(abspath $(BUILD))/demo-c-output.html
+
+# The main job from Java: the engine passes its CLASSPATH on to the Java
+# program of the demo's JAVAEXTENSION block, which finds its command there.
+demo-java: build
+	CLASSPATH=$(abspath $(BUILD))/tools/java/vexademo.jar java \
+		-cp $(BUILD)/tools/java/vexademo.jar:$(BUILD)/tools/engine/vexa.jar:$(BUILD)/tools/engine/vexajavaplugin.jar \
+		com.kor.statistics.demo.VexaDemo $(BUILD)/tools/engine $(abspath $(BUILD))/demo-java-output.html
 
 clean:
 	rm -rf build build-asan build-tsan build-release build-fuzz

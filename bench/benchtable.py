@@ -29,6 +29,8 @@ def run(build, label, command, pinned, min_time, env=None):
         os.remove(out)
     if command[0].endswith(".py"):
         command = ["/usr/bin/python3"] + command + ["--json", out]
+    elif command[0].endswith("java"):
+        command = command + ["--json", out]
     else:
         command = command + [f"--benchmark_min_time={min_time}", f"--benchmark_repetitions={REPETITIONS}",
                              "--benchmark_display_aggregates_only=true", f"--benchmark_out={out}",
@@ -197,6 +199,11 @@ def main():
                       [os.path.join(source, "bench_python_data.py"), engine_home, f"{bench}/libvexapythonbench.so",
                        "1000000"] + (["--r-library", r_library] if os.path.isdir(r_library) else []),
                       True, min_time, env)
+    java_jar = os.path.join(bench, "bench_java.jar")
+    java = run(build, "bench_java", ["/usr/bin/java", "-cp", f"{java_jar}:{engine_home}/vexa.jar",
+                                     "JavaCursorBench", engine_home, os.path.abspath(f"{bench}/libvexajavabench.so"),
+                                     "5"],
+               True, min_time) if os.path.exists(java_jar) else {}
 
     table = Table()
     table.ratio("GetVariableCount round trip (52-byte request, 56-byte reply)", api,
@@ -213,6 +220,9 @@ def main():
                 "BM_CursorPass/0", cursor, "BM_RawTransfer", 1.5, base_label="raw transfer, 8192-byte packets")
     table.ratio("the same pass reading every value with GetNumericValue", cursor, "BM_CursorPass/1", cursor,
                 "BM_RawTransfer", 1.5, base_label="raw transfer")
+    table.ratio("the same pass from Java: 1,000,000 x 10 numeric into double[] columns (blocks of 4096 cases)",
+                java, "Java_CursorColumns", java, "C_CursorPass", 1.5, base_label="C cursor pass, same process",
+                absent="not built (no JDK or JNA)")
     reads = cursor.get("BM_LocalValueReads", {})
     if "items_per_second" in reads:
         rate = reads["items_per_second"]

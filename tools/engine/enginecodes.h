@@ -156,6 +156,9 @@ enum EngineCode : int {
     kBadJavaBlock = 9082,
     // The Java program ended with an exit status other than 0.
     kJavaProgramFailed = 9083,
+    // A JAVAEXTENSION block submitted while another one runs: the extension's
+    // socket and message are the process's one.
+    kJavaBlockRunning = 9084,
 };
 
 }  // namespace engine

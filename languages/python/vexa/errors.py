@@ -123,6 +123,7 @@ ENGINE_MESSAGES: Dict[int, str] = {
     9081: "the engine hosts no languages",
     9082: "a JAVAEXTENSION block that is not a command name and at most one line of text",
     9083: "the Java extension program ended with a non-zero exit status",
+    9084: "a JAVAEXTENSION block while another one runs",
 }
 
 
