@@ -23,7 +23,7 @@ double Number(const Dataset& data, std::size_t row, std::size_t column) {
     return std::get<double>(data.cell(row, column));
 }
 
-const std::string& Text(const Dataset& data, std::size_t row, std::size_t column) {
+std::string Text(const Dataset& data, std::size_t row, std::size_t column) {
     return std::get<std::string>(data.cell(row, column));
 }
 
