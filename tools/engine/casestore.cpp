@@ -62,6 +62,12 @@ std::span<OBS> CaseStore::AppendCase() {
     return Case(m_caseCount - 1);
 }
 
+void CaseStore::AppendEmptyCases(std::size_t count) {
+    m_cells.reserve(m_cells.size() + count * m_cellsPerCase);
+    for (std::size_t k = 0; k < count; ++k) m_cells.insert(m_cells.end(), m_emptyCase.begin(), m_emptyCase.end());
+    m_caseCount += count;
+}
+
 bool CaseStore::AppendCases(std::span<const OBS> cells) {
     if (m_cellsPerCase == 0) return cells.empty();
     if (cells.size() % m_cellsPerCase != 0) return false;

@@ -59,6 +59,7 @@ class CaseStore {
     // A new last case of empty cells (system-missing, blanks), returned for
     // filling.
     std::span<OBS> AppendCase();
+    void AppendEmptyCases(std::size_t count);
     // Whole cases in this store's layout; false (nothing added) when `cells`
     // is not a whole number of cases.
     bool AppendCases(std::span<const OBS> cells);
