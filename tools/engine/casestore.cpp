@@ -68,6 +68,13 @@ void CaseStore::AppendEmptyCases(std::size_t count) {
     m_caseCount += count;
 }
 
+bool CaseStore::AdoptCases(std::vector<OBS>&& cells) {
+    if (m_caseCount != 0 || m_cellsPerCase == 0 || cells.size() % m_cellsPerCase != 0) return false;
+    m_caseCount = cells.size() / m_cellsPerCase;
+    m_cells = std::move(cells);
+    return true;
+}
+
 bool CaseStore::AppendCases(std::span<const OBS> cells) {
     if (m_cellsPerCase == 0) return cells.empty();
     if (cells.size() % m_cellsPerCase != 0) return false;

@@ -60,6 +60,10 @@ class CaseStore {
     // filling.
     std::span<OBS> AppendCase();
     void AppendEmptyCases(std::size_t count);
+    // Takes `cells` as the whole of an empty store's cases, without a copy;
+    // false (nothing taken) when the store has cases or `cells` is not a
+    // whole number of them.
+    bool AdoptCases(std::vector<OBS>&& cells);
     // Whole cases in this store's layout; false (nothing added) when `cells`
     // is not a whole number of cases.
     bool AppendCases(std::span<const OBS> cells);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "csvrecords.h"
@@ -13,24 +14,32 @@
 namespace engine {
 namespace {
 
-constexpr std::string_view kBuiltInTokens[] = {"", "NA", "."};
+// Cases read before the rest are reserved from their size.
+constexpr std::size_t kSampleCases = 4096;
 
 // A field as a finite number, with the decimals it shows ("1.50" two,
 // "2.5e-3" four).
 bool ParseFinite(std::string_view text, double& value, int& decimals) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    const char* end = text.data() + text.size();
-    auto [stop, failure] = std::from_chars(text.data(), end, value);
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    auto [stop, failure] = std::from_chars(begin, end, value);
     if (failure != std::errc() || stop != end || !std::isfinite(value)) return false;
-    const std::size_t exponentAt = text.find_first_of("eE");
-    const std::string_view mantissa = text.substr(0, exponentAt);
-    const std::size_t dot = mantissa.find('.');
-    int shown = dot == std::string_view::npos ? 0 : static_cast<int>(mantissa.size() - dot - 1);
-    if (exponentAt != std::string_view::npos) {
+    const char* dot = nullptr;
+    const char* exponentAt = end;
+    for (const char* p = begin; p < end; ++p) {
+        if (*p == '.') dot = p;
+        if (*p == 'e' || *p == 'E') {
+            exponentAt = p;
+            break;
+        }
+    }
+    int shown = dot ? static_cast<int>(exponentAt - dot - 1) : 0;
+    if (exponentAt != end) {
         int exponent = 0;
-        std::string_view digits = text.substr(exponentAt + 1);
-        if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-        std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
+        const char* digits = exponentAt + 1;
+        if (digits < end && *digits == '+') ++digits;
+        std::from_chars(digits, end, exponent);
         shown = std::max(0, shown - std::clamp(exponent, -400, 400));
     }
     decimals = shown;
@@ -47,22 +56,27 @@ bool LooksNonFinite(std::string_view text) {
     return stop == end && (failure == std::errc::result_out_of_range || (failure == std::errc() && !std::isfinite(value)));
 }
 
+// Empty fields, an unquoted NA or "." and the caller's tokens.
 class MissingTokens {
   public:
     explicit MissingTokens(const std::vector<std::string>& named) : m_named(named) {}
-    bool Contains(const CsvField& field) const {
-        if (field.text.empty()) return true;
-        if (!field.quoted && std::find(std::begin(kBuiltInTokens), std::end(kBuiltInTokens), field.text) !=
-                                 std::end(kBuiltInTokens))
-            return true;
-        return std::find(m_named.begin(), m_named.end(), field.text) != m_named.end();
+    bool Named(std::string_view text) const {
+        for (const std::string& token : m_named) {
+            if (token == text) return true;
+        }
+        return false;
     }
+    bool BuiltIn(const CsvField& field) const {
+        return field.text.empty() || (!field.quoted && (field.text == "NA" || field.text == "."));
+    }
+    bool AnyNamed() const { return !m_named.empty(); }
 
   private:
     const std::vector<std::string>& m_named;
 };
 
-// One column as it is read: numbers while every field is one, else text.
+// One column as it is read: while every field is a number the numbers go
+// straight into the cells of the cases; text is gathered here.
 struct Column {
     explicit Column(std::string name = {}, bool numeric = true) : name(std::move(name)), numeric(numeric) {}
 
@@ -70,7 +84,6 @@ struct Column {
     bool numeric;
     // The dictionary's type, or -1.
     int declared = -1;
-    std::vector<double> numbers;
     std::string textBytes;
     std::vector<std::size_t> textEnds;
     std::size_t widest = 1;
@@ -111,7 +124,11 @@ class Importer {
             m_input.clear();
             m_input.seekg(0);
             if (!m_input) return Fail(1, "the input cannot be read again to keep a text column as written");
-            for (Column& column : m_columns) column = Column(std::move(column.name), column.numeric);
+            for (Column& column : m_columns) {
+                const int declared = column.declared;
+                column = Column(std::move(column.name), column.numeric);
+                column.declared = declared;
+            }
             m_reread = false;
             if (!ReadPass()) return false;
         }
@@ -151,20 +168,22 @@ class Importer {
         return true;
     }
 
-    bool AddField(Column& column, const CsvField& field, std::size_t line) {
+    bool AddField(Column& column, const CsvField& field, OBS& cell, std::size_t line) {
         if (column.numeric) {
-            if (m_tokens.Contains(field)) {
-                column.numbers.push_back(kSystemMissing);
-                return true;
-            }
             double value = 0;
             int decimals = 0;
-            if (ParseFinite(field.text, value, decimals)) {
-                column.numbers.push_back(value);
+            // Numbers first: nearly every field of a numeric column is one.
+            const bool named = m_tokens.AnyNamed() && m_tokens.Named(field.text);
+            if (!named && !field.text.empty() && ParseFinite(field.text, value, decimals)) {
+                cell = OBS::FromNumber(value);
                 column.anyNumber = true;
                 column.largest = std::max(column.largest, std::fabs(value));
                 column.negative = column.negative || value < 0;
                 column.decimals = std::max(column.decimals, decimals);
+                return true;
+            }
+            if (named || m_tokens.BuiltIn(field)) {
+                cell = OBS::FromNumber(kSystemMissing);
                 return true;
             }
             if (column.declared == 0)
@@ -174,8 +193,8 @@ class Importer {
                 m_report.notes.push_back(m_source + ": line " + std::to_string(line) + ": \"" + std::string(field.text) +
                                          "\" is not a finite number, so column \"" + column.name + "\" is text");
             column.numeric = false;
-            if (!column.numbers.empty()) m_reread = true;
-            column.numbers = {};
+            // The fields before were read as numbers; they are needed as written.
+            if (m_cases > 0) m_reread = true;
         }
         if (m_reread) return true;
         const std::string_view text = !field.quoted && field.text == "NA" ? std::string_view() : field.text;
@@ -191,12 +210,21 @@ class Importer {
         std::vector<CsvField> fields;
         if (!ReadHeader(reader, fields)) return false;
         m_cases = 0;
+        m_cells.clear();
+        const std::size_t width = m_columns.size();
         while (reader.Next(fields)) {
-            if (fields.size() != m_columns.size())
+            if (fields.size() != width)
                 return Fail(reader.Line(), std::to_string(fields.size()) + " fields where the header has " +
-                                               std::to_string(m_columns.size()));
-            for (std::size_t k = 0; k < fields.size(); ++k) {
-                if (!AddField(m_columns[k], fields[k], reader.Line())) return false;
+                                               std::to_string(width));
+            if (m_cases == kSampleCases && m_options.inputBytes > reader.Consumed()) {
+                const double perCase = static_cast<double>(reader.Consumed()) / static_cast<double>(kSampleCases);
+                const auto expected = static_cast<std::size_t>(static_cast<double>(m_options.inputBytes) / perCase * 1.05);
+                m_cells.reserve((expected + 16) * width);
+            }
+            m_cells.resize(m_cells.size() + width);
+            OBS* cells = m_cells.data() + m_cases * width;
+            for (std::size_t k = 0; k < width; ++k) {
+                if (!AddField(m_columns[k], fields[k], cells[k], reader.Line())) return false;
             }
             ++m_cases;
         }
@@ -206,6 +234,7 @@ class Importer {
 
     bool Build(const std::string& name, Dataset& out) {
         Dataset data(name);
+        bool allNumeric = true;
         for (const Column& column : m_columns) {
             if (!column.numeric && column.widest > static_cast<std::size_t>(kMaxStringWidth))
                 return Fail(1, "column \"" + column.name + "\" holds a value longer than " +
@@ -214,20 +243,28 @@ class Importer {
             Variable variable(column.name, "", column.numeric ? 0 : width);
             variable.properties = DefaultProperties(variable.type);
             if (column.numeric) variable.properties.format = column.NumericFormat();
+            allNumeric = allNumeric && column.numeric;
             data.AddVariable(std::move(variable));
         }
         CaseStore& store = data.cases();
-        store.AppendEmptyCases(m_cases);
-        for (std::size_t k = 0; k < m_columns.size(); ++k) {
-            Column& column = m_columns[k];
-            if (column.numeric) {
-                for (std::size_t r = 0; r < m_cases; ++r) store.SetNumber(r, k, column.numbers[r]);
-            } else {
-                for (std::size_t r = 0; r < m_cases; ++r) store.SetText(r, k, column.Text(r));
+        if (allNumeric) {
+            // One cell a variable: the cells read are the cases already.
+            if (!store.AdoptCases(std::move(m_cells))) return Fail(1, "the cases do not fit their variables");
+        } else {
+            store.AppendEmptyCases(m_cases);
+            const std::size_t width = m_columns.size();
+            for (std::size_t r = 0; r < m_cases; ++r) {
+                const OBS* read = m_cells.data() + r * width;
+                for (std::size_t k = 0; k < width; ++k) {
+                    if (m_columns[k].numeric)
+                        store.Case(r)[store.ObsIndex(k)] = read[k];
+                    else
+                        store.SetText(r, k, m_columns[k].Text(r));
+                }
             }
-            // Each column's memory goes back as soon as the store holds it.
-            column = Column();
         }
+        m_cells = {};
+        m_columns.clear();
         out = std::move(data);
         malloc_trim(0);
         return true;
@@ -239,6 +276,8 @@ class Importer {
     MissingTokens m_tokens;
     CsvImportReport& m_report;
     std::vector<Column> m_columns;
+    // Case by case, one cell a column: the number, or unused for text.
+    std::vector<OBS> m_cells;
     std::size_t m_cases = 0;
     bool m_reread = false;
 };
@@ -261,7 +300,11 @@ bool ImportCsvFile(const std::string& path, const CsvImportOptions& options, Dat
     }
     std::string name = path.substr(path.find_last_of('/') + 1);
     name = name.substr(0, name.find('.'));
-    return ImportCsv(input, path, name, options, out, report);
+    CsvImportOptions sized = options;
+    std::error_code failed;
+    const auto bytes = std::filesystem::file_size(path, failed);
+    if (!failed) sized.inputBytes = static_cast<std::size_t>(bytes);
+    return ImportCsv(input, path, name, sized, out, report);
 }
 
 bool ReadCsvDataset(std::istream& input, const std::string& name, Dataset& out, std::string& error) {

@@ -25,6 +25,9 @@ struct CsvImportOptions {
     // the import.
     std::vector<std::pair<std::string, int>> declaredTypes;
     std::size_t windowBytes = std::size_t{1} << 20;
+    // The input's size when known: the cases are then reserved up front from
+    // the size of the first ones, which saves growing them by copies.
+    std::size_t inputBytes = 0;
 };
 
 struct CsvImportReport {

@@ -46,6 +46,7 @@ CsvRecordReader::CsvRecordReader(std::istream& input, std::size_t windowBytes)
 bool CsvRecordReader::Refill() {
     if (m_atEnd) return false;
     const std::size_t kept = m_end - m_begin;
+    m_consumedBefore += m_begin;
     if (kept > 0 && m_begin > 0) std::memmove(m_window.data(), m_window.data() + m_begin, kept);
     m_begin = 0;
     m_end = kept;

@@ -30,6 +30,8 @@ class CsvRecordReader {
     // The line the record last returned (or the failing one) began on.
     std::size_t Line() const { return m_recordLine; }
     const std::string& error() const { return m_error; }
+    // Bytes of the input taken up by the records returned so far.
+    std::size_t Consumed() const { return m_consumedBefore + m_begin; }
 
   private:
     // Moves the unread bytes to the front and reads more; false when nothing
@@ -41,6 +43,8 @@ class CsvRecordReader {
     std::istream& m_input;
     std::vector<char> m_window;
     std::size_t m_begin = 0;
+    // Bytes dropped from the window's front by refills.
+    std::size_t m_consumedBefore = 0;
     std::size_t m_end = 0;
     bool m_atEnd = false;
     bool m_first = true;
