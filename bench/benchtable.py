@@ -189,6 +189,7 @@ def main():
     codec = run(build, "bench_codec", [f"{bench}/bench_codec"], True, min_time)
     cursor = run(build, "bench_cursor", [f"{bench}/bench_cursor"], True, min_time)
     datastep = run(build, "bench_datastep", [f"{bench}/bench_datastep"], True, min_time)
+    imports = run(build, "bench_import", [f"{bench}/bench_import"], True, min_time)
     # The package as the engine home carries it: with its compiled part.
     env = dict(os.environ, VEXA_LIBRARY=os.path.abspath(f"{build}/backend/drivex/vexaxd_p/libvexaxd_p.so"),
                PYTHONPATH=os.path.join(engine_home, "Python", "Lib", "site-packages"))
@@ -236,6 +237,18 @@ def main():
         table.value("client peak resident memory during a pass", f"{peak:.1f} MiB", "≤ 60 MiB", peak <= 60)
     table.ratio("data step: GetNCellValueOptimize pass, 100,000 x 10 numeric", datastep, "BM_OptimizePass",
                 datastep, "BM_CursorPass", 2.0, base_label="cursor pass, same data")
+    table.ratio("CSV import, 1,000,000 x 10 numeric (the cursor rows' file)", imports, "BM_ImportCsv",
+                imports, "BM_FromCharsBaseline", 1.5, base_label="read + std::from_chars of every field")
+    for arg, what in (("0", "1,000,000 x 10 numeric"),
+                      ("1", "1,000,000 x 10 mixed: 8 numeric with missing, 2 strings (12 cells a case)")):
+        entry = imports.get(f"BM_EngineResident/{arg}/iterations:1", {})
+        if "engine_rss_MiB" in entry:
+            rss, limit = entry["engine_rss_MiB"], entry["limit_MiB"]
+            table.value(f"engine resident memory after loading {what} ({entry['data_MiB']:.0f} MiB of cells)",
+                        f"{rss:.0f} MiB", f"≤ 1.3 x cells + 50 MiB = {limit:.0f} MiB", rss <= limit)
+        else:
+            table.value(f"engine resident memory after loading {what}",
+                        why_missing(imports, f"BM_EngineResident/{arg}/iterations:1"), "≤ 1.3 x cells + 50 MiB", None)
     writes = seconds(datastep, "BM_MillionCellWrites")
     table.ratio("1,000,000 queued SetNCellValue writes and their CommitDataSet"
                 + (f" ({writes * 1e3:.0f} ns per write)" if writes else ""), datastep,

@@ -78,6 +78,8 @@ ENGINE_MESSAGES: Dict[int, str] = {
     9015: "a negative column width, or a minimum above the maximum",
     9016: "the table already has cells",
     9017: "the output document cannot be written",
+    9090: "SAVE could not write the data file or its dictionary",
+    9091: "GET DATA or SAVE /TYPE=CSV needs /FILE='<path>' and no other subcommand",
     9020: "no XPath document under this handle",
     9021: "an empty handle name",
     9022: "the text is not well-formed XML",
