@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "binarystream.h"
+#include "datafilecommands.h"
 #include "commandtext.h"
 #include "enginecodes.h"
 #include "enginestate.h"
@@ -211,6 +212,7 @@ int RunSubmittedCommand(const std::string& command, EngineState& state) {
     TransferCommand transfer;
     const TransferParse parsed = ParseTransferCommand(command, transfer);
     if (parsed == TransferParse::kOtherCommand) {
+        if (std::optional<int> moved = RunDataFileCommand(command, state)) return *moved;
         int result = RunCommand(command, state.settings, state.log);
         if (result == VEXA_OK && IsExecute(command) && state.pendingTransfer) {
             TransferCommand pending = std::move(*state.pendingTransfer);

@@ -9,12 +9,14 @@ from __future__ import annotations
 
 import atexit
 import os
+import shutil
+import tempfile
 import threading
 from types import TracebackType
 from typing import Iterable, Optional, Sequence, Type, Union
 
-from . import _native
-from .errors import check
+from . import _native, outputlog
+from .errors import LIBRARY_MESSAGES, ProgramBlockError, check
 
 __all__ = [
     "build_arguments",
@@ -40,8 +42,6 @@ def _stop_at_exit() -> None:
     if _started_here:
         stop()
 
-
-atexit.register(_stop_at_exit)
 Commands = Union[str, bytes, Sequence[Union[str, bytes]]]
 
 
@@ -88,6 +88,38 @@ def build_arguments(engine_home: Optional[PathLike] = None,
     return " ".join(parts)
 
 
+class _OutputLog:
+    """The output log of the engine this process started: the caller's, or
+    a private one (removed when the engine stops) so that a failed block's
+    report can be read back."""
+
+    def __init__(self) -> None:
+        self.path: Optional[str] = None
+        self._private: Optional[str] = None
+
+    def choose(self, requested: Optional[PathLike]) -> str:
+        self.release()
+        if requested is not None:
+            self.path = os.fspath(requested)
+        else:
+            self._private = tempfile.mkdtemp(prefix="vexa-output-")
+            self.path = os.path.join(self._private, "output.log")
+        return self.path
+
+    def release(self) -> None:
+        if self._private:
+            shutil.rmtree(self._private, ignore_errors=True)
+        self._private = None
+        self.path = None
+
+
+_log = _OutputLog()
+atexit.register(_log.release)
+# Registered after the log's release, so that it runs first: the engine
+# writes the log until it stops.
+atexit.register(_stop_at_exit)
+
+
 def start(engine_home: Optional[PathLike] = None,
           output_log: Optional[PathLike] = None,
           output_html: Optional[PathLike] = None,
@@ -97,21 +129,23 @@ def start(engine_home: Optional[PathLike] = None,
     """Starts the engine (a no-op when one is running already).
 
     Raises VexaError with StartVexa's status, e.g. 9002 for an unreadable
-    data file or 9007 for an output log that cannot be opened.
+    data file or 9007 for an output log that cannot be opened. Without
+    `output_log` the engine writes a private one, which failed program blocks
+    are reported from.
     """
-    arguments = build_arguments(engine_home, output_log, output_html, *extra,
+    build_arguments(engine_home, output_log, output_html, *extra,
+                    output_xml=output_xml, data_file=data_file)
+    lib = _native.library()
+    if lib.IsBackendReady():
+        return
+    arguments = build_arguments(engine_home, _log.choose(output_log), output_html, *extra,
                                 output_xml=output_xml, data_file=data_file)
-    _start_with(arguments)
-
-
-def _start_with(arguments: str) -> bool:
-    """Starts the engine unless one runs; True when this call started it."""
     global _started_here
-    if is_running():
-        return False
-    check(_native.library().StartVexa(_native.encode(arguments)), "StartVexa")
+    status = lib.StartVexa(_native.encode(arguments))
+    if status:
+        _log.release()
+    check(status, "StartVexa")
     _started_here = True
-    return True
 
 
 def stop() -> None:
@@ -119,6 +153,9 @@ def stop() -> None:
     global _started_here
     _started_here = False
     _native.library().StopVexa()
+    _native.engine_stopped()
+    if not _native.library().IsBackendReady():
+        _log.release()
 
 
 def is_running() -> bool:
@@ -143,6 +180,19 @@ def _command_bytes(commands: Commands) -> bytes:
                 raise TypeError(f"command lines must be str or bytes, not {type(line).__name__}")
         return b"\n".join(_native.encode(line) for line in lines)
     raise TypeError(f"commands must be a text or a sequence of lines, not {type(commands).__name__}")
+
+
+# Statuses of a submission that are the library's or the engine's own, not
+# a block's: the block never ran, or its language process is gone.
+_NOT_BLOCK_STATUSES = frozenset(code for code in LIBRARY_MESSAGES if code >= 99103) | {
+    17, 32, 9080, 9081, 9082, 9083}
+
+
+def _block_error(status: int, language: str, mark: outputlog.LogMark) -> ProgramBlockError:
+    message, report = outputlog.block_report(language, mark.entries())
+    if not message:
+        message = f"the {language} program block ended with status {status}"
+    return ProgramBlockError(status, language, message, report)
 
 
 def _interruptible(call):
@@ -184,26 +234,34 @@ def submit(commands: Commands) -> None:
     """Submits command text; a list of lines is joined by line ends into one
     submission (so that a program block arrives whole).
 
-    Raises VexaError with the status of the command (17 when no engine runs).
-    Ctrl-C while a block runs interrupts the block in the engine and raises
+    A program block that fails raises ProgramBlockError: its message is the
+    block's own error, `traceback` what the language reported, `code` the
+    block's status. Other failures raise VexaError with the status. Ctrl-C
+    while a block runs interrupts the block in the engine and raises
     KeyboardInterrupt here once the engine has answered.
     """
     data = _command_bytes(commands)
-    lib = _native.library()
-    check(_interruptible(lambda: lib.Submit(data, len(data))), "Submit")
+    lib = _native.api()
+    mark = outputlog.LogMark(_log.path)
+    status = _interruptible(lambda: lib.Submit(data, len(data)))
+    if status:
+        language = outputlog.block_language(data)
+        if language is None or status in _NOT_BLOCK_STATUSES:
+            check(status, "Submit")
+        raise _block_error(status, language, mark)
 
 
 def queue_command_part(part: Union[str, bytes]) -> None:
     """Queues one part of a command; the engine runs the gathered parts once
     they end with a period."""
     data = _native.encode(part)
-    check(_native.library().QueueCommandPart(data, len(data)), "QueueCommandPart")
+    check(_native.api().QueueCommandPart(data, len(data)), "QueueCommandPart")
 
 
 def post_output(text: Union[str, bytes]) -> None:
     """Adds text to the engine's output log."""
     data = _native.encode(text)
-    check(_native.library().PostVexaOutput(data, len(data)), "PostVexaOutput")
+    check(_native.api().PostVexaOutput(data, len(data)), "PostVexaOutput")
 
 
 class Session:
@@ -222,10 +280,14 @@ class Session:
         # Checked now, so that a bad option fails where the session is made.
         self.arguments = build_arguments(engine_home, output_log, output_html, *extra,
                                          output_xml=output_xml, data_file=data_file)
+        self._options = (engine_home, output_log, output_html, extra, output_xml, data_file)
         self._started = False
 
     def __enter__(self) -> "Session":
-        self._started = _start_with(self.arguments)
+        if not is_running():
+            home, log, html, extra, xml, data = self._options
+            start(home, log, html, *extra, output_xml=xml, data_file=data)
+            self._started = True
         return self
 
     def __exit__(self, kind: Optional[Type[BaseException]], error: Optional[BaseException],
