@@ -813,7 +813,7 @@ Outcome InterruptCase(const std::string& language, bool wholeGroup) {
         outcome.ms = sent ? static_cast<long>(
                                 std::chrono::duration_cast<std::chrono::milliseconds>(returned - sentAt).count())
                           : -1;
-        outcome.Check(outcome.code == 9084, "Submit did not answer the interrupt's code");
+        outcome.Check(outcome.code == 9085, "Submit did not answer the interrupt's code");
         outcome.Check(outcome.ms >= 0 && outcome.ms <= 1000, "the block outlived the interrupt by over 1 s");
         engine.CheckAnswers();
         outcome.Check(pidOf() == process, "the next block did not run in the same language process");

@@ -32,7 +32,7 @@ VEXA_EXPORT void StopVexa(void);
 VEXA_EXPORT bool IsBackendReady(void);
 VEXA_EXPORT bool IsXDriven(void);
 /* Asks the engine this process started to interrupt the program block it
- * runs; the Submit waiting on it then returns 9084. Sends no message, so it
+ * runs; the Submit waiting on it then returns 9085. Sends no message, so it
  * may be called while another thread waits on Submit, and from a signal
  * handler (async-signal-safe). 0 when the request went out, 17 when no
  * engine started here runs. */
