@@ -64,6 +64,16 @@ bool Dataset::DeleteCase(std::size_t row) {
     return true;
 }
 
+bool Dataset::KeepCases(const std::vector<bool>& keep) {
+    if (keep.size() != m_cases.size()) return false;
+    std::size_t kept = 0;
+    for (std::size_t row = 0; row < m_cases.size(); ++row) {
+        if (keep[row]) m_cases[kept++] = std::move(m_cases[row]);
+    }
+    m_cases.resize(kept);
+    return true;
+}
+
 bool Dataset::InsertVariable(std::size_t position, Variable variable) {
     if (position > m_variables.size()) return false;
     if (variable.name.empty() || FindVariable(variable.name) != VariableCount()) return false;

@@ -71,6 +71,9 @@ public:
     // that is empty or taken. New cells are system-missing or empty.
     bool InsertCase(std::size_t row);
     bool DeleteCase(std::size_t row);
+    // Keeps the cases whose flag is set, in order; false (nothing changed)
+    // unless there is one flag per case.
+    bool KeepCases(const std::vector<bool>& keep);
     bool InsertVariable(std::size_t position, Variable variable);
     bool DeleteVariable(std::size_t position);
     bool RenameVariable(std::size_t index, std::string name);

@@ -69,6 +69,7 @@ EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, Eng
         reply.SetErrorCode(received);
     } else {
         std::lock_guard<std::mutex> guard(state.lock);
+        state.callerDepth = m_depth;
         commands.Dispatch(message, reply, state);
     }
     // A block's language makes its result pipe before its first request.

@@ -52,8 +52,4 @@ private:
     std::map<std::string, std::vector<std::unique_ptr<XPipes>>> m_apiPipes;
 };
 
-// Submitted text that holds program blocks: its command text and blocks in
-// order, stopping at the first that fails.
-int RunSubmittedText(const std::string& text, EngineState& state);
-
 }  // namespace engine
