@@ -7,12 +7,13 @@ the engine's own options follow, each running up to the next blank.
 """
 from __future__ import annotations
 
+import ctypes
 import os
 from types import TracebackType
 from typing import Iterable, Optional, Sequence, Type, Union
 
 from . import _native
-from .errors import check
+from .errors import VexaError, check, error_for
 
 __all__ = [
     "build_arguments",
@@ -20,6 +21,7 @@ __all__ = [
     "stop",
     "is_running",
     "is_driven",
+    "nest_depth",
     "submit",
     "queue_command_part",
     "post_output",
@@ -119,21 +121,55 @@ def _command_bytes(commands: Commands) -> bytes:
     raise TypeError(f"commands must be a text or a sequence of lines, not {type(commands).__name__}")
 
 
+# Where the engine keeps the document of the last command that failed:
+# <error command=".." line=".." code="..">text</error>.
+_ERROR_HANDLE = "Error"
+
+
+def _check_command(status: int, call: str) -> None:
+    """Raises for a failed command, with the engine's error text as the
+    message when the engine filed one for this failure."""
+    if status == 0:
+        return
+    message = ""
+    if status != 17:
+        from . import xpath  # the module imports nothing of this one
+        try:
+            filed = xpath.evaluate(_ERROR_HANDLE, "concat(/error/@code, ' ', string(/error))")
+        except VexaError:
+            filed = []
+        code, _, text = filed[0].partition(" ") if filed else ("", "", "")
+        if code == str(status):
+            message = text
+    raise error_for(status, call, message)
+
+
 def submit(commands: Commands) -> None:
     """Submits command text; a list of lines is joined by line ends into one
     submission (so that a program block arrives whole).
 
-    Raises VexaError with the status of the command (17 when no engine runs).
+    Raises VexaError with the status of the command that failed (17 when no
+    engine runs); its message is the engine's error text, which names the
+    command, its line and the cause.
     """
     data = _command_bytes(commands)
-    check(_native.library().Submit(data, len(data)), "Submit")
+    _check_command(_native.library().Submit(data, len(data)), "Submit")
 
 
 def queue_command_part(part: Union[str, bytes]) -> None:
     """Queues one part of a command; the engine runs the gathered parts once
-    they end with a period."""
+    a line ends with a period or a blank part ends them."""
     data = _native.encode(part)
-    check(_native.library().QueueCommandPart(data, len(data)), "QueueCommandPart")
+    _check_command(_native.library().QueueCommandPart(data, len(data)), "QueueCommandPart")
+
+
+def nest_depth() -> int:
+    """How deep the caller runs in program blocks: 0 for the program that
+    started the engine, 1 inside a block, 2 inside a block a block submitted."""
+    err = ctypes.c_int(0)
+    depth = _native.library().GetNestDepth(ctypes.byref(err))
+    check(err.value, "GetNestDepth")
+    return int(depth)
 
 
 def post_output(text: Union[str, bytes]) -> None:
