@@ -166,10 +166,9 @@ def queue_command_part(part: Union[str, bytes]) -> None:
 def nest_depth() -> int:
     """How deep the caller runs in program blocks: 0 for the program that
     started the engine, 1 inside a block, 2 inside a block a block submitted."""
-    err = ctypes.c_int(0)
-    depth = _native.library().GetNestDepth(ctypes.byref(err))
-    check(err.value, "GetNestDepth")
-    return int(depth)
+    depth = ctypes.c_int(0)
+    check(_native.library().GetNestDepth(ctypes.byref(depth)), "GetNestDepth")
+    return depth.value
 
 
 def post_output(text: Union[str, bytes]) -> None:
