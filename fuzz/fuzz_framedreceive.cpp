@@ -3,7 +3,8 @@
 // byte choosing a lent block, then the bytes that travel. Each chunk is one
 // packet. The outcome is checked against what the framing rules predict
 // for those packets: a complete image must decode exactly as the same bytes
-// decoded in one piece.
+// decoded in one piece, and the receive must take exactly the packets of its
+// message (a broken one read to its end), leaving the next packet whole.
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -41,26 +42,64 @@ VexaPipe& Reader() {
 }
 
 struct Prediction {
-    enum class Kind { kComplete, kTruncated, kOversizedFirst, kMalformed } kind;
+    enum class Kind { kComplete, kTruncated, kMalformed } kind;
     std::size_t total = 0;
+    // Packets the receive takes: those of the image, or of the broken message
+    // up to its end, which the receive reads and drops.
+    std::size_t packetsTaken = 0;
 };
+
+// A message broken at packet `at` is read to its end: every piece but a
+// message's last is full, so it ends at its first short piece after `at`.
+std::size_t TakenToMessageEnd(const std::vector<std::size_t>& chunks, std::size_t at, bool brokenPieceFull) {
+    bool full = brokenPieceFull;
+    std::size_t taken = at + 1;
+    while (full && taken < chunks.size()) full = chunks[taken++] >= kPiece;
+    return taken;
+}
 
 Prediction Predict(const std::vector<std::size_t>& chunks, const std::vector<std::uint8_t>& stream) {
     using Kind = Prediction::Kind;
     if (chunks.empty()) return {Kind::kTruncated};
-    if (chunks[0] > kPiece) return {Kind::kOversizedFirst};
+    if (chunks[0] > kPiece) return {Kind::kMalformed, 0, TakenToMessageEnd(chunks, 0, true)};
     std::int32_t total = 0;
-    if (CleXDSmb::PeekTotalSize(stream.data(), chunks[0], total) != 0) return {Kind::kMalformed};
+    const bool firstFull = chunks[0] == kPiece;
+    if (CleXDSmb::PeekTotalSize(stream.data(), chunks[0], total) != 0) {
+        return {Kind::kMalformed, 0, TakenToMessageEnd(chunks, 0, firstFull)};
+    }
     const auto whole = static_cast<std::size_t>(total);
-    if (whole < chunks[0]) return {Kind::kMalformed};
+    if (whole < chunks[0]) return {Kind::kMalformed, 0, TakenToMessageEnd(chunks, 0, firstFull)};
     std::size_t received = chunks[0];
-    for (std::size_t i = 1; received < whole; ++i) {
+    std::size_t i = 1;
+    for (; received < whole; ++i) {
         if (i == chunks.size()) return {Kind::kTruncated};
         const std::size_t want = std::min(kPiece, whole - received);
-        if (chunks[i] > want) return {Kind::kMalformed};
+        // A piece too large for the read is taken as full: its size is unknown.
+        if (chunks[i] > want) return {Kind::kMalformed, 0, TakenToMessageEnd(chunks, i, true)};
+        if (chunks[i] < want) return {Kind::kMalformed, 0, i + 1};
         received += chunks[i];
     }
-    return {Kind::kComplete, whole};
+    return {Kind::kComplete, whole, i};
+}
+
+// The packet after those the receive took is the next thing the reader
+// reads, untouched; when none is left, the writer's close.
+void CheckNextPacket(VexaPipe& reader, const Prediction& expected, const std::vector<std::size_t>& chunks,
+                     const std::vector<std::uint8_t>& stream) {
+    unsigned char next[kPiece];
+    int got = 0;
+    const int read = reader.ReadData(static_cast<int>(kPiece), next, got);
+    if (expected.packetsTaken == chunks.size()) {
+        if (read != EPIPE) __builtin_trap();
+        return;
+    }
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < expected.packetsTaken; ++i) at += chunks[i];
+    const std::size_t size = chunks[expected.packetsTaken];
+    if (read != (size > kPiece ? EMSGSIZE : 0)) __builtin_trap();
+    const std::size_t compared = std::min(size, kPiece);
+    if (static_cast<std::size_t>(got) != compared) __builtin_trap();
+    if (std::memcmp(next, stream.data() + at, compared) != 0) __builtin_trap();
 }
 
 std::vector<unsigned char> Encode(CleXDSmb& message) {
@@ -105,16 +144,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CleXDSmb received;
     if (lend & 1) received.LendReceiveBlock(codec::OwnedBuffer::Allocate(std::size_t{lend} * 64 + 1));
     const int result = ReceiveData(reader, received, true);
+    const Prediction expected = Predict(chunks, stream);
+    if (expected.kind != Prediction::Kind::kTruncated) CheckNextPacket(reader, expected, chunks, stream);
     reader.DisconnectPipe();
     sending.join();
 
-    const Prediction expected = Predict(chunks, stream);
     switch (expected.kind) {
         case Prediction::Kind::kTruncated:
             if (result != EPIPE) __builtin_trap();
-            break;
-        case Prediction::Kind::kOversizedFirst:
-            if (result != EMSGSIZE) __builtin_trap();
             break;
         case Prediction::Kind::kMalformed:
             if (result != VEXA_MALFORMED_MESSAGE) __builtin_trap();

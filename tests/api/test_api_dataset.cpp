@@ -449,6 +449,53 @@ TEST(DatasetDictionary, GettersGiveTheirFailureValues) {
     EXPECT_EQ(Commands(engine.Requests()), (std::vector<int>{149, 151, 180, 180, 155, 159, 195, 165}));
 }
 
+TEST(DatasetDictionary, AMultipleResponseSetReadsWhatAShortReplyHolds) {
+    apitest::AttachAsRunning();
+    ScriptedEngine engine({"", "int=5,6", "str=Only", "str=L;str=S;str=m1", "err=9050;int=1,2;str=a;str=b"});
+    char* label = nullptr;
+    char* second = nullptr;
+    int firstInteger = -1, secondInteger = -1, err = -1;
+    void* members = nullptr;
+    // Nothing came: the outputs stay, the list is empty.
+    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members, &err);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(label, nullptr);
+    EXPECT_EQ(firstInteger, -1);
+    EXPECT_EQ(GetStringListLength(members), 0);
+    RemoveStringList(members);
+    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members, &err);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(firstInteger, 5);
+    EXPECT_EQ(secondInteger, 6);
+    EXPECT_EQ(label, nullptr);
+    RemoveStringList(members);
+    // One string is not the two texts: none is taken.
+    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members, &err);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(label, nullptr);
+    EXPECT_EQ(GetStringListLength(members), 0);
+    RemoveStringList(members);
+    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members, &err);
+    EXPECT_EQ(err, 0);
+    EXPECT_STREQ(label, "L");
+    EXPECT_STREQ(second, "S");
+    EXPECT_EQ(firstInteger, 5);
+    ASSERT_EQ(GetStringListLength(members), 1);
+    EXPECT_STREQ(GetStringFromList(members, 0), "m1");
+    EXPECT_EQ(FreeString(label), 0);
+    EXPECT_EQ(FreeString(second), 0);
+    RemoveStringList(members);
+    // An engine error leaves every output alone.
+    label = nullptr;
+    members = nullptr;
+    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members, &err);
+    EXPECT_EQ(err, 9050);
+    EXPECT_EQ(label, nullptr);
+    EXPECT_EQ(members, nullptr);
+    EXPECT_EQ(firstInteger, 5);
+    ASSERT_EQ(engine.Finish(), 0);
+}
+
 TEST(DatasetLists, TheCountIsTheNumberOfStringsInTheReply) {
     apitest::AttachAsRunning();
     ScriptedEngine engine({"str=a;str=bb", "", "str=new1"});

@@ -155,6 +155,51 @@ TEST(FramingBetweenProcesses, HugeDeclaredTotalFromAWriterThatStopsEndsWithBroke
     peer.PeerExit();
 }
 
+namespace {
+
+// The first request gets the broken reply, the second the integer 42: the
+// broken message costs its own call and no more.
+void ExpectBrokenReplyThenAGoodOne(const std::vector<std::string>& brokenPieces) {
+    std::vector<std::string> arguments{"badthengood"};
+    arguments.insert(arguments.end(), brokenPieces.begin(), brokenPieces.end());
+    PeerConversation peer(arguments);
+    CleXDSmb first;
+    ASSERT_EQ(peer.Send(first), 0);
+    CleXDSmb broken;
+    EXPECT_EQ(peer.Receive(broken), VEXA_MALFORMED_MESSAGE);
+    CleXDSmb second;
+    ASSERT_EQ(peer.Send(second), 0);
+    CleXDSmb good;
+    EXPECT_EQ(peer.Receive(good), 0);
+    ASSERT_EQ(good.GetLongData().Size(), 1);
+    EXPECT_EQ(good.GetLongData().Values()[0], 42);
+    EXPECT_EQ(peer.PeerExit(), 0);
+}
+
+}  // namespace
+
+TEST(FramingAfterABrokenMessage, ASinglePieceBelowTheHeaderSizeCostsOnlyItsCall) {
+    ExpectBrokenReplyThenAGoodOne({"40", "100"});
+}
+
+TEST(FramingAfterABrokenMessage, TheRestOfABrokenMultiPieceMessageIsNeverTheNextReply) {
+    // Total below the header size, then smaller than the piece, then a later
+    // piece running past the total, then a short piece before the total.
+    ExpectBrokenReplyThenAGoodOne({"12", "8192", "8192", "300"});
+    ExpectBrokenReplyThenAGoodOne({"100", "8192", "8192", "8192", "7"});
+    ExpectBrokenReplyThenAGoodOne({"8300", "8192", "8192", "8192", "60"});
+    ExpectBrokenReplyThenAGoodOne({"30000", "8192", "500"});
+}
+
+TEST(FramingAfterABrokenMessage, AFirstPieceTooLargeForTheReadIsMalformed) {
+    ExpectBrokenReplyThenAGoodOne({"9000", "9000"});
+    ExpectBrokenReplyThenAGoodOne({"30000", "9000", "8192", "1000"});
+}
+
+TEST(FramingAfterABrokenMessage, AMessageEndingOnAFullPieceIsDrainedToItsEnd) {
+    ExpectBrokenReplyThenAGoodOne({"20", "8192", "8192"});
+}
+
 
 TEST(FramingInProcess, TwentyThousandBytesTravelAsThreePieces) {
     const std::string name = UniquePipeName("three");

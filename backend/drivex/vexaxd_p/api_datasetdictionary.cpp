@@ -244,6 +244,8 @@ void GetMultiResponseSetInDS(const char* dataset, const char* setName, char** la
                              void** members, int* err) {
     api::ReportCall(
         cmd::kGetMultiResponseSetInDS, Refusal::kNever, err,
-        api::MultiResponseSetInto{label, firstInteger, secondText, secondInteger, members}, dataset,
+        api::MultiResponseSetInto{label, firstInteger, secondText, secondInteger, members,
+                                  api::MultiResponseSetInto::ShortReply::kReadWhatCame},
+        dataset,
         setName);
 }

@@ -123,19 +123,27 @@ int ReadStringList(CleXDSmb& reply, void*& list) {
 }
 
 int MultiResponseSetInto::operator()(CleXDSmb& reply, int& done) const {
+    const StringData& strings = reply.GetStringDataRef();
+    const bool hasIntegers = reply.GetLongDataRef().Size() >= 2;
+    const bool hasTexts = strings.Size() >= 2;
     int first = 0;
     int second = 0;
-    if (int status = ReadInt(reply, 0, first)) return status;
-    if (int status = ReadInt(reply, 1, second)) return status;
-    const StringData& strings = reply.GetStringDataRef();
-    if (strings.Size() < 2) return Shortfall("fewer than 2 set strings");
+    if (hasIntegers || whenShort == ShortReply::kFails) {
+        if (int status = ReadInt(reply, 0, first)) return status;
+        if (int status = ReadInt(reply, 1, second)) return status;
+    }
+    if (!hasTexts && whenShort == ShortReply::kFails) return Shortfall("fewer than 2 set strings");
     auto memberList = std::make_unique<StringList>();
-    memberList->items = Strings(strings, 2, strings.Size() - 2);
-    std::unique_ptr<char[]> labelText(CallerString(strings.Values()[0]));
-    *secondText = CallerString(strings.Values()[1]);
-    *label = labelText.release();
-    *firstInteger = first;
-    *secondInteger = second;
+    if (strings.Size() > 2) memberList->items = Strings(strings, 2, strings.Size() - 2);
+    if (hasTexts) {
+        std::unique_ptr<char[]> labelText(CallerString(strings.Values()[0]));
+        *secondText = CallerString(strings.Values()[1]);
+        *label = labelText.release();
+    }
+    if (hasIntegers) {
+        *firstInteger = first;
+        *secondInteger = second;
+    }
     *members = memberList.release();
     done = 0;
     return 0;

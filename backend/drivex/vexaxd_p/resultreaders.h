@@ -98,11 +98,16 @@ struct StringLabelsInto {
 int ReadStringList(CleXDSmb& reply, void*& list);
 
 struct MultiResponseSetInto {
+    // The dataset form takes what a short reply holds: the two integers only
+    // when both came, the two texts only when both came, and always the list.
+    enum class ShortReply { kFails, kReadWhatCame };
+
     char** label;
     int* firstInteger;
     char** secondText;
     int* secondInteger;
     void** members;
+    ShortReply whenShort = ShortReply::kFails;
     bool usable() const { return label && firstInteger && secondText && secondInteger && members; }
     // `done` is the value-shape result slot; the set goes to the outputs.
     int operator()(CleXDSmb& reply, int& done) const;

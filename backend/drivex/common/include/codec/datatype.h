@@ -12,6 +12,7 @@
 
 #include "codec/bytereader.h"
 #include "codec/bytewriter.h"
+#include "codec/decodebudget.h"
 #include "codec/ownedbuffer.h"
 
 class DataType {
@@ -30,8 +31,9 @@ class DataType {
 
     virtual std::size_t EncodedSize() const = 0;
     virtual void EncodeTo(codec::ByteWriter& writer) const = 0;
-    // Appends the values of one image; on false nothing was appended.
-    virtual bool DecodeFrom(codec::ByteReader& reader) = 0;
+    // Appends the values of one image, taking what they occupy from
+    // `budget`; on false nothing was appended.
+    virtual bool DecodeFrom(codec::ByteReader& reader, codec::DecodeBudget& budget) = 0;
 
   protected:
     // Blocks are held by value, never destroyed through the base.
@@ -79,7 +81,7 @@ class ValueBlock : public DataType {
 
     std::size_t EncodedSize() const override;
     void EncodeTo(codec::ByteWriter& writer) const override;
-    bool DecodeFrom(codec::ByteReader& reader) override;
+    bool DecodeFrom(codec::ByteReader& reader, codec::DecodeBudget& budget) override;
 
     // Throws std::out_of_range outside 0..Size()-1.
     T& operator[](std::int32_t index) { return m_values.at(static_cast<std::size_t>(index)); }

@@ -14,6 +14,7 @@ namespace {
 
 using codec::ByteReader;
 using codec::ByteWriter;
+using codec::DecodeBudget;
 
 constexpr std::size_t kMaxImage =
     static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
@@ -32,15 +33,16 @@ void WriteArrays(ByteWriter& writer, const std::vector<Block>& lists) {
 }
 
 template <class Block>
-bool ReadArrays(ByteReader& reader, std::vector<Block>& lists) {
+bool ReadArrays(ByteReader& reader, DecodeBudget& budget, std::vector<Block>& lists) {
     std::int32_t count = 0;
     if (!reader.GetFixed32(&count)) return false;
     if (count <= 0) return true;
     // Every block image holds at least its count.
     if (static_cast<std::size_t>(count) > reader.remaining() / CleXDSmb::LONG_LEN) return false;
+    if (!budget.Take(static_cast<std::size_t>(count), sizeof(Block))) return false;
     lists.resize(static_cast<std::size_t>(count));
     for (Block& list : lists) {
-        if (!list.DecodeFrom(reader)) return false;
+        if (!list.DecodeFrom(reader, budget)) return false;
     }
     return true;
 }
@@ -254,13 +256,14 @@ const char* CleXDSmb::Decode(ByteReader& reader, bool copy_void) {
     if (!image.GetFixed32(&m_command_action) || !image.GetFixed32(&m_error_code)) {
         return "header fits T";
     }
-    if (!m_long.DecodeFrom(image) || !m_double.DecodeFrom(image) || !m_string.DecodeFrom(image) ||
-        !m_struct.DecodeFrom(image)) {
-        return "blocks fit T";
+    DecodeBudget budget = DecodeBudget::ForImage(body_size);
+    if (!m_long.DecodeFrom(image, budget) || !m_double.DecodeFrom(image, budget) ||
+        !m_string.DecodeFrom(image, budget) || !m_struct.DecodeFrom(image, budget)) {
+        return budget.exceeded() ? "decoded image within 2T" : "blocks fit T";
     }
-    if (!ReadArrays(image, m_long_arrays) || !ReadArrays(image, m_double_arrays) ||
-        !ReadArrays(image, m_string_arrays)) {
-        return "arrays fit T";
+    if (!ReadArrays(image, budget, m_long_arrays) || !ReadArrays(image, budget, m_double_arrays) ||
+        !ReadArrays(image, budget, m_string_arrays)) {
+        return budget.exceeded() ? "decoded image within 2T" : "arrays fit T";
     }
 
     std::int32_t binary_length = 0;

@@ -9,6 +9,7 @@ namespace {
 
 using codec::ByteReader;
 using codec::ByteWriter;
+using codec::DecodeBudget;
 
 constexpr std::size_t kCountSize = 4;
 
@@ -20,6 +21,7 @@ struct ElementCodec;
 template <>
 struct ElementCodec<std::int32_t> {
     static constexpr std::size_t kMinWireSize = 4;
+    static bool TakeHeap(DecodeBudget&, std::int32_t) { return true; }
     static std::size_t WireSize(std::int32_t) { return 4; }
     static void Write(ByteWriter& writer, std::int32_t value) { writer.PutFixed32(value); }
     static bool Read(ByteReader& reader, std::int32_t& value) { return reader.GetFixed32(&value); }
@@ -28,6 +30,7 @@ struct ElementCodec<std::int32_t> {
 template <>
 struct ElementCodec<double> {
     static constexpr std::size_t kMinWireSize = 8;
+    static bool TakeHeap(DecodeBudget&, double) { return true; }
     static std::size_t WireSize(double) { return 8; }
     static void Write(ByteWriter& writer, double value) { writer.PutDouble(value); }
     static bool Read(ByteReader& reader, double& value) { return reader.GetDouble(&value); }
@@ -49,6 +52,7 @@ bool ReadString(ByteReader& reader, std::string& value) {
 template <>
 struct ElementCodec<std::string> {
     static constexpr std::size_t kMinWireSize = 4;
+    static bool TakeHeap(DecodeBudget& budget, const std::string& value) { return budget.TakeHeapOf(value); }
     static std::size_t WireSize(const std::string& value) { return 4 + value.size(); }
     static void Write(ByteWriter& writer, const std::string& value) { WriteString(writer, value); }
     static bool Read(ByteReader& reader, std::string& value) { return ReadString(reader, value); }
@@ -57,6 +61,9 @@ struct ElementCodec<std::string> {
 template <>
 struct ElementCodec<dataSet> {
     static constexpr std::size_t kMinWireSize = 28;
+    static bool TakeHeap(DecodeBudget& budget, const dataSet& value) {
+        return budget.TakeHeapOf(value.datasetName) && budget.TakeHeapOf(value.strValue);
+    }
     static std::size_t WireSize(const dataSet& value) {
         return kMinWireSize + value.datasetName.size() + value.strValue.size();
     }
@@ -113,7 +120,7 @@ void* ValueBlock<T>::ConstructData(std::int32_t& length) {
 }
 
 template <class T>
-bool ValueBlock<T>::DecodeFrom(ByteReader& reader) {
+bool ValueBlock<T>::DecodeFrom(ByteReader& reader, DecodeBudget& budget) {
     ByteReader probe = reader;
     std::int32_t count = 0;
     if (!probe.GetFixed32(&count)) return false;
@@ -121,9 +128,10 @@ bool ValueBlock<T>::DecodeFrom(ByteReader& reader) {
     if (count > 0) {
         const std::size_t n = static_cast<std::size_t>(count);
         if (n > probe.remaining() / ElementCodec<T>::kMinWireSize) return false;
+        if (!budget.Take(n, sizeof(T))) return false;
         m_values.resize(old_size + n);
         for (std::size_t i = old_size; i < m_values.size(); ++i) {
-            if (!ElementCodec<T>::Read(probe, m_values[i])) {
+            if (!ElementCodec<T>::Read(probe, m_values[i]) || !ElementCodec<T>::TakeHeap(budget, m_values[i])) {
                 m_values.resize(old_size);
                 return false;
             }
@@ -141,7 +149,8 @@ std::int32_t ValueBlock<T>::ParseData(const void* image, std::size_t available,
     // Lengths are 32-bit on the wire; a larger view adds nothing a block can use.
     const std::size_t limit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
     ByteReader reader(image, available < limit ? available : limit);
-    if (!DecodeFrom(reader)) return VEXA_MALFORMED_MESSAGE;
+    DecodeBudget budget = DecodeBudget::ForImage(reader.remaining());
+    if (!DecodeFrom(reader, budget)) return VEXA_MALFORMED_MESSAGE;
     consumed = m_data_length;
     return VEXA_OK;
 }

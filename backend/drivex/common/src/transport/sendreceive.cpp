@@ -86,10 +86,12 @@ int SendImage(CleXDSmb& message, Write write) {
 // Completes the image whose first `count` bytes are in `first` and decodes
 // it into the message. `read`(into, want, got) reads one piece of at most
 // `want` bytes and returns a transport code. `channel` names the channel in
-// the trace of a malformed image.
+// the trace of a malformed image. `imageEnded` tells whether all T bytes
+// arrived, so a caller can tell a broken framing from a bad image.
 template <typename Read>
 int AssembleImage(CleXDSmb& message, const std::string& channel, const unsigned char* first,
-                  int count, Read read) {
+                  int count, Read read, bool& imageEnded) {
+    imageEnded = false;
     std::int32_t total = 0;
     if (CleXDSmb::PeekTotalSize(first, static_cast<std::size_t>(count), total) != 0) {
         return ProtocolViolation(channel, "T>=52");
@@ -98,6 +100,7 @@ int AssembleImage(CleXDSmb& message, const std::string& channel, const unsigned 
 
     codec::OwnedBuffer lent = message.TakeLentBlock();
     if (total == count && lent.empty()) {
+        imageEnded = true;
         // Whole in its first piece, as nearly every reply is: decoded from
         // there, without an image of its own.
         if (int parsed = message.ParseBuf(first, static_cast<std::size_t>(count))) return parsed;
@@ -112,12 +115,33 @@ int AssembleImage(CleXDSmb& message, const std::string& channel, const unsigned 
         if (count == 0) return VEXA_EMPTY_READ;
         image.Advance(static_cast<std::size_t>(count));
     }
+    imageEnded = true;
     // The image's memory becomes the message's void data: no second large copy.
     if (int parsed = message.ParseBuf(image.Take())) return parsed;
     return message.GetErrorCode();
 }
 
 constexpr char kSocketChannel[] = "JavaPlugInSocket";
+
+// A writer's pieces follow one another without waiting for the reader, so
+// after a full piece the next one of the same message is at most this far
+// behind; a message that happened to end on a full piece has ended by then.
+constexpr unsigned kNextPieceWaitMs = 100;
+
+// Reads and drops the rest of a message whose framing broke, so that none of
+// its pieces is taken for the next message. Every piece but a message's last
+// is full (a piece too large for the read counts as full): the message ends
+// at its first short piece.
+void DiscardRestOfMessage(VexaPipe& end, bool lastPieceFull) {
+    unsigned char scratch[kPiece];
+    while (lastPieceFull) {
+        if (end.WaitReadable(kNextPieceWaitMs) != 0) return;
+        int got = 0;
+        const int error = end.ReadData(kPiece, scratch, got);
+        if (error != 0 && error != EMSGSIZE) return;
+        lastPieceFull = error == EMSGSIZE || got == kPiece;
+    }
+}
 
 }  // namespace
 
@@ -147,18 +171,37 @@ int ReceiveData(VexaPipe& end, CleXDSmb& message) {
     // piece, whatever its size.
     unsigned char first[kPiece];
     int count = 0;
-    if (int error = end.ReadData(kPiece, first, count)) return error;
-    if (count == 0) return VEXA_EMPTY_READ;
+    const int firstRead = end.ReadData(kPiece, first, count);
     const std::string channel = end.GetPipeName();
-    return AssembleImage(message, channel, first, count,
-                         [&end, &channel](void* into, int want, int& got) {
-                             int error = end.ReadData(want, into, got);
-                             // A piece that does not fit the rest of the image runs past T.
-                             if (error == EMSGSIZE) {
-                                 return ProtocolViolation(channel, "dataLen>=realDataLen");
-                             }
-                             return error;
-                         });
+    if (firstRead == EMSGSIZE) {
+        DiscardRestOfMessage(end, true);
+        return ProtocolViolation(channel, "piece <= 8192");
+    }
+    if (firstRead) return firstRead;
+    if (count == 0) return VEXA_EMPTY_READ;
+    bool lastPieceFull = count == kPiece;
+    bool imageEnded = false;
+    const int result = AssembleImage(
+        message, channel, first, count,
+        [&end, &channel, &lastPieceFull](void* into, int want, int& got) {
+            int error = end.ReadData(want, into, got);
+            // A piece that does not fit the rest of the image runs past T.
+            if (error == EMSGSIZE) {
+                lastPieceFull = true;
+                return ProtocolViolation(channel, "dataLen>=realDataLen");
+            }
+            if (error) return error;
+            lastPieceFull = got == kPiece;
+            // Only a message's last piece is short: this one ended before T.
+            if (got > 0 && got < want) {
+                lastPieceFull = false;
+                return ProtocolViolation(channel, "piece is full or the last");
+            }
+            return 0;
+        },
+        imageEnded);
+    if (result == VEXA_MALFORMED_MESSAGE && !imageEnded) DiscardRestOfMessage(end, lastPieceFull);
+    return result;
 }
 
 int ReceiveData(VexaPipe& end, CleXDSmb& message, bool serverEnd) {
@@ -191,10 +234,14 @@ int ReceiveData(JavaPlugInSocket& socket, CleXDSmb& message) {
         if (got == 0) return VEXA_EMPTY_READ;
         count += got;
     }
-    return AssembleImage(message, kSocketChannel, first, count,
-                         [&socket](void* into, int want, int& got) {
-                             return socket.ReadData(static_cast<char*>(into), want, got);
-                         });
+    // A stream has no piece boundaries to resynchronise on after a broken image.
+    bool imageEnded = false;
+    return AssembleImage(
+        message, kSocketChannel, first, count,
+        [&socket](void* into, int want, int& got) {
+            return socket.ReadData(static_cast<char*>(into), want, got);
+        },
+        imageEnded);
 }
 
 int SendData(JavaPlugInSocket& socket, JavaExtensionSmb& message) {
