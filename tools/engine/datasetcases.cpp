@@ -1,4 +1,5 @@
-// The case view over today's dataset storage, a vector of value rows.
+// The case view over the dataset's storage: the one file to change when the
+// storage of cases changes.
 #include "caseview.h"
 
 #include <variant>
@@ -36,12 +37,14 @@ std::optional<std::size_t> DatasetCases::FindVariable(std::string_view name) con
 }
 
 double DatasetCases::Number(std::size_t caseIndex, std::size_t variableIndex) const {
-    const double* number = std::get_if<double>(&m_data.cell(caseIndex, variableIndex));
+    const CellValue& value = m_data.cell(caseIndex, variableIndex);
+    const double* number = std::get_if<double>(&value);
     return number ? *number : kSystemMissing;
 }
 
 std::string DatasetCases::Text(std::size_t caseIndex, std::size_t variableIndex) const {
-    const std::string* text = std::get_if<std::string>(&m_data.cell(caseIndex, variableIndex));
+    const CellValue& value = m_data.cell(caseIndex, variableIndex);
+    const std::string* text = std::get_if<std::string>(&value);
     if (!text) return std::string();
     std::size_t end = text->size();
     while (end > 0 && (*text)[end - 1] == ' ') --end;
