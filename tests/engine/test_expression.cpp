@@ -121,6 +121,7 @@ TEST_F(ExpressionTest, RefusesWhatIsNoExpression) {
     EXPECT_EQ(Value("ABS(1, 2)"), -engine::kBadSyntax);
     EXPECT_EQ(Value("MISSING(x + 1)"), -engine::kBadSyntax);
     EXPECT_EQ(Value("'text'"), -engine::kBadSyntax);
+    EXPECT_EQ(Value("1e999 - 1"), -engine::kBadSyntax);
     EXPECT_EQ(Value(std::string(5000, '(') + "1" + std::string(5000, ')')), -engine::kBadSyntax);
     EXPECT_EQ(Value(std::string(5000, '-') + "1"), -engine::kBadSyntax);
 }

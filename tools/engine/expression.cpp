@@ -193,6 +193,7 @@ private:
         const SyntaxToken& token = m_lexer.Peek();
         using Kind = SyntaxToken::Kind;
         if (token.kind == Kind::kNumber) {
+            if (!std::isfinite(token.number)) return Fail(kBadSyntax, "the number " + token.text + " is out of range");
             NodePtr node = Make(Op::kNumber);
             node->number = m_lexer.Take().number;
             return node;
