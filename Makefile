@@ -3,7 +3,9 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-plain test-asan test-tsan test-tsan-threaded fuzz fuzz-smoke bench demo demo-c faults clean
+PREFIX ?= /usr/local
+
+.PHONY: all deps configure build install check-install check-r test test-plain test-asan test-tsan test-tsan-threaded fuzz fuzz-smoke bench demo demo-c demo-java faults clean
 
 all: build
 
@@ -15,6 +17,19 @@ configure: deps
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The library, its header and vexaxd_p.pc under PREFIX.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# An installation checked as a user makes one: a C program built with
+# pkg-config only, and a pip install into a fresh virtual environment.
+check-install: build
+	tools/check-install.sh $(BUILD)
+
+# R CMD check of the R package against the build's library.
+check-r: build
+	tools/check-r-package.sh $(BUILD)
 
 # What CI runs: the plain suite and a short run of every fuzz target. The
 # sanitizer runs (test-asan, test-tsan-threaded) each take as long again, so
@@ -73,6 +88,13 @@ demo: build
 
 demo-c: build
 	$(BUILD)/tools/demo/vexademo $(BUILD)/tools/engine $(abspath $(BUILD))/demo-c-output.html
+
+# The main job from Java: the engine passes its CLASSPATH on to the Java
+# program of the demo's JAVAEXTENSION block, which finds its command there.
+demo-java: build
+	CLASSPATH=$(abspath $(BUILD))/tools/java/vexademo.jar java \
+		-cp $(BUILD)/tools/java/vexademo.jar:$(BUILD)/tools/engine/vexa.jar:$(BUILD)/tools/engine/vexajavaplugin.jar \
+		com.kor.statistics.demo.VexaDemo $(BUILD)/tools/engine $(abspath $(BUILD))/demo-java-output.html
 
 clean:
 	rm -rf build build-asan build-tsan build-release build-fuzz

@@ -29,6 +29,8 @@ def run(build, label, command, pinned, min_time, env=None):
         os.remove(out)
     if command[0].endswith(".py"):
         command = ["/usr/bin/python3"] + command + ["--json", out]
+    elif command[0].endswith("java"):
+        command = command + ["--json", out]
     else:
         command = command + [f"--benchmark_min_time={min_time}", f"--benchmark_repetitions={REPETITIONS}",
                              "--benchmark_display_aggregates_only=true", f"--benchmark_out={out}",
@@ -187,10 +189,22 @@ def main():
     codec = run(build, "bench_codec", [f"{bench}/bench_codec"], True, min_time)
     cursor = run(build, "bench_cursor", [f"{bench}/bench_cursor"], True, min_time)
     datastep = run(build, "bench_datastep", [f"{bench}/bench_datastep"], True, min_time)
+    imports = run(build, "bench_import", [f"{bench}/bench_import"], True, min_time)
+    # The package as the engine home carries it: with its compiled part.
     env = dict(os.environ, VEXA_LIBRARY=os.path.abspath(f"{build}/backend/drivex/vexaxd_p/libvexaxd_p.so"),
-               PYTHONPATH=os.path.join(os.path.dirname(source), "languages", "python"))
+               PYTHONPATH=os.path.join(engine_home, "Python", "Lib", "site-packages"))
     python = run(build, "bench_python", [os.path.join(source, "bench_python.py"), engine_home,
                                          f"{bench}/libvexapythonbench.so", "5000"], True, min_time, env)
+    r_library = os.path.join(engine_home, "R", "library")
+    python_data = run(build, "bench_python_data",
+                      [os.path.join(source, "bench_python_data.py"), engine_home, f"{bench}/libvexapythonbench.so",
+                       "1000000"] + (["--r-library", r_library] if os.path.isdir(r_library) else []),
+                      True, min_time, env)
+    java_jar = os.path.join(bench, "bench_java.jar")
+    java = run(build, "bench_java", ["/usr/bin/java", "-cp", f"{java_jar}:{engine_home}/vexa.jar",
+                                     "JavaCursorBench", engine_home, os.path.abspath(f"{bench}/libvexajavabench.so"),
+                                     "5"],
+               True, min_time) if os.path.exists(java_jar) else {}
 
     table = Table()
     table.ratio("GetVariableCount round trip (52-byte request, 56-byte reply)", api,
@@ -207,6 +221,9 @@ def main():
                 "BM_CursorPass/0", cursor, "BM_RawTransfer", 1.5, base_label="raw transfer, 8192-byte packets")
     table.ratio("the same pass reading every value with GetNumericValue", cursor, "BM_CursorPass/1", cursor,
                 "BM_RawTransfer", 1.5, base_label="raw transfer")
+    table.ratio("the same pass from Java: 1,000,000 x 10 numeric into double[] columns (blocks of 4096 cases)",
+                java, "Java_CursorColumns", java, "C_CursorPass", 1.5, base_label="C cursor pass, same process",
+                absent="not built (no JDK or JNA)")
     table.ratio("DESCRIBE of the same 10 variables over 1,000,000 cases, submitted", cursor, "BM_Describe",
                 cursor, "BM_CursorPass/1", 2.0, base_label="cursor pass reading every value")
     reads = cursor.get("BM_LocalValueReads", {})
@@ -222,6 +239,18 @@ def main():
         table.value("client peak resident memory during a pass", f"{peak:.1f} MiB", "≤ 60 MiB", peak <= 60)
     table.ratio("data step: GetNCellValueOptimize pass, 100,000 x 10 numeric", datastep, "BM_OptimizePass",
                 datastep, "BM_CursorPass", 2.0, base_label="cursor pass, same data")
+    table.ratio("CSV import, 1,000,000 x 10 numeric (the cursor rows' file)", imports, "BM_ImportCsv",
+                imports, "BM_FromCharsBaseline", 1.5, base_label="read + std::from_chars of every field")
+    for arg, what in (("0", "1,000,000 x 10 numeric"),
+                      ("1", "1,000,000 x 10 mixed: 8 numeric with missing, 2 strings (12 cells a case)")):
+        entry = imports.get(f"BM_EngineResident/{arg}/iterations:1", {})
+        if "engine_rss_MiB" in entry:
+            rss, limit = entry["engine_rss_MiB"], entry["limit_MiB"]
+            table.value(f"engine resident memory after loading {what} ({entry['data_MiB']:.0f} MiB of cells)",
+                        f"{rss:.0f} MiB", f"≤ 1.3 x cells + 50 MiB = {limit:.0f} MiB", rss <= limit)
+        else:
+            table.value(f"engine resident memory after loading {what}",
+                        why_missing(imports, f"BM_EngineResident/{arg}/iterations:1"), "≤ 1.3 x cells + 50 MiB", None)
     writes = seconds(datastep, "BM_MillionCellWrites")
     table.ratio("1,000,000 queued SetNCellValue writes and their CommitDataSet"
                 + (f" ({writes * 1e3:.0f} ns per write)" if writes else ""), datastep,
@@ -242,6 +271,20 @@ def main():
                 python, "C_GetVariableCount", base_label="C loop, same process")
     table.ratio("GetVariableCount from Python through vexa.dictionary.variable_count()", python,
                 "package_variable_count", python, "C_GetVariableCount", base_label="C loop, same process")
+
+    table.ratio("vexa.data.read of 1,000,000 x 10 numeric into numpy arrays", python_data, "vexa_data_read",
+                python_data, "C_read_all_values", 1.5, base_label="C cursor pass reading every value")
+    table.ratio("the same read against the R package's vexa_read_data of the same data", python_data,
+                "vexa_data_read", python_data, "R_vexa_read_data", 1.0, base_label="R package",
+                absent="not run (no R)")
+    table.ratio("vexa.data.to_pandas of the same data", python_data, "vexa_data_to_pandas", python_data,
+                "vexa_data_read", 1.2, base_label="vexa.data.read")
+    table.ratio("one new variable over 1,000,000 cases from numpy (vexa.data.write)", python_data,
+                "vexa_data_write_one_variable", python_data, "C_write_one_variable", 2.0,
+                base_label="the same write from C")
+    table.ratio("ReadCursor iteration over 1,000,000 x 10 numeric", python_data, "ReadCursor_iteration",
+                python_data, "ReadCursor_iteration_ctypes_only", 0.2,
+                base_label="the same iteration through ctypes only, as before the compiled part")
 
     notes = [f"Pinned to CPU {ROUND_TRIP_CPU}: every row but the program blocks, baselines included; "
              f"best of {REPETITIONS} repetitions."] + scaling(build, cursor)

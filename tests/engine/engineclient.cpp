@@ -40,7 +40,7 @@ int EngineClient::StartEngine(const std::vector<std::string>& extra) {
     return platform::ChildProcess::Spawn(argv, m_engine);
 }
 
-int EngineClient::ReceiveReady(unsigned milliseconds) {
+int EngineClient::ReceiveReady(unsigned milliseconds, std::string* text) {
     VexaPipe& result = *m_pipes->GetXDAPIResultPipe();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (!result.IsWritePipeConnected()) {
@@ -52,7 +52,9 @@ int EngineClient::ReceiveReady(unsigned milliseconds) {
         if (connected) return connected;
     }
     CleXDSmb ready;
-    return Receive(ready);
+    const int received = Receive(ready);
+    if (text && ready.GetStringDataRef().Size() > 0) *text = ready.GetStringDataRef()[0];
+    return received;
 }
 
 int EngineClient::Send(CleXDSmb& request) { return SendData(*m_pipes->GetXDAPIPipe(), request, false); }

@@ -28,7 +28,8 @@ public:
     int StartEngine(const std::vector<std::string>& extra = {});
     // The ready message's error code, or a transport code; EPIPE when the
     // engine ended or did not connect within `milliseconds`.
-    int ReceiveReady(unsigned milliseconds);
+    // `text`, when given, gets the message's first string (a failure's text).
+    int ReceiveReady(unsigned milliseconds, std::string* text = nullptr);
 
     int Send(CleXDSmb& request);
     // One packet of exactly these bytes on the request pipe.

@@ -23,27 +23,8 @@ double Number(const Dataset& data, std::size_t row, std::size_t column) {
     return std::get<double>(data.cell(row, column));
 }
 
-const std::string& Text(const Dataset& data, std::size_t row, std::size_t column) {
+std::string Text(const Dataset& data, std::size_t row, std::size_t column) {
     return std::get<std::string>(data.cell(row, column));
-}
-
-TEST(CsvRecord, QuotedFieldsKeepCommasAndDoubledQuotes) {
-    std::vector<std::string> fields;
-    ASSERT_TRUE(engine::SplitCsvRecord(R"(a,"b,c","say ""hi""",)", fields));
-    EXPECT_EQ(fields, (std::vector<std::string>{"a", "b,c", R"(say "hi")", ""}));
-}
-
-TEST(CsvRecord, QuotedEmptyFieldAndLoneQuotePair) {
-    std::vector<std::string> fields;
-    ASSERT_TRUE(engine::SplitCsvRecord(R"("","""")", fields));
-    EXPECT_EQ(fields, (std::vector<std::string>{"", "\""}));
-}
-
-TEST(CsvRecord, UnclosedQuoteIsRefused) {
-    std::vector<std::string> fields;
-    EXPECT_FALSE(engine::SplitCsvRecord(R"(a,"b,c)", fields));
-    // A doubled quote at the end is text, not the closing quote.
-    EXPECT_FALSE(engine::SplitCsvRecord(R"(a,"b"")", fields));
 }
 
 TEST(CsvDataset, ColumnTypesFollowEveryValue) {
@@ -91,27 +72,27 @@ TEST(CsvDataset, WrongFieldCountNamesTheLineCountingBlankLines) {
     Dataset data;
     std::string error;
     EXPECT_FALSE(Read("a,b\n1,2\n\n3\n4,5\n", data, error));
-    EXPECT_TRUE(StartsWith(error, "line 4:")) << error;
+    EXPECT_TRUE(StartsWith(error, "sample: line 4:")) << error;
     EXPECT_FALSE(Read("a,b\n1,2,3\n", data, error));
-    EXPECT_TRUE(StartsWith(error, "line 2:")) << error;
+    EXPECT_TRUE(StartsWith(error, "sample: line 2:")) << error;
 }
 
 TEST(CsvDataset, UnclosedQuoteNamesItsLine) {
     Dataset data;
     std::string error;
     EXPECT_FALSE(Read("a,b\n1,2\n3,\"open\n", data, error));
-    EXPECT_TRUE(StartsWith(error, "line 3:")) << error;
+    EXPECT_TRUE(StartsWith(error, "sample: line 3:")) << error;
     EXPECT_FALSE(Read("a,\"b\n1,2\n", data, error));
-    EXPECT_TRUE(StartsWith(error, "line 1:")) << error;
+    EXPECT_TRUE(StartsWith(error, "sample: line 1:")) << error;
 }
 
 TEST(CsvDataset, MissingOrRepeatedVariableNamesAreRefused) {
     Dataset data;
     std::string error;
     EXPECT_FALSE(Read("", data, error));
-    EXPECT_TRUE(StartsWith(error, "line 1:")) << error;
+    EXPECT_TRUE(StartsWith(error, "sample: line 1:")) << error;
     EXPECT_FALSE(Read("a,a\n1,2\n", data, error));
-    EXPECT_TRUE(StartsWith(error, "line 1:")) << error;
+    EXPECT_TRUE(StartsWith(error, "sample: line 1:")) << error;
     EXPECT_FALSE(Read("a,,c\n1,2,3\n", data, error));
 }
 

@@ -105,7 +105,9 @@ TEST(DictionaryFile, VariablesItDoesNotNameKeepTheDefaultsOfTheirType) {
     EXPECT_EQ(code.level, engine::kNominal);
     EXPECT_EQ(code.alignment, engine::kAlignLeft);
     Dataset bare = Read(kCsv, "");
-    EXPECT_EQ(bare.properties(0).format.Text(), "F8.2");
+    // Without a dictionary the format follows the data: 2.25 is the widest.
+    EXPECT_EQ(bare.properties(0).format.Text(), "F4.2");
+    EXPECT_EQ(bare.properties(1).format.Text(), "F1.0");
     EXPECT_EQ(bare.properties(0).level, engine::kScale);
     EXPECT_EQ(bare.properties(0).alignment, engine::kAlignRight);
     EXPECT_EQ(bare.properties(0).columnWidth, 8);

@@ -208,6 +208,22 @@ TEST_F(EngineProcess, UnreadableDataFileIsReportedInTheReadyMessage) {
     ExpectEngineExit(1);
 }
 
+TEST_F(EngineProcess, ReadyMessageCarriesTheFileTheLineAndWhatFailed) {
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       ("enginetest-bad-" + std::to_string(platform::CurrentProcessId()) + ".csv");
+    std::ofstream(file) << "x,my var\n1,2\n";
+    struct Remove {
+        std::filesystem::path path;
+        ~Remove() { std::filesystem::remove(path); }
+    } removeFile{file};
+    ASSERT_EQ(client->CreateResultPipe(), 0);
+    ASSERT_EQ(client->StartEngine({"-datafile=" + file.string()}), 0);
+    std::string text;
+    EXPECT_EQ(client->ReceiveReady(kReadyLimit, &text), engine::kDataFileUnreadable);
+    EXPECT_EQ(text, file.string() + ": line 1: \"my var\" is not a valid variable name");
+    ExpectEngineExit(1);
+}
+
 TEST_F(EngineProcess, ClientGoneBeforeItsFirstRequestEndsTheEngine) {
     ASSERT_EQ(StartAndReceiveReady(), 0);
     client->CloseResultPipe();

@@ -41,11 +41,19 @@ run_tests(list(
     an_error_fails_the_block_and_its_message_is_in_the_output = function() {
         seen <- length(log_lines(paths))
         failed <- error_of(vexa_submit(block("cat('before\\n')", "stop('no such petal')", "cat('never\\n')")))
-        check(inherits(failed, "vexa_error") && failed$code != 0L, "the submission fails with a non-zero code")
+        check(inherits(failed, "vexa_block_error") && failed$code == 1L, "the submission fails with the block's status")
+        check_equal(conditionMessage(failed), "no such petal", "the condition's message is the block's error")
+        check_equal(failed$traceback, "Error: no such petal", "the report as the language gave it")
         out <- outputs_since(seen)
         check_equal(out, c("before", "Error: no such petal"), "the output up to the error, and the error")
         vexa_submit(block("cat('still', shared, '\\n')"))
         check_equal(tail(outputs_since(seen), 1L), "still 42 ", "the language process runs the next block")
+    },
+    a_failed_python_block_gives_its_exception_as_the_message = function() {
+        failed <- error_of(vexa_submit(c("BEGIN PROGRAM PYTHON.", "{}['height']", "END PROGRAM.")))
+        check(inherits(failed, "vexa_block_error"), "a block error")
+        check_equal(conditionMessage(failed), "KeyError: 'height'", "the traceback's last line")
+        check(startsWith(failed$traceback, "Traceback (most recent call last):"), "the whole traceback")
     },
     a_syntax_error_and_a_warning = function() {
         seen <- length(log_lines(paths))

@@ -1,5 +1,6 @@
 #include "binarystream.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <string>
@@ -168,13 +169,24 @@ int EncodeStream(const Dataset& data, const std::vector<std::size_t>& variables,
     out.Int(static_cast<std::int32_t>(layout.CaseSize()));
     out.Int(static_cast<std::int32_t>(data.CaseCount()));
 
-    std::vector<OBS> cells(layout.CaseSize() / sizeof(OBS));
-    std::vector<CellValue> values(chosen.size());
-    for (std::size_t r = 0; r < data.CaseCount() && out.failed() == 0; ++r) {
-        const auto& row = data.row(r);
-        for (std::size_t k = 0; k < chosen.size(); ++k) values[k] = row[chosen[k]];
-        layout.Encode(values, cells);
-        out.Bytes(cells.data(), layout.CaseSize());
+    const CaseStore& store = data.cases();
+    bool asStored = chosen.size() == store.VariableCount();
+    for (std::size_t k = 0; asStored && k < chosen.size(); ++k) asStored = chosen[k] == k;
+    if (asStored) {
+        // Every variable in its order: the cases as they lie.
+        const std::span<const OBS> all = store.Cases(0, store.CaseCount());
+        out.Bytes(all.data(), all.size_bytes());
+    } else {
+        std::vector<OBS> cells(layout.CaseSize() / sizeof(OBS));
+        for (std::size_t r = 0; r < data.CaseCount() && out.failed() == 0; ++r) {
+            const std::span<const OBS> from = store.Case(r);
+            for (std::size_t k = 0; k < chosen.size(); ++k) {
+                const auto width = static_cast<std::size_t>(codec::ObsLength(store.Type(chosen[k])));
+                std::copy_n(from.begin() + static_cast<std::ptrdiff_t>(store.ObsIndex(chosen[k])), width,
+                            cells.begin() + static_cast<std::ptrdiff_t>(layout.ObsIndex(k)));
+            }
+            out.Bytes(cells.data(), layout.CaseSize());
+        }
     }
     out.Bytes(kStreamEndMark, sizeof kStreamEndMark);
     return out.failed();
@@ -206,10 +218,9 @@ int DecodeStream(ByteSource& source, Dataset& out) {
     // Cases of no bytes would cost memory without any stream behind them.
     if (caseSize == 0 && cases > 0) return kMalformedStream;
 
-    std::vector<OBS> cells(layout.CaseSize() / sizeof(OBS));
     for (std::int32_t r = 0; r < cases; ++r) {
+        std::span<OBS> cells = read.cases().AppendCase();
         if (!in.Bytes(cells.data(), layout.CaseSize())) return in.failed();
-        read.AddCase(layout.Decode(cells));
     }
     unsigned char end[4];
     if (!in.Bytes(end, sizeof end)) return in.failed();

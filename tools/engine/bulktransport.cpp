@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "binarystream.h"
+#include "datafilecommands.h"
 #include "commandtext.h"
 #include "enginecodes.h"
 #include "enginestate.h"
@@ -226,7 +227,8 @@ CommandOutcome RunTransferCommand(const std::string& command, EngineState& state
     TransferCommand transfer;
     switch (ParseTransferCommand(command, transfer)) {
         case TransferParse::kOtherCommand:
-            return CommandOutcome::Failed(kBadSyntax, "the data commands take /TYPE=BINARYSTREAM /SOCKET=<port>");
+            if (std::optional<CommandOutcome> file = RunDataFileCommand(command, state)) return *file;
+            return CommandOutcome::Failed(kBadSyntax, "GET DATA and SAVE take /TYPE=CSV or /TYPE=BINARYSTREAM");
         case TransferParse::kRefused: return TransferOutcome(kBadTransportCommand);
         case TransferParse::kDone: break;
     }

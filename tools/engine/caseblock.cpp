@@ -79,9 +79,16 @@ codec::OwnedBuffer EncodeCases(const Dataset& data, const CaseLayout& layout, st
                                std::size_t count) {
     codec::OwnedBuffer block = codec::OwnedBuffer::Allocate(count * layout.CaseSize());
     if (block.empty()) return block;
-    std::span<OBS> cells = codec::CellsOf(block.data(), block.size());
-    const std::size_t perCase = layout.CaseSize() / sizeof(OBS);
-    for (std::size_t k = 0; k < count; ++k) layout.Encode(data.row(first + k), cells.subspan(k * perCase, perCase));
+    const CaseStore& store = data.cases();
+    const std::span<const OBS> cases = store.Cases(first, count);
+    // The layout covers the first variables, whose cells open every case.
+    if (layout.CaseSize() == store.CaseSize()) {
+        std::memcpy(block.data(), cases.data(), block.size());
+        return block;
+    }
+    unsigned char* out = block.bytes();
+    for (std::size_t k = 0; k < count; ++k, out += layout.CaseSize())
+        std::memcpy(out, store.Case(first + k).data(), layout.CaseSize());
     return block;
 }
 
@@ -102,6 +109,8 @@ VarInfo CursorRecord(const Variable& variable) {
 
 MissingJudge::MissingJudge(const Variable& variable)
     : m_record(CursorRecord(variable)), m_cells(static_cast<std::size_t>(m_record.ObsLength())) {}
+
+int MissingJudge::Flag(std::span<const OBS> cells) const { return m_record.IsMissing(cells); }
 
 int MissingJudge::Flag(const CellValue& value) {
     // Numbers, nearly every cell of a batch, skip the general encoding.

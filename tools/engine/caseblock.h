@@ -12,12 +12,10 @@
 #include "codec/obs.h"
 #include "codec/ownedbuffer.h"
 #include "codec/varinfo.h"
+#include "casestore.h"
 #include "dataset.h"
 
 namespace engine {
-
-// Widest string variable the engine takes.
-inline constexpr int kMaxStringWidth = 32767;
 
 class CaseLayout {
   public:
@@ -64,6 +62,8 @@ class MissingJudge {
   public:
     explicit MissingJudge(const Variable& variable);
     int Flag(const CellValue& value);
+    // The variable's cells as a store or a block holds them.
+    int Flag(std::span<const OBS> cells) const;
 
   private:
     VarInfo m_record;

@@ -1,44 +1,52 @@
 #include "dataset.h"
 
+#include <stdexcept>
 #include <utility>
 
 namespace engine {
-namespace {
 
-CellValue EmptyValue(int type) {
-    if (type == 0) return kSystemMissing;
-    return std::string();
-}
-
-}  // namespace
-
-bool Dataset::AddVariable(Variable variable) {
-    if (variable.name.empty() || FindVariable(variable.name) != VariableCount()) return false;
-    // Existing cases get the empty value of the new variable.
-    for (auto& values : m_cases) {
-        if (variable.IsNumeric())
-            values.emplace_back(kSystemMissing);
-        else
-            values.emplace_back(std::string());
-    }
-    if (variable.properties.format.code == 0) variable.properties = DefaultProperties(variable.type);
-    m_variables.push_back(std::move(variable));
-    return true;
-}
+bool Dataset::AddVariable(Variable variable) { return InsertVariable(m_variables.size(), std::move(variable)); }
 
 bool Dataset::AddCase(std::vector<CellValue> values) {
     if (values.size() != m_variables.size()) return false;
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (std::holds_alternative<double>(values[i]) != m_variables[i].IsNumeric()) return false;
     }
-    m_cases.push_back(std::move(values));
+    m_cases.AppendCase();
+    const std::size_t last = m_cases.CaseCount() - 1;
+    for (std::size_t i = 0; i < values.size(); ++i) SetCell(last, i, std::move(values[i]));
     return true;
 }
 
+std::vector<CellValue> Dataset::row(std::size_t caseIndex) const {
+    if (caseIndex >= m_cases.CaseCount()) throw std::out_of_range("no such case");
+    std::vector<CellValue> values;
+    values.reserve(m_variables.size());
+    for (std::size_t v = 0; v < m_variables.size(); ++v) {
+        if (m_variables[v].IsNumeric())
+            values.emplace_back(m_cases.Number(caseIndex, v));
+        else
+            values.emplace_back(std::string(m_cases.Text(caseIndex, v)));
+    }
+    return values;
+}
+
+CellValue Dataset::cell(std::size_t caseIndex, std::size_t variableIndex) const {
+    if (caseIndex >= m_cases.CaseCount() || variableIndex >= m_variables.size())
+        throw std::out_of_range("no such cell");
+    if (m_variables[variableIndex].IsNumeric()) return m_cases.Number(caseIndex, variableIndex);
+    return std::string(m_cases.Text(caseIndex, variableIndex));
+}
+
 bool Dataset::SetCell(std::size_t caseIndex, std::size_t variableIndex, CellValue value) {
-    if (caseIndex >= m_cases.size() || variableIndex >= m_variables.size()) return false;
-    if (std::holds_alternative<double>(value) != m_variables[variableIndex].IsNumeric()) return false;
-    m_cases[caseIndex][variableIndex] = std::move(value);
+    if (caseIndex >= m_cases.CaseCount() || variableIndex >= m_variables.size()) return false;
+    if (const double* number = std::get_if<double>(&value)) {
+        if (!m_variables[variableIndex].IsNumeric()) return false;
+        m_cases.SetNumber(caseIndex, variableIndex, *number);
+        return true;
+    }
+    if (m_variables[variableIndex].IsNumeric()) return false;
+    m_cases.SetText(caseIndex, variableIndex, std::get<std::string>(value));
     return true;
 }
 
@@ -49,46 +57,24 @@ std::size_t Dataset::FindVariable(const std::string& name) const {
     return m_variables.size();
 }
 
-bool Dataset::InsertCase(std::size_t row) {
-    if (row > m_cases.size()) return false;
-    std::vector<CellValue> values;
-    values.reserve(m_variables.size());
-    for (const auto& variable : m_variables) values.push_back(EmptyValue(variable.type));
-    m_cases.insert(m_cases.begin() + static_cast<std::ptrdiff_t>(row), std::move(values));
-    return true;
-}
+bool Dataset::InsertCase(std::size_t row) { return m_cases.InsertCase(row); }
 
-bool Dataset::DeleteCase(std::size_t row) {
-    if (row >= m_cases.size()) return false;
-    m_cases.erase(m_cases.begin() + static_cast<std::ptrdiff_t>(row));
-    return true;
-}
-
-bool Dataset::KeepCases(const std::vector<bool>& keep) {
-    if (keep.size() != m_cases.size()) return false;
-    std::size_t kept = 0;
-    for (std::size_t row = 0; row < m_cases.size(); ++row) {
-        if (keep[row]) m_cases[kept++] = std::move(m_cases[row]);
-    }
-    m_cases.resize(kept);
-    return true;
-}
+bool Dataset::DeleteCase(std::size_t row) { return m_cases.DeleteCase(row); }
 
 bool Dataset::InsertVariable(std::size_t position, Variable variable) {
     if (position > m_variables.size()) return false;
     if (variable.name.empty() || FindVariable(variable.name) != VariableCount()) return false;
-    const auto at = static_cast<std::ptrdiff_t>(position);
-    for (auto& values : m_cases) values.insert(values.begin() + at, EmptyValue(variable.type));
+    if (!m_cases.InsertVariable(position, variable.type)) return false;
+    // The store clamps widths; the dictionary says what the cells hold.
+    variable.type = m_cases.Type(position);
     if (variable.properties.format.code == 0) variable.properties = DefaultProperties(variable.type);
-    m_variables.insert(m_variables.begin() + at, std::move(variable));
+    m_variables.insert(m_variables.begin() + static_cast<std::ptrdiff_t>(position), std::move(variable));
     return true;
 }
 
 bool Dataset::DeleteVariable(std::size_t position) {
-    if (position >= m_variables.size()) return false;
-    const auto at = static_cast<std::ptrdiff_t>(position);
-    for (auto& values : m_cases) values.erase(values.begin() + at);
-    m_variables.erase(m_variables.begin() + at);
+    if (!m_cases.DeleteVariable(position)) return false;
+    m_variables.erase(m_variables.begin() + static_cast<std::ptrdiff_t>(position));
     return true;
 }
 
@@ -101,26 +87,18 @@ bool Dataset::RenameVariable(std::size_t index, std::string name) {
 }
 
 bool Dataset::SetType(std::size_t index, int type) {
-    if (index >= m_variables.size()) return false;
+    if (!m_cases.SetType(index, type)) return false;
     Variable& variable = m_variables[index];
-    const bool kindChanges = (type == 0) != variable.IsNumeric();
-    for (auto& values : m_cases) {
-        CellValue& value = values[index];
-        if (kindChanges) {
-            value = EmptyValue(type);
-        } else if (type > 0) {
-            auto& text = std::get<std::string>(value);
-            if (text.size() > static_cast<std::size_t>(type)) text.resize(static_cast<std::size_t>(type));
-        }
-    }
+    const int kept = m_cases.Type(index);
+    const bool kindChanges = (kept == 0) != variable.IsNumeric();
     if (kindChanges) {
-        VariableProperties fresh = DefaultProperties(type);
+        VariableProperties fresh = DefaultProperties(kept);
         fresh.attributes = std::move(variable.properties.attributes);
         variable.properties = std::move(fresh);
-    } else if (type > 0) {
-        variable.properties.format.width = type;
+    } else if (kept > 0) {
+        variable.properties.format.width = kept;
     }
-    variable.type = type;
+    variable.type = kept;
     return true;
 }
 

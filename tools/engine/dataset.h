@@ -1,5 +1,6 @@
 // The engine's data model: a dictionary of variables and the cases, kept in
-// memory and independent of how requests reach the engine.
+// memory as the wire's cells (see casestore.h) and independent of how
+// requests reach the engine.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "casestore.h"
 #include "dictionary.h"
 
 namespace engine {
@@ -48,18 +50,23 @@ public:
     bool AddCase(std::vector<CellValue> values);
 
     std::size_t VariableCount() const { return m_variables.size(); }
-    std::size_t CaseCount() const { return m_cases.size(); }
+    std::size_t CaseCount() const { return m_cases.CaseCount(); }
     const Variable& variable(std::size_t index) const { return m_variables.at(index); }
     // Name and type stay as they are: the cases depend on them.
     void SetLabel(std::size_t index, std::string label) { m_variables.at(index).label = std::move(label); }
     VariableProperties& properties(std::size_t index) { return m_variables.at(index).properties; }
     FileDictionary& file() { return m_file; }
     const FileDictionary& file() const { return m_file; }
-    // The values of one case, in variable order.
-    const std::vector<CellValue>& row(std::size_t caseIndex) const { return m_cases.at(caseIndex); }
-    const CellValue& cell(std::size_t caseIndex, std::size_t variableIndex) const {
-        return m_cases.at(caseIndex).at(variableIndex);
-    }
+    // The values of one case, in variable order; strings without their
+    // padding blanks.
+    std::vector<CellValue> row(std::size_t caseIndex) const;
+    // Checked: throws std::out_of_range for a cell that does not exist.
+    CellValue cell(std::size_t caseIndex, std::size_t variableIndex) const;
+    // The cells themselves, for passes that read or write many. Cell values
+    // and whole cases may be changed through it; variables only through the
+    // dataset, which keeps the store's layout in step with the dictionary.
+    const CaseStore& cases() const { return m_cases; }
+    CaseStore& cases() { return m_cases; }
     // False (nothing changed) when there is no such cell or the value has
     // the other type than the variable.
     bool SetCell(std::size_t caseIndex, std::size_t variableIndex, CellValue value);
@@ -71,9 +78,6 @@ public:
     // that is empty or taken. New cells are system-missing or empty.
     bool InsertCase(std::size_t row);
     bool DeleteCase(std::size_t row);
-    // Keeps the cases whose flag is set, in order; false (nothing changed)
-    // unless there is one flag per case.
-    bool KeepCases(const std::vector<bool>& keep);
     bool InsertVariable(std::size_t position, Variable variable);
     bool DeleteVariable(std::size_t position);
     bool RenameVariable(std::size_t index, std::string name);
@@ -86,7 +90,7 @@ private:
     std::string m_name;
     std::vector<Variable> m_variables;
     FileDictionary m_file;
-    std::vector<std::vector<CellValue>> m_cases;
+    CaseStore m_cases;
 };
 
 }  // namespace engine

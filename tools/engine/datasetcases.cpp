@@ -1,5 +1,6 @@
-// The case view over the dataset's storage: the one file to change when the
-// storage of cases changes.
+// The case view over the dataset's store of 8-byte cells: the one file to
+// change when the storage of cases changes. Callers keep to the store's
+// unchecked reads: a numeric variable for Number, a string one for Text.
 #include "caseview.h"
 
 #include <variant>
@@ -26,6 +27,8 @@ Missingness NumericMissingness(const MissingValues& missing, double value) {
 DatasetCases::DatasetCases(Dataset& data) : m_data(data) {
     const std::string& weight = data.file().weight;
     if (!weight.empty()) m_weight = FindVariable(weight);
+    // Only a number can weigh a case.
+    if (m_weight && !data.variable(*m_weight).IsNumeric()) m_weight.reset();
 }
 
 std::optional<std::size_t> DatasetCases::FindVariable(std::string_view name) const {
@@ -37,18 +40,11 @@ std::optional<std::size_t> DatasetCases::FindVariable(std::string_view name) con
 }
 
 double DatasetCases::Number(std::size_t caseIndex, std::size_t variableIndex) const {
-    const CellValue& value = m_data.cell(caseIndex, variableIndex);
-    const double* number = std::get_if<double>(&value);
-    return number ? *number : kSystemMissing;
+    return m_data.cases().Number(caseIndex, variableIndex);
 }
 
 std::string DatasetCases::Text(std::size_t caseIndex, std::size_t variableIndex) const {
-    const CellValue& value = m_data.cell(caseIndex, variableIndex);
-    const std::string* text = std::get_if<std::string>(&value);
-    if (!text) return std::string();
-    std::size_t end = text->size();
-    while (end > 0 && (*text)[end - 1] == ' ') --end;
-    return text->substr(0, end);
+    return std::string(m_data.cases().Text(caseIndex, variableIndex));
 }
 
 Missingness DatasetCases::MissingOf(std::size_t caseIndex, std::size_t variableIndex) const {
@@ -88,9 +84,17 @@ std::size_t DatasetCases::AppendNumericVariable(const std::string& name) {
 }
 
 void DatasetCases::SetNumber(std::size_t caseIndex, std::size_t variableIndex, double value) {
-    m_data.SetCell(caseIndex, variableIndex, value);
+    m_data.cases().SetNumber(caseIndex, variableIndex, value);
 }
 
-void DatasetCases::KeepCases(const std::vector<bool>& keep) { m_data.KeepCases(keep); }
+void DatasetCases::KeepCases(const std::vector<bool>& keep) {
+    CaseStore& store = m_data.cases();
+    std::vector<OBS> kept;
+    for (std::size_t row = 0; row < keep.size() && row < store.CaseCount(); ++row) {
+        if (keep[row]) kept.insert(kept.end(), store.Case(row).begin(), store.Case(row).end());
+    }
+    store.ClearCases();
+    store.AppendCases(kept);
+}
 
 }  // namespace engine

@@ -68,18 +68,17 @@ int FetchBatch(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
     LongData flags;
     DoubleData numbers;
     StringData texts;
+    const CaseStore& store = data->cases();
     for (std::size_t r = first; r <= last; ++r) {
-        const std::vector<CellValue>& values = data->row(r);
+        const std::span<const OBS> cells = store.Case(r);
         for (std::size_t v = 0; v < variables; ++v) {
-            const Variable& variable = data->variable(v);
-            const CellValue& value = values[v];
-            flags.SetValue(judges[v].Flag(value));
-            if (variable.IsNumeric()) {
-                numbers.SetValue(std::get<double>(value));
+            flags.SetValue(judges[v].Flag(cells.subspan(store.ObsIndex(v))));
+            if (store.Type(v) == 0) {
+                numbers.SetValue(cells[store.ObsIndex(v)].AsNumber());
                 texts.SetValue(std::string());
             } else {
                 numbers.SetValue(0.0);
-                texts.SetValue(std::get<std::string>(value));
+                texts.SetValue(std::string(store.Text(r, v)));
             }
         }
     }

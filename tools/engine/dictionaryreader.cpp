@@ -337,6 +337,13 @@ std::string ReadSplit(Statement& statement, Dataset& data) {
     return {};
 }
 
+// Read before the data file, by CsvMissingTokens; here only checked.
+std::string ReadCsvMissing(Statement& statement, Dataset&) {
+    const std::vector<std::string> texts = RestAsTexts(statement);
+    if (texts.empty()) return "csvmissing needs at least one quoted text";
+    return {};
+}
+
 std::string ReadStatement(const std::vector<Token>& tokens, Dataset& data) {
     using Reader = std::string (*)(Statement&, Dataset&);
     static constexpr std::pair<std::string_view, Reader> kReaders[] = {
@@ -348,6 +355,7 @@ std::string ReadStatement(const std::vector<Token>& tokens, Dataset& data) {
         {"mrset", ReadMultiResponseSet},
         {"weight", ReadWeight},
         {"split", ReadSplit},
+        {"csvmissing", ReadCsvMissing},
     };
     for (const auto& [keyword, reader] : kReaders) {
         if (IsWord(tokens[0], keyword)) {
@@ -361,7 +369,11 @@ std::string ReadStatement(const std::vector<Token>& tokens, Dataset& data) {
 }  // namespace
 
 bool ReadDictionary(std::istream& input, Dataset& data, std::string& error) {
+    // Statements never touch cells, so the copy that keeps `data` intact on
+    // failure is of the dictionary alone.
+    CaseStore cases = std::move(data.cases());
     Dataset changed = data;
+    changed.cases() = CaseStore();
     std::string line;
     std::vector<Token> tokens;
     for (std::size_t lineNumber = 1; std::getline(input, line); ++lineNumber) {
@@ -369,9 +381,11 @@ bool ReadDictionary(std::istream& input, Dataset& data, std::string& error) {
         if (what.empty() && !tokens.empty()) what = ReadStatement(tokens, changed);
         if (!what.empty()) {
             error = "line " + std::to_string(lineNumber) + ": " + what;
+            data.cases() = std::move(cases);
             return false;
         }
     }
+    changed.cases() = std::move(cases);
     data = std::move(changed);
     return true;
 }
@@ -382,6 +396,36 @@ std::string DictionaryPathFor(const std::string& dataPath) {
     const std::size_t dot = dataPath.find_last_of('.');
     if (dot == std::string::npos || dot < baseStart) return dataPath + ".dict";
     return dataPath.substr(0, dot) + ".dict";
+}
+
+bool ReadImportHints(const std::string& path, CsvImportOptions& options, std::string& error) {
+    std::ifstream input(path);
+    if (!input) return true;
+    std::string line;
+    std::vector<Token> words;
+    for (std::size_t lineNumber = 1; std::getline(input, line); ++lineNumber) {
+        const auto fail = [&](const std::string& what) {
+            error = path + ": line " + std::to_string(lineNumber) + ": " + what;
+            return false;
+        };
+        if (std::string what = Tokenize(line, words); !what.empty()) return fail(what);
+        if (words.empty()) continue;
+        if (IsWord(words[0], "csvmissing")) {
+            for (std::size_t k = 1; k < words.size(); ++k) {
+                if (!words[k].quoted) return fail("csvmissing takes quoted texts");
+                options.missingTokens.push_back(words[k].text);
+            }
+        } else if (IsWord(words[0], "variable") && words.size() >= 2) {
+            for (std::size_t k = 2; k + 1 < words.size(); k += 2) {
+                if (!IsWord(words[k], "format")) continue;
+                const auto format = ParsePrintFormat(words[k + 1].text);
+                if (!format) return fail("bad format " + words[k + 1].text);
+                options.declaredTypes.emplace_back(words[1].text,
+                                                   format->code == kFormatNumeric ? 0 : format->width);
+            }
+        }
+    }
+    return true;
 }
 
 bool ReadDictionaryFileIfPresent(const std::string& path, Dataset& data, std::string& error) {

@@ -10,11 +10,14 @@
 //   mrset <$name> label "..." kind 1 counted "" second 0 members a b c
 //   weight <name>
 //   split <name>...
+//   csvmissing "<text>"...   (fields read as missing in numeric columns)
 #pragma once
 
 #include <istream>
 #include <string>
+#include <vector>
 
+#include "csvreader.h"
 #include "dataset.h"
 
 namespace engine {
@@ -25,6 +28,11 @@ bool ReadDictionary(std::istream& input, Dataset& data, std::string& error);
 
 // "<directory>/<base>.dict" for "<directory>/<base>.<extension>".
 std::string DictionaryPathFor(const std::string& dataPath);
+
+// What the data file's import needs from its dictionary, read before it:
+// the csvmissing texts and the type each "variable ... format" declares.
+// A missing file adds nothing.
+bool ReadImportHints(const std::string& path, CsvImportOptions& options, std::string& error);
 
 // A missing file is no error: the defaults stay.
 bool ReadDictionaryFileIfPresent(const std::string& path, Dataset& data, std::string& error);

@@ -45,6 +45,12 @@ enum EngineCode : int {
     // The file named by -outputxml= or -outputhtml= cannot be written; sent in
     // the ready message.
     kOutputDocumentUnwritable = 9017,
+    // SAVE /TYPE=CSV could not write the data file or its dictionary file,
+    // or a value that would not read back.
+    kDataFileUnwritable = 9090,
+    // GET DATA or SAVE with /TYPE=CSV and no usable /FILE, or an unknown
+    // subcommand.
+    kBadDataFileCommand = 9091,
     // No XPath document is kept under this handle.
     kNoSuchHandle = 9020,
     // An empty handle name: a document must be kept under a name.
@@ -156,6 +162,9 @@ enum EngineCode : int {
     kBadJavaBlock = 9082,
     // The Java program ended with an exit status other than 0.
     kJavaProgramFailed = 9083,
+    // A JAVAEXTENSION block submitted while another one runs: the extension's
+    // socket and message are the process's one.
+    kJavaBlockRunning = 9084,
     // Submitted syntax: a command the engine does not understand.
     kUnknownSyntaxCommand = 9100,
     // Submitted syntax names no variable where one is needed, or one the

@@ -25,9 +25,10 @@ int EngineServer::Open() {
     return m_pipes->GetXDAPIResultPipe()->VEXACreateFileR();
 }
 
-int EngineServer::SendReady(int code) {
+int EngineServer::SendReady(int code, const std::string& text) {
     CleXDSmb ready;
     ready.SetErrorCode(code);
+    if (!text.empty()) ready.SetString(text);
     return SendData(*m_pipes->GetXDAPIResultPipe(), ready, false);
 }
 

@@ -26,7 +26,8 @@ public:
     int Open();
     // The first message: its error code tells the client whether the engine
     // is ready (0) or why it is not.
-    int SendReady(int code);
+    // A failure's text rides along for the library to show.
+    int SendReady(int code, const std::string& text = {});
     // Answers requests until the stop command has been answered, the
     // farewell message arrives, or the client is gone. Returns 0 after a stop
     // or farewell, else the code that ended the loop.

@@ -12,6 +12,7 @@
 #include "platform/localchannel.h"
 #include "platform/process.h"
 #include "runtime/dxstartup.h"
+#include "transport/xpipemanager.h"
 
 namespace engine {
 namespace {
@@ -88,7 +89,8 @@ int JavaBlockRun::Prepare() {
     m_prepared = true;
     if (!CreateEmpty(OutputFile()) || !CreateEmpty(ErrorsFile())) return kTempFileUnwritable;
     if (platform::SetEnvironment(kOutputVariable, OutputFile()) != 0 ||
-        platform::SetEnvironment(kErrorsVariable, ErrorsFile()) != 0) {
+        platform::SetEnvironment(kErrorsVariable, ErrorsFile()) != 0 ||
+        platform::SetEnvironment(kPipesVariable, GetXPipeManager()->getPipePid()) != 0) {
         return kTempFileUnwritable;
     }
     JavaExtensionSmb::SetCommandName(m_message.command);
@@ -104,6 +106,7 @@ void JavaBlockRun::Started() {
     // The platform layer cannot remove a variable; an empty value names no file.
     platform::SetEnvironment(kOutputVariable, "");
     platform::SetEnvironment(kErrorsVariable, "");
+    platform::SetEnvironment(kPipesVariable, "");
 }
 
 void JavaBlockRun::PostOutput(OutputLog& log, int exitStatus) const {

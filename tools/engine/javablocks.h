@@ -32,17 +32,21 @@ public:
     // The variables that name the files to the Java program.
     static constexpr const char* kOutputVariable = "VEXA_JAVA_OUTPUT";
     static constexpr const char* kErrorsVariable = "VEXA_JAVA_ERRORS";
+    // Names the engine's process id text, so that the Java program can join
+    // the API pipes the engine serves during the block.
+    static constexpr const char* kPipesVariable = "VEXA_JAVA_PIPES";
 
     JavaBlockRun(const JavaBlockMessage& message, const std::string& tempDirectory);
     ~JavaBlockRun();
     JavaBlockRun(const JavaBlockRun&) = delete;
     JavaBlockRun& operator=(const JavaBlockRun&) = delete;
 
-    // Makes the files, names them in the environment the Java process will
-    // inherit and fills the extension message. 0, or kTempFileUnwritable.
+    // Makes the files, names them and the engine's pipes in the environment
+    // the Java process will inherit and fills the extension message. 0, or
+    // kTempFileUnwritable.
     int Prepare();
-    // Once the Java process has started (or failed to): the file names leave
-    // the environment, so that no later child inherits them.
+    // Once the Java process has started (or failed to): the names leave the
+    // environment, so that no later child inherits them.
     void Started();
     // After the Java process has ended: its output lines, then its error
     // lines, then, for a failure, a line naming the exit status.

@@ -183,9 +183,11 @@ void LanguageBlocks::ForgetEndedLanguage(const std::string& language) {
     m_apiPipes.erase(language);
 }
 
-// The engine lock stays held: the Java program does not call back, and the
-// environment the Java process inherits must not change meanwhile.
+// The engine lock is held while the Java process starts, so that the
+// environment it inherits stays as set; it is let go while the program runs,
+// as the program may call the engine on level 0 of its language's pipes.
 int LanguageBlocks::RunJavaBlock(const ProgramBlock& block, EngineState& state) {
+    if (m_javaRunning) return kJavaBlockRunning;
     JavaBlockMessage message;
     if (int refused = ParseJavaBlock(block, message)) return refused;
     JavaBlockRun run(message, state.tempDirectory);
@@ -193,21 +195,43 @@ int LanguageBlocks::RunJavaBlock(const ProgramBlock& block, EngineState& state) 
     int status = 0;
     StatisticsX* host = HostFor(block.language, status);
     if (!host) return status;
-    status = StartLanguage(*host, *VexaDXConfigReader::GetInstance()->GetOptions(block.language));
-    run.Started();
-    if (status == 0) status = host->pre_action();
-    if (status == 0) {
-        status = host->execute_x(message.data.c_str());
-        const int ended = host->post_action();
-        if (status == 0) status = ended;
-    }
+    m_javaRunning = true;
+    status = ServeJavaProgram(*host, block.language, message, state, run);
+    m_javaRunning = false;
     auto* java = dynamic_cast<OutpStatisticsX*>(host);
     const int exitStatus = status == 0 && java ? java->exitStatus() : 0;
     if (exitStatus != 0) status = kJavaProgramFailed;
     // The host ends with its Java process (killing one that is left), so the
-    // next block makes a fresh host that starts a fresh process.
+    // next block makes a fresh host that starts a fresh process, which makes
+    // fresh API pipes.
     GetXManager()->destoryStatisticsX(block.language);
+    m_apiPipes.erase(block.language);
     run.PostOutput(state.log, exitStatus);
+    return status;
+}
+
+int LanguageBlocks::ServeJavaProgram(StatisticsX& host, const std::string& language, const JavaBlockMessage& message,
+                                     EngineState& state, JavaBlockRun& run) {
+    XPipeSuit& suit = *GetXPipeManager()->getPipeSuit(language);
+    BlockLevel level(suit);
+    BlockApiPipes apiPipes(m_apiPipes[language], suit);
+    VexaPipe& request = *apiPipes.pipes().GetXDAPIPipe();
+    int status = request.IsPipeCreated() ? 0 : request.CreatePipe();
+    if (status == 0) status = StartLanguage(host, *VexaDXConfigReader::GetInstance()->GetOptions(language));
+    run.Started();
+    if (status != 0) return status;
+    // Restored after the lock is taken back.
+    CallerDepth depth(state);
+    // The serving thread takes the lock for each call, so it is joined
+    // before the lock is taken back.
+    Unlocked unlocked(state.lock);
+    BlockApiThread api(apiPipes.pipes(), depth.block(), m_commands, state);
+    status = host.pre_action();
+    if (status == 0) {
+        status = host.execute_x(message.data.c_str());
+        const int ended = host.post_action();
+        if (status == 0) status = ended;
+    }
     return status;
 }
 

@@ -8,7 +8,8 @@
 // calls on that level's pipes. Blocks nest: a block's own submission runs
 // its inner block on the serving thread of the outer one. JAVAEXTENSION
 // blocks differ: each runs in a Java process of its own that ends with the
-// block (see javablocks.h).
+// block (see javablocks.h); its calls are served on level 0 of the
+// JAVAEXTENSION pipes, and such blocks do not nest.
 #pragma once
 
 #include <map>
@@ -21,7 +22,12 @@
 #include "programblock.h"
 #include "transport/xpipemanager.h"
 
+class StatisticsX;
+
 namespace engine {
+
+struct JavaBlockMessage;
+class JavaBlockRun;
 
 class LanguageBlocks {
 public:
@@ -45,11 +51,14 @@ private:
     // new one at the next outermost block.
     void ForgetEndedLanguage(const std::string& language);
     int RunJavaBlock(const ProgramBlock& block, EngineState& state);
+    int ServeJavaProgram(StatisticsX& host, const std::string& language, const JavaBlockMessage& message,
+                         EngineState& state, JavaBlockRun& run);
 
     const CommandTable& m_commands;
     std::string m_clientLanguage;
     // The engine's ends of the API pipes, per language and level.
     std::map<std::string, std::vector<std::unique_ptr<XPipes>>> m_apiPipes;
+    bool m_javaRunning = false;
 };
 
 }  // namespace engine

@@ -9,8 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "csvreader.h"
-#include "dictionaryreader.h"
+#include "datafile.h"
 #include "enginecodes.h"
 #include "engineserver.h"
 #include "languageblocks.h"
@@ -86,13 +85,16 @@ int main(int argc, char** argv) {
     }
     engine::EngineState state;
     state.tempDirectory = argv[1];
-    std::string error;
     const std::string dataFile = DataFilePath(argumentText);
-    if (!engine::ReadCsvFile(dataFile, state.active, error) ||
-        !engine::ReadDictionaryFileIfPresent(engine::DictionaryPathFor(dataFile), state.active, error)) {
-        std::fprintf(stderr, "StartXD: %s\n", error.c_str());
-        server.SendReady(engine::kDataFileUnreadable);
+    engine::CsvImportReport report;
+    if (!engine::LoadDataFile(dataFile, state.active, report)) {
+        std::fprintf(stderr, "StartXD: %s\n", report.error.c_str());
+        server.SendReady(engine::kDataFileUnreadable, report.error);
         return 1;
+    }
+    for (const std::string& note : report.notes) {
+        std::fprintf(stderr, "StartXD: %s\n", note.c_str());
+        state.log.Add(engine::OutputLog::Kind::kOutput, "Note: " + note);
     }
     const std::string outputLog = OptionValue(argumentText, kOutputLogOption);
     if (!outputLog.empty() && !state.log.AppendTo(outputLog)) {

@@ -104,7 +104,7 @@ int ReadFromTempFile(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     const std::size_t rows = *count == kAllRows ? available : std::min(available, static_cast<std::size_t>(*count));
     Dataset read(whole.name());
     for (std::size_t v = 0; v < whole.VariableCount(); ++v) read.AddVariable(whole.variable(v));
-    for (std::size_t r = begin; r < begin + rows; ++r) read.AddCase(whole.row(r));
+    read.cases().AppendCases(whole.cases().Cases(begin, rows));
     state.active = std::move(read);
     state.datasets.tempFileRows = rows;
     return VEXA_OK;

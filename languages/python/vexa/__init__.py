@@ -10,7 +10,7 @@
 """
 from __future__ import annotations
 
-from . import xpath
+from . import data, xpath
 from .cursors import ReadCursor, WriteCursor, system_missing_value
 from .datasets import (ACTIVE, Dataset, DataStep, active_dataset_name, dataset_names,
                        new_dataset_name, opened_dataset_names)
@@ -20,7 +20,7 @@ from .dictionary import (ALIGNMENTS, MEASUREMENT_LEVELS, ROLES, MissingValues, M
                          variable_index, variable_names, variables, weight_variable)
 from .engine import (Session, build_arguments, is_driven, is_running, nest_depth, post_output,
                      queue_command_part, session, start, stop, submit)
-from .errors import EngineNotRunning, VexaError
+from .errors import CasesUsedUp, EngineNotRunning, ProgramBlockError, VexaError
 from .procedures import (Date, Dimension, PivotTable, Procedure, VariableName, VariableValue,
                          has_procedure, procedure_footnote, split_change, text_block)
 
@@ -28,7 +28,7 @@ __version__ = "1.0.0"
 
 __all__ = [
     "ACTIVE", "ALIGNMENTS", "MEASUREMENT_LEVELS", "ROLES",
-    "VexaError", "EngineNotRunning",
+    "VexaError", "EngineNotRunning", "ProgramBlockError", "CasesUsedUp",
     "Session", "session", "start", "stop", "is_running", "is_driven", "nest_depth", "submit",
     "queue_command_part", "post_output", "build_arguments",
     "Variable", "MissingValues", "MultiResponseSet", "variables", "variable", "variable_count",
@@ -39,5 +39,5 @@ __all__ = [
     "has_procedure", "text_block", "procedure_footnote", "split_change",
     "Dataset", "DataStep", "dataset_names", "opened_dataset_names", "active_dataset_name",
     "new_dataset_name",
-    "xpath",
+    "xpath", "data",
 ]

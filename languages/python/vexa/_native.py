@@ -26,6 +26,9 @@ __all__ = [
     "take_strings",
     "take_string_list",
     "string_array",
+    "blocks",
+    "require_blocks",
+    "api",
 ]
 
 #: Converts a text for RecordBrowserOutput: (source, length, destination, capacity) -> length.
@@ -372,6 +375,17 @@ class LibraryNotFound(OSError):
 _lock = threading.Lock()
 _library: Optional[ctypes.CDLL] = None
 
+try:
+    from . import _blocks as _compiled
+except ImportError:  # a source tree without the built part: the ctypes paths serve
+    _compiled = None
+
+# The functions the compiled part calls, handed to it by address so that it
+# reaches the same copy of the library as everything else here.
+_BLOCK_FUNCTIONS = ("NextCase", "GetNumericValue", "GetStringValue", "SetValueNumeric",
+                    "SetValueChar", "CommitCaseRecord", "CommitManyCases",
+                    "GetNCellValueOptimize", "GetCCellValueOptimize", "FreeString")
+
 
 def _declare(lib: ctypes.CDLL) -> ctypes.CDLL:
     for name, (result, *arguments) in SIGNATURES.items():
@@ -400,6 +414,7 @@ def _locate() -> ctypes.CDLL:
     candidates: List[str] = []
     if os.environ.get("VEXA_LIBRARY"):
         candidates.append(os.environ["VEXA_LIBRARY"])
+    candidates += _installed_candidates()
     found = ctypes.util.find_library("vexaxd_p")
     if found:
         candidates.append(found)
@@ -414,13 +429,92 @@ def _locate() -> ctypes.CDLL:
         "libvexaxd_p was not found; set VEXA_LIBRARY to its path (" + "; ".join(failures) + ")")
 
 
+def _installed_candidates() -> List[str]:
+    # pip records where pkg-config placed the installed library when it built
+    # the package; the usual prefixes follow for a library installed later.
+    candidates = []
+    try:
+        from ._installed import LIBRARY_DIR
+        candidates.append(os.path.join(LIBRARY_DIR, "libvexaxd_p.so.1"))
+    except ImportError:
+        pass
+    for prefix in ("/usr/local/lib", "/usr/lib"):
+        candidates.append(os.path.join(prefix, "libvexaxd_p.so.1"))
+    return [c for c in candidates if os.path.exists(c)]
+
+
+def _bind_compiled(lib: ctypes.CDLL) -> None:
+    if _compiled is not None:
+        _compiled.bind({name: ctypes.cast(getattr(lib, name), ctypes.c_void_p).value
+                        for name in _BLOCK_FUNCTIONS})
+
+
 def library() -> ctypes.CDLL:
     """The loaded library with every function declared; loaded on first use."""
     global _library
     with _lock:
         if _library is None:
-            _library = _declare(_locate())
+            loaded = _declare(_locate())
+            _bind_compiled(loaded)
+            _library = loaded
         return _library
+
+
+# Whether an engine was seen running; a call that needs one asks the library
+# (a local answer while none runs) until it has.
+_engine_seen = False
+
+
+class _Refusing:
+    """Stands for the library while no engine runs: naming any function
+    raises EngineNotRunning with that function's name."""
+
+    def __getattr__(self, name: str):
+        from .errors import not_running
+        raise not_running(name)
+
+
+def api():
+    """The library, for a call that needs the engine; while none runs, an
+    object whose functions raise EngineNotRunning at once, without waiting on
+    a pipe."""
+    global _engine_seen
+    lib = library()
+    if not _engine_seen:
+        if not lib.IsBackendReady():
+            return _Refusing()
+        _engine_seen = True
+    return lib
+
+
+def engine_still_running() -> bool:
+    """Asks again after a failure that may mean the engine is gone."""
+    global _engine_seen
+    _engine_seen = bool(library().IsBackendReady())
+    return _engine_seen
+
+
+def engine_stopped() -> None:
+    global _engine_seen
+    _engine_seen = False
+
+
+def blocks():
+    """The compiled part bound to the library, or None where it was not built."""
+    if _compiled is None:
+        return None
+    library()
+    return _compiled
+
+
+def require_blocks():
+    """The compiled part; an ImportError that says how to get it when missing."""
+    compiled = blocks()
+    if compiled is None:
+        raise ImportError("vexa._blocks, the package's compiled part, is missing: install the "
+                          "package with 'pip install languages/python' (needs python3-dev), or "
+                          "use the engine home's site-packages of a build")
+    return compiled
 
 
 def encode(text: Union[str, bytes, None]) -> bytes:

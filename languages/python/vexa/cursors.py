@@ -11,6 +11,13 @@ Missing values (system- or, by default, user-missing) read as None. Both
 cursors remove the library's cursor when their block ends; a write cursor
 makes its changes part of the dataset (EndChanges) only when the block ends
 without an exception, so a failed block leaves the dataset as it was.
+
+Iterating a read cursor reads cases ahead in blocks through the package's
+compiled part (next_case() steps one case).
+Iterating a cursor whose cases are used up raises CasesUsedUp (reset() starts
+over); a write cursor refuses to move on or end while values set for a case
+wait for commit(), and a text wider than its string variable raises rather
+than being cut.
 """
 from __future__ import annotations
 
@@ -22,7 +29,7 @@ from typing import (Any, Dict, Iterator, List, Mapping, Optional, Sequence, Tupl
 from . import _native
 from .dictionary import (ALIGNMENTS, MissingValues, _code_for, _int_query, _text_query,
                          as_missing_values, level_code, role_code)
-from .errors import check
+from .errors import CasesUsedUp, check
 
 __all__ = ["ReadCursor", "WriteCursor", "Value", "Case", "system_missing_value"]
 
@@ -34,11 +41,16 @@ _END_CODES = (1900, 23)
 
 _FORMAT_CODES = {"A": 1, "F": 5}
 
+# Cases a read cursor reads ahead: few at first, so that a loop that stops
+# early has read little, then up to this many per call of the compiled part.
+_FIRST_CHUNK = 16
+_MAX_CHUNK = 4096
+
 
 def system_missing_value() -> float:
     """The engine's system-missing value."""
     value = ctypes.c_double(0)
-    check(_native.library().GetSystemMissingValue(ctypes.byref(value)), "GetSystemMissingValue")
+    check(_native.api().GetSystemMissingValue(ctypes.byref(value)), "GetSystemMissingValue")
     return value.value
 
 
@@ -77,6 +89,7 @@ class _Cursor:
         self._wanted = variables
         self.user_missing_as_none = user_missing_as_none
         self._open = False
+        self._used_up = False
         self.names: List[str] = []
         self.types: List[int] = []
         self.indexes: List[int] = []
@@ -85,7 +98,7 @@ class _Cursor:
         """Makes the library's cursor (VexaError 9004 outside a procedure)."""
         if self._open:
             raise ValueError("the cursor is open already")
-        lib = _native.library()
+        lib = _native.api()
         # The cursor first: it is refused (17, 9004) without a running engine
         # or a procedure, where the dictionary calls would not be.
         check(lib.MakeCaseCursor(self._access), "MakeCaseCursor")
@@ -104,7 +117,7 @@ class _Cursor:
         """Removes the library's cursor; uncommitted changes are dropped."""
         if self._open:
             self._open = False
-            check(_native.library().RemoveCaseCursor(), "RemoveCaseCursor")
+            check(_native.api().RemoveCaseCursor(), "RemoveCaseCursor")
 
     def __enter__(self) -> Any:
         self.open()
@@ -127,14 +140,20 @@ class _Cursor:
     def next_case(self) -> bool:
         """Moves to the next case; False once the cases are used up."""
         self._require_open()
-        status = _native.library().NextCase()
+        status = _native.api().NextCase()
         if status in _END_CODES:
+            self._used_up = True
             return False
         check(status, "NextCase")
         return True
 
+    def _check_not_used_up(self) -> None:
+        if self._used_up:
+            raise CasesUsedUp(1900, "", "the cursor's cases are used up: call reset() to read "
+                                        "them again, or open a new cursor")
+
     def _value(self, index: int, width: int) -> Value:
-        lib = _native.library()
+        lib = _native.api()
         missing = ctypes.c_int(0)
         if width == 0:
             number = ctypes.c_double(0)
@@ -151,10 +170,18 @@ class _Cursor:
             return None
         return _native.decode(buffer.raw[:width].split(b"\0", 1)[0].rstrip(b" ")) or ""
 
+    def _read_case(self) -> Case:
+        blocks = _native.blocks()
+        if blocks is None:
+            return tuple(self._value(i, t) for i, t in zip(self.indexes, self.types))
+        status, values = blocks.current_case(self.indexes, self.types, self.user_missing_as_none)
+        check(status, "GetNumericValue/GetStringValue")
+        return values
+
     def values(self) -> Case:
         """The current case's values of the selected variables."""
         self._require_open()
-        return tuple(self._value(i, t) for i, t in zip(self.indexes, self.types))
+        return self._read_case()
 
     def value(self, variable: Union[str, int]) -> Value:
         """One value of the current case, by name or position."""
@@ -163,6 +190,11 @@ class _Cursor:
         return self._value(index, self._all_types[index])
 
     def __iter__(self) -> Iterator[Case]:
+        self._require_open()
+        self._check_not_used_up()
+        return self._walk()
+
+    def _walk(self) -> Iterator[Case]:
         while self.next_case():
             yield self.values()
 
@@ -171,15 +203,16 @@ class _Cursor:
         """The engine's case position (-1 before the first case)."""
         self._require_open()
         position = ctypes.c_int(0)
-        check(_native.library().GetCursorPosition(ctypes.byref(position)), "GetCursorPosition")
+        check(_native.api().GetCursorPosition(ctypes.byref(position)), "GetCursorPosition")
         return position.value
 
     def reset(self) -> None:
         """Starts the pass over (ResetDataPass also drops the library's cursor,
         which is made again)."""
         self._require_open()
-        check(_native.library().ResetDataPass(), "ResetDataPass")
-        check(_native.library().MakeCaseCursor(self._access), "MakeCaseCursor")
+        check(_native.api().ResetDataPass(), "ResetDataPass")
+        check(_native.api().MakeCaseCursor(self._access), "MakeCaseCursor")
+        self._used_up = False
 
 
 class ReadCursor(_Cursor):
@@ -192,9 +225,92 @@ class ReadCursor(_Cursor):
 
     _access = b"r"
 
+    def __init__(self, variables: Optional[Sequence[Union[str, int]]] = None,
+                 user_missing_as_none: bool = True) -> None:
+        super().__init__(variables, user_missing_as_none)
+        self._forget_ahead()
+
+    def _forget_ahead(self) -> None:
+        self._ahead: List[Case] = []
+        self._at = 0
+        self._ended = False
+        self._current: Optional[Case] = None
+        self._position = -1
+
     def __enter__(self) -> "ReadCursor":
         self.open()
         return self
+
+    def open(self) -> None:
+        super().open()
+        self._forget_ahead()
+
+    def _fill(self, limit: int) -> None:
+        blocks = _native.blocks()
+        if blocks is None:
+            self._ended = not super().next_case()
+            self._ahead, self._at = ([] if self._ended else [super()._read_case()]), 0
+            return
+        status, cases = blocks.next_cases(self.indexes, self.types, self.user_missing_as_none, limit)
+        if status in _END_CODES:
+            self._ended = True
+        else:
+            check(status, "NextCase")
+        self._ahead, self._at = cases, 0
+
+    def _step(self, limit: int) -> bool:
+        if self._at == len(self._ahead) and not self._ended:
+            self._fill(limit)
+        if self._at < len(self._ahead):
+            self._current = self._ahead[self._at]
+            self._at += 1
+            self._position += 1
+            return True
+        self._current = None
+        self._used_up = True
+        return False
+
+    def next_case(self) -> bool:
+        """Moves to the next case; False once the cases are used up."""
+        self._require_open()
+        return self._step(1)
+
+    def _walk(self) -> Iterator[Case]:
+        # Iteration reads ahead, a few cases at first and more as it goes.
+        chunk = _FIRST_CHUNK
+        while self._step(chunk):
+            chunk = min(chunk * 2, _MAX_CHUNK)
+            yield self._current  # type: ignore[misc]
+
+    def values(self) -> Case:
+        """The current case's values of the selected variables."""
+        self._require_open()
+        if self._current is None:
+            raise ValueError("the cursor is on no case: call next_case() first")
+        return self._current
+
+    def value(self, variable: Union[str, int]) -> Value:
+        """One value of the current case, by name or position."""
+        self._require_open()
+        index = _select(self._all_names, [variable])[0]
+        if index in self.indexes and self._current is not None:
+            return self._current[self.indexes.index(index)]
+        if self._at < len(self._ahead):
+            raise ValueError(f"variable {variable!r} is not among the cursor's variables, and "
+                             "the cursor has read ahead of the current case: select it")
+        return self._value(index, self._all_types[index])
+
+    @property
+    def position(self) -> int:
+        """The current case's position (-1 before the first case), counted
+        here: the engine's own answer is the last case of the block the
+        library fetched, which is ahead of the walk."""
+        self._require_open()
+        return self._position
+
+    def reset(self) -> None:
+        super().reset()
+        self._forget_ahead()
 
 
 def _format_code(format_: Union[str, Tuple[int, int, int]], is_string: bool) -> Tuple[int, int, int]:
@@ -239,6 +355,7 @@ class WriteCursor(_Cursor):
         self.new_variables: Dict[str, int] = {}
         self._header_pending = False
         self._header_done = False
+        self._values_pending = False
 
     def __enter__(self) -> "WriteCursor":
         self.open()
@@ -291,7 +408,7 @@ class WriteCursor(_Cursor):
             if isinstance(value, str) != is_string or isinstance(value, bool):
                 raise TypeError(f"value label key {value!r} is not of {name!r}'s type")
 
-        lib = _native.library()
+        lib = _native.api()
         raw = _native.encode(name)
         check(lib.SetOneVarNameAndType(raw, type), "SetOneVarNameAndType")
         self.new_variables[name] = type
@@ -329,7 +446,7 @@ class WriteCursor(_Cursor):
         """Fixes the new variables (done by the first value otherwise)."""
         self._require_open()
         if self._header_pending:
-            check(_native.library().CommitHeader(), "CommitHeader")
+            check(_native.api().CommitHeader(), "CommitHeader")
             self._header_pending = False
         self._header_done = True
 
@@ -354,11 +471,15 @@ class WriteCursor(_Cursor):
             value = ""
         if not isinstance(value, (str, bytes)):
             raise TypeError(f"{name!r} is a string variable, not {type(value).__name__}")
-        return _native.encode(name), _native.encode(value)
+        raw = _native.encode(value)
+        if len(raw) > width:
+            raise ValueError(f"{len(raw)} bytes for {name!r}, a string variable of width {width}: "
+                             f"{value!r} would be cut")
+        return _native.encode(name), raw
 
     def _send(self, prepared: Sequence[Tuple[bytes, Union[float, bytes]]]) -> None:
         self.commit_header()
-        lib = _native.library()
+        lib = _native.api()
         for raw, value in prepared:
             if isinstance(value, bytes):
                 check(lib.SetValueChar(raw, value, len(value)), "SetValueChar")
@@ -370,6 +491,17 @@ class WriteCursor(_Cursor):
         or blank (texts)."""
         self._require_open()
         self._send([self._prepare(name, value)])
+        self._values_pending = True
+
+    def _check_nothing_pending(self, action: str) -> None:
+        if self._values_pending:
+            raise ValueError(f"values set for a case wait for commit(): call commit() (or "
+                             f"append_case()) before {action}")
+
+    def next_case(self) -> bool:
+        """Moves to the next case; refused while set values wait for commit()."""
+        self._check_nothing_pending("moving to the next case")
+        return super().next_case()
 
     def __setitem__(self, name: str, value: Value) -> None:
         self.set_value(name, value)
@@ -382,16 +514,19 @@ class WriteCursor(_Cursor):
             if name not in self.new_variables:
                 raise KeyError(f"{name!r} is not a new variable of this cursor")
         self._send([self._prepare(n, v) for n, v in items.items()])
-        check(_native.library().CommitCaseRecord(), "CommitCaseRecord")
+        self._values_pending = False
+        check(_native.api().CommitCaseRecord(), "CommitCaseRecord")
 
     def append_case(self, values: Mapping[str, Value]) -> None:
         """Adds a new case with these values; other variables are missing."""
         self._require_open()
         self._send([self._prepare(n, v) for n, v in values.items()])
-        check(_native.library().CommitNewCase(), "CommitNewCase")
+        self._values_pending = False
+        check(_native.api().CommitNewCase(), "CommitNewCase")
 
     def end_changes(self) -> None:
         """Makes the new variables and cases part of the dataset."""
         self._require_open()
+        self._check_nothing_pending("ending the changes")
         self.commit_header()
-        check(_native.library().EndChanges(), "EndChanges")
+        check(_native.api().EndChanges(), "EndChanges")

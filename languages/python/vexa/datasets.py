@@ -45,6 +45,8 @@ _ACTIVE_ANSWERED = 93
 # GetNewDatasetName writes into the caller's buffer without a bound; the
 # engine's names ("DataSet<n>") are far shorter than this.
 _NEW_NAME_BUFFER = 4096
+# Rows read per call of the compiled part by Dataset.rows().
+_ROWS_PER_CALL = 4096
 
 
 def _check_int(value: object, what: str) -> int:
@@ -74,7 +76,7 @@ def opened_dataset_names() -> List[str]:
 def active_dataset_name() -> str:
     """The active dataset's name ("*" when the engine names none)."""
     err = ctypes.c_int(0)
-    raw = _native.library().GetActive(ctypes.byref(err))
+    raw = _native.api().GetActive(ctypes.byref(err))
     if err.value != _ACTIVE_ANSWERED:
         check_err(err, "GetActive")
     return _native.decode(raw) or ACTIVE
@@ -83,7 +85,7 @@ def active_dataset_name() -> str:
 def new_dataset_name() -> str:
     """A dataset name no dataset has yet."""
     buffer = ctypes.create_string_buffer(_NEW_NAME_BUFFER)
-    check(_native.library().GetNewDatasetName(buffer), "GetNewDatasetName")
+    check(_native.api().GetNewDatasetName(buffer), "GetNewDatasetName")
     return _native.decode(buffer.value) or ""
 
 
@@ -110,38 +112,38 @@ class Dataset:
     def create(cls, name: str) -> "Dataset":
         """A new empty dataset (VexaError 9061 when the name is taken)."""
         raw = _name(name)
-        check(_native.library().CreateDataset(raw, False, False), "CreateDataset")
+        check(_native.api().CreateDataset(raw, False, False), "CreateDataset")
         return cls(name)
 
     def copy(self, new_name: str) -> "Dataset":
         """A new dataset with this one's dictionary and cases."""
-        check(_native.library().CopyDataset(self._raw, _name(new_name)), "CopyDataset")
+        check(_native.api().CopyDataset(self._raw, _name(new_name)), "CopyDataset")
         return Dataset(new_name)
 
     def close(self) -> None:
         """Removes the dataset (9064 for the active one)."""
-        check(_native.library().CloseDataset(self._raw), "CloseDataset")
+        check(_native.api().CloseDataset(self._raw), "CloseDataset")
 
     def rename(self, new_name: str) -> None:
         raw = _name(new_name)
-        check(_native.library().SetDatasetName(self._raw, raw), "SetDatasetName")
+        check(_native.api().SetDatasetName(self._raw, raw), "SetDatasetName")
         self._raw, self.name = raw, new_name
 
     def activate(self) -> None:
         """Makes this the active dataset."""
-        check(_native.library().SetActive(self._raw), "SetActive")
+        check(_native.api().SetActive(self._raw), "SetActive")
 
     # Shape.
 
     def _int(self, call: str, *arguments: object) -> int:
         err = ctypes.c_int(0)
-        value = getattr(_native.library(), call)(self._raw, *arguments, ctypes.byref(err))
+        value = getattr(_native.api(), call)(self._raw, *arguments, ctypes.byref(err))
         check_err(err, call)
         return int(value)
 
     def _text(self, call: str, *arguments: object) -> Optional[str]:
         err = ctypes.c_int(0)
-        raw = getattr(_native.library(), call)(self._raw, *arguments, ctypes.byref(err))
+        raw = getattr(_native.api(), call)(self._raw, *arguments, ctypes.byref(err))
         check_err(err, call)
         return _native.decode(raw)
 
@@ -165,11 +167,11 @@ class Dataset:
         if position is None:
             position = self.variable_count
         _check_int(position, "variable position")
-        check(_native.library().InsertVariable(self._raw, position, raw, type), "InsertVariable")
+        check(_native.api().InsertVariable(self._raw, position, raw, type), "InsertVariable")
         return position
 
     def delete_variable(self, position: int) -> None:
-        check(_native.library().DeleteVariable(self._raw, _check_int(position, "variable position")),
+        check(_native.api().DeleteVariable(self._raw, _check_int(position, "variable position")),
               "DeleteVariable")
 
     def insert_case(self, row: Optional[int] = None) -> int:
@@ -177,11 +179,11 @@ class Dataset:
         gives its row."""
         if row is None:
             row = self.case_count
-        check(_native.library().InsertCase(self._raw, _check_int(row, "row")), "InsertCase")
+        check(_native.api().InsertCase(self._raw, _check_int(row, "row")), "InsertCase")
         return row
 
     def delete_case(self, row: int) -> None:
-        check(_native.library().DeleteCase(self._raw, _check_int(row, "row")), "DeleteCase")
+        check(_native.api().DeleteCase(self._raw, _check_int(row, "row")), "DeleteCase")
 
     # Cells.
 
@@ -190,7 +192,7 @@ class Dataset:
         numeric variable, a text for a string variable."""
         _check_int(row, "row")
         _check_int(variable, "variable position")
-        lib = _native.library()
+        lib = _native.api()
         if value is None:
             if self.variable_type(variable) != 0:
                 value = ""
@@ -199,7 +201,12 @@ class Dataset:
                 check(lib.GetSystemMissingValue(ctypes.byref(missing)), "GetSystemMissingValue")
                 value = missing.value
         if isinstance(value, (str, bytes)):
-            check(lib.SetCCellValue(self._raw, row, variable, _native.encode(value)), "SetCCellValue")
+            raw = _native.encode(value)
+            width = self.variable_type(variable) if raw else 0
+            if len(raw) > width > 0:
+                raise ValueError(f"{len(raw)} bytes for variable {variable} of {self.name!r}, a "
+                                 f"string variable of width {width}: {value!r} would be cut")
+            check(lib.SetCCellValue(self._raw, row, variable, raw), "SetCCellValue")
         elif isinstance(value, (int, float)) and not isinstance(value, bool):
             check(lib.SetNCellValue(self._raw, row, variable, float(value)), "SetNCellValue")
         else:
@@ -208,14 +215,14 @@ class Dataset:
     @staticmethod
     def commit() -> None:
         """Sends every queued cell write (of every dataset)."""
-        check(_native.library().CommitDataSet(), "CommitDataSet")
+        check(_native.api().CommitDataSet(), "CommitDataSet")
 
     def cell(self, row: int, variable: int, user_missing_as_none: bool = True) -> Value:
         """One cell (after committing queued writes); a missing value is None."""
         _check_int(row, "row")
         _check_int(variable, "variable position")
         string = self.variable_type(variable) != 0
-        lib = _native.library()
+        lib = _native.api()
         missing = ctypes.c_int(0)
         err = ctypes.c_int(0)
         if string:
@@ -239,7 +246,20 @@ class Dataset:
             if v >= count:
                 raise IndexError(f"variable position {v} outside 0..{count - 1}")
         types = [self.variable_type(v) for v in chosen]
-        lib = _native.library()
+        blocks = _native.blocks()
+        if blocks is None:
+            yield from self._rows_one_by_one(chosen, types, user_missing_as_none)
+            return
+        cases = self.case_count
+        for first in range(0, cases, _ROWS_PER_CALL):
+            status, rows = blocks.dataset_rows(self._raw, first, min(first + _ROWS_PER_CALL, cases),
+                                               chosen, types, user_missing_as_none)
+            yield from rows
+            check(status, "GetNCellValueOptimize/GetCCellValueOptimize")
+
+    def _rows_one_by_one(self, chosen: List[int], types: List[int],
+                         user_missing_as_none: bool) -> Iterator[Tuple[Value, ...]]:
+        lib = _native.api()
         for row in range(self.case_count):
             values: List[Value] = []
             for v, type_ in zip(chosen, types):
@@ -290,11 +310,11 @@ class Dataset:
         return self._int("GetVarRoleInDS", _check_int(variable, "variable position"))
 
     def set_variable_name(self, variable: int, name: str) -> None:
-        check(_native.library().SetVarNameInDS(self._raw, _check_int(variable, "variable position"),
+        check(_native.api().SetVarNameInDS(self._raw, _check_int(variable, "variable position"),
                                                _name(name, "variable name")), "SetVarNameInDS")
 
     def set_variable_label(self, variable: int, label: str) -> None:
-        check(_native.library().SetVarLabelInDS(self._raw, _check_int(variable, "variable position"),
+        check(_native.api().SetVarLabelInDS(self._raw, _check_int(variable, "variable position"),
                                                 _name(label, "label")), "SetVarLabelInDS")
 
     def set_variable_format(self, variable: int, format_type: int, width: int, decimals: int = 0) -> None:
@@ -302,27 +322,27 @@ class Dataset:
         for value in (format_type, width, decimals):
             if isinstance(value, bool) or not isinstance(value, int):
                 raise TypeError("format type, width and decimals are ints")
-        check(_native.library().SetVarFormatInDS(self._raw, _check_int(variable, "variable position"),
+        check(_native.api().SetVarFormatInDS(self._raw, _check_int(variable, "variable position"),
                                                  format_type, width, decimals), "SetVarFormatInDS")
 
     def set_variable_measurement_level(self, variable: int, level: Union[int, str]) -> None:
         text = MEASUREMENT_LEVELS[_code_for(MEASUREMENT_LEVELS, level, "measurement level")]
-        check(_native.library().SetVarMeasurementLevelInDS(
+        check(_native.api().SetVarMeasurementLevelInDS(
             self._raw, _check_int(variable, "variable position"), _native.encode(text)),
             "SetVarMeasurementLevelInDS")
 
     def set_variable_role(self, variable: int, role: Union[int, str]) -> None:
-        check(_native.library().SetVarRoleInDS(self._raw, _check_int(variable, "variable position"),
+        check(_native.api().SetVarRoleInDS(self._raw, _check_int(variable, "variable position"),
                                                role_code(role)), "SetVarRoleInDS")
 
     def set_variable_alignment(self, variable: int, alignment: Union[int, str]) -> None:
-        check(_native.library().SetVarAlignmentInDS(
+        check(_native.api().SetVarAlignmentInDS(
             self._raw, _check_int(variable, "variable position"),
             _code_for(ALIGNMENTS, alignment, "alignment")), "SetVarAlignmentInDS")
 
     def missing_values(self, variable: int) -> MissingValues:
         _check_int(variable, "variable position")
-        lib = _native.library()
+        lib = _native.api()
         missing_format = ctypes.c_int(0)
         if self.variable_type(variable) != 0:
             buffers = [ctypes.create_string_buffer(MISSING_TEXT_BYTES + 1) for _ in range(3)]
@@ -341,7 +361,7 @@ class Dataset:
         """Sets (None or () clears) the variable's user-missing values."""
         _check_int(variable, "variable position")
         values = as_missing_values(missing)
-        lib = _native.library()
+        lib = _native.api()
         if self.variable_type(variable) != 0:
             check(lib.SetVarCMissingValuesInDS(self._raw, variable, *values.string_format()),
                   "SetVarCMissingValuesInDS")
@@ -356,7 +376,7 @@ class Dataset:
 
     def set_value_label(self, variable: int, value: Union[float, str], label: str) -> None:
         _check_int(variable, "variable position")
-        lib = _native.library()
+        lib = _native.api()
         if isinstance(value, (str, bytes)):
             check(lib.SetVarCValueLabelInDS(self._raw, variable, _native.encode(value),
                                             _name(label, "label")), "SetVarCValueLabelInDS")
@@ -379,7 +399,7 @@ class Dataset:
         if isinstance(values, (str, bytes)):
             values = [values]  # type: ignore[list-item]
         array = _native.string_array(list(values))
-        check(_native.library().SetVarAttributesInDS(self._raw, variable, _name(name, "attribute name"),
+        check(_native.api().SetVarAttributesInDS(self._raw, variable, _name(name, "attribute name"),
                                                      array, len(values)), "SetVarAttributesInDS")
 
     def file_attributes(self) -> Dict[str, List[str]]:
@@ -399,12 +419,12 @@ class DataStep:
     def start(self) -> None:
         if self._open:
             raise ValueError("the data step is open already")
-        check(_native.library().StartDataStep(), "StartDataStep")
+        check(_native.api().StartDataStep(), "StartDataStep")
         self._open = True
 
     def end(self) -> None:
         if self._open:
-            status = _native.library().EndDataStep()
+            status = _native.api().EndDataStep()
             # Only an accepted end ends the step; a refused one stays open.
             if status == 0:
                 self._open = False

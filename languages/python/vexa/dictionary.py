@@ -243,14 +243,14 @@ def _check_index(index: object) -> int:
 
 def _int_query(name: str, *arguments: object) -> int:
     err = ctypes.c_int(0)
-    value = getattr(_native.library(), name)(*arguments, ctypes.byref(err))
+    value = getattr(_native.api(), name)(*arguments, ctypes.byref(err))
     check_err(err, name)
     return int(value)
 
 
 def _text_query(name: str, *arguments: object) -> str:
     err = ctypes.c_int(0)
-    raw = getattr(_native.library(), name)(*arguments, ctypes.byref(err))
+    raw = getattr(_native.api(), name)(*arguments, ctypes.byref(err))
     check_err(err, name)
     return _native.decode(raw) or ""
 
@@ -286,7 +286,7 @@ def variable_index(name_or_index: Union[str, int]) -> int:
 
 
 def _missing_values(index: int, is_string: bool) -> MissingValues:
-    lib = _native.library()
+    lib = _native.api()
     missing_format = ctypes.c_int(0)
     if is_string:
         # Nine bytes each: an 8-byte value comes without a terminator.
@@ -305,7 +305,7 @@ def read_value_labels(is_string: bool, string_call: str, numeric_call: str,
                       *leading: object) -> Dict[Union[float, str], str]:
     """Value labels through a getter pair that takes `leading` arguments, then
     the values, labels and count outputs; the arrays are released."""
-    lib = _native.library()
+    lib = _native.api()
     count = ctypes.c_int(0)
     labels = ctypes.POINTER(ctypes.c_char_p)()
     if is_string:
@@ -339,7 +339,7 @@ def string_array_result(call: str, free_name: str, *arguments: object) -> List[s
     count, and gives the strings, released through `free_name`."""
     array = ctypes.POINTER(ctypes.c_char_p)()
     count = ctypes.c_int(0)
-    status = getattr(_native.library(), call)(*arguments, ctypes.byref(array), ctypes.byref(count))
+    status = getattr(_native.api(), call)(*arguments, ctypes.byref(array), ctypes.byref(count))
     if status != 0:
         # A failed call may still have handed over an array.
         _native.take_strings(array, count.value, free_name)
@@ -384,7 +384,7 @@ def multi_response_set(name: str) -> MultiResponseSet:
     """One multiple response set by name (VexaError 9003 for an unknown one)."""
     if not isinstance(name, str):
         raise TypeError(f"a set name must be a str, not {type(name).__name__}")
-    lib = _native.library()
+    lib = _native.api()
     label = ctypes.c_void_p()
     counted = ctypes.c_void_p()
     kind = ctypes.c_int(0)
@@ -407,7 +407,7 @@ def multi_response_set(name: str) -> MultiResponseSet:
 def multi_response_sets() -> List[MultiResponseSet]:
     """Every multiple response set of the active dataset."""
     err = ctypes.c_int(0)
-    names = _native.take_string_list(_native.library().GetMultiResponseSetNames(ctypes.byref(err)))
+    names = _native.take_string_list(_native.api().GetMultiResponseSetNames(ctypes.byref(err)))
     check_err(err, "GetMultiResponseSetNames")
     return [multi_response_set(name) for name in names]
 
@@ -420,7 +420,7 @@ def weight_variable() -> Optional[str]:
 def split_variables() -> List[str]:
     """The names of the split variables (empty without splits)."""
     err = ctypes.c_int(0)
-    names = _native.take_string_list(_native.library().GetSplitVariableNames(ctypes.byref(err)))
+    names = _native.take_string_list(_native.api().GetSplitVariableNames(ctypes.byref(err)))
     check_err(err, "GetSplitVariableNames")
     return names
 

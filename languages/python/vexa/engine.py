@@ -7,13 +7,16 @@ the engine's own options follow, each running up to the next blank.
 """
 from __future__ import annotations
 
+import atexit
 import ctypes
 import os
+import shutil
+import tempfile
 from types import TracebackType
-from typing import Iterable, Optional, Sequence, Type, Union
+from typing import Iterable, Optional, Sequence, Tuple, Type, Union
 
-from . import _native
-from .errors import VexaError, check, error_for
+from . import _native, outputlog
+from .errors import LIBRARY_MESSAGES, ProgramBlockError, VexaError, check, error_for
 
 __all__ = [
     "build_arguments",
@@ -76,6 +79,35 @@ def build_arguments(engine_home: Optional[PathLike] = None,
     return " ".join(parts)
 
 
+class _OutputLog:
+    """The output log of the engine this process started: the caller's, or
+    a private one (removed when the engine stops) so that a failed block's
+    report can be read back."""
+
+    def __init__(self) -> None:
+        self.path: Optional[str] = None
+        self._private: Optional[str] = None
+
+    def choose(self, requested: Optional[PathLike]) -> str:
+        self.release()
+        if requested is not None:
+            self.path = os.fspath(requested)
+        else:
+            self._private = tempfile.mkdtemp(prefix="vexa-output-")
+            self.path = os.path.join(self._private, "output.log")
+        return self.path
+
+    def release(self) -> None:
+        if self._private:
+            shutil.rmtree(self._private, ignore_errors=True)
+        self._private = None
+        self.path = None
+
+
+_log = _OutputLog()
+atexit.register(_log.release)
+
+
 def start(engine_home: Optional[PathLike] = None,
           output_log: Optional[PathLike] = None,
           output_html: Optional[PathLike] = None,
@@ -85,16 +117,29 @@ def start(engine_home: Optional[PathLike] = None,
     """Starts the engine (a no-op when one is running already).
 
     Raises VexaError with StartVexa's status, e.g. 9002 for an unreadable
-    data file or 9007 for an output log that cannot be opened.
+    data file or 9007 for an output log that cannot be opened. Without
+    `output_log` the engine writes a private one, which failed program blocks
+    are reported from.
     """
-    arguments = build_arguments(engine_home, output_log, output_html, *extra,
+    build_arguments(engine_home, output_log, output_html, *extra,
+                    output_xml=output_xml, data_file=data_file)
+    lib = _native.library()
+    if lib.IsBackendReady():
+        return
+    arguments = build_arguments(engine_home, _log.choose(output_log), output_html, *extra,
                                 output_xml=output_xml, data_file=data_file)
-    check(_native.library().StartVexa(_native.encode(arguments)), "StartVexa")
+    status = lib.StartVexa(_native.encode(arguments))
+    if status:
+        _log.release()
+    check(status, "StartVexa")
 
 
 def stop() -> None:
     """Stops the engine this process started; nothing happens otherwise."""
     _native.library().StopVexa()
+    _native.engine_stopped()
+    if not _native.library().IsBackendReady():
+        _log.release()
 
 
 def is_running() -> bool:
@@ -121,46 +166,71 @@ def _command_bytes(commands: Commands) -> bytes:
     raise TypeError(f"commands must be a text or a sequence of lines, not {type(commands).__name__}")
 
 
+# Statuses of a submission that are the library's or the engine's own, not
+# a block's: the block never ran, or its language process is gone.
+_NOT_BLOCK_STATUSES = frozenset(code for code in LIBRARY_MESSAGES if code >= 99103) | {
+    17, 32, 9080, 9081, 9082, 9083}
+
+
+def _block_error(status: int, language: str, mark: outputlog.LogMark) -> ProgramBlockError:
+    message, report = outputlog.block_report(language, mark.entries())
+    if not message:
+        message = f"the {language} program block ended with status {status}"
+    return ProgramBlockError(status, language, message, report)
+
+
 # Where the engine keeps the document of the last command that failed:
 # <error command=".." line=".." code="..">text</error>.
 _ERROR_HANDLE = "Error"
 
 
-def _check_command(status: int, call: str) -> None:
-    """Raises for a failed command, with the engine's error text as the
-    message when the engine filed one for this failure."""
-    if status == 0:
-        return
-    message = ""
-    if status != 17:
-        from . import xpath  # the module imports nothing of this one
-        try:
-            filed = xpath.evaluate(_ERROR_HANDLE, "concat(/error/@code, ' ', string(/error))")
-        except VexaError:
-            filed = []
-        code, _, text = filed[0].partition(" ") if filed else ("", "", "")
-        if code == str(status):
-            message = text
-    raise error_for(status, call, message)
+def _filed_error(status: int) -> Optional[Tuple[str, str]]:
+    """The command and error text the engine filed for this failure, if the
+    last failure it filed has this status."""
+    if status == 17:
+        return None
+    from . import xpath  # the module imports nothing of this one
+    try:
+        filed = xpath.evaluate(_ERROR_HANDLE, "concat(/error/@code, '|', /error/@command, '|', string(/error))")
+    except VexaError:
+        return None
+    code, _, rest = filed[0].partition("|") if filed else ("", "", "")
+    if code != str(status):
+        return None
+    command, _, text = rest.partition("|")
+    return command, text
 
 
 def submit(commands: Commands) -> None:
     """Submits command text; a list of lines is joined by line ends into one
     submission (so that a program block arrives whole).
 
-    Raises VexaError with the status of the command that failed (17 when no
-    engine runs); its message is the engine's error text, which names the
-    command, its line and the cause.
+    A program block that fails raises ProgramBlockError: its message is the
+    block's own error, `traceback` what the language reported, `code` the
+    block's status. A command that fails raises VexaError with its status and
+    the engine's error text, which names the command, its line and the cause.
     """
     data = _command_bytes(commands)
-    _check_command(_native.library().Submit(data, len(data)), "Submit")
+    lib = _native.api()
+    mark = outputlog.LogMark(_log.path)
+    status = lib.Submit(data, len(data))
+    if status:
+        filed = _filed_error(status)
+        language = outputlog.block_language(data)
+        failed_command = filed is not None and not filed[0].startswith("BEGIN PROGRAM")
+        if language is None or status in _NOT_BLOCK_STATUSES or failed_command:
+            raise error_for(status, "Submit", filed[1] if filed else "")
+        raise _block_error(status, language, mark)
 
 
 def queue_command_part(part: Union[str, bytes]) -> None:
     """Queues one part of a command; the engine runs the gathered parts once
     a line ends with a period or a blank part ends them."""
     data = _native.encode(part)
-    _check_command(_native.library().QueueCommandPart(data, len(data)), "QueueCommandPart")
+    status = _native.api().QueueCommandPart(data, len(data))
+    if status:
+        filed = _filed_error(status)
+        raise error_for(status, "QueueCommandPart", filed[1] if filed else "")
 
 
 def nest_depth() -> int:
@@ -174,7 +244,7 @@ def nest_depth() -> int:
 def post_output(text: Union[str, bytes]) -> None:
     """Adds text to the engine's output log."""
     data = _native.encode(text)
-    check(_native.library().PostVexaOutput(data, len(data)), "PostVexaOutput")
+    check(_native.api().PostVexaOutput(data, len(data)), "PostVexaOutput")
 
 
 class Session:
@@ -193,11 +263,13 @@ class Session:
         # Checked now, so that a bad option fails where the session is made.
         self.arguments = build_arguments(engine_home, output_log, output_html, *extra,
                                          output_xml=output_xml, data_file=data_file)
+        self._options = (engine_home, output_log, output_html, extra, output_xml, data_file)
         self._started = False
 
     def __enter__(self) -> "Session":
         if not is_running():
-            check(_native.library().StartVexa(_native.encode(self.arguments)), "StartVexa")
+            home, log, html, extra, xml, data = self._options
+            start(home, log, html, *extra, output_xml=xml, data_file=data)
             self._started = True
         return self
 

@@ -18,6 +18,7 @@ __all__ = [
     "CasesUsedUp",
     "TransportError",
     "LanguageError",
+    "ProgramBlockError",
     "LIBRARY_MESSAGES",
     "ENGINE_MESSAGES",
     "message_for",
@@ -77,6 +78,8 @@ ENGINE_MESSAGES: Dict[int, str] = {
     9015: "a negative column width, or a minimum above the maximum",
     9016: "the table already has cells",
     9017: "the output document cannot be written",
+    9090: "SAVE could not write the data file or its dictionary",
+    9091: "GET DATA or SAVE /TYPE=CSV needs /FILE='<path>' and no other subcommand",
     9020: "no XPath document under this handle",
     9021: "an empty handle name",
     9022: "the text is not well-formed XML",
@@ -122,6 +125,7 @@ ENGINE_MESSAGES: Dict[int, str] = {
     9081: "the engine hosts no languages",
     9082: "a JAVAEXTENSION block that is not a command name and at most one line of text",
     9083: "the Java extension program ended with a non-zero exit status",
+    9084: "a JAVAEXTENSION block while another one runs",
     9100: "a command the engine does not know",
     9101: "a missing variable, or one the data does not have",
     9102: "a keyword, value or expression the command does not take",
@@ -158,6 +162,21 @@ class EngineNotRunning(VexaError):
     """The engine is not running (17)."""
 
 
+class ProgramBlockError(VexaError):
+    """A program block failed: the message is the block's own error (the
+    last line of a Python traceback, an R condition's message), `traceback`
+    the whole text the language reported (empty when it reported none), and
+    `code` the block's status, which is the language's and no library code."""
+
+    def __init__(self, code: int, language: str, message: str, traceback: str = "") -> None:
+        Exception.__init__(self, message)
+        self.code = int(code)
+        self.call = "Submit"
+        self.language = language
+        self.message = message
+        self.traceback = traceback
+
+
 class CasesUsedUp(VexaError):
     """A cursor has no further case (1900)."""
 
@@ -181,14 +200,35 @@ def error_for(code: int, call: str = "", message: str = "") -> VexaError:
     return _SUBCLASSES.get(int(code), VexaError)(code, call, message)
 
 
+# Codes after which the engine may be gone: the package then asks whether
+# one still runs, so the caller hears that rather than a pipe's code.
+_ENGINE_LOST = (17, 32, 99103, 99104)
+
+
+def not_running(call: str = "", ended: bool = False) -> EngineNotRunning:
+    """The one exception for a call made while no engine runs."""
+    text = ("the engine is not running (it has ended): start it again with vexa.start() or "
+            "vexa.session()" if ended else
+            "the engine is not running: start one with vexa.start() or vexa.session()")
+    return EngineNotRunning(17, call, text)
+
+
+def _engine_gone(status: int) -> bool:
+    if status not in _ENGINE_LOST:
+        return False
+    from . import _native
+    return not _native.engine_still_running()
+
+
 def check(status: int, call: str) -> None:
     """Raises the error for a non-zero status a call returned."""
     if status != 0:
+        if _engine_gone(status):
+            raise not_running(call, ended=status != 17)
         raise error_for(status, call)
 
 
 def check_err(err: Union[ctypes.c_int, int], call: str) -> None:
     """Raises the error for a non-zero err out-parameter."""
     value = err.value if isinstance(err, ctypes.c_int) else int(err)
-    if value != 0:
-        raise error_for(value, call)
+    check(value, call)

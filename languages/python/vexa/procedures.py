@@ -104,25 +104,25 @@ def _text(value: object, what: str) -> bytes:
 
 def has_procedure() -> bool:
     """True while a procedure is open."""
-    return _native.library().HasProcedure() == 1
+    return _native.api().HasProcedure() == 1
 
 
 def text_block(outline: str, title: str, text: str, lines_before: int = 0) -> None:
     """Adds a text block to the open procedure's output."""
     if isinstance(lines_before, bool) or not isinstance(lines_before, int) or lines_before < 0:
         raise ValueError("lines_before must be a non-negative int")
-    check(_native.library().AddTextBlock(_text(outline, "outline"), _text(title, "title"),
+    check(_native.api().AddTextBlock(_text(outline, "outline"), _text(title, "title"),
                                          _text(text, "text"), lines_before), "AddTextBlock")
 
 
 def procedure_footnote(text: str) -> None:
     """Adds a footnote to the open procedure."""
-    check(_native.library().AddProcFootnotes(_text(text, "footnote")), "AddProcFootnotes")
+    check(_native.api().AddProcFootnotes(_text(text, "footnote")), "AddProcFootnotes")
 
 
 def split_change(name: str) -> None:
     """Marks a split-group change in the open procedure's output."""
-    check(_native.library().SplitChange(_text(name, "split name")), "SplitChange")
+    check(_native.api().SplitChange(_text(name, "split name")), "SplitChange")
 
 
 class Procedure:
@@ -143,13 +143,13 @@ class Procedure:
     def start(self) -> None:
         if self._open:
             raise ValueError("the procedure is open already")
-        check(_native.library().StartProcedure(*self._raw), "StartProcedure")
+        check(_native.api().StartProcedure(*self._raw), "StartProcedure")
         self._open = True
 
     def end(self) -> None:
         if self._open:
             self._open = False
-            check(_native.library().EndProcedure(), "EndProcedure")
+            check(_native.api().EndProcedure(), "EndProcedure")
 
     def __enter__(self) -> "Procedure":
         self.start()
@@ -195,7 +195,7 @@ class Dimension:
         self.key = (_native.encode(name), place, position, bool(hide_name), bool(hide_labels))
 
     def _call(self, function: str, *values: object) -> None:
-        lib = _native.library()
+        lib = _native.api()
         check(getattr(lib, function)(*self.table.key, *self.key, *values), function)
 
     def add_category(self, category: Category) -> None:
@@ -264,10 +264,10 @@ class PivotTable:
         self.key = (_text(outline, "outline"), _text(title, "title"), _text(subtype, "subtype"),
                     self.flag)
         self.dimensions: List[Dimension] = []
-        check(_native.library().StartPivotTable(*self.key), "StartPivotTable")
+        check(_native.api().StartPivotTable(*self.key), "StartPivotTable")
 
     def _call(self, function: str, *values: object) -> None:
-        check(getattr(_native.library(), function)(*self.key, *values), function)
+        check(getattr(_native.api(), function)(*self.key, *values), function)
 
     def dimension(self, name: str, place: Union[str, int] = "row", position: Optional[int] = None,
                   hide_name: bool = False, hide_labels: bool = False) -> Dimension:
@@ -317,7 +317,7 @@ class PivotTable:
             dimension.add_category(category)
         last = chosen[-1][0]
         if format_call is not None:
-            check(getattr(_native.library(), format_call[0])(*format_call[1]), format_call[0])
+            check(getattr(_native.api(), format_call[0])(*format_call[1]), format_call[0])
         if isinstance(value, str):
             last._call("SetStringCell", _native.encode(value))
         elif isinstance(value, (int, float)):
@@ -349,12 +349,12 @@ class PivotTable:
             self._call("AddCaptionFootnotes", _text(text, "caption"), _text(footnote, "footnote"))
 
     def title_footnote(self, text: str) -> None:
-        lib = _native.library()
+        lib = _native.api()
         check(lib.AddTitleFootnotes(*self.key[:3], _text(text, "footnote"), self.flag),
               "AddTitleFootnotes")
 
     def outline_footnote(self, text: str) -> None:
-        lib = _native.library()
+        lib = _native.api()
         check(lib.AddOutlineFootnotes(*self.key[:3], _text(text, "footnote"), self.flag),
               "AddOutlineFootnotes")
 

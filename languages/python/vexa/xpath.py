@@ -38,12 +38,12 @@ def _handle(handle: object) -> bytes:
 
 def create_dictionary(handle: str) -> None:
     """Keeps the active dataset's dictionary as a document under `handle`."""
-    check(_native.library().CreateXPathDictionary(_handle(handle)), "CreateXPathDictionary")
+    check(_native.api().CreateXPathDictionary(_handle(handle)), "CreateXPathDictionary")
 
 
 def remove(handle: str) -> None:
     """Discards the document under `handle` (9020 when there is none)."""
-    check(_native.library().RemoveXPathHandle(_handle(handle)), "RemoveXPathHandle")
+    check(_native.api().RemoveXPathHandle(_handle(handle)), "RemoveXPathHandle")
 
 
 def evaluate(handle: str, expression: str, context: str = "") -> List[str]:
@@ -53,7 +53,7 @@ def evaluate(handle: str, expression: str, context: str = "") -> List[str]:
     if not isinstance(expression, str) or not isinstance(context, str):
         raise TypeError("the expression and context are str")
     err = ctypes.c_int(0)
-    result = _native.library().EvaluateXPath(raw_handle, _native.encode(context),
+    result = _native.api().EvaluateXPath(raw_handle, _native.encode(context),
                                              _native.encode(expression), ctypes.byref(err))
     # Released whatever the outcome.
     strings = _native.take_string_list(result)
@@ -63,7 +63,7 @@ def evaluate(handle: str, expression: str, context: str = "") -> List[str]:
 
 def _list(call: str) -> List[str]:
     err = ctypes.c_int(0)
-    strings = _native.take_string_list(getattr(_native.library(), call)(ctypes.byref(err)))
+    strings = _native.take_string_list(getattr(_native.api(), call)(ctypes.byref(err)))
     check_err(err, call)
     return strings
 
@@ -81,7 +81,7 @@ def tags() -> List[str]:
 def xml(handle: str) -> str:
     """The document under `handle` as XML text."""
     err = ctypes.c_int(0)
-    units = _native.library().GetXmlUtf16(_handle(handle), ctypes.byref(err))
+    units = _native.api().GetXmlUtf16(_handle(handle), ctypes.byref(err))
     check_err(err, "GetXmlUtf16")
     if not units:
         return ""
@@ -100,7 +100,7 @@ def image(handle: str, name: str) -> Tuple[bytes, str]:
     size = ctypes.c_int(0)
     kind = ctypes.c_void_p()
     err = ctypes.c_int(0)
-    address = _native.library().GetImage(raw_handle, raw_name, ctypes.byref(size),
+    address = _native.api().GetImage(raw_handle, raw_name, ctypes.byref(size),
                                          ctypes.byref(kind), ctypes.byref(err))
     type_text = _native.take_string(kind) or ""
     data = b""
@@ -108,7 +108,7 @@ def image(handle: str, name: str) -> Tuple[bytes, str]:
         try:
             data = ctypes.string_at(address, max(size.value, 0))
         finally:
-            _native.library().FreeString(ctypes.cast(address, ctypes.c_char_p))
+            _native.api().FreeString(ctypes.cast(address, ctypes.c_char_p))
     check_err(err, "GetImage")
     return data, type_text
 
@@ -119,7 +119,7 @@ def setting(name: str, default: str = "") -> str:
     if not isinstance(name, str) or not isinstance(default, str):
         raise TypeError("a setting name and its default are str")
     err = ctypes.c_int(0)
-    raw = _native.library().GetSetting(_native.encode(name), ctypes.byref(err),
+    raw = _native.api().GetSetting(_native.encode(name), ctypes.byref(err),
                                        _native.encode(default))
     check_err(err, "GetSetting")
     return _native.decode(raw) or ""

@@ -142,6 +142,82 @@ static SEXP C_dictionary(void) {
     return result;
 }
 
+/* A string value of at most 8 bytes from a missing-value buffer, without
+ * the blanks that pad it. */
+static SEXP ShortText(const char* buffer) {
+    char text[9];
+    memcpy(text, buffer, 8);
+    text[8] = '\0';
+    int length = (int)strlen(text);
+    while (length > 0 && text[length - 1] == ' ') text[--length] = '\0';
+    return Text(text);
+}
+
+/* One variable's value labels: list(values, labels), values numbers or texts. */
+static SEXP C_value_labels(SEXP index, SEXP isString) {
+    const int position = asInteger(index);
+    const bool strings = asLogical(isString) == TRUE;
+    char** texts = NULL;
+    double* numbers = NULL;
+    char** labels = NULL;
+    int count = 0;
+    const int status = strings ? GetCValueLabels(position, &texts, &labels, &count)
+                               : GetNValueLabels(position, &numbers, &labels, &count);
+    if (status) return StatusAnd(status, R_NilValue);
+    if (count < 0) count = 0;
+    SEXP values = PROTECT(allocVector(strings ? STRSXP : REALSXP, count));
+    SEXP names = PROTECT(allocVector(STRSXP, count));
+    for (int i = 0; i < count; ++i) {
+        if (strings) {
+            int length = (int)strlen(texts[i]);
+            while (length > 0 && texts[i][length - 1] == ' ') --length;
+            SET_STRING_ELT(values, i, mkCharLenCE(texts[i], length, CE_UTF8));
+        } else {
+            REAL(values)[i] = numbers[i];
+        }
+        SET_STRING_ELT(names, i, Text(labels[i]));
+    }
+    if (count > 0 && strings) FreeCValueLabels(texts, labels, count);
+    if (count > 0 && !strings) FreeNValueLabels(numbers, labels, count);
+    SEXP pair = PROTECT(allocVector(VECSXP, 2));
+    SET_VECTOR_ELT(pair, 0, values);
+    SET_VECTOR_ELT(pair, 1, names);
+    SEXP result = StatusAnd(0, pair);
+    UNPROTECT(3);
+    return result;
+}
+
+/* One variable's missing values: list(format, values). Numbers: format 0..3
+ * discrete values, -2 a range (low, high), -3 a range and one value. */
+static SEXP C_missing_values(SEXP index, SEXP isString) {
+    const int position = asInteger(index);
+    int format = 0;
+    int status;
+    SEXP values;
+    if (asLogical(isString) == TRUE) {
+        char buffers[3][9];
+        memset(buffers, 0, sizeof buffers);
+        status = GetVarCMissingValues(position, &format, buffers[0], buffers[1], buffers[2]);
+        if (status) return StatusAnd(status, R_NilValue);
+        const int count = format >= 0 && format <= 3 ? format : 0;
+        values = PROTECT(allocVector(STRSXP, count));
+        for (int i = 0; i < count; ++i) SET_STRING_ELT(values, i, ShortText(buffers[i]));
+    } else {
+        double numbers[3] = {0, 0, 0};
+        status = GetVarNMissingValues(position, &format, &numbers[0], &numbers[1], &numbers[2]);
+        if (status) return StatusAnd(status, R_NilValue);
+        const int count = format == -2 ? 2 : format == -3 ? 3 : format >= 0 && format <= 3 ? format : 0;
+        values = PROTECT(allocVector(REALSXP, count));
+        for (int i = 0; i < count; ++i) REAL(values)[i] = numbers[i];
+    }
+    SEXP pair = PROTECT(allocVector(VECSXP, 2));
+    SET_VECTOR_ELT(pair, 0, ScalarInteger(format));
+    SET_VECTOR_ELT(pair, 1, values);
+    SEXP result = StatusAnd(0, pair);
+    UNPROTECT(2);
+    return result;
+}
+
 /* Names in a list the library allocated, released with its own function. */
 static SEXP C_datasets(void) {
     char** names = NULL;
@@ -320,7 +396,8 @@ static const R_CallMethodDef kCalls[] = {
     CALL(C_status_call, 1),   CALL(C_text_call, 2),     CALL(C_start, 1),         CALL(C_stop, 0),          CALL(C_is_running, 0),
     CALL(C_submit, 1),        CALL(C_post_output, 1),   CALL(C_start_procedure, 2), CALL(C_system_missing, 0),
     CALL(C_case_count, 0),    CALL(C_dictionary, 0),    CALL(C_datasets, 0),      CALL(C_read_cases, 3),
-    CALL(C_add_variables, 4), CALL(C_create_dataset, 4), CALL(C_pivot_table, 4),  {NULL, NULL, 0}};
+    CALL(C_add_variables, 4), CALL(C_create_dataset, 4), CALL(C_pivot_table, 4),  CALL(C_value_labels, 2),
+    CALL(C_missing_values, 2), {NULL, NULL, 0}};
 
 void R_init_vexa(DllInfo* info) {
     R_registerRoutines(info, NULL, kCalls, NULL, NULL);

@@ -1,5 +1,6 @@
 package com.kor.statistics.plugin;
 
+import com.kor.statistics.Engine;
 import java.io.ByteArrayOutputStream;
 import java.io.FileDescriptor;
 import java.io.FileOutputStream;
@@ -20,9 +21,10 @@ import java.nio.charset.StandardCharsets;
  * engine's executable name) is accepted and not used.
  *
  * <p>The program connects to 127.0.0.1:port and reads one extension message: UTF-8 text that
- * ends with a line feed (0x0A). Bytes after the first line feed are ignored. It prints
- * "{@code <command name>: <text without the line feed>}" on its standard output, closes the
- * socket and exits 0. Anything else (bad arguments, no connection, the connection closed before
+ * ends with a line feed (0x0A). Bytes after the first line feed are ignored. A command name that
+ * stands for an {@link ExtensionCommand} runs it with the text, joined to the engine's pipes
+ * ({@link Engine#joinBlock()}); any other name prints "{@code <command name>: <text without the
+ * line feed>}" on its standard output. Then it exits 0. Anything else (bad arguments, no connection, the connection closed before
  * the line feed, text that is not UTF-8, a message longer than {@link #MAX_MESSAGE} bytes) is
  * reported on standard error with exit status 1.
  *
@@ -50,15 +52,34 @@ public final class Extension {
                         "usage: Extension <mode> <port> <command name>");
             }
             String text = receive(parsePort(args[1]));
-            out.println(args[2] + ": " + text);
+            ExtensionCommand command = command(args[2]);
+            if (command == null) {
+                out.println(args[2] + ": " + text);
+            } else {
+                command.run(Engine.joinBlock(), text, out);
+            }
             out.flush();
             if (out.checkError()) throw new IOException("cannot write the output");
         } catch (Exception e) {
-            err.println("Extension: " + e.getMessage());
+            err.println("Extension: " + (e.getMessage() == null ? e.toString() : e.getMessage()));
             err.flush();
             System.exit(1);
         }
         System.exit(0);
+    }
+
+    /**
+     * The command a name stands for: {@code DESCRIBE}, or a class name (it holds a ".") of an
+     * {@link ExtensionCommand}; null for any other name, which is answered by echoing the text.
+     */
+    static ExtensionCommand command(String name) throws ReflectiveOperationException {
+        if (name.equals("DESCRIBE")) return new Describe();
+        if (!name.contains(".")) return null;
+        Class<?> type = Class.forName(name);
+        if (!ExtensionCommand.class.isAssignableFrom(type)) {
+            throw new IllegalArgumentException(name + " is not an extension command");
+        }
+        return (ExtensionCommand) type.getConstructor().newInstance();
     }
 
     /** The file the variable names, for appending; the standard stream when it names none. */
