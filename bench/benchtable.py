@@ -225,6 +225,8 @@ def main():
     table.ratio("the same pass from Java: 1,000,000 x 10 numeric into double[] columns (blocks of 4096 cases)",
                 java, "Java_CursorColumns", java, "C_CursorPass", 1.5, base_label="C cursor pass, same process",
                 absent="not built (no JDK or JNA)")
+    table.ratio("DESCRIBE of the same 10 variables over 1,000,000 cases, submitted", cursor, "BM_Describe",
+                cursor, "BM_CursorPass/1", 2.0, base_label="cursor pass reading every value")
     reads = cursor.get("BM_LocalValueReads", {})
     if "items_per_second" in reads:
         rate = reads["items_per_second"]

@@ -9,7 +9,7 @@ set -uo pipefail
 seconds=${1:?usage: tools/fuzz.sh <seconds-per-target>}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build-fuzz}
-targets=(fuzz_codec fuzz_framedreceive fuzz_configreader fuzz_enginecommands fuzz_enginedata)
+targets=(fuzz_codec fuzz_framedreceive fuzz_configreader fuzz_enginecommands fuzz_enginedata fuzz_syntax fuzz_expression)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVEXA_BUILD_FUZZ=ON -DVEXA_BUILD_TESTS=OFF -DVEXA_BUILD_BENCH=OFF >/dev/null || exit 2

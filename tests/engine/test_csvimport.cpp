@@ -420,12 +420,12 @@ TEST_F(DataFileCommands, GetDataReplacesTheActiveDatasetAndSaveWritesItBack) {
 TEST_F(DataFileCommands, FailuresHaveCodesAndTheirTextInTheOutput) {
     const Dataset before = state.active;
     EXPECT_EQ(Submit("GET DATA /TYPE=CSV /FILE='" + dir.Path("none.csv") + "'."), engine::kDataFileUnreadable);
-    EXPECT_EQ(LastOutput(), "Error 9002: " + dir.Path("none.csv") + ": cannot be opened for reading");
+    EXPECT_EQ(LastOutput(), "GET DATA (line 1): " + dir.Path("none.csv") + ": cannot be opened for reading");
     dir.File("bad.csv", "a,b\n1\n");
     EXPECT_EQ(Submit("GET DATA /TYPE=CSV /FILE='" + dir.Path("bad.csv") + "'."), engine::kDataFileUnreadable);
-    EXPECT_EQ(LastOutput(), "Error 9002: " + dir.Path("bad.csv") + ": line 2: 1 fields where the header has 2");
+    EXPECT_EQ(LastOutput(), "GET DATA (line 1): " + dir.Path("bad.csv") + ": line 2: 1 fields where the header has 2");
     EXPECT_EQ(Submit("SAVE /TYPE=CSV /FILE='" + dir.Path("no/such/dir.csv") + "'."), engine::kDataFileUnwritable);
-    EXPECT_EQ(LastOutput(), "Error 9090: " + dir.Path("no/such/dir.csv") + ": cannot be opened for writing");
+    EXPECT_EQ(LastOutput(), "SAVE (line 1): " + dir.Path("no/such/dir.csv") + ": cannot be opened for writing");
     EXPECT_EQ(Submit("SAVE /TYPE=CSV."), engine::kBadDataFileCommand);
     EXPECT_EQ(Submit("GET DATA /TYPE=CSV /FILE='open."), engine::kBadDataFileCommand);
     EXPECT_EQ(Submit("GET DATA /TYPE=CSV /FILE='x.csv' /SHEET=1."), engine::kBadDataFileCommand);

@@ -15,6 +15,7 @@
 #include "enginereplies.h"
 #include "outputlog.h"
 #include "runtime/statuscodes.h"
+#include "syntaxrunner.h"
 
 namespace {
 
@@ -24,52 +25,57 @@ using engine::OutputSettings;
 using Strings = std::vector<std::string>;
 using namespace std::string_literals;
 
+// Submitted text run as the engine runs it: the code of the command that failed, or 0.
+int RunCommand(const std::string& text, engine::EngineState& state) {
+    return engine::RunSyntax(text, state, engine::BlockLines::kRecognised);
+}
+
 TEST(FileHandleCommands, DefineHandlesThatANewDefinitionReplacesInPlace) {
-    OutputSettings settings;
-    OutputLog log;
-    EXPECT_EQ(engine::RunCommand("FILE HANDLE data /NAME='/tmp/my data.csv'.", settings, log), VEXA_OK);
-    EXPECT_EQ(engine::RunCommand("file  handle\tout /name = \"/tmp/it's.txt\" /MODE=CHARACTER .\n", settings, log),
+    engine::EngineState state;
+    OutputSettings& settings = state.settings;
+    EXPECT_EQ(RunCommand("FILE HANDLE data /NAME='/tmp/my data.csv'.", state), VEXA_OK);
+    EXPECT_EQ(RunCommand("file  handle\tout /name = \"/tmp/it's.txt\" /MODE=CHARACTER .\n", state),
               VEXA_OK);
-    EXPECT_EQ(engine::RunCommand("FILE HANDLE quoted /NAME='/tmp/a''b'.", settings, log), VEXA_OK);
-    EXPECT_EQ(engine::RunCommand("FILE HANDLE DATA /LRECL=80 /NAME=/srv/data.csv.", settings, log), VEXA_OK);
+    EXPECT_EQ(RunCommand("FILE HANDLE quoted /NAME='/tmp/a''b'.", state), VEXA_OK);
+    EXPECT_EQ(RunCommand("FILE HANDLE DATA /LRECL=80 /NAME=/srv/data.csv.", state), VEXA_OK);
     EXPECT_EQ(settings.fileHandles.entries(),
               (std::vector<FileHandles::Entry>{
                   {"DATA", "/srv/data.csv"}, {"out", "/tmp/it's.txt"}, {"quoted", "/tmp/a'b"}}));
     ASSERT_NE(settings.fileHandles.Find("Data"), nullptr);
     EXPECT_EQ(*settings.fileHandles.Find("Data"), "/srv/data.csv");
     EXPECT_EQ(settings.fileHandles.Find("nothing"), nullptr);
-    EXPECT_EQ(log.entries().size(), 4u);
+    EXPECT_EQ(state.log.entries().size(), 4u);
 }
 
 TEST(FileHandleCommands, WithoutNameOrPathTheyAreRefusedAndChangeNothing) {
-    OutputSettings settings;
-    OutputLog log;
+    engine::EngineState state;
+    OutputSettings& settings = state.settings;
     for (const char* command : {"FILE HANDLE.", "FILE HANDLE data.", "FILE HANDLE data /NAME=''.",
                                 "FILE HANDLE /NAME='/tmp/x'.", "FILE HANDLE data /NAME='/tmp/x.",
                                 "FILE HANDLE data NAME='/tmp/x'.", "FILE HANDLE data /NAME '/tmp/x'.",
                                 "FILE HANDLE data /MODE=CHARACTER."}) {
-        EXPECT_EQ(engine::RunCommand(command, settings, log), engine::kBadFileHandle) << command;
+        EXPECT_EQ(RunCommand(command, state), engine::kBadFileHandle) << command;
     }
-    // Other commands, an incomplete one and one with a zero byte are no definitions.
-    for (const std::string& command : {"FILE TYPE MIXED."s, "FILEHANDLE data /NAME=x."s, "FILE HANDLES x /NAME=y."s,
-                                       "FILE HANDLE data /NAME=x"s, "FILE HANDLE data /NAME='\0'."s}) {
-        EXPECT_EQ(engine::RunCommand(command, settings, log), VEXA_OK) << command;
+    // Other commands are unknown; a zero byte makes no command.
+    for (const std::string& command : {"FILE TYPE MIXED."s, "FILEHANDLE data /NAME=x."s, "FILE HANDLES x /NAME=y."s}) {
+        EXPECT_EQ(RunCommand(command, state), engine::kUnknownSyntaxCommand) << command;
     }
+    EXPECT_EQ(RunCommand("FILE HANDLE data /NAME='\0'."s, state), engine::kBadSyntax);
     EXPECT_TRUE(settings.fileHandles.entries().empty());
 }
 
 TEST(SetLocale, ChangesTheEngineLocaleAndRefusesWhatIsNoLocaleName) {
-    OutputSettings settings;
-    OutputLog log;
+    engine::EngineState state;
+    OutputSettings& settings = state.settings;
     EXPECT_EQ(settings.EngineLocale(), "en_US.UTF-8");
     EXPECT_EQ(settings.CLocale(), "C.UTF-8");
     for (const char* command : {"SET LOCALE=''.", "SET LOCALE='de CH'.", "SET WIDTH=100 LOCALE='x;rm'.",
                                 "SET LOCALE=de/../x."}) {
-        EXPECT_EQ(engine::RunCommand(command, settings, log), engine::kBadSetValue) << command;
+        EXPECT_EQ(RunCommand(command, state), engine::kBadSetValue) << command;
         EXPECT_EQ(settings.locale, std::nullopt) << command;
         EXPECT_EQ(settings.width, 80) << command;
     }
-    EXPECT_EQ(engine::RunCommand("set locale='sr_RS.UTF-8@latin' width=100.", settings, log), VEXA_OK);
+    EXPECT_EQ(RunCommand("set locale='sr_RS.UTF-8@latin' width=100.", state), VEXA_OK);
     EXPECT_EQ(settings.EngineLocale(), "sr_RS.UTF-8@latin");
     EXPECT_EQ(settings.CLocale(), "sr_RS.UTF-8@latin");
     EXPECT_EQ(settings.width, 100);

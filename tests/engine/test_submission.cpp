@@ -21,7 +21,6 @@
 
 namespace {
 
-using engine::CommandAssembler;
 using engine::OutputLog;
 using engine::OutputSettings;
 using Kind = engine::OutputLog::Kind;
@@ -45,25 +44,9 @@ struct TempFile {
     std::filesystem::path path;
 };
 
-TEST(CommandParts, CompleteOnceTheGatheredTextEndsWithAPeriod) {
-    CommandAssembler parts;
-    EXPECT_FALSE(parts.HasPending());
-    EXPECT_EQ(parts.Add("FREQUENCIES"), std::nullopt);
-    EXPECT_TRUE(parts.HasPending());
-    EXPECT_EQ(parts.Add("  /VARIABLES=x.y"), std::nullopt);
-    EXPECT_EQ(parts.Add("  /FORMAT=NOTABLE. \r\n\t "), "FREQUENCIES\n  /VARIABLES=x.y\n  /FORMAT=NOTABLE. \r\n\t ");
-    EXPECT_FALSE(parts.HasPending());
-    // The next part starts a new command.
-    EXPECT_EQ(parts.Add("LIST."), "LIST.");
-    EXPECT_EQ(parts.Add(""), std::nullopt);
-    EXPECT_EQ(parts.Add(" \n"), std::nullopt);
-    EXPECT_EQ(parts.Add("."), std::string("\n \n\n."));
-}
-
-TEST(CommandParts, ZeroBytesTravelWithTheCommand) {
-    CommandAssembler parts;
-    EXPECT_EQ(parts.Add("A\0B"s), std::nullopt);
-    EXPECT_EQ(parts.Add("\0."s), "A\0B\n\0."s);
+// A SET command's code, given what follows SET.
+int Set(const std::string& rest, OutputSettings& settings, OutputLog& log) {
+    return engine::RunSet(rest, settings, log).code;
 }
 
 TEST(SetCommands, WidthLanguageAndUnicodeChangeTheSettings) {
@@ -72,43 +55,39 @@ TEST(SetCommands, WidthLanguageAndUnicodeChangeTheSettings) {
     EXPECT_EQ(settings.width, 80);
     EXPECT_EQ(settings.language, "English");
     EXPECT_TRUE(settings.unicode);
-    EXPECT_EQ(engine::RunCommand("SET WIDTH=132.", settings, log), 0);
+    EXPECT_EQ(Set("WIDTH=132", settings, log), 0);
     EXPECT_EQ(settings.width, 132);
-    EXPECT_EQ(engine::RunCommand("  set  width = 40 unicode=off olang='Deutsch' .\n", settings, log), 0);
+    EXPECT_EQ(Set("  width = 40 unicode=off olang='Deutsch' \n", settings, log), 0);
     EXPECT_EQ(settings.width, 40);
     EXPECT_FALSE(settings.unicode);
     EXPECT_EQ(settings.language, "Deutsch");
-    EXPECT_EQ(engine::RunCommand("SET UNICODE=On.", settings, log), 0);
+    EXPECT_EQ(Set("UNICODE=On", settings, log), 0);
     EXPECT_TRUE(settings.unicode);
-    EXPECT_EQ(engine::RunCommand("SET WIDTH=255.", settings, log), 0);
+    EXPECT_EQ(Set("WIDTH=255", settings, log), 0);
     EXPECT_EQ(settings.width, 255);
 }
 
 TEST(SetCommands, RefusedValueChangesNothingOfThatCommand) {
     OutputSettings settings;
     OutputLog log;
-    for (const char* command : {"SET WIDTH=39.", "SET WIDTH=256.", "SET WIDTH=wide.", "SET WIDTH=.",
-                                "SET UNICODE=YES.", "SET OLANG=''.", "SET OLANG=French WIDTH=20."}) {
-        EXPECT_EQ(engine::RunCommand(command, settings, log), engine::kBadSetValue) << command;
-        EXPECT_EQ(settings.width, 80) << command;
-        EXPECT_EQ(settings.language, "English") << command;
-        EXPECT_TRUE(settings.unicode) << command;
+    for (const char* rest : {"WIDTH=39", "WIDTH=256", "WIDTH=wide", "WIDTH=", "UNICODE=YES", "OLANG=''",
+                             "OLANG=French WIDTH=20"}) {
+        EXPECT_EQ(Set(rest, settings, log), engine::kBadSetValue) << rest;
+        EXPECT_EQ(settings.width, 80) << rest;
+        EXPECT_EQ(settings.language, "English") << rest;
+        EXPECT_TRUE(settings.unicode) << rest;
     }
     EXPECT_EQ(engine::kBadSetValue, 9006);
-    // Refused commands are still in the log: they were submitted.
-    EXPECT_EQ(log.entries().size(), 7u);
+    EXPECT_TRUE(log.entries().empty());
 }
 
-TEST(SetCommands, OtherCommandsSucceedWithoutEffect) {
+TEST(SetCommands, UnknownKeywordsAndMalformedAssignmentsAreRefused) {
     OutputSettings settings;
     OutputLog log;
-    for (const char* command : {"FREQUENCIES VARIABLES=species.", "SET WIDTH=100", "SETWIDTH=100.",
-                                "SET PRINTBACK ON.", "SET MXWARNS=10.", "SET WIDTH=100 garbage."}) {
-        EXPECT_EQ(engine::RunCommand(command, settings, log), 0) << command;
-        EXPECT_EQ(settings.width, 80) << command;
+    for (const char* rest : {"PRINTBACK ON", "MXWARNS=10", "WIDTH=100 garbage", "", "WIDTH=100 MXWARNS=10", "=5"}) {
+        EXPECT_EQ(Set(rest, settings, log), engine::kBadSyntax) << rest;
+        EXPECT_EQ(settings.width, 80) << rest;
     }
-    EXPECT_EQ(engine::RunCommand("SET WIDTH=100\0."s, settings, log), 0);
-    EXPECT_EQ(settings.width, 80);
 }
 
 TEST(OutputLogEntries, KeptInOrderAndWrittenOneLineEach) {
@@ -187,7 +166,7 @@ TEST_F(SubmissionReplies, QueuedPartsRunAsOneCommandOnceComplete) {
     EXPECT_EQ(state.settings.width, 80);
     ASSERT_EQ(Ask(cmd::kQueueCommandPart, {".  \n"}), 0);
     EXPECT_EQ(state.settings.width, 100);
-    EXPECT_EQ(LogLines(), (std::vector<std::string>{"command: SET\\nWIDTH=100\\n.  \\n"}));
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"command: SET\\nWIDTH=100\\n.  "}));
     // A refused SET is reported on the part that completes it.
     ASSERT_EQ(Ask(cmd::kQueueCommandPart, {"SET WIDTH=10"}), 0);
     EXPECT_EQ(Ask(cmd::kQueueCommandPart, {"."}), engine::kBadSetValue);
@@ -195,12 +174,12 @@ TEST_F(SubmissionReplies, QueuedPartsRunAsOneCommandOnceComplete) {
 }
 
 TEST_F(SubmissionReplies, EverythingReachesTheLogInOrder) {
-    ASSERT_EQ(Ask(cmd::kSubmit, {"BEGIN PROGRAM.\nx = '\0'\nEND PROGRAM."s}), 0);
+    ASSERT_EQ(Ask(cmd::kSubmit, {"SET WIDTH=90.\n/* a comment */\nSET\n  UNICODE=ON."}), 0);
     ASSERT_EQ(Ask(cmd::kPostVexaOutput, {"Result line 1\nResult line 2"}), 0);
     ASSERT_EQ(Ask(cmd::kGetGraphic, {"/tmp/plot.png"}), 0);
     ASSERT_EQ(Ask(cmd::kSetGraphicsLabel, {"Title", "Subtitle"}), 0);
     ASSERT_EQ(Ask(cmd::kSubmit, {"SET OLANG=Deutsch."}), 0);
-    EXPECT_EQ(LogLines(), (std::vector<std::string>{"command: BEGIN PROGRAM.\\nx = '\\0'\\nEND PROGRAM.",
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"command: SET WIDTH=90.", "command: SET\\n  UNICODE=ON.",
                                                     "output: Result line 1\\nResult line 2",
                                                     "graphic: /tmp/plot.png", "labels: Title\tSubtitle",
                                                     "command: SET OLANG=Deutsch.", "language: Deutsch"}));
@@ -251,8 +230,11 @@ protected:
 TEST_F(OutputLogProcess, EachEntryIsInTheFileWhenItsReplyArrives) {
     TempFile file("enginelog");
     ASSERT_EQ(Start(file.path.string()), 0);
-    ASSERT_EQ(Call(cmd::kSubmit, {"DESCRIPTIVES\n  VARIABLES=sepal_length."}), 0);
-    EXPECT_EQ(FileText(file.path), "command: DESCRIPTIVES\\n  VARIABLES=sepal_length.\n");
+    ASSERT_EQ(Call(cmd::kSubmit, {"DESCRIPTIVES\n  VARIABLES=sepal_length."}), engine::kUnknownSyntaxCommand);
+    const std::string unknown =
+        "command: DESCRIPTIVES\\n  VARIABLES=sepal_length.\n"
+        "error: DESCRIPTIVES (line 1): the engine does not know the command 'DESCRIPTIVES'\n";
+    EXPECT_EQ(FileText(file.path), unknown);
     ASSERT_EQ(Call(cmd::kPostVexaOutput, {"posted"}), 0);
     ASSERT_EQ(Call(cmd::kGetGraphic, {"/tmp/g.png"}), 0);
     ASSERT_EQ(Call(cmd::kSetGraphicsLabel, {"a", "b"}), 0);
@@ -261,11 +243,12 @@ TEST_F(OutputLogProcess, EachEntryIsInTheFileWhenItsReplyArrives) {
     ASSERT_TRUE(client->engine().WaitFor(20000));
     EXPECT_EQ(client->engine().ExitStatus(), 0);
     EXPECT_EQ(FileText(file.path),
-              "command: DESCRIPTIVES\\n  VARIABLES=sepal_length.\n"
+              unknown +
               "output: posted\n"
               "graphic: /tmp/g.png\n"
               "labels: a\tb\n"
-              "command: SET WIDTH=1.\n");
+              "command: SET WIDTH=1.\n"
+              "error: SET (line 1): SET WIDTH does not take '1'\n");
 }
 
 TEST_F(OutputLogProcess, UnwritableLogFailsTheReadyMessage) {

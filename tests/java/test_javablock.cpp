@@ -134,13 +134,14 @@ TEST_F(JavaBlocks, AFailingJavaRunFailsTheBlockWithItsErrorTextAndTheNextBlockSt
     const std::vector<std::string> expected = {
         "command: BEGIN PROGRAM JAVAEXTENSION.", "output: Extension: message is not UTF-8 text",
         "output: JAVAEXTENSION BROKEN: the Java program ended with exit status 1",
-        "command: END PROGRAM."};
+        "command: END PROGRAM.",
+        "error: BEGIN PROGRAM JAVAEXTENSION (line 1): the program block ended with status 9083"};
     EXPECT_EQ(failed, expected);
 
     ASSERT_EQ(SubmitText(Block("AGAIN\nfine\n")), 0);
     const std::vector<std::string> lines = LogLines();
-    ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[5], "output: AGAIN: fine");
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[6], "output: AGAIN: fine");
     EXPECT_TRUE(TempDirectoryIsEmpty());
 }
 

@@ -159,8 +159,6 @@ int GetData(const TransferCommand& command, EngineState& state) {
     return VEXA_OK;
 }
 
-bool IsExecute(const std::string& command) { return UpperString(Trim(command)) == "EXECUTE."; }
-
 }  // namespace
 
 TransferParse ParseTransferCommand(const std::string& command, TransferCommand& out) {
@@ -208,24 +206,42 @@ TransferParse ParseTransferCommand(const std::string& command, TransferCommand& 
     return TransferParse::kDone;
 }
 
-int RunSubmittedCommand(const std::string& command, EngineState& state) {
-    TransferCommand transfer;
-    const TransferParse parsed = ParseTransferCommand(command, transfer);
-    if (parsed == TransferParse::kOtherCommand) {
-        if (std::optional<int> moved = RunDataFileCommand(command, state)) return *moved;
-        int result = RunCommand(command, state.settings, state.log);
-        if (result == VEXA_OK && IsExecute(command) && state.pendingTransfer) {
-            TransferCommand pending = std::move(*state.pendingTransfer);
-            state.pendingTransfer.reset();
-            result = GetData(pending, state);
-        }
-        return result;
+namespace {
+
+CommandOutcome TransferOutcome(int code) {
+    switch (code) {
+        case VEXA_OK: return CommandOutcome::Done();
+        case kBadTransportCommand:
+            return CommandOutcome::Failed(code, "no /SOCKET port in 1..65535, or a variable the data does not have");
+        case kTransportFailed:
+            return CommandOutcome::Failed(code, "the connection to the socket failed, broke or timed out");
+        case kMalformedStream:
+            return CommandOutcome::Failed(code, "the data received is not in the binary stream format");
+        default: return CommandOutcome::Failed(code, "the transfer failed");
     }
-    state.log.Add(OutputLog::Kind::kCommand, command);
-    if (parsed == TransferParse::kRefused) return kBadTransportCommand;
-    if (transfer.kind == TransferCommand::Kind::kSave) return Save(transfer, state);
+}
+
+}  // namespace
+
+CommandOutcome RunTransferCommand(const std::string& command, EngineState& state) {
+    TransferCommand transfer;
+    switch (ParseTransferCommand(command, transfer)) {
+        case TransferParse::kOtherCommand:
+            if (std::optional<CommandOutcome> file = RunDataFileCommand(command, state)) return *file;
+            return CommandOutcome::Failed(kBadSyntax, "GET DATA and SAVE take /TYPE=CSV or /TYPE=BINARYSTREAM");
+        case TransferParse::kRefused: return TransferOutcome(kBadTransportCommand);
+        case TransferParse::kDone: break;
+    }
+    if (transfer.kind == TransferCommand::Kind::kSave) return TransferOutcome(Save(transfer, state));
     state.pendingTransfer = std::move(transfer);
-    return VEXA_OK;
+    return CommandOutcome::Done();
+}
+
+CommandOutcome RunExecute(EngineState& state) {
+    if (!state.pendingTransfer) return CommandOutcome::Done();
+    TransferCommand pending = std::move(*state.pendingTransfer);
+    state.pendingTransfer.reset();
+    return TransferOutcome(GetData(pending, state));
 }
 
 }  // namespace engine

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "commandoutcome.h"
+
 namespace engine {
 
 struct EngineState;
@@ -35,8 +37,10 @@ TransferParse ParseTransferCommand(const std::string& command, TransferCommand& 
 // Each wait for the peer gives up after this long.
 inline constexpr unsigned kTransferTimeoutMs = 60000;
 
-// Carries out submitted command text: the transport commands and EXECUTE
-// here, everything else through RunCommand. 0 or the engine code.
-int RunSubmittedCommand(const std::string& command, EngineState& state);
+// A GET DATA or SAVE command, the whole text with its full stop: SAVE
+// transfers at once, GET DATA waits for the next EXECUTE.
+CommandOutcome RunTransferCommand(const std::string& command, EngineState& state);
+// Runs the GET DATA that waits, if any.
+CommandOutcome RunExecute(EngineState& state);
 
 }  // namespace engine

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commandtext.h"
+#include "syntaxsplitter.h"
 #include "enginecodes.h"
 #include "runtime/statuscodes.h"
 #include "runtime/stringutil.h"
@@ -44,18 +45,6 @@ bool SplitAssignments(std::string_view text, Assignments& assignments) {
         text = TrimStart(text);
     }
     return !assignments.empty();
-}
-
-// The assignments of "SET ... ." when the command is one; nullopt otherwise.
-std::optional<Assignments> SetAssignments(const std::string& command) {
-    if (command.find('\0') != std::string::npos) return std::nullopt;
-    std::string_view text = TrimStart(TrimEnd(command));
-    if (text.empty() || text.back() != '.') return std::nullopt;
-    text.remove_suffix(1);
-    if (text.size() < 4 || UpperString(text.substr(0, 3)) != "SET" || !IsBlank(text[3])) return std::nullopt;
-    Assignments assignments;
-    if (!SplitAssignments(text.substr(4), assignments)) return std::nullopt;
-    return assignments;
 }
 
 // A locale name such as "de_CH.UTF-8" or "sr_RS@latin".
@@ -99,45 +88,31 @@ bool TakeValue(std::string_view& text, std::string& value) {
     return true;
 }
 
-enum class Parsed { kOtherCommand, kRefused, kDone };
-
-// "FILE HANDLE <name> /NAME='<path>' [/<key>=<value> ...]." into `entry`;
-// subcommands other than NAME are accepted and ignored.
-Parsed ParseFileHandle(const std::string& command, FileHandles::Entry& entry) {
-    if (command.find('\0') != std::string::npos) return Parsed::kOtherCommand;
-    std::string_view text = TrimStart(TrimEnd(command));
-    if (text.empty() || text.back() != '.') return Parsed::kOtherCommand;
-    text.remove_suffix(1);
-    std::string_view first = Word(text);
-    if (UpperString(first) != "FILE") return Parsed::kOtherCommand;
-    text = TrimStart(text.substr(first.size()));
-    std::string_view second = Word(text);
-    if (UpperString(second) != "HANDLE") return Parsed::kOtherCommand;
-    text = text.substr(second.size());
-    if (!text.empty() && !IsBlank(text.front())) return Parsed::kOtherCommand;
+// "<name> /NAME='<path>' [/<key>=<value> ...]" after FILE HANDLE into
+// `entry`; subcommands other than NAME are accepted and ignored.
+bool ParseFileHandle(std::string_view text, FileHandles::Entry& entry) {
     text = TrimStart(text);
-
     std::size_t nameEnd = 0;
     while (nameEnd < text.size() && !IsBlank(text[nameEnd]) && text[nameEnd] != '/') ++nameEnd;
     std::string name(text.substr(0, nameEnd));
     text = TrimStart(text.substr(nameEnd));
     std::optional<std::string> path;
     while (!text.empty()) {
-        if (text.front() != '/') return Parsed::kRefused;
+        if (text.front() != '/') return false;
         text = TrimStart(text.substr(1));
         std::string_view key = Word(text);
-        if (key.empty()) return Parsed::kRefused;
+        if (key.empty()) return false;
         text = TrimStart(text.substr(key.size()));
-        if (text.empty() || text.front() != '=') return Parsed::kRefused;
+        if (text.empty() || text.front() != '=') return false;
         text = TrimStart(text.substr(1));
         std::string value;
-        if (!TakeValue(text, value)) return Parsed::kRefused;
+        if (!TakeValue(text, value)) return false;
         if (UpperString(key) == "NAME") path = std::move(value);
         text = TrimStart(text);
     }
-    if (name.empty() || !path || path->empty()) return Parsed::kRefused;
+    if (name.empty() || !path || path->empty()) return false;
     entry = {std::move(name), std::move(*path)};
-    return Parsed::kDone;
+    return true;
 }
 
 std::optional<int> ParseWidth(const std::string& value) {
@@ -173,49 +148,64 @@ std::optional<std::string> CommandAssembler::Add(std::string_view part) {
     if (m_pending) m_gathered += '\n';
     m_gathered += part;
     m_pending = true;
-    std::string_view trimmed = TrimEnd(m_gathered);
-    if (trimmed.empty() || trimmed.back() != '.') return std::nullopt;
-    std::string complete = std::exchange(m_gathered, std::string());
+    const SplitSyntax split = SplitCommands(m_gathered, BlockLines::kOrdinary);
+    if (split.openComment) return std::nullopt;
+    const std::string_view gathered = TrimEnd(m_gathered);
+    if (gathered.empty()) {
+        m_gathered.clear();
+        m_pending = false;
+        return std::nullopt;
+    }
+    // Only comments gathered: complete once they end as a command would.
+    const bool complete = split.pieces.empty() ? gathered.back() == '.' : split.pieces.back().command.closed;
+    if (!complete) return std::nullopt;
     m_pending = false;
-    return complete;
+    return std::exchange(m_gathered, std::string());
 }
 
-int RunCommand(const std::string& command, OutputSettings& settings, OutputLog& log) {
-    log.Add(OutputLog::Kind::kCommand, command);
+CommandOutcome RunFileHandle(std::string_view rest, OutputSettings& settings) {
     FileHandles::Entry handle;
-    switch (ParseFileHandle(command, handle)) {
-        case Parsed::kRefused: return kBadFileHandle;
-        case Parsed::kDone:
-            settings.fileHandles.Define(std::move(handle.first), std::move(handle.second));
-            return VEXA_OK;
-        case Parsed::kOtherCommand: break;
+    if (!ParseFileHandle(rest, handle)) {
+        return CommandOutcome::Failed(kBadFileHandle, "FILE HANDLE needs a name and /NAME='<path>'");
     }
-    auto assignments = SetAssignments(command);
-    if (!assignments) return VEXA_OK;
+    settings.fileHandles.Define(std::move(handle.first), std::move(handle.second));
+    return CommandOutcome::Done();
+}
+
+CommandOutcome RunSet(std::string_view rest, OutputSettings& settings, OutputLog& log) {
+    Assignments assignments;
+    if (!SplitAssignments(rest, assignments)) {
+        return CommandOutcome::Failed(kBadSyntax, "SET takes <keyword>=<value> assignments");
+    }
     // Checked in full first, so that a refused command changes nothing.
     OutputSettings changed = settings;
     bool languageChanged = false;
-    for (const auto& [key, value] : *assignments) {
+    const auto refused = [](const std::string& key, const std::string& value) {
+        return CommandOutcome::Failed(kBadSetValue, "SET " + key + " does not take '" + value + "'");
+    };
+    for (const auto& [key, value] : assignments) {
         if (key == "WIDTH") {
             auto width = ParseWidth(value);
-            if (!width) return kBadSetValue;
+            if (!width) return refused(key, value);
             changed.width = *width;
         } else if (key == "OLANG") {
-            if (value.empty()) return kBadSetValue;
+            if (value.empty()) return refused(key, value);
             changed.language = value;
             languageChanged = true;
         } else if (key == "UNICODE") {
             const std::string upper = UpperString(value);
-            if (upper != "ON" && upper != "OFF") return kBadSetValue;
+            if (upper != "ON" && upper != "OFF") return refused(key, value);
             changed.unicode = upper == "ON";
         } else if (key == "LOCALE") {
-            if (!IsLocaleName(value)) return kBadSetValue;
+            if (!IsLocaleName(value)) return refused(key, value);
             changed.locale = value;
+        } else {
+            return CommandOutcome::Failed(kBadSyntax, "SET has no keyword " + key);
         }
     }
     settings = std::move(changed);
     if (languageChanged) log.Add(OutputLog::Kind::kLanguage, settings.language);
-    return VEXA_OK;
+    return CommandOutcome::Done();
 }
 
 int ChangeLanguage(const std::string& language, OutputSettings& settings, OutputLog& log) {

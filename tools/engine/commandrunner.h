@@ -1,7 +1,6 @@
-// What the engine does with command text: gathers queued command parts into
-// complete commands, logs every complete command, and carries out the SET
-// commands it knows (WIDTH, OLANG, UNICODE, LOCALE) and FILE HANDLE; any
-// other command succeeds without effect. One thread.
+// The session settings that commands change, the gathering of queued
+// command parts into complete commands, and the SET (WIDTH, OLANG, UNICODE,
+// LOCALE) and FILE HANDLE commands. One thread.
 #pragma once
 
 #include <optional>
@@ -10,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "commandoutcome.h"
 #include "outputlog.h"
 
 namespace engine {
@@ -55,8 +55,9 @@ inline constexpr int kMaxOutputWidth = 255;
 
 class CommandAssembler {
 public:
-    // The complete command once the gathered parts, trimmed of trailing
-    // blanks and line ends, end with '.'; parts are joined by a line end.
+    // The gathered text once its last command is complete: ended by a full
+    // stop at the end of a line or by a blank line, outside a comment.
+    // Parts are joined by a line end.
     std::optional<std::string> Add(std::string_view part);
     bool HasPending() const { return m_pending; }
 
@@ -65,10 +66,11 @@ private:
     bool m_pending = false;
 };
 
-// Logs `command` and carries it out: 0, or the engine code of a SET command
-// with a value it does not take or of a FILE HANDLE command without its name
-// or path (nothing of that command applied then).
-int RunCommand(const std::string& command, OutputSettings& settings, OutputLog& log);
+// The SET and FILE HANDLE commands, given what follows their name. A SET
+// that names a keyword the engine does not know or gives a value it does
+// not take, and a FILE HANDLE without its name or path, change nothing.
+CommandOutcome RunSet(std::string_view rest, OutputSettings& settings, OutputLog& log);
+CommandOutcome RunFileHandle(std::string_view rest, OutputSettings& settings);
 
 // Sets the output language and logs the change; kBadSetValue for "".
 int ChangeLanguage(const std::string& language, OutputSettings& settings, OutputLog& log);

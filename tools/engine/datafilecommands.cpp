@@ -106,30 +106,25 @@ DataFileParse ParseDataFileCommand(const std::string& command, DataFileCommand& 
     return DataFileParse::kDone;
 }
 
-std::optional<int> RunDataFileCommand(const std::string& command, EngineState& state) {
+std::optional<CommandOutcome> RunDataFileCommand(const std::string& command, EngineState& state) {
     DataFileCommand parsed;
     const DataFileParse result = ParseDataFileCommand(command, parsed);
     if (result == DataFileParse::kOtherCommand) return std::nullopt;
-    state.log.Add(OutputLog::Kind::kCommand, command);
-    const auto fail = [&](int code, const std::string& text) {
-        state.log.Add(OutputLog::Kind::kOutput, "Error " + std::to_string(code) + ": " + text);
-        return code;
-    };
     if (result == DataFileParse::kRefused)
-        return fail(kBadDataFileCommand, "GET DATA and SAVE with /TYPE=CSV need /FILE='<path>'");
+        return CommandOutcome::Failed(kBadDataFileCommand, "GET DATA and SAVE with /TYPE=CSV need /FILE='<path>'");
     if (parsed.kind == DataFileCommand::Kind::kSave) {
         std::string error;
-        if (!SaveDataFile(parsed.path, state.active, error)) return fail(kDataFileUnwritable, error);
-        return VEXA_OK;
+        if (!SaveDataFile(parsed.path, state.active, error)) return CommandOutcome::Failed(kDataFileUnwritable, error);
+        return CommandOutcome::Done();
     }
-    if (state.output.IsOpen()) return fail(kActiveDatasetInUse, "a procedure reads the active dataset");
+    if (state.output.IsOpen()) return CommandOutcome::Failed(kActiveDatasetInUse, "a procedure reads the active dataset");
     Dataset read;
     CsvImportReport report;
-    if (!LoadDataFile(parsed.path, read, report)) return fail(kDataFileUnreadable, report.error);
+    if (!LoadDataFile(parsed.path, read, report)) return CommandOutcome::Failed(kDataFileUnreadable, report.error);
     for (const std::string& note : report.notes) state.log.Add(OutputLog::Kind::kOutput, "Note: " + note);
     read.SetName(state.active.name());
     state.active = std::move(read);
-    return VEXA_OK;
+    return CommandOutcome::Done();
 }
 
 }  // namespace engine

@@ -4,12 +4,13 @@
 //   SAVE /TYPE=CSV /FILE='<path>'.       the active dataset to the file and
 //                                        the dictionary file beside it
 // Keywords in any case; the path quoted with ' or " (doubled inside for
-// one). A failure's text goes to the output log as well as its code.
+// one). The runner of submitted syntax logs the command and reports a failure.
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "commandoutcome.h"
 #include "enginestate.h"
 
 namespace engine {
@@ -25,7 +26,7 @@ enum class DataFileParse { kOtherCommand, kRefused, kDone };
 // for one of those without a usable /FILE.
 DataFileParse ParseDataFileCommand(const std::string& command, DataFileCommand& out);
 
-// The command's code, or nullopt when it is not one of these commands.
-std::optional<int> RunDataFileCommand(const std::string& command, EngineState& state);
+// What the command came to, or nullopt when it is not one of these commands.
+std::optional<CommandOutcome> RunDataFileCommand(const std::string& command, EngineState& state);
 
 }  // namespace engine

@@ -168,6 +168,19 @@ enum EngineCode : int {
     // The client interrupted the block (InterruptVexa) while it ran; what the
     // block did before stays, the language process serves the next block.
     kBlockInterrupted = 9085,
+    // Submitted syntax: a command the engine does not understand.
+    kUnknownSyntaxCommand = 9100,
+    // Submitted syntax names no variable where one is needed, or one the
+    // active dataset does not have.
+    kUnknownVariable = 9101,
+    // Submitted syntax with a keyword, value or expression the command does
+    // not take.
+    kBadSyntax = 9102,
+    // A string variable where a command needs a numeric one.
+    kWrongVariableType = 9103,
+    // The stop command from a caller other than the program that started the
+    // engine (a language the engine runs); the engine keeps serving.
+    kStopNotAllowed = 9104,
 };
 
 }  // namespace engine

@@ -71,6 +71,7 @@ EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, Eng
         reply.SetErrorCode(received);
     } else {
         std::lock_guard<std::timed_mutex> guard(state.lock);
+        state.callerDepth = m_depth;
         commands.Dispatch(message, reply, state);
         if (SettlesOutput(message.GetCommandAction())) SaveOutput(state);
     }

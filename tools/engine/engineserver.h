@@ -18,7 +18,8 @@ public:
     // nesting level 0.
     EngineServer(const std::string& pidText, const std::string& languageName);
     // The API pipes of a program block's nesting level, kept by the caller.
-    explicit EngineServer(XPipes* levelPipes) : m_pipes(levelPipes) {}
+    // `depth`: how deep the blocks whose calls it serves are nested.
+    EngineServer(XPipes* levelPipes, int depth) : m_pipes(levelPipes), m_depth(depth) {}
 
     // Creates the request pipe first, so that the client's first request
     // finds it, then opens the client's result pipe. 0 or the pipe's code.
@@ -51,6 +52,7 @@ private:
     // Unused by a block's server, whose pipes belong to the caller.
     XPipeManager m_manager{"", ""};
     XPipes* m_pipes;
+    int m_depth = 0;
 };
 
 }  // namespace engine

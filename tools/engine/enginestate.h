@@ -34,9 +34,11 @@ struct EngineState {
     // GetXDriveMode hands them back in that order.
     int xDriveMode = 0;
     int mode = 0;
-    // Programs started by the engine run one level deeper; the client that
-    // drives the engine is always at level 0.
-    int nestDepth = 0;
+    // The nesting depth of the caller whose request runs: 0 for the program
+    // that started the engine, 1 for a program block it submitted, 2 for a
+    // block submitted by that block, and so on. Set by the serving thread
+    // for each request.
+    int callerDepth = 0;
     // Set by the stop command: the loop ends once its reply is out.
     bool stopRequested = false;
     OutputSettings settings;

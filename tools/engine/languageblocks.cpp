@@ -53,6 +53,21 @@ private:
     std::timed_mutex& m_lock;
 };
 
+// The caller's depth comes back once a block is over: the block's own calls
+// set it to theirs meanwhile.
+class CallerDepth {
+public:
+    explicit CallerDepth(EngineState& state) : m_state(state), m_depth(state.callerDepth) {}
+    ~CallerDepth() { m_state.callerDepth = m_depth; }
+    CallerDepth(const CallerDepth&) = delete;
+    CallerDepth& operator=(const CallerDepth&) = delete;
+    int block() const { return m_depth + 1; }
+
+private:
+    EngineState& m_state;
+    int m_depth;
+};
+
 // The level one above the language's current one, for the life of a block.
 class BlockLevel {
 public:
@@ -92,8 +107,8 @@ private:
 // Serves the block's API calls on its level's pipes from a thread of its own.
 class BlockApiThread {
 public:
-    BlockApiThread(XPipes& pipes, const CommandTable& commands, EngineState& state)
-        : m_server(&pipes), m_thread([this, &commands, &state] { m_server.ServeBlock(commands, state, m_stop); }) {}
+    BlockApiThread(XPipes& pipes, int depth, const CommandTable& commands, EngineState& state)
+        : m_server(&pipes, depth), m_thread([this, &commands, &state] { m_server.ServeBlock(commands, state, m_stop); }) {}
     ~BlockApiThread() {
         m_stop = true;
         m_thread.join();
@@ -226,10 +241,12 @@ int LanguageBlocks::ServeJavaProgram(StatisticsX& host, const std::string& langu
     if (status == 0) status = StartLanguage(host, *VexaDXConfigReader::GetInstance()->GetOptions(language));
     run.Started();
     if (status != 0) return status;
+    // Restored after the lock is taken back.
+    CallerDepth depth(state);
     // The serving thread takes the lock for each call, so it is joined
     // before the lock is taken back.
     Unlocked unlocked(state.lock);
-    BlockApiThread api(apiPipes.pipes(), m_commands, state);
+    BlockApiThread api(apiPipes.pipes(), depth.block(), m_commands, state);
     status = host.pre_action();
     if (status == 0) {
         status = host.execute_x(message.data.c_str());
@@ -251,10 +268,12 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
     // Made before the language can call, so that its first call finds it.
     VexaPipe& request = *apiPipes.pipes().GetXDAPIPipe();
     if (int created = request.IsPipeCreated() ? 0 : request.CreatePipe()) return created;
+    // Restored after the lock is taken back.
+    CallerDepth depth(state);
     // The serving thread takes the lock for each call, so it must be joined
     // before the lock is taken back.
     Unlocked unlocked(state.lock);
-    BlockApiThread api(apiPipes.pipes(), m_commands, state);
+    BlockApiThread api(apiPipes.pipes(), depth.block(), m_commands, state);
     if (int started = StartLanguage(*host, *VexaDXConfigReader::GetInstance()->GetOptions(block.language))) {
         return started;
     }
@@ -301,29 +320,6 @@ void LanguageBlocks::Interrupt() {
     if (process <= 0) return;
     m_interrupted = true;
     if (int error = platform::SendInterrupt(process)) DxTraceError("The block's interrupt was not sent", error);
-}
-
-int RunSubmittedText(const std::string& text, EngineState& state) {
-    std::vector<SubmittedPiece> pieces;
-    if (!SplitProgramBlocks(text, pieces)) {
-        state.log.Add(OutputLog::Kind::kCommand, text);
-        return kIncompleteProgramBlock;
-    }
-    for (const SubmittedPiece& piece : pieces) {
-        int status = 0;
-        if (!piece.block) {
-            status = RunSubmittedCommand(piece.commandText, state);
-        } else if (!state.languages) {
-            status = kNoLanguageHosting;
-        } else {
-            state.log.Add(OutputLog::Kind::kCommand, "BEGIN PROGRAM " + piece.block->language + ".");
-            status = state.languages->Run(*piece.block, state);
-            state.log.Add(OutputLog::Kind::kCommand, "END PROGRAM.");
-            SaveOutput(state);
-        }
-        if (status) return status;
-    }
-    return 0;
 }
 
 }  // namespace engine

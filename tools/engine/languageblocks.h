@@ -70,8 +70,4 @@ private:
     bool m_javaRunning = false;
 };
 
-// Submitted text that holds program blocks: its command text and blocks in
-// order, stopping at the first that fails.
-int RunSubmittedText(const std::string& text, EngineState& state);
-
 }  // namespace engine

@@ -22,6 +22,7 @@ table.pivot td { text-align: right; }
 .layer, .caption, .notes { font-size: 0.9em; color: #444; }
 pre { background: #f6f6f6; padding: 0.4em; }
 pre.command { color: #036; }
+p.error { color: #a00; font-weight: bold; }
 .split { font-weight: bold; }
 )";
 
@@ -224,6 +225,7 @@ public:
             case OutputLog::Kind::kCommand: m_html += "<pre class=\"command\">" + Escaped(entry.text) + "</pre>\n"; break;
             case OutputLog::Kind::kOutput: m_html += "<pre>" + Escaped(entry.text) + "</pre>\n"; break;
             case OutputLog::Kind::kLanguage: m_html += "<p>Output language: " + Escaped(entry.text) + "</p>\n"; break;
+            case OutputLog::Kind::kError: m_html += "<p class=\"error\">" + Escaped(entry.text) + "</p>\n"; break;
             case OutputLog::Kind::kGraphic:
                 m_html += "<figure><img src=\"" + Escaped(entry.text) + "\" alt=\"" + Escaped(entry.text) +
                           "\"><figcaption>" + Escaped(entry.text) + "</figcaption></figure>\n";

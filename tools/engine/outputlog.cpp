@@ -10,6 +10,7 @@ const char* PrefixOf(OutputLog::Kind kind) {
         case OutputLog::Kind::kGraphic: return "graphic: ";
         case OutputLog::Kind::kLabels: return "labels: ";
         case OutputLog::Kind::kLanguage: return "language: ";
+        case OutputLog::Kind::kError: return "error: ";
     }
     return "";
 }

@@ -1,6 +1,6 @@
 // The engine's output, in the order it happened: commands run, posted text,
 // graphics files, graphics labels and output language changes. Optionally
-// appends each entry to a file as one line ("command: ...", "output: ...",
+// appends each entry to a file as one line ("command: ...", "output: ...", "error: ...",
 // "graphic: ...", "labels: <first>\t<second>", "language: ..."), with line
 // ends, tabs, zero bytes and backslashes written as \n \r \t \0 \\ so that an
 // entry stays one line. Owns the file; one thread.
@@ -15,7 +15,7 @@ namespace engine {
 
 class OutputLog {
 public:
-    enum class Kind { kCommand, kOutput, kGraphic, kLabels, kLanguage };
+    enum class Kind { kCommand, kOutput, kGraphic, kLabels, kLanguage, kError };
 
     struct Entry {
         Kind kind;

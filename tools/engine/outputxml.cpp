@@ -55,11 +55,19 @@ public:
 
     xmlNode* root() const { return m_parents.front(); }
 
+    void Describe(const std::string& command, int line, int code, const std::string& text) {
+        Attribute(root(), "command", command);
+        Attribute(root(), "line", std::to_string(line));
+        Attribute(root(), "code", std::to_string(code));
+        xmlNodeAddContent(root(), X(XmlSafeText(text)));
+    }
+
     void LogEntry(const OutputLog::Entry& entry) override {
         switch (entry.kind) {
             case OutputLog::Kind::kCommand: Child(Parent(), "command", entry.text); break;
             case OutputLog::Kind::kOutput: Child(Parent(), "text", entry.text); break;
             case OutputLog::Kind::kLanguage: Child(Parent(), "language", entry.text); break;
+            case OutputLog::Kind::kError: Child(Parent(), "error", entry.text); break;
             case OutputLog::Kind::kGraphic: {
                 xmlNode* image = Child(Parent(), "image");
                 Attribute(image, "name", entry.text.substr(entry.text.find_last_of('/') + 1));
@@ -218,6 +226,12 @@ std::string XmlSafeText(std::string_view text) {
 std::string ProcedureXml(const Procedure& procedure, const OutputLog& log) {
     XmlBuilder builder("procedure");
     VisitProcedure(procedure, log, builder);
+    return builder.Text();
+}
+
+std::string ErrorXml(const std::string& command, int line, int code, const std::string& text) {
+    XmlBuilder builder("error");
+    builder.Describe(command, line, code, text);
     return builder.Text();
 }
 

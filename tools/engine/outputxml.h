@@ -16,6 +16,9 @@ namespace engine {
 std::string XmlSafeText(std::string_view text);
 
 std::string ProcedureXml(const Procedure& procedure, const OutputLog& log);
+// What the "Error" handle holds after a failed command:
+// <error command="DESCRIBE" line="2" code="9101">the error text</error>.
+std::string ErrorXml(const std::string& command, int line, int code, const std::string& text);
 std::string OutputXml(const OutputDocument& document, const OutputLog& log);
 
 }  // namespace engine

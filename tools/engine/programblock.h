@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace engine {
@@ -16,15 +17,9 @@ struct ProgramBlock {
     std::vector<std::string> lines;
 };
 
-// One piece of submitted text, in order: command text, or a block.
-struct SubmittedPiece {
-    std::string commandText;
-    std::optional<ProgramBlock> block;
-};
-
-bool HasProgramBlock(const std::string& text);
-// False (pieces unchanged) for a block without its end line. A begin line
-// without a language is command text.
-bool SplitProgramBlocks(const std::string& text, std::vector<SubmittedPiece>& pieces);
+// The language of a begin line; nullopt for any other line. A begin line
+// without a language names none this engine could run, so it is no begin line.
+std::optional<std::string> BlockBeginLanguage(std::string_view line);
+bool IsBlockEndLine(std::string_view line);
 
 }  // namespace engine

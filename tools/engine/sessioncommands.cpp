@@ -1,6 +1,7 @@
 // The session family: readiness, drive modes, nesting and stop.
 #include "commandcodes.h"
 #include "commandtable.h"
+#include "enginecodes.h"
 #include "runtime/statuscodes.h"
 
 namespace engine {
@@ -11,8 +12,16 @@ int AnswerOne(const RequestArgs&, CleXDSmb& reply, EngineState&) {
     return VEXA_OK;
 }
 
+// Only the program that started the engine may end it: a language the
+// engine runs is told no, and the engine keeps serving.
 int Stop(const RequestArgs&, CleXDSmb&, EngineState& state) {
+    if (state.callerDepth > 0) return kStopNotAllowed;
     state.stopRequested = true;
+    return VEXA_OK;
+}
+
+int IsXDriven(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+    reply.SetLong(state.callerDepth == 0 ? 1 : 0);
     return VEXA_OK;
 }
 
@@ -37,7 +46,7 @@ int GetXDriveMode(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
 }
 
 int GetNestDepth(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
-    reply.SetLong(state.nestDepth);
+    reply.SetLong(state.callerDepth);
     return VEXA_OK;
 }
 
@@ -48,8 +57,7 @@ int StopReceiveXdApiThread(const RequestArgs&, CleXDSmb&, EngineState&) { return
 
 void RegisterSessionCommands(CommandTable& table) {
     table.Register(cmd::kIsBackendReady, AnswerOne);
-    // An engine started through the library is driven by that program.
-    table.Register(cmd::kIsXDriven, AnswerOne);
+    table.Register(cmd::kIsXDriven, IsXDriven);
     table.Register(cmd::kStopVexa, Stop);
     table.Register(cmd::kSetXDriveMode, SetXDriveMode);
     table.Register(cmd::kGetXDriveMode, GetXDriveMode);

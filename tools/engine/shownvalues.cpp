@@ -1,6 +1,8 @@
 #include "shownvalues.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string_view>
 
@@ -53,6 +55,15 @@ std::string ShortestText(double value) {
     for (int precision = 1; precision <= 17; ++precision) {
         std::snprintf(text, sizeof text, "%.*g", precision, value);
         if (std::strtod(text, nullptr) == value) break;
+    }
+    // XPath's number() reads no exponent, so a value of moderate size is
+    // written in plain decimals ("140", not "1.4e+02").
+    if (std::strchr(text, 'e') && std::fabs(value) < 1e21 && std::fabs(value) >= 1e-7) {
+        char plain[64];
+        for (int decimals = 0; decimals <= 24; ++decimals) {
+            std::snprintf(plain, sizeof plain, "%.*f", decimals, value);
+            if (std::strtod(plain, nullptr) == value) return plain;
+        }
     }
     return text;
 }

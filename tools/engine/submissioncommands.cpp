@@ -1,11 +1,9 @@
 // The submission family: command text, output text, graphics, and the
 // output settings that SET commands change.
-#include "bulktransport.h"
 #include "commandcodes.h"
 #include "commandtable.h"
-#include "languageblocks.h"
-#include "programblock.h"
 #include "runtime/statuscodes.h"
+#include "syntaxrunner.h"
 
 namespace engine {
 namespace {
@@ -13,8 +11,7 @@ namespace {
 int Submit(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     auto text = args.String(0);
     if (!text) return VEXA_MALFORMED_MESSAGE;
-    if (HasProgramBlock(*text)) return RunSubmittedText(*text, state);
-    return RunSubmittedCommand(*text, state);
+    return RunSyntax(*text, state, BlockLines::kRecognised);
 }
 
 // Runs the gathered command once this part completes it.
@@ -23,7 +20,8 @@ int QueueCommandPart(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     if (!text) return VEXA_MALFORMED_MESSAGE;
     auto complete = state.pendingCommand.Add(*text);
     if (!complete) return VEXA_OK;
-    return RunSubmittedCommand(*complete, state);
+    // Blocks come whole in one submission, never in queued parts.
+    return RunSyntax(*complete, state, BlockLines::kOrdinary);
 }
 
 int PostOutput(const RequestArgs& args, CleXDSmb&, EngineState& state) {

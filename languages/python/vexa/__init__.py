@@ -18,7 +18,7 @@ from .dictionary import (ALIGNMENTS, MEASUREMENT_LEVELS, ROLES, MissingValues, M
                          Variable, case_count, data_file_attributes, multi_response_set,
                          multi_response_sets, split_variables, variable, variable_count,
                          variable_index, variable_names, variables, weight_variable)
-from .engine import (Session, build_arguments, is_driven, is_running, post_output,
+from .engine import (Session, build_arguments, is_driven, is_running, nest_depth, post_output,
                      queue_command_part, session, start, stop, submit)
 from .errors import CasesUsedUp, EngineNotRunning, ProgramBlockError, VexaError
 from .procedures import (Date, Dimension, PivotTable, Procedure, VariableName, VariableValue,
@@ -29,7 +29,7 @@ __version__ = "1.0.0"
 __all__ = [
     "ACTIVE", "ALIGNMENTS", "MEASUREMENT_LEVELS", "ROLES",
     "VexaError", "EngineNotRunning", "ProgramBlockError", "CasesUsedUp",
-    "Session", "session", "start", "stop", "is_running", "is_driven", "submit",
+    "Session", "session", "start", "stop", "is_running", "is_driven", "nest_depth", "submit",
     "queue_command_part", "post_output", "build_arguments",
     "Variable", "MissingValues", "MultiResponseSet", "variables", "variable", "variable_count",
     "variable_index", "variable_names", "case_count", "multi_response_sets",

@@ -8,15 +8,16 @@ the engine's own options follow, each running up to the next blank.
 from __future__ import annotations
 
 import atexit
+import ctypes
 import os
 import shutil
 import tempfile
 import threading
 from types import TracebackType
-from typing import Iterable, Optional, Sequence, Type, Union
+from typing import Iterable, Optional, Sequence, Tuple, Type, Union
 
 from . import _native, outputlog
-from .errors import LIBRARY_MESSAGES, ProgramBlockError, check
+from .errors import LIBRARY_MESSAGES, ProgramBlockError, VexaError, check, error_for
 
 __all__ = [
     "build_arguments",
@@ -24,6 +25,7 @@ __all__ = [
     "stop",
     "is_running",
     "is_driven",
+    "nest_depth",
     "submit",
     "queue_command_part",
     "post_output",
@@ -230,14 +232,37 @@ def _interruptible(call):
     return outcome["result"]
 
 
+# Where the engine keeps the document of the last command that failed:
+# <error command=".." line=".." code="..">text</error>.
+_ERROR_HANDLE = "Error"
+
+
+def _filed_error(status: int) -> Optional[Tuple[str, str]]:
+    """The command and error text the engine filed for this failure, if the
+    last failure it filed has this status."""
+    if status == 17:
+        return None
+    from . import xpath  # the module imports nothing of this one
+    try:
+        filed = xpath.evaluate(_ERROR_HANDLE, "concat(/error/@code, '|', /error/@command, '|', string(/error))")
+    except VexaError:
+        return None
+    code, _, rest = filed[0].partition("|") if filed else ("", "", "")
+    if code != str(status):
+        return None
+    command, _, text = rest.partition("|")
+    return command, text
+
+
 def submit(commands: Commands) -> None:
     """Submits command text; a list of lines is joined by line ends into one
     submission (so that a program block arrives whole).
 
     A program block that fails raises ProgramBlockError: its message is the
     block's own error, `traceback` what the language reported, `code` the
-    block's status. Other failures raise VexaError with the status. Ctrl-C
-    while a block runs interrupts the block in the engine and raises
+    block's status. A command that fails raises VexaError with its status and
+    the engine's error text, which names the command, its line and the cause.
+    Ctrl-C while a block runs interrupts the block in the engine and raises
     KeyboardInterrupt here once the engine has answered.
     """
     data = _command_bytes(commands)
@@ -245,17 +270,30 @@ def submit(commands: Commands) -> None:
     mark = outputlog.LogMark(_log.path)
     status = _interruptible(lambda: lib.Submit(data, len(data)))
     if status:
+        filed = _filed_error(status)
         language = outputlog.block_language(data)
-        if language is None or status in _NOT_BLOCK_STATUSES:
-            check(status, "Submit")
+        failed_command = filed is not None and not filed[0].startswith("BEGIN PROGRAM")
+        if language is None or status in _NOT_BLOCK_STATUSES or failed_command:
+            raise error_for(status, "Submit", filed[1] if filed else "")
         raise _block_error(status, language, mark)
 
 
 def queue_command_part(part: Union[str, bytes]) -> None:
     """Queues one part of a command; the engine runs the gathered parts once
-    they end with a period."""
+    a line ends with a period or a blank part ends them."""
     data = _native.encode(part)
-    check(_native.api().QueueCommandPart(data, len(data)), "QueueCommandPart")
+    status = _native.api().QueueCommandPart(data, len(data))
+    if status:
+        filed = _filed_error(status)
+        raise error_for(status, "QueueCommandPart", filed[1] if filed else "")
+
+
+def nest_depth() -> int:
+    """How deep the caller runs in program blocks: 0 for the program that
+    started the engine, 1 inside a block, 2 inside a block a block submitted."""
+    depth = ctypes.c_int(0)
+    check(_native.library().GetNestDepth(ctypes.byref(depth)), "GetNestDepth")
+    return depth.value
 
 
 def post_output(text: Union[str, bytes]) -> None:

@@ -127,6 +127,11 @@ ENGINE_MESSAGES: Dict[int, str] = {
     9083: "the Java extension program ended with a non-zero exit status",
     9084: "a JAVAEXTENSION block while another one runs",
     9085: "the program block was interrupted",
+    9100: "a command the engine does not know",
+    9101: "a missing variable, or one the data does not have",
+    9102: "a keyword, value or expression the command does not take",
+    9103: "a string variable where a numeric one is needed",
+    9104: "only the program that started the engine may stop it",
 }
 
 
@@ -191,9 +196,9 @@ _SUBCLASSES.update({code: LanguageError for code in LIBRARY_MESSAGES if 99114 <=
 _SUBCLASSES[999988] = LanguageError
 
 
-def error_for(code: int, call: str = "") -> VexaError:
-    """The exception that stands for `code`."""
-    return _SUBCLASSES.get(int(code), VexaError)(code, call)
+def error_for(code: int, call: str = "", message: str = "") -> VexaError:
+    """The exception that stands for `code`, with `message` when given."""
+    return _SUBCLASSES.get(int(code), VexaError)(code, call, message)
 
 
 # Codes after which the engine may be gone: the package then asks whether

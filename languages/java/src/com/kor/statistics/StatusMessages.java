@@ -80,7 +80,15 @@ final class StatusMessages {
             Map.entry(9081, "the engine hosts no languages"),
             Map.entry(9082, "a JAVAEXTENSION block that is not a command name and at most one line of text"),
             Map.entry(9083, "the Java extension program ended with a non-zero exit status"),
-            Map.entry(9084, "a JAVAEXTENSION block while another one runs"));
+            Map.entry(9084, "a JAVAEXTENSION block while another one runs"),
+            Map.entry(9085, "the program block was interrupted"),
+            Map.entry(9090, "SAVE could not write the data file or its dictionary"),
+            Map.entry(9091, "GET DATA or SAVE /TYPE=CSV needs /FILE='<path>' and no other subcommand"),
+            Map.entry(9100, "a command the engine does not know"),
+            Map.entry(9101, "a missing variable, or one the data does not have"),
+            Map.entry(9102, "a keyword, value or expression the command does not take"),
+            Map.entry(9103, "a string variable where a numeric one is needed"),
+            Map.entry(9104, "only the program that started the engine may stop it"));
 
     static String describe(int code) {
         String text = LIBRARY.get(code);
