@@ -81,10 +81,14 @@ class ProgramBlocks(EngineTestCase):
         vexa.submit([
             "BEGIN PROGRAM PYTHON.",
             "import vexa",
-            "vexa.stop()",
+            "try:",
+            "    vexa.stop()",
+            "except vexa.VexaError as refused:",
+            "    vexa.post_output(f'stop refused {refused.code}')",
             "vexa.post_output(f'still running {vexa.is_running()}')",
             "END PROGRAM.",
         ])
+        self.assertIn("output: stop refused 9104", log_lines(self.output_log))
         self.assertIn("output: still running True", log_lines(self.output_log))
         self.assertTrue(vexa.is_running())
         vexa.submit("SET WIDTH=90.")

@@ -150,9 +150,17 @@ def start(engine_home: Optional[PathLike] = None,
     _started_here = True
 
 
+# The engine's refusal of a stop from a caller that does not drive it.
+_STOP_NOT_ALLOWED = 9104
+
+
 def stop() -> None:
-    """Stops the engine this process started; nothing happens otherwise."""
+    """Stops the engine this process started; nothing happens when no engine
+    runs. Inside a program block, where the engine belongs to the program that
+    started it, raises VexaError 9104 and the engine keeps serving."""
     global _started_here
+    if is_running() and not is_driven() and nest_depth() > 0:
+        raise error_for(_STOP_NOT_ALLOWED, "stop")
     _started_here = False
     _native.library().StopVexa()
     _native.engine_stopped()
