@@ -19,9 +19,8 @@
 #include "codec/clexdsmb.h"
 #include "commandcodes.h"
 #include "commandtable.h"
-#include "csvreader.h"
-#include "dictionaryreader.h"
 #include "enginestate.h"
+#include "fuzzsample.h"
 #include "platform/process.h"
 
 namespace {
@@ -37,11 +36,7 @@ struct Engine {
     std::filesystem::path tempDir;
 
     Engine() {
-        std::string error;
-        const std::string data = VEXA_FUZZ_DATA_DIR "/iris.csv";
-        if (!engine::ReadCsvFile(data, sample, error) ||
-            !engine::ReadDictionaryFileIfPresent(engine::DictionaryPathFor(data), sample, error))
-            __builtin_trap();
+        fuzz::LoadSample(sample);
         for (int code = 0; code < kCodeRangeEnd; ++code)
             if (table.Knows(code) && code != cmd::kGetImage) codes.push_back(code);
         tempDir = std::filesystem::temp_directory_path() /

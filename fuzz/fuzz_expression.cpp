@@ -9,26 +9,11 @@
 #include <string>
 
 #include "caseview.h"
-#include "csvreader.h"
-#include "dictionaryreader.h"
 #include "expression.h"
-
-namespace {
-
-engine::Dataset LoadSample() {
-    engine::Dataset sample;
-    std::string error;
-    const std::string data = VEXA_FUZZ_DATA_DIR "/iris.csv";
-    if (!engine::ReadCsvFile(data, sample, error) ||
-        !engine::ReadDictionaryFileIfPresent(engine::DictionaryPathFor(data), sample, error))
-        __builtin_trap();
-    return sample;
-}
-
-}  // namespace
+#include "fuzzsample.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static engine::Dataset sample = LoadSample();
+    static engine::Dataset sample = fuzz::LoadSample();
     static engine::DatasetCases cases(sample);
     const std::string text(reinterpret_cast<const char*>(data), size);
     engine::SyntaxLexer lexer(text);

@@ -12,23 +12,12 @@
 #include <string_view>
 
 #include "commandrunner.h"
-#include "csvreader.h"
-#include "dictionaryreader.h"
 #include "enginestate.h"
+#include "fuzzsample.h"
 #include "syntaxrunner.h"
 #include "syntaxsplitter.h"
 
 namespace {
-
-engine::Dataset LoadSample() {
-    engine::Dataset sample;
-    std::string error;
-    const std::string data = VEXA_FUZZ_DATA_DIR "/iris.csv";
-    if (!engine::ReadCsvFile(data, sample, error) ||
-        !engine::ReadDictionaryFileIfPresent(engine::DictionaryPathFor(data), sample, error))
-        __builtin_trap();
-    return sample;
-}
 
 bool NamesSocketTransfer(std::string_view text) {
     static constexpr std::string_view kWord = "BINARYSTREAM";
@@ -50,7 +39,7 @@ void CheckPieces(const engine::SplitSyntax& split, std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const engine::Dataset sample = LoadSample();
+    static const engine::Dataset sample = fuzz::LoadSample();
     const std::string text(reinterpret_cast<const char*>(data), size);
     CheckPieces(engine::SplitCommands(text), text);
     CheckPieces(engine::SplitCommands(text, engine::BlockLines::kOrdinary), text);
