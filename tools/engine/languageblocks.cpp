@@ -310,9 +310,8 @@ bool LanguageBlocks::AdoptClientLanguage(const std::string& language) {
 
 int LanguageBlocks::ConnectClientLanguage() {
     if (m_clientLanguage.empty()) return 0;
-    const auto deadline = std::chrono::steady_clock::now() + kClientChannelLimit;
     DXCmdDispatcher* channel = GetXPipeManager()->getPipeSuit(m_clientLanguage)->getCmdDispatcher(false);
-    return channel->connectPeer([deadline] { return std::chrono::steady_clock::now() < deadline; });
+    return channel->connectPeer(static_cast<int>(std::chrono::milliseconds(kClientChannelLimit).count()));
 }
 
 void LanguageBlocks::Interrupt() {

@@ -60,6 +60,10 @@ std::string EngineHome(const char* programPath) {
 
 // The exit status of an engine whose client ended while it ran.
 constexpr int kClientGoneStatus = 3;
+// A block of a language loaded here that has not returned this long after
+// the shutdown began is abandoned with the process, which ends with this status.
+constexpr unsigned kBlockEndLimitMs = 5000;
+constexpr int kBlockLeftStatus = 4;
 // A request in hand when the client goes is given this long to finish
 // before the output is saved without waiting for it.
 constexpr auto kSaveLockLimit = std::chrono::milliseconds(500);
@@ -148,7 +152,12 @@ int main(int argc, char** argv) {
         std::lock_guard<std::timed_mutex> guard(state.lock);
         engine::SaveOutput(state);
     }
-    // Stops every language process.
-    FinalizeDXGlobal();
+    // Stops every language process. A block of a language loaded here that
+    // has not returned in time is ended with the process; the output is saved.
+    if (!FinalizeDXGlobalWithin(kBlockEndLimitMs)) {
+        std::fflush(nullptr);
+        platform::RemoveOwnChannels();
+        ::_exit(kBlockLeftStatus);
+    }
     return ended == 0 ? 0 : 1;
 }

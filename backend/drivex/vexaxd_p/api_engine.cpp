@@ -31,8 +31,7 @@ constexpr const char* kLauncherName = "StartXD";
 // end before it is killed; a live but silent engine must not hang the caller.
 constexpr unsigned kEngineExitGrace = 10000;
 constexpr unsigned kConnectPoll = 100;
-constexpr int kCommandThreadPolls = 50;
-constexpr unsigned kCommandThreadPollMs = 100;
+constexpr unsigned kCommandThreadLimitMs = 5000;
 
 std::string LauncherPath(const StartOptions& options) {
     std::string home = options.hasEngineHome ? options.engineHome : GetVEXAHOME();
@@ -49,7 +48,10 @@ void EndLauncher(platform::ChildProcess& launcher) {
 int ReceiveReadyMessage(XPipes& pipes, platform::ChildProcess& launcher) {
     VexaPipe& result = *pipes.GetXDAPIResultPipe();
     while (!result.IsWritePipeConnected()) {
-        int connected = result.ConnectPipeWithin(kConnectPoll);
+        // The launcher's end ends the wait at once; the limit is for a system
+        // without process descriptors.
+        int connected = result.ConnectPipeWithin(kConnectPoll, launcher.endDescriptor());
+        if (connected == EPIPE) return EPIPE;
         if (connected == ETIMEDOUT) {
             if (!launcher.IsActive()) return EPIPE;
             continue;
@@ -77,17 +79,21 @@ int StartCommandThread(ApiConnection& connection, DXCmdDispatcher& dispatcher) {
     return 0;
 }
 
-// The command thread ends once the engine has gone; it is waited for a while.
-void EndCommandThread(ApiConnection& connection) {
-    for (int poll = 0; poll < kCommandThreadPolls; ++poll) {
-        if (!connection.commandThread() || !connection.commandThread()->isBusy()) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kCommandThreadPollMs));
-    }
-    if (connection.commandThread() && connection.commandThread()->isBusy()) {
+// The command thread ends once the engine has gone (its channel is then at
+// its end); it is waited for a while. One still inside a command, and the
+// hosting objects it may be using, are left alive rather than destroyed under
+// it. False when anything was left.
+bool EndCommandThread(ApiConnection& connection) {
+    XManager* registry = GetXManager();
+    CmdReceiveThread* thread = connection.commandThread();
+    if (thread && !thread->WaitForStop(kCommandThreadLimitMs)) {
         DxTrace("Cmd Dispatcher thread can't exit timely.");
+        connection.leaveCommandThread();
+        if (registry) registry->leaveBehind();
+        return false;
     }
     connection.setCommandThread(nullptr);
-    if (XManager* registry = GetXManager()) registry->cleanup();
+    return !registry || registry->cleanup();
 }
 
 int StartEngine(const char* arguments) {
@@ -153,16 +159,15 @@ void StopEngine() {
         suit->stopMonitor(false);
         suit->stopMonitor(true);
     }
-    if (connection.hosted()) {
-        EndCommandThread(connection);
-    } else if (suit) {
-        suit->decreaseIndex();
-    }
-    connection.forgetSuit();
-    if (XPipeManager* manager = GetXPipeManager()) manager->cleanup();
-    FinalizeDXGlobal();
+    // The engine ends first: the command channel is then at its end, and the
+    // command thread leaves its loop.
     connection.setLauncherPid(0);
     EndLauncher(connection.launcher());
+    const bool threadsEnded = !connection.hosted() || EndCommandThread(connection);
+    if (!connection.hosted() && suit) suit->decreaseIndex();
+    connection.forgetSuit();
+    if (XPipeManager* manager = GetXPipeManager(); manager && threadsEnded) manager->cleanup();
+    FinalizeDXGlobal();
     // An engine, language or console that was killed could not remove its
     // socket files; all carry this process's id text.
     if (!connection.pidText().empty()) platform::RemoveDeadChannels(connection.pidText());

@@ -19,6 +19,7 @@ public:
 private:
     int SetupRun();
     int ExitRun();
+    static constexpr unsigned kExitRunLimitMs = 2000;
 
     std::string m_name;
     bool m_vexaDrive;

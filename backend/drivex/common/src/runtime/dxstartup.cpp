@@ -56,12 +56,22 @@ int InitDxGlobal(const std::string& tempPath, const std::string& pidText,
     return 0;
 }
 
-void FinalizeDXGlobal() {
+void FinalizeDXGlobal() { FinalizeDXGlobalWithin(XManager::kDriverEndLimitMs); }
+
+bool FinalizeDXGlobalWithin(unsigned milliseconds) {
+    XManager* registry = GetXManager();
+    const bool released = !registry || (registry->cleanup(milliseconds) && !registry->leftBehind());
     ClearXName();
     SetAppMode(-1);
     SetXManager(nullptr);
-    SetXPipeManager(nullptr);
+    // A thread left in its language works on its level's pipes.
+    if (released) {
+        SetXPipeManager(nullptr);
+    } else {
+        static_cast<void>(State().pipes.release());
+    }
     SetDXGlobalInitFin(false);
+    return released;
 }
 
 XManager* GetXManager() { return State().registry.get(); }
