@@ -277,8 +277,12 @@ Outcome FakeEngineCase(const std::string& mode, Action action, bool expectValue)
 // ---- B and C: the reference engine -----------------------------------------
 
 const char* kLanguageConfiguration =
-    "[SUPPORTED_LANG]\nX=TESTLANG;PYTHON;R\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n"
-    "[PYTHON]\nLIB_NAME=libvexapython.so\n[R]\nLIB_NAME=libvexar.so\nHOME=/usr/lib/R\n";
+    "[SUPPORTED_LANG]\nX=TESTLANG;PYTHON;R;TESTLANGIN;PYTHONIN;RIN\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n"
+    "[PYTHON]\nLIB_NAME=libvexapython.so\n[R]\nLIB_NAME=libvexar.so\nHOME=/usr/lib/R\n"
+    // The same languages loaded into the engine's own process.
+    "[TESTLANGIN]\nLIB_NAME=libvexatestlang.so\nINNER_PROCESS=true\n"
+    "[PYTHONIN]\nLIB_NAME=libvexapython.so\nINNER_PROCESS=true\n"
+    "[RIN]\nLIB_NAME=libvexar.so\nHOME=/usr/lib/R\nARGS=--silent --no-save\nINNER_PROCESS=true\n";
 
 // An engine home of the case: links to the build's engine home and a
 // configuration that names the test language; removed on destruction.
@@ -768,11 +772,11 @@ struct LanguageText {
 };
 
 LanguageText TextsOf(const std::string& language) {
-    if (language == "PYTHON") {
+    if (language.rfind("PYTHON", 0) == 0) {
         return {"import os\nprint('pid', os.getpid(), flush=True)",
                 "print('waiting', flush=True)\nwhile True:\n    pass"};
     }
-    if (language == "R") return {"cat('pid', Sys.getpid(), '\\n')", "cat('waiting\\n')\nrepeat {}"};
+    if (language == "R" || language == "RIN") return {"cat('pid', Sys.getpid(), '\\n')", "cat('waiting\\n')\nrepeat {}"};
     return {"pid", "post waiting\nwait 600000"};
 }
 
@@ -796,7 +800,13 @@ Outcome InterruptCase(const std::string& language, bool wholeGroup) {
             return pids.size() > before ? pids.back() : -1;
         };
         const int process = pidOf();
-        engine.Remember(process);
+        // A language loaded into the engine runs its blocks in the engine's process.
+        const bool inEngine = language.size() > 2 && language.compare(language.size() - 2, 2, "IN") == 0;
+        if (inEngine) {
+            outcome.Check(process == engine.pid(), "the block did not run in the engine's process");
+        } else {
+            engine.Remember(process);
+        }
         outcome.Check(process > 0, "no language process");
         std::atomic<bool> sent{false};
         Clock::time_point sentAt;
@@ -852,13 +862,17 @@ const std::vector<Case>& Cases() {
         {"D4 engine SIGKILLed after a procedure", EngineKilledAfterProcedureCase},
         {"E1 SIGINT to client, TESTLANG wait", [] { return InterruptCase("TESTLANG", false); }},
         {"E2 SIGINT to group, TESTLANG wait", [] { return InterruptCase("TESTLANG", true); }},
+        {"E7 SIGINT to client, TESTLANG in engine", [] { return InterruptCase("TESTLANGIN", false); }},
+        {"E8 SIGINT to group, TESTLANG in engine", [] { return InterruptCase("TESTLANGIN", true); }},
 #ifdef VEXA_FAULTS_PYTHON
         {"E3 SIGINT to client, PYTHON loop", [] { return InterruptCase("PYTHON", false); }},
         {"E4 SIGINT to group, PYTHON loop", [] { return InterruptCase("PYTHON", true); }},
+        {"E9 SIGINT to client, PYTHON in engine", [] { return InterruptCase("PYTHONIN", false); }},
 #endif
 #ifdef VEXA_FAULTS_R
         {"E5 SIGINT to client, R loop", [] { return InterruptCase("R", false); }},
         {"E6 SIGINT to group, R loop", [] { return InterruptCase("R", true); }},
+        {"EA SIGINT to client, R in engine", [] { return InterruptCase("RIN", false); }},
 #endif
     };
     return cases;

@@ -75,7 +75,7 @@ public:
     CmdReceiveThread* commandThread() const { return m_commandThread.get(); }
     // For a thread that did not end in time: it keeps running on the object,
     // which is therefore never destroyed.
-    void leaveCommandThread() { static_cast<void>(m_commandThread.release()); }
+    void leaveCommandThread();
 
     // Replaces the shared single string; the pointer stays valid until the next one.
     const char* ShareString(std::string text);

@@ -9,6 +9,7 @@
 #include "runtime/dxglobal.h"
 #include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
+#include "runtime/keptalive.h"
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
 #include "transport/xpipemanager.h"
@@ -74,9 +75,9 @@ bool XManager::cleanup(unsigned milliseconds) {
 // process is the only way out, and until then nothing it uses may go.
 void XManager::leaveBehind() {
     DxTrace("XManager: a block thread did not end in time; its driver and the hosts are left alive");
-    for (auto& driver : m_drivers) static_cast<void>(driver.release());
+    for (auto& driver : m_drivers) KeepAliveForGood(std::move(driver));
     m_drivers.clear();
-    for (auto& host : m_hosts) static_cast<void>(host.second.release());
+    for (auto& host : m_hosts) KeepAliveForGood(std::move(host.second));
     m_hosts.clear();
     m_leftBehind = true;
 }

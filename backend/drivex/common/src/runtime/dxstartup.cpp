@@ -5,6 +5,7 @@
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxtracer.h"
+#include "runtime/keptalive.h"
 #include "runtime/vexadxconfigreader.h"
 #include "transport/xpipemanager.h"
 
@@ -68,7 +69,7 @@ bool FinalizeDXGlobalWithin(unsigned milliseconds) {
     if (released) {
         SetXPipeManager(nullptr);
     } else {
-        static_cast<void>(State().pipes.release());
+        KeepAliveForGood(std::move(State().pipes));
     }
     SetDXGlobalInitFin(false);
     return released;
