@@ -50,6 +50,8 @@ constexpr auto kBound = std::chrono::seconds(10);
 // Beyond the bound, the runner takes the case process for hung and kills it.
 constexpr auto kRunnerGrace = std::chrono::seconds(20);
 constexpr int kSampleVariables = 9;
+// How long a shutdown waits for a block thread of a language hosted here.
+constexpr long kHostedBlockLimitMs = 5000;
 
 std::string PipeDirectory() { return "/tmp/vexa-pipes-" + std::to_string(::geteuid()); }
 
@@ -320,7 +322,10 @@ std::string OutputArguments(const std::string& directory) {
 class Engine {
 public:
     // With documents, the engine keeps its XML and HTML output in its home.
-    explicit Engine(Outcome& outcome, bool withDocuments = false) : m_outcome(outcome), m_threads(ThreadCount()) {
+    // With a client language, this process hosts that language: the engine
+    // runs its blocks here.
+    explicit Engine(Outcome& outcome, bool withDocuments = false, const std::string& clientLanguage = {})
+        : m_outcome(outcome), m_threads(ThreadCount()) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) == 0) {
             ::dup2(fds[0], 0);
@@ -330,6 +335,7 @@ public:
         const std::string arguments =
             "-vexahome=" + m_home.path() + ", -outputlog=" + m_home.file("output.log") +
             (withDocuments ? OutputArguments(m_home.path()) : std::string());
+        if (!clientLanguage.empty()) SetXNameAndSHome(clientLanguage.c_str(), m_home.path().c_str());
         m_outcome.Check(StartVexa(arguments.c_str()) == 0, "StartVexa failed");
         const std::vector<int> engines = ChildrenNamed(::getpid(), "StartXD");
         m_enginePid = engines.size() == 1 ? engines[0] : -1;
@@ -494,6 +500,26 @@ Outcome EngineKilledCase() {
         outcome.notes.push_back("next call " + std::to_string(err));
         engine.Stop();
     }
+    return outcome;
+}
+
+// The engine dies while a block of the language hosted in this process never
+// returns: StopVexa gives the block's thread its limit, then returns and
+// leaves the thread with what it uses, instead of waiting for ever.
+Outcome HostedBlockOutlivesEngineCase() {
+    Outcome outcome;
+    Engine engine(outcome, false, "TESTLANG");
+    outcome.Check(Engine::Block("pid") == 0, "a pid block failed");
+    const std::vector<int> pids = engine.PostedPids();
+    outcome.Check(!pids.empty() && pids.back() == ::getpid(), "the block did not run in this process");
+    RunBlockKilling(engine, outcome, engine.pid(), "post waiting\nwait 600000");
+    TimeCall(outcome, [] {
+        StopVexa();
+        return 0;
+    });
+    outcome.Check(outcome.ms <= kHostedBlockLimitMs + 1000, "StopVexa waited past the block's limit");
+    outcome.Check(!IsBackendReady(), "the engine still answers");
+    // The left thread ends with this case's process.
     return outcome;
 }
 
@@ -860,6 +886,7 @@ const std::vector<Case>& Cases() {
         {"D2 client SIGKILLed mid endless block", ClientKilledMidBlockCase},
         {"D3 engine SIGKILLed mid endless block", EngineKilledLanguageEndsCase},
         {"D4 engine SIGKILLed after a procedure", EngineKilledAfterProcedureCase},
+        {"F1 engine SIGKILLed, hosted block stuck", HostedBlockOutlivesEngineCase},
         {"E1 SIGINT to client, TESTLANG wait", [] { return InterruptCase("TESTLANG", false); }},
         {"E2 SIGINT to group, TESTLANG wait", [] { return InterruptCase("TESTLANG", true); }},
         {"E7 SIGINT to client, TESTLANG in engine", [] { return InterruptCase("TESTLANGIN", false); }},

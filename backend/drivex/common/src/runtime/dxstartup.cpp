@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "hosting/xmanager.h"
+#include "platform/localchannel.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxtracer.h"
 #include "runtime/keptalive.h"
@@ -65,11 +66,13 @@ bool FinalizeDXGlobalWithin(unsigned milliseconds) {
     ClearXName();
     SetAppMode(-1);
     SetXManager(nullptr);
-    // A thread left in its language works on its level's pipes.
+    // A thread left in its language works on its level's pipes; only their
+    // socket files go, so that none is left behind in the pipe directory.
     if (released) {
         SetXPipeManager(nullptr);
     } else {
         KeepAliveForGood(std::move(State().pipes));
+        platform::RemoveOwnChannels();
     }
     SetDXGlobalInitFin(false);
     return released;
