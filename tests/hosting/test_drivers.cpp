@@ -19,7 +19,7 @@
 #include "hosting/statisticsx.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/statuscodes.h"
 #include "runtime/syncsyntaxslot.h"
 #include "runtime/xconfigoptions.h"

@@ -25,7 +25,7 @@
 #include "platform/localchannel.h"
 #include "platform/process.h"
 #include "platform/signalrelay.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <string>
 
-#include "hosting/dxcmddispatcher.h"
+#include "transport/dxcmddispatcher.h"
 #include "hosting/inpstatisticsx.h"
 #include "hosting/interruptlistener.h"
 #include "hosting/partnermonitor.h"
@@ -23,7 +23,7 @@
 #include "platform/process.h"
 #include "platform/signalrelay.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "transport/xpipemanager.h"
 #include "vexaxd_p.h"

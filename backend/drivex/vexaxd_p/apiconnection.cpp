@@ -5,7 +5,7 @@
 #include "hosting/startxdispatchervisitor.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "runtime/keptalive.h"
 #include "runtime/statuscodes.h"

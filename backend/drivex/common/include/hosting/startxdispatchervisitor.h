@@ -6,8 +6,8 @@
 #include <atomic>
 #include <string>
 
-#include "hosting/dxcmddispatcher.h"
 #include "runtime/pluginthreadhot.h"
+#include "transport/dxcmddispatcher.h"
 
 class StartXDispatcherVisitor : public DXCmdDispatcherVisitor {
 public:

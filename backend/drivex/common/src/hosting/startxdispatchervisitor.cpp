@@ -1,9 +1,9 @@
 #include "hosting/startxdispatchervisitor.h"
 
 #include "hosting/drivex.h"
+#include "hosting/dxstartup.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "runtime/statuscodes.h"
 #include "runtime/syncsyntaxslot.h"

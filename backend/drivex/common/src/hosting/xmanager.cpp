@@ -4,10 +4,10 @@
 #include <chrono>
 
 #include "hosting/drivex.h"
+#include "hosting/dxstartup.h"
 #include "hosting/inpstatisticsx.h"
 #include "hosting/statisticsx.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "runtime/keptalive.h"
 #include "runtime/statuscodes.h"

@@ -1,4 +1,4 @@
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "hosting/dxcmddispatcher.h"
+#include "transport/dxcmddispatcher.h"
 
 #include <cstdio>
 
