@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <string>
 
-#include "transport/dxcmddispatcher.h"
+#include "hosting/dxstartup.h"
 #include "hosting/inpstatisticsx.h"
 #include "hosting/interruptlistener.h"
 #include "hosting/startxdispatchervisitor.h"
@@ -23,8 +23,8 @@
 #include "platform/processwatch.h"
 #include "platform/signalrelay.h"
 #include "runtime/dxglobal.h"
-#include "hosting/dxstartup.h"
 #include "runtime/dxtracer.h"
+#include "transport/dxcmddispatcher.h"
 #include "transport/xpipemanager.h"
 #include "vexaxd_p.h"
 
