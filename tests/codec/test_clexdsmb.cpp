@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "imagebytes.h"
 #include "runtime/statuscodes.h"
@@ -149,6 +150,78 @@ TEST(MessageImage, LongArraysFollowTheStructureBlock) {
         0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // B W V
     };
     EXPECT_EQ(Encode(message), expected);
+}
+
+// Cell records appended in wire form give the image of the same records set
+// one by one, behind any set individually, and keep their room when taken.
+TEST(MessageImage, AppendedCellRecordsGiveTheImageOfRecordObjects) {
+    const std::string zeroText("text with\0zero", 14);
+    auto record = [](const char* name, int row, int var, int type, double number, const std::string& text) {
+        dataSet cell;
+        cell.datasetName = name;
+        cell.caseIndex = row;
+        cell.varIndex = var;
+        cell.valueType = type;
+        cell.numValue = number;
+        cell.strValue = text;
+        return cell;
+    };
+    CleXDSmb expected;
+    expected.SetCommandAction(11);
+    expected.SetStruct(record("first", 9, 9, 0, 1.0, ""));
+    expected.SetStruct(record("d", 3, 1, 0, 2.5, ""));
+    expected.SetStruct(record("", -1, 70000, 1, 0.0, zeroText));
+    expected.SetStruct(record("longer dataset name", 2147483647, 0, 0, -0.0, ""));
+    expected.SetLong(4);
+
+    CleXDSmb message;
+    message.SetCommandAction(11);
+    message.SetStruct(record("first", 9, 9, 0, 1.0, ""));
+    codec::CellRecords records;
+    records.AppendNumeric("d", 3, 1, 2.5);
+    records.AppendString("", -1, 70000, zeroText);
+    records.AppendNumeric("longer dataset name", 2147483647, 0, -0.0);
+    EXPECT_EQ(records.count(), 3u);
+    message.SetStructRecords(std::move(records));
+    EXPECT_TRUE(records.empty());
+    message.SetLong(4);
+    EXPECT_EQ(Encode(message), Encode(expected));
+
+    CleXDSmb parsed;
+    ASSERT_EQ(Parse(parsed, Encode(message)), VEXA_OK);
+    ASSERT_EQ(parsed.GetStructDataRef().Size(), 4);
+    EXPECT_EQ(parsed.GetStructDataRef()[2], record("", -1, 70000, 1, 0.0, zeroText));
+
+    message.CleanUp();
+    codec::CellRecords returned = message.TakeStructRecords();
+    EXPECT_TRUE(returned.empty());
+    EXPECT_EQ(returned.size(), 0u);
+    returned.AppendNumeric("d", 0, 0, 1.0);
+    EXPECT_EQ(returned.size(), 29u);
+}
+
+// Many records grow the one buffer; every byte stays where it was written.
+TEST(MessageImage, ManyAppendedRecordsMatchTheirObjects) {
+    CleXDSmb expected;
+    codec::CellRecords records;
+    for (int i = 0; i < 5000; ++i) {
+        dataSet cell;
+        cell.datasetName = i % 2 ? "odd" : "even set";
+        cell.caseIndex = i;
+        cell.varIndex = i % 7;
+        cell.valueType = i % 3 == 0;
+        cell.numValue = cell.valueType ? 0.0 : i * 0.25;
+        cell.strValue = cell.valueType ? std::string(static_cast<std::size_t>(i % 40), 'a' + i % 26) : "";
+        expected.SetStruct(cell);
+        if (cell.valueType) {
+            records.AppendString(cell.datasetName, i, cell.varIndex, cell.strValue);
+        } else {
+            records.AppendNumeric(cell.datasetName, i, cell.varIndex, cell.numValue);
+        }
+    }
+    CleXDSmb message;
+    message.SetStructRecords(std::move(records));
+    EXPECT_EQ(Encode(message), Encode(expected));
 }
 
 TEST(MessageImage, EveryFieldInOrder) {

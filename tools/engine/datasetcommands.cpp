@@ -216,9 +216,27 @@ int StringCell(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
 constexpr std::int32_t kNumericRecord = 0;
 constexpr std::int32_t kStringRecord = 1;
 
+// The dataset a record names, null when none. Consecutive records nearly
+// always name the same one: the last name looked up and its dataset are kept.
+class RecordTargets {
+public:
+    explicit RecordTargets(EngineState& state) : m_state(state) {}
+    Dataset* Of(const dataSet& record) {
+        if (!m_named || *m_named != record.datasetName) {
+            m_data = m_state.datasets.Find(record.datasetName, m_state.active);
+            m_named = &record.datasetName;
+        }
+        return m_data;
+    }
+
+private:
+    EngineState& m_state;
+    const std::string* m_named = nullptr;
+    Dataset* m_data = nullptr;
+};
+
 // 0, or the code that refuses the record.
-int JudgeRecord(const dataSet& record, EngineState& state, Dataset*& data) {
-    data = state.datasets.Find(record.datasetName, state.active);
+int JudgeRecord(const dataSet& record, const Dataset* data) {
     if (!data) return kNoSuchDataset;
     if (record.caseIndex < 0 || static_cast<std::size_t>(record.caseIndex) >= data->CaseCount())
         return kNoSuchRow;
@@ -235,21 +253,21 @@ int JudgeRecord(const dataSet& record, EngineState& state, Dataset*& data) {
 int CommitCells(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     if (!state.datasets.StepOpen() && !state.output.IsOpen()) return kNoDataStep;
     const auto& records = args.Records().Values();
-    std::vector<Dataset*> targets(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (int refused = JudgeRecord(records[i], state, targets[i])) return refused;
+    RecordTargets judged(state);
+    for (const dataSet& record : records) {
+        if (int refused = JudgeRecord(record, judged.Of(record))) return refused;
     }
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const dataSet& record = records[i];
+    RecordTargets targets(state);
+    for (const dataSet& record : records) {
+        Dataset& data = *targets.Of(record);
+        const auto caseIndex = static_cast<std::size_t>(record.caseIndex);
         const auto var = static_cast<std::size_t>(record.varIndex);
-        CellValue value;
         if (record.valueType == kNumericRecord) {
-            value = record.numValue;
+            data.SetCell(caseIndex, var, record.numValue);
         } else {
-            const auto width = static_cast<std::size_t>(targets[i]->variable(var).type);
-            value = record.strValue.substr(0, width);
+            const auto width = static_cast<std::size_t>(data.variable(var).type);
+            data.SetCell(caseIndex, var, record.strValue.substr(0, width));
         }
-        targets[i]->SetCell(static_cast<std::size_t>(record.caseIndex), var, std::move(value));
     }
     return VEXA_OK;
 }
