@@ -200,6 +200,58 @@ TEST(MessageImage, AppendedCellRecordsGiveTheImageOfRecordObjects) {
     EXPECT_EQ(returned.size(), 29u);
 }
 
+// A receiver that keeps cell records as wire records sees the same records,
+// whole images and images appended to held values alike.
+TEST(MessageParse, KeptCellRecordsAreTheRecordsOfTheImage) {
+    CleXDSmb sent;
+    sent.SetCommandAction(5);
+    codec::CellRecords records;
+    records.AppendNumeric("set", 7, 2, 0.5);
+    records.AppendString("other", 0, 1, std::string("a\0b", 3));
+    sent.SetStructRecords(std::move(records));
+    sent.SetLong(9);
+    const Bytes image = Encode(sent);
+    auto walk = [](const CleXDSmb& message) {
+        std::vector<std::string> seen;
+        message.ForEachCellRecord([&seen](const codec::CellRecord& r) {
+            seen.push_back(std::string(r.dataset) + "|" + std::to_string(r.row) + "|" + std::to_string(r.variable) +
+                           "|" + std::to_string(r.type) + "|" + std::to_string(r.number) + "|" + std::string(r.text));
+            return true;
+        });
+        return seen;
+    };
+    const std::vector<std::string> expected = {"set|7|2|0|0.500000|", std::string("other|0|1|1|0.000000|a\0b", 24)};
+    CleXDSmb objects;
+    ASSERT_EQ(Parse(objects, image), VEXA_OK);
+    EXPECT_EQ(objects.GetStructDataRef().Size(), 2);
+    EXPECT_EQ(walk(objects), expected);
+
+    CleXDSmb kept;
+    kept.KeepStructRecords(true);
+    ASSERT_EQ(Parse(kept, image), VEXA_OK);
+    EXPECT_EQ(kept.GetStructDataRef().Size(), 0);
+    EXPECT_EQ(walk(kept), expected);
+    EXPECT_EQ(kept.GetLongData().GetData(), std::vector<std::int32_t>{9});
+    // Re-encoded, the kept records give the image they came from.
+    EXPECT_EQ(Encode(kept), image);
+
+    // Appended behind values already held: the held record comes first.
+    CleXDSmb holding;
+    holding.KeepStructRecords(true);
+    dataSet held;
+    held.datasetName = "held";
+    holding.SetStruct(held);
+    ASSERT_EQ(Parse(holding, image), VEXA_OK);
+    std::vector<std::string> all = {"held|0|0|0|0.000000|"};
+    all.insert(all.end(), expected.begin(), expected.end());
+    EXPECT_EQ(walk(holding), all);
+
+    // A visitor that stops ends the walk.
+    int visits = 0;
+    EXPECT_FALSE(kept.ForEachCellRecord([&visits](const codec::CellRecord&) { return ++visits < 1; }));
+    EXPECT_EQ(visits, 1);
+}
+
 // Many records grow the one buffer; every byte stays where it was written.
 TEST(MessageImage, ManyAppendedRecordsMatchTheirObjects) {
     CleXDSmb expected;

@@ -121,10 +121,12 @@ TEST(MalformedImage, EachIsRejectedByItsCheckAndLeavesTheMessageAlone) {
 
 // An empty receiver is decoded in place; a rejection must still leave it as
 // it was, the header included, with nothing half-decoded behind.
+// The same with cell records kept as wire records.
 TEST(MalformedImage, EachLeavesAnEmptyReceiverEmpty) {
     testsupport::TraceCapture trace;
-    for (const MalformedCase& c : MalformedImages()) {
+    for (const MalformedCase& c : MalformedImages()) for (const bool keep : {false, true}) {
         CleXDSmb message;
+        message.KeepStructRecords(keep);
         message.SetCommandAction(42);
         message.SetErrorCode(6);
         ExactBuffer exact(c.image, c.available);
@@ -136,6 +138,7 @@ TEST(MalformedImage, EachLeavesAnEmptyReceiverEmpty) {
                       message.GetStringDataRef().Size() + message.GetStructDataRef().Size(),
                   0)
             << c.what;
+        EXPECT_TRUE(message.ForEachCellRecord([](const codec::CellRecord&) { return false; })) << c.what;
         EXPECT_TRUE(message.GetLongArrayRef().empty() && message.GetDoubleArrayRef().empty() &&
                     message.GetStringArrayRef().empty())
             << c.what;

@@ -221,30 +221,31 @@ constexpr std::int32_t kStringRecord = 1;
 class RecordTargets {
 public:
     explicit RecordTargets(EngineState& state) : m_state(state) {}
-    Dataset* Of(const dataSet& record) {
-        if (!m_named || *m_named != record.datasetName) {
-            m_data = m_state.datasets.Find(record.datasetName, m_state.active);
-            m_named = &record.datasetName;
+    Dataset* Of(const codec::CellRecord& record) {
+        if (!m_looked || m_name != record.dataset) {
+            m_name.assign(record.dataset);
+            m_data = m_state.datasets.Find(m_name, m_state.active);
+            m_looked = true;
         }
         return m_data;
     }
 
 private:
     EngineState& m_state;
-    const std::string* m_named = nullptr;
+    std::string m_name;
+    bool m_looked = false;
     Dataset* m_data = nullptr;
 };
 
 // 0, or the code that refuses the record.
-int JudgeRecord(const dataSet& record, const Dataset* data) {
+int JudgeRecord(const codec::CellRecord& record, const Dataset* data) {
     if (!data) return kNoSuchDataset;
-    if (record.caseIndex < 0 || static_cast<std::size_t>(record.caseIndex) >= data->CaseCount())
-        return kNoSuchRow;
-    if (record.varIndex < 0 || static_cast<std::size_t>(record.varIndex) >= data->VariableCount())
+    if (record.row < 0 || static_cast<std::size_t>(record.row) >= data->CaseCount()) return kNoSuchRow;
+    if (record.variable < 0 || static_cast<std::size_t>(record.variable) >= data->VariableCount())
         return kNoSuchItem;
-    const bool numeric = data->variable(static_cast<std::size_t>(record.varIndex)).IsNumeric();
-    if (record.valueType != kNumericRecord && record.valueType != kStringRecord) return kWrongValueType;
-    if (numeric != (record.valueType == kNumericRecord)) return kWrongValueType;
+    const bool numeric = data->variable(static_cast<std::size_t>(record.variable)).IsNumeric();
+    if (record.type != kNumericRecord && record.type != kStringRecord) return kWrongValueType;
+    if (numeric != (record.type == kNumericRecord)) return kWrongValueType;
     return VEXA_OK;
 }
 
@@ -252,23 +253,26 @@ int JudgeRecord(const dataSet& record, const Dataset* data) {
 // written, so a client never has to find out which of its cells arrived.
 int CommitCells(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     if (!state.datasets.StepOpen() && !state.output.IsOpen()) return kNoDataStep;
-    const auto& records = args.Records().Values();
     RecordTargets judged(state);
-    for (const dataSet& record : records) {
-        if (int refused = JudgeRecord(record, judged.Of(record))) return refused;
-    }
+    int refused = VEXA_OK;
+    args.ForEachRecord([&](const codec::CellRecord& record) {
+        refused = JudgeRecord(record, judged.Of(record));
+        return refused == VEXA_OK;
+    });
+    if (refused != VEXA_OK) return refused;
     RecordTargets targets(state);
-    for (const dataSet& record : records) {
+    args.ForEachRecord([&](const codec::CellRecord& record) {
         Dataset& data = *targets.Of(record);
-        const auto caseIndex = static_cast<std::size_t>(record.caseIndex);
-        const auto var = static_cast<std::size_t>(record.varIndex);
-        if (record.valueType == kNumericRecord) {
-            data.SetCell(caseIndex, var, record.numValue);
+        const auto caseIndex = static_cast<std::size_t>(record.row);
+        const auto var = static_cast<std::size_t>(record.variable);
+        if (record.type == kNumericRecord) {
+            data.SetCell(caseIndex, var, record.number);
         } else {
             const auto width = static_cast<std::size_t>(data.variable(var).type);
-            data.SetCell(caseIndex, var, record.strValue.substr(0, width));
+            data.SetCell(caseIndex, var, std::string(record.text.substr(0, width)));
         }
-    }
+        return true;
+    });
     return VEXA_OK;
 }
 

@@ -64,6 +64,13 @@ class CleXDSmb {
     // clean-up but with their room.
     void SetStructRecords(codec::CellRecords&& records) { m_records = std::move(records); }
     codec::CellRecords TakeStructRecords() { return std::move(m_records); }
+    // A receiver that only walks the cell records keeps a received struct
+    // block as its wire records instead of one record object per cell.
+    void KeepStructRecords(bool keep) { m_keep_records = keep; }
+    // Calls visit(const codec::CellRecord&) for the struct values, then for
+    // the wire records, until it returns false; whether all were visited.
+    template <typename Visit>
+    bool ForEachCellRecord(Visit&& visit) const;
     void SetLongArray(const LongData& list) { m_long_arrays.push_back(list); }
     // Taken over without a copy: a batch reply's arrays hold a value per cell.
     void SetLongArray(LongData&& list) { m_long_arrays.push_back(std::move(list)); }
@@ -185,6 +192,8 @@ class CleXDSmb {
     template <class Finish>
     std::int32_t DecodeImage(codec::ByteReader& reader, bool copy_void, Finish finish);
     void ReleaseBinaryString();
+    // The struct block into the record objects, or kept as wire records.
+    bool DecodeStruct(codec::ByteReader& reader, codec::DecodeBudget& budget);
 
     codec::OwnedBuffer m_send_buf;
     std::int32_t m_send_length = 0;
@@ -205,4 +214,15 @@ class CleXDSmb {
     std::vector<StringData> m_string_arrays;
     StructData m_struct;
     codec::CellRecords m_records;
+    bool m_keep_records = false;
 };
+
+template <typename Visit>
+bool CleXDSmb::ForEachCellRecord(Visit&& visit) const {
+    for (const dataSet& value : m_struct.Values()) {
+        const codec::CellRecord record{value.datasetName, value.caseIndex, value.varIndex,
+                                       value.valueType, value.numValue, value.strValue};
+        if (!visit(record)) return false;
+    }
+    return m_records.ForEach(visit);
+}

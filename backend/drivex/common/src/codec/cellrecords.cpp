@@ -43,6 +43,27 @@ void CellRecords::Append(std::string_view dataset, std::int32_t row, std::int32_
     ++m_count;
 }
 
+bool CellRecords::Read(ByteReader& reader, CellRecord& record) {
+    ByteReader probe = reader;
+    const unsigned char* name = nullptr;
+    const unsigned char* text = nullptr;
+    std::size_t nameLength = 0, textLength = 0;
+    if (!probe.GetLengthPrefixed(&name, &nameLength) || !probe.GetFixed32(&record.row) ||
+        !probe.GetFixed32(&record.variable) || !probe.GetFixed32(&record.type) ||
+        !probe.GetDouble(&record.number) || !probe.GetLengthPrefixed(&text, &textLength)) {
+        return false;
+    }
+    record.dataset = std::string_view(reinterpret_cast<const char*>(name), nameLength);
+    record.text = std::string_view(reinterpret_cast<const char*>(text), textLength);
+    reader = probe;
+    return true;
+}
+
+void CellRecords::AppendImage(const unsigned char* bytes, std::size_t size, std::size_t count) {
+    if (size > 0) std::memcpy(Claim(size), bytes, size);
+    m_count += count;
+}
+
 void CellRecords::AppendNumeric(std::string_view dataset, std::int32_t row, std::int32_t variable,
                                 double value) {
     Append(dataset, row, variable, kNumeric, value, {});

@@ -262,7 +262,7 @@ const char* CleXDSmb::Decode(ByteReader& reader, bool copy_void) {
     }
     DecodeBudget budget = DecodeBudget::ForImage(body_size);
     if (!m_long.DecodeFrom(image, budget) || !m_double.DecodeFrom(image, budget) ||
-        !m_string.DecodeFrom(image, budget) || !m_struct.DecodeFrom(image, budget)) {
+        !m_string.DecodeFrom(image, budget) || !DecodeStruct(image, budget)) {
         return budget.exceeded() ? "decoded image within 2T" : "blocks fit T";
     }
     if (!ReadArrays(image, budget, m_long_arrays) || !ReadArrays(image, budget, m_double_arrays) ||
@@ -310,6 +310,23 @@ const char* CleXDSmb::Decode(ByteReader& reader, bool copy_void) {
     return nullptr;
 }
 
+bool CleXDSmb::DecodeStruct(ByteReader& reader, DecodeBudget& budget) {
+    if (!m_keep_records) return m_struct.DecodeFrom(reader, budget);
+    ByteReader probe = reader;
+    std::int32_t count = 0;
+    const unsigned char* first = nullptr;
+    if (!probe.GetFixed32(&count) || !probe.GetBytes(0, &first)) return false;
+    // As for record objects, a count below one means none.
+    const std::size_t start = probe.consumed();
+    codec::CellRecord record;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (!codec::CellRecords::Read(probe, record)) return false;
+    }
+    if (count > 0) m_records.AppendImage(first, probe.consumed() - start, static_cast<std::size_t>(count));
+    reader = probe;
+    return true;
+}
+
 void CleXDSmb::Absorb(CleXDSmb&& incoming) {
     m_send_length = incoming.m_send_length;
     m_command_action = incoming.m_command_action;
@@ -318,6 +335,11 @@ void CleXDSmb::Absorb(CleXDSmb&& incoming) {
     m_double.AppendFrom(std::move(incoming.m_double));
     m_string.AppendFrom(std::move(incoming.m_string));
     m_struct.AppendFrom(std::move(incoming.m_struct));
+    if (m_records.empty()) {
+        m_records = std::move(incoming.m_records);
+    } else {
+        m_records.AppendImage(incoming.m_records.bytes(), incoming.m_records.size(), incoming.m_records.count());
+    }
     AppendArrays(m_long_arrays, std::move(incoming.m_long_arrays));
     AppendArrays(m_double_arrays, std::move(incoming.m_double_arrays));
     AppendArrays(m_string_arrays, std::move(incoming.m_string_arrays));
@@ -357,6 +379,7 @@ std::int32_t CleXDSmb::DecodeImage(ByteReader& reader, bool copy_void, Finish fi
         return VEXA_OK;
     }
     CleXDSmb incoming;
+    incoming.m_keep_records = m_keep_records;
     if (const char* failed = incoming.Decode(reader, copy_void)) {
         DxTraceError(std::string("CleXDSmb::ParseBuf ") + failed, VEXA_MALFORMED_MESSAGE);
         return VEXA_MALFORMED_MESSAGE;
