@@ -137,6 +137,17 @@ def alive(pid: int) -> bool:
         return False
 
 
+def output_pages(pid: int) -> List[str]:
+    """The -outputhtml= page named on the command line of process `pid`."""
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as file:
+            arguments = file.read().decode(errors="replace").split("\0")
+    except OSError:
+        return []
+    return [word.split("=", 1)[1] for argument in arguments for word in argument.split()
+            if word.startswith("-outputhtml=")]
+
+
 def pipe_files(pid_texts: Set[str]) -> List[str]:
     try:
         names = os.listdir(PIPE_DIRECTORY)
@@ -304,8 +315,12 @@ class KernelLifetime(unittest.TestCase):
         session, pid, below = self.start()
         pid_texts = {f"{p:04x}" for p in below | {pid}}
         self.assertTrue(pipe_files(pid_texts), "the engine's pipes were not found")
+        pages = [page for p in below for page in output_pages(p)]
+        self.assertEqual(len(pages), 1, "the engine was not told where to write its page")
+        self.assertTrue(os.path.exists(pages[0]))
         session.manager.shutdown_kernel(now=False)
         self.assertAllEnd(below | {pid}, pid_texts)
+        self.assertFalse(os.path.exists(os.path.dirname(pages[0])), "the kernel's folder was left")
 
     def test_a_restarted_kernel_has_a_new_engine_and_the_old_one_is_gone(self) -> None:
         session, pid, below = self.start()

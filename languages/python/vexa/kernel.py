@@ -38,8 +38,7 @@ from .errors import ProgramBlockError, VexaError
 __all__ = ["VexaKernel", "install", "main"]
 
 _PYTHON_MAGIC = "%python"
-# Page pieces that the notebook already shows otherwise: the cell's own
-# text is the command, and a failure becomes the cell's error.
+# Page pieces the notebook shows already: the cell's own text is the command.
 _SILENT_KINDS = frozenset({"command"})
 _RULE = re.compile(r"([^{}]+)\{([^}]*)\}")
 
@@ -65,6 +64,7 @@ class VexaKernel(Kernel):
         "mimetype": "text/x-vexa-syntax",
         "file_extension": ".vxs",
         "codemirror_mode": "text/plain",
+        "pygments_lexer": "text",
     }
 
     def __init__(self, **kwargs: Any) -> None:
@@ -108,12 +108,12 @@ class VexaKernel(Kernel):
         self._shown = len(pieces)
         return new, style
 
-    def _show_pieces(self, failure_text: Optional[str]) -> None:
+    def _show_pieces(self, engine_failed: bool) -> None:
         """Sends what the engine added to its output since the last cell.
         The failure the cell reports as its error is not shown twice."""
         pieces, style = self._new_pieces()
         errors = [i for i, p in enumerate(pieces) if p.kind == "error"]
-        skipped = errors[-1] if errors and failure_text else None
+        skipped = errors[-1] if errors and engine_failed else None
         scope = f"vexa-{os.getpid()}"
         css = scoped_style(style, f".{scope}")
         for index, piece in enumerate(pieces):
@@ -169,10 +169,12 @@ class VexaKernel(Kernel):
         finally:
             sys.stdout.flush()
             sys.stderr.flush()
-            if engine.is_running() and silent:
+            # The page outlives an engine that died in the cell: what it
+            # saved is shown all the same.
+            if silent:
                 self._new_pieces()
-            elif engine.is_running():
-                self._show_pieces(failure[1] if engine_failure and failure else None)
+            else:
+                self._show_pieces(bool(engine_failure and failure))
         if failure:
             return self._error_reply(*failure, silent=silent)
         return self._ok_reply()
