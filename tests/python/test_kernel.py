@@ -225,6 +225,16 @@ class KernelCells(unittest.TestCase):
         self.assertEqual(len(streams), 1, streams)
         self.assertEqual(streams[0]["text"], "line 0\nline 1\nline 2\n")
 
+    @unittest.skipUnless(os.path.exists(os.path.join(ENGINE_HOME, "libvexar.so")), "the R language is not built")
+    def test_a_printed_r_data_frame_stays_one_block(self) -> None:
+        cell = self.session.execute(
+            "BEGIN PROGRAM R.\nprint(data.frame(x = 1:3, y = c(2.5, 4, 8)))\nEND PROGRAM.")
+        self.assertEqual(cell.reply["status"], "ok", cell.reply)
+        streams = cell.of_type("stream")
+        self.assertEqual(len(streams), 1, streams)
+        rows = [line.split() for line in streams[0]["text"].splitlines()]
+        self.assertEqual(rows, [["x", "y"], ["1", "1", "2.5"], ["2", "2", "4.0"], ["3", "3", "8.0"]])
+
     def test_a_bad_command_is_the_cells_error_with_the_engines_text(self) -> None:
         cell = self.session.execute("DESCRIBE VARIABLES=sepal_length.\nTALLY VARIABLES=nosuch.")
         self.assertEqual(cell.reply["status"], "error")
