@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "outputxml.h"
@@ -51,10 +52,9 @@ public:
     std::string Mark(const std::vector<std::string>& footnotes) {
         std::string marks;
         for (const std::string& footnote : footnotes) {
-            auto known = std::find(m_notes.begin(), m_notes.end(), footnote);
-            std::size_t index = static_cast<std::size_t>(known - m_notes.begin());
-            if (known == m_notes.end()) m_notes.push_back(footnote);
-            marks += "<sup>" + Letter(index) + "</sup>";
+            auto [known, added] = m_index.try_emplace(footnote, m_notes.size());
+            if (added) m_notes.push_back(footnote);
+            marks += "<sup>" + Letter(known->second) + "</sup>";
         }
         return marks;
     }
@@ -79,6 +79,8 @@ private:
     }
 
     std::vector<std::string> m_notes;
+    // A table may carry a note on each of thousands of cells.
+    std::unordered_map<std::string, std::size_t> m_index;
 };
 
 // The dimensions of one place, and walking every combination of their
