@@ -202,10 +202,12 @@ class KernelCells(unittest.TestCase):
         # The mean's format: the variable's decimals (F8.1) and two more.
         self.assertRegex(shown, r"^\d+\.\d{3}$")
         self.assertEqual(shown, f"{by_cursor:.3f}")
-        # The plain-text form carries the same numbers.
+        # The plain-text form: the same rows, cells in padded columns.
         plain = [p for p in cell.plain() if "Sepal length (cm)" in p]
         self.assertEqual(len(plain), 1)
-        self.assertIn(shown, plain[0])
+        plain_rows = [re.split(r"\s{2,}", line.strip()) for line in plain[0].splitlines()]
+        self.assertIn(sepal, plain_rows)
+        self.assertIn(header, plain_rows)
 
     def test_a_cell_shows_only_what_it_added(self) -> None:
         self.session.execute("TALLY VARIABLES=species.")
