@@ -3,6 +3,7 @@ kernelspec installed by `python3 -m vexa.kernel install`, a kernel process
 started from it, and the engine that kernel starts."""
 from __future__ import annotations
 
+import base64
 import os
 import re
 import shutil
@@ -274,6 +275,18 @@ class KernelCells(unittest.TestCase):
         self.assertEqual(inspected["data"]["text/plain"], entry)
         unknown = self.session.execute("?nosuch")
         self.assertEqual(unknown.reply["status"], "error")
+
+    def test_a_graphic_given_to_the_engine_is_shown_as_the_image(self) -> None:
+        picture = os.path.join(self.tmp, "bars.png")
+        content = b"\x89PNG\r\n\x1a\n" + bytes(range(256))
+        with open(picture, "wb") as file:
+            file.write(content)
+        cell = self.session.execute(f"%python\nvexa._native.api().GetGraphic({picture.encode()!r})")
+        self.assertEqual(cell.reply["status"], "ok", cell.reply)
+        images = [c["data"] for c in cell.of_type("display_data") if "image/png" in c["data"]]
+        self.assertEqual(len(images), 1, cell.published)
+        self.assertEqual(base64.b64decode(images[0]["image/png"]), content)
+        self.assertEqual(images[0]["text/plain"], picture)
 
     def test_the_stop_button_interrupts_a_sleeping_block_and_the_next_cell_runs(self) -> None:
         marker = os.path.join(self.tmp, "sleeping")

@@ -21,6 +21,8 @@ from __future__ import annotations
 
 import argparse
 import ast
+import base64
+import html
 import json
 import os
 import re
@@ -123,9 +125,11 @@ class VexaKernel(Kernel):
             if piece.kind == "output":
                 self.send_response(self.iopub_socket, "stream", {"name": "stdout", "text": text + "\n"})
                 continue
-            html = f'<div class="{scope}"><style>{css}</style>{piece.html}</div>'
-            self.send_response(self.iopub_socket, "display_data",
-                               {"data": {"text/html": html, "text/plain": text}, "metadata": {}})
+            data = _image_data(piece) if piece.kind == "graphic" else None
+            if data is None:
+                data = {"text/html": f'<div class="{scope}"><style>{css}</style>{piece.html}</div>'}
+            data["text/plain"] = text
+            self.send_response(self.iopub_socket, "display_data", {"data": data, "metadata": {}})
 
     def _error_reply(self, name: str, value: str, lines: Sequence[str], silent: bool) -> Dict[str, Any]:
         content = {"ename": name, "evalue": value, "traceback": list(lines)}
@@ -241,6 +245,32 @@ class VexaKernel(Kernel):
         finally:
             shutil.rmtree(self._folder, ignore_errors=True)
         return {"status": "ok", "restart": restart}
+
+
+_IMAGE_TYPES = {".png": "image/png", ".jpg": "image/jpeg", ".jpeg": "image/jpeg", ".gif": "image/gif"}
+_SOURCE = re.compile(r'<img src="([^"]*)"')
+
+
+def _image_data(piece: kernelpieces.Piece) -> Optional[Dict[str, str]]:
+    """A graphic the engine was given, as the image itself: the page only
+    names its file, which a notebook cannot reach. None when the file is
+    gone or of a kind a notebook does not show."""
+    found = _SOURCE.search(piece.html)
+    if not found:
+        return None
+    path = html.unescape(found.group(1))
+    extension = os.path.splitext(path)[1].lower()
+    try:
+        if extension == ".svg":
+            with open(path, encoding="utf-8") as file:
+                return {"image/svg+xml": file.read()}
+        kind = _IMAGE_TYPES.get(extension)
+        if kind is None:
+            return None
+        with open(path, "rb") as file:
+            return {kind: base64.b64encode(file.read()).decode("ascii")}
+    except (OSError, UnicodeDecodeError):
+        return None
 
 
 def _python_traceback(error: BaseException) -> List[str]:
