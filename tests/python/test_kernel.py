@@ -265,6 +265,18 @@ class KernelCells(unittest.TestCase):
         self.assertEqual(names["matches"], ["sepal_length", "sepal_width"])
         self.assertEqual(names["cursor_start"], len(code) - len("SEPAL"))
 
+        for code, status in (("DESCRIBE VARIABLES=sepal_length.", "complete"),
+                             ("DESCRIBE VARIABLES=sepal_length\n", "incomplete"),
+                             ("DESCRIBE VARIABLES=sepal_length\n\n", "complete"),
+                             ("BEGIN PROGRAM PYTHON.\nx = 1.", "incomplete"),
+                             ("BEGIN PROGRAM PYTHON.\nx = 1\nEND PROGRAM.", "complete"),
+                             ("%python\nfor i in range(3):", "incomplete"),
+                             ("%python\nx = (", "incomplete"),
+                             ("%python\nx = 1", "complete"),
+                             ("%python\nx = )", "invalid")):
+            answer = self.session.request(self.session.client.is_complete, code)
+            self.assertEqual(answer["status"], status, code)
+
         cell = self.session.execute("?species")
         self.assertEqual(cell.reply["status"], "ok", cell.reply)
         entry = cell.plain()[0]

@@ -22,6 +22,7 @@ from __future__ import annotations
 import argparse
 import ast
 import base64
+import codeop
 import html
 import json
 import os
@@ -236,6 +237,19 @@ class VexaKernel(Kernel):
         if entry is None:
             return {"status": "ok", "found": False, "data": {}, "metadata": {}}
         return {"status": "ok", "found": True, "data": {"text/plain": entry}, "metadata": {}}
+
+    def do_is_complete(self, code: str) -> Dict[str, Any]:
+        first, _, rest = code.lstrip().partition("\n")
+        if first.strip() == _PYTHON_MAGIC:
+            try:
+                status = "complete" if codeop.compile_command(rest, "<cell>", "exec") else "incomplete"
+            except (SyntaxError, ValueError, OverflowError):
+                status = "invalid"
+        elif kernelcomplete.inspected_name(code) is not None:
+            status = "complete"
+        else:
+            status = kernelcomplete.syntax_status(code)
+        return {"status": status, "indent": ""} if status == "incomplete" else {"status": status}
 
     # Shutdown --------------------------------------------------------------
 

@@ -8,7 +8,8 @@ from typing import List, Optional, Tuple
 
 from . import dictionary
 
-__all__ = ["COMMANDS", "KEYWORDS", "word_at", "complete", "describe_variable", "inspected_name"]
+__all__ = ["COMMANDS", "KEYWORDS", "word_at", "complete", "describe_variable", "inspected_name",
+           "syntax_status"]
 
 # The commands the reference engine understands, as a user types them.
 COMMANDS = (
@@ -57,6 +58,21 @@ def complete(code: str, cursor: int, names: List[str]) -> Tuple[int, int, List[s
         candidates = list(names) + list(KEYWORDS)
     matches = [c for c in candidates if c.lower().startswith(lowered)]
     return start, cursor, matches
+
+
+_BEGIN = re.compile(r"^\s*BEGIN\s+PROGRAM\b", re.I | re.M)
+_END = re.compile(r"^\s*END\s+PROGRAM\s*\.\s*$", re.I | re.M)
+
+
+def syntax_status(code: str) -> str:
+    """"complete" when the engine would run all of `code` now: no program
+    block is left open and the last command ends (a full stop closing its
+    line, or a blank line); else "incomplete", so a console asks for more."""
+    if len(_BEGIN.findall(code)) > len(_END.findall(code)):
+        return "incomplete"
+    if not code.strip() or code.endswith("\n\n") or code.rstrip().endswith("."):
+        return "complete"
+    return "incomplete"
 
 
 def inspected_name(code: str) -> Optional[str]:
