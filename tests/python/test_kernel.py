@@ -238,6 +238,11 @@ class KernelCells(unittest.TestCase):
         rows = [line.split() for line in streams[0]["text"].splitlines()]
         self.assertEqual(rows, [["x", "y"], ["1", "1", "2.5"], ["2", "2", "4.0"], ["3", "3", "8.0"]])
 
+    def test_posted_lines_show_in_the_cell_that_posted_them(self) -> None:
+        first = self.session.execute("%python\nvexa.post_output('first post')")
+        second = self.session.execute("%python\nvexa.post_output('second post')\nvexa.post_output('third')")
+        self.assertEqual((first.stdout(), second.stdout()), ("first post\n", "second post\nthird\n"))
+
     def test_a_bad_command_is_the_cells_error_with_the_engines_text(self) -> None:
         cell = self.session.execute("DESCRIBE VARIABLES=sepal_length.\nTALLY VARIABLES=nosuch.")
         self.assertEqual(cell.reply["status"], "error")

@@ -75,6 +75,7 @@ class VexaKernel(Kernel):
         self._folder = tempfile.mkdtemp(prefix="vexa-kernel-")
         self._page = os.path.join(self._folder, "output.html")
         self._shown = 0
+        self._last: Optional[kernelpieces.Piece] = None
         self._namespace: Dict[str, Any] = {"__name__": "__vexa_notebook__"}
 
     def set_parent(self, ident: Any, parent: dict, channel: str = "shell") -> None:
@@ -92,7 +93,7 @@ class VexaKernel(Kernel):
         if engine.is_running():
             return
         # A new engine writes a new page: its pieces count from none.
-        self._shown = 0
+        self._shown, self._last = 0, None
         engine.start(output_html=self._page, data_file=os.environ.get("VEXA_DATA_FILE") or None)
         import vexa
         self._namespace.setdefault("vexa", vexa)
@@ -104,11 +105,21 @@ class VexaKernel(Kernel):
     # Output ----------------------------------------------------------------
 
     def _new_pieces(self) -> Tuple[List[kernelpieces.Piece], str]:
+        """The pieces past those shown. Printed lines that follow printed
+        lines join their piece, so when the last piece shown has grown,
+        its new lines come first."""
         pieces, style = kernelpieces.read_pieces(self._page)
         if len(pieces) < self._shown:
-            self._shown = 0
+            self._shown, self._last = 0, None
         new = pieces[self._shown:]
+        if self._shown and self._last and pieces[self._shown - 1] != self._last:
+            before = kernelpieces.plain_text(self._last.html)
+            after = kernelpieces.plain_text(pieces[self._shown - 1].html)
+            if self._last.kind == "output" and after.startswith(before + "\n"):
+                added = html.escape(after[len(before) + 1:])
+                new.insert(0, kernelpieces.Piece("output", f"<pre>{added}</pre>"))
         self._shown = len(pieces)
+        self._last = pieces[-1] if pieces else None
         return new, style
 
     def _show_pieces(self, engine_failed: bool) -> None:
