@@ -116,8 +116,9 @@ int main(int argc, char** argv) {
     }
     const std::string outputLog = OptionValue(argumentText, kOutputLogOption);
     if (!outputLog.empty() && !state.log.AppendTo(outputLog)) {
-        std::fprintf(stderr, "StartXD: cannot append to %s\n", outputLog.c_str());
-        server.SendReady(engine::kOutputLogUnwritable);
+        const std::string reason = "cannot append to the output log " + outputLog;
+        std::fprintf(stderr, "StartXD: %s\n", reason.c_str());
+        server.SendReady(engine::kOutputLogUnwritable, reason);
         return 1;
     }
     // The empty document is saved at once: a path that cannot be written
@@ -125,8 +126,9 @@ int main(int argc, char** argv) {
     engine::OutputFiles outputFiles(OptionValue(argumentText, kOutputXmlOption),
                                     OptionValue(argumentText, kOutputHtmlOption));
     if (outputFiles.Save(state.output, state.log) != 0) {
-        std::fprintf(stderr, "StartXD: cannot write %s\n", outputFiles.failedPath().c_str());
-        server.SendReady(engine::kOutputDocumentUnwritable);
+        const std::string reason = "cannot write the output document " + outputFiles.failedPath();
+        std::fprintf(stderr, "StartXD: %s\n", reason.c_str());
+        server.SendReady(engine::kOutputDocumentUnwritable, reason);
         return 1;
     }
     state.outputFiles = &outputFiles;

@@ -44,8 +44,16 @@ void EndLauncher(platform::ChildProcess& launcher) {
     launcher = platform::ChildProcess();
 }
 
+// Why the last start failed, kept until the next start: the caller reads it
+// after StartVexa has returned, and no call in between replaces it.
+std::string& StartFailure() {
+    static std::string text;
+    return text;
+}
+
 // The engine's first message; the wait for it ends when the engine dies first.
-int ReceiveReadyMessage(XPipes& pipes, platform::ChildProcess& launcher) {
+// A refusal's reason, which the engine sends in the message, goes to `failure`.
+int ReceiveReadyMessage(XPipes& pipes, platform::ChildProcess& launcher, std::string& failure) {
     VexaPipe& result = *pipes.GetXDAPIResultPipe();
     while (!result.IsWritePipeConnected()) {
         // The launcher's end ends the wait at once; the limit is for a system
@@ -53,14 +61,19 @@ int ReceiveReadyMessage(XPipes& pipes, platform::ChildProcess& launcher) {
         int connected = result.ConnectPipeWithin(kConnectPoll, launcher.endDescriptor());
         if (connected == EPIPE) return EPIPE;
         if (connected == ETIMEDOUT) {
-            if (!launcher.IsActive()) return EPIPE;
+            if (!launcher.IsActive()) {
+                failure = "the engine ended before it was ready";
+                return EPIPE;
+            }
             continue;
         }
         if (connected) return connected;
     }
     CleXDSmb ready;
-    int received = ReceiveData(result, ready, true);
-    return received ? received : ready.GetErrorCode();
+    const int received = ReceiveData(result, ready, true);
+    // A whole refusal hands back its own code; its text says why.
+    if (received != 0 && received == ready.GetErrorCode()) failure = ready.GetSingleString();
+    return received;
 }
 
 void DropResultPipe(XPipes& pipes) {
@@ -99,6 +112,8 @@ bool EndCommandThread(ApiConnection& connection) {
 int StartEngine(const char* arguments) {
     ApiConnection& connection = Connection();
     if (IsBackendReady()) return 0;
+    std::string& failure = StartFailure();
+    failure.clear();
     StartOptions options = ParseStartArguments(arguments);
     if (options.hasEngineHome) connection.setEngineHome(options.engineHome);
     connection.Attach();
@@ -109,6 +124,7 @@ int StartEngine(const char* arguments) {
     if (!std::filesystem::exists(launcherPath)) {
         std::printf("No %s file exists\n", launcherPath.c_str());
         std::fflush(stdout);
+        failure = "no engine at " + launcherPath;
         return VEXA_ENGINE_NOT_RUNNING;
     }
     DXCmdDispatcher* dispatcher = connection.hosted() ? connection.suit()->getCmdDispatcher(true) : nullptr;
@@ -116,11 +132,12 @@ int StartEngine(const char* arguments) {
     if (platform::ChildProcess::Spawn({launcherPath, connection.tempDirectory(), connection.pidText(),
                                        connection.languageName(), options.remaining},
                                       launcher) != 0) {
+        failure = "cannot start " + launcherPath;
         return VEXA_PROCESS_START_FAILED;
     }
     connection.setLauncherPid(launcher.pid());
     connection.setRunning(true);
-    int result = ReceiveReadyMessage(*pipes, launcher);
+    int result = ReceiveReadyMessage(*pipes, launcher, failure);
     if (result == 0 && dispatcher) result = StartCommandThread(connection, *dispatcher);
     if (result != 0) {
         DropResultPipe(*pipes);
@@ -180,6 +197,15 @@ void StopEngine() {
 
 int StartVexa(const char* arguments) {
     return api::Guarded([&] { return api::StartEngine(arguments); });
+}
+
+const char* GetStartFailure(void) {
+    const char* text = "";
+    api::Guarded([&] {
+        text = api::StartFailure().c_str();
+        return 0;
+    });
+    return text;
 }
 
 void StopVexa(void) {

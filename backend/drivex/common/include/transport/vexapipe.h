@@ -20,7 +20,7 @@ public:
     ~VexaPipe();
 
     void SetPipeName(const std::string& name) { m_name = name; }
-    std::string GetPipeName() const { return m_name; }
+    const std::string& GetPipeName() const { return m_name; }
     const char* GetPipeName(int& length) const;
 
     int CreatePipe();
