@@ -8,7 +8,7 @@
 #include "apiconnection.h"
 #include "callframe.h"
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "hosting/dxcmddispatcher.h"
 #include "hosting/startxdispatchervisitor.h"
 #include "hosting/xmanager.h"
@@ -143,7 +143,8 @@ void StopEngine() {
         stop.SetCommandAction(cmd::kStopVexa);
         if (SendRequest(*pipes, stop) == 0) {
             CleXDSmb reply;
-            ReceiveReply(*pipes, reply);
+            // Only waited for: the engine's pipes go below whatever it answered.
+            static_cast<void>(ReceiveReply(*pipes, reply));
         }
         DropResultPipe(*pipes);
     }
@@ -178,10 +179,11 @@ int StartVexa(const char* arguments) {
 }
 
 void StopVexa(void) {
-    api::Guarded([] {
+    // No status to give: the stop always ends detached.
+    static_cast<void>(api::Guarded([] {
         api::StopEngine();
         return 0;
-    });
+    }));
 }
 
 int InterruptVexa(void) {

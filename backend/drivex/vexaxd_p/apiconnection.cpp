@@ -10,7 +10,7 @@
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
 #include "callframe.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "transport/xpipemanager.h"
 
 namespace api {
@@ -43,7 +43,7 @@ ApiConnection::~ApiConnection() {
         const bool startedHere = m_launcher.started() && m_launcher.IsActive();
         if ((m_running && m_xDriven) || startedHere) {
             CleXDSmb farewell;
-            farewell.SetLong(cmd::kFarewellValue);
+            farewell.SetLong(protocol::kFarewellValue);
             if (SendRequest(*pipes, farewell) == 0 && m_launcher.started()) m_launcher.WaitFor(kFarewellGraceMs);
         }
         // A socket file, unlike a named pipe, outlives its process: remove ours.

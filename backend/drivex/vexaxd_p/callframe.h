@@ -11,10 +11,10 @@ class XPipes;
 namespace api {
 
 // Opens the request pipe when needed (20 attempts, 100 ms apart) and sends.
-int SendRequest(XPipes& pipes, CleXDSmb& request);
+[[nodiscard]] int SendRequest(XPipes& pipes, CleXDSmb& request);
 // Connects the result pipe when needed and reads one reply; the result is a
 // transport code or the reply's error code.
-int ReceiveReply(XPipes& pipes, CleXDSmb& reply);
+[[nodiscard]] int ReceiveReply(XPipes& pipes, CleXDSmb& reply);
 
 class CallFrame {
 public:
@@ -22,7 +22,7 @@ public:
     CleXDSmb& request() { return m_request; }
     CleXDSmb& reply() { return m_reply; }
     // Acquire the pipes, send, receive: 0 when a reply without error arrived.
-    int Exchange();
+    [[nodiscard]] int Exchange();
 
 private:
     CleXDSmb m_request;
