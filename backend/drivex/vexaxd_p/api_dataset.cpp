@@ -81,7 +81,7 @@ struct StringCellInto {
         if (int status = ReadInt(reply, 0, flag)) return status;
         if (int status = ReadString(reply, 0, text)) return status;
         *missing = flag;
-        value = Connection().ShareString(std::move(text));
+        value = Connection().sharedResults().ShareString(std::move(text));
         return 0;
     }
 };
@@ -280,12 +280,12 @@ const char* GetActive(int* err) {
     const int status = api::AnsweredCall(cmd::kGetActive, Refusal::kWhenNotRunning, VEXA_ACTIVE_ANSWERED,
                                          [&](CleXDSmb& reply) {
                                              const StringData& strings = reply.GetStringDataRef();
-                                             name = api::Connection().ShareString(
+                                             name = api::Connection().sharedResults().ShareString(
                                                  strings.Size() > 0 ? strings.Values().front() : "*");
                                              return 0;
                                          });
     api::Report(err, status);
-    return name ? name : api::Connection().ShareString("*");
+    return name ? name : api::Connection().sharedResults().ShareString("*");
 }
 
 int GetNewDatasetName(char* buffer) {
