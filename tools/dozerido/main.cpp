@@ -13,7 +13,7 @@
 
 #include "codec/clexdsmb.h"
 #include "codec/protocol.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "transport/sendreceive.h"
 #include "transport/xpipemanager.h"
 

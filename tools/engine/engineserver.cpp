@@ -43,6 +43,8 @@ EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, Eng
     VexaPipe& request = *m_pipes->GetXDAPIPipe();
     VexaPipe& result = *m_pipes->GetXDAPIResultPipe();
     CleXDSmb message;
+    // Cell records are only walked: none becomes an object of its own.
+    message.KeepStructRecords(true);
     // The message's own code is read once the receive has filled it.
     const int receiveResult = ReceiveData(request, message, true);
     const int received = protocol::ReadFailure(receiveResult, message.GetErrorCode());

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "apiconnection.h"
@@ -49,13 +50,6 @@ void Append(CleXDSmb& request, const ObsLayout& layout) {
         request.SetLong(layout.entry->GetVarObsLength(layout.variables[i]));
     }
 }
-
-// The queued cell writes, taken from the state as the request is built.
-struct PendingRecords {
-    std::vector<dataSet> records;
-};
-
-void Append(CleXDSmb& request, const PendingRecords& pending) { request.SetStruct(pending.records); }
 
 // Missing flag and value of one cell.
 struct NumericCellInto {
@@ -213,7 +207,9 @@ int CaseCountChange(int command, const char* dataset, int row, int delta) {
                            TrackedChange<NoLayoutChange>{dataset, delta, 0, nullptr}, dataset, row);
 }
 
-int QueueCell(const char* dataset, int row, int variable, dataSet record) {
+// Appends the record of one cell write; `append`(records, name) writes it.
+template <typename Append>
+int QueueCell(const char* dataset, int row, int variable, Append append) {
     if (!api::Connection().stepOpen()) return VEXA_NO_STEP_OPEN;
     const api::OpenDataset* open = Datasets().FindOpen(dataset);
     if (!open) return VEXA_DATASET_NOT_OPEN;
@@ -221,10 +217,7 @@ int QueueCell(const char* dataset, int row, int variable, dataSet record) {
     if (variable < 0 || variable >= open->varCount) return VEXA_VARIABLE_OUT_OF_RANGE;
     // A failed commit is this write's result; the write itself is still kept.
     const int flushed = Datasets().PendingFull() ? CommitDataSet() : 0;
-    record.datasetName = dataset;
-    record.caseIndex = row;
-    record.varIndex = variable;
-    Datasets().Queue(std::move(record));
+    append(Datasets().Pending(), std::string_view(open->name));
     return flushed;
 }
 
@@ -346,27 +339,30 @@ int SetVarTypeInDS(const char* dataset, int variable, int type) {
 
 int SetNCellValue(const char* dataset, int row, int variable, double value) {
     return api::LocalCall(Refusal::kWhenNotRunning, dataset != nullptr, [&] {
-        dataSet record;
-        record.valueType = 0;
-        record.numValue = value;
-        return QueueCell(dataset, row, variable, std::move(record));
+        return QueueCell(dataset, row, variable, [&](codec::CellRecords& records, std::string_view name) {
+            records.AppendNumeric(name, row, variable, value);
+        });
     });
 }
 
 int SetCCellValue(const char* dataset, int row, int variable, const char* value) {
     return api::LocalCall(Refusal::kWhenNotRunning, dataset && value, [&] {
-        dataSet record;
-        record.valueType = 1;
-        record.strValue = value;
-        return QueueCell(dataset, row, variable, std::move(record));
+        return QueueCell(dataset, row, variable, [&](codec::CellRecords& records, std::string_view name) {
+            records.AppendString(name, row, variable, value);
+        });
     });
 }
 
 int CommitDataSet(void) {
-    // The records are gone whatever the engine makes of them.
-    return api::LocalCall(Refusal::kWhenNotRunning, true, [] {
-        return api::StatusCall(cmd::kCommitDataSet, Refusal::kNever, api::NoResult,
-                               api::PendingRecords{Datasets().TakePending()});
+    // Built by hand: the records' room goes back to the state after the
+    // exchange, so the next writes reuse it.
+    return api::LocalCall(Refusal::kWhenNotRunning, true, []() -> int {
+        api::CallFrame frame(cmd::kCommitDataSet);
+        // The records are gone whatever the engine makes of them.
+        frame.request().SetStructRecords(Datasets().TakePending());
+        const int status = frame.Exchange();
+        Datasets().ReturnRoom(frame.request().TakeStructRecords());
+        return status;
     });
 }
 

@@ -74,6 +74,9 @@ public:
     // here, from StartVexa to StopVexa.
     void setCommandThread(std::unique_ptr<CmdReceiveThread> thread);
     CmdReceiveThread* commandThread() const { return m_commandThread.get(); }
+    // For a thread that did not end in time: it keeps running on the object,
+    // which is therefore never destroyed.
+    void leaveCommandThread();
 
     // The single string and the wide text results the caller reads in place.
     SharedResults& sharedResults() { return m_sharedResults; }
