@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build install check-install check-r test test-plain test-asan test-tsan test-tsan-threaded fuzz fuzz-smoke bench demo demo-c demo-java faults clean
+.PHONY: all deps configure build install check-install check-r test test-plain test-asan test-tsan test-tsan-threaded fuzz fuzz-smoke bench demo demo-c demo-java faults format format-check clean
 
 all: build
 
@@ -98,3 +98,14 @@ demo-java: build
 
 clean:
 	rm -rf build build-asan build-tsan build-release build-fuzz
+
+# Layout by .clang-format over every C and C++ file git tracks: format-check
+# reports what differs and fails, format rewrites in place.
+CLANG_FORMAT ?= clang-format-14
+FORMAT_FILES = $(shell git ls-files '*.c' '*.cc' '*.cpp' '*.h')
+
+format-check:
+	$(CLANG_FORMAT) --dry-run -Werror $(FORMAT_FILES)
+
+format:
+	$(CLANG_FORMAT) -i $(FORMAT_FILES)

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "codec/clexdsmb.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "enginestate.h"
 #include "fuzzsample.h"

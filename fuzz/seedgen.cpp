@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "codec/clexdsmb.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 
 namespace {

@@ -117,6 +117,65 @@ TEST(DatasetCreate, RefusedCreateRegistersNothing) {
     ASSERT_EQ(engine.Finish(), 0);
 }
 
+// Every one of the 5 + 2n layout reads counts: the first that fails is the
+// create's result, and nothing is recorded that a later write could use.
+TEST(DatasetCreate, AFailedLayoutReadFailsTheCreateAndRegistersNothing) {
+    apitest::AttachAsRunning();
+    ScriptedEngine engine({"", "", "int=5", "err=4242", "", "int=5", "int=2", "int=16", "int=2", "int=0",
+                           "err=4243"});
+    ASSERT_EQ(StartDataStep(), 0);
+    EXPECT_EQ(CreateDataset("d", false, false), 4242);
+    EXPECT_EQ(CreateDataset("e", false, false), 4243);
+    EXPECT_EQ(SetNCellValue("d", 0, 0, 1), kDatasetNotOpen);
+    EXPECT_EQ(SetNCellValue("e", 0, 0, 1), kDatasetNotOpen);
+    int* types = nullptr;
+    int count = 0;
+    GetVarInfo("e", &types, &count);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(types, nullptr);
+    ASSERT_EQ(engine.Finish(), 0);
+    EXPECT_EQ(Commands(engine.Requests()),
+              (std::vector<int>{132, 134, 180, 148, 134, 180, 148, 239, 148, 153, 240}));
+}
+
+TEST(GetActive, IsRefusedWhileNotRunningAndNamesNoDataset) {
+    int err = -1;
+    // An attempt to send would end after 2 s with 99104 instead.
+    EXPECT_STREQ(GetActive(&err), "*");
+    EXPECT_EQ(err, VEXA_ENGINE_NOT_RUNNING);
+}
+
+TEST(CellReads, AFailedCommitIsTheReadsResultAndNothingIsRead) {
+    apitest::AttachAsRunning();
+    ScriptedEngine engine(Join(StepWithDataset(5), std::vector<std::string>{"err=4711", "err=4712"}));
+    StartStepWithDataset();
+    ASSERT_EQ(SetNCellValue("d", 1, 0, 2.5), 0);
+    int missing = -1;
+    int err = -1;
+    EXPECT_EQ(GetNCellValue("d", 1, 0, &missing, &err), 0.0);
+    EXPECT_EQ(err, 4711);
+    ASSERT_EQ(SetCCellValue("d", 2, 0, "xy"), 0);
+    EXPECT_EQ(GetCCellValue("d", 2, 0, &missing, &err), nullptr);
+    EXPECT_EQ(err, 4712);
+    EXPECT_EQ(missing, -1);
+    ASSERT_EQ(engine.Finish(), 0);
+    // Two commits, no cell request (181, 182).
+    const std::vector<int> commands = Commands(engine.Requests());
+    EXPECT_EQ(std::vector<int>(commands.end() - 2, commands.end()), (std::vector<int>{228, 228}));
+}
+
+TEST(CellWrites, ACloseAfterAFailedCommitClosesAndReportsTheCommit) {
+    apitest::AttachAsRunning();
+    ScriptedEngine engine(Join(StepWithDataset(5), std::vector<std::string>{"err=4711", ""}));
+    StartStepWithDataset();
+    ASSERT_EQ(SetNCellValue("d", 1, 0, 2.5), 0);
+    EXPECT_EQ(CloseDataset("d"), 4711);
+    EXPECT_EQ(SetNCellValue("d", 1, 0, 2.5), kDatasetNotOpen);
+    ASSERT_EQ(engine.Finish(), 0);
+    const std::vector<int> commands = Commands(engine.Requests());
+    EXPECT_EQ(std::vector<int>(commands.end() - 2, commands.end()), (std::vector<int>{228, 145}));
+}
+
 TEST(GetActive, TheAnswer93StillNamesTheDatasetOtherErrorsGiveStar) {
     apitest::AttachAsRunning();
     ScriptedEngine engine({"err=93;str=Work", "err=5;str=Other", "str=Main", ""});

@@ -214,6 +214,38 @@ TEST(DataStep, ARefusedEndKeepsTheStepOpenButDropsTheBatch) {
               (std::vector<int>{132, 134, 180, 148, 239, 148, 153, 240, 221, 228, 133, 228, 133}));
 }
 
+TEST(DataStep, AnEndAfterAFailedCommitEndsTheStepAndReportsTheCommit) {
+    apitest::AttachAsRunning();
+    std::vector<std::string> replies = StepWithDataset();
+    replies.insert(replies.end(), {"err=4711", ""});
+    ScriptedEngine engine(replies);
+    ASSERT_EQ(StartDataStep(), 0);
+    ASSERT_EQ(CreateDataset("d", false, false), 0);
+    ASSERT_EQ(SetNCellValue("d", 1, 0, 2), 0);
+    EXPECT_EQ(EndDataStep(), 4711);
+    EXPECT_EQ(SetNCellValue("d", 1, 0, 3), kNoStepOpen);
+    ASSERT_EQ(engine.Finish(), 0);
+    EXPECT_EQ(Commands(engine.Requests()), (std::vector<int>{132, 134, 180, 148, 239, 148, 153, 240, 228, 133}));
+}
+
+TEST(DatastepBatch, AFailedCommitIsTheFetchsResultAndNoBatchIsFetched) {
+    apitest::AttachAsRunning();
+    std::vector<std::string> replies = StepWithDataset();
+    replies.insert(replies.end(), {"err=4711"});
+    ScriptedEngine engine(replies);
+    ASSERT_EQ(StartDataStep(), 0);
+    ASSERT_EQ(CreateDataset("d", false, false), 0);
+    ASSERT_EQ(SetNCellValue("d", 1, 0, 2), 0);
+    int err = -1;
+    FetchDatastep("d", 0, 0, &err);
+    EXPECT_EQ(err, 4711);
+    int missing = -1;
+    EXPECT_EQ(GetNCellValueCache("d", 0, 0, &missing, &err), 0.0);
+    EXPECT_EQ(err, VEXA_VARIABLE_OUT_OF_RANGE);
+    ASSERT_EQ(engine.Finish(), 0);
+    EXPECT_EQ(Commands(engine.Requests()), (std::vector<int>{132, 134, 180, 148, 239, 148, 153, 240, 228}));
+}
+
 TEST(DataStep, RefusedWhileNotRunning) {
     int err = -1;
     FetchDatastep("d", 0, 0, &err);

@@ -3,7 +3,11 @@
 #include <cerrno>
 #include <chrono>
 
+#include <new>
+#include <stdexcept>
+
 #include "apitestsupport.h"
+#include "callshapes.h"
 #include "vexaxd_p.h"
 
 using apitest::Child;
@@ -26,6 +30,17 @@ void AttachAsRunning() {
 }
 
 }  // namespace
+
+// What an exported function answers when its body throws: an exhausted heap
+// is ENOMEM, anything else a fault of the library, never a malformed message.
+TEST(CallGuard, AnUnexpectedExceptionIsAnInternalFaultAndExhaustedMemoryIsENOMEM) {
+    EXPECT_EQ(api::Guarded([]() -> int { throw std::logic_error("broken invariant"); }), VEXA_INTERNAL_FAULT);
+    EXPECT_EQ(api::Guarded([]() -> int { throw 7; }), VEXA_INTERNAL_FAULT);
+    EXPECT_EQ(api::Guarded([]() -> int { throw std::bad_alloc(); }), ENOMEM);
+    int err = -1;
+    EXPECT_EQ(api::LocalValue(-1.0, &err, [](double&) -> int { throw std::out_of_range("x"); }), -1.0);
+    EXPECT_EQ(err, VEXA_INTERNAL_FAULT);
+}
 
 TEST(WithoutEngine, RefusingFunctionsReturn17AndTouchNoPipe) {
     int depth = 41, first = 1, second = 2;

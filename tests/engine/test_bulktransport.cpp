@@ -11,7 +11,7 @@
 
 #include "binarystream.h"
 #include "bulktransport.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "engineclient.h"
 #include "enginecodes.h"
 #include "enginereplies.h"

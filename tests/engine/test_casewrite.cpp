@@ -8,7 +8,7 @@
 
 #include "caseblock.h"
 #include "casecursor.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "enginereplies.h"

@@ -8,7 +8,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "enginecodes.h"
 #include "runtime/statuscodes.h"
 
@@ -196,7 +196,7 @@ TEST(CommandFamilies, NoCodeBelongsToTwoFamiliesAndTheEngineKnowsThemAll) {
         EXPECT_EQ(engineTable.Knows(code), owners.size() == 1) << "code " << code;
     }
     // The farewell's action is no command: it must reach the server loop.
-    EXPECT_FALSE(engineTable.Knows(cmd::kNoAction));
+    EXPECT_FALSE(engineTable.Knows(protocol::kNoAction));
 }
 
 }  // namespace

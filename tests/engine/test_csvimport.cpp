@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "csvreader.h"
 #include "csvrecords.h"
 #include "datafile.h"

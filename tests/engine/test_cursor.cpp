@@ -12,7 +12,7 @@
 #include "caseblock.h"
 #include "casecursor.h"
 #include "codec/cursordatasmb.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "engineclient.h"
 #include "enginecodes.h"
@@ -371,15 +371,27 @@ TEST(CaseLayoutCells, StringWidthsTakeWholeCellsAndDecodeDropsThePadding) {
     EXPECT_EQ(layout.ObsIndex(4), 5u);
     EXPECT_EQ(layout.CaseSize(), 56u);
     std::vector<OBS> cells(7);
-    layout.Encode({2.0, std::string("12345678"), std::string("too long for nine"), std::string(""),
-                   std::string("a b  ")},
-                  cells);
+    ASSERT_TRUE(layout.Encode({2.0, std::string("12345678"), std::string("too long for nine"),
+                               std::string(""), std::string("a b  ")},
+                              cells));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(cells[2].bytes), 16), "too long        ");
     EXPECT_TRUE(cells[4].IsBlank());
     const auto values = layout.Decode(cells);
     EXPECT_EQ(std::get<std::string>(values[2]), "too long");
     EXPECT_EQ(std::get<std::string>(values[4]), "a b");
     EXPECT_EQ(std::get<double>(values[0]), 2.0);
+}
+
+TEST(CaseLayoutCells, ShortValuesOrCellsAreRefusedAndWriteNothing) {
+    const engine::CaseLayout layout({0, 9});
+    std::vector<OBS> cells(3, OBS::FromNumber(7.0));
+    EXPECT_FALSE(layout.Encode({1.0}, cells));
+    std::vector<OBS> shortCells(2, OBS::FromNumber(7.0));
+    EXPECT_FALSE(layout.Encode({1.0, std::string("x")}, shortCells));
+    for (const OBS& cell : cells) EXPECT_EQ(cell.AsNumber(), 7.0);
+    for (const OBS& cell : shortCells) EXPECT_EQ(cell.AsNumber(), 7.0);
+    EXPECT_TRUE(layout.Encode({1.0, std::string("x")}, cells));
+    EXPECT_EQ(cells[0].AsNumber(), 1.0);
 }
 
 // StartXD over real pipes: a procedure, a cursor, split-group blocks in the

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "enginecodes.h"
 #include "enginereplies.h"
 #include "runtime/statuscodes.h"

@@ -11,7 +11,7 @@
 #include <limits>
 #include <sstream>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "csvreader.h"
 #include "enginecodes.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <memory>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "enginecodes.h"
 #include "engineclient.h"
 #include "runtime/statuscodes.h"
@@ -169,13 +169,13 @@ TEST_F(EngineProcess, FarewellEndsTheEngineWithoutAReply) {
 TEST_F(EngineProcess, OnlyTheExactFarewellEndsTheEngine) {
     ASSERT_EQ(StartAndReceiveReady(), 0);
     CleXDSmb almost;
-    almost.SetLong(cmd::kFarewellValue + 1);
+    almost.SetLong(protocol::kFarewellValue + 1);
     ASSERT_EQ(client->Send(almost), 0);
     CleXDSmb reply;
     EXPECT_EQ(client->Receive(reply), engine::kUnknownCommand);
 
     CleXDSmb twoValues;
-    twoValues.SetLong(cmd::kFarewellValue);
+    twoValues.SetLong(protocol::kFarewellValue);
     twoValues.SetLong(0);
     ASSERT_EQ(client->Send(twoValues), 0);
     CleXDSmb secondReply;

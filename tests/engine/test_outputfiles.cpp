@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 
 namespace {
 

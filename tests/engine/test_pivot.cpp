@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "csvreader.h"
 #include "dictionaryreader.h"

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "engineclient.h"

@@ -11,7 +11,7 @@
 #include <memory>
 #include <sstream>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "engineclient.h"

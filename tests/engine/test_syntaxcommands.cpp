@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "csvreader.h"
 #include "dictionaryreader.h"
 #include "enginecodes.h"

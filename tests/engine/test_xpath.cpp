@@ -11,7 +11,7 @@
 #include <fstream>
 #include <memory>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "csvreader.h"
 #include "dictionaryreader.h"

@@ -50,7 +50,7 @@ public:
     int cmdDispatcher(std::int32_t key, const std::vector<std::string>& arguments) override {
         keys.push_back(key);
         argumentLists.push_back(arguments);
-        return key == DXCmdDispatcher::kStopDX ? 5 : 0;
+        return key == protocol::kStopDX ? 5 : 0;
     }
     std::vector<std::int32_t> keys;
     std::vector<std::vector<std::string>> argumentLists;
@@ -98,14 +98,14 @@ TEST(DXCmdDispatcher, KeysAreAnsweredByTheVisitorAndOnlyStopEndsTheLoop) {
     LanguageSide language(base, visitor);
     ASSERT_EQ(engine.connectPeer(), 0);
 
-    EXPECT_EQ(engine.sendCmd(DXCmdDispatcher::kTestCmdst), 0);
+    EXPECT_EQ(engine.sendCmd(protocol::kTestCmdst), 0);
     EXPECT_EQ(engine.sendCmd(0), 0);  // the same as kTestCmdst
     EXPECT_EQ(engine.sendCmd(0x4458C0AA), VEXA_UNKNOWN_COMMAND_KEY);
     EXPECT_EQ(engine.sendCmd(-7, {"an", "argument"}), VEXA_UNKNOWN_COMMAND_KEY);
     // No driver registered (and no registry): nothing to wait for.
-    EXPECT_EQ(engine.sendCmd(DXCmdDispatcher::kExitDxRun), 0);
-    EXPECT_EQ(engine.sendCmd(DXCmdDispatcher::kTestCmdst), 0);  // the loop went on
-    EXPECT_EQ(engine.sendCmd(DXCmdDispatcher::kStopDX), 0);
+    EXPECT_EQ(engine.sendCmd(protocol::kExitDxRun), 0);
+    EXPECT_EQ(engine.sendCmd(protocol::kTestCmdst), 0);  // the loop went on
+    EXPECT_EQ(engine.sendCmd(protocol::kStopDX), 0);
     EXPECT_EQ(language.Result(), 0);
 
     const std::vector<std::string> lines = trace.lines();
@@ -131,8 +131,8 @@ TEST(DXCmdDispatcher, ARequestWithoutExactlyOneLongIsAnsweredZeroAndArgumentsTra
     CleXDSmb noneReply;
     EXPECT_EQ(engine.send(none, noneReply), 0);
     CleXDSmb two;
-    two.SetLong(DXCmdDispatcher::kStopDX);
-    two.SetLong(DXCmdDispatcher::kStopDX);
+    two.SetLong(protocol::kStopDX);
+    two.SetLong(protocol::kStopDX);
     CleXDSmb twoReply;
     EXPECT_EQ(engine.send(two, twoReply), 0);
     EXPECT_EQ(twoReply.GetCommandAction(), -1);
@@ -148,12 +148,12 @@ TEST(DXCmdDispatcher, ARequestWithoutExactlyOneLongIsAnsweredZeroAndArgumentsTra
 
     // The visitor's own status for kStopDX is not the answer.
     CleXDSmb stop;
-    stop.SetLong(DXCmdDispatcher::kStopDX);
+    stop.SetLong(protocol::kStopDX);
     CleXDSmb stopReply;
     stopReply.SetErrorCode(77);
     EXPECT_EQ(engine.send(stop, stopReply), 0);
     EXPECT_EQ(language.Result(), 0);
-    EXPECT_EQ(visitor.keys, (std::vector<std::int32_t>{0x1234, DXCmdDispatcher::kStopDX}));
+    EXPECT_EQ(visitor.keys, (std::vector<std::int32_t>{0x1234, protocol::kStopDX}));
     EXPECT_EQ(visitor.argumentLists[0], (std::vector<std::string>{"first", "", "third"}));
 }
 
@@ -172,7 +172,7 @@ TEST(DXCmdDispatcher, StopIsAnsweredZeroAlsoWhenTheSyncSlotsStopGivesAnotherStat
     StartXDispatcherVisitor visitor("TESTLANG", false);
     LanguageSide language(base, visitor);
     ASSERT_EQ(engine.connectPeer(), 0);
-    EXPECT_EQ(engine.sendCmd(DXCmdDispatcher::kStopDX), 0);
+    EXPECT_EQ(engine.sendCmd(protocol::kStopDX), 0);
     EXPECT_EQ(language.Result(), 0);
     hostThread.join();
     GSetUseSyncDx(false);
@@ -195,7 +195,7 @@ TEST(DXCmdDispatcher, ARefusedSetupAnswersTheRefusalAndStartsNoDriver) {
     // Before the global start-up, with a registry that holds a driver.
     SetXManager(new XManager);
     GetXManager()->addVexaDX(new CountingDriver("NOSUCH", &host, &options, runs));
-    EXPECT_EQ(engine.sendCmd(DXCmdDispatcher::kSetupDXRun), VEXA_NOT_INITIALISED);
+    EXPECT_EQ(engine.sendCmd(protocol::kSetupDXRun), VEXA_NOT_INITIALISED);
     EXPECT_EQ(GetXManager()->driverCount(), 1);
     SetXManager(nullptr);
 
@@ -203,10 +203,10 @@ TEST(DXCmdDispatcher, ARefusedSetupAnswersTheRefusalAndStartsNoDriver) {
     ASSERT_EQ(InitDxGlobal("/tmp/", PidText(), "TESTLANG", EngineHome()), 0);
     auto* outer = new CountingDriver("NOSUCH", &host, &options, runs);
     GetXManager()->addVexaDX(outer);
-    EXPECT_EQ(engine.sendCmd(DXCmdDispatcher::kSetupDXRun), VEXA_UNSUPPORTED_LANGUAGE);
+    EXPECT_EQ(engine.sendCmd(protocol::kSetupDXRun), VEXA_UNSUPPORTED_LANGUAGE);
     EXPECT_EQ(GetXManager()->driverCount(), 1);
     EXPECT_EQ(GetXManager()->getBackVexaDX(), outer);
-    EXPECT_EQ(engine.sendCmd(DXCmdDispatcher::kStopDX), 0);
+    EXPECT_EQ(engine.sendCmd(protocol::kStopDX), 0);
     EXPECT_EQ(language.Result(), 0);
     EXPECT_EQ(runs.load(), 0);
     FinalizeDXGlobal();

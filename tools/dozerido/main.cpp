@@ -12,14 +12,15 @@
 #include <string>
 
 #include "codec/clexdsmb.h"
+#include "codec/protocol.h"
 #include "hosting/dxstartup.h"
 #include "transport/sendreceive.h"
 #include "transport/xpipemanager.h"
 
 namespace {
 
-constexpr int kCloseRequest = 998800;
-constexpr int kInputRequest = 773366;
+constexpr int kCloseRequest = protocol::kFarewellValue;
+constexpr int kInputRequest = protocol::kConsoleInputRequest;
 
 class ConsoleServer {
 public:

@@ -26,7 +26,7 @@ std::string TakeWord(std::string_view& text) {
     text = Trim(text);
     std::size_t end = 0;
     while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end]))) ++end;
-    std::string word = UpperString(text.substr(0, end));
+    std::string word = textutil::UpperString(text.substr(0, end));
     text.remove_prefix(end);
     return word;
 }
@@ -190,7 +190,7 @@ TransferParse ParseTransferCommand(const std::string& command, TransferCommand& 
         const std::string_view value = text.substr(0, end);
         text = Trim(text.substr(end));
         if (key == "TYPE") {
-            binaryStream = UpperString(Trim(value)) == "BINARYSTREAM";
+            binaryStream = textutil::UpperString(Trim(value)) == "BINARYSTREAM";
         } else if (key == "SOCKET") {
             port = ParsePort(value);
             if (!port) return TransferParse::kRefused;

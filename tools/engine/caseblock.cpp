@@ -29,8 +29,8 @@ CaseLayout CaseLayout::Of(const Dataset& data, std::size_t variableCount) {
     return CaseLayout(types);
 }
 
-void CaseLayout::Encode(const std::vector<CellValue>& values, std::span<OBS> cells) const {
-    if (values.size() < m_types.size() || cells.size() < m_cells) return;
+bool CaseLayout::Encode(const std::vector<CellValue>& values, std::span<OBS> cells) const {
+    if (values.size() < m_types.size() || cells.size() < m_cells) return false;
     for (std::size_t i = 0; i < m_types.size(); ++i) {
         const double* number = m_types[i] == 0 ? std::get_if<double>(&values[i]) : nullptr;
         // Numbers are nearly every cell of a pass: written straight.
@@ -41,6 +41,7 @@ void CaseLayout::Encode(const std::vector<CellValue>& values, std::span<OBS> cel
         const std::size_t end = i + 1 < m_types.size() ? m_obsIndex[i + 1] : m_cells;
         EncodeValue(m_types[i], values[i], cells.subspan(m_obsIndex[i], end - m_obsIndex[i]));
     }
+    return true;
 }
 
 std::vector<CellValue> CaseLayout::Decode(std::span<const OBS> cells) const {

@@ -32,8 +32,8 @@ class CaseLayout {
     std::size_t CaseSize() const { return m_cells * sizeof(OBS); }
 
     // `values` holds at least VariableCount() values of the layout's types;
-    // `cells` is one case.
-    void Encode(const std::vector<CellValue>& values, std::span<OBS> cells) const;
+    // `cells` is one case. False, with nothing written, when either is short.
+    [[nodiscard]] bool Encode(const std::vector<CellValue>& values, std::span<OBS> cells) const;
     // Strings lose the blanks that pad them.
     std::vector<CellValue> Decode(std::span<const OBS> cells) const;
 

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/protocol.h"
 #include "dataset.h"
 
 namespace engine {
@@ -50,8 +51,8 @@ struct CaseSpan {
     int endCode = 0;
 };
 
-inline constexpr int kEndOfData = 23;
-inline constexpr int kEndOfSplit = 67;
+inline constexpr int kEndOfData = protocol::kEndOfData;
+inline constexpr int kEndOfSplit = protocol::kEndOfSplit;
 
 // New variables and cases gathered by a writing cursor. Variables are
 // declared until the header is fixed; values of new variables for existing

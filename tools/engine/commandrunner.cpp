@@ -25,7 +25,7 @@ bool SplitAssignments(std::string_view text, Assignments& assignments) {
         std::size_t keyEnd = 0;
         while (keyEnd < text.size() && std::isalpha(static_cast<unsigned char>(text[keyEnd]))) ++keyEnd;
         if (keyEnd == 0) return false;
-        std::string key = UpperString(text.substr(0, keyEnd));
+        std::string key = textutil::UpperString(text.substr(0, keyEnd));
         text = TrimStart(text.substr(keyEnd));
         if (text.empty() || text.front() != '=') return false;
         text = TrimStart(text.substr(1));
@@ -107,7 +107,7 @@ bool ParseFileHandle(std::string_view text, FileHandles::Entry& entry) {
         text = TrimStart(text.substr(1));
         std::string value;
         if (!TakeValue(text, value)) return false;
-        if (UpperString(key) == "NAME") path = std::move(value);
+        if (textutil::UpperString(key) == "NAME") path = std::move(value);
         text = TrimStart(text);
     }
     if (name.empty() || !path || path->empty()) return false;
@@ -126,9 +126,9 @@ std::optional<int> ParseWidth(const std::string& value) {
 }  // namespace
 
 void FileHandles::Define(std::string name, std::string path) {
-    const std::string upper = UpperString(name);
+    const std::string upper = textutil::UpperString(name);
     for (auto& entry : m_entries) {
-        if (UpperString(entry.first) == upper) {
+        if (textutil::UpperString(entry.first) == upper) {
             entry = {std::move(name), std::move(path)};
             return;
         }
@@ -137,9 +137,9 @@ void FileHandles::Define(std::string name, std::string path) {
 }
 
 const std::string* FileHandles::Find(const std::string& name) const {
-    const std::string upper = UpperString(name);
+    const std::string upper = textutil::UpperString(name);
     for (const auto& entry : m_entries) {
-        if (UpperString(entry.first) == upper) return &entry.second;
+        if (textutil::UpperString(entry.first) == upper) return &entry.second;
     }
     return nullptr;
 }
@@ -193,7 +193,7 @@ CommandOutcome RunSet(std::string_view rest, OutputSettings& settings, OutputLog
             changed.language = value;
             languageChanged = true;
         } else if (key == "UNICODE") {
-            const std::string upper = UpperString(value);
+            const std::string upper = textutil::UpperString(value);
             if (upper != "ON" && upper != "OFF") return refused(key, value);
             changed.unicode = upper == "ON";
         } else if (key == "LOCALE") {

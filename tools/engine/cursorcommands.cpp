@@ -6,7 +6,7 @@
 #include <string>
 
 #include "caseblock.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "runtime/statuscodes.h"

@@ -32,9 +32,9 @@ DatasetCases::DatasetCases(Dataset& data) : m_data(data) {
 }
 
 std::optional<std::size_t> DatasetCases::FindVariable(std::string_view name) const {
-    const std::string wanted = UpperString(name);
+    const std::string wanted = textutil::UpperString(name);
     for (std::size_t i = 0; i < m_data.VariableCount(); ++i) {
-        if (UpperString(m_data.variable(i).name) == wanted) return i;
+        if (textutil::UpperString(m_data.variable(i).name) == wanted) return i;
     }
     return std::nullopt;
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "caseblock.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "runtime/statuscodes.h"

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "caseblock.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "runtime/statuscodes.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "runtime/statuscodes.h"

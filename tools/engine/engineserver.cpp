@@ -2,17 +2,12 @@
 
 #include <cerrno>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "outputfiles.h"
 #include "runtime/statuscodes.h"
 #include "transport/sendreceive.h"
 
 namespace engine {
-namespace {
-
-constexpr std::int32_t kFarewellValue = 998800;
-
-}  // namespace
 
 EngineServer::EngineServer(const std::string& pidText, const std::string& languageName)
     : m_manager(PipeNameRoot(), pidText) {
@@ -35,7 +30,7 @@ int EngineServer::SendReady(int code, const std::string& text) {
 
 bool EngineServer::IsFarewell(const CleXDSmb& message) {
     const LongData& values = message.GetLongDataRef();
-    return message.GetCommandAction() == -1 && values.Size() == 1 && values[0] == kFarewellValue;
+    return message.GetCommandAction() == protocol::kNoAction && values.Size() == 1 && values[0] == protocol::kFarewellValue;
 }
 
 int EngineServer::AwaitClient() {
@@ -50,10 +45,9 @@ EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, Eng
     CleXDSmb message;
     // Cell records are only walked: none becomes an object of its own.
     message.KeepStructRecords(true);
-    int received = ReceiveData(request, message, true);
-    // A parsed request hands back its own error code, which says nothing
-    // about the receive; a failed receive leaves the fresh message at 0.
-    if (received != 0 && received == message.GetErrorCode()) received = 0;
+    // The message's own code is read once the receive has filled it.
+    const int receiveResult = ReceiveData(request, message, true);
+    const int received = protocol::ReadFailure(receiveResult, message.GetErrorCode());
     if (received == EPIPE || received == VEXA_EMPTY_READ) {
         // The client closed its request end; it opens a new one for its
         // next call, or its result pipe hangs up and the wait ends.

@@ -225,7 +225,7 @@ private:
     }
 
     NodePtr Function(const std::string& name, int depth) {
-        const std::string upper = UpperString(name);
+        const std::string upper = textutil::UpperString(name);
         const auto rule = std::find_if(std::begin(kFunctions), std::end(kFunctions),
                                        [&](const FunctionRule& r) { return r.name == upper; });
         if (rule == std::end(kFunctions)) return Fail(kBadSyntax, "unknown function '" + name + "'");

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "outputhtml.h"
 #include "outputxml.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "outputxml.h"

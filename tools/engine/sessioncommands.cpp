@@ -1,5 +1,5 @@
 // The session family: readiness, drive modes, nesting and stop.
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "runtime/statuscodes.h"

@@ -1,6 +1,6 @@
 // The submission family: command text, output text, graphics, and the
 // output settings that SET commands change.
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "runtime/statuscodes.h"
 #include "syntaxrunner.h"

@@ -15,7 +15,7 @@ bool IsNameChar(char c) {
 }
 
 bool SyntaxToken::IsKeyword(std::string_view keyword) const {
-    return kind == Kind::kName && UpperString(text) == keyword;
+    return kind == Kind::kName && textutil::UpperString(text) == keyword;
 }
 
 SyntaxToken SyntaxLexer::Take() {

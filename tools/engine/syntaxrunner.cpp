@@ -78,7 +78,7 @@ std::vector<LeadingWord> LeadingWords(std::string_view body, std::size_t count) 
         if (at == start) break;
         // A word runs into the next character only at a blank or a symbol.
         if (at < body.size() && (std::isalnum(static_cast<unsigned char>(body[at])) || body[at] == '_')) break;
-        words.push_back({UpperString(body.substr(start, at - start)), at});
+        words.push_back({textutil::UpperString(body.substr(start, at - start)), at});
     }
     return words;
 }

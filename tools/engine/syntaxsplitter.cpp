@@ -51,7 +51,7 @@ bool IsCommentCommand(std::string_view body) {
     if (!body.empty() && body.front() == '*') return true;
     std::size_t end = 0;
     while (end < body.size() && std::isalpha(static_cast<unsigned char>(body[end]))) ++end;
-    return UpperString(body.substr(0, end)) == "COMMENT";
+    return textutil::UpperString(body.substr(0, end)) == "COMMENT";
 }
 
 class Splitter {

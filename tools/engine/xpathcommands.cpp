@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "commandtable.h"
 #include "dictionaryxml.h"
 #include "enginecodes.h"

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "apiconnection.h"
-#include "callframe.h"
 #include "callshapes.h"
 #include "codec/ownedbuffer.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "cursorexchange.h"
+#include "scopeexit.h"
 #include "vexaxd_p.h"
 
 namespace api {
@@ -36,9 +36,59 @@ inline void Append(CleXDSmb& request, const NamesAndTypes& list) {
     }
 }
 
+// The values set so far, and the request for a new block of the cursor that
+// the commit refills (none when `cursor` is null).
+struct PendingCaseValues {
+    const CaseWriteBuffer* values;
+    const CursorDataSmb* cursor;
+};
+
+inline void Append(CleXDSmb& request, const PendingCaseValues& pending) {
+    if (pending.values) pending.values->AppendTo(request);
+    if (pending.cursor) {
+        request.SetLong(1);
+        request.SetLong(pending.cursor->GetOneCaseSize());
+    }
+}
+
+// Many cases in one image: the names, the block (ours from the start), the
+// counts and the types.
+struct ManyCases {
+    const char* const* names;
+    const int* types;
+    int count;
+    int secondCount;
+    codec::OwnedBuffer* data;
+    int length;
+};
+
+inline bool Valid(const ManyCases& cases) {
+    if (cases.count < 0 || cases.length < 0) return false;
+    if (cases.count > 0 && (!cases.names || !cases.types)) return false;
+    if (cases.length > 0 && cases.data->empty()) return false;
+    for (int i = 0; i < cases.count; ++i) {
+        if (!cases.names[i]) return false;
+    }
+    return true;
+}
+
+inline void Append(CleXDSmb& request, const ManyCases& cases) {
+    LongData typeList;
+    for (int i = 0; i < cases.count; ++i) {
+        request.SetString(cases.names[i]);
+        typeList.SetValue(cases.types[i]);
+    }
+    request.SetVoidData(cases.data->release(), cases.length);
+    request.SetLong(cases.count);
+    request.SetLong(cases.secondCount);
+    request.SetLongArray(typeList);
+}
+
 }  // namespace api
 
 namespace {
+
+using api::Refusal;
 
 template <typename... Args>
 int DictionaryChange(int command, const Args&... args) {
@@ -49,48 +99,20 @@ api::CaseCursorState& CaseData() { return api::Connection().caseData(); }
 
 // The values set so far go with the request; the buffer is gone afterwards
 // whatever the outcome, so nothing is kept for a retry.
-int SendCaseValues(int command, bool withCursorBlock) {
-    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
-    struct DropOnExit {
-        ~DropOnExit() { CaseData().DropWriteBuffer(); }
-    } drop;
-    api::CallFrame frame(command);
-    if (const api::CaseWriteBuffer* values = CaseData().writeBuffer()) {
-        values->AppendTo(frame.request());
-    }
-    CursorDataSmb* cursor = withCursorBlock ? CaseData().cursor() : nullptr;
-    if (cursor) {
-        frame.request().SetLong(1);
-        frame.request().SetLong(cursor->GetOneCaseSize());
-    }
-    if (int status = frame.Exchange()) return status;
-    return cursor ? api::AdoptCommittedCases(*cursor, frame.reply()) : 0;
+template <typename Request>
+int SendCaseValues(int command, bool usable, const Request& request, CursorDataSmb* cursor) {
+    return api::LocalCall(Refusal::kWhenNotRunning, usable, [&] {
+        const api::ScopeExit drop([] { CaseData().DropWriteBuffer(); });
+        return api::StatusCall(
+            command, Refusal::kNever,
+            [cursor](CleXDSmb& reply) { return cursor ? api::AdoptCommittedCases(*cursor, reply) : 0; },
+            request);
+    });
 }
 
-int SendManyCases(const char* const* names, const int* types, int count, int secondCount,
-                  codec::OwnedBuffer data, int length) {
-    if (count < 0 || length < 0 || (count > 0 && (!names || !types)) ||
-        (length > 0 && data.empty())) {
-        return VEXA_BAD_ARGUMENT;
-    }
-    for (int i = 0; i < count; ++i) {
-        if (!names[i]) return VEXA_BAD_ARGUMENT;
-    }
-    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
-    api::CallFrame frame(cmd::kCommitManyCases);
-    CleXDSmb& request = frame.request();
-    LongData typeList;
-    for (int i = 0; i < count; ++i) {
-        request.SetString(names[i]);
-        typeList.SetValue(types[i]);
-    }
-    request.SetVoidData(data.release(), length);
-    request.SetLong(count);
-    request.SetLong(secondCount);
-    request.SetLongArray(typeList);
-    const int result = frame.Exchange();
-    CaseData().DropWriteBuffer();
-    return result;
+int CommitCaseValues(int command, bool withCursorBlock) {
+    CursorDataSmb* cursor = withCursorBlock ? CaseData().cursor() : nullptr;
+    return SendCaseValues(command, true, api::PendingCaseValues{CaseData().writeBuffer(), cursor}, cursor);
 }
 
 }  // namespace
@@ -156,18 +178,15 @@ int CommitHeader(void) { return DictionaryChange(cmd::kCommitHeader); }
 int EndChanges(void) { return DictionaryChange(cmd::kEndChanges); }
 
 int SetValueNumeric(const char* name, double value) {
-    return api::Guarded([&]() -> int {
-        if (!name) return VEXA_BAD_ARGUMENT;
-        if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+    return api::LocalCall(Refusal::kWhenNotRunning, name != nullptr, [&] {
         CaseData().EnsureWriteBuffer().AddNumeric(name, value);
         return 0;
     });
 }
 
 int SetValueChar(const char* name, const char* value, int length) {
-    return api::Guarded([&]() -> int {
-        if (!name || !api::Valid(api::TextBytes{value, length})) return VEXA_BAD_ARGUMENT;
-        if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+    const bool usable = name && api::Valid(api::TextBytes{value, length});
+    return api::LocalCall(Refusal::kWhenNotRunning, usable, [&] {
         std::string bytes = length > 0 ? std::string(value, static_cast<std::size_t>(length)) : "";
         CaseData().EnsureWriteBuffer().AddString(name, std::move(bytes));
         return 0;
@@ -175,17 +194,17 @@ int SetValueChar(const char* name, const char* value, int length) {
 }
 
 int CommitCaseRecord(void) {
-    return api::Guarded([] { return SendCaseValues(cmd::kCommitCaseRecord, true); });
+    return api::Guarded([] { return CommitCaseValues(cmd::kCommitCaseRecord, true); });
 }
 
 int CommitNewCase(void) {
-    return api::Guarded([] { return SendCaseValues(cmd::kCommitNewCase, false); });
+    return api::Guarded([] { return CommitCaseValues(cmd::kCommitNewCase, false); });
 }
 
 int CommitManyCases(const char* const* names, const int* types, void* data, int count, int length,
                     int secondCount) {
     // The block is ours from here on, whatever the outcome.
     codec::OwnedBuffer block(data, length > 0 ? static_cast<std::size_t>(length) : 0);
-    return api::Guarded(
-        [&] { return SendManyCases(names, types, count, secondCount, std::move(block), length); });
+    const api::ManyCases cases{names, types, count, secondCount, &block, length};
+    return SendCaseValues(cmd::kCommitManyCases, api::Valid(cases), cases, nullptr);
 }

@@ -1,6 +1,6 @@
 // Connection functions: modes, nesting depth, names and local settings.
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "replyreader.h"
 #include "resultreaders.h"
 #include "vexaxd_p.h"
@@ -28,10 +28,11 @@ int GetNestDepth(int* depth) {
 }
 
 void SetXNameAndSHome(const char* languageName, const char* engineHome) {
-    api::Guarded([&] {
+    // No status to give: a failure leaves the names as they were.
+    static_cast<void>(api::Guarded([&] {
         api::Connection().setNames(languageName ? languageName : "", engineHome ? engineHome : "");
         return 0;
-    });
+    }));
 }
 
 int SetVexaRunning(bool running) {

@@ -7,21 +7,18 @@
 #include <string>
 
 #include "apiconnection.h"
-#include "callframe.h"
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "cursorexchange.h"
 #include "replyreader.h"
 #include "resultreaders.h"
 #include "runtime/dxtracer.h"
+#include "scopeexit.h"
 #include "vexaxd_p.h"
 
 using api::Refusal;
 
 namespace {
-
-// The code IsEndSplit passes on with its flag.
-constexpr int kEndOfSplit = 67;
 
 api::CaseCursorState& CaseData() { return api::Connection().caseData(); }
 
@@ -62,14 +59,8 @@ struct IntArrayInto {
     }
 };
 
-int MakeCursor(const char* access) {
-    if (!access) return VEXA_BAD_ARGUMENT;
-    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
-    {
-        api::CallFrame frame(cmd::kMakeCaseCursor);
-        frame.request().SetString(access);
-        if (int status = frame.Exchange()) return status;
-    }
+// The mirror of the cursor the engine just made.
+int MirrorNewCursor(const char* access) {
     auto cursor = std::make_unique<CursorDataSmb>();
     cursor->SetAccessType(api::AccessTypeOf(access));
     // The engine's cursor is new either way: a stale mirror must not outlive it.
@@ -83,49 +74,36 @@ int MakeCursor(const char* access) {
 }
 
 int MoveToNextCase() {
-    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
     CursorDataSmb* cursor = CaseData().cursor();
-    if (!cursor) {
-        api::CallFrame frame(cmd::kNextCase);
-        return frame.Exchange();
-    }
+    if (!cursor) return api::StatusCall(cmd::kNextCase, Refusal::kNever, api::NoResult);
     const int local = cursor->NextCase();
     if (local != CursorDataSmb::NO_CACHE_DATA) return local;
     return api::RefillCaseBlock(*cursor);
 }
 
+// The end of a split group is an answer too: its code is the result, with
+// the flag of its reply.
 int EndSplitFlag(int* flag) {
-    if (!flag) return VEXA_BAD_ARGUMENT;
-    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
     if (const CursorDataSmb* cursor = CaseData().cursor(); cursor && cursor->HasData()) {
         *flag = 0;
         return 0;
     }
-    api::CallFrame frame(cmd::kIsEndSplit);
-    const int result = frame.Exchange();
-    if (result != 0 && result != kEndOfSplit) return result;
-    // The end code must be the reply's, not a transport failure.
-    if (result != frame.reply().GetErrorCode()) return result;
-    int value = 0;
-    if (int status = api::ReadInt(frame.reply(), 0, value)) return status;
-    *flag = value;
-    return result;
+    return api::AnsweredCall(cmd::kIsEndSplit, Refusal::kNever, protocol::kEndOfSplit, api::IntsInto<1>{{flag}});
 }
 
 }  // namespace
 
 int MakeCaseCursor(const char* access) {
-    return api::Guarded([&] { return MakeCursor(access); });
+    if (!access) return VEXA_BAD_ARGUMENT;
+    return api::ChangeCall(cmd::kMakeCaseCursor, Refusal::kWhenNotRunning, api::NothingToPrepare,
+                           [&] { return MirrorNewCursor(access); }, access);
 }
 
-int NextCase(void) { return api::Guarded(MoveToNextCase); }
+int NextCase(void) { return api::LocalCall(Refusal::kWhenNotRunning, true, MoveToNextCase); }
 
 int GetNumericValue(int index, double* value, int* missing) {
-    return api::Guarded([&]() -> int {
-        if (!value || !missing) return VEXA_BAD_ARGUMENT;
-        api::ApiConnection& connection = api::Connection();
-        if (!connection.running()) return VEXA_ENGINE_NOT_RUNNING;
-        if (const CursorDataSmb* cursor = connection.caseData().cursor()) {
+    return api::LocalCall(Refusal::kWhenNotRunning, value && missing, [&]() -> int {
+        if (const CursorDataSmb* cursor = CaseData().cursor()) {
             return cursor->GetNumericValue(static_cast<std::uint32_t>(index), *value, *missing);
         }
         return api::StatusCall(cmd::kGetNumericValue, Refusal::kWhenNotRunning,
@@ -134,9 +112,8 @@ int GetNumericValue(int index, double* value, int* missing) {
 }
 
 int GetStringValue(int index, char** buffer, int length, int* missing) {
-    return api::Guarded([&]() -> int {
-        if (!buffer || !missing || length < 0 || (length > 0 && !*buffer)) return VEXA_BAD_ARGUMENT;
-        if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+    const bool usable = buffer && missing && length >= 0 && (length == 0 || *buffer);
+    return api::LocalCall(Refusal::kWhenNotRunning, usable, [&]() -> int {
         if (const CursorDataSmb* cursor = CaseData().cursor()) {
             return cursor->GetStringValue(static_cast<std::uint32_t>(index), *buffer, length,
                                           *missing);
@@ -156,7 +133,7 @@ int HasCursor(int* flag) {
 }
 
 int IsEndSplit(int* flag) {
-    return api::Guarded([&] { return EndSplitFlag(flag); });
+    return api::LocalCall(Refusal::kWhenNotRunning, flag != nullptr, [&] { return EndSplitFlag(flag); });
 }
 
 int IsNeedCache(int* flag) {
@@ -173,23 +150,24 @@ int FreeIntArray(int* values, int count) {
     return 0;
 }
 
+namespace {
+
+int ClearMirror() {
+    CaseData().Clear();
+    return 0;
+}
+
+}  // namespace
+
 int RemoveCaseCursor(void) {
-    return api::Guarded([] {
-        if (!api::Connection().running()) return static_cast<int>(VEXA_ENGINE_NOT_RUNNING);
-        CaseData().Clear();
-        api::CallFrame frame(cmd::kRemoveCaseCursor);
-        return frame.Exchange();
-    });
+    return api::ChangeCall(cmd::kRemoveCaseCursor, Refusal::kWhenNotRunning, ClearMirror,
+                           api::NothingToPrepare);
 }
 
 int ResetDataPass(void) {
-    return api::Guarded([] {
-        if (!api::Connection().running()) return static_cast<int>(VEXA_ENGINE_NOT_RUNNING);
+    return api::LocalCall(Refusal::kWhenNotRunning, true, [] {
         // The mirror goes whatever the engine answers, even on an exception.
-        struct ClearOnExit {
-            ~ClearOnExit() { CaseData().Clear(); }
-        } clear;
-        api::CallFrame frame(cmd::kResetDataPass);
-        return frame.Exchange();
+        const api::ScopeExit clear([] { CaseData().Clear(); });
+        return api::StatusCall(cmd::kResetDataPass, Refusal::kNever, api::NoResult);
     });
 }

@@ -6,11 +6,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "apiconnection.h"
 #include "callframe.h"
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "replyreader.h"
 #include "resultreaders.h"
 #include "runtime/dxtracer.h"
@@ -74,7 +75,7 @@ struct StringCellInto {
         if (int status = ReadInt(reply, 0, flag)) return status;
         if (int status = ReadString(reply, 0, text)) return status;
         *missing = flag;
-        value = Connection().ShareString(std::move(text));
+        value = Connection().sharedResults().ShareString(std::move(text));
         return 0;
     }
 };
@@ -114,37 +115,65 @@ namespace {
 
 api::DatasetState& Datasets() { return api::Connection().datasets(); }
 
-void FlushPending() {
-    if (Datasets().HasPending()) CommitDataSet();
-}
+// Cell writes still queued go before anything that reads or closes a dataset.
+[[nodiscard]] int FlushPending() { return Datasets().HasPending() ? CommitDataSet() : 0; }
+
+// One value of a dataset's layout; the first failure ends the reading.
+template <typename T>
+class LayoutReading {
+public:
+    template <typename Query>
+    T Next(Query&& query) {
+        if (m_status != 0) return T{};
+        const T value = query(&m_status);
+        return m_status == 0 ? value : T{};
+    }
+    int status() const { return m_status; }
+
+private:
+    int m_status = 0;
+};
 
 // The obs index of every variable, read again after the layout changed.
-void ReloadObsIndex(const std::string& dataset, DatastepDataSmb& entry) {
-    int err = 0;
+int ReloadObsIndex(const std::string& dataset, DatastepDataSmb& entry) {
+    LayoutReading<int> read;
+    const char* name = dataset.c_str();
+    const int variables = read.Next([&](int* err) { return GetVarCountInDS(name, err); });
+    std::vector<int> obs;
+    for (int i = 0; i < variables && read.status() == 0; ++i)
+        obs.push_back(read.Next([&](int* err) { return GetVarObsIndex(name, i, err); }));
+    // A failed reading leaves no index that looks valid.
     entry.ClearVarObsIndex();
-    const int variables = GetVarCountInDS(dataset.c_str(), &err);
-    for (int i = 0; i < variables; ++i)
-        entry.AddVarObsIndex(GetVarObsIndex(dataset.c_str(), i, &err));
+    if (read.status() != 0) return read.status();
+    for (int index : obs) entry.AddVarObsIndex(index);
+    return 0;
 }
 
-void RegisterDataset(std::string name) {
-    int err = 0;
+// The counts and the layout of a dataset this process opened, recorded only
+// when every one of the 5 + 2n reads succeeded: a failure caches nothing.
+int RegisterDataset(std::string name) {
     if (name.empty() || name == "*") {
+        int err = 0;
         const char* active = GetActive(&err);
-        name = active ? active : "";
+        // 93 still names the dataset.
+        if (err != 0 && err != VEXA_ACTIVE_ANSWERED) return err;
+        name = active;
     }
-    const int cases = GetCaseCountInDS(name.c_str(), &err);
-    const int variables = GetVarCountInDS(name.c_str(), &err);
-    Datasets().AddOpen({name, cases, variables});
-
+    const char* dataset = name.c_str();
+    LayoutReading<int> read;
+    const int cases = read.Next([&](int* err) { return GetCaseCountInDS(dataset, err); });
+    const int variables = read.Next([&](int* err) { return GetVarCountInDS(dataset, err); });
     auto entry = std::make_unique<DatastepDataSmb>();
-    entry->SetOneCaseSize(GetCaseLength(name.c_str(), &err));
-    const int layout = GetVarCountInDS(name.c_str(), &err);
-    for (int i = 0; i < layout; ++i) {
-        entry->AddVarType(GetVarTypeInDS(name.c_str(), i, &err));
-        entry->AddVarObsIndex(GetVarObsIndex(name.c_str(), i, &err));
+    entry->SetOneCaseSize(read.Next([&](int* err) { return GetCaseLength(dataset, err); }));
+    const int layout = read.Next([&](int* err) { return GetVarCountInDS(dataset, err); });
+    for (int i = 0; i < layout && read.status() == 0; ++i) {
+        entry->AddVarType(read.Next([&](int* err) { return GetVarTypeInDS(dataset, i, err); }));
+        entry->AddVarObsIndex(read.Next([&](int* err) { return GetVarObsIndex(dataset, i, err); }));
     }
+    if (read.status() != 0) return read.status();
+    Datasets().AddOpen({name, cases, variables});
     Datasets().AddCached(name, std::move(entry));
+    return 0;
 }
 
 // Reader of a case or variable change the engine accepted: the tracked
@@ -162,7 +191,9 @@ struct TrackedChange {
         }
         if (DatastepDataSmb* entry = change ? Datasets().Lookup(dataset) : nullptr) {
             (*change)(*entry);
-            ReloadObsIndex(dataset, *entry);
+            // The engine made the change; a cache that could not follow it
+            // is left without an index, so no cell is placed by a stale one.
+            if (int reloaded = ReloadObsIndex(dataset, *entry)) return reloaded;
         }
         return 0;
     }
@@ -179,10 +210,7 @@ int CaseCountChange(int command, const char* dataset, int row, int delta) {
 // Appends the record of one cell write; `append`(records, name) writes it.
 template <typename Append>
 int QueueCell(const char* dataset, int row, int variable, Append append) {
-    if (!dataset) return VEXA_BAD_ARGUMENT;
-    api::ApiConnection& connection = api::Connection();
-    if (!connection.running()) return VEXA_ENGINE_NOT_RUNNING;
-    if (!connection.stepOpen()) return VEXA_NO_STEP_OPEN;
+    if (!api::Connection().stepOpen()) return VEXA_NO_STEP_OPEN;
     const api::OpenDataset* open = Datasets().FindOpen(dataset);
     if (!open) return VEXA_DATASET_NOT_OPEN;
     if (row < 0 || row >= open->caseCount) return VEXA_ROW_OUT_OF_RANGE;
@@ -201,15 +229,9 @@ DatastepDataSmb* Cached(const char* dataset) {
 }  // namespace
 
 int CreateDataset(const char* name, bool first, bool second) {
-    return api::Guarded([&]() -> int {
-        if (!name) return VEXA_BAD_ARGUMENT;
-        if (int status = api::StatusCall(cmd::kCreateDataset, Refusal::kWhenNotRunning,
-                                         api::NoResult, name, first, second)) {
-            return status;
-        }
-        RegisterDataset(name);
-        return 0;
-    });
+    if (!name) return VEXA_BAD_ARGUMENT;
+    return api::ChangeCall(cmd::kCreateDataset, Refusal::kWhenNotRunning, api::NothingToPrepare,
+                           [&] { return RegisterDataset(name); }, name, first, second);
 }
 
 int CopyDataset(const char* first, const char* second) {
@@ -218,18 +240,22 @@ int CopyDataset(const char* first, const char* second) {
 }
 
 int CloseDataset(const char* name) {
-    return api::Guarded([&]() -> int {
-        if (!name) return VEXA_BAD_ARGUMENT;
-        if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
-        FlushPending();
-        return api::StatusCall(
-            cmd::kCloseDataset, Refusal::kWhenNotRunning,
-            [&](CleXDSmb&) {
-                Datasets().RemoveOpen(name);
-                return 0;
-            },
-            name);
-    });
+    if (!name) return VEXA_BAD_ARGUMENT;
+    int flushed = 0;
+    // The dataset closes even when the last writes failed; their failure is
+    // the result of a close that succeeded.
+    const int closed = api::ChangeCall(
+        cmd::kCloseDataset, Refusal::kWhenNotRunning,
+        [&] {
+            flushed = FlushPending();
+            return 0;
+        },
+        [&] {
+            Datasets().RemoveOpen(name);
+            return 0;
+        },
+        name);
+    return closed != 0 ? closed : flushed;
 }
 
 int SetDatasetName(const char* first, const char* second) {
@@ -243,17 +269,16 @@ int SetActive(const char* name) {
 
 const char* GetActive(int* err) {
     const char* name = nullptr;
-    const int status = api::Guarded([&]() -> int {
-        api::CallFrame frame(cmd::kGetActive);
-        const int code = frame.Exchange();
-        // 93 is an answer too, and its reply names the dataset.
-        if (code != 0 && code != VEXA_ACTIVE_ANSWERED) return code;
-        const StringData& strings = frame.reply().GetStringDataRef();
-        name = api::Connection().ShareString(strings.Size() > 0 ? strings.Values().front() : "*");
-        return code;
-    });
-    if (err) *err = status;
-    return name ? name : api::Connection().ShareString("*");
+    // 93 is an answer too, and its reply names the dataset.
+    const int status = api::AnsweredCall(cmd::kGetActive, Refusal::kWhenNotRunning, VEXA_ACTIVE_ANSWERED,
+                                         [&](CleXDSmb& reply) {
+                                             const StringData& strings = reply.GetStringDataRef();
+                                             name = api::Connection().sharedResults().ShareString(
+                                                 strings.Size() > 0 ? strings.Values().front() : "*");
+                                             return 0;
+                                         });
+    api::Report(err, status);
+    return name ? name : api::Connection().sharedResults().ShareString("*");
 }
 
 int GetNewDatasetName(char* buffer) {
@@ -313,7 +338,7 @@ int SetVarTypeInDS(const char* dataset, int variable, int type) {
 }
 
 int SetNCellValue(const char* dataset, int row, int variable, double value) {
-    return api::Guarded([&] {
+    return api::LocalCall(Refusal::kWhenNotRunning, dataset != nullptr, [&] {
         return QueueCell(dataset, row, variable, [&](codec::CellRecords& records, std::string_view name) {
             records.AppendNumeric(name, row, variable, value);
         });
@@ -321,8 +346,7 @@ int SetNCellValue(const char* dataset, int row, int variable, double value) {
 }
 
 int SetCCellValue(const char* dataset, int row, int variable, const char* value) {
-    return api::Guarded([&]() -> int {
-        if (!value) return VEXA_BAD_ARGUMENT;
+    return api::LocalCall(Refusal::kWhenNotRunning, dataset && value, [&] {
         return QueueCell(dataset, row, variable, [&](codec::CellRecords& records, std::string_view name) {
             records.AppendString(name, row, variable, value);
         });
@@ -330,8 +354,9 @@ int SetCCellValue(const char* dataset, int row, int variable, const char* value)
 }
 
 int CommitDataSet(void) {
-    return api::Guarded([]() -> int {
-        if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+    // Built by hand: the records' room goes back to the state after the
+    // exchange, so the next writes reuse it.
+    return api::LocalCall(Refusal::kWhenNotRunning, true, []() -> int {
         api::CallFrame frame(cmd::kCommitDataSet);
         // The records are gone whatever the engine makes of them.
         frame.request().SetStructRecords(Datasets().TakePending());
@@ -342,21 +367,24 @@ int CommitDataSet(void) {
 }
 
 double GetNCellValue(const char* dataset, int row, int variable, int* missing, int* err) {
-    api::Guarded([] {
-        FlushPending();
-        return 0;
+    return api::LocalValue(0.0, err, [&](double& value) {
+        // A cell read after a failed commit would not show the writes.
+        if (int flushed = FlushPending()) return flushed;
+        int status = 0;
+        value = api::ValueCall(cmd::kGetNCellValue, Refusal::kNever, 0.0, &status,
+                               api::NumericCellInto{missing}, dataset, row, variable);
+        return status;
     });
-    return api::ValueCall(cmd::kGetNCellValue, Refusal::kNever, 0.0, err,
-                          api::NumericCellInto{missing}, dataset, row, variable);
 }
 
 const char* GetCCellValue(const char* dataset, int row, int variable, int* missing, int* err) {
-    api::Guarded([] {
-        FlushPending();
-        return 0;
+    return api::LocalValue<const char*>(nullptr, err, [&](const char*& value) {
+        if (int flushed = FlushPending()) return flushed;
+        int status = 0;
+        value = api::ValueCall<const char*>(cmd::kGetCCellValue, Refusal::kNever, nullptr, &status,
+                                            api::StringCellInto{missing}, dataset, row, variable);
+        return status;
     });
-    return api::ValueCall<const char*>(cmd::kGetCCellValue, Refusal::kNever, nullptr, err,
-                                       api::StringCellInto{missing}, dataset, row, variable);
 }
 
 int GetCaseLength(const char* dataset, int* err) {
@@ -370,10 +398,12 @@ int GetVarObsIndex(const char* dataset, int variable, int* err) {
 
 void GetCaseValue(const char* dataset, int row, bool flag, int* length, int* err) {
     DatastepDataSmb* entry = nullptr;
-    api::Guarded([&] {
+    const int found = api::Guarded([&] {
         entry = Cached(dataset);
         return 0;
     });
+    if (found != 0) api::Report(err, found);
+    // No cached case, no call: the caller's outputs stay as they were.
     if (!entry) return;
     api::ReportCall(cmd::kGetCaseValue, Refusal::kNever, err, api::CaseInto{entry, length}, dataset,
                     row, flag);
@@ -401,8 +431,7 @@ int SetCasePartValue(const char* dataset, int row, const int* variables, bool fl
 }
 
 double GetNCellValueFromCache(const char* dataset, int variable, int* missing, int* err) {
-    double value = 0.0;
-    const int status = api::Guarded([&]() -> int {
+    return api::LocalValue(0.0, err, [&](double& value) -> int {
         if (!missing) return VEXA_BAD_ARGUMENT;
         DatastepDataSmb* entry = Cached(dataset);
         if (!entry) return 0;
@@ -410,21 +439,17 @@ double GetNCellValueFromCache(const char* dataset, int variable, int* missing, i
         value = entry->GetNCellValue(static_cast<std::uint32_t>(variable), *missing, error);
         return error;
     });
-    if (err) *err = status;
-    return status == 0 ? value : 0.0;
 }
 
 char* GetCCellValueFromCache(const char* dataset, int variable, int* err) {
-    std::unique_ptr<char[]> text;
-    const int status = api::Guarded([&]() -> int {
+    return api::LocalValue<char*>(nullptr, err, [&](char*& value) -> int {
         DatastepDataSmb* entry = Cached(dataset);
         if (!entry) return 0;
         std::int32_t error = 0;
-        text = entry->GetCCellValue(static_cast<std::uint32_t>(variable), error);
+        std::unique_ptr<char[]> text = entry->GetCCellValue(static_cast<std::uint32_t>(variable), error);
+        if (error == 0) value = text.release();
         return error;
     });
-    if (err) *err = status;
-    return status == 0 ? text.release() : nullptr;
 }
 
 int SetNCellValueFromCache(const char* dataset, int variable, double value) {
@@ -442,11 +467,12 @@ int SetCCellValueFromCache(const char* dataset, int variable, const char* value)
 }
 
 void GetVarInfo(const char* dataset, int** types, int* count) {
-    api::Guarded([&]() -> int {
+    // No error output: a failure leaves the caller's outputs as they were.
+    static_cast<void>(api::Guarded([&]() -> int {
         DatastepDataSmb* entry = Cached(dataset);
         if (!entry || !types || !count) return 0;
         std::unique_ptr<std::int32_t[]> info = entry->GetVarInfo(*count);
         if (info) *types = info.release();
         return 0;
-    });
+    }));
 }

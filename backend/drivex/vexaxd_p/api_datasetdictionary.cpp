@@ -1,7 +1,7 @@
 // Dictionary of a named dataset: the dataset's name goes first, as the first
 // string; the rest mirrors the active dataset's dictionary.
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "dictionaryqueries.h"
 #include "replyreader.h"
 #include "resultreaders.h"

@@ -8,8 +8,9 @@
 #include "apiconnection.h"
 #include "callframe.h"
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "resultreaders.h"
+#include "scopeexit.h"
 #include "vexaxd_p.h"
 
 using api::Refusal;
@@ -18,14 +19,14 @@ namespace {
 
 api::DatastepBatch& Batch() { return api::Connection().datastepBatch(); }
 
-void FlushPending() {
-    if (api::Connection().datasets().HasPending()) CommitDataSet();
+// Cell writes still queued go before anything that reads or ends the step.
+[[nodiscard]] int FlushPending() {
+    return api::Connection().datasets().HasPending() ? CommitDataSet() : 0;
 }
 
-int Fetch(const char* dataset, int row) {
-    if (!dataset) return VEXA_BAD_ARGUMENT;
-    if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
-    FlushPending();
+int FetchBatch(const char* dataset, int row) {
+    // Cells read after a failed commit would not show the writes.
+    if (int flushed = FlushPending()) return flushed;
     api::CallFrame frame(cmd::kFetchDatastep);
     frame.request().SetString(dataset);
     frame.request().SetLong(Batch().BelongsTo(dataset) ? 1 : 0);
@@ -39,6 +40,10 @@ int Fetch(const char* dataset, int row) {
     // A failed fetch leaves no batch: nothing could be read from it.
     Batch().Replace(status == 0 ? std::move(batch) : nullptr, dataset);
     return status;
+}
+
+int Fetch(const char* dataset, int row) {
+    return api::LocalCall(Refusal::kWhenNotRunning, dataset != nullptr, [&] { return FetchBatch(dataset, row); });
 }
 
 // The batch that holds (dataset, row), fetched when the one held does not.
@@ -63,30 +68,25 @@ const DatastepSmb* Held(int& status) {
 // whether there is a batch to read.
 double NumericCell(const DatastepSmb* batch, int status, int row, int variable, int* missing,
                    int* err) {
-    double value = 0.0;
-    status = api::Guarded([&]() -> int {
+    return api::LocalValue(0.0, err, [&](double& value) -> int {
         if (status != 0) return status;
         if (!missing) return VEXA_BAD_ARGUMENT;
         std::int32_t error = 0;
         value = batch->GetNCellValue(row, variable, *missing, error);
         return error;
     });
-    if (err) *err = status;
-    return status == 0 ? value : 0.0;
 }
 
 char* StringCell(const DatastepSmb* batch, int status, int row, int variable, int* missing,
                  int* err) {
-    std::unique_ptr<char[]> text;
-    status = api::Guarded([&]() -> int {
+    return api::LocalValue<char*>(nullptr, err, [&](char*& value) -> int {
         if (status != 0) return status;
         if (!missing) return VEXA_BAD_ARGUMENT;
         std::int32_t error = 0;
-        text = batch->GetCCellValue(row, variable, *missing, error);
+        std::unique_ptr<char[]> text = batch->GetCCellValue(row, variable, *missing, error);
+        if (error == 0) value = text.release();
         return error;
     });
-    if (err) *err = status;
-    return status == 0 ? text.release() : nullptr;
 }
 
 template <typename Find>
@@ -110,24 +110,23 @@ int StartDataStep(void) {
 }
 
 int EndDataStep(void) {
-    return api::Guarded([]() -> int {
-        api::ApiConnection& connection = api::Connection();
-        if (!connection.running()) return VEXA_ENGINE_NOT_RUNNING;
-        FlushPending();
-        struct DropBatch {
-            ~DropBatch() { Batch().Clear(); }
-        } drop;
-        api::CallFrame frame(cmd::kEndDataStep);
-        if (int status = frame.Exchange()) return status;
-        connection.setStepOpen(false);
-        connection.datasets().EndStep();
-        return 0;
+    return api::LocalCall(Refusal::kWhenNotRunning, true, [] {
+        // The step ends even when the last writes failed; their failure is
+        // the result of an end that succeeded.
+        const int flushed = FlushPending();
+        const api::ScopeExit drop([] { Batch().Clear(); });
+        const int ended = api::ChangeCall(cmd::kEndDataStep, Refusal::kNever, api::NothingToPrepare, [] {
+            api::ApiConnection& connection = api::Connection();
+            connection.setStepOpen(false);
+            connection.datasets().EndStep();
+            return 0;
+        });
+        return ended != 0 ? ended : flushed;
     });
 }
 
 void FetchDatastep(const char* dataset, int row, int /*variable*/, int* err) {
-    const int status = api::Guarded([&] { return Fetch(dataset, row); });
-    if (err) *err = status;
+    api::Report(err, Fetch(dataset, row));
 }
 
 int GetDatastepDatasets(char*** names, int* count) {
@@ -151,14 +150,12 @@ char* GetCCellValueOptimize(const char* dataset, int row, int variable, int* mis
 
 void GetRowList(const char* dataset, int row, int /*variable*/, int* firstRow, int* lastRow,
                 int* thirdFigure, int* err) {
-    const int status = api::Guarded([&]() -> int {
-        if (!firstRow || !lastRow || !thirdFigure) return VEXA_BAD_ARGUMENT;
-        int found = 0;
-        const DatastepSmb* batch = Covering(dataset, row, found);
-        if (found != 0) return found;
-        return batch->GetRowList(*firstRow, *lastRow, *thirdFigure);
-    });
-    if (err) *err = status;
+    api::Report(err, api::LocalCall(Refusal::kNever, firstRow && lastRow && thirdFigure, [&] {
+                    int found = 0;
+                    const DatastepSmb* batch = Covering(dataset, row, found);
+                    if (found != 0) return found;
+                    return batch->GetRowList(*firstRow, *lastRow, *thirdFigure);
+                }));
 }
 
 double GetNCellValueCache(const char* /*dataset*/, int row, int variable, int* missing, int* err) {
@@ -186,12 +183,11 @@ char* GetCCellValueBatch(const char* /*dataset*/, int row, int variable, int* mi
 }
 
 void GetVarTypeInDSCache(int* types, int count, int* err) {
-    const int status = api::Guarded([&]() -> int {
-        int held = 0;
-        const DatastepSmb* batch = Held(held);
-        return held != 0 ? held : batch->GetVarTypes(types, count);
-    });
-    if (err) *err = status;
+    api::Report(err, api::Guarded([&]() -> int {
+                    int held = 0;
+                    const DatastepSmb* batch = Held(held);
+                    return held != 0 ? held : batch->GetVarTypes(types, count);
+                }));
 }
 
 void ClearDatastepBatch(void) { Batch().DropBatch(); }

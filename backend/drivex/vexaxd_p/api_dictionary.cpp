@@ -1,7 +1,7 @@
 // Dictionary queries about the active dataset, and engine-wide values.
 #include "callshapes.h"
 #include "dictionaryqueries.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "replyreader.h"
 #include "resultreaders.h"
 #include "vexaxd_p.h"

@@ -8,8 +8,9 @@
 #include "apiconnection.h"
 #include "callframe.h"
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "hosting/dxstartup.h"
+#include "transport/dxcmddispatcher.h"
 #include "hosting/startxdispatchervisitor.h"
 #include "hosting/xmanager.h"
 #include "platform/localchannel.h"
@@ -166,7 +167,8 @@ void StopEngine() {
         stop.SetCommandAction(cmd::kStopVexa);
         if (SendRequest(*pipes, stop) == 0) {
             CleXDSmb reply;
-            ReceiveReply(*pipes, reply);
+            // Only waited for: the engine's pipes go below whatever it answered.
+            static_cast<void>(ReceiveReply(*pipes, reply));
         }
         DropResultPipe(*pipes);
     }
@@ -201,18 +203,20 @@ int StartVexa(const char* arguments) {
 
 const char* GetStartFailure(void) {
     const char* text = "";
-    api::Guarded([&] {
+    // No status to give: a failure leaves the empty text.
+    static_cast<void>(api::Guarded([&] {
         text = api::StartFailure().c_str();
         return 0;
-    });
+    }));
     return text;
 }
 
 void StopVexa(void) {
-    api::Guarded([] {
+    // No status to give: the stop always ends detached.
+    static_cast<void>(api::Guarded([] {
         api::StopEngine();
         return 0;
-    });
+    }));
 }
 
 int InterruptVexa(void) {

@@ -1,7 +1,7 @@
 // The engine's settings, locales and text conversion, the host application's
 // identity and the server mode.
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "replyreader.h"
 #include "resultreaders.h"
 #include "vexaxd_p.h"

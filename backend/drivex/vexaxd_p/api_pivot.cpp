@@ -1,7 +1,7 @@
 // Pivot tables, text blocks and number formats. Each call carries the keys
 // that name what it changes; the engine matches them.
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "vexaxd_p.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // are "" rather than null on failure, integers other than the count -1.
 #include "callshapes.h"
 #include "dictionaryqueries.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "replyreader.h"
 #include "resultreaders.h"
 #include "vexaxd_p.h"

@@ -1,7 +1,7 @@
 // Procedure control: the engine opens and closes a procedure on the active
 // dataset; the step-open flag follows what the engine accepted.
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "replyreader.h"
 #include "vexaxd_p.h"
 

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "apiconnection.h"
+#include "callshapes.h"
 #include "resultlists.h"
 #include "runtime/statuscodes.h"
 #include "vexaxd_p.h"
@@ -33,7 +34,7 @@ void ReleaseStrings(char** texts, int count) {
 // True when the arrays are to be released; `status` is the answer either way.
 bool ShouldRelease(int count, bool arraysPresent, int& status) {
     status = 0;
-    if (!Connection().running()) {
+    if (Refused(Refusal::kWhenNotRunning)) {
         status = VEXA_ENGINE_NOT_RUNNING;
     } else if (count >= 1 && !arraysPresent) {
         status = VEXA_BAD_ARGUMENT;

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "replyreader.h"
 #include "resultreaders.h"
 #include "vexaxd_p.h"
@@ -40,7 +40,8 @@ const char* GetOutputLanguage(int* err) {
 
 void GetGraphic(const char* path) {
     if (!path) return;
-    api::BareCall(cmd::kGetGraphic, 0, api::NoValue, path);
+    // No status to give: the engine writes the graphic or not.
+    static_cast<void>(api::BareCall(cmd::kGetGraphic, 0, api::NoValue, path));
 }
 
 int SetGraphicsLabel(const char* first, const char* second) {
@@ -48,7 +49,7 @@ int SetGraphicsLabel(const char* first, const char* second) {
 }
 
 int SetRecordBrowserOutput(const char* path, bool on) {
-    api::Guarded([&] {
+    return api::Guarded([&] {
         api::RecordBrowserFile& file = api::Connection().recordBrowserFile();
         if (on) {
             file.Open(path);
@@ -57,11 +58,11 @@ int SetRecordBrowserOutput(const char* path, bool on) {
         }
         return 0;
     });
-    return 0;
 }
 
 void RecordBrowserOutput(const char* text, int length, VexaTextConverter converter) {
-    api::Guarded([&] {
+    // No status to give: a failed write loses only this piece of the record.
+    static_cast<void>(api::Guarded([&] {
         api::RecordBrowserFile& file = api::Connection().recordBrowserFile();
         if (!file.IsOpen() || !text || length == 0) return 0;
         if (converter && IsUTF8mode() != 0) {
@@ -77,5 +78,5 @@ void RecordBrowserOutput(const char* text, int length, VexaTextConverter convert
             file.Write(text);
         }
         return 0;
-    });
+    }));
 }

@@ -5,7 +5,7 @@
 
 #include "apiconnection.h"
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "replyreader.h"
 #include "transportdatathread.h"
 #include "vexaxd_p.h"
@@ -31,9 +31,7 @@ void Append(CleXDSmb& request, IndexList list) {
 using api::Refusal;
 
 int TransportData(const char* socket, const char* variables, bool readIntoEngine) {
-    return api::Guarded([&]() -> int {
-        if (!socket || !variables) return VEXA_BAD_ARGUMENT;
-        if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
+    return api::LocalCall(Refusal::kWhenNotRunning, socket && variables, [&]() -> int {
         // The attach changes the connection that the caller's later calls use:
         // it is done here, on the caller's thread, not by the transfer.
         XPipes* pipes = nullptr;

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "resultreaders.h"
 #include "vexaxd_p.h"
 

@@ -11,7 +11,7 @@
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
 #include "callframe.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "transport/xpipemanager.h"
 
 namespace api {
@@ -44,7 +44,7 @@ ApiConnection::~ApiConnection() {
         const bool startedHere = m_launcher.started() && m_launcher.IsActive();
         if ((m_running && m_xDriven) || startedHere) {
             CleXDSmb farewell;
-            farewell.SetLong(cmd::kFarewellValue);
+            farewell.SetLong(protocol::kFarewellValue);
             if (SendRequest(*pipes, farewell) == 0 && m_launcher.started()) m_launcher.WaitFor(kFarewellGraceMs);
         }
         // A socket file, unlike a named pipe, outlives its process: remove ours.
@@ -119,29 +119,13 @@ int ApiConnection::AcquirePipes(XPipes*& pipes) {
     return 0;
 }
 
-const char* ApiConnection::ShareString(std::string text) {
-    // Assigning keeps the buffer (and the address callers saw) when it fits.
-    m_sharedString.assign(text);
-    return m_sharedString.c_str();
-}
-
-const std::uint16_t* ApiConnection::ShareWideText(const char16_t* text, std::size_t length) {
-    // reserve() reallocates only when the new text outgrows the capacity.
-    m_sharedWide.clear();
-    m_sharedWide.reserve(length + 1);
-    if (length > 0) m_sharedWide.insert(m_sharedWide.end(), text, text + length);
-    m_sharedWide.push_back(0);
-    return m_sharedWide.data();
-}
-
 void ApiConnection::Reset() {
     m_running = false;
     m_xDriven = false;
     m_hosted = false;
     m_commandThread.reset();
     m_launcherPid = 0;
-    std::string().swap(m_sharedString);
-    std::vector<std::uint16_t>().swap(m_sharedWide);
+    m_sharedResults.Clear();
     m_launcher = platform::ChildProcess();
     m_pidText.clear();
     m_tempDirectory.clear();

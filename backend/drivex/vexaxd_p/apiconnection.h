@@ -14,6 +14,7 @@
 #include "datastepbatch.h"
 #include "platform/process.h"
 #include "recordbrowserfile.h"
+#include "sharedresults.h"
 #include "transfergate.h"
 
 class CmdReceiveThread;
@@ -77,11 +78,8 @@ public:
     // which is therefore never destroyed.
     void leaveCommandThread();
 
-    // Replaces the shared single string; the pointer stays valid until the next one.
-    const char* ShareString(std::string text);
-    // Replaces the shared wide result with `length` units of `text` and a zero
-    // unit; the allocation (and its address) is kept when the text fits.
-    const std::uint16_t* ShareWideText(const char16_t* text, std::size_t length);
+    // The single string and the wide text results the caller reads in place.
+    SharedResults& sharedResults() { return m_sharedResults; }
 
     // Back to the detached state of a freshly loaded library.
     void Reset();
@@ -104,8 +102,7 @@ private:
     XPipeSuit* m_suit = nullptr;
     platform::ChildProcess m_launcher;
     std::atomic<int> m_launcherPid{0};
-    std::string m_sharedString;
-    std::vector<std::uint16_t> m_sharedWide;
+    SharedResults m_sharedResults;
     RecordBrowserFile m_recordBrowserFile;
     CaseCursorState m_caseData;
     DatasetState m_datasets;

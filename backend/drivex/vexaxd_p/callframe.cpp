@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "apiconnection.h"
+#include "codec/protocol.h"
 #include "runtime/statuscodes.h"
 #include "transport/sendreceive.h"
 #include "transport/xpipemanager.h"
@@ -78,12 +79,11 @@ int ReceiveReply(XPipes& pipes, CleXDSmb& reply) {
         // Other connect failures leave a usable pipe; the read tells.
         if (result.ConnectPipe(*pipes.GetXDAPIPipe()) == EPIPE) return EPIPE;
     }
-    int received = ReceiveData(result, reply, true);
-    // A whole reply hands back its own error code, which may be any value (a
-    // block whose language died answers EPIPE); only a failed read drops the
-    // dead engine's connection so that a new engine can connect.
-    const bool replyArrived = received != 0 && received == reply.GetErrorCode();
-    if (!replyArrived && (received == EPIPE || received == VEXA_EMPTY_READ)) result.DisconnectPipe();
+    const int received = ReceiveData(result, reply, true);
+    // Only a failed read drops the dead engine's connection, so that a new
+    // engine can connect; a reply's own EPIPE leaves it.
+    const int failure = protocol::ReadFailure(received, reply.GetErrorCode());
+    if (failure == EPIPE || failure == VEXA_EMPTY_READ) result.DisconnectPipe();
     return received;
 }
 

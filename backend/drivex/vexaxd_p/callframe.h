@@ -11,10 +11,10 @@ class XPipes;
 namespace api {
 
 // Opens the request pipe when needed (20 attempts, 100 ms apart) and sends.
-int SendRequest(XPipes& pipes, CleXDSmb& request);
+[[nodiscard]] int SendRequest(XPipes& pipes, CleXDSmb& request);
 // Connects the result pipe when needed and reads one reply; the result is a
 // transport code or the reply's error code.
-int ReceiveReply(XPipes& pipes, CleXDSmb& reply);
+[[nodiscard]] int ReceiveReply(XPipes& pipes, CleXDSmb& reply);
 
 // The request and reply of one frame. A thread keeps one pair per nesting
 // depth of its frames (a reply reader may make a call of its own), so a call
@@ -34,7 +34,7 @@ public:
     CleXDSmb& request() { return m_messages.request; }
     CleXDSmb& reply() { return m_messages.reply; }
     // Acquire the pipes, send, receive: 0 when a reply without error arrived.
-    int Exchange();
+    [[nodiscard]] int Exchange();
 
 private:
     FrameMessages& m_messages;

@@ -1,5 +1,5 @@
-// The three result shapes of the exported functions, so that each function is
-// a declaration of its command code, its request values and its reply reader.
+// The result shapes of the exported functions, so that each function is a
+// declaration of its command code, its request values and its reply reader.
 // A reader is a callable (CleXDSmb& reply, T& value) -> status for the value
 // shapes, or (CleXDSmb& reply) -> status for the status shape; it reads
 // through the checked accessors of replyreader.h and writes the caller's
@@ -40,20 +40,26 @@ bool Valid(const Arg&) {
 }
 inline bool Valid(TextBytes bytes) { return bytes.length >= 0 && (bytes.text || bytes.length == 0); }
 
-// Nothing thrown inside a call crosses the library's boundary.
+// Nothing thrown inside a call crosses the library's boundary; anything but
+// an exhausted heap is a fault of the library itself.
 template <typename Body>
-int Guarded(Body&& body) noexcept {
+[[nodiscard]] int Guarded(Body&& body) noexcept {
     try {
         return body();
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     } catch (...) {
-        return VEXA_MALFORMED_MESSAGE;
+        return VEXA_INTERNAL_FAULT;
     }
 }
 
-inline bool Refused(Refusal refusal) {
+[[nodiscard]] inline bool Refused(Refusal refusal) {
     return refusal == Refusal::kWhenNotRunning && !Connection().running();
+}
+
+// The caller's optional error output.
+inline void Report(int* err, int status) {
+    if (err) *err = status;
 }
 
 // Status shape: the result is the error code; outputs through the reader.
@@ -68,48 +74,104 @@ bool Usable(const Reader& read) {
     }
 }
 
+// One round trip after the caller checks and the refusal; `then` takes the
+// reply of a call that succeeded, or of one whose reply carries the code
+// `answer` (an answer, not a failure: the result is that code unless `then`
+// fails). Not guarded: the shapes below are.
+template <typename Then, typename... Args>
+[[nodiscard]] int Exchanged(int command, Refusal refusal, bool usable, int answer, Then&& then,
+                            const Args&... args) {
+    if (!usable || !(Valid(args) && ...)) return VEXA_BAD_ARGUMENT;
+    if (Refused(refusal)) return VEXA_ENGINE_NOT_RUNNING;
+    CallFrame frame(command);
+    (Append(frame.request(), args), ...);
+    const int result = frame.Exchange();
+    // An answer code must be the reply's own, not a transport failure.
+    const bool answered = result == 0 || (result == answer && result == frame.reply().GetErrorCode());
+    if (!answered) return result;
+    if (int status = then(frame.reply())) return status;
+    return result;
+}
+
 template <typename Reader, typename... Args>
-int StatusCall(int command, Refusal refusal, Reader&& read, const Args&... args) {
+[[nodiscard]] int StatusCall(int command, Refusal refusal, Reader&& read, const Args&... args) {
+    return Guarded([&] { return Exchanged(command, refusal, Usable(read), 0, read, args...); });
+}
+
+// Status shape of a command whose reply may carry `answer` instead of 0; the
+// reader takes that reply too.
+template <typename Reader, typename... Args>
+[[nodiscard]] int AnsweredCall(int command, Refusal refusal, int answer, Reader&& read, const Args&... args) {
+    return Guarded([&] { return Exchanged(command, refusal, Usable(read), answer, read, args...); });
+}
+
+// Local status shape: `body()` works on what the library holds, reaching the
+// engine at most through other shapes; a caller error is refused first, then
+// a call the refusal forbids.
+template <typename Body>
+[[nodiscard]] int LocalCall(Refusal refusal, bool usable, Body&& body) {
     return Guarded([&]() -> int {
-        if (!Usable(read) || !(Valid(args) && ...)) return VEXA_BAD_ARGUMENT;
+        if (!usable) return VEXA_BAD_ARGUMENT;
         if (Refused(refusal)) return VEXA_ENGINE_NOT_RUNNING;
-        CallFrame frame(command);
-        (Append(frame.request(), args), ...);
-        if (int status = frame.Exchange()) return status;
-        return read(frame.reply());
+        return body();
     });
+}
+
+// Local value shape: `body(T& value)` computes without a round trip; the
+// result is the value, `failure` when the body failed; the error code goes to
+// `err` when the caller gave one.
+template <typename T, typename Body>
+[[nodiscard]] T LocalValue(T failure, int* err, Body&& body) {
+    T value = failure;
+    const int status = Guarded([&]() -> int {
+        T got = failure;
+        if (int code = body(got)) return code;
+        value = got;
+        return 0;
+    });
+    Report(err, status);
+    return status == 0 ? value : failure;
 }
 
 // Value shape: the result is the value, `failure` when the call failed; the
 // error code goes to `err` when the caller gave one.
 template <typename T, typename Reader, typename... Args>
-T ValueCall(int command, Refusal refusal, T failure, int* err, Reader&& read, const Args&... args) {
-    T value = failure;
-    int status = Guarded([&]() -> int {
-        if (!Usable(read) || !(Valid(args) && ...)) return VEXA_BAD_ARGUMENT;
-        if (Refused(refusal)) return VEXA_ENGINE_NOT_RUNNING;
-        CallFrame frame(command);
-        (Append(frame.request(), args), ...);
-        if (int code = frame.Exchange()) return code;
-        T got = failure;
-        if (int code = read(frame.reply(), got)) return code;
-        value = got;
-        return 0;
+[[nodiscard]] T ValueCall(int command, Refusal refusal, T failure, int* err, Reader&& read,
+                          const Args&... args) {
+    return LocalValue(failure, err, [&](T& got) {
+        return Exchanged(
+            command, refusal, Usable(read), 0, [&](CleXDSmb& reply) { return read(reply, got); }, args...);
     });
-    if (err) *err = status;
-    return status == 0 ? value : failure;
 }
+
+// Exchange shape followed by a local state change: `prepare()` runs after
+// the refusal and before the request (its failure ends the call), `change()`
+// only after a reply without error; the status is the result.
+template <typename Prepare, typename Change, typename... Args>
+[[nodiscard]] int ChangeCall(int command, Refusal refusal, Prepare&& prepare, Change&& change,
+                             const Args&... args) {
+    return Guarded([&]() -> int {
+        if (!(Valid(args) && ...)) return VEXA_BAD_ARGUMENT;
+        if (Refused(refusal)) return VEXA_ENGINE_NOT_RUNNING;
+        if (int prepared = prepare()) return prepared;
+        return Exchanged(command, Refusal::kNever, true, 0, [&](CleXDSmb&) { return change(); }, args...);
+    });
+}
+
+// For a ChangeCall with nothing to prepare.
+inline int NothingToPrepare() { return 0; }
 
 // Bare value shape: no error is reported, `fallback` stands for any failure.
 template <typename T, typename Reader, typename... Args>
-T BareCall(int command, T fallback, Reader&& read, const Args&... args) {
+[[nodiscard]] T BareCall(int command, T fallback, Reader&& read, const Args&... args) {
     return ValueCall(command, Refusal::kNever, fallback, nullptr, read, args...);
 }
 
 // Value shape without a value: the outcome is only reported through `err`.
 template <typename Reader, typename... Args>
 void ReportCall(int command, Refusal refusal, int* err, Reader&& read, const Args&... args) {
-    ValueCall(command, refusal, 0, err, read, args...);
+    // The outcome travels through `err` alone.
+    static_cast<void>(ValueCall(command, refusal, 0, err, read, args...));
 }
 
 // Reader for calls whose reply carries nothing the caller reads.

@@ -6,17 +6,13 @@
 
 #include "callframe.h"
 #include "callshapes.h"
-#include "commandcodes.h"
+#include "codec/protocol.h"
 #include "replyreader.h"
 #include "runtime/dxtracer.h"
 #include "runtime/statuscodes.h"
 
 namespace api {
 namespace {
-
-// The engine's two codes that may come with the last cases of a pass.
-constexpr int kEndCodeData = 23;
-constexpr int kEndCodeSplit = 67;
 
 int Malformed(const char* condition) {
     DxTraceError(std::string("case cursor ") + condition, VEXA_MALFORMED_MESSAGE);
@@ -105,7 +101,7 @@ struct ReceivedBlock {
     }
 };
 
-bool IsEndCode(int code) { return code == kEndCodeData || code == kEndCodeSplit; }
+bool IsEndCode(int code) { return code == protocol::kEndOfData || code == protocol::kEndOfSplit; }
 
 }  // namespace
 

@@ -15,15 +15,15 @@ int AccessTypeOf(const char* text);
 // One variable count query, then type and missing values per variable.
 // 0, or the code of the first query that failed (the cursor is then not
 // usable).
-int LoadCursorLayout(CursorDataSmb& cursor);
+[[nodiscard]] int LoadCursorLayout(CursorDataSmb& cursor);
 
 // Fetches the block after the used-up one. 0 with the block's first case
 // current, or the code that ends the pass; on failure the cursor holds no
 // block.
-int RefillCaseBlock(CursorDataSmb& cursor);
+[[nodiscard]] int RefillCaseBlock(CursorDataSmb& cursor);
 
 // A commit's reply that carries cases becomes the cursor's block, positioned
 // before its first case; a reply without void data leaves the cursor alone.
-int AdoptCommittedCases(CursorDataSmb& cursor, CleXDSmb& reply);
+[[nodiscard]] int AdoptCommittedCases(CursorDataSmb& cursor, CleXDSmb& reply);
 
 }  // namespace api

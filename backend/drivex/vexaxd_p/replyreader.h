@@ -8,9 +8,9 @@
 
 namespace api {
 
-int ReadInt(CleXDSmb& reply, int index, int& value);
-int ReadDouble(CleXDSmb& reply, int index, double& value);
-int ReadString(CleXDSmb& reply, int index, std::string& value);
+[[nodiscard]] int ReadInt(CleXDSmb& reply, int index, int& value);
+[[nodiscard]] int ReadDouble(CleXDSmb& reply, int index, double& value);
+[[nodiscard]] int ReadString(CleXDSmb& reply, int index, std::string& value);
 
 // Reader of the first integer, for the value shapes.
 inline int FirstInt(CleXDSmb& reply, int& value) { return ReadInt(reply, 0, value); }

@@ -45,12 +45,12 @@ int SharedStringReader::operator()(CleXDSmb& reply, const char*& value) const {
     const StringData& strings = reply.GetStringDataRef();
     if (strings.Size() == 0) {
         switch (whenMissing) {
-            case MissingString::kEmpty: value = Connection().ShareString(""); return 0;
+            case MissingString::kEmpty: value = Connection().sharedResults().ShareString(""); return 0;
             case MissingString::kNull: value = nullptr; return 0;
             case MissingString::kFails: return Shortfall("string block empty");
         }
     }
-    value = Connection().ShareString(strings.Values().front());
+    value = Connection().sharedResults().ShareString(strings.Values().front());
     return 0;
 }
 
@@ -152,7 +152,7 @@ int MultiResponseSetInto::operator()(CleXDSmb& reply, int& done) const {
 int ReadWideText(CleXDSmb& reply, const std::uint16_t*& value) {
     const char16_t* text = reply.GetwStringData();
     const std::size_t length = text ? static_cast<std::size_t>(reply.GetwStringLength()) : 0;
-    value = Connection().ShareWideText(text, length);
+    value = Connection().sharedResults().ShareWideText(text, length);
     return 0;
 }
 

@@ -95,7 +95,7 @@ struct StringLabelsInto {
 };
 
 // Every string of the reply as a new string list.
-int ReadStringList(CleXDSmb& reply, void*& list);
+[[nodiscard]] int ReadStringList(CleXDSmb& reply, void*& list);
 
 struct MultiResponseSetInto {
     // The dataset form takes what a short reply holds: the two integers only
@@ -115,7 +115,7 @@ struct MultiResponseSetInto {
 
 // The reply's wide string as the shared wide result; no wide string is the
 // empty text, which the wire cannot tell apart from it.
-int ReadWideText(CleXDSmb& reply, const std::uint16_t*& value);
+[[nodiscard]] int ReadWideText(CleXDSmb& reply, const std::uint16_t*& value);
 
 // An image: the binary string becomes the caller's data, the first integer
 // its size (never beyond the bytes that came), a non-empty first string a new

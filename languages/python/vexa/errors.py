@@ -55,6 +55,7 @@ LIBRARY_MESSAGES: Dict[int, str] = {
     99121: "the Java extension socket could not accept",
     99122: "a Java extension socket failure",
     99123: "the Java process ended right after it connected",
+    99124: "a fault inside the library itself (an unexpected exception); please report it",
     999988: "the Python host's pre action skipped the block",
 }
 

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "codec/protocol.h"
 #include "platform/process.h"
 
 class VexaPipe;
@@ -16,8 +17,8 @@ class XPipeManager;
 
 class ConsoleLink {
 public:
-    static constexpr int kCloseRequest = 998800;
-    static constexpr int kInputRequest = 773366;
+    static constexpr int kCloseRequest = protocol::kFarewellValue;
+    static constexpr int kInputRequest = protocol::kConsoleInputRequest;
     static constexpr const char* PROGRAM_NAME = "DOzerido";
 
     // Results of the operations besides the transport codes of the pipes.

@@ -32,6 +32,7 @@ enum VexaStatus {
     VEXA_SOCKET_ACCEPT_FAILED = 99121,
     VEXA_SOCKET_FAILED = 99122,
     VEXA_JAVA_PROCESS_GONE = 99123,
+    VEXA_INTERNAL_FAULT = 99124,        /* a fault of the library itself, such as an unexpected exception */
     VEXA_BLOCK_SKIPPED = 999988
 };
 

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace textutil {
+
 // Compares at most n bytes of a and b after upper-casing each; returns the
 // difference of the first differing pair, 0 when equal. The end of a text
 // counts as a 0 byte, so n may exceed either length.
@@ -17,3 +19,5 @@ std::string UpperString(std::string_view text);
 // separators are kept, an empty last piece is dropped, nothing is trimmed. An
 // empty separator yields the text as one piece.
 std::vector<std::string> GetListFromDelims(std::string_view text, std::string_view separator);
+
+}  // namespace textutil

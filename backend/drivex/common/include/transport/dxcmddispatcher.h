@@ -8,20 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "codec/protocol.h"
 #include "transport/asycspipe1.h"
 
 class DXCmdDispatcherVisitor;
 
 class DXCmdDispatcher {
 public:
-    enum CmdKey : std::int32_t {
-        kTestCmdst = 0x4458C0FF,
-        kStopDX = 0x4458C002,
-        kSetupDXRun = 0x4458C003,
-        kExitDxRun = 0x4458C004,
-        kRunDX = 0x4458C005,
-    };
-
     DXCmdDispatcher(const std::string& pipeNamePrefix, bool isServer) : m_pipe(pipeNamePrefix, isServer) {}
 
     bool isServer() const { return m_pipe.isServer(); }

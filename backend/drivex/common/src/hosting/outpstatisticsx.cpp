@@ -133,7 +133,7 @@ int OutpStatisticsX::AwaitLauncher() {
     }
     int status = 0;
     for (int send = 1; send <= kTestSends; ++send) {
-        status = dispatcher->sendCmd(DXCmdDispatcher::kTestCmdst);
+        status = dispatcher->sendCmd(protocol::kTestCmdst);
         if (status == 0 || send == kTestSends || !isXProcessActive() || launcher.expired()) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(kTestPauseMs));
     }
@@ -170,7 +170,7 @@ int OutpStatisticsX::setup_x_run() {
     } else {
         result.DisconnectPipe();
     }
-    int status = EngineDispatcher()->sendCmd(DXCmdDispatcher::kSetupDXRun);
+    int status = EngineDispatcher()->sendCmd(protocol::kSetupDXRun);
     DxTraceError("setup_x_run cmdDispatcher sendCmd", status);
     if (status) return status;
     if (!result.IsWritePipeConnected()) {
@@ -210,7 +210,7 @@ int OutpStatisticsX::ExecuteOnSocket() {
 }
 
 int OutpStatisticsX::exit_x_run() {
-    const int status = EngineDispatcher()->sendCmd(DXCmdDispatcher::kExitDxRun);
+    const int status = EngineDispatcher()->sendCmd(protocol::kExitDxRun);
     DxTraceError("exit_x_run cmdDispatcher sendCmd", status);
     return status;
 }
@@ -221,7 +221,7 @@ int OutpStatisticsX::stat_stop_x() {
     if (isVexaDrive() && !isXProcessActive()) {
         DxTrace("stat_stop_x: x process has already exited ");
     } else if (suit && !m_java) {
-        status = suit->getCmdDispatcher(false)->sendCmd(DXCmdDispatcher::kStopDX);
+        status = suit->getCmdDispatcher(false)->sendCmd(protocol::kStopDX);
         DxTraceError("stat_stop_x cmdDispatcher sendCmd", status);
     }
     if (suit) {

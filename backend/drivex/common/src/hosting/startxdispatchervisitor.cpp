@@ -12,26 +12,26 @@
 int StartXDispatcherVisitor::cmdDispatcher(std::int32_t key, const std::vector<std::string>&) {
     int status = 0;
     switch (key) {
-        case DXCmdDispatcher::kSetupDXRun:
+        case protocol::kSetupDXRun:
             DxTrace("StartXDispatcherVisitor kSetupDXRun");
             status = SetupRun();
             break;
-        case DXCmdDispatcher::kRunDX: {
+        case protocol::kRunDX: {
             DxTrace("StartXDispatcherVisitor kRunDX");
             XManager* registry = GetXManager();
             auto* driver = registry ? dynamic_cast<VexaDX_P*>(registry->getBackVexaDX()) : nullptr;
             status = driver ? driver->startX() : 0;
             break;
         }
-        case DXCmdDispatcher::kExitDxRun:
+        case protocol::kExitDxRun:
             DxTrace("StartXDispatcherVisitor kExitDxRun");
             status = ExitRun();
             break;
-        case DXCmdDispatcher::kStopDX:
+        case protocol::kStopDX:
             DxTrace("StartXDispatcherVisitor kStopDX");
             status = GGetUseSyncDx() ? GStopSyncSyntax() : 0;
             break;
-        case DXCmdDispatcher::kTestCmdst:
+        case protocol::kTestCmdst:
         case 0:
             DxTrace("StartXDispatcherVisitor kTestCmdst");
             break;

@@ -51,7 +51,7 @@ std::string LanguageHome(const XConfigOptions& options) {
 // directory holds the command's jar.
 std::string ExtensionJars(const XLaunchInputs& inputs) {
     std::string joined;
-    for (std::string piece : GetListFromDelims(inputs.extensionPath, kExtensionPathSeparator)) {
+    for (std::string piece : textutil::GetListFromDelims(inputs.extensionPath, kExtensionPathSeparator)) {
         if (piece.empty()) continue;
         if (inputs.packageMode) {
             DecoratePathEnd(piece);

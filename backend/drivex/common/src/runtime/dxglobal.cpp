@@ -89,7 +89,7 @@ std::string GetXName() {
 }
 
 void SetXName(const std::string& name) {
-    std::string upper = name.empty() ? std::string("UNNAMEDX") : UpperString(name);
+    std::string upper = name.empty() ? std::string("UNNAMEDX") : textutil::UpperString(name);
     std::lock_guard<std::mutex> guard(NameLock());
     XNameStorage() = std::move(upper);
 }

@@ -12,7 +12,7 @@ bool IsBlank(char c) {
 }
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    return prefix.size() <= text.size() && strincmp(text, prefix, prefix.size()) == 0;
+    return prefix.size() <= text.size() && textutil::strincmp(text, prefix, prefix.size()) == 0;
 }
 
 // Appends name and its NUL while the name and two more bytes fit, keeping room

@@ -11,6 +11,8 @@ int UpperByte(std::string_view text, std::size_t index) {
 
 }  // namespace
 
+namespace textutil {
+
 int strincmp(std::string_view a, std::string_view b, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
         int left = UpperByte(a, i);
@@ -40,3 +42,5 @@ std::vector<std::string> GetListFromDelims(std::string_view text, std::string_vi
     if (start < text.size()) pieces.emplace_back(text.substr(start));
     return pieces;
 }
+
+}  // namespace textutil

@@ -132,7 +132,7 @@ std::string VexaDXConfigReader::GetVersionBugfix() {
 }
 
 std::vector<std::string> VexaDXConfigReader::GetSupportLanguage() {
-    return GetListFromDelims(GlobalValue(XConfigOptions::KEY_X), ";");
+    return textutil::GetListFromDelims(GlobalValue(XConfigOptions::KEY_X), ";");
 }
 
 bool VexaDXConfigReader::IsSupportLanguage(const std::string& name) {

@@ -39,7 +39,7 @@ std::int32_t DXCmdDispatcherVisitor::VisitReceiver(CleXDSmb& request, CleXDSmb& 
     const std::int32_t key = longs[0];
     const std::vector<std::string> arguments = request.GetStringDataRef().Values();
     const int status = cmdDispatcher(key, arguments);
-    if (key == DXCmdDispatcher::kStopDX) {
+    if (key == protocol::kStopDX) {
         DxTrace("kStopDX");
         reply.SetErrorCode(0);
         return -1;

@@ -32,6 +32,7 @@ final class StatusMessages {
             Map.entry(99121, "the Java extension socket could not accept"),
             Map.entry(99122, "a Java extension socket failure"),
             Map.entry(99123, "the Java process ended right after it connected"),
+            Map.entry(99124, "a fault inside the library itself (an unexpected exception); please report it"),
             Map.entry(999988, "the Python host's pre action skipped the block"));
 
     private static final Map<Integer, String> ENGINE = Map.ofEntries(

@@ -1,6 +1,11 @@
-// Command actions of every request the library sends. They are the protocol
-// with the engine and never change; retired codes are never reused.
+// The protocol between the library, the engine, the language runtimes and the
+// console program, in one place: the command action of every request, the
+// values of the control messages, the command channel's keys, and the rule
+// that tells a failed read from a reply's own code. None of it ever changes;
+// retired codes are never reused.
 #pragma once
+
+#include <cstdint>
 
 namespace cmd {
 
@@ -228,9 +233,37 @@ enum Code : int {
     kSetCacheInDS = 241,
 };
 
-// The farewell at unload keeps a fresh message's action.
-constexpr int kNoAction = -1;
-// Integer value of the farewell message.
-constexpr int kFarewellValue = 998800;
-
 }  // namespace cmd
+
+namespace protocol {
+
+// The farewell at unload keeps a fresh message's action.
+inline constexpr int kNoAction = -1;
+// The one integer of the farewell to the engine; the console program takes
+// the same value as its request to end.
+inline constexpr int kFarewellValue = 998800;
+// The console program's request for one line of input.
+inline constexpr int kConsoleInputRequest = 773366;
+
+// The engine's codes that may come with the last cases of a pass: the
+// dataset's end, and the end of a split group.
+inline constexpr int kEndOfData = 23;
+inline constexpr int kEndOfSplit = 67;
+
+// Keys of the command channel between the engine and a language runtime.
+enum DispatcherKey : std::int32_t {
+    kTestCmdst = 0x4458C0FF,
+    kStopDX = 0x4458C002,
+    kSetupDXRun = 0x4458C003,
+    kExitDxRun = 0x4458C004,
+    kRunDX = 0x4458C005,
+};
+
+// A receive hands back a whole message's own error code, which may be any
+// value (a block whose language died answers EPIPE) and says nothing about
+// the read; this is the read's own failure, 0 when a whole message arrived.
+constexpr int ReadFailure(int received, int messageCode) {
+    return received != 0 && received == messageCode ? 0 : received;
+}
+
+}  // namespace protocol
