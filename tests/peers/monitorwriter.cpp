@@ -3,7 +3,7 @@
 //   monitorwriter <pipe>
 #include <unistd.h>
 
-#include "hosting/monitor.h"
+#include "transport/monitor.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
