@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/uniquefd.h"
+
 namespace platform {
 
 class ChildProcess {
@@ -44,9 +46,18 @@ private:
     void Adopt(int pid);
 
     int m_pid = -1;
+    // The process handle where the system waits through one (Windows).
+    UniqueFd m_handle;
     bool m_reaped = false;
     int m_exitStatus = -1;
 };
+
+// The command line a child started from `argv` receives where processes get
+// one line, not a vector (Windows): every argument after the program preceded
+// by one blank, so the line starts with a blank; an argument with a blank
+// that does not start with a quote, or an empty one, in double quotes, a
+// final backslash doubled so it cannot escape the closing quote.
+std::string CommandLine(const std::vector<std::string>& argv);
 
 int CurrentProcessId();
 // The path of the running executable, empty when unknown.

@@ -7,7 +7,7 @@
 #include "platform/localchannel.h"
 #include "runtime/dxtracer.h"
 
-std::string PipeNameRoot() { return platform::PipeDirectory() + "/"; }
+std::string PipeNameRoot() { return platform::PipeNamePrefix(); }
 
 std::string PipeSafeName(const std::string& name) {
     std::string safe = name;
