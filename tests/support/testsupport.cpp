@@ -14,7 +14,9 @@ namespace {
 std::atomic<unsigned> g_counter{0};
 }
 
-std::string PeerPath(const std::string& name) { return std::string(VEXA_TEST_PEER_DIR) + "/" + name; }
+std::string PeerPath(const std::string& name) {
+    return std::string(VEXA_TEST_PEER_DIR) + "/" + platform::ExecutableFileName(name);
+}
 
 TempDir::TempDir() {
     std::random_device random;
@@ -35,7 +37,7 @@ TempDir::~TempDir() {
 }
 
 std::string UniquePipeName(const std::string& tag) {
-    return platform::PipeDirectory() + "/t" + std::to_string(platform::CurrentProcessId()) + "_" +
+    return platform::PipeNamePrefix() + "t" + std::to_string(platform::CurrentProcessId()) + "_" +
            std::to_string(g_counter++) + tag;
 }
 
@@ -54,6 +56,8 @@ std::vector<std::string> TraceCapture::lines() const {
     std::string line;
     std::getline(stream, line);  // banner
     while (std::getline(stream, line)) {
+        // A text-mode file ends its lines with CR LF on Windows.
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         auto marker = line.find(">>");
         texts.push_back(marker == std::string::npos ? line : line.substr(marker + 2));
     }

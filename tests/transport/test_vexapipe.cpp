@@ -51,7 +51,7 @@ TEST(VexaPipeNaming, EmptyNameIsRefusedWithoutTrace) {
 
 TEST(VexaPipeNaming, NameLongerThanSocketPathIsRefusedWithTrace) {
     TraceCapture trace;
-    VexaPipe pipe(UniquePipeName(std::string(120, 'x')));
+    VexaPipe pipe(UniquePipeName(std::string(platform::MaxChannelPathLength(), 'x')));
     EXPECT_EQ(pipe.CreatePipe(), VEXA_PIPE_WITHOUT_NAME);
     EXPECT_EQ(pipe.VEXACreateFile(), VEXA_PIPE_WITHOUT_NAME);
     EXPECT_EQ(trace.lines().size(), 2u);
@@ -186,12 +186,14 @@ TEST(VexaPipeLifetime, ClientDestructionKeepsTheServersSocketFile) {
         VexaPipe server(name);
         ASSERT_EQ(server.CreatePipe(), 0);
         { VexaPipe client(name); ASSERT_EQ(client.VEXACreateFile(), 0); }
-        EXPECT_TRUE(std::filesystem::exists(name));
+        platform::ChannelConnection probe;
+        EXPECT_EQ(platform::ChannelConnection::Connect(name, probe), 0);
         // A writer can still reach the pipe after another writer went away.
         VexaPipe second(name);
         EXPECT_EQ(second.VEXACreateFile(), 0);
     }
-    EXPECT_FALSE(std::filesystem::exists(name));
+    platform::ChannelConnection probe;
+    EXPECT_EQ(platform::ChannelConnection::Connect(name, probe), ENOENT);
 }
 
 TEST(VexaPipeLifetime, ClosingTracesOnlyAnEndThatHadAPipe) {

@@ -59,6 +59,10 @@ private:
 // final backslash doubled so it cannot escape the closing quote.
 std::string CommandLine(const std::vector<std::string>& argv);
 
+// The file name of the program `name` on this system: "name" on POSIX,
+// "name.exe" on Windows.
+std::string ExecutableFileName(const std::string& name);
+
 int CurrentProcessId();
 // The path of the running executable, empty when unknown.
 std::string CurrentExecutablePath();

@@ -21,8 +21,10 @@ using win32::ErrnoFrom;
 using win32::LastErrno;
 using win32::OverlappedIo;
 
-// One piece of the transport; a longer message is the more-data case.
-constexpr DWORD kPipeBuffer = 8192;
+// Pieces are at most 8192 bytes; the pipe's buffers hold several, so a
+// writer runs ahead of its reader as it does over a socket, and a process
+// that writes before it reads on another pipe does not stall.
+constexpr DWORD kPipeBuffer = 65536;
 // How often a wait that the pipe cannot signal looks again, at most.
 constexpr unsigned kLongestPauseMs = 10;
 
@@ -72,7 +74,7 @@ int NewInstance(const std::string& path, bool first, UniqueFd& out) {
     HANDLE pipe = ::CreateNamedPipeA(path.c_str(), openMode,
                                      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT |
                                          PIPE_REJECT_REMOTE_CLIENTS,
-                                     PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, 0, security);
+                                     PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, NMPWAIT_WAIT_FOREVER, security);
     if (pipe == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         return first && error == ERROR_ACCESS_DENIED ? EADDRINUSE : ErrnoFrom(error);

@@ -134,6 +134,8 @@ void ChildProcess::Kill() {
     Reap(true);
 }
 
+std::string ExecutableFileName(const std::string& name) { return name + ".exe"; }
+
 int CurrentProcessId() { return static_cast<int>(::GetCurrentProcessId()); }
 
 std::string CurrentExecutablePath() {

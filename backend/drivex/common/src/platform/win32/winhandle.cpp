@@ -35,8 +35,10 @@ int ErrnoFrom(DWORD windowsError) {
 DWORD OverlappedIo::Finish(HANDLE file, BOOL started, DWORD& transferred) {
     transferred = 0;
     if (!started) {
+        // A read of a longer message has filled the buffer; its count comes
+        // from the result below, with the more-data code.
         const DWORD error = ::GetLastError();
-        if (error != ERROR_IO_PENDING) return error;
+        if (error != ERROR_IO_PENDING && error != ERROR_MORE_DATA) return error;
     }
     if (::GetOverlappedResult(file, &m_overlapped, &transferred, TRUE)) return 0;
     return ::GetLastError();
