@@ -62,6 +62,19 @@ int NewSocket(UniqueFd& out) {
 
 int Length(std::size_t length) { return length > INT_MAX ? INT_MAX : static_cast<int>(length); }
 
+// Waits as the socket's own limit (SO_RCVTIMEO or SO_SNDTIMEO, which
+// SetTimeout sets) says: not every Winsock applies it to a blocking call.
+int WaitReady(SOCKET socket, SHORT events, int limitOption) {
+    DWORD limit = 0;
+    int size = sizeof limit;
+    if (::getsockopt(socket, SOL_SOCKET, limitOption, reinterpret_cast<char*>(&limit), &size) != 0 || limit == 0)
+        return 0;
+    WSAPOLLFD entry{socket, events, 0};
+    const int ready = ::WSAPoll(&entry, 1, static_cast<INT>(limit));
+    if (ready == SOCKET_ERROR) return SocketErrno();
+    return ready == 0 ? ETIMEDOUT : 0;
+}
+
 }  // namespace
 
 int TcpConnection::ConnectLoopback(std::uint16_t port, TcpConnection& out) {
@@ -79,6 +92,7 @@ int TcpConnection::SendAll(const void* data, std::size_t length) {
     if (!valid()) return EBADF;
     const auto* bytes = static_cast<const char*>(data);
     while (length > 0) {
+        if (int error = WaitReady(S(m_fd), POLLWRNORM, SO_SNDTIMEO)) return error;
         const int sent = ::send(S(m_fd), bytes, Length(length), 0);
         if (sent == SOCKET_ERROR) return SocketErrno();
         bytes += sent;
@@ -91,6 +105,7 @@ int TcpConnection::ReceiveExactly(void* data, std::size_t length) {
     if (!valid()) return EBADF;
     auto* bytes = static_cast<char*>(data);
     while (length > 0) {
+        if (int error = WaitReady(S(m_fd), POLLRDNORM, SO_RCVTIMEO)) return error;
         const int got = ::recv(S(m_fd), bytes, Length(length), 0);
         if (got == SOCKET_ERROR) return SocketErrno();
         if (got == 0) return EPIPE;
@@ -104,6 +119,7 @@ int TcpConnection::ReceiveSome(void* data, std::size_t capacity, std::size_t& re
     received = 0;
     if (!valid()) return EBADF;
     if (capacity == 0) return 0;
+    if (int error = WaitReady(S(m_fd), POLLRDNORM, SO_RCVTIMEO)) return error;
     const int got = ::recv(S(m_fd), static_cast<char*>(data), Length(capacity), 0);
     if (got == SOCKET_ERROR) return SocketErrno();
     if (got == 0) return EPIPE;
@@ -114,6 +130,7 @@ int TcpConnection::ReceiveSome(void* data, std::size_t capacity, std::size_t& re
 int TcpConnection::SendPiece(const void* data, std::size_t length, std::size_t& sent) {
     sent = 0;
     if (!valid()) return EBADF;
+    if (int error = WaitReady(S(m_fd), POLLWRNORM, SO_SNDTIMEO)) return error;
     const int got = ::send(S(m_fd), static_cast<const char*>(data), Length(length), 0);
     if (got == SOCKET_ERROR) return SocketErrno();
     sent = static_cast<std::size_t>(got);
