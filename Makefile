@@ -103,8 +103,11 @@ windows: deps
 		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g0" $(CMAKE_FLAGS)
 	cmake --build build-windows -j $(JOBS)
 
+# Wine's server and console hosts of the prefix are ended afterwards, so no
+# process of the run is left behind.
 test-windows: windows
-	ctest --test-dir build-windows --output-on-failure -j $(JOBS) --timeout 300
+	ctest --test-dir build-windows --output-on-failure -j $(JOBS) --timeout 300; status=$$?; \
+		WINEPREFIX=$(abspath build-windows)/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null; exit $$status
 
 clean:
 	rm -rf build build-asan build-tsan build-release build-fuzz build-windows

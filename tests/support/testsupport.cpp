@@ -25,7 +25,8 @@ TempDir::TempDir() {
         auto candidate = base / ("vexa-test-" + std::to_string(platform::CurrentProcessId()) + "-" +
                                  std::to_string(random()));
         if (std::filesystem::create_directory(candidate)) {
-            m_path = candidate.string();
+            // Forward slashes, as the library writes paths on every platform.
+            m_path = candidate.generic_string();
             return;
         }
     }
@@ -56,8 +57,6 @@ std::vector<std::string> TraceCapture::lines() const {
     std::string line;
     std::getline(stream, line);  // banner
     while (std::getline(stream, line)) {
-        // A text-mode file ends its lines with CR LF on Windows.
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         auto marker = line.find(">>");
         texts.push_back(marker == std::string::npos ? line : line.substr(marker + 2));
     }
