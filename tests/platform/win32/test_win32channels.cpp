@@ -123,6 +123,23 @@ TEST(Win32Channels, AGoneWriterIsABrokenPipeForTheReaderAndTheReverse) {
     EXPECT_EQ(pair.server.Send("x", 1), EPIPE);
 }
 
+TEST(Win32Channels, AWriterThatLeftBeforeTheAcceptIsStillReadToTheEnd) {
+    const std::string name = testsupport::UniquePipeName("early");
+    ChannelListener listener;
+    ASSERT_EQ(ChannelListener::Listen(name, listener), 0);
+    ChannelConnection client;
+    ASSERT_EQ(ChannelConnection::Connect(name, client), 0);
+    ASSERT_EQ(client.Send("early", 5), 0);
+    client.close();
+    ChannelConnection server;
+    ASSERT_EQ(listener.Accept(server), 0);
+    int error = -1;
+    EXPECT_EQ(ReceiveText(server, 64, error), "early");
+    EXPECT_EQ(error, 0);
+    ReceiveText(server, 64, error);
+    EXPECT_EQ(error, EPIPE);
+}
+
 TEST(Win32Channels, AcceptWaitsForEveryClientInTurnAndGivesUpWhenTold) {
     const std::string name = testsupport::UniquePipeName("accept");
     ChannelListener listener;

@@ -102,7 +102,9 @@ int WaitForClient(HANDLE pipe, const ChannelConnection* watched, int millisecond
     OverlappedIo io;
     if (!io.valid()) return LastErrno();
     const BOOL started = ::ConnectNamedPipe(pipe, io.get());
-    if (!started && ::GetLastError() == ERROR_PIPE_CONNECTED) return 0;
+    // A client that connected before this call counts, and so does one that
+    // has already gone again: what it wrote can still be read.
+    if (!started && (::GetLastError() == ERROR_PIPE_CONNECTED || ::GetLastError() == ERROR_NO_DATA)) return 0;
     if (!started && ::GetLastError() != ERROR_IO_PENDING) return LastErrno();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
