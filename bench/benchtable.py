@@ -217,11 +217,11 @@ def main():
                 "BM_RawSeqpacketRoundTrip", 1.2, base_label="raw sequenced-packet")
     table.ratio("pivot table of 100 x 100 = 10,000 number cells (20,105 calls: a column selection and a "
                 "cell per cell), StartProcedure to EndProcedure", api, "BM_PivotTable10000Cells",
-                api, "BM_RawRequestReply", scale=10000, base_label="10,000 raw round trips")
+                api, "BM_RawRequestReply", 3.0, scale=10000, base_label="10,000 raw round trips")
     table.ratio("read cursor pass, 1,000,000 cases x 10 numeric (80 MB), NextCase only", cursor,
                 "BM_CursorPass/0", cursor, "BM_RawTransfer", 1.5, base_label="raw transfer, 8192-byte packets")
     table.ratio("the same pass reading every value with GetNumericValue", cursor, "BM_CursorPass/1", cursor,
-                "BM_RawTransfer", 1.5, base_label="raw transfer")
+                "BM_RawTransfer", 2.0, base_label="raw transfer")
     table.ratio("the same pass from Java: 1,000,000 x 10 numeric into double[] columns (blocks of 4096 cases)",
                 java, "Java_CursorColumns", java, "C_CursorPass", 1.5, base_label="C cursor pass, same process",
                 absent="not built (no JDK or JNA)")
@@ -255,7 +255,7 @@ def main():
     writes = seconds(datastep, "BM_MillionCellWrites")
     table.ratio("1,000,000 queued SetNCellValue writes and their CommitDataSet"
                 + (f" ({writes * 1e3:.0f} ns per write)" if writes else ""), datastep,
-                "BM_MillionCellWrites", datastep, "BM_RawTransferOfWriteRecords",
+                "BM_MillionCellWrites", datastep, "BM_RawTransferOfWriteRecords", 5.0,
                 base_label="raw transfer of the records' wire bytes")
     for name, what in (("BM_EncodeIntoAndParse20MiB", "20 MiB message: EncodeInto + ParseBuf (copy)"),
                        ("BM_EncodeIntoAndAdopt20MiB", "20 MiB message: EncodeInto + ParseBuf (adopted image)"),

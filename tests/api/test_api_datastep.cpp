@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -239,4 +242,74 @@ TEST(DataStep, DatastepDatasetsAreAllTheStringsOfTheReply) {
     ASSERT_EQ(engine.Finish(), 0);
     EXPECT_EQ(engine.Requests(), std::vector<Image>{WithEmptyTail({0x34, 0, 0, 0, 142, 0, 0, 0, 0, 0, 0, 0,
                                                                    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})});
+}
+
+// The queued records of a commit are the wire records of each write in call
+// order; a second commit carries only the writes made after the first.
+TEST(DataStep, EachCommitCarriesExactlyTheWritesQueuedSinceTheLast) {
+    apitest::AttachAsRunning();
+    std::vector<std::string> replies = StepWithDataset();
+    replies.insert(replies.end(), {"", ""});
+    ScriptedEngine engine(replies);
+    ASSERT_EQ(StartDataStep(), 0);
+    ASSERT_EQ(CreateDataset("d", false, false), 0);
+    ASSERT_EQ(SetNCellValue("d", 1, 0, 2.5), 0);
+    ASSERT_EQ(SetCCellValue("d", 4, 0, "xy"), 0);
+    ASSERT_EQ(CommitDataSet(), 0);
+    ASSERT_EQ(SetNCellValue("d", 3, 0, -1.0), 0);
+    ASSERT_EQ(CommitDataSet(), 0);
+    ASSERT_EQ(engine.Finish(), 0);
+    const std::vector<Image> requests = engine.Requests();
+    ASSERT_EQ(requests.size(), 10u);
+    // The struct block: its count, then per record the name, row, variable,
+    // type, double and text, little-endian.
+    auto block = [](const std::vector<std::tuple<int, int, double, std::string>>& records) {
+        Image out;
+        auto i32 = [&out](std::uint32_t value) {
+            for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<unsigned char>(value >> shift));
+        };
+        i32(static_cast<std::uint32_t>(records.size()));
+        for (const auto& [row, type, number, text] : records) {
+            i32(1);
+            out.push_back('d');
+            i32(static_cast<std::uint32_t>(row));
+            i32(0);
+            i32(static_cast<std::uint32_t>(type));
+            std::uint64_t bits = 0;
+            std::memcpy(&bits, &number, sizeof bits);
+            i32(static_cast<std::uint32_t>(bits));
+            i32(static_cast<std::uint32_t>(bits >> 32));
+            i32(static_cast<std::uint32_t>(text.size()));
+            out.insert(out.end(), text.begin(), text.end());
+        }
+        return out;
+    };
+    const Image first = block({{1, 0, 2.5, ""}, {4, 1, 0.0, "xy"}});
+    ASSERT_EQ(requests[8].size(), 52 + first.size() - 4);
+    EXPECT_EQ(Image(requests[8].begin() + 24, requests[8].begin() + 24 + first.size()), first);
+    const Image second = block({{3, 0, -1.0, ""}});
+    ASSERT_EQ(requests[9].size(), 52 + second.size() - 4);
+    EXPECT_EQ(Image(requests[9].begin() + 24, requests[9].begin() + 24 + second.size()), second);
+}
+
+// Every call reuses its thread's messages: a reply with fewer values than the
+// one before it must not be read with the earlier reply's leftovers.
+TEST(CallFrameReuse, AShorterReplyIsNotPaddedWithTheLastOnesValues) {
+    apitest::AttachAsRunning();
+    ScriptedEngine engine({"int=7,9", "int=5", "int=6,8"});
+    int first = 0, second = 0;
+    EXPECT_EQ(GetXDriveMode(&first, &second), 0);
+    EXPECT_EQ(first, 7);
+    EXPECT_EQ(second, 9);
+    first = -1;
+    second = -2;
+    EXPECT_EQ(GetXDriveMode(&first, &second), VEXA_MALFORMED_MESSAGE);
+    EXPECT_EQ(first, -1);
+    EXPECT_EQ(second, -2);
+    EXPECT_EQ(GetXDriveMode(&first, &second), 0);
+    EXPECT_EQ(first, 6);
+    EXPECT_EQ(second, 8);
+    ASSERT_EQ(engine.Finish(), 0);
+    // The requests are fresh too: each the bare 52-byte image of its command.
+    for (const Image& request : engine.Requests()) EXPECT_EQ(request.size(), 52u);
 }

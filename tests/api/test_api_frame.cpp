@@ -49,6 +49,7 @@ TEST(WithoutEngine, StartWithAHomeLackingTheLauncherSaysSoAndReturns17) {
     std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(result, VEXA_ENGINE_NOT_RUNNING);
     EXPECT_EQ(printed, "No /nonexistent/vexa home/StartXD file exists\n");
+    EXPECT_STREQ(GetStartFailure(), "no engine at /nonexistent/vexa home/StartXD");
     EXPECT_FALSE(IsBackendReady());
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "imagebytes.h"
 #include "runtime/statuscodes.h"
@@ -149,6 +150,130 @@ TEST(MessageImage, LongArraysFollowTheStructureBlock) {
         0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // B W V
     };
     EXPECT_EQ(Encode(message), expected);
+}
+
+// Cell records appended in wire form give the image of the same records set
+// one by one, behind any set individually, and keep their room when taken.
+TEST(MessageImage, AppendedCellRecordsGiveTheImageOfRecordObjects) {
+    const std::string zeroText("text with\0zero", 14);
+    auto record = [](const char* name, int row, int var, int type, double number, const std::string& text) {
+        dataSet cell;
+        cell.datasetName = name;
+        cell.caseIndex = row;
+        cell.varIndex = var;
+        cell.valueType = type;
+        cell.numValue = number;
+        cell.strValue = text;
+        return cell;
+    };
+    CleXDSmb expected;
+    expected.SetCommandAction(11);
+    expected.SetStruct(record("first", 9, 9, 0, 1.0, ""));
+    expected.SetStruct(record("d", 3, 1, 0, 2.5, ""));
+    expected.SetStruct(record("", -1, 70000, 1, 0.0, zeroText));
+    expected.SetStruct(record("longer dataset name", 2147483647, 0, 0, -0.0, ""));
+    expected.SetLong(4);
+
+    CleXDSmb message;
+    message.SetCommandAction(11);
+    message.SetStruct(record("first", 9, 9, 0, 1.0, ""));
+    codec::CellRecords records;
+    records.AppendNumeric("d", 3, 1, 2.5);
+    records.AppendString("", -1, 70000, zeroText);
+    records.AppendNumeric("longer dataset name", 2147483647, 0, -0.0);
+    EXPECT_EQ(records.count(), 3u);
+    message.SetStructRecords(std::move(records));
+    EXPECT_TRUE(records.empty());
+    message.SetLong(4);
+    EXPECT_EQ(Encode(message), Encode(expected));
+
+    CleXDSmb parsed;
+    ASSERT_EQ(Parse(parsed, Encode(message)), VEXA_OK);
+    ASSERT_EQ(parsed.GetStructDataRef().Size(), 4);
+    EXPECT_EQ(parsed.GetStructDataRef()[2], record("", -1, 70000, 1, 0.0, zeroText));
+
+    message.CleanUp();
+    codec::CellRecords returned = message.TakeStructRecords();
+    EXPECT_TRUE(returned.empty());
+    EXPECT_EQ(returned.size(), 0u);
+    returned.AppendNumeric("d", 0, 0, 1.0);
+    EXPECT_EQ(returned.size(), 29u);
+}
+
+// A receiver that keeps cell records as wire records sees the same records,
+// whole images and images appended to held values alike.
+TEST(MessageParse, KeptCellRecordsAreTheRecordsOfTheImage) {
+    CleXDSmb sent;
+    sent.SetCommandAction(5);
+    codec::CellRecords records;
+    records.AppendNumeric("set", 7, 2, 0.5);
+    records.AppendString("other", 0, 1, std::string("a\0b", 3));
+    sent.SetStructRecords(std::move(records));
+    sent.SetLong(9);
+    const Bytes image = Encode(sent);
+    auto walk = [](const CleXDSmb& message) {
+        std::vector<std::string> seen;
+        message.ForEachCellRecord([&seen](const codec::CellRecord& r) {
+            seen.push_back(std::string(r.dataset) + "|" + std::to_string(r.row) + "|" + std::to_string(r.variable) +
+                           "|" + std::to_string(r.type) + "|" + std::to_string(r.number) + "|" + std::string(r.text));
+            return true;
+        });
+        return seen;
+    };
+    const std::vector<std::string> expected = {"set|7|2|0|0.500000|", std::string("other|0|1|1|0.000000|a\0b", 24)};
+    CleXDSmb objects;
+    ASSERT_EQ(Parse(objects, image), VEXA_OK);
+    EXPECT_EQ(objects.GetStructDataRef().Size(), 2);
+    EXPECT_EQ(walk(objects), expected);
+
+    CleXDSmb kept;
+    kept.KeepStructRecords(true);
+    ASSERT_EQ(Parse(kept, image), VEXA_OK);
+    EXPECT_EQ(kept.GetStructDataRef().Size(), 0);
+    EXPECT_EQ(walk(kept), expected);
+    EXPECT_EQ(kept.GetLongData().GetData(), std::vector<std::int32_t>{9});
+    // Re-encoded, the kept records give the image they came from.
+    EXPECT_EQ(Encode(kept), image);
+
+    // Appended behind values already held: the held record comes first.
+    CleXDSmb holding;
+    holding.KeepStructRecords(true);
+    dataSet held;
+    held.datasetName = "held";
+    holding.SetStruct(held);
+    ASSERT_EQ(Parse(holding, image), VEXA_OK);
+    std::vector<std::string> all = {"held|0|0|0|0.000000|"};
+    all.insert(all.end(), expected.begin(), expected.end());
+    EXPECT_EQ(walk(holding), all);
+
+    // A visitor that stops ends the walk.
+    int visits = 0;
+    EXPECT_FALSE(kept.ForEachCellRecord([&visits](const codec::CellRecord&) { return ++visits < 1; }));
+    EXPECT_EQ(visits, 1);
+}
+
+// Many records grow the one buffer; every byte stays where it was written.
+TEST(MessageImage, ManyAppendedRecordsMatchTheirObjects) {
+    CleXDSmb expected;
+    codec::CellRecords records;
+    for (int i = 0; i < 5000; ++i) {
+        dataSet cell;
+        cell.datasetName = i % 2 ? "odd" : "even set";
+        cell.caseIndex = i;
+        cell.varIndex = i % 7;
+        cell.valueType = i % 3 == 0;
+        cell.numValue = cell.valueType ? 0.0 : i * 0.25;
+        cell.strValue = cell.valueType ? std::string(static_cast<std::size_t>(i % 40), 'a' + i % 26) : "";
+        expected.SetStruct(cell);
+        if (cell.valueType) {
+            records.AppendString(cell.datasetName, i, cell.varIndex, cell.strValue);
+        } else {
+            records.AppendNumeric(cell.datasetName, i, cell.varIndex, cell.numValue);
+        }
+    }
+    CleXDSmb message;
+    message.SetStructRecords(std::move(records));
+    EXPECT_EQ(Encode(message), Encode(expected));
 }
 
 TEST(MessageImage, EveryFieldInOrder) {

@@ -69,7 +69,7 @@ TEST(OutputFiles, AFileThatCannotBeWrittenKeepsTheOlderOneAndNamesItsPath) {
 
 TEST(OutputFiles, OnlyRequestsThatFinishOutputSaveIt) {
     for (int settles : {cmd::kSubmit, cmd::kQueueCommandPart, cmd::kPostVexaOutput, cmd::kAddTextBlock,
-                        cmd::kEndProcedure}) {
+                        cmd::kEndProcedure, cmd::kGetGraphic, cmd::kSetGraphicsLabel, cmd::kSetOutputLanguage}) {
         EXPECT_TRUE(engine::SettlesOutput(settles)) << settles;
     }
     for (int passes : {cmd::kGetVariableCount, cmd::kStartProcedure, cmd::kSetNumberCell, cmd::kStopVexa}) {

@@ -258,11 +258,12 @@ TEST_F(PivotCommands, HtmlPageShowsEachCellAtItsRowAndColumn) {
                             HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET));
     ASSERT_TRUE(page);
     xmlDoc* p = page.get();
-    EXPECT_EQ(Select(p, "//table/tr[1]/th"), (std::vector<std::string>{"Statistics", "N", "Mean"}));
-    EXPECT_EQ(Select(p, "//table/tr[2]/th"), std::vector<std::string>{"Height"});
-    EXPECT_EQ(Select(p, "//table/tr[2]/td"), (std::vector<std::string>{"N of 0", "Mean of 0"}));
-    EXPECT_EQ(Select(p, "//table/tr[3]/th"), std::vector<std::string>{"rating"});
-    EXPECT_EQ(Select(p, "//table/tr[3]/td"), (std::vector<std::string>{"N of 1", "Mean of 1a"}));
+    EXPECT_EQ(Select(p, "//table/tr[1]/th"), (std::vector<std::string>{"Variables", "Statistics"}));
+    EXPECT_EQ(Select(p, "//table/tr[2]/th"), (std::vector<std::string>{"N", "Mean"}));
+    EXPECT_EQ(Select(p, "//table/tr[3]/th"), std::vector<std::string>{"Height"});
+    EXPECT_EQ(Select(p, "//table/tr[3]/td"), (std::vector<std::string>{"N of 0", "Mean of 0"}));
+    EXPECT_EQ(Select(p, "//table/tr[4]/th"), std::vector<std::string>{"rating"});
+    EXPECT_EQ(Select(p, "//table/tr[4]/td"), (std::vector<std::string>{"N of 1", "Mean of 1a"}));
     EXPECT_EQ(Select(p, "//div[@class='notes']/div"), std::vector<std::string>{"a. last cell"});
     EXPECT_EQ(Select(p, "//section/h2"), std::vector<std::string>{"Descriptives"});
 }

@@ -50,6 +50,8 @@ constexpr auto kBound = std::chrono::seconds(10);
 // Beyond the bound, the runner takes the case process for hung and kills it.
 constexpr auto kRunnerGrace = std::chrono::seconds(20);
 constexpr int kSampleVariables = 9;
+// How long a shutdown waits for a block thread of a language hosted here.
+constexpr long kHostedBlockLimitMs = 5000;
 
 std::string PipeDirectory() { return "/tmp/vexa-pipes-" + std::to_string(::geteuid()); }
 
@@ -277,8 +279,12 @@ Outcome FakeEngineCase(const std::string& mode, Action action, bool expectValue)
 // ---- B and C: the reference engine -----------------------------------------
 
 const char* kLanguageConfiguration =
-    "[SUPPORTED_LANG]\nX=TESTLANG;PYTHON;R\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n"
-    "[PYTHON]\nLIB_NAME=libvexapython.so\n[R]\nLIB_NAME=libvexar.so\nHOME=/usr/lib/R\n";
+    "[SUPPORTED_LANG]\nX=TESTLANG;PYTHON;R;TESTLANGIN;PYTHONIN;RIN\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n"
+    "[PYTHON]\nLIB_NAME=libvexapython.so\n[R]\nLIB_NAME=libvexar.so\nHOME=/usr/lib/R\n"
+    // The same languages loaded into the engine's own process.
+    "[TESTLANGIN]\nLIB_NAME=libvexatestlang.so\nINNER_PROCESS=true\n"
+    "[PYTHONIN]\nLIB_NAME=libvexapython.so\nINNER_PROCESS=true\n"
+    "[RIN]\nLIB_NAME=libvexar.so\nHOME=/usr/lib/R\nARGS=--silent --no-save\nINNER_PROCESS=true\n";
 
 // An engine home of the case: links to the build's engine home and a
 // configuration that names the test language; removed on destruction.
@@ -316,7 +322,10 @@ std::string OutputArguments(const std::string& directory) {
 class Engine {
 public:
     // With documents, the engine keeps its XML and HTML output in its home.
-    explicit Engine(Outcome& outcome, bool withDocuments = false) : m_outcome(outcome), m_threads(ThreadCount()) {
+    // With a client language, this process hosts that language: the engine
+    // runs its blocks here.
+    explicit Engine(Outcome& outcome, bool withDocuments = false, const std::string& clientLanguage = {})
+        : m_outcome(outcome), m_threads(ThreadCount()) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) == 0) {
             ::dup2(fds[0], 0);
@@ -326,6 +335,7 @@ public:
         const std::string arguments =
             "-vexahome=" + m_home.path() + ", -outputlog=" + m_home.file("output.log") +
             (withDocuments ? OutputArguments(m_home.path()) : std::string());
+        if (!clientLanguage.empty()) SetXNameAndSHome(clientLanguage.c_str(), m_home.path().c_str());
         m_outcome.Check(StartVexa(arguments.c_str()) == 0, "StartVexa failed");
         const std::vector<int> engines = ChildrenNamed(::getpid(), "StartXD");
         m_enginePid = engines.size() == 1 ? engines[0] : -1;
@@ -490,6 +500,26 @@ Outcome EngineKilledCase() {
         outcome.notes.push_back("next call " + std::to_string(err));
         engine.Stop();
     }
+    return outcome;
+}
+
+// The engine dies while a block of the language hosted in this process never
+// returns: StopVexa gives the block's thread its limit, then returns and
+// leaves the thread with what it uses, instead of waiting for ever.
+Outcome HostedBlockOutlivesEngineCase() {
+    Outcome outcome;
+    Engine engine(outcome, false, "TESTLANG");
+    outcome.Check(Engine::Block("pid") == 0, "a pid block failed");
+    const std::vector<int> pids = engine.PostedPids();
+    outcome.Check(!pids.empty() && pids.back() == ::getpid(), "the block did not run in this process");
+    RunBlockKilling(engine, outcome, engine.pid(), "post waiting\nwait 600000");
+    TimeCall(outcome, [] {
+        StopVexa();
+        return 0;
+    });
+    outcome.Check(outcome.ms <= kHostedBlockLimitMs + 1000, "StopVexa waited past the block's limit");
+    outcome.Check(!IsBackendReady(), "the engine still answers");
+    // The left thread ends with this case's process.
     return outcome;
 }
 
@@ -768,11 +798,11 @@ struct LanguageText {
 };
 
 LanguageText TextsOf(const std::string& language) {
-    if (language == "PYTHON") {
+    if (language.rfind("PYTHON", 0) == 0) {
         return {"import os\nprint('pid', os.getpid(), flush=True)",
                 "print('waiting', flush=True)\nwhile True:\n    pass"};
     }
-    if (language == "R") return {"cat('pid', Sys.getpid(), '\\n')", "cat('waiting\\n')\nrepeat {}"};
+    if (language == "R" || language == "RIN") return {"cat('pid', Sys.getpid(), '\\n')", "cat('waiting\\n')\nrepeat {}"};
     return {"pid", "post waiting\nwait 600000"};
 }
 
@@ -796,7 +826,13 @@ Outcome InterruptCase(const std::string& language, bool wholeGroup) {
             return pids.size() > before ? pids.back() : -1;
         };
         const int process = pidOf();
-        engine.Remember(process);
+        // A language loaded into the engine runs its blocks in the engine's process.
+        const bool inEngine = language.size() > 2 && language.compare(language.size() - 2, 2, "IN") == 0;
+        if (inEngine) {
+            outcome.Check(process == engine.pid(), "the block did not run in the engine's process");
+        } else {
+            engine.Remember(process);
+        }
         outcome.Check(process > 0, "no language process");
         std::atomic<bool> sent{false};
         Clock::time_point sentAt;
@@ -850,15 +886,20 @@ const std::vector<Case>& Cases() {
         {"D2 client SIGKILLed mid endless block", ClientKilledMidBlockCase},
         {"D3 engine SIGKILLed mid endless block", EngineKilledLanguageEndsCase},
         {"D4 engine SIGKILLed after a procedure", EngineKilledAfterProcedureCase},
+        {"F1 engine SIGKILLed, hosted block stuck", HostedBlockOutlivesEngineCase},
         {"E1 SIGINT to client, TESTLANG wait", [] { return InterruptCase("TESTLANG", false); }},
         {"E2 SIGINT to group, TESTLANG wait", [] { return InterruptCase("TESTLANG", true); }},
+        {"E7 SIGINT to client, TESTLANG in engine", [] { return InterruptCase("TESTLANGIN", false); }},
+        {"E8 SIGINT to group, TESTLANG in engine", [] { return InterruptCase("TESTLANGIN", true); }},
 #ifdef VEXA_FAULTS_PYTHON
         {"E3 SIGINT to client, PYTHON loop", [] { return InterruptCase("PYTHON", false); }},
         {"E4 SIGINT to group, PYTHON loop", [] { return InterruptCase("PYTHON", true); }},
+        {"E9 SIGINT to client, PYTHON in engine", [] { return InterruptCase("PYTHONIN", false); }},
 #endif
 #ifdef VEXA_FAULTS_R
         {"E5 SIGINT to client, R loop", [] { return InterruptCase("R", false); }},
         {"E6 SIGINT to group, R loop", [] { return InterruptCase("R", true); }},
+        {"EA SIGINT to client, R in engine", [] { return InterruptCase("RIN", false); }},
 #endif
     };
     return cases;

@@ -19,7 +19,7 @@
 #include "hosting/statisticsx.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/statuscodes.h"
 #include "runtime/syncsyntaxslot.h"
 #include "runtime/xconfigoptions.h"
@@ -264,4 +264,69 @@ TEST(DriveX, AwaitingTheStopReturnsOnlyOnceTheRunningFlagIsClear) {
         EXPECT_TRUE(driver.isStopped());
         ender.join();
     }
+}
+
+namespace {
+
+// A host whose text runs until the test lets it go.
+class HeldHost : public RecordingHost {
+public:
+    std::promise<void> release;
+
+protected:
+    int x_execute_x(const char*) override {
+        m_released.wait();
+        return 0;
+    }
+
+private:
+    std::shared_future<void> m_released{release.get_future().share()};
+};
+
+}  // namespace
+
+// A block that never returns must not hang the shutdown, nor be destroyed
+// under its thread: the registry gives up after its limit, leaves the
+// driver, the host and the pipes alive, and the thread finishes on them
+// (a use after free would show under the sanitizers).
+TEST_F(GlobalState, ShutdownGivesUpOnABlockThatDoesNotReturnAndLeavesWhatItUses) {
+    XManager* registry = GetXManager();
+    auto* host = new HeldHost;
+    registry->addStatisticsX("TESTLANG", host);
+    XConfigOptions options("TESTLANG");
+    auto* driver = new DriveX("TESTLANG", host, &options);
+    registry->addVexaDX(driver);
+    const std::vector<std::string> lines{"held"};
+    driver->setSyntax(&lines);
+    ASSERT_EQ(driver->initializeX(), 0);
+    XPipeSuit* suit = GetXPipeManager()->getPipeSuit("TESTLANG");
+    ASSERT_EQ(driver->startX(), 0);
+
+    EXPECT_FALSE(FinalizeDXGlobalWithin(50));
+    EXPECT_EQ(GetXManager(), nullptr);
+    EXPECT_EQ(GetXPipeManager(), nullptr);
+    // Left alive: the level the driver works on is still there.
+    EXPECT_EQ(suit->getIndex(), 0);
+
+    host->release.set_value();
+    EXPECT_TRUE(driver->awaitThreadEnd(600000));
+    EXPECT_EQ(driver->getReturnValue(), 0u);
+    EXPECT_EQ(host->calls, (std::vector<std::string>{"init", "pre", "post"}));
+}
+
+// Threads that end in time are waited for and everything is released.
+TEST_F(GlobalState, ShutdownWaitsForABlockThatReturnsInTime) {
+    auto* host = new RecordingHost;
+    GetXManager()->addStatisticsX("TESTLANG", host);
+    XConfigOptions options("TESTLANG");
+    auto* driver = new DriveX("TESTLANG", host, &options);
+    GetXManager()->addVexaDX(driver);
+    const std::vector<std::string> lines{"quick"};
+    driver->setSyntax(&lines);
+    ASSERT_EQ(driver->initializeX(), 0);
+    ASSERT_EQ(driver->startX(), 0);
+    EXPECT_TRUE(GetXManager()->cleanup(600000));
+    EXPECT_FALSE(GetXManager()->leftBehind());
+    EXPECT_EQ(GetXManager()->getBackVexaDX(), nullptr);
+    EXPECT_EQ(GetXManager()->getStatisticsX("TESTLANG"), nullptr);
 }

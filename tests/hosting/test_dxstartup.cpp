@@ -1,6 +1,6 @@
 // The process-wide start-up: one process, one story, because the trace writer
 // and the configuration reader are created once per process.
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "hosting/inpstatisticsx.h"
 #include "languagetestsupport.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/vexadxconfigreader.h"
 #include "transport/xpipemanager.h"
 #include "vexaxd_p.h"

@@ -17,7 +17,7 @@
 #include "hosting/inpstatisticsx.h"
 #include "languagetestsupport.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/xconfigoptions.h"
 #include "transport/xpipemanager.h"
 

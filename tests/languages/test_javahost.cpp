@@ -12,7 +12,7 @@
 #include "codec/javaextensionsmb.h"
 #include "hosting/outpstatisticsx.h"
 #include "languagetestsupport.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/xconfigoptions.h"
 #include "transport/javaplugsocket.h"
 

@@ -22,12 +22,12 @@
 #include <thread>
 #include <vector>
 
-#include "hosting/monitor.h"
+#include "transport/monitor.h"
 #include "hosting/outpstatisticsx.h"
 #include "languagetestsupport.h"
 #include "platform/localchannel.h"
 #include "platform/process.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
 #include "testlanguagelog.h"

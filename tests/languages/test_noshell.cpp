@@ -12,7 +12,7 @@
 
 #include "hosting/outpstatisticsx.h"
 #include "languagetestsupport.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/vexadxconfigreader.h"
 #include "transport/xpipemanager.h"
 

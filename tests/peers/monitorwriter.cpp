@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "hosting/monitor.h"
+#include "transport/monitor.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;

@@ -44,3 +44,19 @@ TEST(ProcessWatch, AProcessThatIsGoneCannotBeWatched) {
     EXPECT_EQ(ProcessWatch::Open(0, watch), ESRCH);
     EXPECT_FALSE(watch.WaitForEnd());
 }
+
+// A bounded wait gives up at its limit while the process lives; a child's
+// own descriptor wakes its owner's bounded wait at the end.
+TEST(ProcessWatch, BoundedWaitsEndAtTheLimitOrAtTheEnd) {
+    ChildProcess child;
+    ASSERT_EQ(ChildProcess::Spawn({"/bin/sleep", "30"}, child), 0);
+    ProcessWatch watch;
+    ASSERT_EQ(ProcessWatch::Open(child.pid(), watch), 0);
+    EXPECT_FALSE(watch.WaitForEnd(20));
+    EXPECT_FALSE(child.WaitFor(20));
+    ASSERT_GE(child.endDescriptor(), 0);
+    ::kill(child.pid(), SIGKILL);
+    EXPECT_TRUE(watch.WaitForEnd(600000));
+    EXPECT_TRUE(child.WaitFor(600000));
+    EXPECT_EQ(child.ExitStatus(), 128 + SIGKILL);
+}

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/process.h"
+
 namespace {
 
 using platform::TcpConnection;
@@ -87,6 +89,10 @@ TEST(TcpSocket, WaitsEndAtTheirLimits) {
     ASSERT_EQ(TcpListener::ListenLoopback(listener), 0);
     TcpConnection none;
     EXPECT_EQ(listener.AcceptWithin(none, 50), ETIMEDOUT);
+    // The process that was to connect ended: the wait ends then, not at its limit.
+    platform::ChildProcess child;
+    ASSERT_EQ(platform::ChildProcess::Spawn({"/bin/true"}, child), 0);
+    EXPECT_EQ(listener.AcceptWithin(none, 600000, child.endDescriptor()), EPIPE);
 
     TcpConnection client;
     ASSERT_EQ(TcpConnection::ConnectLoopback(listener.port(), client), 0);

@@ -11,6 +11,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import vexa  # noqa: E402
+from vexa import _native  # noqa: E402
 from support import ENGINE_HOME, EngineTestCase  # noqa: E402
 
 
@@ -69,6 +70,27 @@ class Lifecycle(unittest.TestCase):
             vexa.start(ENGINE_HOME, output_log=missing_dir)
         self.assertEqual(caught.exception.code, 9007)
         self.assertFalse(vexa.is_running())
+
+    def test_a_refused_data_file_raises_with_the_file_line_and_name(self) -> None:
+        data = os.path.join(self.tmp, "bad_names.csv")
+        with open(data, "w", encoding="utf-8") as file:
+            file.write("age,my var\n1,2\n")
+        with self.assertRaises(vexa.VexaError) as caught:
+            vexa.start(ENGINE_HOME, data_file=data)
+        self.assertEqual(caught.exception.code, 9002)
+        self.assertEqual(caught.exception.message, f'{data}: line 1: "my var" is not a valid variable name')
+        self.assertIn(caught.exception.message, str(caught.exception))
+        self.assertFalse(vexa.is_running())
+        # The reason belongs to the failed start: a start that succeeds clears it.
+        vexa.start(ENGINE_HOME, output_log=os.path.join(self.tmp, "good.log"))
+        self.assertEqual(_native.library().GetStartFailure(), b"")
+
+    def test_an_unwritable_output_log_names_its_path(self) -> None:
+        missing = os.path.join(self.tmp, "no", "out.log")
+        with self.assertRaises(vexa.VexaError) as caught:
+            vexa.start(ENGINE_HOME, output_log=missing)
+        self.assertEqual(caught.exception.code, 9007)
+        self.assertEqual(caught.exception.message, "cannot append to the output log " + missing)
 
     def test_the_html_page_is_written_when_the_engine_stops(self) -> None:
         page = os.path.join(self.tmp, "page.html")

@@ -229,3 +229,22 @@ TEST(VexaPipeConnect, BoundedWaitTimesOutThenAcceptsALateWriter) {
     EXPECT_EQ(server.ConnectPipeWithin(1000), 0);
     EXPECT_TRUE(server.IsWritePipeConnected());
 }
+
+// The engine waits for a language process to connect; that process's end,
+// watched in the same wait, ends the wait at once instead of at the limit,
+// and leaves the end ready for a later writer.
+TEST(VexaPipeConnect, WatchedProcessEndEndsTheWaitAndKeepsTheEndReady) {
+    const std::string name = UniquePipeName("watched");
+    VexaPipe server(name);
+    ASSERT_EQ(server.CreatePipe(), 0);
+    platform::ChildProcess child;
+    ASSERT_EQ(platform::ChildProcess::Spawn({"/bin/true"}, child), 0);
+    ASSERT_GE(child.endDescriptor(), 0);
+    // A limit far beyond the test's own: ETIMEDOUT would mean the end went unseen.
+    EXPECT_EQ(server.ConnectPipeWithin(600000, child.endDescriptor()), EPIPE);
+    EXPECT_FALSE(server.IsWritePipeConnected());
+    VexaPipe writer(name);
+    ASSERT_EQ(writer.VEXACreateFile(), 0);
+    EXPECT_EQ(server.ConnectPipeWithin(1000, child.endDescriptor()), 0);
+    EXPECT_TRUE(server.IsWritePipeConnected());
+}

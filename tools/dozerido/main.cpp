@@ -12,7 +12,7 @@
 #include <string>
 
 #include "codec/clexdsmb.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "transport/sendreceive.h"
 #include "transport/xpipemanager.h"
 

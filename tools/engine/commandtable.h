@@ -27,7 +27,12 @@ public:
     const LongData& Ints() const { return m_request.GetLongDataRef(); }
     const DoubleData& Doubles() const { return m_request.GetDoubleDataRef(); }
     const StringData& Strings() const { return m_request.GetStringDataRef(); }
-    const StructData& Records() const { return m_request.GetStructDataRef(); }
+    // Calls visit(const codec::CellRecord&) per cell record until it returns
+    // false; whether every record was visited.
+    template <typename Visit>
+    bool ForEachRecord(Visit&& visit) const {
+        return m_request.ForEachCellRecord(visit);
+    }
     // Null when the request has no such array.
     const StringData* StringArray(std::size_t index) const;
     const LongData* LongArray(std::size_t index) const;

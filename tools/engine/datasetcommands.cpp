@@ -216,17 +216,36 @@ int StringCell(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
 constexpr std::int32_t kNumericRecord = 0;
 constexpr std::int32_t kStringRecord = 1;
 
+// The dataset a record names, null when none. Consecutive records nearly
+// always name the same one: the last name looked up and its dataset are kept.
+class RecordTargets {
+public:
+    explicit RecordTargets(EngineState& state) : m_state(state) {}
+    Dataset* Of(const codec::CellRecord& record) {
+        if (!m_looked || m_name != record.dataset) {
+            m_name.assign(record.dataset);
+            m_data = m_state.datasets.Find(m_name, m_state.active);
+            m_looked = true;
+        }
+        return m_data;
+    }
+
+private:
+    EngineState& m_state;
+    std::string m_name;
+    bool m_looked = false;
+    Dataset* m_data = nullptr;
+};
+
 // 0, or the code that refuses the record.
-int JudgeRecord(const dataSet& record, EngineState& state, Dataset*& data) {
-    data = state.datasets.Find(record.datasetName, state.active);
+int JudgeRecord(const codec::CellRecord& record, const Dataset* data) {
     if (!data) return kNoSuchDataset;
-    if (record.caseIndex < 0 || static_cast<std::size_t>(record.caseIndex) >= data->CaseCount())
-        return kNoSuchRow;
-    if (record.varIndex < 0 || static_cast<std::size_t>(record.varIndex) >= data->VariableCount())
+    if (record.row < 0 || static_cast<std::size_t>(record.row) >= data->CaseCount()) return kNoSuchRow;
+    if (record.variable < 0 || static_cast<std::size_t>(record.variable) >= data->VariableCount())
         return kNoSuchItem;
-    const bool numeric = data->variable(static_cast<std::size_t>(record.varIndex)).IsNumeric();
-    if (record.valueType != kNumericRecord && record.valueType != kStringRecord) return kWrongValueType;
-    if (numeric != (record.valueType == kNumericRecord)) return kWrongValueType;
+    const bool numeric = data->variable(static_cast<std::size_t>(record.variable)).IsNumeric();
+    if (record.type != kNumericRecord && record.type != kStringRecord) return kWrongValueType;
+    if (numeric != (record.type == kNumericRecord)) return kWrongValueType;
     return VEXA_OK;
 }
 
@@ -234,23 +253,26 @@ int JudgeRecord(const dataSet& record, EngineState& state, Dataset*& data) {
 // written, so a client never has to find out which of its cells arrived.
 int CommitCells(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     if (!state.datasets.StepOpen() && !state.output.IsOpen()) return kNoDataStep;
-    const auto& records = args.Records().Values();
-    std::vector<Dataset*> targets(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (int refused = JudgeRecord(records[i], state, targets[i])) return refused;
-    }
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const dataSet& record = records[i];
-        const auto var = static_cast<std::size_t>(record.varIndex);
-        CellValue value;
-        if (record.valueType == kNumericRecord) {
-            value = record.numValue;
+    RecordTargets judged(state);
+    int refused = VEXA_OK;
+    args.ForEachRecord([&](const codec::CellRecord& record) {
+        refused = JudgeRecord(record, judged.Of(record));
+        return refused == VEXA_OK;
+    });
+    if (refused != VEXA_OK) return refused;
+    RecordTargets targets(state);
+    args.ForEachRecord([&](const codec::CellRecord& record) {
+        Dataset& data = *targets.Of(record);
+        const auto caseIndex = static_cast<std::size_t>(record.row);
+        const auto var = static_cast<std::size_t>(record.variable);
+        if (record.type == kNumericRecord) {
+            data.SetCell(caseIndex, var, record.number);
         } else {
-            const auto width = static_cast<std::size_t>(targets[i]->variable(var).type);
-            value = record.strValue.substr(0, width);
+            const auto width = static_cast<std::size_t>(data.variable(var).type);
+            data.SetCell(caseIndex, var, std::string(record.text.substr(0, width)));
         }
-        targets[i]->SetCell(static_cast<std::size_t>(record.caseIndex), var, std::move(value));
-    }
+        return true;
+    });
     return VEXA_OK;
 }
 

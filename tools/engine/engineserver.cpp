@@ -48,6 +48,8 @@ EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, Eng
     VexaPipe& request = *m_pipes->GetXDAPIPipe();
     VexaPipe& result = *m_pipes->GetXDAPIResultPipe();
     CleXDSmb message;
+    // Cell records are only walked: none becomes an object of its own.
+    message.KeepStructRecords(true);
     int received = ReceiveData(request, message, true);
     // A parsed request hands back its own error code, which says nothing
     // about the receive; a failed receive leaves the fresh message at 0.

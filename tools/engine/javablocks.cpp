@@ -11,7 +11,7 @@
 #include "enginecodes.h"
 #include "platform/localchannel.h"
 #include "platform/process.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "transport/xpipemanager.h"
 
 namespace engine {

@@ -10,7 +10,7 @@
 #include "engineserver.h"
 #include "hosting/dxapibridge.h"
 #include "hosting/dxcallbacks.h"
-#include "hosting/dxcmddispatcher.h"
+#include "transport/dxcmddispatcher.h"
 #include "hosting/inpstatisticsx.h"
 #include "hosting/outpstatisticsx.h"
 #include "hosting/xmanager.h"
@@ -18,7 +18,7 @@
 #include "outputfiles.h"
 #include "platform/signalrelay.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
@@ -168,9 +168,15 @@ int StartLanguage(StatisticsX& host, XConfigOptions& options) {
 // outer block's again afterwards.
 class RunningBlockProcess {
 public:
-    RunningBlockProcess(std::atomic<int>& slot, StatisticsX& host)
-        : m_slot(slot), m_outer(slot.exchange(ProcessOf(host))) {}
-    ~RunningBlockProcess() { m_slot = m_outer; }
+    RunningBlockProcess(std::atomic<int>& slot, std::atomic<InpStatisticsX*>& hostSlot, StatisticsX& host)
+        : m_slot(slot),
+          m_hostSlot(hostSlot),
+          m_outer(slot.exchange(ProcessOf(host))),
+          m_outerHost(hostSlot.exchange(dynamic_cast<InpStatisticsX*>(&host))) {}
+    ~RunningBlockProcess() {
+        m_slot = m_outer;
+        m_hostSlot = m_outerHost;
+    }
     RunningBlockProcess(const RunningBlockProcess&) = delete;
     RunningBlockProcess& operator=(const RunningBlockProcess&) = delete;
 
@@ -180,7 +186,9 @@ private:
         return process && process->isVexaDrive() ? process->processId() : 0;
     }
     std::atomic<int>& m_slot;
+    std::atomic<InpStatisticsX*>& m_hostSlot;
     int m_outer;
+    InpStatisticsX* m_outerHost;
 };
 
 std::string BlockText(const ProgramBlock& block) {
@@ -281,7 +289,7 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
     if (status) return status;
     const std::string text = BlockText(block);
     {
-        RunningBlockProcess running(m_blockProcess, *host);
+        RunningBlockProcess running(m_blockProcess, m_blockHostHere, *host);
         status = host->execute_x(text.c_str());
     }
     const int ended = host->post_action();
@@ -310,12 +318,18 @@ bool LanguageBlocks::AdoptClientLanguage(const std::string& language) {
 
 int LanguageBlocks::ConnectClientLanguage() {
     if (m_clientLanguage.empty()) return 0;
-    const auto deadline = std::chrono::steady_clock::now() + kClientChannelLimit;
     DXCmdDispatcher* channel = GetXPipeManager()->getPipeSuit(m_clientLanguage)->getCmdDispatcher(false);
-    return channel->connectPeer([deadline] { return std::chrono::steady_clock::now() < deadline; });
+    return channel->connectPeer(static_cast<int>(std::chrono::milliseconds(kClientChannelLimit).count()));
 }
 
 void LanguageBlocks::Interrupt() {
+    // A language loaded here is interrupted through its library, from this
+    // (the listener's) thread; the block's thread stays in its language.
+    if (InpStatisticsX* here = m_blockHostHere.load()) {
+        m_interrupted = true;
+        if (!here->interruptText()) DxTrace("The language loaded in the engine cannot be interrupted");
+        return;
+    }
     const int process = m_blockProcess.load();
     if (process <= 0) return;
     m_interrupted = true;

@@ -24,6 +24,7 @@
 #include "transport/xpipemanager.h"
 
 class StatisticsX;
+class InpStatisticsX;
 
 namespace engine {
 
@@ -62,8 +63,10 @@ private:
 
     const CommandTable& m_commands;
     std::string m_clientLanguage;
-    // The language process of the innermost block that runs, or 0.
+    // The language process of the innermost block that runs, or 0; for a
+    // language loaded in the engine, its host instead.
     std::atomic<int> m_blockProcess{0};
+    std::atomic<InpStatisticsX*> m_blockHostHere{nullptr};
     std::atomic<bool> m_interrupted{false};
     // The engine's ends of the API pipes, per language and level.
     std::map<std::string, std::vector<std::unique_ptr<XPipes>>> m_apiPipes;

@@ -25,7 +25,7 @@
 #include "platform/localchannel.h"
 #include "platform/process.h"
 #include "platform/signalrelay.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 
 namespace {
 
@@ -60,6 +60,10 @@ std::string EngineHome(const char* programPath) {
 
 // The exit status of an engine whose client ended while it ran.
 constexpr int kClientGoneStatus = 3;
+// A block of a language loaded here that has not returned this long after
+// the shutdown began is abandoned with the process, which ends with this status.
+constexpr unsigned kBlockEndLimitMs = 5000;
+constexpr int kBlockLeftStatus = 4;
 // A request in hand when the client goes is given this long to finish
 // before the output is saved without waiting for it.
 constexpr auto kSaveLockLimit = std::chrono::milliseconds(500);
@@ -112,8 +116,9 @@ int main(int argc, char** argv) {
     }
     const std::string outputLog = OptionValue(argumentText, kOutputLogOption);
     if (!outputLog.empty() && !state.log.AppendTo(outputLog)) {
-        std::fprintf(stderr, "StartXD: cannot append to %s\n", outputLog.c_str());
-        server.SendReady(engine::kOutputLogUnwritable);
+        const std::string reason = "cannot append to the output log " + outputLog;
+        std::fprintf(stderr, "StartXD: %s\n", reason.c_str());
+        server.SendReady(engine::kOutputLogUnwritable, reason);
         return 1;
     }
     // The empty document is saved at once: a path that cannot be written
@@ -121,8 +126,9 @@ int main(int argc, char** argv) {
     engine::OutputFiles outputFiles(OptionValue(argumentText, kOutputXmlOption),
                                     OptionValue(argumentText, kOutputHtmlOption));
     if (outputFiles.Save(state.output, state.log) != 0) {
-        std::fprintf(stderr, "StartXD: cannot write %s\n", outputFiles.failedPath().c_str());
-        server.SendReady(engine::kOutputDocumentUnwritable);
+        const std::string reason = "cannot write the output document " + outputFiles.failedPath();
+        std::fprintf(stderr, "StartXD: %s\n", reason.c_str());
+        server.SendReady(engine::kOutputDocumentUnwritable, reason);
         return 1;
     }
     state.outputFiles = &outputFiles;
@@ -148,7 +154,12 @@ int main(int argc, char** argv) {
         std::lock_guard<std::timed_mutex> guard(state.lock);
         engine::SaveOutput(state);
     }
-    // Stops every language process.
-    FinalizeDXGlobal();
+    // Stops every language process. A block of a language loaded here that
+    // has not returned in time is ended with the process; the output is saved.
+    if (!FinalizeDXGlobalWithin(kBlockEndLimitMs)) {
+        std::fflush(nullptr);
+        platform::RemoveOwnChannels();
+        ::_exit(kBlockLeftStatus);
+    }
     return ended == 0 ? 0 : 1;
 }

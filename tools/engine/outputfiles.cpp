@@ -58,6 +58,9 @@ bool SettlesOutput(int commandAction) {
         case cmd::kPostVexaOutput:
         case cmd::kAddTextBlock:
         case cmd::kEndProcedure:
+        case cmd::kGetGraphic:
+        case cmd::kSetGraphicsLabel:
+        case cmd::kSetOutputLanguage:
             return true;
         default:
             return false;

@@ -35,8 +35,9 @@ int ReplaceFile(const std::string& path, const std::string& text);
 void SaveOutput(EngineState& state);
 
 // Whether a request with this command action may have finished a piece of
-// output worth saving: a procedure, a text block, posted text, a submission
-// (with the program blocks it ran).
+// output worth saving: a procedure, a text block, posted text, a graphic,
+// graphics labels, a language change, a submission (with the program
+// blocks it ran).
 bool SettlesOutput(int commandAction);
 
 }  // namespace engine

@@ -1,8 +1,11 @@
 #include "outputhtml.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "outputxml.h"
@@ -17,6 +20,8 @@ table.pivot { border-collapse: collapse; margin: 0.5em 0; }
 table.pivot caption { font-weight: bold; text-align: left; padding: 0.3em 0; }
 table.pivot th, table.pivot td { border: 1px solid #bbb; padding: 0.2em 0.6em; }
 table.pivot th { background: #eef; font-weight: normal; text-align: left; }
+table.pivot th.dimension { font-weight: bold; }
+table.pivot th[rowspan] { vertical-align: top; }
 table.pivot td { text-align: right; }
 .outline { color: #555; font-style: italic; margin-bottom: 0; }
 .layer, .caption, .notes { font-size: 0.9em; color: #444; }
@@ -40,14 +45,16 @@ std::string Escaped(std::string_view text) {
     return escaped;
 }
 
-// Footnotes of one table, lettered a, b, c ... in the order they are shown.
+// Footnotes of one table, lettered a, b, c ... in the order they are first
+// shown; a text shown again, anywhere in the table, keeps its letter.
 class FootnoteMarks {
 public:
     std::string Mark(const std::vector<std::string>& footnotes) {
         std::string marks;
         for (const std::string& footnote : footnotes) {
-            m_notes.push_back(footnote);
-            marks += "<sup>" + Letter(m_notes.size() - 1) + "</sup>";
+            auto [known, added] = m_index.try_emplace(footnote, m_notes.size());
+            if (added) m_notes.push_back(footnote);
+            marks += "<sup>" + Letter(known->second) + "</sup>";
         }
         return marks;
     }
@@ -72,6 +79,8 @@ private:
     }
 
     std::vector<std::string> m_notes;
+    // A table may carry a note on each of thousands of cells.
+    std::unordered_map<std::string, std::size_t> m_index;
 };
 
 // The dimensions of one place, and walking every combination of their
@@ -84,6 +93,7 @@ struct Axis {
         for (std::size_t d : dimensions) count *= table.dimensions[d].categories.size();
         return count;
     }
+    // How many combinations one category of the dimension at `level` covers.
     std::size_t Span(const PivotTable& table, std::size_t level) const {
         std::size_t span = 1;
         for (std::size_t i = level + 1; i < dimensions.size(); ++i) {
@@ -101,6 +111,13 @@ struct Axis {
     }
 };
 
+std::string SpanAttribute(const char* name, std::size_t span) {
+    return span > 1 ? std::string(" ") + name + "=\"" + std::to_string(span) + "\"" : std::string();
+}
+
+// One table: the row dimensions' names head the row-label columns, each
+// column dimension's name spans the columns it labels, an outer row
+// category spans the rows nested in it.
 class TableRenderer {
 public:
     explicit TableRenderer(const PivotTable& table) : m_table(table) {
@@ -120,7 +137,7 @@ public:
         std::vector<std::size_t> at(m_table.dimensions.size(), 0);
         for (std::size_t layer = 0; layer < layerCount; ++layer) {
             layers.Place(m_table, layer, at);
-            html += LayerLine(layers, at) + Grid(at, layer == 0);
+            html += LayerLine(layers, at) + Grid(at);
         }
         if (m_table.caption) {
             html += "<p class=\"caption\">" + Escaped(*m_table.caption) + m_marks.Mark(m_table.captionFootnotes) + "</p>\n";
@@ -129,57 +146,96 @@ public:
     }
 
 private:
+    const Axis& Rows() const { return m_axes[static_cast<int>(Place::kRow)]; }
+    const Axis& Columns() const { return m_axes[static_cast<int>(Place::kColumn)]; }
+
     std::string LayerLine(const Axis& layers, const std::vector<std::size_t>& at) {
         if (layers.dimensions.empty()) return {};
         std::string line = "<p class=\"layer\">";
         for (std::size_t d : layers.dimensions) {
-            line += Escaped(m_table.dimensions[d].key.name) + ": " + CategoryText(d, at[d], false) + " ";
+            line += DimensionName(d) + ": " + CategoryText(d, at[d]) + " ";
         }
         return line + "</p>\n";
     }
 
-    // Footnotes are marked once, where a category or cell is first shown.
-    std::string CategoryText(std::size_t d, std::size_t c, bool mark) {
-        const Category& category = m_table.dimensions[d].categories[c];
-        return Escaped(category.value.text) + (mark ? m_marks.Mark(category.footnotes) : "");
+    std::string CategoryText(std::size_t d, std::size_t c) {
+        const Dimension& dimension = m_table.dimensions[d];
+        if (dimension.key.hideLabels) return {};
+        const Category& category = dimension.categories[c];
+        return Escaped(category.value.text) + m_marks.Mark(category.footnotes);
     }
 
-    std::string DimensionName(std::size_t d, bool mark) {
+    std::string DimensionName(std::size_t d) {
         const Dimension& dimension = m_table.dimensions[d];
         if (dimension.key.hideName) return {};
-        return Escaped(dimension.key.name) + (mark ? m_marks.Mark(dimension.footnotes) : "");
+        return Escaped(dimension.key.name) + m_marks.Mark(dimension.footnotes);
     }
 
-    std::string Grid(std::vector<std::size_t>& at, bool first) {
-        const Axis& rows = m_axes[static_cast<int>(Place::kRow)];
-        const Axis& columns = m_axes[static_cast<int>(Place::kColumn)];
-        std::string html = "<table class=\"pivot\">";
-        if (!m_table.titleHidden) {
-            html += "<caption>" + Escaped(m_table.key.title) + (first ? m_marks.Mark(m_table.titleFootnotes) : "") + "</caption>";
+    // Two header rows per column dimension (its name, then its categories),
+    // one for a dimension whose name is hidden; one row when there is none.
+    std::size_t HeaderRows() const {
+        std::size_t rows = 0;
+        for (std::size_t d : Columns().dimensions) rows += m_table.dimensions[d].key.hideName ? 1 : 2;
+        return std::max<std::size_t>(rows, 1);
+    }
+
+    std::string Corner() {
+        std::string rowspan = SpanAttribute("rowspan", HeaderRows());
+        if (Rows().dimensions.empty()) return "<th class=\"corner\"" + rowspan + "></th>";
+        std::string html;
+        for (std::size_t d : Rows().dimensions) {
+            html += "<th class=\"dimension\"" + rowspan + ">" + DimensionName(d) + "</th>";
         }
-        html += "\n";
+        return html;
+    }
+
+    std::string ColumnHeaders() {
+        const Axis& columns = Columns();
+        std::string html = "<tr>" + Corner();
+        if (columns.dimensions.empty()) return html + "<th></th></tr>\n";
         std::size_t columnCount = columns.Combinations(m_table);
-        std::size_t corner = std::max<std::size_t>(rows.dimensions.size(), 1);
+        bool rowOpen = true;
         for (std::size_t level = 0; level < columns.dimensions.size(); ++level) {
             std::size_t d = columns.dimensions[level];
             std::size_t span = columns.Span(m_table, level);
-            html += "<tr><th colspan=\"" + std::to_string(corner) + "\">" + DimensionName(d, first) + "</th>";
+            std::size_t size = m_table.dimensions[d].categories.size();
+            std::size_t group = span * size;
+            if (!m_table.dimensions[d].key.hideName) {
+                if (!rowOpen) html += "<tr>";
+                for (std::size_t column = 0; column < columnCount; column += group) {
+                    html += "<th class=\"dimension\"" + SpanAttribute("colspan", group) + ">" + DimensionName(d) + "</th>";
+                }
+                html += "</tr>\n";
+                rowOpen = false;
+            }
+            if (!rowOpen) html += "<tr>";
             for (std::size_t column = 0; column < columnCount; column += span) {
-                std::size_t category = (column / span) % m_table.dimensions[d].categories.size();
-                html += "<th colspan=\"" + std::to_string(span) + "\">" +
-                        CategoryText(d, category, first && column / span < m_table.dimensions[d].categories.size()) + "</th>";
+                html += "<th" + SpanAttribute("colspan", span) + ">" + CategoryText(d, (column / span) % size) + "</th>";
             }
             html += "</tr>\n";
+            rowOpen = false;
         }
+        return html;
+    }
+
+    std::string Grid(std::vector<std::size_t>& at) {
+        const Axis& rows = Rows();
+        const Axis& columns = Columns();
+        std::string html = "<table class=\"pivot\">";
+        if (!m_table.titleHidden) {
+            html += "<caption>" + Escaped(m_table.key.title) + m_marks.Mark(m_table.titleFootnotes) + "</caption>";
+        }
+        html += "\n" + ColumnHeaders();
+        std::size_t columnCount = columns.Combinations(m_table);
         std::size_t rowCount = rows.Combinations(m_table);
         for (std::size_t row = 0; row < rowCount; ++row) {
             rows.Place(m_table, row, at);
             html += "<tr>";
             for (std::size_t level = 0; level < rows.dimensions.size(); ++level) {
+                std::size_t span = rows.Span(m_table, level);
+                if (row % span != 0) continue;
                 std::size_t d = rows.dimensions[level];
-                bool starts = row % rows.Span(m_table, level) == 0;
-                bool firstShown = first && row < rows.Span(m_table, level) * m_table.dimensions[d].categories.size();
-                html += "<th>" + (starts ? CategoryText(d, at[d], firstShown) : std::string()) + "</th>";
+                html += "<th" + SpanAttribute("rowspan", span) + ">" + CategoryText(d, at[d]) + "</th>";
             }
             if (rows.dimensions.empty()) html += "<th></th>";
             for (std::size_t column = 0; column < columnCount; ++column) {
@@ -210,6 +266,11 @@ private:
     FootnoteMarks m_marks;
 };
 
+// Builds the page. Each piece of output is preceded by a comment naming its
+// kind (<!--piece table-->), so that a reader can take the pieces a run
+// added by counting them. A procedure's heading is written with its first
+// piece, so one that filed nothing leaves none; consecutive printed lines
+// make one preformatted piece.
 class HtmlBuilder final : public OutputVisitor {
 public:
     HtmlBuilder() {
@@ -218,47 +279,80 @@ public:
         m_html += "</style></head>\n<body>\n<h1>Output</h1>\n";
     }
 
-    std::string Finish() { return m_html + "</body></html>\n"; }
+    std::string Finish() {
+        FlushPrinted();
+        return m_html + "<!--end-->\n</body></html>\n";
+    }
 
     void LogEntry(const OutputLog::Entry& entry) override {
+        if (entry.kind == OutputLog::Kind::kOutput) {
+            if (m_printed) *m_printed += "\n" + entry.text;
+            else m_printed = entry.text;
+            return;
+        }
         switch (entry.kind) {
-            case OutputLog::Kind::kCommand: m_html += "<pre class=\"command\">" + Escaped(entry.text) + "</pre>\n"; break;
-            case OutputLog::Kind::kOutput: m_html += "<pre>" + Escaped(entry.text) + "</pre>\n"; break;
-            case OutputLog::Kind::kLanguage: m_html += "<p>Output language: " + Escaped(entry.text) + "</p>\n"; break;
-            case OutputLog::Kind::kError: m_html += "<p class=\"error\">" + Escaped(entry.text) + "</p>\n"; break;
+            case OutputLog::Kind::kOutput: break;
+            case OutputLog::Kind::kCommand: Piece("command", "<pre class=\"command\">" + Escaped(entry.text) + "</pre>\n"); break;
+            case OutputLog::Kind::kLanguage: Piece("language", "<p>Output language: " + Escaped(entry.text) + "</p>\n"); break;
+            case OutputLog::Kind::kError: Piece("error", "<p class=\"error\">" + Escaped(entry.text) + "</p>\n"); break;
             case OutputLog::Kind::kGraphic:
-                m_html += "<figure><img src=\"" + Escaped(entry.text) + "\" alt=\"" + Escaped(entry.text) +
-                          "\"><figcaption>" + Escaped(entry.text) + "</figcaption></figure>\n";
+                Piece("graphic", "<figure><img src=\"" + Escaped(entry.text) + "\" alt=\"" + Escaped(entry.text) +
+                                     "\"><figcaption>" + Escaped(entry.text) + "</figcaption></figure>\n");
                 break;
             case OutputLog::Kind::kLabels:
-                m_html += "<p class=\"caption\">" + Escaped(entry.text) + " " + Escaped(entry.second) + "</p>\n";
+                Piece("labels", "<p class=\"caption\">" + Escaped(entry.text) + " " + Escaped(entry.second) + "</p>\n");
                 break;
         }
     }
 
     void BeginProcedure(const Procedure& procedure) override {
-        m_html += "<section class=\"procedure\">\n<h2>" + Escaped(procedure.name) + "</h2>\n";
+        FlushPrinted();
+        m_heading = "<section class=\"procedure\">\n<h2>" + Escaped(procedure.name) + "</h2>\n";
         for (const std::string& footnote : procedure.footnotes) {
-            m_html += "<p class=\"notes\">" + Escaped(footnote) + "</p>\n";
+            *m_heading += "<p class=\"notes\">" + Escaped(footnote) + "</p>\n";
         }
     }
 
-    void EndProcedure(const Procedure&) override { m_html += "</section>\n"; }
+    void EndProcedure(const Procedure&) override {
+        FlushPrinted();
+        if (m_heading) m_heading.reset();
+        else m_html += "</section>\n";
+    }
 
-    void Table(const PivotTable& table) override { m_html += TableRenderer(table).Render(); }
+    void Table(const PivotTable& table) override { Piece("table", TableRenderer(table).Render()); }
 
     void Text(const TextBlock& block) override {
-        m_html += "<div class=\"textblock\">";
-        if (!block.title.empty()) m_html += "<h3>" + Escaped(block.title) + "</h3>";
-        m_html += "<pre>" + Escaped(block.text) + "</pre></div>\n";
+        std::string html = "<div class=\"textblock\">";
+        if (!block.title.empty()) html += "<h3>" + Escaped(block.title) + "</h3>";
+        Piece("text", html + "<pre>" + Escaped(block.text) + "</pre></div>\n");
     }
 
     void Split(const SplitMark& mark) override {
-        m_html += "<p class=\"split\">Split group: " + Escaped(mark.name) + "</p>\n";
+        Piece("split", "<p class=\"split\">Split group: " + Escaped(mark.name) + "</p>\n");
     }
 
 private:
+    void FlushPrinted() {
+        if (!m_printed) return;
+        std::string text = std::move(*m_printed);
+        m_printed.reset();
+        Piece("output", "<pre class=\"printed\">" + Escaped(text) + "</pre>\n");
+    }
+
+    void Piece(const char* kind, const std::string& html) {
+        if (std::string_view(kind) != "output") FlushPrinted();
+        if (m_heading) {
+            m_html += "<!--piece heading-->\n" + *m_heading;
+            m_heading.reset();
+        }
+        m_html += "<!--piece " + std::string(kind) + "-->\n" + html;
+    }
+
     std::string m_html;
+    // The open procedure's heading, until it files something.
+    std::optional<std::string> m_heading;
+    // Printed lines not yet written, joined by line ends.
+    std::optional<std::string> m_printed;
 };
 
 }  // namespace

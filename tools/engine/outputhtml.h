@@ -1,7 +1,9 @@
 // The whole output as one HTML page a person can read in a browser: pivot
-// tables as tables (row dimensions down the side, column dimensions across,
-// one table per combination of layer categories), footnote marks with their
-// notes under the table, text blocks, posted text and graphics in order.
+// tables as tables (row dimensions down the side under their names, column
+// dimensions across under theirs, one table per combination of layer
+// categories), footnote letters (one per distinct text) with their notes
+// under the table, text blocks, printed lines and graphics in order. The
+// notebook kernel shows the same pieces, marked <!--piece kind--> on the page.
 #pragma once
 
 #include <string>

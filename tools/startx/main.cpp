@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <string>
 
-#include "hosting/dxcmddispatcher.h"
+#include "transport/dxcmddispatcher.h"
 #include "hosting/inpstatisticsx.h"
 #include "hosting/interruptlistener.h"
 #include "hosting/partnermonitor.h"
@@ -23,7 +23,7 @@
 #include "platform/process.h"
 #include "platform/signalrelay.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "transport/xpipemanager.h"
 #include "vexaxd_p.h"
@@ -41,6 +41,10 @@ std::string EngineHome() {
 
 // The exit status of a launcher whose engine ended while it ran.
 constexpr int kEngineGoneStatus = 3;
+// A block that has not returned this long after the engine let the launcher
+// go is abandoned with the process, which then ends with this status.
+constexpr unsigned kBlockEndLimitMs = 5000;
+constexpr int kBlockLeftStatus = 4;
 
 // The mode argument as the application mode the engine chose (callback 0
 // hands it to the language): LOCAL 1, REMOTE 0; any other word is the
@@ -87,6 +91,10 @@ int main(int argc, char** argv) {
     } else {
         DxTraceError("startx could not reach the engine", status);
     }
-    FinalizeDXGlobal();
+    if (!FinalizeDXGlobalWithin(kBlockEndLimitMs)) {
+        // A block still runs in its language: only the process's end ends it.
+        platform::RemoveOwnChannels();
+        ::_exit(kBlockLeftStatus);
+    }
     return status == 0 ? 0 : 1;
 }

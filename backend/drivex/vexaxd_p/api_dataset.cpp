@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "apiconnection.h"
 #include "callframe.h"
@@ -175,7 +176,9 @@ int CaseCountChange(int command, const char* dataset, int row, int delta) {
                            TrackedChange<NoLayoutChange>{dataset, delta, 0, nullptr}, dataset, row);
 }
 
-int QueueCell(const char* dataset, int row, int variable, dataSet record) {
+// Appends the record of one cell write; `append`(records, name) writes it.
+template <typename Append>
+int QueueCell(const char* dataset, int row, int variable, Append append) {
     if (!dataset) return VEXA_BAD_ARGUMENT;
     api::ApiConnection& connection = api::Connection();
     if (!connection.running()) return VEXA_ENGINE_NOT_RUNNING;
@@ -186,10 +189,7 @@ int QueueCell(const char* dataset, int row, int variable, dataSet record) {
     if (variable < 0 || variable >= open->varCount) return VEXA_VARIABLE_OUT_OF_RANGE;
     // A failed commit is this write's result; the write itself is still kept.
     const int flushed = Datasets().PendingFull() ? CommitDataSet() : 0;
-    record.datasetName = dataset;
-    record.caseIndex = row;
-    record.varIndex = variable;
-    Datasets().Queue(std::move(record));
+    append(Datasets().Pending(), std::string_view(open->name));
     return flushed;
 }
 
@@ -314,20 +314,18 @@ int SetVarTypeInDS(const char* dataset, int variable, int type) {
 
 int SetNCellValue(const char* dataset, int row, int variable, double value) {
     return api::Guarded([&] {
-        dataSet record;
-        record.valueType = 0;
-        record.numValue = value;
-        return QueueCell(dataset, row, variable, std::move(record));
+        return QueueCell(dataset, row, variable, [&](codec::CellRecords& records, std::string_view name) {
+            records.AppendNumeric(name, row, variable, value);
+        });
     });
 }
 
 int SetCCellValue(const char* dataset, int row, int variable, const char* value) {
     return api::Guarded([&]() -> int {
         if (!value) return VEXA_BAD_ARGUMENT;
-        dataSet record;
-        record.valueType = 1;
-        record.strValue = value;
-        return QueueCell(dataset, row, variable, std::move(record));
+        return QueueCell(dataset, row, variable, [&](codec::CellRecords& records, std::string_view name) {
+            records.AppendString(name, row, variable, value);
+        });
     });
 }
 
@@ -336,8 +334,10 @@ int CommitDataSet(void) {
         if (!api::Connection().running()) return VEXA_ENGINE_NOT_RUNNING;
         api::CallFrame frame(cmd::kCommitDataSet);
         // The records are gone whatever the engine makes of them.
-        frame.request().SetStruct(Datasets().TakePending());
-        return frame.Exchange();
+        frame.request().SetStructRecords(Datasets().TakePending());
+        const int status = frame.Exchange();
+        Datasets().ReturnRoom(frame.request().TakeStructRecords());
+        return status;
     });
 }
 

@@ -9,7 +9,7 @@
 #include "callframe.h"
 #include "callshapes.h"
 #include "commandcodes.h"
-#include "hosting/dxcmddispatcher.h"
+#include "transport/dxcmddispatcher.h"
 #include "hosting/startxdispatchervisitor.h"
 #include "hosting/xmanager.h"
 #include "platform/localchannel.h"
@@ -17,7 +17,7 @@
 #include "platform/signalrelay.h"
 #include "replyreader.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "startoptions.h"
 #include "transport/sendreceive.h"
@@ -32,8 +32,7 @@ constexpr const char* kLauncherName = "StartXD";
 // end before it is killed; a live but silent engine must not hang the caller.
 constexpr unsigned kEngineExitGrace = 10000;
 constexpr unsigned kConnectPoll = 100;
-constexpr int kCommandThreadPolls = 50;
-constexpr unsigned kCommandThreadPollMs = 100;
+constexpr unsigned kCommandThreadLimitMs = 5000;
 
 std::string LauncherPath(const StartOptions& options) {
     std::string home = options.hasEngineHome ? options.engineHome : GetVEXAHOME();
@@ -46,20 +45,36 @@ void EndLauncher(platform::ChildProcess& launcher) {
     launcher = platform::ChildProcess();
 }
 
+// Why the last start failed, kept until the next start: the caller reads it
+// after StartVexa has returned, and no call in between replaces it.
+std::string& StartFailure() {
+    static std::string text;
+    return text;
+}
+
 // The engine's first message; the wait for it ends when the engine dies first.
-int ReceiveReadyMessage(XPipes& pipes, platform::ChildProcess& launcher) {
+// A refusal's reason, which the engine sends in the message, goes to `failure`.
+int ReceiveReadyMessage(XPipes& pipes, platform::ChildProcess& launcher, std::string& failure) {
     VexaPipe& result = *pipes.GetXDAPIResultPipe();
     while (!result.IsWritePipeConnected()) {
-        int connected = result.ConnectPipeWithin(kConnectPoll);
+        // The launcher's end ends the wait at once; the limit is for a system
+        // without process descriptors.
+        int connected = result.ConnectPipeWithin(kConnectPoll, launcher.endDescriptor());
+        if (connected == EPIPE) return EPIPE;
         if (connected == ETIMEDOUT) {
-            if (!launcher.IsActive()) return EPIPE;
+            if (!launcher.IsActive()) {
+                failure = "the engine ended before it was ready";
+                return EPIPE;
+            }
             continue;
         }
         if (connected) return connected;
     }
     CleXDSmb ready;
-    int received = ReceiveData(result, ready, true);
-    return received ? received : ready.GetErrorCode();
+    const int received = ReceiveData(result, ready, true);
+    // A whole refusal hands back its own code; its text says why.
+    if (received != 0 && received == ready.GetErrorCode()) failure = ready.GetSingleString();
+    return received;
 }
 
 void DropResultPipe(XPipes& pipes) {
@@ -78,22 +93,28 @@ int StartCommandThread(ApiConnection& connection, DXCmdDispatcher& dispatcher) {
     return 0;
 }
 
-// The command thread ends once the engine has gone; it is waited for a while.
-void EndCommandThread(ApiConnection& connection) {
-    for (int poll = 0; poll < kCommandThreadPolls; ++poll) {
-        if (!connection.commandThread() || !connection.commandThread()->isBusy()) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kCommandThreadPollMs));
-    }
-    if (connection.commandThread() && connection.commandThread()->isBusy()) {
+// The command thread ends once the engine has gone (its channel is then at
+// its end); it is waited for a while. One still inside a command, and the
+// hosting objects it may be using, are left alive rather than destroyed under
+// it. False when anything was left.
+bool EndCommandThread(ApiConnection& connection) {
+    XManager* registry = GetXManager();
+    CmdReceiveThread* thread = connection.commandThread();
+    if (thread && !thread->WaitForStop(kCommandThreadLimitMs)) {
         DxTrace("Cmd Dispatcher thread can't exit timely.");
+        connection.leaveCommandThread();
+        if (registry) registry->leaveBehind();
+        return false;
     }
     connection.setCommandThread(nullptr);
-    if (XManager* registry = GetXManager()) registry->cleanup();
+    return !registry || registry->cleanup();
 }
 
 int StartEngine(const char* arguments) {
     ApiConnection& connection = Connection();
     if (IsBackendReady()) return 0;
+    std::string& failure = StartFailure();
+    failure.clear();
     StartOptions options = ParseStartArguments(arguments);
     if (options.hasEngineHome) connection.setEngineHome(options.engineHome);
     connection.Attach();
@@ -104,6 +125,7 @@ int StartEngine(const char* arguments) {
     if (!std::filesystem::exists(launcherPath)) {
         std::printf("No %s file exists\n", launcherPath.c_str());
         std::fflush(stdout);
+        failure = "no engine at " + launcherPath;
         return VEXA_ENGINE_NOT_RUNNING;
     }
     DXCmdDispatcher* dispatcher = connection.hosted() ? connection.suit()->getCmdDispatcher(true) : nullptr;
@@ -111,11 +133,12 @@ int StartEngine(const char* arguments) {
     if (platform::ChildProcess::Spawn({launcherPath, connection.tempDirectory(), connection.pidText(),
                                        connection.languageName(), options.remaining},
                                       launcher) != 0) {
+        failure = "cannot start " + launcherPath;
         return VEXA_PROCESS_START_FAILED;
     }
     connection.setLauncherPid(launcher.pid());
     connection.setRunning(true);
-    int result = ReceiveReadyMessage(*pipes, launcher);
+    int result = ReceiveReadyMessage(*pipes, launcher, failure);
     if (result == 0 && dispatcher) result = StartCommandThread(connection, *dispatcher);
     if (result != 0) {
         DropResultPipe(*pipes);
@@ -154,16 +177,15 @@ void StopEngine() {
         suit->stopMonitor(false);
         suit->stopMonitor(true);
     }
-    if (connection.hosted()) {
-        EndCommandThread(connection);
-    } else if (suit) {
-        suit->decreaseIndex();
-    }
-    connection.forgetSuit();
-    if (XPipeManager* manager = GetXPipeManager()) manager->cleanup();
-    FinalizeDXGlobal();
+    // The engine ends first: the command channel is then at its end, and the
+    // command thread leaves its loop.
     connection.setLauncherPid(0);
     EndLauncher(connection.launcher());
+    const bool threadsEnded = !connection.hosted() || EndCommandThread(connection);
+    if (!connection.hosted() && suit) suit->decreaseIndex();
+    connection.forgetSuit();
+    if (XPipeManager* manager = GetXPipeManager(); manager && threadsEnded) manager->cleanup();
+    FinalizeDXGlobal();
     // An engine, language or console that was killed could not remove its
     // socket files; all carry this process's id text.
     if (!connection.pidText().empty()) platform::RemoveDeadChannels(connection.pidText());
@@ -176,6 +198,15 @@ void StopEngine() {
 
 int StartVexa(const char* arguments) {
     return api::Guarded([&] { return api::StartEngine(arguments); });
+}
+
+const char* GetStartFailure(void) {
+    const char* text = "";
+    api::Guarded([&] {
+        text = api::StartFailure().c_str();
+        return 0;
+    });
+    return text;
 }
 
 void StopVexa(void) {

@@ -5,8 +5,9 @@
 #include "hosting/startxdispatchervisitor.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/dxtracer.h"
+#include "runtime/keptalive.h"
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
 #include "callframe.h"
@@ -99,6 +100,8 @@ void ApiConnection::Attach() {
 void ApiConnection::setCommandThread(std::unique_ptr<CmdReceiveThread> thread) {
     m_commandThread = std::move(thread);
 }
+
+void ApiConnection::leaveCommandThread() { KeepAliveForGood(std::move(m_commandThread)); }
 
 int ApiConnection::AcquirePipes(XPipes*& pipes) {
     if (!m_suit) Attach();

@@ -73,6 +73,9 @@ public:
     // here, from StartVexa to StopVexa.
     void setCommandThread(std::unique_ptr<CmdReceiveThread> thread);
     CmdReceiveThread* commandThread() const { return m_commandThread.get(); }
+    // For a thread that did not end in time: it keeps running on the object,
+    // which is therefore never destroyed.
+    void leaveCommandThread();
 
     // Replaces the shared single string; the pointer stays valid until the next one.
     const char* ShareString(std::string text);

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "apiconnection.h"
 #include "runtime/statuscodes.h"
@@ -23,7 +25,41 @@ int OpenRequestPipe(VexaPipe& request) {
     return VEXA_PIPE_FAILED;
 }
 
+// The thread's message pairs, one per depth of the frames alive on it.
+class FramePool {
+public:
+    FrameMessages& Acquire() {
+        if (m_depth == m_pairs.size()) m_pairs.push_back(std::make_unique<FrameMessages>());
+        return *m_pairs[m_depth++];
+    }
+    void Release() { --m_depth; }
+
+private:
+    std::vector<std::unique_ptr<FrameMessages>> m_pairs;
+    std::size_t m_depth = 0;
+};
+
+thread_local FramePool t_frames;
+
+// A used message as a new one, but with the room its blocks kept.
+void Clear(CleXDSmb& message) {
+    message.CleanUp();
+    message.TakeLentBlock();
+    message.SetCommandAction(-1);
+    message.SetErrorCode(0);
+}
+
 }  // namespace
+
+CallFrame::CallFrame(int command) : m_messages(t_frames.Acquire()) {
+    m_messages.request.SetCommandAction(command);
+}
+
+CallFrame::~CallFrame() {
+    Clear(m_messages.request);
+    Clear(m_messages.reply);
+    t_frames.Release();
+}
 
 int SendRequest(XPipes& pipes, CleXDSmb& request) {
     VexaPipe& pipe = *pipes.GetXDAPIPipe();
@@ -55,9 +91,9 @@ int CallFrame::Exchange() {
     Connection().transfers().WaitForTransfers();
     XPipes* pipes = nullptr;
     if (int error = Connection().AcquirePipes(pipes)) return error;
-    if (int sent = SendRequest(*pipes, m_request)) return sent;
-    if (int received = ReceiveReply(*pipes, m_reply)) return received;
-    return m_reply.GetErrorCode();
+    if (int sent = SendRequest(*pipes, request())) return sent;
+    if (int received = ReceiveReply(*pipes, reply())) return received;
+    return reply().GetErrorCode();
 }
 
 }  // namespace api

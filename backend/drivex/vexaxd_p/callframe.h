@@ -16,17 +16,28 @@ int SendRequest(XPipes& pipes, CleXDSmb& request);
 // transport code or the reply's error code.
 int ReceiveReply(XPipes& pipes, CleXDSmb& reply);
 
+// The request and reply of one frame. A thread keeps one pair per nesting
+// depth of its frames (a reply reader may make a call of its own), so a call
+// reuses the messages, and the room their blocks kept, of the call before it.
+struct FrameMessages {
+    CleXDSmb request;
+    CleXDSmb reply;
+};
+
 class CallFrame {
 public:
-    explicit CallFrame(int command) { m_request.SetCommandAction(command); }
-    CleXDSmb& request() { return m_request; }
-    CleXDSmb& reply() { return m_reply; }
+    explicit CallFrame(int command);
+    ~CallFrame();
+    CallFrame(const CallFrame&) = delete;
+    CallFrame& operator=(const CallFrame&) = delete;
+
+    CleXDSmb& request() { return m_messages.request; }
+    CleXDSmb& reply() { return m_messages.reply; }
     // Acquire the pipes, send, receive: 0 when a reply without error arrived.
     int Exchange();
 
 private:
-    CleXDSmb m_request;
-    CleXDSmb m_reply;
+    FrameMessages& m_messages;
 };
 
 }  // namespace api

@@ -4,22 +4,22 @@
 
 namespace api {
 
-OpenDataset* DatasetState::FindOpen(const std::string& name) {
+OpenDataset* DatasetState::FindOpen(std::string_view name) {
     auto found = std::find_if(m_open.begin(), m_open.end(),
                               [&](const OpenDataset& entry) { return entry.name == name; });
     return found == m_open.end() ? nullptr : &*found;
 }
 
-void DatasetState::RemoveOpen(const std::string& name) {
+void DatasetState::RemoveOpen(std::string_view name) {
     auto found = std::find_if(m_open.begin(), m_open.end(),
                               [&](const OpenDataset& entry) { return entry.name == name; });
     if (found != m_open.end()) m_open.erase(found);
 }
 
-std::vector<dataSet> DatasetState::TakePending() {
-    std::vector<dataSet> records;
-    records.swap(m_pending);
-    return records;
+void DatasetState::ReturnRoom(codec::CellRecords used) {
+    if (!m_pending.empty()) return;
+    used.clear();
+    m_pending = std::move(used);
 }
 
 void DatasetState::AddCached(const std::string& name, std::unique_ptr<DatastepDataSmb> entry) {
@@ -45,6 +45,8 @@ void DatasetState::EndStep() {
     m_cached.clear();
     m_currentName.clear();
     m_currentIndex = -1;
+    // The room of a step's writes is not kept for the next step.
+    if (m_pending.empty()) m_pending = codec::CellRecords();
 }
 
 }  // namespace api

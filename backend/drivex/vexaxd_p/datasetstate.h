@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "codec/cellrecords.h"
 #include "codec/datastepdatasmb.h"
 #include "codec/datatype.h"
 
@@ -28,14 +30,17 @@ class DatasetState {
     // A name already listed is listed again; lookups find the first entry.
     void AddOpen(OpenDataset dataset) { m_open.push_back(std::move(dataset)); }
     // Null when the name is not listed.
-    OpenDataset* FindOpen(const std::string& name);
-    void RemoveOpen(const std::string& name);
+    OpenDataset* FindOpen(std::string_view name);
+    void RemoveOpen(std::string_view name);
 
     bool HasPending() const { return !m_pending.empty(); }
-    bool PendingFull() const { return m_pending.size() > kFlushThreshold; }
-    void Queue(dataSet record) { m_pending.push_back(std::move(record)); }
-    // The pending records in call order; the list is empty afterwards.
-    std::vector<dataSet> TakePending();
+    bool PendingFull() const { return m_pending.count() > kFlushThreshold; }
+    // Where a write appends its record.
+    codec::CellRecords& Pending() { return m_pending; }
+    // The pending records in call order; none are pending afterwards.
+    codec::CellRecords TakePending() { return std::move(m_pending); }
+    // The records' room back after their commit, for the next writes.
+    void ReturnRoom(codec::CellRecords used);
 
     // Appends the entry and makes it the remembered lookup.
     void AddCached(const std::string& name, std::unique_ptr<DatastepDataSmb> entry);
@@ -48,7 +53,7 @@ class DatasetState {
 
   private:
     std::vector<OpenDataset> m_open;
-    std::vector<dataSet> m_pending;
+    codec::CellRecords m_pending;
     std::vector<std::string> m_cachedNames;
     std::vector<std::unique_ptr<DatastepDataSmb>> m_cached;
     std::string m_currentName;

@@ -37,6 +37,11 @@ VEXA_EXPORT int StartVexa(const char* arguments);
 VEXA_EXPORT void StopVexa(void);
 VEXA_EXPORT bool IsBackendReady(void);
 VEXA_EXPORT bool IsXDriven(void);
+/* Why the last StartVexa of this process failed, as the engine or the library
+ * tells it (e.g. a data file's name, line and reason); empty when it
+ * succeeded or told nothing. Owned by the library, valid until the next
+ * StartVexa. */
+VEXA_EXPORT const char* GetStartFailure(void);
 /* Asks the engine this process started to interrupt the program block it
  * runs; the Submit waiting on it then returns 9085. Sends no message, so it
  * may be called while another thread waits on Submit, and from a signal

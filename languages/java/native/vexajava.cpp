@@ -4,7 +4,7 @@
 #include <string>
 
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/statuscodes.h"
 #include "transport/xpipemanager.h"
 #include "vexaxd_p.h"

@@ -83,6 +83,7 @@ SIGNATURES: Dict[str, Tuple[str, ...]] = {
     "StopVexa": ("void",),
     "IsBackendReady": ("bool",),
     "IsXDriven": ("bool",),
+    "GetStartFailure": ("const char*",),
     "InterruptVexa": ("int",),
     "SetMode": ("int", "int"),
     "SetXDriveMode": ("int", "int"),

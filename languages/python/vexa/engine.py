@@ -131,7 +131,8 @@ def start(engine_home: Optional[PathLike] = None,
     """Starts the engine (a no-op when one is running already).
 
     Raises VexaError with StartVexa's status, e.g. 9002 for an unreadable
-    data file or 9007 for an output log that cannot be opened. Without
+    data file or 9007 for an output log that cannot be opened; its message is
+    the engine's reason when it gave one (a data file's name, line and what). Without
     `output_log` the engine writes a private one, which failed program blocks
     are reported from.
     """
@@ -146,7 +147,8 @@ def start(engine_home: Optional[PathLike] = None,
     status = lib.StartVexa(_native.encode(arguments))
     if status:
         _log.release()
-    check(status, "StartVexa")
+        reason = _native.decode(lib.GetStartFailure()) or ""
+        raise error_for(status, "StartVexa", reason)
     _started_here = True
 
 

@@ -121,7 +121,8 @@ vexa_error <- function(code, call_name) {
     if (length(words) < 3L) "PYTHON" else toupper(words[3L])
 }
 
-#' Starts the engine (nothing happens when one runs already).
+#' Starts the engine (nothing happens when one runs already). A failed start
+#' raises a vexa_error whose message and `reason` hold the engine's reason.
 vexa_start <- function(engine_home = Sys.getenv("VEXA_ENGINE_HOME"), output_log = NULL,
                        output_html = NULL, data_file = NULL, extra = character()) {
     if (isTRUE(.Call(C_is_running))) return(invisible(0L))
@@ -142,7 +143,12 @@ vexa_start <- function(engine_home = Sys.getenv("VEXA_ENGINE_HOME"), output_log 
     } else if (private) {
         unlink(output_log)
     }
-    .check(status, "StartVexa")
+    if (identical(status, 0L)) return(invisible(0L))
+    # The engine's own reason, e.g. a data file's name, line and what.
+    reason <- .Call(C_start_failure)
+    if (!nzchar(reason)) .check(status, "StartVexa")
+    stop(.vexa_condition(sprintf("StartVexa failed with code %d: %s", status, reason), status, "StartVexa",
+                         "vexa_start_error", reason = reason))
 }
 
 # An engine this session started is stopped when R exits, also after an

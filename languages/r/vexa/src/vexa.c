@@ -81,6 +81,8 @@ static SEXP C_text_call(SEXP name, SEXP text) {
 
 static SEXP C_start(SEXP arguments) { return ScalarInteger(StartVexa(Utf8(arguments, 0))); }
 
+static SEXP C_start_failure(void) { return ScalarString(Text(GetStartFailure())); }
+
 static SEXP C_stop(void) {
     StopVexa();
     return R_NilValue;
@@ -422,7 +424,7 @@ static SEXP C_pivot_table(SEXP texts, SEXP rowLabels, SEXP columnLabels, SEXP ce
 /* Through void (*)(void), the generic function pointer, as R stores them. */
 #define CALL(name, count) {#name, (DL_FUNC)(void (*)(void))(name), count}
 static const R_CallMethodDef kCalls[] = {
-    CALL(C_status_call, 1),   CALL(C_text_call, 2),     CALL(C_start, 1),         CALL(C_stop, 0),          CALL(C_is_running, 0),
+    CALL(C_status_call, 1),   CALL(C_text_call, 2),     CALL(C_start, 1),         CALL(C_start_failure, 0), CALL(C_stop, 0),          CALL(C_is_running, 0),
     CALL(C_submit, 1),        CALL(C_post_output, 1),   CALL(C_start_procedure, 2), CALL(C_system_missing, 0),
     CALL(C_case_count, 0),    CALL(C_dictionary, 0),    CALL(C_datasets, 0),      CALL(C_read_cases, 3),
     CALL(C_add_variables, 4), CALL(C_create_dataset, 4), CALL(C_pivot_table, 4),  CALL(C_value_labels, 2),

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "codec/bytereader.h"
+#include "codec/cellrecords.h"
 #include "codec/datatype.h"
 #include "codec/ownedbuffer.h"
 
@@ -58,6 +59,18 @@ class CleXDSmb {
     void SetSingleString(const char* value) { m_string.SetSingleString(value); }
     void SetStruct(const dataSet& record) { m_struct.SetValue(record); }
     void SetStruct(const std::vector<dataSet>& records) { m_struct.AssignValue(records); }
+    // Records already in wire form; they follow the struct values set one by
+    // one. The message keeps them until TakeStructRecords, cleared by a
+    // clean-up but with their room.
+    void SetStructRecords(codec::CellRecords&& records) { m_records = std::move(records); }
+    codec::CellRecords TakeStructRecords() { return std::move(m_records); }
+    // A receiver that only walks the cell records keeps a received struct
+    // block as its wire records instead of one record object per cell.
+    void KeepStructRecords(bool keep) { m_keep_records = keep; }
+    // Calls visit(const codec::CellRecord&) for the struct values, then for
+    // the wire records, until it returns false; whether all were visited.
+    template <typename Visit>
+    bool ForEachCellRecord(Visit&& visit) const;
     void SetLongArray(const LongData& list) { m_long_arrays.push_back(list); }
     // Taken over without a copy: a batch reply's arrays hold a value per cell.
     void SetLongArray(LongData&& list) { m_long_arrays.push_back(std::move(list)); }
@@ -172,7 +185,15 @@ class CleXDSmb {
     // as its last V bytes.
     const char* Decode(codec::ByteReader& reader, bool copy_void);
     void Absorb(CleXDSmb&& incoming);
+    // No values, arrays, strings or void data.
+    bool HoldsNothing() const;
+    // Decodes into this message, or into a fresh one appended to it when this
+    // one holds values; `finish` sees the decoded message first.
+    template <class Finish>
+    std::int32_t DecodeImage(codec::ByteReader& reader, bool copy_void, Finish finish);
     void ReleaseBinaryString();
+    // The struct block into the record objects, or kept as wire records.
+    bool DecodeStruct(codec::ByteReader& reader, codec::DecodeBudget& budget);
 
     codec::OwnedBuffer m_send_buf;
     std::int32_t m_send_length = 0;
@@ -192,4 +213,16 @@ class CleXDSmb {
     std::vector<DoubleData> m_double_arrays;
     std::vector<StringData> m_string_arrays;
     StructData m_struct;
+    codec::CellRecords m_records;
+    bool m_keep_records = false;
 };
+
+template <typename Visit>
+bool CleXDSmb::ForEachCellRecord(Visit&& visit) const {
+    for (const dataSet& value : m_struct.Values()) {
+        const codec::CellRecord record{value.datasetName, value.caseIndex, value.varIndex,
+                                       value.valueType, value.numValue, value.strValue};
+        if (!visit(record)) return false;
+    }
+    return m_records.ForEach(visit);
+}

@@ -81,6 +81,8 @@ class ValueBlock : public DataType {
 
     std::size_t EncodedSize() const override;
     void EncodeTo(codec::ByteWriter& writer) const override;
+    // The values without the block's count.
+    void EncodeValuesTo(codec::ByteWriter& writer) const;
     bool DecodeFrom(codec::ByteReader& reader, codec::DecodeBudget& budget) override;
 
     // Throws std::out_of_range outside 0..Size()-1.
@@ -90,7 +92,14 @@ class ValueBlock : public DataType {
     }
     std::vector<T> GetData() const { return m_values; }
     const std::vector<T>& Values() const { return m_values; }
-    void CleanUp() { m_values.clear(); }
+    // A reused message keeps the room of small blocks, never of large ones.
+    void CleanUp() {
+        if (m_values.capacity() > kKeptCapacity) {
+            std::vector<T>().swap(m_values);
+        } else {
+            m_values.clear();
+        }
+    }
 
     // Moves the values of `other` behind this block's values.
     void AppendFrom(ValueBlock&& other);
@@ -101,6 +110,8 @@ class ValueBlock : public DataType {
     std::vector<T>& values() { return m_values; }
 
   private:
+    static constexpr std::size_t kKeptCapacity = 256;
+
     codec::OwnedBuffer m_buffer;
     std::int32_t m_data_length = 0;
     std::vector<T> m_values;

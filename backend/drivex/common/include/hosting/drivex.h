@@ -42,6 +42,11 @@ public:
     bool isStopped() const { return !m_running.load(); }
     // Returns once the running flag is clear; woken by the driver's end.
     void awaitStopped() { m_stopped.WaitForSignal(); }
+    // As awaitStopped, false when the flag is still set after the limit.
+    bool awaitStopped(unsigned milliseconds) { return m_stopped.WaitForSignal(milliseconds); }
+    // True once the driver thread (if any) has ended, false when it still
+    // runs after the limit: the driver must then not be destroyed.
+    bool awaitThreadEnd(unsigned milliseconds) { return !m_thread || m_thread->WaitForStop(milliseconds); }
     StatisticsX* host() const { return m_host; }
 
 protected:

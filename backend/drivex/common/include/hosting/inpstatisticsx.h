@@ -27,6 +27,9 @@ public:
     // "interrupt_x". False when no loaded library has one. A process loads
     // one language library for blocks, so this is process-wide.
     static bool InterruptRunningText();
+    // The same for this host's own library, for a process that loads several
+    // (the engine): false when it has no "interrupt_x".
+    bool interruptText() const;
 
 protected:
     int x_init_embedded_x(int argc, char** argv) override;

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <string>
 
-#include "hosting/dxcmddispatcher.h"
 #include "runtime/pluginthreadhot.h"
+#include "transport/dxcmddispatcher.h"
 
 class StartXDispatcherVisitor : public DXCmdDispatcherVisitor {
 public:
@@ -19,6 +19,7 @@ public:
 private:
     int SetupRun();
     int ExitRun();
+    static constexpr unsigned kExitRunLimitMs = 2000;
 
     std::string m_name;
     bool m_vexaDrive;

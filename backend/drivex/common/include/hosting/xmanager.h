@@ -34,10 +34,22 @@ public:
 
     // Destroys every host; each stops its language first.
     void stopX();
-    // stopX, then every driver, newest first.
-    void cleanup();
+    // Every driver, newest first, then stopX. A driver whose thread has not
+    // ended within the limit is still in its language: it, the drivers below
+    // it and every host are then left alive for good (false), never
+    // destroyed under the thread.
+    bool cleanup(unsigned milliseconds = kDriverEndLimitMs);
+    // True once a cleanup left objects behind for a thread that still runs:
+    // whatever that thread uses (its level's pipes) must stay too.
+    bool leftBehind() const { return m_leftBehind; }
+    // Leaves every driver and host alive for good, for a thread that still
+    // runs in them (traced).
+    void leaveBehind();
+
+    static constexpr unsigned kDriverEndLimitMs = 5000;
 
 private:
+    bool m_leftBehind = false;
     std::deque<std::unique_ptr<DriveX>> m_drivers;
     std::map<std::string, std::unique_ptr<StatisticsX>> m_hosts;
 };

@@ -84,8 +84,10 @@ public:
     // Blocks until a writer connects. With a watched connection, gives up
     // with EPIPE as soon as that connection's partner hangs up.
     int Accept(ChannelConnection& out, const ChannelConnection* watched = nullptr);
-    // As Accept, but ETIMEDOUT when no writer connected within the limit.
-    int AcceptWithin(ChannelConnection& out, unsigned milliseconds);
+    // As Accept, but ETIMEDOUT when no writer connected within the limit,
+    // and EPIPE as soon as `watchedProcess` (a process end descriptor, or
+    // -1) turns readable: the process that was to connect has ended.
+    int AcceptWithin(ChannelConnection& out, unsigned milliseconds, int watchedProcess = -1);
     void close();
 
 private:

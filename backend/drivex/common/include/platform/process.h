@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/processwatch.h"
 #include "platform/uniquefd.h"
 
 namespace platform {
@@ -36,6 +37,10 @@ public:
     int Wait();
     // Waits up to `milliseconds`; true when the child has ended.
     bool WaitFor(unsigned milliseconds);
+    // Turns readable when the child ends, for a poll that also waits on
+    // something else; -1 when not started or the system has no process
+    // descriptors.
+    int endDescriptor() const { return m_watch.valid() ? m_watch.descriptor() : -1; }
     // SIGKILL, then reap. No effect once the child has been reaped.
     void Kill();
     int ExitStatus() const { return m_exitStatus; }
@@ -46,6 +51,7 @@ private:
     void Adopt(int pid);
 
     int m_pid = -1;
+    ProcessWatch m_watch;
     // The process handle where the system waits through one (Windows).
     UniqueFd m_handle;
     bool m_reaped = false;

@@ -19,7 +19,10 @@ public:
 
     bool valid() const { return m_process.valid(); }
     // Blocks until the process has ended (true) or Wake was called (false).
-    bool WaitForEnd();
+    bool WaitForEnd() { return WaitForEnd(-1); }
+    // As WaitForEnd, also false once `milliseconds` have passed; a negative
+    // limit waits for ever.
+    bool WaitForEnd(int milliseconds);
     // True once the process has ended; does not block.
     bool Ended() const;
     // Ends the WaitForEnd in progress, or the next one at once.

@@ -63,8 +63,9 @@ public:
     int LocalAddress(std::string& address) const;
     // Waits without limit.
     int Accept(TcpConnection& out);
-    // ETIMEDOUT when nobody connected within the limit.
-    int AcceptWithin(TcpConnection& out, unsigned milliseconds);
+    // ETIMEDOUT when nobody connected within the limit; EPIPE as soon as
+    // `watchedProcess` (a process end descriptor, or -1) turns readable.
+    int AcceptWithin(TcpConnection& out, unsigned milliseconds, int watchedProcess = -1);
     void close() { m_fd.reset(); }
 
 private:

@@ -28,7 +28,6 @@ public:
     // kOpenPauseStepMs up to kOpenAttempts times that.
     static constexpr int kOpenAttempts = 20;
     static constexpr unsigned kOpenPauseStepMs = 100;
-    static constexpr unsigned kConnectSliceMs = 50;
 
     AsyCsPipe1(std::string baseName, bool isServer);
     AsyCsPipe1(const AsyCsPipe1&) = delete;
@@ -44,10 +43,11 @@ public:
     // Server role: opens the reply pipe and waits for the client.
     int connectClient();
     // Client role: waits for the server on the reply pipe, opens the request
-    // pipe. With `keepWaiting`, the wait is cut into slices and given up
-    // (ETIMEDOUT) once it answers false, so that a server process that died
-    // is not waited for.
-    int connectServer(const std::function<bool()>& keepWaiting = {});
+    // pipe. A limit (negative: none) ends the wait with ETIMEDOUT; a watched
+    // process (its end descriptor, or -1), the server's, ends it with EPIPE
+    // the moment that process ends, so that a server that died is not
+    // waited for.
+    int connectServer(int limitMs = -1, int watchedProcess = -1);
 
     std::int32_t send(CleXDSmb& request, CleXDSmb& reply);
     std::int32_t receive(Visitor* visitor);

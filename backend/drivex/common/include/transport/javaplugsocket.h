@@ -31,7 +31,7 @@ public:
     // As AcceptSocket, but ETIMEDOUT (untraced, the listening socket kept)
     // when nobody connected within the limit, so that the caller can check
     // on the process that should connect.
-    int AcceptSocketWithin(unsigned milliseconds);
+    int AcceptSocketWithin(unsigned milliseconds, int watchedProcess = -1);
 
     void SetSocketPort(int port) { m_port = port; }
     int GetSocketPort() const { return m_port; }

@@ -20,7 +20,7 @@ public:
     ~VexaPipe();
 
     void SetPipeName(const std::string& name) { m_name = name; }
-    std::string GetPipeName() const { return m_name; }
+    const std::string& GetPipeName() const { return m_name; }
     const char* GetPipeName(int& length) const;
 
     int CreatePipe();
@@ -30,8 +30,10 @@ public:
     // never waits for a writer that died.
     int ConnectPipe(const VexaPipe& request);
     // As ConnectPipe, but ETIMEDOUT (untraced, nothing changed) when no
-    // writer came within the limit, so the caller can check on its partner.
-    int ConnectPipeWithin(unsigned milliseconds);
+    // writer came within the limit, and EPIPE (the end left ready for a later
+    // writer) as soon as `watchedProcess`, the end descriptor of the process
+    // that was to connect, or -1, shows that process ended.
+    int ConnectPipeWithin(unsigned milliseconds, int watchedProcess = -1);
     int DisconnectPipe();
     int VEXACreateFile();
     int VEXACreateFileR();
@@ -63,7 +65,7 @@ public:
     bool IsPipeCreated() const { return m_created; }
 
 private:
-    int Connect(const platform::ChannelConnection* watched, int milliseconds);
+    int Connect(const platform::ChannelConnection* watched, int milliseconds, int watchedProcess = -1);
     int OpenClient(const char* operation);
     void Trace(const char* operation, int code) const;
 

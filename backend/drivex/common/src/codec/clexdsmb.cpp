@@ -79,6 +79,7 @@ void CleXDSmb::CleanUpAllData() {
     m_double.CleanUp();
     m_string.CleanUp();
     m_struct.CleanUp();
+    m_records.clear();
     m_long_arrays.clear();
     m_double_arrays.clear();
     m_string_arrays.clear();
@@ -169,7 +170,8 @@ codec::OwnedBuffer CleXDSmb::TakeVoidBlock(std::int32_t& length) {
 std::int32_t CleXDSmb::EncodedSize(std::size_t& size) const {
     std::size_t total = HEADER_SIZE;
     total += m_long.EncodedSize() + m_double.EncodedSize() + m_string.EncodedSize() +
-             m_struct.EncodedSize();
+             m_struct.EncodedSize() + m_records.size();
+    if (m_struct.Size() + m_records.count() > kMaxImage) return VEXA_BAD_ARGUMENT;
     total += ArraysSize(m_long_arrays) + ArraysSize(m_double_arrays) + ArraysSize(m_string_arrays);
     total += LONG_LEN + (m_binary ? static_cast<std::size_t>(m_binary_length) : 0);
     total += LONG_LEN + (m_wide ? 2 * static_cast<std::size_t>(m_wide_length) : 0);
@@ -196,7 +198,9 @@ std::int32_t CleXDSmb::EncodeImage(void* buffer, std::size_t written, std::size_
     m_long.EncodeTo(writer);
     m_double.EncodeTo(writer);
     m_string.EncodeTo(writer);
-    m_struct.EncodeTo(writer);
+    writer.PutFixed32(static_cast<std::int32_t>(m_struct.Size() + m_records.count()));
+    m_struct.EncodeValuesTo(writer);
+    writer.PutBytes(m_records.bytes(), m_records.size());
     WriteArrays(writer, m_long_arrays);
     WriteArrays(writer, m_double_arrays);
     WriteArrays(writer, m_string_arrays);
@@ -258,7 +262,7 @@ const char* CleXDSmb::Decode(ByteReader& reader, bool copy_void) {
     }
     DecodeBudget budget = DecodeBudget::ForImage(body_size);
     if (!m_long.DecodeFrom(image, budget) || !m_double.DecodeFrom(image, budget) ||
-        !m_string.DecodeFrom(image, budget) || !m_struct.DecodeFrom(image, budget)) {
+        !m_string.DecodeFrom(image, budget) || !DecodeStruct(image, budget)) {
         return budget.exceeded() ? "decoded image within 2T" : "blocks fit T";
     }
     if (!ReadArrays(image, budget, m_long_arrays) || !ReadArrays(image, budget, m_double_arrays) ||
@@ -306,6 +310,23 @@ const char* CleXDSmb::Decode(ByteReader& reader, bool copy_void) {
     return nullptr;
 }
 
+bool CleXDSmb::DecodeStruct(ByteReader& reader, DecodeBudget& budget) {
+    if (!m_keep_records) return m_struct.DecodeFrom(reader, budget);
+    ByteReader probe = reader;
+    std::int32_t count = 0;
+    const unsigned char* first = nullptr;
+    if (!probe.GetFixed32(&count) || !probe.GetBytes(0, &first)) return false;
+    // As for record objects, a count below one means none.
+    const std::size_t start = probe.consumed();
+    codec::CellRecord record;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (!codec::CellRecords::Read(probe, record)) return false;
+    }
+    if (count > 0) m_records.AppendImage(first, probe.consumed() - start, static_cast<std::size_t>(count));
+    reader = probe;
+    return true;
+}
+
 void CleXDSmb::Absorb(CleXDSmb&& incoming) {
     m_send_length = incoming.m_send_length;
     m_command_action = incoming.m_command_action;
@@ -314,6 +335,11 @@ void CleXDSmb::Absorb(CleXDSmb&& incoming) {
     m_double.AppendFrom(std::move(incoming.m_double));
     m_string.AppendFrom(std::move(incoming.m_string));
     m_struct.AppendFrom(std::move(incoming.m_struct));
+    if (m_records.empty()) {
+        m_records = std::move(incoming.m_records);
+    } else {
+        m_records.AppendImage(incoming.m_records.bytes(), incoming.m_records.size(), incoming.m_records.count());
+    }
     AppendArrays(m_long_arrays, std::move(incoming.m_long_arrays));
     AppendArrays(m_double_arrays, std::move(incoming.m_double_arrays));
     AppendArrays(m_string_arrays, std::move(incoming.m_string_arrays));
@@ -326,19 +352,50 @@ void CleXDSmb::Absorb(CleXDSmb&& incoming) {
     m_void_length = incoming.m_void_length;
 }
 
+bool CleXDSmb::HoldsNothing() const {
+    return m_long.Size() == 0 && m_double.Size() == 0 && m_string.Size() == 0 && m_struct.Size() == 0 &&
+           m_records.empty() &&
+           m_long_arrays.empty() && m_double_arrays.empty() && m_string_arrays.empty() && !m_binary &&
+           !m_wide && m_void.empty() && m_void_length == 0;
+}
+
+template <class Finish>
+std::int32_t CleXDSmb::DecodeImage(ByteReader& reader, bool copy_void, Finish finish) {
+    if (HoldsNothing()) {
+        // The usual receiver is empty: decoded where it stands, its blocks
+        // keep the memory they had, and nothing is moved twice.
+        const std::int32_t length = m_send_length, action = m_command_action, code = m_error_code;
+        if (const char* failed = Decode(reader, copy_void)) {
+            CleanUpAllData();
+            m_wide.reset();
+            m_wide_length = 0;
+            m_send_length = length;
+            m_command_action = action;
+            m_error_code = code;
+            DxTraceError(std::string("CleXDSmb::ParseBuf ") + failed, VEXA_MALFORMED_MESSAGE);
+            return VEXA_MALFORMED_MESSAGE;
+        }
+        finish(*this);
+        return VEXA_OK;
+    }
+    CleXDSmb incoming;
+    incoming.m_keep_records = m_keep_records;
+    if (const char* failed = incoming.Decode(reader, copy_void)) {
+        DxTraceError(std::string("CleXDSmb::ParseBuf ") + failed, VEXA_MALFORMED_MESSAGE);
+        return VEXA_MALFORMED_MESSAGE;
+    }
+    finish(incoming);
+    Absorb(std::move(incoming));
+    return VEXA_OK;
+}
+
 std::int32_t CleXDSmb::ParseBuf(const void* image, std::size_t available) {
     if (!image) {
         DxTraceError("CleXDSmb::ParseBuf image != nullptr", VEXA_BAD_ARGUMENT);
         return VEXA_BAD_ARGUMENT;
     }
     ByteReader reader(image, available);
-    CleXDSmb incoming;
-    if (const char* failed = incoming.Decode(reader, true)) {
-        DxTraceError(std::string("CleXDSmb::ParseBuf ") + failed, VEXA_MALFORMED_MESSAGE);
-        return VEXA_MALFORMED_MESSAGE;
-    }
-    Absorb(std::move(incoming));
-    return VEXA_OK;
+    return DecodeImage(reader, true, [](CleXDSmb&) {});
 }
 
 std::int32_t CleXDSmb::ParseBuf(codec::OwnedBuffer&& image) {
@@ -347,20 +404,15 @@ std::int32_t CleXDSmb::ParseBuf(codec::OwnedBuffer&& image) {
         return VEXA_BAD_ARGUMENT;
     }
     ByteReader reader(image.data(), image.size());
-    CleXDSmb incoming;
-    if (const char* failed = incoming.Decode(reader, false)) {
-        DxTraceError(std::string("CleXDSmb::ParseBuf ") + failed, VEXA_MALFORMED_MESSAGE);
-        return VEXA_MALFORMED_MESSAGE;
-    }
-    codec::OwnedBuffer taken = std::move(image);
-    if (incoming.m_void_length > 0) {
-        // The void data ends the image: slide it to the front and keep the
-        // whole block, so that it can carry the next image of the same size.
-        const std::size_t length = static_cast<std::size_t>(incoming.m_void_length);
-        const std::size_t offset = static_cast<std::size_t>(incoming.m_send_length) - length;
-        std::memmove(taken.data(), taken.bytes() + offset, length);
-        incoming.m_void = std::move(taken);
-    }
-    Absorb(std::move(incoming));
-    return VEXA_OK;
+    return DecodeImage(reader, false, [&image](CleXDSmb& decoded) {
+        codec::OwnedBuffer taken = std::move(image);
+        if (decoded.m_void_length > 0) {
+            // The void data ends the image: slide it to the front and keep the
+            // whole block, so that it can carry the next image of the same size.
+            const std::size_t length = static_cast<std::size_t>(decoded.m_void_length);
+            const std::size_t offset = static_cast<std::size_t>(decoded.m_send_length) - length;
+            std::memmove(taken.data(), taken.bytes() + offset, length);
+            decoded.m_void = std::move(taken);
+        }
+    });
 }

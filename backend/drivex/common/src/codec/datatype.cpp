@@ -102,6 +102,11 @@ std::int32_t ValueBlock<T>::DataLength() {
 template <class T>
 void ValueBlock<T>::EncodeTo(ByteWriter& writer) const {
     writer.PutFixed32(Size());
+    EncodeValuesTo(writer);
+}
+
+template <class T>
+void ValueBlock<T>::EncodeValuesTo(ByteWriter& writer) const {
     for (const T& value : m_values) ElementCodec<T>::Write(writer, value);
 }
 

@@ -7,8 +7,8 @@
 
 #include "codec/clexdsmb.h"
 #include "hosting/dxapibridge.h"
+#include "hosting/dxstartup.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "transport/sendreceive.h"
 #include "transport/xpipemanager.h"

@@ -5,9 +5,9 @@
 
 #include "hosting/consolelink.h"
 #include "hosting/dxapibridge.h"
+#include "hosting/dxstartup.h"
 #include "hosting/linefeedslot.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "runtime/vexadxconfigreader.h"
 #include "transport/xpipemanager.h"

@@ -40,6 +40,12 @@ bool InpStatisticsX::InterruptRunningText() {
     return true;
 }
 
+bool InpStatisticsX::interruptText() const {
+    if (!m_interrupt) return false;
+    m_interrupt();
+    return true;
+}
+
 int InpStatisticsX::loadXlib() {
     if (m_library) return m_lastStatus;
     const std::string* libName = m_options ? m_options->FindOption(XConfigOptions::KEY_LIB_NAME) : nullptr;

@@ -6,13 +6,13 @@
 
 #include "codec/clexdsmb.h"
 #include "codec/javaextensionsmb.h"
-#include "hosting/dxcmddispatcher.h"
+#include "hosting/dxstartup.h"
 #include "hosting/xprocessenvironment.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "runtime/statuscodes.h"
 #include "runtime/xconfigoptions.h"
+#include "transport/dxcmddispatcher.h"
 #include "transport/javaplugsocket.h"
 #include "transport/sendreceive.h"
 #include "transport/xpipemanager.h"
@@ -20,28 +20,32 @@
 namespace {
 
 constexpr const char* kJavaExtensionArgument = "JavaExtension";
-// A partner process is given this long to connect; each wait is cut into
-// slices so that a process that died is noticed at once.
+// A partner process is given this long to connect; its end, watched in the
+// same wait, ends the wait at once.
 constexpr auto kConnectLimit = std::chrono::seconds(10);
 // A launcher that never answers fails the start after the schedule a fixed
 // start pause and kTestSends sends kTestPauseMs apart would take; connecting
 // and the test sends share it.
 constexpr auto kLauncherLimit =
     std::chrono::milliseconds(500 + OutpStatisticsX::kTestSends * OutpStatisticsX::kTestPauseMs);
-constexpr unsigned kSliceMs = 50;
 // A language process asked to stop ends at once; one that does not is killed.
 constexpr unsigned kStopWaitMs = 10000;
 
 }  // namespace
 
-// True while the language process lives (always, for a host the engine does
-// not drive) and the limit is not reached.
+// One limit for the waits on a language process, and the descriptor that
+// ends them when that process ends (none for a host the engine does not
+// drive: nothing was started).
 class OutpStatisticsX::PartnerWait {
 public:
     explicit PartnerWait(OutpStatisticsX& host, std::chrono::milliseconds limit = kConnectLimit)
         : m_host(host), m_deadline(std::chrono::steady_clock::now() + limit) {}
-    bool operator()() const { return m_host.isXProcessActive() && !expired(); }
     bool expired() const { return std::chrono::steady_clock::now() >= m_deadline; }
+    unsigned leftMs() const {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now());
+        return left.count() > 0 ? static_cast<unsigned>(left.count()) : 0u;
+    }
+    int process() const { return m_host.isVexaDrive() ? m_host.m_process.endDescriptor() : -1; }
 
 private:
     OutpStatisticsX& m_host;
@@ -122,7 +126,7 @@ int OutpStatisticsX::AwaitLauncher() {
     if (isVexaDrive()) {
         // In place of a fixed pause: the launcher connects, ends, or runs
         // out of time; kTestCmdst then tells whether it serves.
-        dispatcher->connectPeer(launcher);
+        dispatcher->connectPeer(static_cast<int>(launcher.leftMs()), launcher.process());
         if (!isXProcessActive()) return VEXA_PROCESS_START_FAILED;
     } else {
         dispatcher->connectPeer();
@@ -146,12 +150,8 @@ int OutpStatisticsX::stat_start_java() {
                               pushEnv(*m_options, inputs), m_process);
     if (status == 0) {
         const PartnerWait waiting(*this);
-        while ((status = socket->AcceptSocketWithin(kSliceMs)) == ETIMEDOUT) {
-            if (!waiting()) {
-                status = VEXA_SOCKET_ACCEPT_FAILED;
-                break;
-            }
-        }
+        status = socket->AcceptSocketWithin(waiting.leftMs(), waiting.process());
+        if (status == ETIMEDOUT) status = VEXA_SOCKET_ACCEPT_FAILED;
         if (status == 0 && isVexaDrive() && !m_process.IsActive()) status = VEXA_JAVA_PROCESS_GONE;
     }
     DxTraceError("stat_start_java result", status);
@@ -175,9 +175,8 @@ int OutpStatisticsX::setup_x_run() {
     if (status) return status;
     if (!result.IsWritePipeConnected()) {
         const PartnerWait waiting(*this);
-        while ((status = result.ConnectPipeWithin(kSliceMs)) == ETIMEDOUT) {
-            if (!waiting()) return EPIPE;
-        }
+        status = result.ConnectPipeWithin(waiting.leftMs(), waiting.process());
+        if (status == ETIMEDOUT) return EPIPE;
         if (status) return status;
     }
     CleXDSmb ready;

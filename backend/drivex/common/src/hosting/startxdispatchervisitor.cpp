@@ -1,9 +1,9 @@
 #include "hosting/startxdispatchervisitor.h"
 
 #include "hosting/drivex.h"
+#include "hosting/dxstartup.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "runtime/statuscodes.h"
 #include "runtime/syncsyntaxslot.h"
@@ -71,7 +71,9 @@ int StartXDispatcherVisitor::ExitRun() {
     XManager* registry = GetXManager();
     auto* driver = registry ? dynamic_cast<VexaDX_P*>(registry->getBackVexaDX()) : nullptr;
     if (!driver) return 0;
-    driver->awaitStopped();
+    // Sent after the block's result, so the driver is at its end; one that
+    // is not stays registered, and the shutdown leaves it alive.
+    if (!driver->awaitStopped(kExitRunLimitMs)) return VEXA_DRIVER_THREAD_FAILED;
     registry->destoryVexaDX(driver);
     return 0;
 }

@@ -1,11 +1,15 @@
 #include "hosting/xmanager.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "hosting/drivex.h"
+#include "hosting/dxstartup.h"
 #include "hosting/inpstatisticsx.h"
 #include "hosting/statisticsx.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
 #include "runtime/dxtracer.h"
+#include "runtime/keptalive.h"
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
 #include "transport/xpipemanager.h"
@@ -53,9 +57,29 @@ void XManager::stopX() { m_hosts.clear(); }
 
 // Drivers first: releasing one waits for its block thread, which may still be
 // inside the language the host would unload.
-void XManager::cleanup() {
-    while (!m_drivers.empty()) destoryVexaDX(m_drivers.back().get());
+bool XManager::cleanup(unsigned milliseconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!m_drivers.empty()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (!m_drivers.back()->awaitThreadEnd(static_cast<unsigned>(std::max<long long>(0, left.count())))) {
+            leaveBehind();
+            return false;
+        }
+        destoryVexaDX(m_drivers.back().get());
+    }
     stopX();
+    return true;
+}
+
+// A block that never returns keeps its thread in the language: ending the
+// process is the only way out, and until then nothing it uses may go.
+void XManager::leaveBehind() {
+    DxTrace("XManager: a block thread did not end in time; its driver and the hosts are left alive");
+    for (auto& driver : m_drivers) KeepAliveForGood(std::move(driver));
+    m_drivers.clear();
+    for (auto& host : m_hosts) KeepAliveForGood(std::move(host.second));
+    m_hosts.clear();
+    m_leftBehind = true;
 }
 
 namespace {

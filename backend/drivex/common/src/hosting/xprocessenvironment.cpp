@@ -4,8 +4,8 @@
 #include <map>
 #include <utility>
 
+#include "hosting/dxstartup.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
 #include "runtime/stringutil.h"
 #include "runtime/xconfigoptions.h"
 #include "transport/xpipemanager.h"

@@ -186,8 +186,9 @@ int ChannelListener::Listen(const std::string& path, ChannelListener& out) {
 
 namespace {
 
-// Waits until `listening` has a connection to accept; EPIPE when the partner
-// of `watched` (a write-only channel, so readable means end of stream) is gone.
+// Waits until `listening` has a connection to accept; EPIPE when `watched`
+// turns readable: a write-only channel's partner or a watched process has
+// ended.
 // A negative `watched` watches nothing; a negative limit waits for ever.
 int WaitForConnection(int listening, int watched, int milliseconds) {
     pollfd fds[2] = {{listening, POLLIN, 0}, {watched, POLLIN, 0}};
@@ -243,9 +244,9 @@ int ChannelConnection::WaitReadable(unsigned milliseconds) const {
     }
 }
 
-int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds) {
+int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds, int watchedProcess) {
     if (!m_fd) return EBADF;
-    if (int error = WaitForConnection(m_fd.get(), -1, static_cast<int>(milliseconds))) return error;
+    if (int error = WaitForConnection(m_fd.get(), watchedProcess, static_cast<int>(milliseconds))) return error;
     return Accept(out);
 }
 

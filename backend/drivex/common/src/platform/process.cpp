@@ -47,6 +47,7 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
         Kill();
         m_pid = std::exchange(other.m_pid, -1);
+        m_watch = std::move(other.m_watch);
         m_reaped = std::exchange(other.m_reaped, false);
         m_exitStatus = std::exchange(other.m_exitStatus, -1);
     }
@@ -85,6 +86,8 @@ void ChildProcess::Adopt(int pid) {
     m_pid = pid;
     m_reaped = false;
     m_exitStatus = -1;
+    // Without it, waits fall back to looking now and then.
+    if (ProcessWatch::Open(pid, m_watch) != 0) m_watch = ProcessWatch();
 }
 
 bool ChildProcess::Reap(bool block) {
@@ -116,7 +119,14 @@ bool ChildProcess::WaitFor(unsigned milliseconds) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     auto pause = std::chrono::milliseconds(1);
     while (!Reap(false)) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        if (m_watch.valid()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+            // Woken by the end itself; the reap that follows collects it.
+            m_watch.WaitForEnd(static_cast<int>(left) + 1);
+            continue;
+        }
         std::this_thread::sleep_for(pause);
         if (pause < std::chrono::milliseconds(20)) pause *= 2;
     }

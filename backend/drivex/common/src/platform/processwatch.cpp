@@ -5,7 +5,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 
 namespace platform {
@@ -22,13 +24,20 @@ int ProcessWatch::Open(int pid, ProcessWatch& out) {
     return 0;
 }
 
-bool ProcessWatch::WaitForEnd() {
+bool ProcessWatch::WaitForEnd(int milliseconds) {
     if (!valid()) return false;
     pollfd fds[2] = {{m_process.get(), POLLIN, 0}, {m_wake.get(), POLLIN, 0}};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
-        const int ready = ::poll(fds, 2, -1);
+        int wait = milliseconds;
+        if (milliseconds >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::max<long long>(0, left.count()));
+        }
+        const int ready = ::poll(fds, 2, wait);
         if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return false;
+        if (ready <= 0) return false;
         if (fds[0].revents != 0) return true;
         // Taken, so that the next wait waits again.
         std::uint64_t wakes = 0;

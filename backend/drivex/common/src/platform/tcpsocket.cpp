@@ -30,15 +30,17 @@ int NewSocket(UniqueFd& out) {
 }
 
 // Waits for `events`; EINTR restarts the wait with the whole limit, which
-// can only lengthen it. -1 waits forever.
-int WaitFor(int fd, short events, int milliseconds) {
-    pollfd entry{fd, events, 0};
+// can only lengthen it. -1 waits forever. EPIPE when `watched` (or -1) turns
+// readable first.
+int WaitFor(int fd, short events, int milliseconds, int watched = -1) {
+    pollfd entries[2] = {{fd, events, 0}, {watched, POLLIN, 0}};
     int rc;
     do {
-        rc = ::poll(&entry, 1, milliseconds);
+        rc = ::poll(entries, watched >= 0 ? 2 : 1, milliseconds);
     } while (rc < 0 && errno == EINTR);
     if (rc < 0) return errno;
     if (rc == 0) return ETIMEDOUT;
+    if (entries[0].revents == 0) return EPIPE;
     return 0;
 }
 
@@ -193,9 +195,9 @@ int TcpListener::Accept(TcpConnection& out) {
     return 0;
 }
 
-int TcpListener::AcceptWithin(TcpConnection& out, unsigned milliseconds) {
+int TcpListener::AcceptWithin(TcpConnection& out, unsigned milliseconds, int watchedProcess) {
     if (!valid()) return EBADF;
-    if (int error = WaitFor(m_fd.get(), POLLIN, static_cast<int>(milliseconds))) return error;
+    if (int error = WaitFor(m_fd.get(), POLLIN, static_cast<int>(milliseconds), watchedProcess)) return error;
     return Accept(out);
 }
 

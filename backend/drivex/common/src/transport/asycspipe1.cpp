@@ -63,7 +63,7 @@ int AsyCsPipe1::connectClient() {
     return result;
 }
 
-int AsyCsPipe1::connectServer(const std::function<bool()>& keepWaiting) {
+int AsyCsPipe1::connectServer(int limitMs, int watchedProcess) {
     if (m_isServer) {
         DxTrace("!m_isServer");
         return VEXA_BAD_ARGUMENT;
@@ -71,10 +71,9 @@ int AsyCsPipe1::connectServer(const std::function<bool()>& keepWaiting) {
     openPipe();
     if (!m_clientBound->IsWritePipeConnected()) {
         DxTrace("AsyCsPipe1 C ConnectPipe A");
-        if (keepWaiting) {
-            while (m_clientBound->ConnectPipeWithin(kConnectSliceMs) == ETIMEDOUT) {
-                if (!keepWaiting()) return ETIMEDOUT;
-            }
+        if (limitMs >= 0 || watchedProcess >= 0) {
+            const unsigned limit = limitMs >= 0 ? static_cast<unsigned>(limitMs) : ~0u >> 1;
+            if (int error = m_clientBound->ConnectPipeWithin(limit, watchedProcess)) return error;
         } else {
             m_clientBound->ConnectPipe();
         }

@@ -54,9 +54,9 @@ int JavaPlugInSocket::AcceptSocket() {
     return 0;
 }
 
-int JavaPlugInSocket::AcceptSocketWithin(unsigned milliseconds) {
+int JavaPlugInSocket::AcceptSocketWithin(unsigned milliseconds, int watchedProcess) {
     m_connection.close();
-    int error = m_listener.AcceptWithin(m_connection, milliseconds);
+    int error = m_listener.AcceptWithin(m_connection, milliseconds, watchedProcess);
     if (error == ETIMEDOUT) return error;
     if (error) {
         DxTraceError("AcceptSocket", error);

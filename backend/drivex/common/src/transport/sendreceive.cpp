@@ -73,6 +73,17 @@ private:
 // the head first. The message is cleaned up only when the write succeeded.
 template <typename Write>
 int SendImage(CleXDSmb& message, Write write) {
+    std::size_t size = 0;
+    if (int sized = message.EncodedSize(size)) return sized;
+    // Nearly every request and reply fits one piece: built on the stack, so a
+    // round trip allocates no image.
+    if (size <= static_cast<std::size_t>(kPiece)) {
+        unsigned char image[kPiece];
+        if (int built = message.EncodeInto(image, sizeof image)) return built;
+        if (int error = write(image, static_cast<std::int32_t>(size), nullptr, 0)) return error;
+        message.CleanUp();
+        return 0;
+    }
     if (int built = message.ContructSendHead()) return built;
     std::int32_t headLength = 0;
     const void* head = message.GetSendBuf(headLength);
@@ -172,7 +183,7 @@ int ReceiveData(VexaPipe& end, CleXDSmb& message) {
     unsigned char first[kPiece];
     int count = 0;
     const int firstRead = end.ReadData(kPiece, first, count);
-    const std::string channel = end.GetPipeName();
+    const std::string& channel = end.GetPipeName();
     if (firstRead == EMSGSIZE) {
         DiscardRestOfMessage(end, true);
         return ProtocolViolation(channel, "piece <= 8192");

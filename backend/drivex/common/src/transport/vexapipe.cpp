@@ -51,17 +51,18 @@ int VexaPipe::ConnectPipe() { return Connect(nullptr, -1); }
 
 int VexaPipe::ConnectPipe(const VexaPipe& request) { return Connect(&request.m_connection, -1); }
 
-int VexaPipe::ConnectPipeWithin(unsigned milliseconds) {
-    return Connect(nullptr, static_cast<int>(milliseconds));
+int VexaPipe::ConnectPipeWithin(unsigned milliseconds, int watchedProcess) {
+    return Connect(nullptr, static_cast<int>(milliseconds), watchedProcess);
 }
 
-int VexaPipe::Connect(const platform::ChannelConnection* watched, int milliseconds) {
+int VexaPipe::Connect(const platform::ChannelConnection* watched, int milliseconds, int watchedProcess) {
     if (m_connectAttempted) return 0;
-    int error = milliseconds < 0 ? m_listener.Accept(m_connection, watched)
-                                 : m_listener.AcceptWithin(m_connection, static_cast<unsigned>(milliseconds));
+    int error = milliseconds < 0
+                    ? m_listener.Accept(m_connection, watched)
+                    : m_listener.AcceptWithin(m_connection, static_cast<unsigned>(milliseconds), watchedProcess);
     if (milliseconds >= 0 && error == ETIMEDOUT) return error;
     // A partner that is gone leaves the end ready for a later writer.
-    if (!(watched && error == EPIPE)) m_connectAttempted = true;
+    if (!((watched || watchedProcess >= 0) && error == EPIPE)) m_connectAttempted = true;
     if (error) {
         Trace(" ConnectPipe", error);
         return error;

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "hosting/dxcmddispatcher.h"
-#include "hosting/monitor.h"
 #include "platform/localchannel.h"
 #include "runtime/dxtracer.h"
+#include "transport/dxcmddispatcher.h"
+#include "transport/monitor.h"
 
 std::string PipeNameRoot() { return platform::PipeNamePrefix(); }
 

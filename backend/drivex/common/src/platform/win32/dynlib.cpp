@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "winhandle.h"
+#include "platform/winhandle.h"
 
 namespace platform {
 namespace {

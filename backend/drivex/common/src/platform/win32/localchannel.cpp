@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "winhandle.h"
+#include "platform/winhandle.h"
 
 namespace platform {
 namespace {
@@ -97,8 +97,9 @@ bool Peek(HANDLE pipe, bool& gone) {
 }
 
 // Waits for a client on `pipe` for up to `milliseconds` (negative: no limit),
-// giving up with EPIPE when `watched` reports its partner gone.
-int WaitForClient(HANDLE pipe, const ChannelConnection* watched, int milliseconds) {
+// giving up with EPIPE when `watched` reports its partner gone or the process
+// handle `watchedProcess` (or -1) is signalled.
+int WaitForClient(HANDLE pipe, const ChannelConnection* watched, int milliseconds, int watchedProcess = -1) {
     OverlappedIo io;
     if (!io.valid()) return LastErrno();
     const BOOL started = ::ConnectNamedPipe(pipe, io.get());
@@ -116,11 +117,13 @@ int WaitForClient(HANDLE pipe, const ChannelConnection* watched, int millisecond
             const DWORD remaining = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
             if (slice == INFINITE || remaining < slice) slice = remaining;
         }
-        if (::WaitForSingleObject(io.event(), slice) == WAIT_OBJECT_0) {
+        const HANDLE handles[2] = {io.event(), watchedProcess >= 0 ? AsHandle(watchedProcess) : nullptr};
+        const DWORD woken = ::WaitForMultipleObjects(watchedProcess >= 0 ? 2 : 1, handles, FALSE, slice);
+        if (woken == WAIT_OBJECT_0) {
             DWORD ignored = 0;
             return ::GetOverlappedResult(pipe, io.get(), &ignored, FALSE) ? 0 : LastErrno();
         }
-        if (watched && watched->PartnerClosed()) {
+        if (woken == WAIT_OBJECT_0 + 1 || (watched && watched->PartnerClosed())) {
             io.Cancel(pipe);
             return EPIPE;
         }
@@ -285,9 +288,10 @@ int ChannelListener::Accept(ChannelConnection& out, const ChannelConnection* wat
     return TakeConnected(m_fd, m_path, out);
 }
 
-int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds) {
+int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds, int watchedProcess) {
     if (!m_fd) return EBADF;
-    if (int error = WaitForClient(AsHandle(m_fd.get()), nullptr, static_cast<int>(milliseconds))) return error;
+    if (int error = WaitForClient(AsHandle(m_fd.get()), nullptr, static_cast<int>(milliseconds), watchedProcess))
+        return error;
     return TakeConnected(m_fd, m_path, out);
 }
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <utility>
 
-#include "winhandle.h"
+#include "platform/winhandle.h"
 
 namespace platform {
 namespace {
@@ -46,6 +46,7 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
         Kill();
         m_pid = std::exchange(other.m_pid, -1);
+        m_watch = std::move(other.m_watch);
         m_handle = std::move(other.m_handle);
         m_reaped = std::exchange(other.m_reaped, false);
         m_exitStatus = std::exchange(other.m_exitStatus, -1);
@@ -102,6 +103,8 @@ void ChildProcess::Adopt(int pid) {
     m_pid = pid;
     m_reaped = false;
     m_exitStatus = -1;
+    // The end is seen by polls that wait on something else too.
+    if (ProcessWatch::Open(pid, m_watch) != 0) m_watch = ProcessWatch();
 }
 
 bool ChildProcess::Reap(bool block) {

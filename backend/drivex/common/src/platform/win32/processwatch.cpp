@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "winhandle.h"
+#include "platform/winhandle.h"
 
 namespace platform {
 
@@ -24,10 +24,11 @@ int ProcessWatch::Open(int pid, ProcessWatch& out) {
     return 0;
 }
 
-bool ProcessWatch::WaitForEnd() {
+bool ProcessWatch::WaitForEnd(int milliseconds) {
     if (!valid()) return false;
     const HANDLE handles[2] = {AsHandle(m_process.get()), AsHandle(m_wake.get())};
-    return ::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0;
+    const DWORD limit = milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds);
+    return ::WaitForMultipleObjects(2, handles, FALSE, limit) == WAIT_OBJECT_0;
 }
 
 bool ProcessWatch::Ended() const {

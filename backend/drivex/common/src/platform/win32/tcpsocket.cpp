@@ -3,11 +3,12 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 
-#include "winhandle.h"
+#include "platform/winhandle.h"
 
 namespace platform {
 namespace {
@@ -206,13 +207,22 @@ int TcpListener::Accept(TcpConnection& out) {
     return 0;
 }
 
-int TcpListener::AcceptWithin(TcpConnection& out, unsigned milliseconds) {
+int TcpListener::AcceptWithin(TcpConnection& out, unsigned milliseconds, int watchedProcess) {
     if (!valid()) return EBADF;
-    WSAPOLLFD entry{S(m_fd), POLLRDNORM, 0};
-    const int ready = ::WSAPoll(&entry, 1, static_cast<INT>(milliseconds));
-    if (ready == SOCKET_ERROR) return SocketErrno();
-    if (ready == 0) return ETIMEDOUT;
-    return Accept(out);
+    // A socket and a process handle cannot be waited on together: the wait
+    // looks at the process between slices.
+    constexpr unsigned kSliceMs = 20;
+    for (unsigned waited = 0;;) {
+        if (watchedProcess >= 0 && ::WaitForSingleObject(win32::AsHandle(watchedProcess), 0) == WAIT_OBJECT_0)
+            return EPIPE;
+        const unsigned slice = watchedProcess >= 0 ? std::min(kSliceMs, milliseconds - waited) : milliseconds;
+        WSAPOLLFD entry{S(m_fd), POLLRDNORM, 0};
+        const int ready = ::WSAPoll(&entry, 1, static_cast<INT>(slice));
+        if (ready == SOCKET_ERROR) return SocketErrno();
+        if (ready > 0) return Accept(out);
+        waited += slice;
+        if (waited >= milliseconds) return ETIMEDOUT;
+    }
 }
 
 }  // namespace platform

@@ -2,7 +2,7 @@
 
 #include <winsock2.h>
 
-#include "winhandle.h"
+#include "platform/winhandle.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "winhandle.h"
+#include "platform/winhandle.h"
 
 #include <cerrno>
 

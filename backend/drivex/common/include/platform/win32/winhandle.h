@@ -1,6 +1,7 @@
-// Shared by the Windows platform sources. Kernel handles keep only their low
-// 32 bits significant on 64-bit Windows (the rule that lets 32- and 64-bit
-// processes share them), so the platform's int handle slots hold them.
+// Shared by the Windows platform sources; not part of the platform interface.
+// Kernel handles keep only their low 32 bits significant on 64-bit Windows
+// (the rule that lets 32- and 64-bit processes share them), so the platform's
+// int handle slots hold them.
 #pragma once
 
 #include <windows.h>

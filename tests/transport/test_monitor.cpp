@@ -1,6 +1,6 @@
 // Heartbeat monitors on real pipes: a writer and a reader on one pipe name
 // (in this process, or the writer in a peer process that is killed).
-#include "hosting/monitor.h"
+#include "transport/monitor.h"
 
 #include <gtest/gtest.h>
 

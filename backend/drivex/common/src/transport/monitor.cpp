@@ -1,4 +1,4 @@
-#include "hosting/monitor.h"
+#include "transport/monitor.h"
 
 #include <cerrno>
 #include <chrono>

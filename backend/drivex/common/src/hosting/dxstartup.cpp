@@ -1,10 +1,12 @@
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 
 #include <memory>
 
 #include "hosting/xmanager.h"
+#include "platform/localchannel.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxtracer.h"
+#include "runtime/keptalive.h"
 #include "runtime/vexadxconfigreader.h"
 #include "transport/xpipemanager.h"
 
@@ -56,12 +58,24 @@ int InitDxGlobal(const std::string& tempPath, const std::string& pidText,
     return 0;
 }
 
-void FinalizeDXGlobal() {
+void FinalizeDXGlobal() { FinalizeDXGlobalWithin(XManager::kDriverEndLimitMs); }
+
+bool FinalizeDXGlobalWithin(unsigned milliseconds) {
+    XManager* registry = GetXManager();
+    const bool released = !registry || (registry->cleanup(milliseconds) && !registry->leftBehind());
     ClearXName();
     SetAppMode(-1);
     SetXManager(nullptr);
-    SetXPipeManager(nullptr);
+    // A thread left in its language works on its level's pipes; only their
+    // socket files go, so that none is left behind in the pipe directory.
+    if (released) {
+        SetXPipeManager(nullptr);
+    } else {
+        KeepAliveForGood(std::move(State().pipes));
+        platform::RemoveOwnChannels();
+    }
     SetDXGlobalInitFin(false);
+    return released;
 }
 
 XManager* GetXManager() { return State().registry.get(); }

@@ -1,7 +1,7 @@
 // The command channel between an engine side and a language side in one
 // process: the language side serves on a thread of its own, through the
 // real visitor where the rule is the visitor's.
-#include "hosting/dxcmddispatcher.h"
+#include "transport/dxcmddispatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 #include "hosting/statisticsx.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
-#include "runtime/dxstartup.h"
+#include "hosting/dxstartup.h"
 #include "runtime/statuscodes.h"
 #include "runtime/syncsyntaxslot.h"
 #include "runtime/xconfigoptions.h"

@@ -25,8 +25,9 @@ public:
     DXCmdDispatcher(const std::string& pipeNamePrefix, bool isServer) : m_pipe(pipeNamePrefix, isServer) {}
 
     bool isServer() const { return m_pipe.isServer(); }
-    // The client role may pass a check of its partner (see AsyCsPipe1).
-    int connectPeer(const std::function<bool()>& keepWaiting = {});
+    // The client role may bound the wait and watch its partner's process
+    // (see AsyCsPipe1::connectServer).
+    int connectPeer(int limitMs = -1, int watchedProcess = -1);
     // The reply's status, or the transport code when the exchange failed.
     int sendCmd(std::int32_t key, const std::vector<std::string>& arguments);
     int sendCmd(std::int32_t key) { return sendCmd(key, {}); }

@@ -1,4 +1,4 @@
-#include "hosting/dxcmddispatcher.h"
+#include "transport/dxcmddispatcher.h"
 
 #include <cstdio>
 
@@ -15,8 +15,8 @@ void TraceNumber(const char* format, std::int32_t value) {
 
 }  // namespace
 
-int DXCmdDispatcher::connectPeer(const std::function<bool()>& keepWaiting) {
-    return isServer() ? m_pipe.connectClient() : m_pipe.connectServer(keepWaiting);
+int DXCmdDispatcher::connectPeer(int limitMs, int watchedProcess) {
+    return isServer() ? m_pipe.connectClient() : m_pipe.connectServer(limitMs, watchedProcess);
 }
 
 int DXCmdDispatcher::sendCmd(std::int32_t key, const std::vector<std::string>& arguments) {

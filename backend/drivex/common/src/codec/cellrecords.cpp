@@ -1,0 +1,77 @@
+#include "codec/cellrecords.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "codec/bytewriter.h"
+
+namespace codec {
+namespace {
+
+// Name and text lengths, row, variable, type and the double.
+constexpr std::size_t kFixedBytes = 28;
+constexpr std::size_t kFirstRoom = 4096;
+
+unsigned char* PutText(unsigned char* at, std::string_view text) {
+    EncodeFixed32(at, static_cast<std::uint32_t>(text.size()));
+    if (!text.empty()) std::memcpy(at + 4, text.data(), text.size());
+    return at + 4 + text.size();
+}
+
+}  // namespace
+
+unsigned char* CellRecords::Claim(std::size_t bytes) {
+    if (m_buffer.size() - m_size < bytes) {
+        OwnedBuffer larger = OwnedBuffer::Allocate(std::max({kFirstRoom, m_size + bytes, 2 * m_buffer.size()}));
+        if (m_size) std::memcpy(larger.data(), m_buffer.data(), m_size);
+        m_buffer = std::move(larger);
+    }
+    unsigned char* at = m_buffer.bytes() + m_size;
+    m_size += bytes;
+    return at;
+}
+
+void CellRecords::Append(std::string_view dataset, std::int32_t row, std::int32_t variable,
+                         std::int32_t type, double value, std::string_view text) {
+    unsigned char* at = PutText(Claim(kFixedBytes + dataset.size() + text.size()), dataset);
+    EncodeFixed32(at, static_cast<std::uint32_t>(row));
+    EncodeFixed32(at + 4, static_cast<std::uint32_t>(variable));
+    EncodeFixed32(at + 8, static_cast<std::uint32_t>(type));
+    EncodeFixed64(at + 12, std::bit_cast<std::uint64_t>(value));
+    PutText(at + 20, text);
+    ++m_count;
+}
+
+bool CellRecords::Read(ByteReader& reader, CellRecord& record) {
+    ByteReader probe = reader;
+    const unsigned char* name = nullptr;
+    const unsigned char* text = nullptr;
+    std::size_t nameLength = 0, textLength = 0;
+    if (!probe.GetLengthPrefixed(&name, &nameLength) || !probe.GetFixed32(&record.row) ||
+        !probe.GetFixed32(&record.variable) || !probe.GetFixed32(&record.type) ||
+        !probe.GetDouble(&record.number) || !probe.GetLengthPrefixed(&text, &textLength)) {
+        return false;
+    }
+    record.dataset = std::string_view(reinterpret_cast<const char*>(name), nameLength);
+    record.text = std::string_view(reinterpret_cast<const char*>(text), textLength);
+    reader = probe;
+    return true;
+}
+
+void CellRecords::AppendImage(const unsigned char* bytes, std::size_t size, std::size_t count) {
+    if (size > 0) std::memcpy(Claim(size), bytes, size);
+    m_count += count;
+}
+
+void CellRecords::AppendNumeric(std::string_view dataset, std::int32_t row, std::int32_t variable,
+                                double value) {
+    Append(dataset, row, variable, kNumeric, value, {});
+}
+
+void CellRecords::AppendString(std::string_view dataset, std::int32_t row, std::int32_t variable,
+                               std::string_view value) {
+    Append(dataset, row, variable, kString, 0.0, value);
+}
+
+}  // namespace codec
