@@ -238,7 +238,8 @@ TEST(VexaPipeConnect, WatchedProcessEndEndsTheWaitAndKeepsTheEndReady) {
     VexaPipe server(name);
     ASSERT_EQ(server.CreatePipe(), 0);
     platform::ChildProcess child;
-    ASSERT_EQ(platform::ChildProcess::Spawn({"/bin/true"}, child), 0);
+    testsupport::TempDir dir;
+    ASSERT_EQ(platform::ChildProcess::Spawn({testsupport::PeerPath("argsecho"), dir.file("echo.txt"), "0"}, child), 0);
     ASSERT_GE(child.endDescriptor(), 0);
     // A limit far beyond the test's own: ETIMEDOUT would mean the end went unseen.
     EXPECT_EQ(server.ConnectPipeWithin(600000, child.endDescriptor()), EPIPE);
