@@ -16,10 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include "hosting/dxstartup.h"
 #include "hosting/statisticsx.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
-#include "hosting/dxstartup.h"
 #include "runtime/statuscodes.h"
 #include "runtime/syncsyntaxslot.h"
 #include "runtime/xconfigoptions.h"

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "hosting/dxcallbacks.h"
+#include "hosting/dxstartup.h"
 #include "hosting/inpstatisticsx.h"
 #include "languagetestsupport.h"
 #include "runtime/dxglobal.h"
-#include "hosting/dxstartup.h"
 #include "runtime/vexadxconfigreader.h"
 #include "transport/xpipemanager.h"
 #include "vexaxd_p.h"

@@ -14,10 +14,10 @@
 #include <string>
 
 #include "hosting/dxcallbacks.h"
+#include "hosting/dxstartup.h"
 #include "hosting/inpstatisticsx.h"
 #include "languagetestsupport.h"
 #include "runtime/dxglobal.h"
-#include "hosting/dxstartup.h"
 #include "runtime/xconfigoptions.h"
 #include "transport/xpipemanager.h"
 

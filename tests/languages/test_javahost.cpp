@@ -10,9 +10,9 @@
 #include <string>
 
 #include "codec/javaextensionsmb.h"
+#include "hosting/dxstartup.h"
 #include "hosting/outpstatisticsx.h"
 #include "languagetestsupport.h"
-#include "hosting/dxstartup.h"
 #include "runtime/xconfigoptions.h"
 #include "transport/javaplugsocket.h"
 

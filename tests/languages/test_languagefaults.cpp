@@ -22,15 +22,15 @@
 #include <thread>
 #include <vector>
 
-#include "transport/monitor.h"
+#include "hosting/dxstartup.h"
 #include "hosting/outpstatisticsx.h"
 #include "languagetestsupport.h"
 #include "platform/localchannel.h"
 #include "platform/process.h"
-#include "hosting/dxstartup.h"
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
 #include "testlanguagelog.h"
+#include "transport/monitor.h"
 #include "transport/xpipemanager.h"
 #include "vexaxd_p.h"
 

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "hosting/dxstartup.h"
 #include "hosting/outpstatisticsx.h"
 #include "languagetestsupport.h"
-#include "hosting/dxstartup.h"
 #include "runtime/vexadxconfigreader.h"
 #include "transport/xpipemanager.h"
 

@@ -16,11 +16,11 @@
 
 #include "codec/clexdsmb.h"
 #include "hosting/drivex.h"
+#include "hosting/dxstartup.h"
 #include "hosting/startxdispatchervisitor.h"
 #include "hosting/statisticsx.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
-#include "hosting/dxstartup.h"
 #include "runtime/statuscodes.h"
 #include "runtime/syncsyntaxslot.h"
 #include "runtime/xconfigoptions.h"

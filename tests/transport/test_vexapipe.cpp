@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "platform/wakeevent.h"
 #include "runtime/statuscodes.h"
 #include "testsupport.h"
 
@@ -248,4 +249,31 @@ TEST(VexaPipeConnect, WatchedProcessEndEndsTheWaitAndKeepsTheEndReady) {
     ASSERT_EQ(writer.VEXACreateFile(), 0);
     EXPECT_EQ(server.ConnectPipeWithin(1000, child.endDescriptor()), 0);
     EXPECT_TRUE(server.IsWritePipeConnected());
+}
+
+// A server thread asked to stop leaves its wait for a writer or for data at
+// once, yet data already there is read first.
+TEST(VexaPipeConnect, ARaisedWakeEventEndsTheWaitsButNotBeforeQueuedData) {
+    platform::WakeEvent stop;
+    ASSERT_EQ(platform::WakeEvent::Open(stop), 0);
+    const std::string name = UniquePipeName("woken");
+    VexaPipe server(name);
+    ASSERT_EQ(server.CreatePipe(), 0);
+    stop.Set();
+    EXPECT_EQ(server.ConnectPipeWithin(600000, stop.descriptor()), EPIPE);
+    stop.Clear();
+    EXPECT_EQ(server.ConnectPipeWithin(10, stop.descriptor()), ETIMEDOUT);
+
+    VexaPipe client(name);
+    ASSERT_EQ(client.VEXACreateFile(), 0);
+    ASSERT_EQ(server.ConnectPipeWithin(600000, stop.descriptor()), 0);
+    int written = 0;
+    ASSERT_EQ(client.WriteData("x", 1, written), 0);
+    stop.Set();
+    EXPECT_EQ(server.WaitReadableWatching(stop.descriptor()), 0);
+    char byte = 0;
+    int read = 0;
+    ASSERT_EQ(server.ReadData(1, &byte, read), 0);
+    EXPECT_EQ(byte, 'x');
+    EXPECT_EQ(server.WaitReadableWatching(stop.descriptor()), EPIPE);
 }

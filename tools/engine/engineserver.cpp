@@ -98,18 +98,19 @@ int EngineServer::Serve(const CommandTable& commands, EngineState& state) {
     }
 }
 
-int EngineServer::ServeBlock(const CommandTable& commands, EngineState& state, const std::atomic<bool>& stop) {
+int EngineServer::ServeBlock(const CommandTable& commands, EngineState& state, int stop) {
     VexaPipe& request = *m_pipes->GetXDAPIPipe();
     if (!request.IsPipeCreated()) {
         if (int created = request.CreatePipe()) return created;
     }
-    while (!stop.load()) {
+    for (;;) {
         if (!request.IsWritePipeConnected()) {
-            int accepted = request.ConnectPipeWithin(kBlockSliceMs);
-            if (accepted == ETIMEDOUT) continue;
+            // EPIPE: the stop was raised.
+            int accepted = request.ConnectPipeWithin(kNoLimitMs, stop);
+            if (accepted == EPIPE) return 0;
             if (accepted) return accepted;
         }
-        if (request.WaitReadable(kBlockSliceMs) == ETIMEDOUT) continue;
+        if (request.WaitReadableWatching(stop) == EPIPE) return 0;
         int code = 0;
         switch (AnswerRequest(commands, state, code)) {
             case Step::kFailed: return code;
@@ -117,7 +118,6 @@ int EngineServer::ServeBlock(const CommandTable& commands, EngineState& state, c
             default: break;
         }
     }
-    return 0;
 }
 
 }  // namespace engine

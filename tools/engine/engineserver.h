@@ -33,9 +33,10 @@ public:
     // or farewell, else the code that ended the loop.
     int Serve(const CommandTable& commands, EngineState& state);
     // Serves a program block's API calls until the language says the block's
-    // calls are over (StopReceiveXdApiThread), or `stop` is set while no
-    // request is in hand. The pipes stay open for the level's next block.
-    int ServeBlock(const CommandTable& commands, EngineState& state, const std::atomic<bool>& stop);
+    // calls are over (StopReceiveXdApiThread), or `stop` (a descriptor that
+    // turns readable, watched in the same wait as the pipe) is raised while
+    // no request is in hand. The pipes stay open for the level's next block.
+    int ServeBlock(const CommandTable& commands, EngineState& state, int stop);
 
     static bool IsFarewell(const CleXDSmb& message);
 
@@ -46,8 +47,8 @@ private:
     enum class Step { kAnswered, kClientClosed, kFarewell, kBlockCallsOver, kFailed };
     // Receives one request and answers it; `code` tells why a step failed.
     Step AnswerRequest(const CommandTable& commands, EngineState& state, int& code);
-    // The stop flag is looked at this often while nothing happens.
-    static constexpr unsigned kBlockSliceMs = 50;
+    // Waits for a block's writer end only by the stop.
+    static constexpr unsigned kNoLimitMs = ~0u >> 1;
 
     // Unused by a block's server, whose pipes belong to the caller.
     XPipeManager m_manager{"", ""};

@@ -9,9 +9,9 @@
 #include "codec/javaextensionsmb.h"
 #include "commandtext.h"
 #include "enginecodes.h"
+#include "hosting/dxstartup.h"
 #include "platform/localchannel.h"
 #include "platform/process.h"
-#include "hosting/dxstartup.h"
 #include "transport/xpipemanager.h"
 
 namespace engine {

@@ -10,20 +10,21 @@
 #include "engineserver.h"
 #include "hosting/dxapibridge.h"
 #include "hosting/dxcallbacks.h"
-#include "transport/dxcmddispatcher.h"
+#include "hosting/dxstartup.h"
 #include "hosting/inpstatisticsx.h"
 #include "hosting/outpstatisticsx.h"
 #include "hosting/xmanager.h"
 #include "javablocks.h"
 #include "outputfiles.h"
 #include "platform/signalrelay.h"
+#include "platform/wakeevent.h"
 #include "runtime/dxglobal.h"
-#include "hosting/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
 #include "runtime/xcmdargument.h"
 #include "runtime/xconfigoptions.h"
+#include "transport/dxcmddispatcher.h"
 #include "transport/xpipemanager.h"
 #include "vexaxd_p.h"
 
@@ -104,21 +105,29 @@ private:
     int m_level;
 };
 
-// Serves the block's API calls on its level's pipes from a thread of its own.
+// Serves the block's API calls on its level's pipes from a thread of its own,
+// which the end of the block wakes at once. Without a descriptor for that
+// (none left) no thread runs, and the block's calls find no server.
 class BlockApiThread {
 public:
     BlockApiThread(XPipes& pipes, int depth, const CommandTable& commands, EngineState& state)
-        : m_server(&pipes, depth), m_thread([this, &commands, &state] { m_server.ServeBlock(commands, state, m_stop); }) {}
+        : m_server(&pipes, depth) {
+        if (int error = platform::WakeEvent::Open(m_stop)) {
+            DxTraceError("No server for the block's calls", error);
+            return;
+        }
+        m_thread = std::thread([this, &commands, &state] { m_server.ServeBlock(commands, state, m_stop.descriptor()); });
+    }
     ~BlockApiThread() {
-        m_stop = true;
-        m_thread.join();
+        m_stop.Set();
+        if (m_thread.joinable()) m_thread.join();
     }
     BlockApiThread(const BlockApiThread&) = delete;
     BlockApiThread& operator=(const BlockApiThread&) = delete;
 
 private:
     EngineServer m_server;
-    std::atomic<bool> m_stop{false};
+    platform::WakeEvent m_stop;
     std::thread m_thread;
 };
 

@@ -18,6 +18,7 @@
 #include "datafile.h"
 #include "enginecodes.h"
 #include "engineserver.h"
+#include "hosting/dxstartup.h"
 #include "hosting/interruptlistener.h"
 #include "hosting/partnermonitor.h"
 #include "languageblocks.h"
@@ -25,7 +26,6 @@
 #include "platform/localchannel.h"
 #include "platform/process.h"
 #include "platform/signalrelay.h"
-#include "hosting/dxstartup.h"
 
 namespace {
 

@@ -14,17 +14,17 @@
 #include <cstdio>
 #include <string>
 
-#include "transport/dxcmddispatcher.h"
+#include "hosting/dxstartup.h"
 #include "hosting/inpstatisticsx.h"
 #include "hosting/interruptlistener.h"
-#include "hosting/partnermonitor.h"
 #include "hosting/startxdispatchervisitor.h"
 #include "platform/localchannel.h"
 #include "platform/process.h"
+#include "platform/processwatch.h"
 #include "platform/signalrelay.h"
 #include "runtime/dxglobal.h"
-#include "hosting/dxstartup.h"
 #include "runtime/dxtracer.h"
+#include "transport/dxcmddispatcher.h"
 #include "transport/xpipemanager.h"
 #include "vexaxd_p.h"
 
@@ -68,14 +68,11 @@ int main(int argc, char** argv) {
     // Ctrl-C in the client's terminal is the client's; a block is interrupted
     // through the engine, by the interrupt signal.
     platform::IgnoreTerminalInterrupt();
-    PartnerMonitor engine([] {
-        // No destructor runs: the socket files bound here would stay behind.
-        platform::RemoveOwnChannels();
-        ::_exit(kEngineGoneStatus);
-    });
     // Started by a process that has already gone (adopted by init): there is
-    // no engine to serve.
-    if (::getppid() <= 1 || engine.Watch(::getppid()) == ESRCH) return kEngineGoneStatus;
+    // no engine to serve. Without process descriptors the end of the
+    // engine's pipes still ends the loop below.
+    platform::ProcessWatch engine;
+    if (::getppid() <= 1 || platform::ProcessWatch::Open(::getppid(), engine) == ESRCH) return kEngineGoneStatus;
     InitDxGlobal(argv[2], argv[3], language, EngineHome());
     SetAppMode(ApplicationMode(argv[1]));
     InterruptListener interrupts([] { InpStatisticsX::InterruptRunningText(); });
@@ -83,11 +80,20 @@ int main(int argc, char** argv) {
     // The engine that started this process runs; nothing needs to start it.
     SetVexaRunning(true);
     DXCmdDispatcher* dispatcher = GetXPipeManager()->getPipeSuit(language)->getCmdDispatcher(true);
+    // The engine's end is seen in the same wait as its next command.
+    if (engine.valid()) dispatcher->watchPartner(engine.descriptor());
     int status = dispatcher->connectPeer();
     if (status == 0) {
         // The engine drives: the language runtime is started and stopped here.
         StartXDispatcherVisitor visitor(language, true);
         status = dispatcher->receiveCmd(&visitor);
+        if (status != 0) {
+            // Only kStopDX ends the loop cleanly; otherwise the engine has
+            // gone, and the block in hand is abandoned with the process. No
+            // destructor runs, so the socket files bound here go first.
+            platform::RemoveOwnChannels();
+            ::_exit(kEngineGoneStatus);
+        }
     } else {
         DxTraceError("startx could not reach the engine", status);
     }

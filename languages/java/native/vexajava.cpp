@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "runtime/dxglobal.h"
 #include "hosting/dxstartup.h"
+#include "runtime/dxglobal.h"
 #include "runtime/statuscodes.h"
 #include "transport/xpipemanager.h"
 #include "vexaxd_p.h"

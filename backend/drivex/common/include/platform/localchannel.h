@@ -57,6 +57,9 @@ public:
     // 0 once a receive would not block (data or the partner's end), else
     // ETIMEDOUT after the limit.
     int WaitReadable(unsigned milliseconds) const;
+    // Without limit: 0 once a receive would not block, EPIPE as soon as
+    // `watchedProcess` (a process end descriptor) turns readable first.
+    int WaitReadableWatching(int watchedProcess) const;
     // True once the partner has closed its end, even with packets still queued.
     bool PartnerClosed() const;
     int SetNonBlocking();

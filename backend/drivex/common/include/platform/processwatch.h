@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/uniquefd.h"
+#include "platform/wakeevent.h"
 
 namespace platform {
 
@@ -33,7 +34,7 @@ public:
 
 private:
     UniqueFd m_process;
-    UniqueFd m_wake;
+    WakeEvent m_wake;
 };
 
 }  // namespace platform

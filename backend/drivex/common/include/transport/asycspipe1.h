@@ -49,6 +49,9 @@ public:
     // waited for.
     int connectServer(int limitMs = -1, int watchedProcess = -1);
 
+    // The receive loop also watches this process (the client's, by its end
+    // descriptor) and ends with EPIPE the moment it ends.
+    void watchPartner(int processDescriptor);
     std::int32_t send(CleXDSmb& request, CleXDSmb& reply);
     std::int32_t receive(Visitor* visitor);
     std::int32_t receive(const Handler& handler);

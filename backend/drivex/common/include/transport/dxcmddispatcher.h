@@ -31,6 +31,9 @@ public:
     // The reply's status, or the transport code when the exchange failed.
     int sendCmd(std::int32_t key, const std::vector<std::string>& arguments);
     int sendCmd(std::int32_t key) { return sendCmd(key, {}); }
+    // The server role's loop ends the moment this process (the engine's, by
+    // its end descriptor) ends.
+    void watchPartner(int processDescriptor) { m_pipe.watchPartner(processDescriptor); }
     // Serves commands until a visitor answers kStopDX or a reply cannot go out.
     int receiveCmd(DXCmdDispatcherVisitor* visitor);
 

@@ -47,12 +47,19 @@ public:
     // where the two lie.
     int WriteData(const void* head, int headLength, const void* tail, int tailLength, int& written);
     int ReadData(int size, void* buffer, int& bytesRead);
+    // From now on a read that waits also watches this process (its end
+    // descriptor; -1: none) and fails with EPIPE the moment it ends, in the
+    // same wait as the pipe's.
+    void WatchProcess(int processDescriptor) { m_watchedProcess = processDescriptor; }
     // As ReadData, but ETIMEDOUT (untraced, nothing read) when nothing came
     // within the limit, so a reader can look at its stop request.
     int ReadDataWithin(int size, void* buffer, int& bytesRead, unsigned milliseconds);
     // 0 once a read would not block (data, or the partner's end); ETIMEDOUT
     // after the limit; EBADF without a connection.
     int WaitReadable(unsigned milliseconds) const;
+    // Without limit: 0 once a read would not block, EPIPE as soon as
+    // `descriptor` (a process's end, a wake event) turns readable first.
+    int WaitReadableWatching(int descriptor) const { return m_connection.WaitReadableWatching(descriptor); }
     // The connected partner has closed its end (queued packets may remain).
     bool IsPartnerGone() const { return m_connection.PartnerClosed(); }
     int FlushPipe() { return 0; }
@@ -72,6 +79,7 @@ private:
     std::string m_name;
     platform::ChannelListener m_listener;
     platform::ChannelConnection m_connection;
+    int m_watchedProcess = -1;
     bool m_writeConnected = false;
     bool m_connectAttempted = false;
     bool m_created = false;

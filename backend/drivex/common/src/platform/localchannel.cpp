@@ -244,6 +244,20 @@ int ChannelConnection::WaitReadable(unsigned milliseconds) const {
     }
 }
 
+int ChannelConnection::WaitReadableWatching(int watchedProcess) const {
+    if (!m_fd) return EBADF;
+    pollfd fds[2] = {{m_fd.get(), POLLIN, 0}, {watchedProcess, POLLIN, 0}};
+    for (;;) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        // What the partner sent before it ended is still read.
+        if (fds[0].revents != 0) return 0;
+        return EPIPE;
+    }
+}
+
 int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds, int watchedProcess) {
     if (!m_fd) return EBADF;
     if (int error = WaitForConnection(m_fd.get(), watchedProcess, static_cast<int>(milliseconds))) return error;

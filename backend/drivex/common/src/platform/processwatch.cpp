@@ -1,7 +1,6 @@
 #include "platform/processwatch.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -17,16 +16,16 @@ int ProcessWatch::Open(int pid, ProcessWatch& out) {
     const long process = ::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0);
     if (process < 0) return errno;
     UniqueFd processFd(static_cast<int>(process));
-    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake < 0) return errno;
+    WakeEvent wake;
+    if (int error = WakeEvent::Open(wake)) return error;
     out.m_process = std::move(processFd);
-    out.m_wake = UniqueFd(wake);
+    out.m_wake = std::move(wake);
     return 0;
 }
 
 bool ProcessWatch::WaitForEnd(int milliseconds) {
     if (!valid()) return false;
-    pollfd fds[2] = {{m_process.get(), POLLIN, 0}, {m_wake.get(), POLLIN, 0}};
+    pollfd fds[2] = {{m_process.get(), POLLIN, 0}, {m_wake.descriptor(), POLLIN, 0}};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
         int wait = milliseconds;
@@ -40,8 +39,7 @@ bool ProcessWatch::WaitForEnd(int milliseconds) {
         if (ready <= 0) return false;
         if (fds[0].revents != 0) return true;
         // Taken, so that the next wait waits again.
-        std::uint64_t wakes = 0;
-        [[maybe_unused]] const ssize_t taken = ::read(m_wake.get(), &wakes, sizeof wakes);
+        m_wake.Clear();
         return false;
     }
 }
@@ -52,11 +50,6 @@ bool ProcessWatch::Ended() const {
     return ::poll(&fd, 1, 0) > 0 && fd.revents != 0;
 }
 
-void ProcessWatch::Wake() {
-    if (!m_wake.valid()) return;
-    const std::uint64_t one = 1;
-    // A full counter already wakes the waiter; nothing else can fail here.
-    [[maybe_unused]] const ssize_t written = ::write(m_wake.get(), &one, sizeof one);
-}
+void ProcessWatch::Wake() { m_wake.Set(); }
 
 }  // namespace platform

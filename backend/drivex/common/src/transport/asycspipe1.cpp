@@ -26,6 +26,11 @@ int AsyCsPipe1::openPipe() {
     return 0;
 }
 
+void AsyCsPipe1::watchPartner(int processDescriptor) {
+    openPipe();
+    OwnServerEnd().WatchProcess(processDescriptor);
+}
+
 int AsyCsPipe1::closePipe() {
     if (!m_opened) return 0;
     if (int error = OwnServerEnd().DisconnectPipe()) return error;

@@ -166,8 +166,9 @@ int VexaPipe::ReadData(int size, void* buffer, int& bytesRead) {
     bytesRead = 0;
     if (size <= 0 || buffer == nullptr) return VEXA_BAD_ARGUMENT;
     std::size_t received = 0;
-    int error = m_connection.valid() ? m_connection.Receive(buffer, static_cast<std::size_t>(size), received)
-                                     : (HasPipe() ? ENOTCONN : EBADF);
+    int error = m_connection.valid() ? 0 : (HasPipe() ? ENOTCONN : EBADF);
+    if (!error && m_watchedProcess >= 0) error = m_connection.WaitReadableWatching(m_watchedProcess);
+    if (!error) error = m_connection.Receive(buffer, static_cast<std::size_t>(size), received);
     bytesRead = static_cast<int>(received);
     if (error) Trace(" ReadData", error);
     return error;
