@@ -246,6 +246,19 @@ int ChannelConnection::WaitReadable(unsigned milliseconds) const {
     }
 }
 
+int ChannelConnection::WaitReadableWatching(int watchedProcess) const {
+    if (!m_fd) return EBADF;
+    HANDLE pipe = AsHandle(m_fd.get());
+    unsigned pause = 1;
+    for (;;) {
+        // What the partner sent before it ended is still read.
+        bool gone = false;
+        if (Peek(pipe, gone)) return 0;
+        if (::WaitForSingleObject(AsHandle(watchedProcess), pause) == WAIT_OBJECT_0) return Peek(pipe, gone) ? 0 : EPIPE;
+        if (pause < kLongestPauseMs) pause *= 2;
+    }
+}
+
 bool ChannelConnection::PartnerClosed() const {
     if (!m_fd) return true;
     bool gone = false;
