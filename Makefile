@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build install check-install check-r test test-plain test-asan test-tsan test-tsan-threaded fuzz fuzz-smoke bench demo demo-c demo-java faults format format-check clean
+.PHONY: windows test-windows all deps configure build install check-install check-r test test-plain test-asan test-tsan test-tsan-threaded fuzz fuzz-smoke bench demo demo-c demo-java faults format format-check clean
 
 all: build
 
@@ -96,8 +96,21 @@ demo-java: build
 		-cp $(BUILD)/tools/java/vexademo.jar:$(BUILD)/tools/engine/vexa.jar:$(BUILD)/tools/engine/vexajavaplugin.jar \
 		com.kor.statistics.demo.VexaDemo $(BUILD)/tools/engine $(abspath $(BUILD))/demo-java-output.html
 
+# The Windows build (mingw-w64 cross compiler) in build-windows/, and its
+# tests run under Wine in a fresh prefix of that directory.
+windows: deps
+	cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g0" $(CMAKE_FLAGS)
+	cmake --build build-windows -j $(JOBS)
+
+# Wine's server and console hosts of the prefix are ended afterwards, so no
+# process of the run is left behind.
+test-windows: windows
+	ctest --test-dir build-windows --output-on-failure -j $(JOBS) --timeout 300; status=$$?; \
+		WINEPREFIX=$(abspath build-windows)/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null; exit $$status
+
 clean:
-	rm -rf build build-asan build-tsan build-release build-fuzz
+	rm -rf build build-asan build-tsan build-release build-fuzz build-windows
 
 # Layout by .clang-format over every C and C++ file git tracks: format-check
 # reports what differs and fails, format rewrites in place.

@@ -14,7 +14,9 @@ namespace {
 std::atomic<unsigned> g_counter{0};
 }
 
-std::string PeerPath(const std::string& name) { return std::string(VEXA_TEST_PEER_DIR) + "/" + name; }
+std::string PeerPath(const std::string& name) {
+    return std::string(VEXA_TEST_PEER_DIR) + "/" + platform::ExecutableFileName(name);
+}
 
 TempDir::TempDir() {
     std::random_device random;
@@ -23,7 +25,8 @@ TempDir::TempDir() {
         auto candidate = base / ("vexa-test-" + std::to_string(platform::CurrentProcessId()) + "-" +
                                  std::to_string(random()));
         if (std::filesystem::create_directory(candidate)) {
-            m_path = candidate.string();
+            // Forward slashes, as the library writes paths on every platform.
+            m_path = candidate.generic_string();
             return;
         }
     }
@@ -35,7 +38,7 @@ TempDir::~TempDir() {
 }
 
 std::string UniquePipeName(const std::string& tag) {
-    return platform::PipeDirectory() + "/t" + std::to_string(platform::CurrentProcessId()) + "_" +
+    return platform::PipeNamePrefix() + "t" + std::to_string(platform::CurrentProcessId()) + "_" +
            std::to_string(g_counter++) + tag;
 }
 

@@ -52,7 +52,7 @@ TEST(VexaPipeNaming, EmptyNameIsRefusedWithoutTrace) {
 
 TEST(VexaPipeNaming, NameLongerThanSocketPathIsRefusedWithTrace) {
     TraceCapture trace;
-    VexaPipe pipe(UniquePipeName(std::string(120, 'x')));
+    VexaPipe pipe(UniquePipeName(std::string(platform::MaxChannelPathLength(), 'x')));
     EXPECT_EQ(pipe.CreatePipe(), VEXA_PIPE_WITHOUT_NAME);
     EXPECT_EQ(pipe.VEXACreateFile(), VEXA_PIPE_WITHOUT_NAME);
     EXPECT_EQ(trace.lines().size(), 2u);
@@ -181,20 +181,6 @@ TEST(VexaPipeProcesses, WriterThatClosesWithoutWritingGivesBrokenPipe) {
     EXPECT_EQ(peer.Wait(), 0);
 }
 
-TEST(VexaPipeLifetime, ClientDestructionKeepsTheServersSocketFile) {
-    const std::string name = UniquePipeName("keep");
-    {
-        VexaPipe server(name);
-        ASSERT_EQ(server.CreatePipe(), 0);
-        { VexaPipe client(name); ASSERT_EQ(client.VEXACreateFile(), 0); }
-        EXPECT_TRUE(std::filesystem::exists(name));
-        // A writer can still reach the pipe after another writer went away.
-        VexaPipe second(name);
-        EXPECT_EQ(second.VEXACreateFile(), 0);
-    }
-    EXPECT_FALSE(std::filesystem::exists(name));
-}
-
 TEST(VexaPipeLifetime, ClosingTracesOnlyAnEndThatHadAPipe) {
     const std::string name = UniquePipeName("close");
     TraceCapture trace;
@@ -208,18 +194,6 @@ TEST(VexaPipeLifetime, ClosingTracesOnlyAnEndThatHadAPipe) {
     EXPECT_FALSE(server.IsPipeCreated());
     ASSERT_EQ(trace.lines().size(), 1u);
     EXPECT_EQ(trace.lines()[0], name + " ClosePipe error code : 0.");
-}
-
-TEST(VexaPipeLifetime, ReplacingServerFileIsNotRemovedByTheOldServer) {
-    const std::string name = UniquePipeName("replace");
-    auto first = std::make_unique<VexaPipe>(name);
-    ASSERT_EQ(first->CreatePipe(), 0);
-    VexaPipe second(name);
-    ASSERT_EQ(second.CreatePipe(), 0);
-    first.reset();
-    EXPECT_TRUE(std::filesystem::exists(name));
-    VexaPipe client(name);
-    EXPECT_EQ(client.VEXACreateFile(), 0);
 }
 
 TEST(VexaPipeConnect, WaitForAWriterEndsWhenTheOtherDirectionHangsUp) {
@@ -265,7 +239,8 @@ TEST(VexaPipeConnect, WatchedProcessEndEndsTheWaitAndKeepsTheEndReady) {
     VexaPipe server(name);
     ASSERT_EQ(server.CreatePipe(), 0);
     platform::ChildProcess child;
-    ASSERT_EQ(platform::ChildProcess::Spawn({"/bin/true"}, child), 0);
+    testsupport::TempDir dir;
+    ASSERT_EQ(platform::ChildProcess::Spawn({testsupport::PeerPath("argsecho"), dir.file("echo.txt"), "0"}, child), 0);
     ASSERT_GE(child.endDescriptor(), 0);
     // A limit far beyond the test's own: ETIMEDOUT would mean the end went unseen.
     EXPECT_EQ(server.ConnectPipeWithin(600000, child.endDescriptor()), EPIPE);

@@ -6,7 +6,7 @@
 #include "testsupport.h"
 
 namespace {
-const std::string kRoot = platform::PipeDirectory() + "/";
+const std::string kRoot = platform::PipeNamePrefix();
 }
 
 TEST(XPipeSuit, NewSuitHasNoLevel) {

@@ -14,6 +14,7 @@
 #include "hosting/startxdispatchervisitor.h"
 #include "hosting/xmanager.h"
 #include "platform/localchannel.h"
+#include "platform/process.h"
 #include "platform/signalrelay.h"
 #include "replyreader.h"
 #include "runtime/dxglobal.h"
@@ -37,7 +38,7 @@ constexpr unsigned kCommandThreadLimitMs = 5000;
 std::string LauncherPath(const StartOptions& options) {
     std::string home = options.hasEngineHome ? options.engineHome : GetVEXAHOME();
     if (!home.empty() && home.back() != '/') home += '/';
-    return home + kLauncherName;
+    return home + platform::ExecutableFileName(kLauncherName);
 }
 
 void EndLauncher(platform::ChildProcess& launcher) {

@@ -16,7 +16,13 @@
 
 #include "runtime/statuscodes.h"
 
-#if defined(__GNUC__)
+/* A Windows program imports the functions from vexaxd_p.dll; the DLL's own
+ * build (VEXAXD_P_BUILDING) exports them. */
+#if defined(_WIN32) && defined(VEXAXD_P_BUILDING)
+#define VEXA_EXPORT __declspec(dllexport)
+#elif defined(_WIN32)
+#define VEXA_EXPORT __declspec(dllimport)
+#elif defined(__GNUC__)
 #define VEXA_EXPORT __attribute__((visibility("default")))
 #else
 #define VEXA_EXPORT

@@ -13,6 +13,8 @@ namespace platform {
 
 // "/tmp/vexa-pipes-<euid>"; the directory need not exist yet.
 std::string PipeDirectory();
+// What every pipe name starts with: the directory and its separator.
+std::string PipeNamePrefix();
 
 // Creates `directory` with mode 0700 when missing. An existing entry is
 // accepted only when it is a real directory (not a link) owned by the

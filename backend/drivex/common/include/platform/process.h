@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/processwatch.h"
+#include "platform/uniquefd.h"
 
 namespace platform {
 
@@ -51,9 +52,22 @@ private:
 
     int m_pid = -1;
     ProcessWatch m_watch;
+    // The process handle where the system waits through one (Windows).
+    UniqueFd m_handle;
     bool m_reaped = false;
     int m_exitStatus = -1;
 };
+
+// The command line a child started from `argv` receives where processes get
+// one line, not a vector (Windows): every argument after the program preceded
+// by one blank, so the line starts with a blank; an argument with a blank
+// that does not start with a quote, or an empty one, in double quotes, a
+// final backslash doubled so it cannot escape the closing quote.
+std::string CommandLine(const std::vector<std::string>& argv);
+
+// The file name of the program `name` on this system: "name" on POSIX,
+// "name.exe" on Windows.
+std::string ExecutableFileName(const std::string& name);
 
 int CurrentProcessId();
 // The path of the running executable, empty when unknown.

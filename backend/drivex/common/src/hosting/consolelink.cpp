@@ -67,7 +67,7 @@ int ConsoleLink::Open() {
 int ConsoleLink::StartConsole(XPipeManager& manager) {
     std::string program = GetVEXAHOME();
     DecoratePathEnd(program);
-    program += PROGRAM_NAME;
+    program += platform::ExecutableFileName(PROGRAM_NAME);
     // Started from an argument vector, so every argument goes as it is.
     std::vector<std::string> argv{program,
                                   manager.getPipePath(),

@@ -187,7 +187,7 @@ std::string XModeArgument(int appMode) {
 std::vector<std::string> XLauncherArgv(const XConfigOptions& options, const XLaunchInputs& inputs, int appMode) {
     std::string program = inputs.engineHome;
     DecoratePathEnd(program);
-    program += options.WorkOn32() ? "startx32" : "startx";
+    program += platform::ExecutableFileName(options.WorkOn32() ? "startx32" : "startx");
 
     // A Windows command line is one string, so there the temp directory and
     // the Python home are quoted to survive the split at blanks. Here every

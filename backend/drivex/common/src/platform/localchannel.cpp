@@ -37,6 +37,7 @@ int NewSocket(UniqueFd& out) {
 }  // namespace
 
 std::string PipeDirectory() { return "/tmp/vexa-pipes-" + std::to_string(::geteuid()); }
+std::string PipeNamePrefix() { return PipeDirectory() + "/"; }
 
 int EnsurePrivateDirectory(const std::string& directory) {
     if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) return errno;

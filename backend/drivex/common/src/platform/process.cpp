@@ -139,6 +139,8 @@ void ChildProcess::Kill() {
     Reap(true);
 }
 
+std::string ExecutableFileName(const std::string& name) { return name; }
+
 int CurrentProcessId() { return static_cast<int>(::getpid()); }
 
 std::string CurrentExecutablePath() {

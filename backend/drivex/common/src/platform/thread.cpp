@@ -1,7 +1,6 @@
 #include "platform/thread.h"
 
-#include <unistd.h>
-
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -9,11 +8,6 @@
 #include <utility>
 
 namespace platform {
-
-std::uint32_t CurrentThreadId() {
-    thread_local const std::uint32_t id = static_cast<std::uint32_t>(::gettid());
-    return id;
-}
 
 struct Thread::DoneFlag {
     std::mutex mutex;

@@ -25,7 +25,8 @@ std::string DxTracer::getXName() const {
 void DxTracer::open(const std::string& path) {
     if (path.empty()) return;
     std::lock_guard<std::mutex> guard(m_lock);
-    m_output = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc);
+    // Binary: the same bytes, "\n" line ends included, on every platform.
+    m_output = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc | std::ios::binary);
     *m_output << kBanner;
     m_output->flush();
 }

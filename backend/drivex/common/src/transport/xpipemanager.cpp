@@ -7,7 +7,7 @@
 #include "transport/dxcmddispatcher.h"
 #include "transport/monitor.h"
 
-std::string PipeNameRoot() { return platform::PipeDirectory() + "/"; }
+std::string PipeNameRoot() { return platform::PipeNamePrefix(); }
 
 std::string PipeSafeName(const std::string& name) {
     std::string safe = name;
