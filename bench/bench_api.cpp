@@ -66,7 +66,7 @@ int ZmqPeer(const std::string& endpoint) {
 // A REQ socket connected to a peer process; the peer is told to end and
 // reaped on destruction.
 class ZmqClient {
-public:
+  public:
     explicit ZmqClient(const std::string& path) : m_path(path) {
         const std::string endpoint = "ipc://" + path;
         m_peer = rawseqpacket::StartSelf({"--zmq-peer", endpoint});
@@ -98,7 +98,7 @@ public:
         ::unlink(m_path.c_str());
     }
 
-private:
+  private:
     std::string m_path;
     pid_t m_peer = -1;
     void* m_context = nullptr;
@@ -142,7 +142,8 @@ int RowCategory(int row) {
     return AddNumberCategory(kOutline, kTitle, kSubtype, false, "Rows", 0, 0, false, false, row);
 }
 int ColumnCategory(int column) {
-    return AddNumberCategory(kOutline, kTitle, kSubtype, false, "Columns", 1, 0, false, false, column);
+    return AddNumberCategory(kOutline, kTitle, kSubtype, false, "Columns", 1, 0, false, false,
+                             column);
 }
 int Cell(double value) {
     return SetNumberCell(kOutline, kTitle, kSubtype, false, "Columns", 1, 0, false, false, value);
@@ -263,7 +264,8 @@ void BM_StartToFirstReply(benchmark::State& state) {
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         int err = -1;
-        const bool answered = StartVexa(arguments.c_str()) == 0 && GetVariableCount(&err) > 0 && err == 0;
+        const bool answered =
+            StartVexa(arguments.c_str()) == 0 && GetVariableCount(&err) > 0 && err == 0;
         const auto end = std::chrono::steady_clock::now();
         StopVexa();
         if (!answered) {

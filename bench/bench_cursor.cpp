@@ -21,13 +21,16 @@ constexpr int kVariables = 10;
 constexpr long kCaseBytes = kVariables * 8;
 constexpr long kPassBytes = kCases * kCaseBytes;
 
-
-benchengine::Session& Engine(long cases = kCases) { return benchengine::Session::Get(cases, kVariables); }
+benchengine::Session& Engine(long cases = kCases) {
+    return benchengine::Session::Get(cases, kVariables);
+}
 
 // The highest peak of any pass.
 long g_passPeakKiB = 0;
 
-void BM_RawTransfer(benchmark::State& state) { benchmain::RawBulkTransfer(state, kPassBytes, "cursor"); }
+void BM_RawTransfer(benchmark::State& state) {
+    benchmain::RawBulkTransfer(state, kPassBytes, "cursor");
+}
 BENCHMARK(BM_RawTransfer)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // One pass: every case, and every value read when `read` is set.

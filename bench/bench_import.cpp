@@ -63,7 +63,8 @@ void BM_FromCharsBaseline(benchmark::State& state) {
                 header = false;
             }
             // Whole lines only; the rest waits for the next window.
-            while ((lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(last - p))))) {
+            while ((lineEnd = static_cast<const char*>(
+                        std::memchr(p, '\n', static_cast<std::size_t>(last - p))))) {
                 while (p < lineEnd) {
                     double value = 0;
                     auto [stop, failure] = std::from_chars(p, lineEnd, value);
@@ -97,11 +98,15 @@ std::string MixedFile() {
     for (long c = 0; c < kCases; ++c) {
         for (int v = 0; v < 8; ++v) {
             const long k = c * 8 + v;
-            if (k % 7 == 0) std::fputs(",", file);
-            else if (k % 11 == 0) std::fputs("NA,", file);
-            else std::fprintf(file, "%.3f,", (c % 977) * 0.125 - v);
+            if (k % 7 == 0)
+                std::fputs(",", file);
+            else if (k % 11 == 0)
+                std::fputs("NA,", file);
+            else
+                std::fprintf(file, "%.3f,", (c % 977) * 0.125 - v);
         }
-        std::fprintf(file, "\"item %ld\",\"%c%ld\"\n", c % 100000, 'A' + static_cast<char>(c % 26), c % 9999);
+        std::fprintf(file, "\"item %ld\",\"%c%ld\"\n", c % 100000, 'A' + static_cast<char>(c % 26),
+                     c % 9999);
     }
     const bool written = std::fclose(file) == 0;
     if (!written || std::rename(partial.c_str(), path.c_str()) != 0) {
@@ -143,7 +148,8 @@ void BM_EngineResident(benchmark::State& state) {
     const double cells = mixed ? 12 : kVariables;
     long rss = -1;
     for (auto _ : state) {
-        const std::string arguments = std::string("-vexahome=") + VEXA_ENGINE_HOME + ", -datafile=" + path;
+        const std::string arguments =
+            std::string("-vexahome=") + VEXA_ENGINE_HOME + ", -datafile=" + path;
         if (StartVexa(arguments.c_str()) != 0) {
             state.SkipWithError("the engine did not start");
             break;
@@ -159,7 +165,12 @@ void BM_EngineResident(benchmark::State& state) {
     state.counters["limit_MiB"] = 1.3 * dataMiB + 50;
     if (rss < 0) state.SkipWithError("no engine process found");
 }
-BENCHMARK(BM_EngineResident)->Arg(0)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EngineResident)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

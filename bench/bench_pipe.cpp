@@ -7,10 +7,10 @@
 #include <string>
 #include <thread>
 
+#include "benchmain.h"
 #include "codec/clexdsmb.h"
 #include "platform/localchannel.h"
 #include "platform/process.h"
-#include "benchmain.h"
 #include "transport/sendreceive.h"
 #include "transport/vexapipe.h"
 
@@ -19,7 +19,8 @@ namespace {
 constexpr int kImage = 52;
 
 std::string PipeName(const char* tag) {
-    return platform::PipeDirectory() + "/bench" + std::to_string(platform::CurrentProcessId()) + tag;
+    return platform::PipeDirectory() + "/bench" + std::to_string(platform::CurrentProcessId()) +
+           tag;
 }
 
 template <typename Open>
@@ -46,7 +47,8 @@ int VexaEchoPeer(const char* requestName, const char* replyName) {
     }
 }
 
-platform::ChildProcess StartPeer(const char* mode, const std::string& request, const std::string& reply) {
+platform::ChildProcess StartPeer(const char* mode, const std::string& request,
+                                 const std::string& reply) {
     platform::ChildProcess peer;
     platform::ChildProcess::Spawn({platform::CurrentExecutablePath(), mode, request, reply}, peer);
     return peer;

@@ -17,8 +17,8 @@ namespace benchengine {
 // `cases` rows by `variables` numeric columns x0, x1, ...; empty when it
 // cannot be written.
 inline std::string DataFile(long cases, int variables) {
-    const std::string path =
-        "/tmp/vexa-bench-cursor-" + std::to_string(cases) + "x" + std::to_string(variables) + ".csv";
+    const std::string path = "/tmp/vexa-bench-cursor-" + std::to_string(cases) + "x" +
+                             std::to_string(variables) + ".csv";
     if (std::ifstream(path).good()) return path;
     const std::string partial = path + ".part" + std::to_string(::getpid());
     std::FILE* file = std::fopen(partial.c_str(), "w");
@@ -26,7 +26,8 @@ inline std::string DataFile(long cases, int variables) {
     for (int v = 0; v < variables; ++v) std::fprintf(file, v ? ",x%d" : "x%d", v);
     std::fputc('\n', file);
     for (long c = 0; c < cases; ++c) {
-        for (int v = 0; v < variables; ++v) std::fprintf(file, v ? ",%.2f" : "%.2f", (c % 1000) * 0.25 + v);
+        for (int v = 0; v < variables; ++v)
+            std::fprintf(file, v ? ",%.2f" : "%.2f", (c % 1000) * 0.25 + v);
         std::fputc('\n', file);
     }
     const bool written = std::fclose(file) == 0;
@@ -40,7 +41,7 @@ inline std::string DataFile(long cases, int variables) {
 // The library drives one engine per process, so there is one session: asking
 // for other data stops the running engine and starts one over that data.
 class Session {
-public:
+  public:
     // cases == 0 asks for the engine's bundled sample.
     static Session& Get(long cases = 0, int variables = 0) {
         static Session session;
@@ -54,7 +55,7 @@ public:
 
     ~Session() { Stop(); }
 
-private:
+  private:
     Session() = default;
     void Stop() {
         if (m_started == 0) StopVexa();

@@ -17,12 +17,14 @@ inline void RawBulkTransfer(benchmark::State& state, long bytes, const std::stri
     const long packets = (bytes + rawseqpacket::kBulkPacket - 1) / rawseqpacket::kBulkPacket;
     const std::string directory = rawseqpacket::ScratchDirectory();
     rawseqpacket::Client client;
-    if (!client.Open(directory + "/" + tag + "req", directory + "/" + tag + "rep", packets, "--bulk-peer")) {
+    if (!client.Open(directory + "/" + tag + "req", directory + "/" + tag + "rep", packets,
+                     "--bulk-peer")) {
         state.SkipWithError("peer did not start");
         return;
     }
     std::vector<char> buffer(rawseqpacket::kBulkPacket);
-    for (auto _ : state) benchmark::DoNotOptimize(client.Transfer(packets, buffer.data(), buffer.size()));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(client.Transfer(packets, buffer.data(), buffer.size()));
     state.SetBytesProcessed(state.iterations() * packets * rawseqpacket::kBulkPacket);
 }
 

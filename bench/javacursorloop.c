@@ -8,7 +8,8 @@
 
 /* Seconds of one pass over `variables` numeric variables; *cases and *sum
  * tell what it saw. */
-__attribute__((visibility("default"))) double vexa_bench_c_cursor_pass(int variables, long* cases, double* sum) {
+__attribute__((visibility("default"))) double vexa_bench_c_cursor_pass(int variables, long* cases,
+                                                                       double* sum) {
     struct timespec start, end;
     clock_gettime(CLOCK_MONOTONIC, &start);
     *cases = 0;

@@ -23,7 +23,8 @@ static double Seconds(const struct timespec* start) {
 /* A read cursor pass over the first `variables` numeric variables that reads
  * every value, in a procedure of its own: what vexa.data.read does, from C.
  * Seconds, or minus the failing status. `checksum` gets the values' sum. */
-__attribute__((visibility("default"))) double vexa_bench_read_all_values(int variables, double* checksum) {
+__attribute__((visibility("default"))) double vexa_bench_read_all_values(int variables,
+                                                                         double* checksum) {
     struct timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     int status = StartProcedure("C read", "C read");

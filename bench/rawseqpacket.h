@@ -58,7 +58,8 @@ inline int Listen(const std::string& path) {
     ::unlink(path.c_str());
     int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     sockaddr_un address = Address(path);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 4) != 0) {
         ::close(fd);
         return -1;
     }
@@ -84,7 +85,8 @@ inline int EchoPeer(const std::string& requestPath, const std::string& replyPath
     std::vector<char> buffer(8192);
     buffer[0] = static_cast<char>(replySize);
     while (::recv(request, buffer.data(), buffer.size(), 0) > 0) {
-        if (::send(reply, buffer.data(), static_cast<size_t>(replySize), MSG_NOSIGNAL) != replySize) break;
+        if (::send(reply, buffer.data(), static_cast<size_t>(replySize), MSG_NOSIGNAL) != replySize)
+            break;
     }
     ::close(request);
     ::close(reply);

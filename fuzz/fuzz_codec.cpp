@@ -73,7 +73,8 @@ void ReadCursor(CleXDSmb& message) {
     }
     std::int32_t voidLength = 0;
     codec::OwnedBuffer block = message.TakeVoidBlock(voidLength);
-    if (cursor.TakeCaseBlock(block, cases, lastError, static_cast<std::size_t>(voidLength < 0 ? 0 : voidLength)) != 0)
+    if (cursor.TakeCaseBlock(block, cases, lastError,
+                             static_cast<std::size_t>(voidLength < 0 ? 0 : voidLength)) != 0)
         return;
     char text[600];
     std::int32_t visited = 0;

@@ -27,7 +27,7 @@ constexpr std::size_t kMaxKeysRead = 8;
 
 // Deleted at exit, so that a run leaves nothing behind.
 class ScratchFile {
-public:
+  public:
     ScratchFile() {
         m_dir = std::filesystem::temp_directory_path() /
                 ("vexafuzzcfg" + std::to_string(platform::CurrentProcessId()));
@@ -44,7 +44,7 @@ public:
         return m_path;
     }
 
-private:
+  private:
     std::filesystem::path m_dir;
     std::string m_path;
 };
@@ -72,8 +72,8 @@ std::vector<std::string> Names(const char* list, std::size_t length) {
 std::size_t Profile(const VexaDXConfigReader& reader, const std::string& section,
                     const std::string& key, std::size_t size, std::vector<std::string>* names) {
     auto buffer = std::make_unique<char[]>(size == 0 ? 1 : size);
-    std::size_t placed = reader.GetPrivateProfileString(section, key, "", size == 0 ? nullptr : buffer.get(),
-                                                        size, reader.GetConfigFullPath());
+    std::size_t placed = reader.GetPrivateProfileString(
+        section, key, "", size == 0 ? nullptr : buffer.get(), size, reader.GetConfigFullPath());
     if (size > 0 && placed >= size) __builtin_trap();
     if (names) *names = Names(buffer.get(), placed);
     return placed;
@@ -105,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> sections;
     Profile(reader, "", "", VexaDXConfigReader::kValueBufferSize, &sections);
     // The small sizes meet the edges of "a name fits with two more bytes".
-    for (std::size_t small : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}})
+    for (std::size_t small :
+         {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}})
         Profile(reader, "", "", small, nullptr);
 
     std::size_t read = 0;
@@ -113,7 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (++read > kMaxSectionsRead) break;
         std::vector<std::string> keys;
         Profile(reader, section, "", 64, &keys);
-        for (std::size_t k = 0; k < keys.size() && k < kMaxKeysRead; ++k) Profile(reader, section, keys[k], 5, nullptr);
+        for (std::size_t k = 0; k < keys.size() && k < kMaxKeysRead; ++k)
+            Profile(reader, section, keys[k], 5, nullptr);
         XConfigOptions* options = reader.GetOptions(section);
         options->IsInnerProcess();
         options->IsNestable();
@@ -126,7 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reader.GetVersion();
     reader.GetVersionMajor();
     reader.GetVersionBugfix();
-    for (const std::string& language : reader.GetSupportLanguage()) reader.IsSupportLanguage(language);
+    for (const std::string& language : reader.GetSupportLanguage())
+        reader.IsSupportLanguage(language);
     reader.IsSupportLanguage("");
     reader.SetXName(sections.empty() ? std::string("PYTHON") : sections.front());
     UseOptions(reader.GetOptions());

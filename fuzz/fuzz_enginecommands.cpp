@@ -57,9 +57,9 @@ struct Engine {
 bool NamesSocketTransfer(const StringData& strings) {
     static const std::string kWord = "BINARYSTREAM";
     for (const std::string& text : strings.Values()) {
-        auto found = std::search(text.begin(), text.end(), kWord.begin(), kWord.end(), [](char a, char b) {
-            return std::toupper(static_cast<unsigned char>(a)) == b;
-        });
+        auto found = std::search(
+            text.begin(), text.end(), kWord.begin(), kWord.end(),
+            [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
         if (found != text.end()) return true;
     }
     return false;
@@ -92,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     state.tempDirectory = engine.tempDir.string();
 
     std::size_t at = 0;
-    for (int served = 0; served < kMaxRequestsPerInput && at < size && !state.stopRequested; ++served) {
+    for (int served = 0; served < kMaxRequestsPerInput && at < size && !state.stopRequested;
+         ++served) {
         std::int32_t total = 0;
         if (CleXDSmb::PeekTotalSize(data + at, size - at, total) != 0) break;
         const std::size_t length = std::min(static_cast<std::size_t>(total), size - at);
@@ -103,7 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A negative action picks one of the codes the table knows, so that
         // mutated inputs keep reaching handlers.
         if (request.GetCommandAction() < 0) {
-            const auto pick = static_cast<std::size_t>(-(std::int64_t{request.GetCommandAction()} + 1));
+            const auto pick =
+                static_cast<std::size_t>(-(std::int64_t{request.GetCommandAction()} + 1));
             request.SetCommandAction(engine.codes[pick % engine.codes.size()]);
         }
         if (Skipped(request)) continue;

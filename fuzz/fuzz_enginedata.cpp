@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             const std::size_t split = std::min(text.find('\x01'), text.size());
             engine::Dataset data;
             if (ReadData(text.substr(0, split), data))
-                ApplyDictionary(split < text.size() ? text.substr(split + 1) : std::string_view{}, data);
+                ApplyDictionary(split < text.size() ? text.substr(split + 1) : std::string_view{},
+                                data);
             break;
         }
     }

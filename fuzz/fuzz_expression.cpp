@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t row = 0; row < cases.CaseCount(); ++row) {
         const double value = expression->Evaluate(cases, row);
         if (!std::isfinite(value)) __builtin_trap();
-        if (expression->IsTrue(cases, row) != (value != engine::kSystemMissing && value != 0)) __builtin_trap();
+        if (expression->IsTrue(cases, row) != (value != engine::kSystemMissing && value != 0))
+            __builtin_trap();
     }
     return 0;
 }

@@ -51,14 +51,16 @@ struct Prediction {
 
 // A message broken at packet `at` is read to its end: every piece but a
 // message's last is full, so it ends at its first short piece after `at`.
-std::size_t TakenToMessageEnd(const std::vector<std::size_t>& chunks, std::size_t at, bool brokenPieceFull) {
+std::size_t TakenToMessageEnd(const std::vector<std::size_t>& chunks, std::size_t at,
+                              bool brokenPieceFull) {
     bool full = brokenPieceFull;
     std::size_t taken = at + 1;
     while (full && taken < chunks.size()) full = chunks[taken++] >= kPiece;
     return taken;
 }
 
-Prediction Predict(const std::vector<std::size_t>& chunks, const std::vector<std::uint8_t>& stream) {
+Prediction Predict(const std::vector<std::size_t>& chunks,
+                   const std::vector<std::uint8_t>& stream) {
     using Kind = Prediction::Kind;
     if (chunks.empty()) return {Kind::kTruncated};
     if (chunks[0] > kPiece) return {Kind::kMalformed, 0, TakenToMessageEnd(chunks, 0, true)};
@@ -84,7 +86,8 @@ Prediction Predict(const std::vector<std::size_t>& chunks, const std::vector<std
 
 // The packet after those the receive took is the next thing the reader
 // reads, untouched; when none is left, the writer's close.
-void CheckNextPacket(VexaPipe& reader, const Prediction& expected, const std::vector<std::size_t>& chunks,
+void CheckNextPacket(VexaPipe& reader, const Prediction& expected,
+                     const std::vector<std::size_t>& chunks,
                      const std::vector<std::uint8_t>& stream) {
     unsigned char next[kPiece];
     int got = 0;
@@ -142,10 +145,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
 
     CleXDSmb received;
-    if (lend & 1) received.LendReceiveBlock(codec::OwnedBuffer::Allocate(std::size_t{lend} * 64 + 1));
+    if (lend & 1)
+        received.LendReceiveBlock(codec::OwnedBuffer::Allocate(std::size_t{lend} * 64 + 1));
     const int result = ReceiveData(reader, received, true);
     const Prediction expected = Predict(chunks, stream);
-    if (expected.kind != Prediction::Kind::kTruncated) CheckNextPacket(reader, expected, chunks, stream);
+    if (expected.kind != Prediction::Kind::kTruncated)
+        CheckNextPacket(reader, expected, chunks, stream);
     reader.DisconnectPipe();
     sending.join();
 

@@ -44,8 +44,9 @@ Bytes Image(const Request& request) {
 
 void Write(const fs::path& dir, const std::string& name, const Bytes& bytes) {
     fs::create_directories(dir);
-    std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                      static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(dir / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
@@ -61,7 +62,8 @@ void Append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), fr
 
 Bytes Void(std::int32_t length, std::int32_t seed) {
     Bytes bytes(static_cast<std::size_t>(length));
-    for (std::int32_t i = 0; i < length; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i * 31 + seed);
+    for (std::int32_t i = 0; i < length; ++i)
+        bytes[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i * 31 + seed);
     return bytes;
 }
 
@@ -145,9 +147,7 @@ std::vector<Bytes> FramedSeeds() {
     const Bytes big = Image(large);
     constexpr std::uint8_t kPieceSelector = 253;  // 8192 bytes
     return {
-        Framed({255}, 0, one),
-        Framed({kPieceSelector}, 0, big),
-        Framed({kPieceSelector}, 3, big),
+        Framed({255}, 0, one), Framed({kPieceSelector}, 0, big), Framed({kPieceSelector}, 3, big),
         Framed({59, 6}, 0, one),  // 60 bytes, then pieces of 7
     };
 }
@@ -156,28 +156,38 @@ std::vector<Bytes> ConfigSeeds(const fs::path& data) {
     return {
         FileBytes(data / "vexadxcfg.ini"),
         Text("[SUPPORTED_LANG]\nX=PYTHON;R;;\nTRACE = /tmp/trace \n[version]\nVexadxVersion=1.0\n"
-             "[PYTHON]\nLIB_NAME=lib/libpy.so\nINNER_PROCESS=true\nROOT=/opt\nPATH=%ROOT%/bin;%PATH%\n"
+             "[PYTHON]\nLIB_NAME=lib/libpy.so\nINNER_PROCESS=true\nROOT=/opt\nPATH=%ROOT%/"
+             "bin;%PATH%\n"
              "; comment\nLATER=%NEXT%\nNEXT=x\n[R]\nA=%B%\nB=%A%%A%\n"),
     };
 }
 
 std::vector<Bytes> EngineSeeds() {
     const std::vector<std::vector<Request>> sequences = {
-        {{cmd::kGetVariableCount, {}, {}, {}}, {cmd::kGetVariableName, {0}, {}, {}},
+        {{cmd::kGetVariableCount, {}, {}, {}},
+         {cmd::kGetVariableName, {0}, {}, {}},
          {cmd::kGetRowCount, {}, {}, {}}},
-        {{cmd::kStartProcedure, {}, {"fuzz"}, {}}, {cmd::kMakeCaseCursor, {}, {"r"}, {}},
-         {cmd::kNextCaseRefill, {10, 72}, {}, {}}, {cmd::kNextCase, {}, {}, {}},
-         {cmd::kGetNumericValue, {0}, {}, {}}, {cmd::kEndProcedure, {}, {}, {}}},
+        {{cmd::kStartProcedure, {}, {"fuzz"}, {}},
+         {cmd::kMakeCaseCursor, {}, {"r"}, {}},
+         {cmd::kNextCaseRefill, {10, 72}, {}, {}},
+         {cmd::kNextCase, {}, {}, {}},
+         {cmd::kGetNumericValue, {0}, {}, {}},
+         {cmd::kEndProcedure, {}, {}, {}}},
         {{cmd::kCreateXPathDictionary, {}, {"dictionary"}, {}},
          {cmd::kEvaluateXPath, {}, {"dictionary", "//variable[@level='nominal']", "@label"}, {}},
          {cmd::kGetXmlUtf16, {}, {"dictionary"}, {}}},
-        {{cmd::kStartProcedure, {}, {"tables"}, {}}, {cmd::kStartPivotTable, {}, {"T", "t", "x"}, {}},
-         {cmd::kAddDimension, {0}, {"T", "rows"}, {}}, {cmd::kSetNumberCell, {}, {"T"}, {1.5}},
+        {{cmd::kStartProcedure, {}, {"tables"}, {}},
+         {cmd::kStartPivotTable, {}, {"T", "t", "x"}, {}},
+         {cmd::kAddDimension, {0}, {"T", "rows"}, {}},
+         {cmd::kSetNumberCell, {}, {"T"}, {1.5}},
          {cmd::kEndProcedure, {}, {}, {}}},
-        {{cmd::kSaveDataToTempFile, {0, 4}, {"part"}, {}}, {cmd::kGetDataFromTempFile, {0, -1}, {"part"}, {}}},
-        {{cmd::kStartDataStep, {}, {}, {}}, {cmd::kFetchDatastep, {0, 1}, {"*"}, {}},
+        {{cmd::kSaveDataToTempFile, {0, 4}, {"part"}, {}},
+         {cmd::kGetDataFromTempFile, {0, -1}, {"part"}, {}}},
+        {{cmd::kStartDataStep, {}, {}, {}},
+         {cmd::kFetchDatastep, {0, 1}, {"*"}, {}},
          {cmd::kEndDataStep, {}, {}, {}}},
-        {{cmd::kSubmit, {}, {"SET WIDTH=100."}, {}}, {cmd::kQueueCommandPart, {}, {"FILE HANDLE h"}, {}},
+        {{cmd::kSubmit, {}, {"SET WIDTH=100."}, {}},
+         {cmd::kQueueCommandPart, {}, {"FILE HANDLE h"}, {}},
          {cmd::kQueueCommandPart, {}, {"/NAME='/tmp/x'."}, {}}},
     };
     std::vector<Bytes> seeds;
@@ -209,8 +219,10 @@ std::vector<Bytes> DataSeeds(const fs::path& data) {
     Bytes dictionary{1};
     Append(dictionary, FileBytes(data / "iris.dict"));
     Bytes both{2};
-    Append(both, Text("a,b,name\n1,2,\"x\"\"y\"\n,3.5,z\n\x01variable a label \"A\" format F8.2\n"
-                      "missing b range 1 2 value 9\nvalues name \"z\" \"Zed\"\nattribute a Unit \"cm\"\n"));
+    Append(
+        both,
+        Text("a,b,name\n1,2,\"x\"\"y\"\n,3.5,z\n\x01variable a label \"A\" format F8.2\n"
+             "missing b range 1 2 value 9\nvalues name \"z\" \"Zed\"\nattribute a Unit \"cm\"\n"));
     return {csv, dictionary, both};
 }
 

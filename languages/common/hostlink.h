@@ -14,7 +14,7 @@
 namespace vexalanguage {
 
 class HostLink {
-public:
+  public:
     void setCallbacks(VexaDxCallbacks* table) { m_callbacks = table; }
     void setOutput(VexaPostOutputFn output) { m_output = output; }
 
@@ -41,7 +41,7 @@ public:
         if (callbacks && callbacks->trace) callbacks->trace(text.c_str());
     }
 
-private:
+  private:
     std::atomic<VexaPostOutputFn> m_output{nullptr};
     std::atomic<VexaDxCallbacks*> m_callbacks{nullptr};
 };

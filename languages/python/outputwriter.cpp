@@ -9,8 +9,7 @@ namespace vexapython {
 namespace {
 
 struct Writer {
-    PyObject_HEAD
-    std::string* pending;  // text after the last line feed posted
+    PyObject_HEAD std::string* pending;  // text after the last line feed posted
 };
 
 Writer* AsWriter(PyObject* object) { return reinterpret_cast<Writer*>(object); }
@@ -44,7 +43,8 @@ void WriterDealloc(PyObject* object) {
 // line feed; the rest waits for more text, a flush or the end of the block.
 PyObject* WriterWrite(PyObject* object, PyObject* text) {
     if (!PyUnicode_Check(text)) {
-        PyErr_Format(PyExc_TypeError, "write() argument must be str, not %.100s", Py_TYPE(text)->tp_name);
+        PyErr_Format(PyExc_TypeError, "write() argument must be str, not %.100s",
+                     Py_TYPE(text)->tp_name);
         return nullptr;
     }
     PyObject* bytes = PyUnicode_AsEncodedString(text, "utf-8", "backslashreplace");
@@ -52,7 +52,8 @@ PyObject* WriterWrite(PyObject* object, PyObject* text) {
     Writer* self = AsWriter(object);
     const std::size_t before = self->pending->size();
     try {
-        self->pending->append(PyBytes_AS_STRING(bytes), static_cast<std::size_t>(PyBytes_GET_SIZE(bytes)));
+        self->pending->append(PyBytes_AS_STRING(bytes),
+                              static_cast<std::size_t>(PyBytes_GET_SIZE(bytes)));
     } catch (...) {
         Py_DECREF(bytes);
         return PyErr_NoMemory();
@@ -110,10 +111,18 @@ PyType_Slot g_writerSlots[] = {
     {0, nullptr},
 };
 
-PyType_Spec g_writerSpec = {"_vexaoutput.Writer", sizeof(Writer), 0, Py_TPFLAGS_DEFAULT, g_writerSlots};
+PyType_Spec g_writerSpec = {"_vexaoutput.Writer", sizeof(Writer), 0, Py_TPFLAGS_DEFAULT,
+                            g_writerSlots};
 
-PyModuleDef g_module = {PyModuleDef_HEAD_INIT, "_vexaoutput", "Output streams of program blocks.", -1,
-                        nullptr, nullptr, nullptr, nullptr, nullptr};
+PyModuleDef g_module = {PyModuleDef_HEAD_INIT,
+                        "_vexaoutput",
+                        "Output streams of program blocks.",
+                        -1,
+                        nullptr,
+                        nullptr,
+                        nullptr,
+                        nullptr,
+                        nullptr};
 
 }  // namespace
 

@@ -9,7 +9,6 @@
 // nested execute_x run on another thread. Start and stop are serialised;
 // the interpreter starts and ends on a thread of its own.
 #include <Python.h>
-
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -24,8 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "hostlink.h"
 #include "hosting/vexalanguage.h"
+#include "hostlink.h"
 #include "outputwriter.h"
 
 #define VEXAPYTHON_EXPORT extern "C" __attribute__((visibility("default")))
@@ -53,13 +52,13 @@ void Trace(const std::string& text) { State().host.trace(text); }
 bool HasOutputRoute() { return State().host.hasOutputRoute(); }
 
 class GilHold {
-public:
+  public:
     GilHold() : m_state(PyGILState_Ensure()) {}
     ~GilHold() { PyGILState_Release(m_state); }
     GilHold(const GilHold&) = delete;
     GilHold& operator=(const GilHold&) = delete;
 
-private:
+  private:
     PyGILState_STATE m_state;
 };
 
@@ -76,7 +75,7 @@ std::string TextOf(PyObject* object) {
 // found before come back afterwards, so a nested block hands its enclosing
 // block's writers back. Without an output route the streams stay as they are.
 class BlockStreams {
-public:
+  public:
     BlockStreams() {
         if (!HasOutputRoute()) return;
         for (int i = 0; i < 2; ++i) {
@@ -129,7 +128,7 @@ public:
         }
     }
 
-private:
+  private:
     PyObject* m_saved[2] = {nullptr, nullptr};
     PyObject* m_writers[2] = {nullptr, nullptr};
 };
@@ -137,9 +136,10 @@ private:
 std::string FormatException(PyObject* type, PyObject* value, PyObject* traceback) {
     std::string text;
     PyObject* module = PyImport_ImportModule("traceback");
-    PyObject* lines = module ? PyObject_CallMethod(module, "format_exception", "OOO", type, value ? value : Py_None,
-                                                   traceback ? traceback : Py_None)
-                             : nullptr;
+    PyObject* lines =
+        module ? PyObject_CallMethod(module, "format_exception", "OOO", type,
+                                     value ? value : Py_None, traceback ? traceback : Py_None)
+               : nullptr;
     PyObject* empty = lines ? PyUnicode_FromString("") : nullptr;
     PyObject* joined = empty ? PyUnicode_Join(empty, lines) : nullptr;
     const char* utf8 = joined ? PyUnicode_AsUTF8(joined) : nullptr;
@@ -219,7 +219,8 @@ int RunBlock(const char* text) {
 void PromoteLibpython() {
     if (!dlopen(VEXAPYTHON_LIBPYTHON_SONAME, RTLD_NOW | RTLD_NOLOAD | RTLD_GLOBAL)) {
         const char* error = dlerror();
-        Trace(std::string("vexapython: cannot make libpython global: ") + (error ? error : VEXAPYTHON_LIBPYTHON_SONAME));
+        Trace(std::string("vexapython: cannot make libpython global: ") +
+              (error ? error : VEXAPYTHON_LIBPYTHON_SONAME));
     }
 }
 
@@ -245,13 +246,16 @@ bool InitializeInterpreter(const std::vector<std::string>& arguments) {
     config.parse_argv = 0;
     config.install_signal_handlers = 0;
     config.configure_c_stdio = 0;
-    bool ok = CheckStatus(PyConfig_SetBytesString(&config, &config.program_name, VEXAPYTHON_PROGRAM_NAME),
-                          "program name");
+    bool ok =
+        CheckStatus(PyConfig_SetBytesString(&config, &config.program_name, VEXAPYTHON_PROGRAM_NAME),
+                    "program name");
     if (ok && !arguments.empty()) {
         std::vector<char*> argv;
-        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-        ok = CheckStatus(PyConfig_SetBytesArgv(&config, static_cast<Py_ssize_t>(argv.size()), argv.data()),
-                         "arguments");
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        ok = CheckStatus(
+            PyConfig_SetBytesArgv(&config, static_cast<Py_ssize_t>(argv.size()), argv.data()),
+            "arguments");
     }
     if (ok) ok = CheckStatus(Py_InitializeFromConfig(&config), "initialisation");
     PyConfig_Clear(&config);
@@ -262,7 +266,8 @@ bool InitializeInterpreter(const std::vector<std::string>& arguments) {
 // interpreter this library did not start, and again after a restart.
 bool InstallOutputModule() {
     PyObject* module = vexapython::InitOutputModule();
-    const bool ok = module && PyDict_SetItemString(PyImport_GetModuleDict(), "_vexaoutput", module) == 0;
+    const bool ok =
+        module && PyDict_SetItemString(PyImport_GetModuleDict(), "_vexaoutput", module) == 0;
     Py_XDECREF(module);
     if (!ok) {
         PyObject* type = nullptr;
@@ -290,7 +295,8 @@ void AddEnginePackages() {
     if (!std::filesystem::is_directory(directory, error)) return;
     PyObject* path = PySys_GetObject("path");  // borrowed
     PyObject* entry = PyUnicode_DecodeFSDefault(directory.c_str());
-    if (path && entry && PyList_Check(path) && PySequence_Contains(path, entry) == 0) PyList_Insert(path, 0, entry);
+    if (path && entry && PyList_Check(path) && PySequence_Contains(path, entry) == 0)
+        PyList_Insert(path, 0, entry);
     Py_XDECREF(entry);
     PyErr_Clear();
 }
@@ -312,7 +318,7 @@ void FlushStandardStreams() {
 // shutdown, run on another thread, would wait for that dead "main thread"
 // for ever.
 class InterpreterThread {
-public:
+  public:
     // Starts the interpreter on the new thread; true once it runs there.
     bool Start(std::vector<std::string> arguments) {
         std::unique_lock<std::mutex> lock(m_lock);
@@ -336,7 +342,7 @@ public:
         return m_finalizeStatus;
     }
 
-private:
+  private:
     enum class Phase { kStarting, kRunning, kFailed, kStopping };
 
     void Run(std::vector<std::string> arguments) {
@@ -420,9 +426,13 @@ int vexapython::PostOutput(const char* text, std::size_t length) {
     return status;
 }
 
-VEXAPYTHON_EXPORT void setup_dxcallback(VexaDxCallbacks* table) { State().host.setCallbacks(table); }
+VEXAPYTHON_EXPORT void setup_dxcallback(VexaDxCallbacks* table) {
+    State().host.setCallbacks(table);
+}
 
-VEXAPYTHON_EXPORT void set_post_vexa_output(VexaPostOutputFn output) { State().host.setOutput(output); }
+VEXAPYTHON_EXPORT void set_post_vexa_output(VexaPostOutputFn output) {
+    State().host.setOutput(output);
+}
 
 VEXAPYTHON_EXPORT int init_embedded_x(int argc, char** argv) {
     return vexalanguage::Guarded([&] { return StartLanguage(argc, argv); });
@@ -435,13 +445,13 @@ namespace {
 std::atomic<unsigned long> g_blockThread{0};
 
 class BlockThread {
-public:
+  public:
     BlockThread() : m_outer(g_blockThread.exchange(PyThread_get_thread_ident())) {}
     ~BlockThread() { g_blockThread = m_outer; }
     BlockThread(const BlockThread&) = delete;
     BlockThread& operator=(const BlockThread&) = delete;
 
-private:
+  private:
     unsigned long m_outer;
 };
 

@@ -29,8 +29,8 @@
 #include <string>
 #include <vector>
 
-#include "hostlink.h"
 #include "hosting/vexalanguage.h"
+#include "hostlink.h"
 
 #define VEXAR_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -89,7 +89,7 @@ local({
 struct LanguageState {
     std::mutex lifecycle;  // serialises start and stop
     std::atomic<bool> started{false};
-    bool ended = false;  // R cannot start twice in one process
+    bool ended = false;     // R cannot start twice in one process
     SEXP runner = nullptr;  // preserved while R runs
     vexalanguage::HostLink host;
     std::mutex pendingLock;
@@ -170,7 +170,8 @@ bool StartR(const std::vector<std::string>& arguments) {
     if (!std::getenv("R_HOME")) setenv("R_HOME", VEXAR_DEFAULT_R_HOME, 0);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(kProgramName));
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
     // Signals belong to the host process.
     R_SignalHandlers = 0;
     if (Rf_initialize_R(static_cast<int>(argv.size()), argv.data()) != 0) return false;
@@ -231,7 +232,8 @@ int RunBlock(const char* text) {
     SEXP call = PROTECT(Rf_lang2(State().runner, Rf_mkString(text)));
     int error = 0;
     SEXP result = R_tryEval(call, R_GlobalEnv, &error);
-    const int status = !error && Rf_isInteger(result) && Rf_length(result) == 1 ? INTEGER(result)[0] : kFailed;
+    const int status =
+        !error && Rf_isInteger(result) && Rf_length(result) == 1 ? INTEGER(result)[0] : kFailed;
     UNPROTECT(1);
     FlushConsole(true);
     return status;

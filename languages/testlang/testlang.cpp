@@ -33,6 +33,8 @@
 // library exit with <code> from the library's constructor, before any entry
 // point runs. With <file>, only the one process that manages to remove that
 // file exits, so a later process of the same engine lives.
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -43,8 +45,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <unistd.h>
 
 #include "hosting/vexalanguage.h"
 #include "vexaxd_p.h"
@@ -79,7 +79,8 @@ void Record(std::string call) {
 int Post(const std::string& text) {
     LanguageState& state = State();
     if (state.output) return state.output(text.data(), static_cast<int>(text.size()));
-    if (state.callbacks) return state.callbacks->postOutput(text.data(), static_cast<int>(text.size()));
+    if (state.callbacks)
+        return state.callbacks->postOutput(text.data(), static_cast<int>(text.size()));
     std::printf("%s\n", text.c_str());
     return 0;
 }
@@ -87,7 +88,7 @@ int Post(const std::string& text) {
 // The runtime's input thread: takes every line handed over through callback
 // 6 for the life of the process, as an interpreter reading its input does.
 class InputThread {
-public:
+  public:
     static InputThread& Instance(VexaDxCallbacks* callbacks) {
         static InputThread* thread = new InputThread(callbacks);
         return *thread;
@@ -101,7 +102,7 @@ public:
         return lines;
     }
 
-private:
+  private:
     explicit InputThread(VexaDxCallbacks* callbacks) {
         std::thread([this, callbacks] {
             char buffer[256];
@@ -143,7 +144,8 @@ std::string Feed(VexaDxCallbacks* callbacks, const std::string& text) {
     // marker, so the lines are all there.
     std::string taken = "took ";
     const std::vector<std::string> lines = input.Drain();
-    for (std::size_t i = 0; i < lines.size(); ++i) taken.append(i ? "|" : "").append(Escape(lines[i]));
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        taken.append(i ? "|" : "").append(Escape(lines[i]));
     return taken;
 }
 
@@ -152,26 +154,57 @@ std::string CallEntry(VexaDxCallbacks* cb, int index, const std::string& text) {
     std::ostringstream result;
     result << "callback " << index << ' ';
     switch (index) {
-        case 0: result << cb->appMode(); break;
-        case 1: result << cb->isUtf8Mode(); break;
-        case 2: result << cb->version(); break;
-        case 3: result << cb->tempDirectory(); break;
-        case 4: result << cb->nestingIndex(); break;
-        case 5: cb->trace(text.c_str()); result << "done"; break;
-        case 8: result << cb->openConsole(); break;
-        case 9: result << cb->closeConsole(); break;
-        case 10: result << cb->writeConsole(text.c_str(), length); break;
+        case 0:
+            result << cb->appMode();
+            break;
+        case 1:
+            result << cb->isUtf8Mode();
+            break;
+        case 2:
+            result << cb->version();
+            break;
+        case 3:
+            result << cb->tempDirectory();
+            break;
+        case 4:
+            result << cb->nestingIndex();
+            break;
+        case 5:
+            cb->trace(text.c_str());
+            result << "done";
+            break;
+        case 8:
+            result << cb->openConsole();
+            break;
+        case 9:
+            result << cb->closeConsole();
+            break;
+        case 10:
+            result << cb->writeConsole(text.c_str(), length);
+            break;
         case 11: {
             char line[256] = {};
             const int status = cb->readConsole(line, sizeof line - 1);
             result << status << ' ' << line;
             break;
         }
-        case 12: cb->recordBrowserOutput(text.c_str(), length, nullptr); result << "done"; break;
-        case 13: result << cb->postOutput(text.c_str(), length); break;
-        case 14: cb->raiseSubmitDepth(); result << "done"; break;
-        case 15: result << cb->lowerSubmitDepth(); break;
-        default: result << "unknown"; break;  // 6 and 7 go through "feed"
+        case 12:
+            cb->recordBrowserOutput(text.c_str(), length, nullptr);
+            result << "done";
+            break;
+        case 13:
+            result << cb->postOutput(text.c_str(), length);
+            break;
+        case 14:
+            cb->raiseSubmitDepth();
+            result << "done";
+            break;
+        case 15:
+            result << cb->lowerSubmitDepth();
+            break;
+        default:
+            result << "unknown";
+            break;  // 6 and 7 go through "feed"
     }
     return result.str();
 }

@@ -31,7 +31,9 @@ std::string LevelZeroPipe(const std::string& language, const std::string& consta
     return PipeDirectory() + "/" + PidText() + language + "0" + constant;
 }
 
-std::string PeerPath(const std::string& name) { return std::string(VEXA_TEST_PEER_DIR) + "/" + name; }
+std::string PeerPath(const std::string& name) {
+    return std::string(VEXA_TEST_PEER_DIR) + "/" + name;
+}
 
 std::vector<std::string> OwnPipeFiles() {
     std::vector<std::string> files;
@@ -64,7 +66,8 @@ std::string FileContent(const std::string& path) {
     return content.str();
 }
 
-std::vector<std::string> ScriptPeer(const std::string& record, const std::vector<std::string>& replies) {
+std::vector<std::string> ScriptPeer(const std::string& record,
+                                    const std::vector<std::string>& replies) {
     std::vector<std::string> argv{PeerPath("scriptpeer"), LevelZeroPipe("APITEST", "xdapi"),
                                   LevelZeroPipe("APITEST", "xdapiresult"), record};
     argv.insert(argv.end(), replies.begin(), replies.end());

@@ -17,14 +17,14 @@ void AttachAsRunning();
 
 // A file name in /tmp unique to this process; the file is removed on destruction.
 class TempPath {
-public:
+  public:
     explicit TempPath(const std::string& tag);
     ~TempPath();
     TempPath(const TempPath&) = delete;
     TempPath& operator=(const TempPath&) = delete;
     const std::string& str() const { return m_path; }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -32,20 +32,21 @@ std::string FileContent(const std::string& path);
 
 using Image = std::vector<unsigned char>;
 // argv of scriptpeer answering one request per reply on APITEST's level-0 pipes.
-std::vector<std::string> ScriptPeer(const std::string& record, const std::vector<std::string>& replies);
+std::vector<std::string> ScriptPeer(const std::string& record,
+                                    const std::vector<std::string>& replies);
 // The request images scriptpeer recorded, in arrival order.
 std::vector<Image> RecordedImages(const std::string& record);
 
 // A child process, killed and reaped on destruction.
 class Child {
-public:
+  public:
     explicit Child(const std::vector<std::string>& argv);
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
     int Wait();
 
-private:
+  private:
     int m_pid = -1;
 };
 

@@ -13,11 +13,13 @@
 #include "vexaxd_p.h"
 
 #if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
 #define VEXA_SANITIZED_ALLOCATOR 1
 #endif
 #endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(VEXA_SANITIZED_ALLOCATOR)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || \
+    defined(VEXA_SANITIZED_ALLOCATOR)
 #define VEXA_COUNT_MALLOC 0
 #else
 #define VEXA_COUNT_MALLOC 1

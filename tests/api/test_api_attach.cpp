@@ -27,13 +27,15 @@ TEST(Attach, TakesTempDirectoryFromTheEnvironmentAndThePidAsFourHexDigits) {
     namespace fs = std::filesystem;
     const fs::path home = fs::temp_directory_path() / ("vexa-attach-" + std::to_string(::getpid()));
     fs::create_directories(home / "trace");
-    std::ofstream(home / "vexadxcfg.ini") << "[SUPPORTED_LANG]\nTRACE=" << (home / "trace").string() << "\n";
+    std::ofstream(home / "vexadxcfg.ini")
+        << "[SUPPORTED_LANG]\nTRACE=" << (home / "trace").string() << "\n";
     ::setenv("VEXADXTEMP", "/var/tmp\\vexa", 1);
 
     SetXNameAndSHome("apitest", home.c_str());
     SetVexaRunning(true);
     // The name is upper-cased by the start-up, and so are the pipe names.
-    apitest::Child peer({apitest::PeerPath("framepeer"), "reply", apitest::LevelZeroPipe("APITEST", "xdapi"),
+    apitest::Child peer({apitest::PeerPath("framepeer"), "reply",
+                         apitest::LevelZeroPipe("APITEST", "xdapi"),
                          apitest::LevelZeroPipe("APITEST", "xdapiresult"), "0", "3"});
     int err = -1;
     EXPECT_EQ(GetVariableCount(&err), 3);
@@ -51,7 +53,8 @@ TEST(Attach, TakesTempDirectoryFromTheEnvironmentAndThePidAsFourHexDigits) {
 
 TEST(Attach, UnnamedLanguageUsesTheDefaultName) {
     SetVexaRunning(true);
-    apitest::Child peer({apitest::PeerPath("framepeer"), "reply", apitest::LevelZeroPipe("UNNAMEDX", "xdapi"),
+    apitest::Child peer({apitest::PeerPath("framepeer"), "reply",
+                         apitest::LevelZeroPipe("UNNAMEDX", "xdapi"),
                          apitest::LevelZeroPipe("UNNAMEDX", "xdapiresult"), "0", "1", "2"});
     int first = 0, second = 0;
     EXPECT_EQ(GetXDriveMode(&first, &second), 0);

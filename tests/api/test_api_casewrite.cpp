@@ -15,8 +15,8 @@ using apitest::WithEmptyTail;
 namespace {
 
 Image EmptyRequest(unsigned char code) {
-    return WithEmptyTail({0x34, 0, 0, 0, code, 0, 0, 0, 0, 0, 0, 0,  // T 52, command, error
-                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});    // long, double, string
+    return WithEmptyTail({0x34, 0, 0, 0, code, 0, 0, 0, 0, 0, 0, 0,    // T 52, command, error
+                          0,    0, 0, 0, 0,    0, 0, 0, 0, 0, 0, 0});  // long, double, string
 }
 
 std::string NumberCell(double value) {
@@ -51,16 +51,17 @@ TEST(CaseValues, CommitCaseRecordSendsValuesThenNumericAndStringNames) {
     EXPECT_EQ(SetValueNumeric("n2", -2), 0);
     EXPECT_EQ(CommitCaseRecord(), 0);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image expected{0x66, 0, 0, 0, 92, 0, 0, 0, 0, 0, 0, 0,          // T 102, command 92
-                         0, 0, 0, 0,                                       // no long
-                         2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xf8, 0x3f,         // doubles 1.5,
-                         0, 0, 0, 0, 0, 0, 0, 0xc0,                        //   -2
-                         1, 0, 0, 0, 5, 0, 0, 0, 'a', 'b', 0, 'c', 'd',    // the 5 bytes
-                         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,               // struct, long/double arrays
-                         2, 0, 0, 0,                                       // two string arrays:
-                         2, 0, 0, 0, 2, 0, 0, 0, 'n', '1', 2, 0, 0, 0, 'n', '2',  // numeric names
-                         1, 0, 0, 0, 1, 0, 0, 0, 's',                      // string names
-                         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};              // binary, wide, void
+    const Image expected{
+        0x66, 0, 0, 0, 92, 0, 0, 0,    0,   0,   0,    0,          // T 102, command 92
+        0,    0, 0, 0,                                             // no long
+        2,    0, 0, 0, 0,  0, 0, 0,    0,   0,   0xf8, 0x3f,       // doubles 1.5,
+        0,    0, 0, 0, 0,  0, 0, 0xc0,                             //   -2
+        1,    0, 0, 0, 5,  0, 0, 0,    'a', 'b', 0,    'c',  'd',  // the 5 bytes
+        0,    0, 0, 0, 0,  0, 0, 0,    0,   0,   0,    0,          // struct, long/double arrays
+        2,    0, 0, 0,                                             // two string arrays:
+        2,    0, 0, 0, 2,  0, 0, 0,    'n', '1', 2,    0,    0,   0, 'n', '2',  // numeric names
+        1,    0, 0, 0, 1,  0, 0, 0,    's',                                     // string names
+        0,    0, 0, 0, 0,  0, 0, 0,    0,   0,   0,    0};  // binary, wide, void
     EXPECT_EQ(engine.Requests(), std::vector<Image>{expected});
 }
 
@@ -78,12 +79,12 @@ TEST(CaseValues, EveryCommitForgetsTheValuesEvenWhenItFails) {
     ASSERT_EQ(requests.size(), 4u);
     // No values set: no blocks and no string arrays at all.
     EXPECT_EQ(requests[1], EmptyRequest(93));
-    const Image newCase{0x48, 0, 0, 0, 93, 0, 0, 0, 0, 0, 0, 0,             // T 72, command 93
-                        0, 0, 0, 0, 0, 0, 0, 0,                             // long, double
-                        1, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c',              // the value
-                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                        2, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 's',  // [] [s]
-                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const Image newCase{0x48, 0, 0, 0, 93, 0, 0, 0, 0,   0,   0,   0,  // T 72, command 93
+                        0,    0, 0, 0, 0,  0, 0, 0,                    // long, double
+                        1,    0, 0, 0, 3,  0, 0, 0, 'a', 'b', 'c',     // the value
+                        0,    0, 0, 0, 0,  0, 0, 0, 0,   0,   0,   0, 2, 0,   0,
+                        0,    0, 0, 0, 0,  1, 0, 0, 0,   1,   0,   0, 0, 's',  // [] [s]
+                        0,    0, 0, 0, 0,  0, 0, 0, 0,   0,   0,   0};
     EXPECT_EQ(requests[2], newCase);
     EXPECT_EQ(requests[3], EmptyRequest(92));
 }
@@ -107,17 +108,16 @@ TEST(CaseValues, CommitCaseRecordWithACursorBringsTheNextCaseWithoutAFetch) {
     ASSERT_EQ(engine.Finish(), 0);
     const std::vector<Image> requests = engine.Requests();
     ASSERT_EQ(requests.size(), 7u);
-    const Image withCursor{0x51, 0, 0, 0, 92, 0, 0, 0, 0, 0, 0, 0,   // T 81, command 92
-                           2, 0, 0, 0, 1, 0, 0, 0, 8, 0, 0, 0,       // [1 case, case size 8]
-                           1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x1c, 0x40, // 7.0
-                           0, 0, 0, 0,                               // no string
-                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                           2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 'x', 0, 0, 0, 0,  // [x] []
-                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const Image withCursor{0x51, 0, 0, 0, 92, 0, 0, 0, 0, 0,   0,    0,     // T 81, command 92
+                           2,    0, 0, 0, 1,  0, 0, 0, 8, 0,   0,    0,     // [1 case, case size 8]
+                           1,    0, 0, 0, 0,  0, 0, 0, 0, 0,   0x1c, 0x40,  // 7.0
+                           0,    0, 0, 0,                                   // no string
+                           0,    0, 0, 0, 0,  0, 0, 0, 0, 0,   0,    0,    2, 0, 0,
+                           0,    1, 0, 0, 0,  1, 0, 0, 0, 'x', 0,    0,    0, 0,  // [x] []
+                           0,    0, 0, 0, 0,  0, 0, 0, 0, 0,   0,    0};
     EXPECT_EQ(requests[4], withCursor);
-    EXPECT_EQ(requests[5], WithEmptyTail({0x3c, 0, 0, 0, 92, 0, 0, 0, 0, 0, 0, 0,
-                                          2, 0, 0, 0, 1, 0, 0, 0, 8, 0, 0, 0,
-                                          0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(requests[5], WithEmptyTail({0x3c, 0, 0, 0, 92, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0,
+                                          1,    0, 0, 0, 8,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(requests[6][4], 227);
 }
 
@@ -154,7 +154,8 @@ TEST(CaseValues, CallerErrorsAndRefusalKeepNothing) {
 TEST(ManyCases, TheBlockTravelsAsVoidDataWithNamesCountsAndTypes) {
     apitest::AttachAsRunning();
     ScriptedEngine engine({"", ""});
-    const unsigned char cases[16] = {0, 0, 0, 0, 0, 0, 0, 0x40, 'x', 'y', 'z', ' ', ' ', ' ', ' ', ' '};
+    const unsigned char cases[16] = {0,   0,   0,   0,   0,   0,   0,   0x40,
+                                     'x', 'y', 'z', ' ', ' ', ' ', ' ', ' '};
     const char* names[] = {"a", "s"};
     const int types[] = {0, 8};
     ASSERT_EQ(SetValueNumeric("lost", 1), 0);
@@ -162,16 +163,18 @@ TEST(ManyCases, TheBlockTravelsAsVoidDataWithNamesCountsAndTypes) {
     EXPECT_EQ(CommitManyCases(names, types, MallocCopy(cases, sizeof cases), 2, 16, 1), 0);
     EXPECT_EQ(CommitNewCase(), 0);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image expected{0x62, 0, 0, 0, 220, 0, 0, 0, 0, 0, 0, 0,        // T 98, command 220
-                         2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0,             // [count 2, second 1]
-                         0, 0, 0, 0,                                     // no double
-                         2, 0, 0, 0, 1, 0, 0, 0, 'a', 1, 0, 0, 0, 's',   // names
-                         0, 0, 0, 0,                                     // struct
-                         1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, // one long array: types
-                         0, 0, 0, 0, 0, 0, 0, 0,                         // double, string arrays
-                         0, 0, 0, 0, 0, 0, 0, 0,                         // binary, wide
-                         16, 0, 0, 0,                                    // void data
-                         0, 0, 0, 0, 0, 0, 0, 0x40, 'x', 'y', 'z', ' ', ' ', ' ', ' ', ' '};
+    const Image expected{0x62, 0,  0, 0, 220, 0, 0, 0,    0,   0,   0,   0,  // T 98, command 220
+                         2,    0,  0, 0, 2,   0, 0, 0,    1,   0,   0,   0,  // [count 2, second 1]
+                         0,    0,  0, 0,                                     // no double
+                         2,    0,  0, 0, 1,   0, 0, 0,    'a', 1,   0,   0,   0,   's',  // names
+                         0,    0,  0, 0,                                                 // struct
+                         1,    0,  0, 0, 2,   0, 0, 0,    0,   0,   0,   0,   8,   0,
+                         0,    0,                       // one long array: types
+                         0,    0,  0, 0, 0,   0, 0, 0,  // double, string arrays
+                         0,    0,  0, 0, 0,   0, 0, 0,  // binary, wide
+                         16,   0,  0, 0,                // void data
+                         0,    0,  0, 0, 0,   0, 0, 0x40, 'x', 'y', 'z', ' ', ' ', ' ',
+                         ' ',  ' '};
     // The value set before went with nothing: CommitManyCases dropped it.
     EXPECT_EQ(engine.Requests(), (std::vector<Image>{expected, EmptyRequest(93)}));
 }
@@ -195,10 +198,10 @@ TEST(NewVariables, NamesAndTypesGoToTheirBlocksWithTheCountLast) {
     const int types[] = {0, 8};
     EXPECT_EQ(SetVarNameAndType(names, types, 2), 9047);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image expected = WithEmptyTail({0x4b, 0, 0, 0, 80, 0, 0, 0, 0, 0, 0, 0,  // T 75, command 80
-                                          3, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 2, 0, 0, 0,  // [0, 8, 2]
-                                          0, 0, 0, 0,
-                                          2, 0, 0, 0, 1, 0, 0, 0, 'x', 2, 0, 0, 0, 'y', 'y'});
+    const Image expected =
+        WithEmptyTail({0x4b, 0, 0, 0, 80, 0, 0, 0, 0, 0, 0, 0,                // T 75, command 80
+                       3,    0, 0, 0, 0,  0, 0, 0, 8, 0, 0, 0, 2,   0, 0, 0,  // [0, 8, 2]
+                       0,    0, 0, 0, 2,  0, 0, 0, 1, 0, 0, 0, 'x', 2, 0, 0, 0, 'y', 'y'});
     EXPECT_EQ(engine.Requests(), std::vector<Image>{expected});
     const char* withNull[] = {"x", nullptr};
     EXPECT_EQ(SetVarNameAndType(names, types, 0), VEXA_BAD_ARGUMENT);
@@ -215,30 +218,28 @@ TEST(NewVariables, MissingValuesLabelsFormatsAndAttributesInTheirBlockOrder) {
     EXPECT_EQ(SetVarFormat("n", 5, 8, 2), 0);
     EXPECT_EQ(SetVarAttributes("n", "a", "v", 3), 0);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image stringMissing = WithEmptyTail({0x47, 0, 0, 0, 84, 0, 0, 0, 0, 0, 0, 0,  // T 71
-                                               1, 0, 0, 0, 2, 0, 0, 0,                  // [format]
-                                               0, 0, 0, 0,                              // the null value
-                                               3, 0, 0, 0, 1, 0, 0, 0, 's',             // is left out
-                                               1, 0, 0, 0, 'a', 1, 0, 0, 0, 'c'});
-    const Image numericMissing = WithEmptyTail({0x55, 0, 0, 0, 85, 0, 0, 0, 0, 0, 0, 0,  // T 85
-                                                1, 0, 0, 0, 0xfd, 0xff, 0xff, 0xff,      // [-3]
-                                                3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xf0, 0x3f,  // 1,
-                                                0, 0, 0, 0, 0, 0, 0x14, 0x40,            // 5,
-                                                0, 0, 0, 0, 0, 0, 0x22, 0x40,            // 9
-                                                1, 0, 0, 0, 1, 0, 0, 0, 'n'});
-    const Image valueLabel = WithEmptyTail({0x48, 0, 0, 0, 83, 0, 0, 0, 0, 0, 0, 0,  // T 72
-                                            0, 0, 0, 0,
-                                            1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40,  // 2.0
-                                            2, 0, 0, 0, 1, 0, 0, 0, 'n', 3, 0, 0, 0, 't', 'w', 'o'});
+    const Image stringMissing = WithEmptyTail({0x47, 0, 0, 0, 84,  0, 0, 0, 0,   0,  0, 0,  // T 71
+                                               1,    0, 0, 0, 2,   0, 0, 0,       // [format]
+                                               0,    0, 0, 0,                     // the null value
+                                               3,    0, 0, 0, 1,   0, 0, 0, 's',  // is left out
+                                               1,    0, 0, 0, 'a', 1, 0, 0, 0,   'c'});
+    const Image numericMissing =
+        WithEmptyTail({0x55, 0, 0, 0, 85,   0,    0,    0,    0,  0, 0,    0,     // T 85
+                       1,    0, 0, 0, 0xfd, 0xff, 0xff, 0xff,                     // [-3]
+                       3,    0, 0, 0, 0,    0,    0,    0,    0,  0, 0xf0, 0x3f,  // 1,
+                       0,    0, 0, 0, 0,    0,    0x14, 0x40,                     // 5,
+                       0,    0, 0, 0, 0,    0,    0x22, 0x40,                     // 9
+                       1,    0, 0, 0, 1,    0,    0,    0,    'n'});
+    const Image valueLabel =
+        WithEmptyTail({0x48, 0, 0, 0, 83, 0, 0, 0, 0,   0, 0, 0,                     // T 72
+                       0,    0, 0, 0, 1,  0, 0, 0, 0,   0, 0, 0, 0, 0,   0,   0x40,  // 2.0
+                       2,    0, 0, 0, 1,  0, 0, 0, 'n', 3, 0, 0, 0, 't', 'w', 'o'});
     const Image format = WithEmptyTail({0x45, 0, 0, 0, 88, 0, 0, 0, 0, 0, 0, 0,  // T 69
-                                        3, 0, 0, 0, 5, 0, 0, 0, 8, 0, 0, 0, 2, 0, 0, 0,
-                                        0, 0, 0, 0,
-                                        1, 0, 0, 0, 1, 0, 0, 0, 'n'});
-    const Image attributes = WithEmptyTail({0x47, 0, 0, 0, 102, 0, 0, 0, 0, 0, 0, 0,  // T 71
-                                            1, 0, 0, 0, 3, 0, 0, 0,
-                                            0, 0, 0, 0,
-                                            3, 0, 0, 0, 1, 0, 0, 0, 'n', 1, 0, 0, 0, 'a',
-                                            1, 0, 0, 0, 'v'});
+                                        3,    0, 0, 0, 5,  0, 0, 0, 8, 0, 0, 0, 2, 0,  0,
+                                        0,    0, 0, 0, 0,  1, 0, 0, 0, 1, 0, 0, 0, 'n'});
+    const Image attributes = WithEmptyTail({0x47, 0, 0, 0, 102, 0, 0, 0, 0, 0,   0, 0,  // T 71
+                                            1,    0, 0, 0, 3,   0, 0, 0, 0, 0,   0, 0, 3, 0, 0,  0,
+                                            1,    0, 0, 0, 'n', 1, 0, 0, 0, 'a', 1, 0, 0, 0, 'v'});
     EXPECT_EQ(engine.Requests(),
               (std::vector<Image>{stringMissing, numericMissing, valueLabel, format, attributes}));
 }
@@ -259,9 +260,9 @@ TEST(NewVariables, EachDictionaryChangeHasItsCommandAndPassesTheEngineCode) {
     std::vector<int> commands;
     for (const Image& request : engine.Requests()) commands.push_back(request[4]);
     EXPECT_EQ(commands, (std::vector<int>{122, 121, 81, 82, 86, 224, 87, 89, 94}));
-    const Image oneVariable = WithEmptyTail({0x3d, 0, 0, 0, 122, 0, 0, 0, 0, 0, 0, 0,  // T 61
-                                             1, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0,
-                                             1, 0, 0, 0, 1, 0, 0, 0, 'x'});
+    const Image oneVariable =
+        WithEmptyTail({0x3d, 0, 0, 0, 122, 0, 0, 0, 0, 0, 0, 0,  // T 61
+                       1,    0, 0, 0, 8,   0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 'x'});
     EXPECT_EQ(engine.Requests().front(), oneVariable);
 }
 

@@ -34,7 +34,8 @@ std::vector<std::string> CursorReplies(const std::vector<Variable>& variables) {
     return replies;
 }
 
-std::vector<std::string> Then(std::vector<std::string> replies, const std::vector<std::string>& more) {
+std::vector<std::string> Then(std::vector<std::string> replies,
+                              const std::vector<std::string>& more) {
     replies.insert(replies.end(), more.begin(), more.end());
     return replies;
 }
@@ -60,27 +61,27 @@ std::string TextCells(const std::string& text, std::size_t cells) {
 }
 
 // Numeric (99 missing), 10-byte string ("NA" missing), numeric (1 to 5 missing).
-const std::vector<Variable> kMixed{{0, "int=1;dbl=99,0,0"},
-                                   {10, "int=1;str=NA;str=;str="},
-                                   {0, "int=-2;dbl=1,5,0"}};
+const std::vector<Variable> kMixed{
+    {0, "int=1;dbl=99,0,0"}, {10, "int=1;str=NA;str=;str="}, {0, "int=-2;dbl=1,5,0"}};
 
 std::string MixedCase(double first, const std::string& text, double last) {
     return NumberCell(first) + TextCells(text, 2) + NumberCell(last);
 }
 
 Image EmptyRequest(unsigned char code) {
-    return WithEmptyTail({0x34, 0, 0, 0, code, 0, 0, 0, 0, 0, 0, 0,  // T 52, command, error
-                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});    // long, double, string
+    return WithEmptyTail({0x34, 0, 0, 0, code, 0, 0, 0, 0, 0, 0, 0,    // T 52, command, error
+                          0,    0, 0, 0, 0,    0, 0, 0, 0, 0, 0, 0});  // long, double, string
 }
 
 Image IndexRequest(unsigned char code, unsigned char index) {
-    return WithEmptyTail({0x38, 0, 0, 0, code, 0, 0, 0, 0, 0, 0, 0,  // T 56
-                          1, 0, 0, 0, index, 0, 0, 0,                // long [index]
-                          0, 0, 0, 0, 0, 0, 0, 0});
+    return WithEmptyTail({0x38, 0, 0, 0, code,  0, 0, 0, 0, 0, 0, 0,  // T 56
+                          1,    0, 0, 0, index, 0, 0, 0,              // long [index]
+                          0,    0, 0, 0, 0,     0, 0, 0});
 }
 
 // 227 with [cases wanted, case size], as little-endian bytes.
-Image RefillRequest(std::initializer_list<unsigned char> cases, std::initializer_list<unsigned char> size) {
+Image RefillRequest(std::initializer_list<unsigned char> cases,
+                    std::initializer_list<unsigned char> size) {
     Image head{0x3c, 0, 0, 0, 227, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0};  // T 60, command 227
     head.insert(head.end(), cases);
     head.insert(head.end(), size);
@@ -110,7 +111,8 @@ TEST(CursorBlockSize, ReadCursorOf24ByteCasesAsksFor873813Cases) {
 
 TEST(CursorBlockSize, ReadCursorOf8ByteCasesAsksFor2621440Cases) {
     apitest::AttachAsRunning();
-    EXPECT_EQ(FirstRefill("R", {{0, kNoNumericMissing}}), RefillRequest({0, 0, 0x28, 0}, {8, 0, 0, 0}));
+    EXPECT_EQ(FirstRefill("R", {{0, kNoNumericMissing}}),
+              RefillRequest({0, 0, 0x28, 0}, {8, 0, 0, 0}));
 }
 
 TEST(CursorBlockSize, ReadCursorWhoseCaseFillsTheBudgetAsksForOne) {
@@ -128,7 +130,8 @@ TEST(CursorBlockSize, WriteCursorAsksForOneCaseWhateverItsSize) {
 
 TEST(CursorBlockSize, AccessTextLongerThanOneLetterAsksForOneCase) {
     apitest::AttachAsRunning();
-    EXPECT_EQ(FirstRefill("rr", {{0, kNoNumericMissing}}), RefillRequest({1, 0, 0, 0}, {8, 0, 0, 0}));
+    EXPECT_EQ(FirstRefill("rr", {{0, kNoNumericMissing}}),
+              RefillRequest({1, 0, 0, 0}, {8, 0, 0, 0}));
 }
 
 TEST(CursorBlockSize, EmptyAccessTextAsksForOneCase) {
@@ -143,14 +146,14 @@ TEST(CursorBuilding, AsksCountThenTypeAndMissingValuesPerVariable) {
     // A 32-byte case: 20971520 / 32 = 655360 cases per block.
     EXPECT_EQ(NextCase(), 9043);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image make = WithEmptyTail({0x39, 0, 0, 0, 33, 0, 0, 0, 0, 0, 0, 0,  // T 57, command 33
-                                      0, 0, 0, 0, 0, 0, 0, 0,
-                                      1, 0, 0, 0, 1, 0, 0, 0, 'r'});           // access text
+    const Image make =
+        WithEmptyTail({0x39, 0, 0, 0, 33, 0, 0, 0, 0, 0, 0, 0,  // T 57, command 33
+                       0,    0, 0, 0, 0,  0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 'r'});  // access text
     EXPECT_EQ(engine.Requests(),
-              (std::vector<Image>{make, EmptyRequest(104),                      // count
-                                  IndexRequest(109, 0), IndexRequest(32, 0),    // numeric
-                                  IndexRequest(109, 1), IndexRequest(31, 1),    // string
-                                  IndexRequest(109, 2), IndexRequest(32, 2),    // numeric
+              (std::vector<Image>{make, EmptyRequest(104),                    // count
+                                  IndexRequest(109, 0), IndexRequest(32, 0),  // numeric
+                                  IndexRequest(109, 1), IndexRequest(31, 1),  // string
+                                  IndexRequest(109, 2), IndexRequest(32, 2),  // numeric
                                   RefillRequest({0, 0, 0x0a, 0}, {32, 0, 0, 0})}));
 }
 
@@ -229,7 +232,8 @@ TEST(CursorValues, ReadFromTheBlockByObsIndexWithMissingRulesAndNoRoundTrip) {
 TEST(CursorBlocks, EndCodeWithTheLastCasesIsReturnedByTheCallThatRunsPastThem) {
     apitest::AttachAsRunning();
     const std::string block = MixedCase(1, "a", 1) + MixedCase(2, "b", 2) + MixedCase(3, "c", 3);
-    ScriptedEngine engine(Then(CursorReplies(kMixed), {"err=23;int=3;void=" + block, "err=67;int=0"}));
+    ScriptedEngine engine(
+        Then(CursorReplies(kMixed), {"err=23;int=3;void=" + block, "err=67;int=0"}));
     ASSERT_EQ(MakeCaseCursor("r"), 0);
     double value = 0;
     int missing = 0;
@@ -270,8 +274,8 @@ TEST(CursorBlocks, BlockShorterThanItsCaseCountIsRefusedAndFetchedAgain) {
 
 TEST(CursorBlocks, EngineErrorOnRefillReleasesTheBlock) {
     apitest::AttachAsRunning();
-    ScriptedEngine engine(
-        Then(CursorReplies({{0, kNoNumericMissing}}), {"int=1;void=" + NumberCell(4), "err=9043;int=5"}));
+    ScriptedEngine engine(Then(CursorReplies({{0, kNoNumericMissing}}),
+                               {"int=1;void=" + NumberCell(4), "err=9043;int=5"}));
     ASSERT_EQ(MakeCaseCursor("r"), 0);
     ASSERT_EQ(NextCase(), 0);
     EXPECT_EQ(NextCase(), 9043);
@@ -337,11 +341,10 @@ TEST(CursorlessValues, NumericAndStringValuesAskTheEngine) {
     ASSERT_EQ(engine.Finish(), 0);
     const Image numeric = IndexRequest(25, 4);
     const Image string = WithEmptyTail({0x3c, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 0,  // T 60, command 26
-                                        2, 0, 0, 0, 2, 0, 0, 0, 5, 0, 0, 0,      // [index, length]
-                                        0, 0, 0, 0, 0, 0, 0, 0});
-    const Image shorter = WithEmptyTail({0x3c, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 0,
-                                         2, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0,
-                                         0, 0, 0, 0, 0, 0, 0, 0});
+                                        2,    0, 0, 0, 2,  0, 0, 0, 5, 0, 0, 0,  // [index, length]
+                                        0,    0, 0, 0, 0,  0, 0, 0});
+    const Image shorter = WithEmptyTail({0x3c, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0,
+                                         2,    0, 0, 0, 2,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(engine.Requests(),
               (std::vector<Image>{numeric, string, shorter, shorter, EmptyRequest(27)}));
 }
@@ -374,8 +377,9 @@ TEST(CursorQueries, PositionCursorAndCacheFlagsAreTheFirstInteger) {
     EXPECT_EQ(HasCursor(&flag), 9040);
     EXPECT_EQ(flag, 5);
     ASSERT_EQ(engine.Finish(), 0);
-    EXPECT_EQ(engine.Requests(), (std::vector<Image>{EmptyRequest(30), EmptyRequest(34), EmptyRequest(127),
-                                                     EmptyRequest(127), EmptyRequest(34)}));
+    EXPECT_EQ(engine.Requests(),
+              (std::vector<Image>{EmptyRequest(30), EmptyRequest(34), EmptyRequest(127),
+                                  EmptyRequest(127), EmptyRequest(34)}));
 }
 
 TEST(CursorQueries, SplitEndIndexIsEveryIntegerEvenWhenNotRunning) {

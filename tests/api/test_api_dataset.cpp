@@ -20,8 +20,8 @@ constexpr int kRowOutOfRange = 97;
 
 // Replies to CreateDataset: the create, case count, variable count, case
 // length, variable count again, then type and obs index per variable.
-std::vector<std::string> CreateReplies(int cases, const std::vector<int>& types, const std::vector<int>& obs,
-                                       int caseLength) {
+std::vector<std::string> CreateReplies(int cases, const std::vector<int>& types,
+                                       const std::vector<int>& obs, int caseLength) {
     const std::string count = "int=" + std::to_string(types.size());
     std::vector<std::string> replies{"", "int=" + std::to_string(cases), count,
                                      "int=" + std::to_string(caseLength), count};
@@ -57,17 +57,17 @@ std::vector<std::string> Join(std::vector<std::string> first, const Rest&... res
 }
 
 // Two records: d row 1 = 2.5, d row 2 = "xy" (variable 0).
-const Image kTwoRecords{0x70, 0, 0, 0, 228, 0, 0, 0, 0, 0, 0, 0,         // T 112, command 228
-                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,              // long, double, string
-                        2, 0, 0, 0,                                      // two records
-                        1, 0, 0, 0, 'd', 1, 0, 0, 0, 0, 0, 0, 0,         // d, row 1, variable 0
-                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x04, 0x40,        // numeric, 2.5
-                        0, 0, 0, 0,                                      // no text
-                        1, 0, 0, 0, 'd', 2, 0, 0, 0, 0, 0, 0, 0,         // d, row 2, variable 0
-                        1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,              // string, 0
-                        2, 0, 0, 0, 'x', 'y',                            // "xy"
-                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,              // arrays
-                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};             // binary, wide, void
+const Image kTwoRecords{0x70, 0, 0, 0, 228, 0,   0, 0, 0, 0, 0,    0,        // T 112, command 228
+                        0,    0, 0, 0, 0,   0,   0, 0, 0, 0, 0,    0,        // long, double, string
+                        2,    0, 0, 0,                                       // two records
+                        1,    0, 0, 0, 'd', 1,   0, 0, 0, 0, 0,    0,    0,  // d, row 1, variable 0
+                        0,    0, 0, 0, 0,   0,   0, 0, 0, 0, 0x04, 0x40,     // numeric, 2.5
+                        0,    0, 0, 0,                                       // no text
+                        1,    0, 0, 0, 'd', 2,   0, 0, 0, 0, 0,    0,    0,  // d, row 2, variable 0
+                        1,    0, 0, 0, 0,   0,   0, 0, 0, 0, 0,    0,        // string, 0
+                        2,    0, 0, 0, 'x', 'y',                             // "xy"
+                        0,    0, 0, 0, 0,   0,   0, 0, 0, 0, 0,    0,        // arrays
+                        0,    0, 0, 0, 0,   0,   0, 0, 0, 0, 0,    0};       // binary, wide, void
 
 }  // namespace
 
@@ -77,10 +77,10 @@ TEST(DatasetCreate, SendsNameAndFlagsThenReadsTheLayoutOfTheNewDataset) {
     EXPECT_EQ(CreateDataset("d", true, false), 0);
     ASSERT_EQ(engine.Finish(), 0);
     const std::vector<Image> requests = engine.Requests();
-    const Image create = WithEmptyTail({0x41, 0, 0, 0, 134, 0, 0, 0, 0, 0, 0, 0,  // T 65, command 134
-                                        2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,      // [1, 0]
-                                        0, 0, 0, 0,
-                                        1, 0, 0, 0, 1, 0, 0, 0, 'd'});
+    const Image create =
+        WithEmptyTail({0x41, 0, 0, 0, 134, 0, 0, 0, 0, 0, 0, 0,  // T 65, command 134
+                       2,    0, 0, 0, 1,   0, 0, 0, 0, 0, 0, 0,  // [1, 0]
+                       0,    0, 0, 0, 1,   0, 0, 0, 1, 0, 0, 0, 'd'});
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests[0], create);
     // 5 + 2n round trips.
@@ -104,7 +104,8 @@ TEST(DatasetCreate, TheActiveDatasetIsRegisteredUnderItsOwnName) {
     EXPECT_EQ(SetNCellValue("*", 0, 0, 1), kDatasetNotOpen);
     EXPECT_EQ(SetNCellValue("Active1", 0, 0, 1), 0);
     ASSERT_EQ(engine.Finish(), 0);
-    EXPECT_EQ(Commands(engine.Requests()), (std::vector<int>{132, 134, 137, 180, 148, 239, 148, 153, 240}));
+    EXPECT_EQ(Commands(engine.Requests()),
+              (std::vector<int>{132, 134, 137, 180, 148, 239, 148, 153, 240}));
 }
 
 TEST(DatasetCreate, RefusedCreateRegistersNothing) {
@@ -121,8 +122,8 @@ TEST(DatasetCreate, RefusedCreateRegistersNothing) {
 // create's result, and nothing is recorded that a later write could use.
 TEST(DatasetCreate, AFailedLayoutReadFailsTheCreateAndRegistersNothing) {
     apitest::AttachAsRunning();
-    ScriptedEngine engine({"", "", "int=5", "err=4242", "", "int=5", "int=2", "int=16", "int=2", "int=0",
-                           "err=4243"});
+    ScriptedEngine engine({"", "", "int=5", "err=4242", "", "int=5", "int=2", "int=16", "int=2",
+                           "int=0", "err=4243"});
     ASSERT_EQ(StartDataStep(), 0);
     EXPECT_EQ(CreateDataset("d", false, false), 4242);
     EXPECT_EQ(CreateDataset("e", false, false), 4243);
@@ -147,7 +148,8 @@ TEST(GetActive, IsRefusedWhileNotRunningAndNamesNoDataset) {
 
 TEST(CellReads, AFailedCommitIsTheReadsResultAndNothingIsRead) {
     apitest::AttachAsRunning();
-    ScriptedEngine engine(Join(StepWithDataset(5), std::vector<std::string>{"err=4711", "err=4712"}));
+    ScriptedEngine engine(
+        Join(StepWithDataset(5), std::vector<std::string>{"err=4711", "err=4712"}));
     StartStepWithDataset();
     ASSERT_EQ(SetNCellValue("d", 1, 0, 2.5), 0);
     int missing = -1;
@@ -232,7 +234,7 @@ TEST(CellWrites, CommitSendsThePendingRecordsInOrderAndForgetsThemEvenWhenRefuse
     ASSERT_EQ(requests.size(), 10u);
     EXPECT_EQ(requests[8], kTwoRecords);
     EXPECT_EQ(requests[9], WithEmptyTail({0x34, 0, 0, 0, 228, 0, 0, 0, 0, 0, 0, 0,
-                                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+                                          0,    0, 0, 0, 0,   0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(CellWrites, TheWriteAfterAMillionPendingCommitsThemInOneMessageFirst) {
@@ -258,21 +260,35 @@ TEST(CellWrites, TheWriteAfterAMillionPendingCommitsThemInOneMessageFirst) {
     // Command 228, error 0, empty long/double/string blocks, 0x100000 records,
     // the first being d, row 0, variable 0, numeric 0.
     EXPECT_EQ(flush.substr(8, 2 * 24 + 2 * 29),
-              "e4000000" "00000000" "000000000000000000000000" "00001000"
-              "0100000064" "00000000" "00000000" "00000000" "0000000000000000" "00000000");
+              "e4000000"
+              "00000000"
+              "000000000000000000000000"
+              "00001000"
+              "0100000064"
+              "00000000"
+              "00000000"
+              "00000000"
+              "0000000000000000"
+              "00000000");
     // The last record in it is the 1048576th write, 1048575.0.
     EXPECT_EQ(flush.substr(flush.size() - 2 * (24 + 12), 16), "00000000feff2f41");
     // The 1048577th write went alone in the next commit: -1.0.
     const std::string& rest = lines[9];
     EXPECT_EQ(rest.size(), 2 * (12 + 12 + 4 + kRecord + 24));
-    EXPECT_NE(rest.find("01000000" "0100000064" "00000000" "00000000" "00000000" "000000000000f0bf"),
+    EXPECT_NE(rest.find("01000000"
+                        "0100000064"
+                        "00000000"
+                        "00000000"
+                        "00000000"
+                        "000000000000f0bf"),
               std::string::npos);
 }
 
 TEST(CellReads, PendingWritesAreCommittedBeforeTheCellIsAsked) {
     apitest::AttachAsRunning();
     ScriptedEngine engine(
-        Join(StepWithDataset(5), std::vector<std::string>{"", "int=1;dbl=2.5", "int=0", "int=0;str=ab", "int=0"}));
+        Join(StepWithDataset(5),
+             std::vector<std::string>{"", "int=1;dbl=2.5", "int=0", "int=0;str=ab", "int=0"}));
     StartStepWithDataset();
     ASSERT_EQ(SetNCellValue("d", 1, 0, 2.5), 0);
     ASSERT_EQ(SetCCellValue("d", 2, 0, "xy"), 0);
@@ -294,10 +310,10 @@ TEST(CellReads, PendingWritesAreCommittedBeforeTheCellIsAsked) {
     const std::vector<Image> requests = engine.Requests();
     ASSERT_EQ(requests.size(), 13u);
     EXPECT_EQ(requests[8], kTwoRecords);
-    const Image read = WithEmptyTail({0x41, 0, 0, 0, 181, 0, 0, 0, 0, 0, 0, 0,  // T 65, command 181
-                                      2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,      // [row 1, variable 0]
-                                      0, 0, 0, 0,
-                                      1, 0, 0, 0, 1, 0, 0, 0, 'd'});
+    const Image read =
+        WithEmptyTail({0x41, 0, 0, 0, 181, 0, 0, 0, 0, 0, 0, 0,  // T 65, command 181
+                       2,    0, 0, 0, 1,   0, 0, 0, 0, 0, 0, 0,  // [row 1, variable 0]
+                       0,    0, 0, 0, 1,   0, 0, 0, 1, 0, 0, 0, 'd'});
     EXPECT_EQ(requests[9], read);
     // Nothing pending any more: the next reads go alone.
     EXPECT_EQ(Commands({requests.begin() + 10, requests.end()}), (std::vector<int>{181, 182, 182}));
@@ -314,10 +330,11 @@ TEST(CloseDataset, CommitsFirstAndForgetsTheDatasetOnlyWhenAccepted) {
     EXPECT_EQ(SetNCellValue("d", 1, 0, 2.5), kDatasetNotOpen);
     ASSERT_EQ(engine.Finish(), 0);
     const std::vector<Image> requests = engine.Requests();
-    EXPECT_EQ(Commands({requests.begin() + 8, requests.end()}), (std::vector<int>{228, 145, 228, 145}));
-    const Image close = WithEmptyTail({0x39, 0, 0, 0, 145, 0, 0, 0, 0, 0, 0, 0,  // T 57, command 145
-                                       0, 0, 0, 0, 0, 0, 0, 0,
-                                       1, 0, 0, 0, 1, 0, 0, 0, 'd'});
+    EXPECT_EQ(Commands({requests.begin() + 8, requests.end()}),
+              (std::vector<int>{228, 145, 228, 145}));
+    const Image close =
+        WithEmptyTail({0x39, 0, 0, 0, 145, 0, 0, 0, 0, 0, 0, 0,  // T 57, command 145
+                       0,    0, 0, 0, 0,   0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 'd'});
     EXPECT_EQ(requests.back(), close);
 }
 
@@ -344,23 +361,22 @@ TEST(CaseCache, SetCasePartValueSendsTheListedVariablesLayoutAndTheCachedCase) {
     ASSERT_EQ(engine.Finish(), 0);
     const std::vector<Image> requests = engine.Requests();
     ASSERT_EQ(requests.size(), 13u);
-    const Image getCase = WithEmptyTail({0x41, 0, 0, 0, 237, 0, 0, 0, 0, 0, 0, 0,  // T 65, command 237
-                                         2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0,      // [row 4, flag 1]
-                                         0, 0, 0, 0,
-                                         1, 0, 0, 0, 1, 0, 0, 0, 'd'});
+    const Image getCase =
+        WithEmptyTail({0x41, 0, 0, 0, 237, 0, 0, 0, 0, 0, 0, 0,  // T 65, command 237
+                       2,    0, 0, 0, 4,   0, 0, 0, 1, 0, 0, 0,  // [row 4, flag 1]
+                       0,    0, 0, 0, 1,   0, 0, 0, 1, 0, 0, 0, 'd'});
     EXPECT_EQ(requests[11], getCase);
-    const Image setPart{0x75, 0, 0, 0, 238, 0, 0, 0, 0, 0, 0, 0,           // T 117, command 238
-                        7, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0,                 // [row 4, 2 variables,
-                        0, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0,     //  0 1, 3 1,
-                        1, 0, 0, 0,                                         //  flag 1]
-                        0, 0, 0, 0,
-                        1, 0, 0, 0, 1, 0, 0, 0, 'd',
-                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,     // struct, arrays
-                        0, 0, 0, 0, 0, 0, 0, 0,                             // binary, wide
-                        32, 0, 0, 0,                                        // the case:
-                        0, 0, 0, 0, 0, 0, 0xf8, 0x3f,                       //  1.5 set locally
-                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                        0, 0, 0, 0, 0, 0, 0, 0x40};                         //  2.0 as read
+    const Image setPart{0x75, 0, 0, 0, 238, 0, 0,    0,    0, 0, 0, 0,  // T 117, command 238
+                        7,    0, 0, 0, 4,   0, 0,    0,    2, 0, 0, 0,  // [row 4, 2 variables,
+                        0,    0, 0, 0, 1,   0, 0,    0,    3, 0, 0, 0, 1,   0, 0, 0,  //  0 1, 3 1,
+                        1,    0, 0, 0,                                                //  flag 1]
+                        0,    0, 0, 0, 1,   0, 0,    0,    1, 0, 0, 0, 'd', 0, 0, 0,
+                        0,    0, 0, 0, 0,   0, 0,    0,    0, 0, 0, 0, 0,  // struct, arrays
+                        0,    0, 0, 0, 0,   0, 0,    0,                    // binary, wide
+                        32,   0, 0, 0,                                     // the case:
+                        0,    0, 0, 0, 0,   0, 0xf8, 0x3f,                 //  1.5 set locally
+                        0,    0, 0, 0, 0,   0, 0,    0,    0, 0, 0, 0, 0,   0, 0, 0,
+                        0,    0, 0, 0, 0,   0, 0,    0x40};  //  2.0 as read
     EXPECT_EQ(requests[12], setPart);
 }
 
@@ -392,7 +408,8 @@ TEST(CaseCache, ADatasetWithoutACachedCaseSendsNothingAndReportsNoError) {
 
 TEST(CaseCache, ChangedVariablesMoveTheLayoutAndReadTheObsIndexAgain) {
     apitest::AttachAsRunning();
-    std::vector<std::string> replies = Join(std::vector<std::string>{""}, CreateReplies(5, {0}, {0}, 8));
+    std::vector<std::string> replies =
+        Join(std::vector<std::string>{""}, CreateReplies(5, {0}, {0}, 8));
     // InsertVariable at 0 of a 16-byte string: then 2 variables, obs 0 and 2.
     replies.insert(replies.end(), {"", "int=2", "int=0", "int=2", "err=61"});
     ScriptedEngine engine(replies);
@@ -412,13 +429,14 @@ TEST(CaseCache, ChangedVariablesMoveTheLayoutAndReadTheObsIndexAgain) {
     EXPECT_EQ(SetNCellValue("d", 0, 1, 1), 0);
     ASSERT_EQ(engine.Finish(), 0);
     const std::vector<Image> requests = engine.Requests();
-    const Image insert = WithEmptyTail({0x46, 0, 0, 0, 146, 0, 0, 0, 0, 0, 0, 0,  // T 70, command 146
-                                        2, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, 0,     // [position 0, type 16]
-                                        0, 0, 0, 0,
-                                        2, 0, 0, 0, 1, 0, 0, 0, 'd', 1, 0, 0, 0, 's'});
+    const Image insert =
+        WithEmptyTail({0x46, 0, 0, 0, 146, 0, 0, 0, 0,  0, 0, 0,  // T 70, command 146
+                       2,    0, 0, 0, 0,   0, 0, 0, 16, 0, 0, 0,  // [position 0, type 16]
+                       0,    0, 0, 0, 2,   0, 0, 0, 1,  0, 0, 0, 'd', 1, 0, 0, 0, 's'});
     ASSERT_EQ(requests.size(), 13u);
     EXPECT_EQ(requests[8], insert);
-    EXPECT_EQ(Commands({requests.begin() + 8, requests.end()}), (std::vector<int>{146, 148, 240, 240, 147}));
+    EXPECT_EQ(Commands({requests.begin() + 8, requests.end()}),
+              (std::vector<int>{146, 148, 240, 240, 147}));
 }
 
 TEST(DatasetDictionary, SettersSendTheDatasetFirstAndLeaveNullValuesOut) {
@@ -434,19 +452,19 @@ TEST(DatasetDictionary, SettersSendTheDatasetFirstAndLeaveNullValuesOut) {
     ASSERT_EQ(engine.Finish(), 0);
     const std::vector<Image> requests = engine.Requests();
     ASSERT_EQ(requests.size(), 3u);
-    const Image missing = WithEmptyTail({0x46, 0, 0, 0, 164, 0, 0, 0, 0, 0, 0, 0,  // T 70, command 164
-                                         2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0,      // [variable 2, format 1]
-                                         0, 0, 0, 0,
-                                         2, 0, 0, 0, 1, 0, 0, 0, 'd', 1, 0, 0, 0, 'a'});
+    const Image missing =
+        WithEmptyTail({0x46, 0, 0, 0, 164, 0, 0, 0, 0, 0, 0, 0,  // T 70, command 164
+                       2,    0, 0, 0, 2,   0, 0, 0, 1, 0, 0, 0,  // [variable 2, format 1]
+                       0,    0, 0, 0, 2,   0, 0, 0, 1, 0, 0, 0, 'd', 1, 0, 0, 0, 'a'});
     EXPECT_EQ(requests[0], missing);
-    const Image attributes{0x55, 0, 0, 0, 167, 0, 0, 0, 0, 0, 0, 0,            // T 85, command 167
-                           1, 0, 0, 0, 3, 0, 0, 0,                             // [variable 3]
-                           0, 0, 0, 0,
-                           2, 0, 0, 0, 1, 0, 0, 0, 'd', 4, 0, 0, 0, 'a', 't', 't', 'r',
-                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                 // struct, long/double arrays
-                           1, 0, 0, 0,                                         // one string array:
-                           2, 0, 0, 0, 2, 0, 0, 0, 'v', '1', 2, 0, 0, 0, 'v', '2',
-                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const Image attributes{0x55, 0, 0, 0, 167, 0, 0, 0, 0, 0, 0, 0,  // T 85, command 167
+                           1, 0, 0, 0, 3, 0, 0, 0,                   // [variable 3]
+                           0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 'd', 4, 0, 0, 0, 'a', 't', 't', 'r',
+                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // struct, long/double
+                                                                // arrays
+                           1, 0, 0, 0,                          // one string array:
+                           2, 0, 0, 0, 2, 0, 0, 0, 'v', '1', 2, 0, 0, 0, 'v', '2', 0, 0, 0, 0, 0, 0,
+                           0, 0, 0, 0, 0, 0};
     EXPECT_EQ(requests[1], attributes);
     EXPECT_EQ(requests[2][4], 188);
 }
@@ -476,13 +494,15 @@ TEST(DatasetDictionary, EachFunctionHasItsCommand) {
     EXPECT_EQ(SetActive("d"), 9050);
     EXPECT_EQ(SetCacheInDS("d", true), 9050);
     ASSERT_EQ(engine.Finish(), 0);
-    EXPECT_EQ(Commands(engine.Requests()), (std::vector<int>{150, 152, 226, 156, 158, 160, 196, 163, 173, 174, 175,
-                                                             176, 177, 168, 169, 198, 199, 154, 139, 138, 241}));
+    EXPECT_EQ(Commands(engine.Requests()),
+              (std::vector<int>{150, 152, 226, 156, 158, 160, 196, 163, 173, 174, 175,
+                                176, 177, 168, 169, 198, 199, 154, 139, 138, 241}));
 }
 
 TEST(DatasetDictionary, GettersGiveTheirFailureValues) {
     apitest::AttachAsRunning();
-    ScriptedEngine engine({"err=7", "err=7", "err=7", "", "", "str=v1", "int=4", "int=2;str=a;str=b;str=c"});
+    ScriptedEngine engine(
+        {"err=7", "err=7", "err=7", "", "", "str=v1", "int=4", "int=2;str=a;str=b;str=c"});
     int err = 0;
     EXPECT_STREQ(GetVarNameInDS("d", 0, &err), "");
     EXPECT_EQ(err, 7);
@@ -505,36 +525,42 @@ TEST(DatasetDictionary, GettersGiveTheirFailureValues) {
     EXPECT_STREQ(names[1], "b");
     EXPECT_EQ(FreeAttributeNames(names, count), 0);
     ASSERT_EQ(engine.Finish(), 0);
-    EXPECT_EQ(Commands(engine.Requests()), (std::vector<int>{149, 151, 180, 180, 155, 159, 195, 165}));
+    EXPECT_EQ(Commands(engine.Requests()),
+              (std::vector<int>{149, 151, 180, 180, 155, 159, 195, 165}));
 }
 
 TEST(DatasetDictionary, AMultipleResponseSetReadsWhatAShortReplyHolds) {
     apitest::AttachAsRunning();
-    ScriptedEngine engine({"", "int=5,6", "str=Only", "str=L;str=S;str=m1", "err=9050;int=1,2;str=a;str=b"});
+    ScriptedEngine engine(
+        {"", "int=5,6", "str=Only", "str=L;str=S;str=m1", "err=9050;int=1,2;str=a;str=b"});
     char* label = nullptr;
     char* second = nullptr;
     int firstInteger = -1, secondInteger = -1, err = -1;
     void* members = nullptr;
     // Nothing came: the outputs stay, the list is empty.
-    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members, &err);
+    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members,
+                            &err);
     EXPECT_EQ(err, 0);
     EXPECT_EQ(label, nullptr);
     EXPECT_EQ(firstInteger, -1);
     EXPECT_EQ(GetStringListLength(members), 0);
     RemoveStringList(members);
-    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members, &err);
+    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members,
+                            &err);
     EXPECT_EQ(err, 0);
     EXPECT_EQ(firstInteger, 5);
     EXPECT_EQ(secondInteger, 6);
     EXPECT_EQ(label, nullptr);
     RemoveStringList(members);
     // One string is not the two texts: none is taken.
-    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members, &err);
+    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members,
+                            &err);
     EXPECT_EQ(err, 0);
     EXPECT_EQ(label, nullptr);
     EXPECT_EQ(GetStringListLength(members), 0);
     RemoveStringList(members);
-    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members, &err);
+    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members,
+                            &err);
     EXPECT_EQ(err, 0);
     EXPECT_STREQ(label, "L");
     EXPECT_STREQ(second, "S");
@@ -547,7 +573,8 @@ TEST(DatasetDictionary, AMultipleResponseSetReadsWhatAShortReplyHolds) {
     // An engine error leaves every output alone.
     label = nullptr;
     members = nullptr;
-    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members, &err);
+    GetMultiResponseSetInDS("d", "$s", &label, &firstInteger, &second, &secondInteger, &members,
+                            &err);
     EXPECT_EQ(err, 9050);
     EXPECT_EQ(label, nullptr);
     EXPECT_EQ(members, nullptr);

@@ -51,7 +51,8 @@ std::vector<int> Commands(const std::vector<Image>& requests) {
 }
 
 int IntAt(const Image& image, std::size_t offset) {
-    return image[offset] | image[offset + 1] << 8 | image[offset + 2] << 16 | image[offset + 3] << 24;
+    return image[offset] | image[offset + 1] << 8 | image[offset + 2] << 16 |
+           image[offset + 3] << 24;
 }
 
 // Batch flag and row of a fetch request (the first two integers).
@@ -73,17 +74,18 @@ TEST(DatastepBatch, OptimizeReadsInsideTheBatchCostNoRoundTrip) {
     EXPECT_STREQ(text, "r99v0");
     FreeString(text);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image fetch = WithEmptyTail({0x41, 0, 0, 0, 221, 0, 0, 0, 0, 0, 0, 0,  // T 65, command 221
-                                       2, 0, 0, 0, 0, 0, 0, 0, 10, 0, 0, 0,     // [no batch of d, row 10]
-                                       0, 0, 0, 0,
-                                       1, 0, 0, 0, 1, 0, 0, 0, 'd'});
+    const Image fetch =
+        WithEmptyTail({0x41, 0, 0, 0, 221, 0, 0, 0, 0,  0, 0, 0,  // T 65, command 221
+                       2,    0, 0, 0, 0,   0, 0, 0, 10, 0, 0, 0,  // [no batch of d, row 10]
+                       0,    0, 0, 0, 1,   0, 0, 0, 1,  0, 0, 0, 'd'});
     EXPECT_EQ(engine.Requests(), std::vector<Image>{fetch});
 }
 
 TEST(DatastepBatch, TheFetchFlagSaysWhetherTheHeldBatchIsOfTheSameDataset) {
     apitest::AttachAsRunning();
-    ScriptedEngine engine({BatchReply(0, 9, {0}, 0), BatchReply(0, 9, {0}, 0), BatchReply(0, 9, {0}, 0),
-                           BatchReply(10, 19, {0}, 0), BatchReply(10, 19, {0}, 0)});
+    ScriptedEngine engine({BatchReply(0, 9, {0}, 0), BatchReply(0, 9, {0}, 0),
+                           BatchReply(0, 9, {0}, 0), BatchReply(10, 19, {0}, 0),
+                           BatchReply(10, 19, {0}, 0)});
     int missing = 0;
     int err = -1;
     EXPECT_EQ(GetNCellValueOptimize("d", 5, 0, &missing, &err), 50.0);
@@ -96,7 +98,8 @@ TEST(DatastepBatch, TheFetchFlagSaysWhetherTheHeldBatchIsOfTheSameDataset) {
     ASSERT_EQ(engine.Finish(), 0);
     std::vector<std::pair<int, int>> fetches;
     for (const Image& request : engine.Requests()) fetches.push_back(FlagAndRow(request));
-    EXPECT_EQ(fetches, (std::vector<std::pair<int, int>>{{0, 5}, {0, 5}, {0, 5}, {1, 15}, {0, 15}}));
+    EXPECT_EQ(fetches,
+              (std::vector<std::pair<int, int>>{{0, 5}, {0, 5}, {0, 5}, {1, 15}, {0, 15}}));
 }
 
 TEST(DatastepBatch, RowListAndVariableTypesComeFromTheBatchLongBlock) {
@@ -184,7 +187,8 @@ TEST(DatastepBatch, AFetchCommitsPendingCellWritesFirst) {
     EXPECT_EQ(err, 0);
     ASSERT_EQ(engine.Finish(), 0);
     const std::vector<Image> requests = engine.Requests();
-    EXPECT_EQ(Commands(requests), (std::vector<int>{132, 134, 180, 148, 239, 148, 153, 240, 228, 221}));
+    EXPECT_EQ(Commands(requests),
+              (std::vector<int>{132, 134, 180, 148, 239, 148, 153, 240, 228, 221}));
     ASSERT_EQ(requests.size(), 10u);
     // Both records went: the struct count after the three empty blocks.
     EXPECT_EQ(IntAt(requests[8], 24), 2);
@@ -225,7 +229,8 @@ TEST(DataStep, AnEndAfterAFailedCommitEndsTheStepAndReportsTheCommit) {
     EXPECT_EQ(EndDataStep(), 4711);
     EXPECT_EQ(SetNCellValue("d", 1, 0, 3), kNoStepOpen);
     ASSERT_EQ(engine.Finish(), 0);
-    EXPECT_EQ(Commands(engine.Requests()), (std::vector<int>{132, 134, 180, 148, 239, 148, 153, 240, 228, 133}));
+    EXPECT_EQ(Commands(engine.Requests()),
+              (std::vector<int>{132, 134, 180, 148, 239, 148, 153, 240, 228, 133}));
 }
 
 TEST(DatastepBatch, AFailedCommitIsTheFetchsResultAndNoBatchIsFetched) {
@@ -243,7 +248,8 @@ TEST(DatastepBatch, AFailedCommitIsTheFetchsResultAndNoBatchIsFetched) {
     EXPECT_EQ(GetNCellValueCache("d", 0, 0, &missing, &err), 0.0);
     EXPECT_EQ(err, VEXA_VARIABLE_OUT_OF_RANGE);
     ASSERT_EQ(engine.Finish(), 0);
-    EXPECT_EQ(Commands(engine.Requests()), (std::vector<int>{132, 134, 180, 148, 239, 148, 153, 240, 228}));
+    EXPECT_EQ(Commands(engine.Requests()),
+              (std::vector<int>{132, 134, 180, 148, 239, 148, 153, 240, 228}));
 }
 
 TEST(DataStep, RefusedWhileNotRunning) {
@@ -272,8 +278,9 @@ TEST(DataStep, DatastepDatasetsAreAllTheStringsOfTheReply) {
     EXPECT_STREQ(names[2], "c");
     EXPECT_EQ(FreeStringArray(names, count), 0);
     ASSERT_EQ(engine.Finish(), 0);
-    EXPECT_EQ(engine.Requests(), std::vector<Image>{WithEmptyTail({0x34, 0, 0, 0, 142, 0, 0, 0, 0, 0, 0, 0,
-                                                                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})});
+    EXPECT_EQ(engine.Requests(),
+              std::vector<Image>{WithEmptyTail(
+                  {0x34, 0, 0, 0, 142, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})});
 }
 
 // The queued records of a commit are the wire records of each write in call
@@ -298,7 +305,8 @@ TEST(DataStep, EachCommitCarriesExactlyTheWritesQueuedSinceTheLast) {
     auto block = [](const std::vector<std::tuple<int, int, double, std::string>>& records) {
         Image out;
         auto i32 = [&out](std::uint32_t value) {
-            for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<unsigned char>(value >> shift));
+            for (int shift = 0; shift < 32; shift += 8)
+                out.push_back(static_cast<unsigned char>(value >> shift));
         };
         i32(static_cast<std::uint32_t>(records.size()));
         for (const auto& [row, type, number, text] : records) {

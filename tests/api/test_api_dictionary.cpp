@@ -15,7 +15,9 @@ namespace {
 struct MissingCells {
     MissingCells() { std::memset(bytes, 'Z', sizeof bytes); }
     char* cell(int k) { return bytes[k]; }
-    bool holds(int k, const char (&expected)[13]) const { return std::memcmp(bytes[k], expected, 12) == 0; }
+    bool holds(int k, const char (&expected)[13]) const {
+        return std::memcmp(bytes[k], expected, 12) == 0;
+    }
     char bytes[3][12];
 };
 
@@ -28,13 +30,13 @@ TEST(DictionaryRequest, VariableNameSendsThePositionAsOneInteger) {
     EXPECT_STREQ(GetVariableName(2, &err), "age");
     EXPECT_EQ(err, 0);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image expected{0x38, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0,  // T 56, command 9, error 0
-                         1, 0, 0, 0, 2, 0, 0, 0,                 // long block: [2]
-                         0, 0, 0, 0,                             // double block
-                         0, 0, 0, 0,                             // string block
-                         0, 0, 0, 0,                             // struct block
-                         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,     // long, double, string arrays
-                         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};    // binary, wide, void lengths
+    const Image expected{0x38, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0,   // T 56, command 9, error 0
+                         1,    0, 0, 0, 2, 0, 0, 0,               // long block: [2]
+                         0,    0, 0, 0,                           // double block
+                         0,    0, 0, 0,                           // string block
+                         0,    0, 0, 0,                           // struct block
+                         0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   // long, double, string arrays
+                         0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // binary, wide, void lengths
     EXPECT_EQ(engine.Requests(), std::vector<Image>{expected});
 }
 
@@ -49,18 +51,19 @@ TEST(DictionaryRequest, NullAttributeNameAddsNoValue) {
     EXPECT_EQ(count, 0);
     EXPECT_EQ(values, untouched);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image positionOnly = WithEmptyTail({0x38, 0, 0, 0, 0x63, 0, 0, 0, 0, 0, 0, 0,  // T 56, command 99
-                                              1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0,
-                                              0, 0, 0, 0});
-    const Image withName = WithEmptyTail({0x40, 0, 0, 0, 0x63, 0, 0, 0, 0, 0, 0, 0,  // T 64
-                                          1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0,
-                                          1, 0, 0, 0, 4, 0, 0, 0, 'r', 'o', 'l', 'e'});
+    const Image positionOnly =
+        WithEmptyTail({0x38, 0, 0, 0, 0x63, 0, 0, 0, 0, 0, 0, 0,  // T 56, command 99
+                       1,    0, 0, 0, 3,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    const Image withName = WithEmptyTail({0x40, 0, 0, 0, 0x63, 0, 0, 0, 0,   0,   0,   0,  // T 64
+                                          1,    0, 0, 0, 3,    0, 0, 0, 0,   0,   0,   0,
+                                          1,    0, 0, 0, 4,    0, 0, 0, 'r', 'o', 'l', 'e'});
     EXPECT_EQ(engine.Requests(), (std::vector<Image>{positionOnly, withName}));
 }
 
 TEST(StringMissingValues, AtMostEightBytesEachAndNoTerminatorWhenFull) {
     apitest::AttachAsRunning();
-    ScriptedEngine engine({"int=2;str=12345678;str=abc;str=ABCDEFGHIJ", "int=1;str=;str=x%00y;str=z"});
+    ScriptedEngine engine(
+        {"int=2;str=12345678;str=abc;str=ABCDEFGHIJ", "int=1;str=;str=x%00y;str=z"});
     MissingCells cells;
     int format = -1;
     EXPECT_EQ(GetVarCMissingValues(0, &format, cells.cell(0), cells.cell(1), cells.cell(2)), 0);
@@ -68,7 +71,8 @@ TEST(StringMissingValues, AtMostEightBytesEachAndNoTerminatorWhenFull) {
     EXPECT_TRUE(cells.holds(0, "12345678ZZZZ"));
     EXPECT_TRUE(cells.holds(1, "abc\0\0\0\0\0ZZZZ"));
     EXPECT_TRUE(cells.holds(2, "ABCDEFGHZZZZ"));
-    EXPECT_EQ(GetVarCMissingValuesInProcDS(0, &format, cells.cell(0), cells.cell(1), cells.cell(2)), 0);
+    EXPECT_EQ(GetVarCMissingValuesInProcDS(0, &format, cells.cell(0), cells.cell(1), cells.cell(2)),
+              0);
     EXPECT_EQ(format, 1);
     EXPECT_TRUE(cells.holds(0, "\0\0\0\0\0\0\0\0ZZZZ"));
     EXPECT_TRUE(cells.holds(1, "x\0y\0\0\0\0\0ZZZZ"));
@@ -101,7 +105,8 @@ TEST(ValueLabels, CountZeroAllocatesNothingAndLeavesThePointers) {
 
 TEST(ValueLabels, CountNGivesPairsInOrderReleasedByTheFreeFunctions) {
     apitest::AttachAsRunning();
-    ScriptedEngine engine({"int=2;dbl=1,2.5;str=Low;str=", "int=2;arr=m,longer than 8;arr=Male,Female"});
+    ScriptedEngine engine(
+        {"int=2;dbl=1,2.5;str=Low;str=", "int=2;arr=m,longer than 8;arr=Male,Female"});
     double* values = nullptr;
     char** labels = nullptr;
     int count = 0;
@@ -215,7 +220,8 @@ TEST(MultiResponseSet, TwoStringsGiveAnEmptyMemberList) {
     EXPECT_EQ(FreeString(label), 0);
     EXPECT_EQ(FreeString(second), 0);
     RemoveStringList(members);
-    GetMultiResponseSetInProcDS("set", &label, &firstInteger, &second, &secondInteger, &members, &err);
+    GetMultiResponseSetInProcDS("set", &label, &firstInteger, &second, &secondInteger, &members,
+                                &err);
     ASSERT_EQ(err, 0);
     EXPECT_STREQ(second, "");
     EXPECT_EQ(firstInteger, 3);

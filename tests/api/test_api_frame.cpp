@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <chrono>
-
 #include <new>
 #include <stdexcept>
 
@@ -34,11 +33,13 @@ void AttachAsRunning() {
 // What an exported function answers when its body throws: an exhausted heap
 // is ENOMEM, anything else a fault of the library, never a malformed message.
 TEST(CallGuard, AnUnexpectedExceptionIsAnInternalFaultAndExhaustedMemoryIsENOMEM) {
-    EXPECT_EQ(api::Guarded([]() -> int { throw std::logic_error("broken invariant"); }), VEXA_INTERNAL_FAULT);
+    EXPECT_EQ(api::Guarded([]() -> int { throw std::logic_error("broken invariant"); }),
+              VEXA_INTERNAL_FAULT);
     EXPECT_EQ(api::Guarded([]() -> int { throw 7; }), VEXA_INTERNAL_FAULT);
     EXPECT_EQ(api::Guarded([]() -> int { throw std::bad_alloc(); }), ENOMEM);
     int err = -1;
-    EXPECT_EQ(api::LocalValue(-1.0, &err, [](double&) -> int { throw std::out_of_range("x"); }), -1.0);
+    EXPECT_EQ(api::LocalValue(-1.0, &err, [](double&) -> int { throw std::out_of_range("x"); }),
+              -1.0);
     EXPECT_EQ(err, VEXA_INTERNAL_FAULT);
 }
 

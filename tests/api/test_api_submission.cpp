@@ -17,8 +17,9 @@ using apitest::WithEmptyTail;
 namespace {
 
 // The request that asks for the UTF-8 mode: code 185, nothing else.
-const Image kIsUtf8Request = WithEmptyTail({0x34, 0, 0, 0, 0xb9, 0, 0, 0, 0, 0, 0, 0,  // T, command, error
-                                            0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});     // long, double, string
+const Image kIsUtf8Request =
+    WithEmptyTail({0x34, 0, 0, 0, 0xb9, 0, 0, 0, 0, 0, 0, 0,    // T, command, error
+                   0,    0, 0, 0, 0,    0, 0, 0, 0, 0, 0, 0});  // long, double, string
 
 struct ConverterCalls {
     int count = 0;
@@ -46,12 +47,13 @@ TEST(SubmitRequest, CarriesExactlyLengthBytesZeroBytesIncluded) {
     EXPECT_EQ(Submit("ab\0cdef", 4), 0);
     EXPECT_EQ(Submit("abcdef", 3), 3);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image embeddedZero = WithEmptyTail({0x3c, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // T 60, command 0
-                                              0, 0, 0, 0, 0, 0, 0, 0,                  // long, double
-                                              1, 0, 0, 0, 4, 0, 0, 0, 'a', 'b', 0, 'c'});
-    const Image shorterThanText = WithEmptyTail({0x3b, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // T 59
-                                                 0, 0, 0, 0, 0, 0, 0, 0,
-                                                 1, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c'});
+    const Image embeddedZero =
+        WithEmptyTail({0x3c, 0, 0, 0, 0, 0, 0, 0, 0,   0,   0, 0,  // T 60, command 0
+                       0,    0, 0, 0, 0, 0, 0, 0,                  // long, double
+                       1,    0, 0, 0, 4, 0, 0, 0, 'a', 'b', 0, 'c'});
+    const Image shorterThanText =
+        WithEmptyTail({0x3b, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // T 59
+                       0,    0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c'});
     EXPECT_EQ(engine.Requests(), (std::vector<Image>{embeddedZero, shorterThanText}));
 }
 
@@ -61,12 +63,13 @@ TEST(GraphicsRequest, NullLabelAddsNoValueAndPathHasNoTerminator) {
     EXPECT_EQ(SetGraphicsLabel("a", nullptr), 0);
     GetGraphic("/tmp/g.png");
     ASSERT_EQ(engine.Finish(), 0);
-    const Image oneLabel = WithEmptyTail({0x39, 0, 0, 0, 0xe7, 0, 0, 0, 0, 0, 0, 0,  // T 57, command 231
-                                          0, 0, 0, 0, 0, 0, 0, 0,
-                                          1, 0, 0, 0, 1, 0, 0, 0, 'a'});
-    const Image path = WithEmptyTail({0x42, 0, 0, 0, 0xc9, 0, 0, 0, 0, 0, 0, 0,  // T 66, command 201
-                                      0, 0, 0, 0, 0, 0, 0, 0,
-                                      1, 0, 0, 0, 10, 0, 0, 0, '/', 't', 'm', 'p', '/', 'g', '.', 'p', 'n', 'g'});
+    const Image oneLabel =
+        WithEmptyTail({0x39, 0, 0, 0, 0xe7, 0, 0, 0, 0, 0, 0, 0,  // T 57, command 231
+                       0,    0, 0, 0, 0,    0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 'a'});
+    const Image path =
+        WithEmptyTail({0x42, 0, 0, 0,   0xc9, 0,   0,   0,   0,   0,   0,   0,  // T 66, command 201
+                       0,    0, 0, 0,   0,    0,   0,   0,   1,   0,   0,   0,   10,
+                       0,    0, 0, '/', 't',  'm', 'p', '/', 'g', '.', 'p', 'n', 'g'});
     EXPECT_EQ(engine.Requests(), (std::vector<Image>{oneLabel, path}));
 }
 

@@ -30,7 +30,8 @@ void UseConnection() { EXPECT_EQ(GetRowCountInTempFile(nullptr), 0); }
 // Command and text of a request that carries one string.
 std::pair<int, std::string> CommandText(const Image& request) {
     const int length = request[24] | request[25] << 8;
-    return {request[4] | request[5] << 8, std::string(request.begin() + 28, request.begin() + 28 + length)};
+    return {request[4] | request[5] << 8,
+            std::string(request.begin() + 28, request.begin() + 28 + length)};
 }
 
 }  // namespace
@@ -48,14 +49,16 @@ TEST(TransportData, ReadingIntoTheEngineQueuesTwoLinesAfterAPauseAndSubmitsExecu
     const std::vector<Image> requests = engine.Requests();
     ASSERT_EQ(requests.size(), 4u);
     EXPECT_EQ(CommandText(requests[1]),
-              std::make_pair(5, std::string("GET DATA /TYPE=BINARYSTREAM /SOCKET=4711 /VARIABLES=a b c.")));
-    const Image cache = WithEmptyTail({0x3e, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0,  // T 62, command 5
-                                       0, 0, 0, 0, 0, 0, 0, 0,
-                                       1, 0, 0, 0, 6, 0, 0, 0, 'C', 'A', 'C', 'H', 'E', '.'});
+              std::make_pair(
+                  5, std::string("GET DATA /TYPE=BINARYSTREAM /SOCKET=4711 /VARIABLES=a b c.")));
+    const Image cache = WithEmptyTail(
+        {0x3e, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0,  // T 62, command 5
+         0,    0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 6, 0, 0, 0, 'C', 'A', 'C', 'H', 'E', '.'});
     EXPECT_EQ(requests[2], cache);
-    const Image execute = WithEmptyTail({0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // T 64, command 0
-                                         0, 0, 0, 0, 0, 0, 0, 0,
-                                         1, 0, 0, 0, 8, 0, 0, 0, 'E', 'X', 'E', 'C', 'U', 'T', 'E', '.'});
+    const Image execute =
+        WithEmptyTail({0x40, 0, 0, 0, 0,   0,   0,   0,   0,   0,   0,   0,  // T 64, command 0
+                       0,    0, 0, 0, 0,   0,   0,   0,   1,   0,   0,   0,
+                       8,    0, 0, 0, 'E', 'X', 'E', 'C', 'U', 'T', 'E', '.'});
     EXPECT_EQ(requests[3], execute);
 }
 
@@ -68,7 +71,8 @@ TEST(TransportData, WritingWithoutVariablesSubmitsOnlyTheSaveLine) {
     ASSERT_EQ(engine.Finish(), 0);
     const std::vector<Image> requests = engine.Requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(CommandText(requests[1]), std::make_pair(0, std::string("SAVE /TYPE=BINARYSTREAM /SOCKET=4711.")));
+    EXPECT_EQ(CommandText(requests[1]),
+              std::make_pair(0, std::string("SAVE /TYPE=BINARYSTREAM /SOCKET=4711.")));
 }
 
 TEST(TransportData, WritingKeepsTheGivenVariables) {
@@ -108,17 +112,16 @@ TEST(TempFiles, TheVariableIndexesTravelAsLongsWithoutTheirCount) {
     const std::vector<Image> requests = engine.Requests();
     ASSERT_EQ(requests.size(), 4u);
     const Image save = WithEmptyTail({0x43, 0, 0, 0, 232, 0, 0, 0, 0, 0, 0, 0,  // T 67, command 232
-                                      2, 0, 0, 0, 3, 0, 0, 0, 5, 0, 0, 0,      // [3, 5]
-                                      0, 0, 0, 0,
-                                      1, 0, 0, 0, 3, 0, 0, 0, 't', 'm', 'p'});
+                                      2,    0, 0, 0, 3,   0, 0, 0, 5, 0, 0, 0,  // [3, 5]
+                                      0,    0, 0, 0, 1,   0, 0, 0, 3, 0, 0, 0, 't', 'm', 'p'});
     EXPECT_EQ(requests[0], save);
-    const Image rowCount = WithEmptyTail({0x34, 0, 0, 0, 236, 0, 0, 0, 0, 0, 0, 0,
-                                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    const Image rowCount = WithEmptyTail(
+        {0x34, 0, 0, 0, 236, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(requests[1], rowCount);
-    const Image fromFile = WithEmptyTail({0x43, 0, 0, 0, 233, 0, 0, 0, 0, 0, 0, 0,  // T 67, command 233
-                                          2, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0,      // [1, 2]
-                                          0, 0, 0, 0,
-                                          1, 0, 0, 0, 3, 0, 0, 0, 't', 'm', 'p'});
+    const Image fromFile =
+        WithEmptyTail({0x43, 0, 0, 0, 233, 0, 0, 0, 0, 0, 0, 0,  // T 67, command 233
+                       2,    0, 0, 0, 1,   0, 0, 0, 2, 0, 0, 0,  // [1, 2]
+                       0,    0, 0, 0, 1,   0, 0, 0, 3, 0, 0, 0, 't', 'm', 'p'});
     EXPECT_EQ(requests[3], fromFile);
 }
 

@@ -30,8 +30,8 @@ std::vector<std::string> ListItems(void* list) {
 
 // A request of command `code` that carries nothing.
 Image EmptyRequest(unsigned char code) {
-    return WithEmptyTail({0x34, 0, 0, 0, code, 0, 0, 0, 0, 0, 0, 0,  // T 52, command, error
-                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});    // long, double, string
+    return WithEmptyTail({0x34, 0, 0, 0, code, 0, 0, 0, 0, 0, 0, 0,    // T 52, command, error
+                          0,    0, 0, 0, 0,    0, 0, 0, 0, 0, 0, 0});  // long, double, string
 }
 
 }  // namespace
@@ -47,11 +47,12 @@ TEST(XPathRequest, EvaluateSendsItsThreeStringsInOrderAndListsEveryReplyString) 
     EXPECT_EQ(EvaluateXPath("h", "//ctx", "name", &err), nullptr);
     EXPECT_EQ(err, 9020);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image expected = WithEmptyTail({0x4a, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0,  // T 74, command 16
-                                          0, 0, 0, 0, 0, 0, 0, 0,                  // long, double
-                                          3, 0, 0, 0, 1, 0, 0, 0, 'h',             // handle
-                                          5, 0, 0, 0, '/', '/', 'c', 't', 'x',     // second
-                                          4, 0, 0, 0, 'n', 'a', 'm', 'e'});        // third
+    const Image expected =
+        WithEmptyTail({0x4a, 0, 0, 0, 16,  0,   0,   0,   0,   0, 0, 0,  // T 74, command 16
+                       0,    0, 0, 0, 0,   0,   0,   0,                  // long, double
+                       3,    0, 0, 0, 1,   0,   0,   0,   'h',           // handle
+                       5,    0, 0, 0, '/', '/', 'c', 't', 'x',           // second
+                       4,    0, 0, 0, 'n', 'a', 'm', 'e'});              // third
     EXPECT_EQ(engine.Requests(), (std::vector<Image>{expected, expected}));
 }
 
@@ -63,8 +64,7 @@ TEST(XPathRequest, HandleCallsSendTheHandleAndPassTheEngineCodeThrough) {
     ASSERT_EQ(engine.Finish(), 0);
     auto handleRequest = [](unsigned char code) {
         return WithEmptyTail({0x39, 0, 0, 0, code, 0, 0, 0, 0, 0, 0, 0,  // T 57
-                              0, 0, 0, 0, 0, 0, 0, 0,
-                              1, 0, 0, 0, 1, 0, 0, 0, 'h'});
+                              0,    0, 0, 0, 0,    0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 'h'});
     };
     EXPECT_EQ(engine.Requests(), (std::vector<Image>{handleRequest(14), handleRequest(15)}));
 }
@@ -114,9 +114,9 @@ TEST(XmlText, TwiceReturnsTheSameBufferWithNewContentAndALongerTextWhole) {
     EXPECT_EQ(err, 0);
     EXPECT_EQ(empty[0], 0);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image request = WithEmptyTail({0x39, 0, 0, 0, 20, 0, 0, 0, 0, 0, 0, 0,  // T 57, command 20
-                                         0, 0, 0, 0, 0, 0, 0, 0,
-                                         1, 0, 0, 0, 1, 0, 0, 0, 'h'});
+    const Image request =
+        WithEmptyTail({0x39, 0, 0, 0, 20, 0, 0, 0, 0, 0, 0, 0,  // T 57, command 20
+                       0,    0, 0, 0, 0,  0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 'h'});
     EXPECT_EQ(engine.Requests(), (std::vector<Image>(4, request)));
 }
 
@@ -150,9 +150,9 @@ TEST(Image, DataSizeAndTypeBecomeTheCallers) {
     EXPECT_EQ(FreeString(data), 0);
     EXPECT_EQ(FreeString(type), 0);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image request = WithEmptyTail({0x40, 0, 0, 0, 21, 0, 0, 0, 0, 0, 0, 0,  // T 64, command 21
-                                         0, 0, 0, 0, 0, 0, 0, 0,
-                                         2, 0, 0, 0, 1, 0, 0, 0, 'h', 3, 0, 0, 0, 'i', 'm', 'g'});
+    const Image request = WithEmptyTail(
+        {0x40, 0, 0, 0, 21, 0, 0, 0, 0, 0, 0, 0,  // T 64, command 21
+         0,    0, 0, 0, 0,  0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 'h', 3, 0, 0, 0, 'i', 'm', 'g'});
     EXPECT_EQ(engine.Requests(), std::vector<Image>{request});
 }
 
@@ -220,10 +220,10 @@ TEST(Setting, ErrorIsTheSecondParameterAndTheThirdTravelsAfterTheName) {
     EXPECT_EQ(GetSetting("WIDTH", &err, "80"), nullptr);
     EXPECT_EQ(err, 9027);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image request = WithEmptyTail({0x43, 0, 0, 0, 22, 0, 0, 0, 0, 0, 0, 0,  // T 67, command 22
-                                         0, 0, 0, 0, 0, 0, 0, 0,
-                                         2, 0, 0, 0, 5, 0, 0, 0, 'W', 'I', 'D', 'T', 'H',  // name
-                                         2, 0, 0, 0, '8', '0'});                           // third parameter
+    const Image request = WithEmptyTail(
+        {0x43, 0, 0, 0, 22,  0,  0, 0, 0, 0, 0, 0,  // T 67, command 22
+         0,    0, 0, 0, 0,   0,  0, 0, 2, 0, 0, 0, 5, 0, 0, 0, 'W', 'I', 'D', 'T', 'H',  // name
+         2,    0, 0, 0, '8', '0'});  // third parameter
     EXPECT_EQ(engine.Requests(), (std::vector<Image>(3, request)));
 }
 
@@ -242,9 +242,9 @@ TEST(TransCode, FailureGivesTheEmptyTextNeverNull) {
     EXPECT_STREQ(empty, "");
     EXPECT_EQ(err, VEXA_MALFORMED_MESSAGE);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image first = WithEmptyTail({0x3c, 0, 0, 0, 0xdb, 0, 0, 0, 0, 0, 0, 0,  // T 60, command 219
-                                       0, 0, 0, 0, 0, 0, 0, 0,
-                                       1, 0, 0, 0, 4, 0, 0, 0, 'c', 'a', 'f', 0xe9});
+    const Image first =
+        WithEmptyTail({0x3c, 0, 0, 0, 0xdb, 0, 0, 0, 0, 0, 0, 0,  // T 60, command 219
+                       0,    0, 0, 0, 0,    0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0, 'c', 'a', 'f', 0xe9});
     ASSERT_EQ(engine.Requests().size(), 3u);
     EXPECT_EQ(engine.Requests()[0], first);
 }
@@ -336,13 +336,13 @@ TEST(HostApp, SettersSendTheirTextsAndPassTheEngineCodeThrough) {
     EXPECT_EQ(SetHostAppNameAndVersion("Host", "2.1"), 0);
     EXPECT_EQ(SetHostAppCopyright("(c)"), 9);
     ASSERT_EQ(engine.Finish(), 0);
-    const Image nameAndVersion = WithEmptyTail({0x43, 0, 0, 0, 0xd6, 0, 0, 0, 0, 0, 0, 0,  // T 67, command 214
-                                                0, 0, 0, 0, 0, 0, 0, 0,
-                                                2, 0, 0, 0, 4, 0, 0, 0, 'H', 'o', 's', 't',
-                                                3, 0, 0, 0, '2', '.', '1'});
-    const Image copyright = WithEmptyTail({0x3b, 0, 0, 0, 0xd7, 0, 0, 0, 0, 0, 0, 0,  // T 59, command 215
-                                           0, 0, 0, 0, 0, 0, 0, 0,
-                                           1, 0, 0, 0, 3, 0, 0, 0, '(', 'c', ')'});
+    const Image nameAndVersion =
+        WithEmptyTail({0x43, 0, 0,   0,   0xd6, 0,   0, 0, 0, 0, 0,   0,  // T 67, command 214
+                       0,    0, 0,   0,   0,    0,   0, 0, 2, 0, 0,   0,   4,  0,
+                       0,    0, 'H', 'o', 's',  't', 3, 0, 0, 0, '2', '.', '1'});
+    const Image copyright =
+        WithEmptyTail({0x3b, 0, 0, 0, 0xd7, 0, 0, 0, 0, 0, 0, 0,  // T 59, command 215
+                       0,    0, 0, 0, 0,    0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, '(', 'c', ')'});
     EXPECT_EQ(engine.Requests(), (std::vector<Image>{nameAndVersion, copyright}));
 }
 
@@ -363,8 +363,8 @@ TEST(ServerMode, SetSendsTheModeAsOneIntegerAndIgnoresTheEngineCode) {
     EXPECT_EQ(GetPlexorServerMode(), 0);
     ASSERT_EQ(engine.Finish(), 0);
     const Image set = WithEmptyTail({0x38, 0, 0, 0, 0xe6, 0, 0, 0, 0, 0, 0, 0,  // T 56, command 230
-                                     1, 0, 0, 0, 1, 0, 0, 0,                    // mode 1
-                                     0, 0, 0, 0, 0, 0, 0, 0});
+                                     1,    0, 0, 0, 1,    0, 0, 0,              // mode 1
+                                     0,    0, 0, 0, 0,    0, 0, 0});
     EXPECT_EQ(engine.Requests(), (std::vector<Image>{set, EmptyRequest(229)}));
 }
 

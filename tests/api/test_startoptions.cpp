@@ -1,6 +1,6 @@
-#include "startoptions.h"
-
 #include <gtest/gtest.h>
+
+#include "startoptions.h"
 
 using api::ParseStartArguments;
 
@@ -11,7 +11,8 @@ TEST(StartOptions, NullTextPassesASingleBlank) {
 }
 
 TEST(StartOptions, AllThreeOptionsAreTakenOffTheFront) {
-    auto options = ParseStartArguments("-vexahome=/opt/vexa,-language=PYTHON,-temppath /tmp/x more");
+    auto options =
+        ParseStartArguments("-vexahome=/opt/vexa,-language=PYTHON,-temppath /tmp/x more");
     EXPECT_TRUE(options.hasEngineHome);
     EXPECT_EQ(options.engineHome, "/opt/vexa");
     EXPECT_EQ(options.remaining, " more");

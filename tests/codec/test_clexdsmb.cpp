@@ -1,5 +1,3 @@
-#include "codec/clexdsmb.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "codec/clexdsmb.h"
 #include "imagebytes.h"
 #include "runtime/statuscodes.h"
 
@@ -156,7 +155,8 @@ TEST(MessageImage, LongArraysFollowTheStructureBlock) {
 // one by one, behind any set individually, and keep their room when taken.
 TEST(MessageImage, AppendedCellRecordsGiveTheImageOfRecordObjects) {
     const std::string zeroText("text with\0zero", 14);
-    auto record = [](const char* name, int row, int var, int type, double number, const std::string& text) {
+    auto record = [](const char* name, int row, int var, int type, double number,
+                     const std::string& text) {
         dataSet cell;
         cell.datasetName = name;
         cell.caseIndex = row;
@@ -214,13 +214,15 @@ TEST(MessageParse, KeptCellRecordsAreTheRecordsOfTheImage) {
     auto walk = [](const CleXDSmb& message) {
         std::vector<std::string> seen;
         message.ForEachCellRecord([&seen](const codec::CellRecord& r) {
-            seen.push_back(std::string(r.dataset) + "|" + std::to_string(r.row) + "|" + std::to_string(r.variable) +
-                           "|" + std::to_string(r.type) + "|" + std::to_string(r.number) + "|" + std::string(r.text));
+            seen.push_back(std::string(r.dataset) + "|" + std::to_string(r.row) + "|" +
+                           std::to_string(r.variable) + "|" + std::to_string(r.type) + "|" +
+                           std::to_string(r.number) + "|" + std::string(r.text));
             return true;
         });
         return seen;
     };
-    const std::vector<std::string> expected = {"set|7|2|0|0.500000|", std::string("other|0|1|1|0.000000|a\0b", 24)};
+    const std::vector<std::string> expected = {"set|7|2|0|0.500000|",
+                                               std::string("other|0|1|1|0.000000|a\0b", 24)};
     CleXDSmb objects;
     ASSERT_EQ(Parse(objects, image), VEXA_OK);
     EXPECT_EQ(objects.GetStructDataRef().Size(), 2);
@@ -248,7 +250,8 @@ TEST(MessageParse, KeptCellRecordsAreTheRecordsOfTheImage) {
 
     // A visitor that stops ends the walk.
     int visits = 0;
-    EXPECT_FALSE(kept.ForEachCellRecord([&visits](const codec::CellRecord&) { return ++visits < 1; }));
+    EXPECT_FALSE(
+        kept.ForEachCellRecord([&visits](const codec::CellRecord&) { return ++visits < 1; }));
     EXPECT_EQ(visits, 1);
 }
 
@@ -263,7 +266,8 @@ TEST(MessageImage, ManyAppendedRecordsMatchTheirObjects) {
         cell.varIndex = i % 7;
         cell.valueType = i % 3 == 0;
         cell.numValue = cell.valueType ? 0.0 : i * 0.25;
-        cell.strValue = cell.valueType ? std::string(static_cast<std::size_t>(i % 40), 'a' + i % 26) : "";
+        cell.strValue =
+            cell.valueType ? std::string(static_cast<std::size_t>(i % 40), 'a' + i % 26) : "";
         expected.SetStruct(cell);
         if (cell.valueType) {
             records.AppendString(cell.datasetName, i, cell.varIndex, cell.strValue);

@@ -1,13 +1,12 @@
 // Received images are untrusted: every inconsistency must end in 99105 without
 // a read beyond T (each image sits in a heap buffer of exactly its size, so
 // ASan reports any over-read) and without touching the receiving message.
-#include "codec/clexdsmb.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
+#include "codec/clexdsmb.h"
 #include "imagebytes.h"
 #include "runtime/statuscodes.h"
 #include "testsupport.h"
@@ -124,38 +123,41 @@ TEST(MalformedImage, EachIsRejectedByItsCheckAndLeavesTheMessageAlone) {
 // The same with cell records kept as wire records.
 TEST(MalformedImage, EachLeavesAnEmptyReceiverEmpty) {
     testsupport::TraceCapture trace;
-    for (const MalformedCase& c : MalformedImages()) for (const bool keep : {false, true}) {
-        CleXDSmb message;
-        message.KeepStructRecords(keep);
-        message.SetCommandAction(42);
-        message.SetErrorCode(6);
-        ExactBuffer exact(c.image, c.available);
-        EXPECT_EQ(message.ParseBuf(exact.data(), exact.size()), VEXA_MALFORMED_MESSAGE) << c.what;
-        EXPECT_EQ(message.GetCommandAction(), 42) << c.what;
-        EXPECT_EQ(message.GetErrorCode(), 6) << c.what;
-        EXPECT_EQ(message.GetSendLength(), 0) << c.what;
-        EXPECT_EQ(message.GetLongDataRef().Size() + message.GetDoubleDataRef().Size() +
-                      message.GetStringDataRef().Size() + message.GetStructDataRef().Size(),
-                  0)
-            << c.what;
-        EXPECT_TRUE(message.ForEachCellRecord([](const codec::CellRecord&) { return false; })) << c.what;
-        EXPECT_TRUE(message.GetLongArrayRef().empty() && message.GetDoubleArrayRef().empty() &&
-                    message.GetStringArrayRef().empty())
-            << c.what;
-        EXPECT_EQ(message.GetBinaryLength(), 0) << c.what;
-        EXPECT_EQ(message.GetwStringData(), nullptr) << c.what;
-        std::int32_t length = -1;
-        EXPECT_EQ(message.GetVoidData(length), nullptr) << c.what;
-        EXPECT_EQ(length, 0) << c.what;
-        // Still usable: a good image decodes into it afterwards.
-        CleXDSmb good;
-        good.SetLong(3);
-        ASSERT_EQ(good.ContructSendData(), VEXA_OK);
-        std::int32_t size = 0;
-        const void* image = good.GetSendBuf(size);
-        ASSERT_EQ(message.ParseBuf(image, static_cast<std::size_t>(size)), VEXA_OK) << c.what;
-        EXPECT_EQ(message.GetLongData().GetData(), std::vector<std::int32_t>{3}) << c.what;
-    }
+    for (const MalformedCase& c : MalformedImages())
+        for (const bool keep : {false, true}) {
+            CleXDSmb message;
+            message.KeepStructRecords(keep);
+            message.SetCommandAction(42);
+            message.SetErrorCode(6);
+            ExactBuffer exact(c.image, c.available);
+            EXPECT_EQ(message.ParseBuf(exact.data(), exact.size()), VEXA_MALFORMED_MESSAGE)
+                << c.what;
+            EXPECT_EQ(message.GetCommandAction(), 42) << c.what;
+            EXPECT_EQ(message.GetErrorCode(), 6) << c.what;
+            EXPECT_EQ(message.GetSendLength(), 0) << c.what;
+            EXPECT_EQ(message.GetLongDataRef().Size() + message.GetDoubleDataRef().Size() +
+                          message.GetStringDataRef().Size() + message.GetStructDataRef().Size(),
+                      0)
+                << c.what;
+            EXPECT_TRUE(message.ForEachCellRecord([](const codec::CellRecord&) { return false; }))
+                << c.what;
+            EXPECT_TRUE(message.GetLongArrayRef().empty() && message.GetDoubleArrayRef().empty() &&
+                        message.GetStringArrayRef().empty())
+                << c.what;
+            EXPECT_EQ(message.GetBinaryLength(), 0) << c.what;
+            EXPECT_EQ(message.GetwStringData(), nullptr) << c.what;
+            std::int32_t length = -1;
+            EXPECT_EQ(message.GetVoidData(length), nullptr) << c.what;
+            EXPECT_EQ(length, 0) << c.what;
+            // Still usable: a good image decodes into it afterwards.
+            CleXDSmb good;
+            good.SetLong(3);
+            ASSERT_EQ(good.ContructSendData(), VEXA_OK);
+            std::int32_t size = 0;
+            const void* image = good.GetSendBuf(size);
+            ASSERT_EQ(message.ParseBuf(image, static_cast<std::size_t>(size)), VEXA_OK) << c.what;
+            EXPECT_EQ(message.GetLongData().GetData(), std::vector<std::int32_t>{3}) << c.what;
+        }
 }
 
 TEST(MalformedImage, ValidControlImagesOfTheTableShapesParse) {

@@ -1,10 +1,9 @@
-#include "codec/datatype.h"
-
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 
+#include "codec/datatype.h"
 #include "imagebytes.h"
 #include "runtime/statuscodes.h"
 

@@ -2,8 +2,6 @@
 // declares millions of empty blocks or strings is a few bytes a value on the
 // wire but tens of bytes a value once decoded. The peak of what operator new
 // holds while one image is decoded must stay within about twice the image.
-#include "codec/clexdsmb.h"
-
 #include <gtest/gtest.h>
 #include <malloc.h>
 
@@ -12,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "codec/clexdsmb.h"
 #include "codec/decodebudget.h"
 #include "imagebytes.h"
 #include "runtime/statuscodes.h"
@@ -24,7 +23,8 @@ std::atomic<std::size_t> g_peak{0};
 void* Counted(std::size_t size) {
     void* block = std::malloc(size == 0 ? 1 : size);
     if (!block) throw std::bad_alloc();
-    const std::size_t held = g_held.fetch_add(malloc_usable_size(block)) + malloc_usable_size(block);
+    const std::size_t held =
+        g_held.fetch_add(malloc_usable_size(block)) + malloc_usable_size(block);
     std::size_t peak = g_peak.load();
     while (held > peak && !g_peak.compare_exchange_weak(peak, held)) {
     }
@@ -54,7 +54,9 @@ constexpr std::size_t kSixteenMiB = std::size_t{16} << 20;
 // string arrays, no binary, wide or void data.
 ImageBuilder EmptyLongArrays(std::size_t longArrays) {
     return ImageBuilder()
-        .i32(0).i32(1).i32(0)
+        .i32(0)
+        .i32(1)
+        .i32(0)
         .zeros(16)
         .i32(static_cast<std::int32_t>(longArrays))
         .zeros(4 * longArrays)
@@ -66,7 +68,9 @@ ImageBuilder EmptyLongArrays(std::size_t longArrays) {
 // Header, `count` empty strings in the string block, nothing else.
 ImageBuilder EmptyStrings(std::size_t count) {
     return ImageBuilder()
-        .i32(0).i32(1).i32(0)
+        .i32(0)
+        .i32(1)
+        .i32(0)
         .zeros(8)
         .i32(static_cast<std::int32_t>(count))
         .zeros(4 * count)
@@ -92,7 +96,8 @@ TEST(DecodeMemory, MillionsOfEmptyArraysStayWithinTwiceTheImage) {
     CleXDSmb message;
     message.SetLong(8);
     int parsed = 0;
-    const std::size_t peak = PeakDuring([&] { parsed = message.ParseBuf(image.data(), image.size()); });
+    const std::size_t peak =
+        PeakDuring([&] { parsed = message.ParseBuf(image.data(), image.size()); });
     EXPECT_LE(peak, 2 * image.size() + codec::DecodeBudget::kSlack);
     // An image that would decode into more than its budget is refused whole.
     EXPECT_EQ(parsed, VEXA_MALFORMED_MESSAGE);
@@ -104,7 +109,8 @@ TEST(DecodeMemory, MillionsOfEmptyStringsStayWithinTwiceTheImage) {
     const codectest::Bytes image = EmptyStrings((kSixteenMiB - 52) / 4).bytes();
     CleXDSmb message;
     int parsed = 0;
-    const std::size_t peak = PeakDuring([&] { parsed = message.ParseBuf(image.data(), image.size()); });
+    const std::size_t peak =
+        PeakDuring([&] { parsed = message.ParseBuf(image.data(), image.size()); });
     EXPECT_LE(peak, 2 * image.size() + codec::DecodeBudget::kSlack);
     EXPECT_EQ(parsed, VEXA_MALFORMED_MESSAGE);
 }

@@ -18,8 +18,9 @@ EngineClient::EngineClient(const std::string& pidText, const std::string& langua
     XPipeSuit* suit = m_manager.getPipeSuit(language);
     suit->increaseIndex();
     m_pipes = suit->getXPipes();
-    m_pipeNames = {m_pipes->GetSyntaxPipe()->GetPipeName(), m_pipes->GetSyntaxResultPipe()->GetPipeName(),
-                   m_pipes->GetXDAPIPipe()->GetPipeName(), m_pipes->GetXDAPIResultPipe()->GetPipeName()};
+    m_pipeNames = {
+        m_pipes->GetSyntaxPipe()->GetPipeName(), m_pipes->GetSyntaxResultPipe()->GetPipeName(),
+        m_pipes->GetXDAPIPipe()->GetPipeName(), m_pipes->GetXDAPIResultPipe()->GetPipeName()};
 }
 
 EngineClient::~EngineClient() {
@@ -42,7 +43,8 @@ int EngineClient::StartEngine(const std::vector<std::string>& extra) {
 
 int EngineClient::ReceiveReady(unsigned milliseconds, std::string* text) {
     VexaPipe& result = *m_pipes->GetXDAPIResultPipe();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (!result.IsWritePipeConnected()) {
         int connected = result.ConnectPipeWithin(kConnectPoll);
         if (connected == ETIMEDOUT) {
@@ -57,7 +59,9 @@ int EngineClient::ReceiveReady(unsigned milliseconds, std::string* text) {
     return received;
 }
 
-int EngineClient::Send(CleXDSmb& request) { return SendData(*m_pipes->GetXDAPIPipe(), request, false); }
+int EngineClient::Send(CleXDSmb& request) {
+    return SendData(*m_pipes->GetXDAPIPipe(), request, false);
+}
 
 int EngineClient::SendRaw(const Bytes& image) {
     VexaPipe& request = *m_pipes->GetXDAPIPipe();
@@ -68,12 +72,15 @@ int EngineClient::SendRaw(const Bytes& image) {
     return request.WriteData(image.data(), static_cast<int>(image.size()), written);
 }
 
-int EngineClient::Receive(CleXDSmb& reply) { return ReceiveData(*m_pipes->GetXDAPIResultPipe(), reply, true); }
+int EngineClient::Receive(CleXDSmb& reply) {
+    return ReceiveData(*m_pipes->GetXDAPIResultPipe(), reply, true);
+}
 
 int EngineClient::ReceiveRaw(Bytes& image) {
     image.assign(VexaPipe::PIECE_SIZE, 0);
     int count = 0;
-    int error = m_pipes->GetXDAPIResultPipe()->ReadData(static_cast<int>(image.size()), image.data(), count);
+    int error = m_pipes->GetXDAPIResultPipe()->ReadData(static_cast<int>(image.size()),
+                                                        image.data(), count);
     image.resize(static_cast<std::size_t>(count));
     if (!error && count == 0) return EPIPE;
     return error;
@@ -87,7 +94,8 @@ std::vector<std::string> EngineClient::LeftoverPipeFiles() const {
     std::vector<std::string> left;
     for (const std::string& name : m_pipeNames) {
         std::error_code error;
-        if (std::filesystem::exists(std::filesystem::symlink_status(name, error))) left.push_back(name);
+        if (std::filesystem::exists(std::filesystem::symlink_status(name, error)))
+            left.push_back(name);
     }
     return left;
 }

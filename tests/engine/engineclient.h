@@ -16,7 +16,7 @@ namespace enginetest {
 using Bytes = std::vector<unsigned char>;
 
 class EngineClient {
-public:
+  public:
     EngineClient(const std::string& pidText, const std::string& language);
     ~EngineClient();
     EngineClient(const EngineClient&) = delete;
@@ -45,7 +45,7 @@ public:
     // Names of this run's level-0 socket files still in the pipe directory.
     std::vector<std::string> LeftoverPipeFiles() const;
 
-private:
+  private:
     std::string m_pidText;
     std::string m_language;
     XPipeManager m_manager;

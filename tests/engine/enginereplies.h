@@ -17,7 +17,8 @@ namespace enginetest {
 
 // A request's values: strings, integers and doubles, each block in order.
 struct Values {
-    Values(std::vector<std::string> s = {}, std::vector<std::int32_t> i = {}, std::vector<double> d = {})
+    Values(std::vector<std::string> s = {}, std::vector<std::int32_t> i = {},
+           std::vector<double> d = {})
         : strings(std::move(s)), ints(std::move(i)), doubles(std::move(d)) {}
     std::vector<std::string> strings;
     std::vector<std::int32_t> ints;
@@ -43,7 +44,7 @@ struct Call {
 };
 
 class EngineReplies : public ::testing::Test {
-protected:
+  protected:
     // The reply's error code; the reply stays in `reply`.
     int Dispatch(const CleXDSmb& request) {
         reply = CleXDSmb();
@@ -59,8 +60,11 @@ protected:
         for (auto value : values.doubles) request.SetDouble(value);
         return Dispatch(request);
     }
-    int Ask(int code, std::initializer_list<std::string> strings = {}) { return Ask(code, Values(strings)); }
-    int Ask(int code, std::initializer_list<std::int32_t> ints, std::initializer_list<std::string> strings = {}) {
+    int Ask(int code, std::initializer_list<std::string> strings = {}) {
+        return Ask(code, Values(strings));
+    }
+    int Ask(int code, std::initializer_list<std::int32_t> ints,
+            std::initializer_list<std::string> strings = {}) {
         return Ask(code, Values(strings, ints));
     }
 
@@ -74,9 +78,13 @@ protected:
         return Run(call, reply);
     }
 
-    std::vector<std::int32_t> ReplyInts() const { return Block<std::int32_t>(reply.GetLongDataRef()); }
+    std::vector<std::int32_t> ReplyInts() const {
+        return Block<std::int32_t>(reply.GetLongDataRef());
+    }
     std::vector<double> ReplyDoubles() const { return Block<double>(reply.GetDoubleDataRef()); }
-    std::vector<std::string> ReplyStrings() const { return Block<std::string>(reply.GetStringDataRef()); }
+    std::vector<std::string> ReplyStrings() const {
+        return Block<std::string>(reply.GetStringDataRef());
+    }
 
     template <typename T, typename B>
     static std::vector<T> Block(const B& block) {

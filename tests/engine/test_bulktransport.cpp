@@ -28,20 +28,21 @@ constexpr unsigned kPeerLimitMs = 30000;
 
 // One numeric variable "x" with the defaults of its type and one case, 1.5.
 const Bytes kOneNumberStream = {
-    'V', 'X', 'B', 'S', 0x01, 0x00, 0x00, 0x00,  // magic, version 1
-    0x01, 0x00, 0x00, 0x00,                      // one variable
-    0x01, 0x00, 0x00, 0x00, 'x',                 // name
-    0x00, 0x00, 0x00, 0x00,                      // type: numeric
-    0x00, 0x00, 0x00, 0x00,                      // empty label
+    'V',  'X',  'B',  'S',  0x01, 0x00, 0x00, 0x00,                          // magic, version 1
+    0x01, 0x00, 0x00, 0x00,                                                  // one variable
+    0x01, 0x00, 0x00, 0x00, 'x',                                             // name
+    0x00, 0x00, 0x00, 0x00,                                                  // type: numeric
+    0x00, 0x00, 0x00, 0x00,                                                  // empty label
     0x05, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,  // F8.2
-    0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // scale, role input
+    0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,                          // scale, role input
     0x01, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00,  // right-aligned, column width 8
     0x00, 0x00, 0x00, 0x00,                          // no missing values
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // three doubles
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,              // three empty texts
-    0x08, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,  // case size 8, one case
-    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF8, 0x3F,  // 1.5
-    'V', 'X', 'B', 'E'};
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,  // three doubles
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,  // three empty texts
+    0x08, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,                       // case size 8, one case
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF8, 0x3F,                       // 1.5
+    'V',  'X',  'B',  'E'};
 
 engine::Dataset OneNumber() {
     engine::Dataset data("one");
@@ -96,7 +97,8 @@ void ExpectProjection(const engine::Dataset& got, const engine::Dataset& expecte
                       const std::vector<std::size_t>& chosen) {
     ASSERT_EQ(got.VariableCount(), chosen.size());
     ASSERT_EQ(got.CaseCount(), expected.CaseCount());
-    for (std::size_t k = 0; k < chosen.size(); ++k) ExpectSameVariable(got.variable(k), expected.variable(chosen[k]));
+    for (std::size_t k = 0; k < chosen.size(); ++k)
+        ExpectSameVariable(got.variable(k), expected.variable(chosen[k]));
     std::size_t differing = 0;
     for (std::size_t r = 0; r < got.CaseCount(); ++r) {
         for (std::size_t k = 0; k < chosen.size(); ++k) {
@@ -136,7 +138,8 @@ TEST(BinaryStream, RefusesDamagedStreamsAndKeepsTheTarget) {
     badVersion[4] = 2;
     EXPECT_EQ(decode(badVersion), engine::kMalformedStream);
     for (std::size_t cut : {std::size_t{3}, std::size_t{20}, kOneNumberStream.size() - 1})
-        EXPECT_EQ(decode(Bytes(kOneNumberStream.begin(), kOneNumberStream.begin() + cut)), engine::kMalformedStream)
+        EXPECT_EQ(decode(Bytes(kOneNumberStream.begin(), kOneNumberStream.begin() + cut)),
+                  engine::kMalformedStream)
             << cut;
     Bytes badName = kOneNumberStream;
     badName[16] = '1';  // names start with a letter
@@ -154,7 +157,8 @@ TEST(BinaryStream, RefusesDamagedStreamsAndKeepsTheTarget) {
 
 TEST(TransferCommand, ParsesTheLinesTheLibrarySubmits) {
     engine::TransferCommand command;
-    ASSERT_EQ(engine::ParseTransferCommand("GET DATA /TYPE=BINARYSTREAM /SOCKET=4711 /VARIABLES=a b c.", command),
+    ASSERT_EQ(engine::ParseTransferCommand(
+                  "GET DATA /TYPE=BINARYSTREAM /SOCKET=4711 /VARIABLES=a b c.", command),
               engine::TransferParse::kDone);
     EXPECT_EQ(command.kind, engine::TransferCommand::Kind::kGetData);
     EXPECT_EQ(command.port, 4711);
@@ -164,23 +168,26 @@ TEST(TransferCommand, ParsesTheLinesTheLibrarySubmits) {
               engine::TransferParse::kDone);
     EXPECT_EQ(command.kind, engine::TransferCommand::Kind::kSave);
     EXPECT_TRUE(command.variables.empty());
-    ASSERT_EQ(engine::ParseTransferCommand("SAVE /TYPE=BINARYSTREAM /SOCKET=4711 /KEEP=x.1 y.", command),
-              engine::TransferParse::kDone);
+    ASSERT_EQ(
+        engine::ParseTransferCommand("SAVE /TYPE=BINARYSTREAM /SOCKET=4711 /KEEP=x.1 y.", command),
+        engine::TransferParse::kDone);
     EXPECT_EQ(command.variables, (std::vector<std::string>{"x.1", "y"}));
 
     EXPECT_EQ(engine::ParseTransferCommand("GET DATA /TYPE=TXT /FILE='a.txt'.", command),
               engine::TransferParse::kOtherCommand);
-    EXPECT_EQ(engine::ParseTransferCommand("SAVE OUTFILE='x'.", command), engine::TransferParse::kOtherCommand);
+    EXPECT_EQ(engine::ParseTransferCommand("SAVE OUTFILE='x'.", command),
+              engine::TransferParse::kOtherCommand);
     EXPECT_EQ(engine::ParseTransferCommand("SAVE /TYPE=BINARYSTREAM /SOCKET=70000.", command),
               engine::TransferParse::kRefused);
     EXPECT_EQ(engine::ParseTransferCommand("SAVE /TYPE=BINARYSTREAM /SOCKET=.", command),
               engine::TransferParse::kRefused);
-    EXPECT_EQ(engine::ParseTransferCommand("SAVE /TYPE=BINARYSTREAM.", command), engine::TransferParse::kRefused);
+    EXPECT_EQ(engine::ParseTransferCommand("SAVE /TYPE=BINARYSTREAM.", command),
+              engine::TransferParse::kRefused);
 }
 
 // A peer on 127.0.0.1 that hands the engine a stream, or takes one from it.
 class Peer {
-public:
+  public:
     Peer() { EXPECT_EQ(platform::TcpListener::ListenLoopback(m_listener), 0); }
     ~Peer() {
         if (m_thread.joinable()) m_thread.join();
@@ -200,7 +207,8 @@ public:
             m_result = m_listener.AcceptWithin(connection, kPeerLimitMs);
             unsigned char buffer[4096];
             std::size_t got = 0;
-            while (m_result == 0 && (m_result = connection.ReceiveSome(buffer, sizeof buffer, got)) == 0)
+            while (m_result == 0 &&
+                   (m_result = connection.ReceiveSome(buffer, sizeof buffer, got)) == 0)
                 m_taken.insert(m_taken.end(), buffer, buffer + got);
             if (m_result == EPIPE) m_result = 0;  // the engine's end of the stream
         });
@@ -212,7 +220,7 @@ public:
     }
     const Bytes& taken() const { return m_taken; }
 
-private:
+  private:
     platform::TcpListener m_listener;
     std::thread m_thread;
     int m_result = -1;
@@ -220,16 +228,19 @@ private:
 };
 
 class Transport : public enginetest::EngineReplies {
-protected:
+  protected:
     int Submit(const std::string& text) { return Dispatch(Call(cmd::kSubmit).Text(text).request); }
-    int Queue(const std::string& text) { return Dispatch(Call(cmd::kQueueCommandPart).Text(text).request); }
+    int Queue(const std::string& text) {
+        return Dispatch(Call(cmd::kQueueCommandPart).Text(text).request);
+    }
 };
 
 TEST_F(Transport, GetDataWaitsForExecuteAndKeepsTheNamedVariablesInOrder) {
     state.active = OneNumber();
     const engine::Dataset sample = Sample(50);
     Peer peer;
-    ASSERT_EQ(Queue("GET DATA /TYPE=BINARYSTREAM /SOCKET=" + peer.Port() + " /VARIABLES=score id."), VEXA_OK);
+    ASSERT_EQ(Queue("GET DATA /TYPE=BINARYSTREAM /SOCKET=" + peer.Port() + " /VARIABLES=score id."),
+              VEXA_OK);
     ASSERT_EQ(Queue("CACHE."), VEXA_OK);
     EXPECT_EQ(state.active.VariableCount(), 1u);
     peer.Send(Encode(sample));
@@ -245,14 +256,16 @@ TEST_F(Transport, SaveWritesTheKeptVariables) {
     state.active = Sample(40);
     Peer peer;
     peer.Take();
-    ASSERT_EQ(Submit("SAVE /TYPE=BINARYSTREAM /SOCKET=" + peer.Port() + " /KEEP=name score."), VEXA_OK);
+    ASSERT_EQ(Submit("SAVE /TYPE=BINARYSTREAM /SOCKET=" + peer.Port() + " /KEEP=name score."),
+              VEXA_OK);
     ASSERT_EQ(peer.Finish(), 0);
     EXPECT_EQ(peer.taken(), Encode(state.active, {1, 2}));
 }
 
 TEST_F(Transport, FailuresLeaveTheActiveDatasetAlone) {
     state.active = OneNumber();
-    EXPECT_EQ(Submit("SAVE /TYPE=BINARYSTREAM /SOCKET=1 /KEEP=nothing."), engine::kBadTransportCommand);
+    EXPECT_EQ(Submit("SAVE /TYPE=BINARYSTREAM /SOCKET=1 /KEEP=nothing."),
+              engine::kBadTransportCommand);
     EXPECT_EQ(Submit("SAVE /TYPE=BINARYSTREAM /SOCKET=0."), engine::kBadTransportCommand);
     {
         // Nobody listens once the listener is gone.
@@ -268,7 +281,8 @@ TEST_F(Transport, FailuresLeaveTheActiveDatasetAlone) {
     Bytes bytes = kOneNumberStream;
     bytes[0] = 'Q';
     damaged.Send(bytes);
-    ASSERT_EQ(Submit("GET DATA /TYPE=BINARYSTREAM /SOCKET=" + damaged.Port() + " /VARIABLES=."), VEXA_OK);
+    ASSERT_EQ(Submit("GET DATA /TYPE=BINARYSTREAM /SOCKET=" + damaged.Port() + " /VARIABLES=."),
+              VEXA_OK);
     EXPECT_EQ(Submit("EXECUTE."), engine::kMalformedStream);
     damaged.Finish();
     ASSERT_EQ(state.active.CaseCount(), 1u);
@@ -276,7 +290,7 @@ TEST_F(Transport, FailuresLeaveTheActiveDatasetAlone) {
 }
 
 class TempFiles : public enginetest::EngineReplies {
-protected:
+  protected:
     void SetUp() override {
         std::random_device random;
         m_directory = std::filesystem::temp_directory_path() /
@@ -302,7 +316,8 @@ TEST_F(TempFiles, SavedVariablesComeBackAsTheActiveDataset) {
     EXPECT_EQ(Rows(), 10);
     EXPECT_TRUE(std::filesystem::exists(m_directory / "part.vxtmp"));
 
-    ASSERT_EQ(Dispatch(Call(cmd::kGetDataFromTempFile).Text("part").Int(3).Int(4).request), VEXA_OK);
+    ASSERT_EQ(Dispatch(Call(cmd::kGetDataFromTempFile).Text("part").Int(3).Int(4).request),
+              VEXA_OK);
     EXPECT_EQ(Rows(), 4);
     ASSERT_EQ(state.active.VariableCount(), 2u);
     ASSERT_EQ(state.active.CaseCount(), 4u);
@@ -313,16 +328,20 @@ TEST_F(TempFiles, SavedVariablesComeBackAsTheActiveDataset) {
         EXPECT_EQ(state.active.cell(r, 1), original.cell(r + 3, 1));
     }
     // -1 reads to the end; a count past the end stops there.
-    ASSERT_EQ(Dispatch(Call(cmd::kGetDataFromTempFile).Text("part").Int(8).Int(-1).request), VEXA_OK);
+    ASSERT_EQ(Dispatch(Call(cmd::kGetDataFromTempFile).Text("part").Int(8).Int(-1).request),
+              VEXA_OK);
     EXPECT_EQ(Rows(), 2);
-    ASSERT_EQ(Dispatch(Call(cmd::kGetDataFromTempFile).Text("part").Int(0).Int(500).request), VEXA_OK);
+    ASSERT_EQ(Dispatch(Call(cmd::kGetDataFromTempFile).Text("part").Int(0).Int(500).request),
+              VEXA_OK);
     EXPECT_EQ(Rows(), 10);
 }
 
 TEST_F(TempFiles, RefusesBadNamesMissingFilesAndRowsItLacks) {
-    EXPECT_EQ(Dispatch(Call(cmd::kSaveDataToTempFile).Text("../escape").request), engine::kBadTempFileName);
+    EXPECT_EQ(Dispatch(Call(cmd::kSaveDataToTempFile).Text("../escape").request),
+              engine::kBadTempFileName);
     EXPECT_EQ(Dispatch(Call(cmd::kSaveDataToTempFile).Text("").request), engine::kBadTempFileName);
-    EXPECT_EQ(Dispatch(Call(cmd::kSaveDataToTempFile).Text("x").Int(3).request), engine::kNoSuchItem);
+    EXPECT_EQ(Dispatch(Call(cmd::kSaveDataToTempFile).Text("x").Int(3).request),
+              engine::kNoSuchItem);
     EXPECT_FALSE(std::filesystem::exists(m_directory / "x.vxtmp"));
     EXPECT_EQ(Dispatch(Call(cmd::kGetDataFromTempFile).Text("never").Int(0).Int(-1).request),
               engine::kTempFileUnreadable);
@@ -358,7 +377,8 @@ TEST(TransportProcess, AHundredThousandCasesArriveAndLeaveUnchanged) {
     const Bytes stream = Encode(sample);
     Peer in;
     in.Send(stream);
-    ASSERT_EQ(call(cmd::kQueueCommandPart, "GET DATA /TYPE=BINARYSTREAM /SOCKET=" + in.Port() + " /VARIABLES=id name score."),
+    ASSERT_EQ(call(cmd::kQueueCommandPart, "GET DATA /TYPE=BINARYSTREAM /SOCKET=" + in.Port() +
+                                               " /VARIABLES=id name score."),
               VEXA_OK);
     ASSERT_EQ(call(cmd::kQueueCommandPart, "CACHE."), VEXA_OK);
     ASSERT_EQ(call(cmd::kSubmit, "EXECUTE."), VEXA_OK);
@@ -380,8 +400,9 @@ TEST(TransportProcess, AHundredThousandCasesArriveAndLeaveUnchanged) {
 
     Peer kept;
     kept.Take();
-    ASSERT_EQ(call(cmd::kSubmit, "SAVE /TYPE=BINARYSTREAM /SOCKET=" + kept.Port() + " /KEEP=score name."),
-              VEXA_OK);
+    ASSERT_EQ(
+        call(cmd::kSubmit, "SAVE /TYPE=BINARYSTREAM /SOCKET=" + kept.Port() + " /KEEP=score name."),
+        VEXA_OK);
     ASSERT_EQ(kept.Finish(), 0);
     engine::SpanSource source(kept.taken());
     engine::Dataset read("read");

@@ -1,11 +1,11 @@
 // The case store: cells laid out as the wire sends them, and every edit
 // keeping the other variables' cells where they belong.
-#include "casestore.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+
+#include "casestore.h"
 
 namespace {
 
@@ -41,7 +41,8 @@ TEST(CaseStoreLayout, CaseIsTheWireImageOfItsCells) {
     EXPECT_EQ(store.CaseSize(), 40u);
     EXPECT_EQ(store.ObsIndex(2), 2u);
     EXPECT_EQ(store.ObsIndex(3), 4u);
-    const std::string expected = NumberBytes(1.5) + "b       " + "long-1-text     " + NumberBytes(-1.0);
+    const std::string expected =
+        NumberBytes(1.5) + "b       " + "long-1-text     " + NumberBytes(-1.0);
     EXPECT_EQ(Bytes(store.Case(1)), expected);
     // Cases lie end to end.
     EXPECT_EQ(Bytes(store.Cases(1, 2)).substr(0, 40), expected);

@@ -1,7 +1,5 @@
 // The engine's command table: dispatch, argument checks of the session
 // family, handler failures, and the families' codes kept apart.
-#include "commandtable.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -9,6 +7,7 @@
 #include <stdexcept>
 
 #include "codec/protocol.h"
+#include "commandtable.h"
 #include "enginecodes.h"
 #include "runtime/statuscodes.h"
 
@@ -117,9 +116,8 @@ TEST(CommandDispatch, HandlerFailuresBecomeCodesNotExceptions) {
     ASSERT_TRUE(table.Register(1, [](const RequestArgs&, CleXDSmb&, EngineState&) -> int {
         throw std::out_of_range("no such value");
     }));
-    ASSERT_TRUE(table.Register(2, [](const RequestArgs&, CleXDSmb&, EngineState&) -> int {
-        throw std::bad_alloc();
-    }));
+    ASSERT_TRUE(table.Register(
+        2, [](const RequestArgs&, CleXDSmb&, EngineState&) -> int { throw std::bad_alloc(); }));
     EngineState state;
     CleXDSmb first;
     first.SetCommandAction(1);
@@ -192,7 +190,8 @@ TEST(CommandFamilies, NoCodeBelongsToTwoFamiliesAndTheEngineKnowsThemAll) {
         for (std::size_t i = 0; i < families.size(); ++i) {
             if (tables[i].Knows(code)) owners.push_back(families[i].first);
         }
-        EXPECT_LE(owners.size(), 1u) << "code " << code << " is in " << owners[0] << " and " << owners[1];
+        EXPECT_LE(owners.size(), 1u)
+            << "code " << code << " is in " << owners[0] << " and " << owners[1];
         EXPECT_EQ(engineTable.Knows(code), owners.size() == 1) << "code " << code;
     }
     // The farewell's action is no command: it must reach the server loop.

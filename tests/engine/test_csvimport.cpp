@@ -37,8 +37,8 @@ class TempDir {
   public:
     TempDir() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_path = fs::temp_directory_path() / ("csvimport-" + std::to_string(platform::CurrentProcessId()) + "-" +
-                                              info->name());
+        m_path = fs::temp_directory_path() /
+                 ("csvimport-" + std::to_string(platform::CurrentProcessId()) + "-" + info->name());
         fs::remove_all(m_path);
         fs::create_directories(m_path);
     }
@@ -57,7 +57,8 @@ class TempDir {
     fs::path m_path;
 };
 
-std::vector<std::vector<std::string>> Records(const std::string& text, std::size_t window, std::string& error,
+std::vector<std::vector<std::string>> Records(const std::string& text, std::size_t window,
+                                              std::string& error,
                                               std::vector<std::size_t>* lines = nullptr) {
     std::istringstream input(text);
     engine::CsvRecordReader reader(input, window);
@@ -68,20 +69,28 @@ std::vector<std::vector<std::string>> Records(const std::string& text, std::size
         for (const auto& field : fields) records.back().emplace_back(field.text);
         if (lines) lines->push_back(reader.Line());
     }
-    error = reader.error().empty() ? "" : "line " + std::to_string(reader.Line()) + ": " + reader.error();
+    error = reader.error().empty()
+                ? ""
+                : "line " + std::to_string(reader.Line()) + ": " + reader.error();
     return records;
 }
 
-bool Import(const std::string& text, Dataset& out, CsvImportReport& report, CsvImportOptions options = {}) {
+bool Import(const std::string& text, Dataset& out, CsvImportReport& report,
+            CsvImportOptions options = {}) {
     std::istringstream input(text);
     return engine::ImportCsv(input, "in.csv", "in", options, out, report);
 }
 
-double Number(const Dataset& data, std::size_t c, std::size_t v) { return std::get<double>(data.cell(c, v)); }
-std::string Text(const Dataset& data, std::size_t c, std::size_t v) { return std::get<std::string>(data.cell(c, v)); }
+double Number(const Dataset& data, std::size_t c, std::size_t v) {
+    return std::get<double>(data.cell(c, v));
+}
+std::string Text(const Dataset& data, std::size_t c, std::size_t v) {
+    return std::get<std::string>(data.cell(c, v));
+}
 
 TEST(CsvRecords, QuotesHoldSeparatorsQuotesAndLineBreaksAtAnyWindowSize) {
-    const std::string text = "\xEF\xBB\xBFid,note\r\n1,\"a, b\"\r\n2,\"say \"\"hi\"\"\"\r\n\r\n3,\"two\nlines\"\r\n4,";
+    const std::string text =
+        "\xEF\xBB\xBFid,note\r\n1,\"a, b\"\r\n2,\"say \"\"hi\"\"\"\r\n\r\n3,\"two\nlines\"\r\n4,";
     for (std::size_t window : {64u, 1u << 20}) {
         std::string error;
         std::vector<std::size_t> lines;
@@ -116,7 +125,8 @@ TEST(CsvImportTyping, MissingTokensAreSystemMissingInNumericColumnsOnly) {
     CsvImportReport report;
     CsvImportOptions options;
     options.missingTokens = {"n/a"};
-    ASSERT_TRUE(Import("x,s\n1,NA\nNA,\"NA\"\n.,b\n,\n\"\",c\nn/a,d\n", data, report, options)) << report.error;
+    ASSERT_TRUE(Import("x,s\n1,NA\nNA,\"NA\"\n.,b\n,\n\"\",c\nn/a,d\n", data, report, options))
+        << report.error;
     ASSERT_TRUE(data.variable(0).IsNumeric());
     EXPECT_EQ(Number(data, 0, 0), 1.0);
     for (std::size_t c = 1; c < 6; ++c) EXPECT_EQ(Number(data, c, 0), kSystemMissing) << c;
@@ -130,13 +140,15 @@ TEST(CsvImportTyping, NonFiniteAndOverflowingNumbersMakeTextAndSaySo) {
     for (const char* token : {"nan", "inf", "-Infinity", "1e999"}) {
         Dataset data;
         CsvImportReport report;
-        ASSERT_TRUE(Import(std::string("x\n1.50\n") + token + "\n2\n", data, report)) << report.error;
+        ASSERT_TRUE(Import(std::string("x\n1.50\n") + token + "\n2\n", data, report))
+            << report.error;
         ASSERT_FALSE(data.variable(0).IsNumeric()) << token;
         // Read a second time, so the earlier numbers stay as written.
         EXPECT_EQ(Text(data, 0, 0), "1.50");
         EXPECT_EQ(Text(data, 1, 0), token);
         ASSERT_EQ(report.notes.size(), 1u) << token;
-        EXPECT_EQ(report.notes[0], "in.csv: line 3: \"" + std::string(token) + "\" is not a finite number, so column \"x\" is text");
+        EXPECT_EQ(report.notes[0], "in.csv: line 3: \"" + std::string(token) +
+                                       "\" is not a finite number, so column \"x\" is text");
     }
     // Named as a missing token, the same text keeps the column numeric.
     Dataset data;
@@ -150,7 +162,8 @@ TEST(CsvImportTyping, NonFiniteAndOverflowingNumbersMakeTextAndSaySo) {
 TEST(CsvImportTyping, FormatsFollowTheWidestIntegerPartAndTheMostDecimals) {
     Dataset data;
     CsvImportReport report;
-    ASSERT_TRUE(Import("price,count,tiny,big,none\n1.5,3,2.5e-3,-12345.6,\n10.25,12,1e-2,7,\n", data, report));
+    ASSERT_TRUE(Import("price,count,tiny,big,none\n1.5,3,2.5e-3,-12345.6,\n10.25,12,1e-2,7,\n",
+                       data, report));
     EXPECT_EQ(data.properties(0).format.Text(), "F5.2");
     EXPECT_EQ(data.properties(1).format.Text(), "F2.0");
     EXPECT_EQ(data.properties(2).format.Text(), "F6.4");
@@ -191,9 +204,13 @@ TEST(CsvImportRefusals, DeclaredTypesRefuseFieldsThatDoNotFit) {
     CsvImportOptions options;
     options.declaredTypes = {{"x", 0}, {"s", 3}};
     EXPECT_FALSE(Import("x,s\n1,ab\nz,ab\n", data, report, options));
-    EXPECT_EQ(report.error, "in.csv: line 3: \"z\" in \"x\", which the dictionary declares numeric, is not a number");
+    EXPECT_EQ(
+        report.error,
+        "in.csv: line 3: \"z\" in \"x\", which the dictionary declares numeric, is not a number");
     EXPECT_FALSE(Import("x,s\n1,abcd\n", data, report, options));
-    EXPECT_EQ(report.error, "in.csv: line 2: a value of \"s\" is longer than the width 3 the dictionary declares");
+    EXPECT_EQ(
+        report.error,
+        "in.csv: line 2: a value of \"s\" is longer than the width 3 the dictionary declares");
     // Digits in a column declared text stay text, at the declared width.
     options.declaredTypes = {{"s", 6}};
     ASSERT_TRUE(Import("x,s\n1,12\n", data, report, options));
@@ -206,7 +223,8 @@ TEST(CsvImportRefusals, DeclaredTypesRefuseFieldsThatDoNotFit) {
 class RWrittenFiles : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (std::system("command -v Rscript >/dev/null 2>&1") != 0) GTEST_SKIP() << "Rscript is not installed";
+        if (std::system("command -v Rscript >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "Rscript is not installed";
         const std::string script = dir.File("write.R", R"(
 dir <- commandArgs(TRUE)[1]
 ref <- function(d, f) {
@@ -227,7 +245,9 @@ write.csv(d, file.path(dir, "mixed.csv"), row.names=FALSE)
 ref(d, file.path(dir, "mixed.ref"))
 write.csv(iris, file.path(dir, "iris.csv"))
 )");
-        ASSERT_EQ(std::system(("Rscript " + script + " " + dir.Path("") + " >/dev/null 2>&1").c_str()), 0);
+        ASSERT_EQ(
+            std::system(("Rscript " + script + " " + dir.Path("") + " >/dev/null 2>&1").c_str()),
+            0);
     }
 
     static std::string FromHex(const std::string& hex) {
@@ -249,11 +269,13 @@ write.csv(iris, file.path(dir, "iris.csv"))
                 if (line == "M") {
                     EXPECT_EQ(std::get<double>(value), kSystemMissing) << c << "," << v;
                 } else if (line[0] == 'N') {
-                    EXPECT_EQ(std::get<double>(value), std::strtod(line.c_str() + 2, nullptr)) << c << "," << v;
+                    EXPECT_EQ(std::get<double>(value), std::strtod(line.c_str() + 2, nullptr))
+                        << c << "," << v;
                 } else if (line == "E") {
                     EXPECT_EQ(std::get<std::string>(value), "") << c << "," << v;
                 } else {
-                    EXPECT_EQ(std::get<std::string>(value), FromHex(line.substr(2))) << c << "," << v;
+                    EXPECT_EQ(std::get<std::string>(value), FromHex(line.substr(2)))
+                        << c << "," << v;
                 }
             }
         }
@@ -266,7 +288,8 @@ write.csv(iris, file.path(dir, "iris.csv"))
 TEST_F(RWrittenFiles, NumbersWithNaLoadExactlyWithFormatsFromTheData) {
     Dataset data;
     CsvImportReport report;
-    ASSERT_TRUE(engine::ImportCsvFile(dir.Path("airquality.csv"), {}, data, report)) << report.error;
+    ASSERT_TRUE(engine::ImportCsvFile(dir.Path("airquality.csv"), {}, data, report))
+        << report.error;
     ASSERT_EQ(data.VariableCount(), 6u);
     ASSERT_EQ(data.CaseCount(), 153u);
     EXPECT_EQ(data.variable(1).name, "Solar.R");
@@ -295,7 +318,8 @@ TEST_F(RWrittenFiles, RowNamesColumnWithoutANameIsRefused) {
 }
 
 constexpr const char* kRichDictionary =
-    "variable price label \"Unit \"\"list\"\" price\" format F9.3 level ordinal role target align center width 12\n"
+    "variable price label \"Unit \"\"list\"\" price\" format F9.3 level ordinal role target align "
+    "center width 12\n"
     "variable name format A20 level nominal\n"
     "missing price range -99 -90 value 999\n"
     "missing name \"n/a\" \"-\"\n"
@@ -346,9 +370,10 @@ void ExpectSameDataset(const Dataset& a, const Dataset& b) {
 
 TEST(DataFileRoundTrip, SaveThenLoadGivesTheSameDictionaryAndEveryValue) {
     TempDir dir;
-    const std::string csv = dir.File("in.csv",
-                                     "price,name,code\n1.5,plain,1\n??,\"with, comma\",0\n0.1,\"12\",-0\n"
-                                     "1e300,\"two\nlines\",1\n,NA,\n");
+    const std::string csv =
+        dir.File("in.csv",
+                 "price,name,code\n1.5,plain,1\n??,\"with, comma\",0\n0.1,\"12\",-0\n"
+                 "1e300,\"two\nlines\",1\n,NA,\n");
     dir.File("in.dict", kRichDictionary);
     Dataset first;
     CsvImportReport report;
@@ -388,7 +413,8 @@ TEST(DataFileRoundTrip, UnwritableAndUnsavableLeaveNoFiles) {
     data.SetLabel(0, "");
     data.SetCell(0, 0, std::numeric_limits<double>::infinity());
     EXPECT_FALSE(engine::SaveDataFile(dir.Path("x.csv"), data, error));
-    EXPECT_EQ(error, dir.Path("x.csv") + ": case 1 of x is not a finite number, which a CSV file cannot hold");
+    EXPECT_EQ(error, dir.Path("x.csv") +
+                         ": case 1 of x is not a finite number, which a CSV file cannot hold");
     EXPECT_TRUE(fs::is_empty(dir.Path("")));
 }
 
@@ -405,27 +431,36 @@ class DataFileCommands : public enginetest::EngineReplies {
 TEST_F(DataFileCommands, GetDataReplacesTheActiveDatasetAndSaveWritesItBack) {
     state.active = Dataset("active");
     dir.File("a b.csv", "x,s\n1,p\n2.5,q\n");
-    ASSERT_EQ(Submit("get data /type=csv /file='" + dir.Path("a b.csv") + "'."), VEXA_OK) << LastOutput();
+    ASSERT_EQ(Submit("get data /type=csv /file='" + dir.Path("a b.csv") + "'."), VEXA_OK)
+        << LastOutput();
     EXPECT_EQ(state.active.name(), "active");
     ASSERT_EQ(state.active.CaseCount(), 2u);
     EXPECT_EQ(Number(state.active, 1, 0), 2.5);
 
-    ASSERT_EQ(Submit("SAVE /TYPE=CSV /FILE=\"" + dir.Path("it's.csv") + "\"."), VEXA_OK) << LastOutput();
+    ASSERT_EQ(Submit("SAVE /TYPE=CSV /FILE=\"" + dir.Path("it's.csv") + "\"."), VEXA_OK)
+        << LastOutput();
     const Dataset before = state.active;
     state.active = Dataset("active");
-    ASSERT_EQ(Submit("GET DATA /TYPE=CSV /FILE='" + dir.Path("it''s.csv") + "'."), VEXA_OK) << LastOutput();
+    ASSERT_EQ(Submit("GET DATA /TYPE=CSV /FILE='" + dir.Path("it''s.csv") + "'."), VEXA_OK)
+        << LastOutput();
     ExpectSameDataset(before, state.active);
 }
 
 TEST_F(DataFileCommands, FailuresHaveCodesAndTheirTextInTheOutput) {
     const Dataset before = state.active;
-    EXPECT_EQ(Submit("GET DATA /TYPE=CSV /FILE='" + dir.Path("none.csv") + "'."), engine::kDataFileUnreadable);
-    EXPECT_EQ(LastOutput(), "GET DATA (line 1): " + dir.Path("none.csv") + ": cannot be opened for reading");
+    EXPECT_EQ(Submit("GET DATA /TYPE=CSV /FILE='" + dir.Path("none.csv") + "'."),
+              engine::kDataFileUnreadable);
+    EXPECT_EQ(LastOutput(),
+              "GET DATA (line 1): " + dir.Path("none.csv") + ": cannot be opened for reading");
     dir.File("bad.csv", "a,b\n1\n");
-    EXPECT_EQ(Submit("GET DATA /TYPE=CSV /FILE='" + dir.Path("bad.csv") + "'."), engine::kDataFileUnreadable);
-    EXPECT_EQ(LastOutput(), "GET DATA (line 1): " + dir.Path("bad.csv") + ": line 2: 1 fields where the header has 2");
-    EXPECT_EQ(Submit("SAVE /TYPE=CSV /FILE='" + dir.Path("no/such/dir.csv") + "'."), engine::kDataFileUnwritable);
-    EXPECT_EQ(LastOutput(), "SAVE (line 1): " + dir.Path("no/such/dir.csv") + ": cannot be opened for writing");
+    EXPECT_EQ(Submit("GET DATA /TYPE=CSV /FILE='" + dir.Path("bad.csv") + "'."),
+              engine::kDataFileUnreadable);
+    EXPECT_EQ(LastOutput(), "GET DATA (line 1): " + dir.Path("bad.csv") +
+                                ": line 2: 1 fields where the header has 2");
+    EXPECT_EQ(Submit("SAVE /TYPE=CSV /FILE='" + dir.Path("no/such/dir.csv") + "'."),
+              engine::kDataFileUnwritable);
+    EXPECT_EQ(LastOutput(),
+              "SAVE (line 1): " + dir.Path("no/such/dir.csv") + ": cannot be opened for writing");
     EXPECT_EQ(Submit("SAVE /TYPE=CSV."), engine::kBadDataFileCommand);
     EXPECT_EQ(Submit("GET DATA /TYPE=CSV /FILE='open."), engine::kBadDataFileCommand);
     EXPECT_EQ(Submit("GET DATA /TYPE=CSV /FILE='x.csv' /SHEET=1."), engine::kBadDataFileCommand);

@@ -1,10 +1,10 @@
 // The engine's CSV reader: record splitting, column typing, refusals that
 // name the line, and the bundled data file.
-#include "csvreader.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
+
+#include "csvreader.h"
 
 namespace {
 
@@ -17,7 +17,9 @@ bool Read(const std::string& text, Dataset& out, std::string& error) {
     return engine::ReadCsvDataset(input, "sample", out, error);
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 double Number(const Dataset& data, std::size_t row, std::size_t column) {
     return std::get<double>(data.cell(row, column));
@@ -60,7 +62,8 @@ TEST(CsvDataset, EmptyNumericFieldIsSystemMissing) {
 TEST(CsvDataset, QuotedValuesAndCarriageReturnsAreNotPartOfTheValue) {
     Dataset data;
     std::string error;
-    ASSERT_TRUE(Read("city,note\r\n\"Lyon, FR\",\"a \"\"b\"\"\"\r\nRome,c\r\n", data, error)) << error;
+    ASSERT_TRUE(Read("city,note\r\n\"Lyon, FR\",\"a \"\"b\"\"\"\r\nRome,c\r\n", data, error))
+        << error;
     ASSERT_EQ(data.CaseCount(), 2u);
     EXPECT_EQ(Text(data, 0, 0), "Lyon, FR");
     EXPECT_EQ(Text(data, 0, 1), "a \"b\"");

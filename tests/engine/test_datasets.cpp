@@ -19,7 +19,7 @@ using enginetest::Values;
 using Bytes = std::vector<unsigned char>;
 
 class Datasets : public enginetest::EngineReplies {
-protected:
+  protected:
     void SetUp() override {
         engine::Dataset main("main");
         main.AddVariable(engine::Variable("num", "a number", 0));
@@ -112,7 +112,8 @@ TEST_F(Datasets, CasesAndVariablesAreInsertedAndDeleted) {
     EXPECT_EQ(Ask(cmd::kDeleteCase, {4}, {"*"}), engine::kNoSuchRow);
     EXPECT_EQ(state.active.CaseCount(), 4u);
 
-    ASSERT_EQ(Dispatch(Call(cmd::kInsertVariable).Text("*").Int(1).Text("mid").Int(4).request), VEXA_OK);
+    ASSERT_EQ(Dispatch(Call(cmd::kInsertVariable).Text("*").Int(1).Text("mid").Int(4).request),
+              VEXA_OK);
     ASSERT_EQ(state.active.VariableCount(), 3u);
     EXPECT_EQ(state.active.variable(1).name, "mid");
     EXPECT_EQ(std::get<std::string>(state.active.cell(0, 1)), "");
@@ -123,7 +124,8 @@ TEST_F(Datasets, CasesAndVariablesAreInsertedAndDeleted) {
               engine::kBadNewVariableName);
     EXPECT_EQ(Dispatch(Call(cmd::kInsertVariable).Text("*").Int(0).Text("ok").Int(-1).request),
               engine::kBadNewVariableType);
-    EXPECT_EQ(Dispatch(Call(cmd::kInsertVariable).Text("*").Int(4).Text("ok").Int(0).request), engine::kNoSuchItem);
+    EXPECT_EQ(Dispatch(Call(cmd::kInsertVariable).Text("*").Int(4).Text("ok").Int(0).request),
+              engine::kNoSuchItem);
 
     ASSERT_EQ(Ask(cmd::kDeleteVariable, {0}, {"*"}), VEXA_OK);
     EXPECT_EQ(state.active.variable(0).name, "mid");
@@ -148,14 +150,16 @@ TEST_F(Datasets, TheActiveDatasetKeepsItsShapeWhileAProcedureReadsIt) {
     EXPECT_EQ(Ask(cmd::kSetActive, {"other"}), engine::kActiveDatasetInUse);
     EXPECT_EQ(state.active.CaseCount(), 3u);
     // Another dataset may change.
-    EXPECT_EQ(Dispatch(Call(cmd::kInsertVariable).Text("other").Int(0).Text("v").Int(0).request), VEXA_OK);
+    EXPECT_EQ(Dispatch(Call(cmd::kInsertVariable).Text("other").Int(0).Text("v").Int(0).request),
+              VEXA_OK);
 }
 
 TEST_F(Datasets, CommittedCellsAreAllOrNothing) {
     EXPECT_EQ(Commit({Numeric("*", 0, 0, 7.0)}), engine::kNoDataStep);
     ASSERT_EQ(Ask(cmd::kStartDataStep), VEXA_OK);
     // The second record writes text into a number: the first is not applied either.
-    EXPECT_EQ(Commit({Numeric("main", 0, 0, 7.0), Text("main", 1, 0, "x")}), engine::kWrongValueType);
+    EXPECT_EQ(Commit({Numeric("main", 0, 0, 7.0), Text("main", 1, 0, "x")}),
+              engine::kWrongValueType);
     EXPECT_EQ(Commit({Numeric("main", 3, 0, 7.0)}), engine::kNoSuchRow);
     EXPECT_EQ(Commit({Numeric("main", 0, 2, 7.0)}), engine::kNoSuchItem);
     EXPECT_EQ(Commit({Numeric("nowhere", 0, 0, 7.0)}), engine::kNoSuchDataset);
@@ -231,7 +235,8 @@ TEST_F(Datasets, APartListWritesOnlyTheVariablesItNames) {
 
 TEST_F(Datasets, DictionaryQuestionsNameTheirDataset) {
     ASSERT_EQ(Ask(cmd::kCreateDataset, Values({"side"}, {0, 0})), VEXA_OK);
-    ASSERT_EQ(Dispatch(Call(cmd::kInsertVariable).Text("side").Int(0).Text("s").Int(12).request), VEXA_OK);
+    ASSERT_EQ(Dispatch(Call(cmd::kInsertVariable).Text("side").Int(0).Text("s").Int(12).request),
+              VEXA_OK);
     ASSERT_EQ(Ask(cmd::kGetVarCountInDS, {"side"}), VEXA_OK);
     EXPECT_EQ(ReplyInts(), std::vector<std::int32_t>{1});
     ASSERT_EQ(Ask(cmd::kGetCaseCountInDS, {"*"}), VEXA_OK);
@@ -251,17 +256,23 @@ TEST_F(Datasets, DictionaryQuestionsNameTheirDataset) {
 TEST_F(Datasets, VariablePropertySettersRoundTrip) {
     auto set = [&](const Call& call) { return Dispatch(call.request); };
     EXPECT_EQ(set(Call(cmd::kSetVarNameInDS).Text("*").Int(0).Text("amount")), VEXA_OK);
-    EXPECT_EQ(set(Call(cmd::kSetVarNameInDS).Text("*").Int(0).Text("txt")), engine::kVariableNameTaken);
+    EXPECT_EQ(set(Call(cmd::kSetVarNameInDS).Text("*").Int(0).Text("txt")),
+              engine::kVariableNameTaken);
     EXPECT_EQ(set(Call(cmd::kSetVarLabelInDS).Text("*").Int(0).Text("Amount paid")), VEXA_OK);
     EXPECT_EQ(set(Call(cmd::kSetVarFormatInDS).Text("*").Int(0).Int(5).Int(10).Int(3)), VEXA_OK);
-    EXPECT_EQ(set(Call(cmd::kSetVarFormatInDS).Text("*").Int(0).Int(1).Int(10).Int(0)), engine::kBadPropertyCode);
-    EXPECT_EQ(set(Call(cmd::kSetVarMeasurementLevelInDS).Text("*").Int(0).Text("Ordinal")), VEXA_OK);
-    EXPECT_EQ(set(Call(cmd::kSetVarMeasurementLevelInDS).Text("*").Int(0).Text("loud")), engine::kBadPropertyCode);
+    EXPECT_EQ(set(Call(cmd::kSetVarFormatInDS).Text("*").Int(0).Int(1).Int(10).Int(0)),
+              engine::kBadPropertyCode);
+    EXPECT_EQ(set(Call(cmd::kSetVarMeasurementLevelInDS).Text("*").Int(0).Text("Ordinal")),
+              VEXA_OK);
+    EXPECT_EQ(set(Call(cmd::kSetVarMeasurementLevelInDS).Text("*").Int(0).Text("loud")),
+              engine::kBadPropertyCode);
     EXPECT_EQ(set(Call(cmd::kSetVarRoleInDS).Text("*").Int(0).Int(engine::kRoleTarget)), VEXA_OK);
     EXPECT_EQ(set(Call(cmd::kSetVarRoleInDS).Text("*").Int(0).Int(6)), engine::kBadPropertyCode);
-    EXPECT_EQ(set(Call(cmd::kSetVarAlignmentInDS).Text("*").Int(0).Int(engine::kAlignCenter)), VEXA_OK);
+    EXPECT_EQ(set(Call(cmd::kSetVarAlignmentInDS).Text("*").Int(0).Int(engine::kAlignCenter)),
+              VEXA_OK);
     EXPECT_EQ(set(Call(cmd::kSetVarColumnWidthInDS).Text("*").Int(0).Int(14)), VEXA_OK);
-    EXPECT_EQ(set(Call(cmd::kSetVarColumnWidthInDS).Text("*").Int(0).Int(-1)), engine::kBadPropertyCode);
+    EXPECT_EQ(set(Call(cmd::kSetVarColumnWidthInDS).Text("*").Int(0).Int(-1)),
+              engine::kBadPropertyCode);
 
     ASSERT_EQ(Ask(cmd::kGetVarNameInDS, {0}, {"*"}), VEXA_OK);
     EXPECT_EQ(ReplyStrings(), std::vector<std::string>{"amount"});
@@ -279,23 +290,44 @@ TEST_F(Datasets, VariablePropertySettersRoundTrip) {
 
 TEST_F(Datasets, MissingValuesAreCheckedAndReadBack) {
     auto set = [&](const Call& call) { return Dispatch(call.request); };
-    EXPECT_EQ(set(Call(cmd::kSetVarNMissingValuesInDS).Text("*").Int(0).Int(-3).Number(1).Number(5).Number(9)),
+    EXPECT_EQ(set(Call(cmd::kSetVarNMissingValuesInDS)
+                      .Text("*")
+                      .Int(0)
+                      .Int(-3)
+                      .Number(1)
+                      .Number(5)
+                      .Number(9)),
               VEXA_OK);
-    EXPECT_EQ(set(Call(cmd::kSetVarNMissingValuesInDS).Text("*").Int(0).Int(-2).Number(5).Number(1).Number(0)),
+    EXPECT_EQ(set(Call(cmd::kSetVarNMissingValuesInDS)
+                      .Text("*")
+                      .Int(0)
+                      .Int(-2)
+                      .Number(5)
+                      .Number(1)
+                      .Number(0)),
               engine::kBadMissingValues);
-    EXPECT_EQ(set(Call(cmd::kSetVarNMissingValuesInDS).Text("*").Int(1).Int(1).Number(1).Number(0).Number(0)),
+    EXPECT_EQ(set(Call(cmd::kSetVarNMissingValuesInDS)
+                      .Text("*")
+                      .Int(1)
+                      .Int(1)
+                      .Number(1)
+                      .Number(0)
+                      .Number(0)),
               engine::kWrongValueType);
     ASSERT_EQ(Ask(cmd::kGetVarNMissingValuesInDS, {0}, {"*"}), VEXA_OK);
     EXPECT_EQ(ReplyInts(), std::vector<std::int32_t>{-3});
     EXPECT_EQ(ReplyDoubles(), (std::vector<double>{1, 5, 9}));
 
     // Format 1 with a single value: the null ones were not sent.
-    EXPECT_EQ(set(Call(cmd::kSetVarCMissingValuesInDS).Text("*").Int(1).Int(1).Text("NA")), VEXA_OK);
-    EXPECT_EQ(set(Call(cmd::kSetVarCMissingValuesInDS).Text("*").Int(1).Int(2).Text("NA")), engine::kBadMissingValues);
+    EXPECT_EQ(set(Call(cmd::kSetVarCMissingValuesInDS).Text("*").Int(1).Int(1).Text("NA")),
+              VEXA_OK);
+    EXPECT_EQ(set(Call(cmd::kSetVarCMissingValuesInDS).Text("*").Int(1).Int(2).Text("NA")),
+              engine::kBadMissingValues);
     EXPECT_EQ(set(Call(cmd::kSetVarCMissingValuesInDS).Text("*").Int(1).Int(1).Text("ninebytes")),
               engine::kBadMissingValues);
-    EXPECT_EQ(set(Call(cmd::kSetVarCMissingValuesInDS).Text("*").Int(1).Int(-2).Text("A").Text("B")),
-              engine::kBadMissingValues);
+    EXPECT_EQ(
+        set(Call(cmd::kSetVarCMissingValuesInDS).Text("*").Int(1).Int(-2).Text("A").Text("B")),
+        engine::kBadMissingValues);
     ASSERT_EQ(Ask(cmd::kGetVarCMissingValuesInDS, {1}, {"*"}), VEXA_OK);
     EXPECT_EQ(ReplyInts(), std::vector<std::int32_t>{1});
     EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"NA      ", "        ", "        "}));
@@ -307,15 +339,19 @@ TEST_F(Datasets, MissingValuesAreCheckedAndReadBack) {
 
 TEST_F(Datasets, ValueLabelsAttributesAndSetsAreSetAndDeleted) {
     auto set = [&](const Call& call) { return Dispatch(call.request); };
-    ASSERT_EQ(set(Call(cmd::kSetVarNValueLabelInDS).Text("*").Int(0).Number(1).Text("one")), VEXA_OK);
-    ASSERT_EQ(set(Call(cmd::kSetVarNValueLabelInDS).Text("*").Int(0).Number(2).Text("two")), VEXA_OK);
-    EXPECT_EQ(set(Call(cmd::kSetVarNValueLabelInDS).Text("*").Int(1).Number(2).Text("two")), engine::kWrongValueType);
+    ASSERT_EQ(set(Call(cmd::kSetVarNValueLabelInDS).Text("*").Int(0).Number(1).Text("one")),
+              VEXA_OK);
+    ASSERT_EQ(set(Call(cmd::kSetVarNValueLabelInDS).Text("*").Int(0).Number(2).Text("two")),
+              VEXA_OK);
+    EXPECT_EQ(set(Call(cmd::kSetVarNValueLabelInDS).Text("*").Int(1).Number(2).Text("two")),
+              engine::kWrongValueType);
     ASSERT_EQ(set(Call(cmd::kDelVarNValueLabelInDS).Text("*").Int(0).Number(1)), VEXA_OK);
     ASSERT_EQ(Ask(cmd::kGetVarNValueLabelInDS, {0}, {"*"}), VEXA_OK);
     EXPECT_EQ(ReplyInts(), std::vector<std::int32_t>{1});
     EXPECT_EQ(ReplyDoubles(), std::vector<double>{2});
     EXPECT_EQ(ReplyStrings(), std::vector<std::string>{"two"});
-    ASSERT_EQ(set(Call(cmd::kSetVarCValueLabelInDS).Text("*").Int(1).Text("a").Text("letter a")), VEXA_OK);
+    ASSERT_EQ(set(Call(cmd::kSetVarCValueLabelInDS).Text("*").Int(1).Text("a").Text("letter a")),
+              VEXA_OK);
     ASSERT_EQ(set(Call(cmd::kDelVarValueLabelInDS).Text("*").Int(1)), VEXA_OK);
     ASSERT_EQ(Ask(cmd::kGetVarCValueLabelInDS, {1}, {"*"}), VEXA_OK);
     EXPECT_EQ(ReplyInts(), std::vector<std::int32_t>{0});
@@ -327,7 +363,8 @@ TEST_F(Datasets, ValueLabelsAttributesAndSetsAreSetAndDeleted) {
     values.SetValue("cents");
     attribute.request.SetStringArray(values);
     ASSERT_EQ(Dispatch(attribute.request), VEXA_OK);
-    ASSERT_EQ(Dispatch(Call(cmd::kGetVarAttributesInDS).Text("*").Int(0).Text("unit").request), VEXA_OK);
+    ASSERT_EQ(Dispatch(Call(cmd::kGetVarAttributesInDS).Text("*").Int(0).Text("unit").request),
+              VEXA_OK);
     EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"EUR", "cents"}));
     ASSERT_EQ(set(Call(cmd::kDelVarAttributesInDS).Text("*").Int(0).Text("unit")), VEXA_OK);
     ASSERT_EQ(Ask(cmd::kGetVarAttributesNameInDS, {0}, {"*"}), VEXA_OK);

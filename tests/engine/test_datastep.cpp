@@ -18,7 +18,7 @@ using enginetest::Values;
 constexpr std::size_t kRows = 2500;
 
 class DataStep : public enginetest::EngineReplies {
-protected:
+  protected:
     void SetUp() override {
         engine::Dataset big("big");
         engine::Variable number("x", "", 0);
@@ -29,7 +29,9 @@ protected:
         big.AddVariable(engine::Variable("code", "", 6));
         for (std::size_t r = 0; r < kRows; ++r) {
             // Row 7 has no value, row 8 a user-missing one.
-            double value = r == 7 ? engine::kSystemMissing : r == 8 ? -1.0 : static_cast<double>(r) * 0.5;
+            double value = r == 7   ? engine::kSystemMissing
+                           : r == 8 ? -1.0
+                                    : static_cast<double>(r) * 0.5;
             big.AddCase({value, std::string("r").append(std::to_string(r))});
         }
         state.active = std::move(big);
@@ -70,7 +72,8 @@ TEST_F(DataStep, ABatchHoldsAThousandRowsFromTheOneAsked) {
     ASSERT_EQ(Fetch("*", 5), VEXA_OK);
     const std::vector<std::int32_t> ints = ReplyInts();
     // [first row, variable count, the types, last row, case count]
-    EXPECT_EQ(ints, (std::vector<std::int32_t>{5, 2, 0, 6, 1004, static_cast<std::int32_t>(kRows)}));
+    EXPECT_EQ(ints,
+              (std::vector<std::int32_t>{5, 2, 0, 6, 1004, static_cast<std::int32_t>(kRows)}));
     ASSERT_EQ(reply.GetLongArrayRef().size(), 1u);
     ASSERT_EQ(reply.GetDoubleArrayRef().size(), 1u);
     ASSERT_EQ(reply.GetStringArrayRef().size(), 1u);
@@ -106,7 +109,8 @@ TEST_F(DataStep, TheLastBatchStopsAtTheLastRow) {
     EXPECT_EQ(Fetch("none", 0), engine::kNoSuchDataset);
     ASSERT_EQ(Ask(cmd::kCreateDataset, Values({"empty"}, {0, 0})), VEXA_OK);
     EXPECT_EQ(Fetch("empty", 0), engine::kNoSuchRow);
-    EXPECT_EQ(Dispatch(Call(cmd::kFetchDatastep).Text("big").Int(0).request), VEXA_MALFORMED_MESSAGE);
+    EXPECT_EQ(Dispatch(Call(cmd::kFetchDatastep).Text("big").Int(0).request),
+              VEXA_MALFORMED_MESSAGE);
 }
 
 TEST_F(DataStep, AWideDatasetGetsFewerRowsPerBatch) {

@@ -1,8 +1,6 @@
 // The engine's dictionary: the dictionary file reader and its error lines,
 // print formats, the variable name verdicts, the reply blocks of every
 // dictionary question, the procedure twins, and the bundled sample.
-#include "dictionaryreader.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,8 +12,9 @@
 #include "codec/protocol.h"
 #include "commandtable.h"
 #include "csvreader.h"
-#include "enginecodes.h"
+#include "dictionaryreader.h"
 #include "engineclient.h"
+#include "enginecodes.h"
 #include "enginereplies.h"
 #include "runtime/statuscodes.h"
 #include "varname.h"
@@ -35,7 +34,8 @@ constexpr const char* kCsv =
 constexpr const char* kDictionary =
     "# a comment line\n"
     "\n"
-    "variable height label \"Height \"\"in\"\" m\" format F6.3 level scale role target align center width 9\n"
+    "variable height label \"Height \"\"in\"\" m\" format F6.3 level scale role target align "
+    "center width 9\n"
     "variable rating label \"Rating\" format F2.0 level ordinal   # trailing comment\n"
     "variable city label \"City\" format A12 level nominal role none\n"
     "missing rating 9 99 -1\n"
@@ -161,7 +161,8 @@ TEST(DictionaryFile, BadLinesAreNamedByNumberAndChangeNothing) {
 }
 
 TEST(DictionaryFile, GoodLinesBeforeABadOneAreNotApplied) {
-    EXPECT_EQ(ErrorOf("variable height label \"kept?\"\nmissing rating 9\nfileattribute A \"x\"\nweight nosuch\n"),
+    EXPECT_EQ(ErrorOf("variable height label \"kept?\"\nmissing rating 9\nfileattribute A "
+                      "\"x\"\nweight nosuch\n"),
               "line 4: unknown variable nosuch");
 }
 
@@ -178,8 +179,9 @@ TEST(DictionaryFile, AbsentFileIsNoErrorAndABadOneNamesItsPath) {
     EXPECT_TRUE(engine::ReadDictionaryFileIfPresent("/nonexistent/x.dict", data, error));
     EXPECT_EQ(error, "");
 
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("dicttest-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".dict");
+    const auto path =
+        std::filesystem::temp_directory_path() /
+        ("dicttest-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".dict");
     std::ofstream(path) << "variable height label \"ok\"\nweight\n";
     EXPECT_FALSE(engine::ReadDictionaryFileIfPresent(path.string(), data, error));
     std::filesystem::remove(path);
@@ -210,7 +212,8 @@ TEST(VariableNameVerdict, EachRuleHasItsCode) {
     EXPECT_EQ(engine::ValidateVariableName("ab c"), engine::kNameBadCharacter);
     EXPECT_EQ(engine::ValidateVariableName("ab-c"), engine::kNameBadCharacter);
     EXPECT_EQ(engine::ValidateVariableName(std::string("a\0b", 3)), engine::kNameBadCharacter);
-    for (const char* word : {"ALL", "and", "By", "EQ", "ge", "GT", "LE", "LT", "NE", "not", "OR", "TO", "With"})
+    for (const char* word :
+         {"ALL", "and", "By", "EQ", "ge", "GT", "LE", "LT", "NE", "not", "OR", "TO", "With"})
         EXPECT_EQ(engine::ValidateVariableName(word), engine::kNameReserved) << word;
     EXPECT_EQ(engine::ValidateVariableName("ALLx"), engine::kNameValid);
     EXPECT_EQ(engine::kNameValid, 0);
@@ -219,10 +222,12 @@ TEST(VariableNameVerdict, EachRuleHasItsCode) {
 
 // Asks the table as a client would and keeps the reply.
 class DictionaryReplies : public enginetest::EngineReplies {
-protected:
+  protected:
     void SetUp() override { state.active = Read(kCsv, kDictionary); }
 
-    static std::vector<std::string> Texts(const StringData& block) { return Block<std::string>(block); }
+    static std::vector<std::string> Texts(const StringData& block) {
+        return Block<std::string>(block);
+    }
 
     Bytes Image() {
         EXPECT_EQ(reply.ContructSendData(), 0);
@@ -259,12 +264,12 @@ TEST_F(DictionaryReplies, CountsAndTheVariableDescription) {
 
 TEST_F(DictionaryReplies, FormatTypeReplyImage) {
     ASSERT_EQ(Ask(cmd::kGetVariableFormatType, {0}), 0);
-    const Bytes expected = {
-        0x40, 0, 0, 0, 29, 0, 0, 0, 0, 0, 0, 0,             // T 64, action 29, error 0
-        3, 0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 0, 3, 0, 0, 0,     // long block {5, 6, 3}: F6.3
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                 // double, string, struct
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                 // three array counts
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};                // binary, wide, void
+    const Bytes expected = {0x40, 0, 0, 0, 29, 0, 0, 0, 0, 0, 0, 0,  // T 64, action 29, error 0
+                            3,    0, 0, 0, 5,  0, 0, 0, 6, 0, 0, 0,
+                            3,    0, 0, 0,                            // long block {5, 6, 3}: F6.3
+                            0,    0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0,   // double, string, struct
+                            0,    0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0,   // three array counts
+                            0,    0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0};  // binary, wide, void
     EXPECT_EQ(Image(), expected);
 }
 
@@ -286,16 +291,15 @@ TEST_F(DictionaryReplies, StringMissingValuesAreThreeBlankPaddedCells) {
     EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{2}));
     EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"n/a     ", "12345678", "        "}));
     const Bytes expected = {
-        0x5c, 0, 0, 0, 31, 0, 0, 0, 0, 0, 0, 0,             // T 92, action 31
-        1, 0, 0, 0, 2, 0, 0, 0,                             // long block {2}
-        0, 0, 0, 0,                                         // double block
-        3, 0, 0, 0,                                         // string block, 3 values
-        8, 0, 0, 0, 'n', '/', 'a', ' ', ' ', ' ', ' ', ' ',
-        8, 0, 0, 0, '1', '2', '3', '4', '5', '6', '7', '8',
-        8, 0, 0, 0, ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-        0, 0, 0, 0,                                         // struct
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                 // array counts
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};                // binary, wide, void
+        0x5c, 0,   0,   0,   31,  0,   0,   0,   0,   0,   0,   0,  // T 92, action 31
+        1,    0,   0,   0,   2,   0,   0,   0,                      // long block {2}
+        0,    0,   0,   0,                                          // double block
+        3,    0,   0,   0,                                          // string block, 3 values
+        8,    0,   0,   0,   'n', '/', 'a', ' ', ' ', ' ', ' ', ' ', 8, 0,
+        0,    0,   '1', '2', '3', '4', '5', '6', '7', '8', 8,   0,   0, 0,
+        ' ',  ' ', ' ', ' ', ' ', ' ', ' ', ' ', 0,   0,   0,   0,   // struct
+        0,    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   // array counts
+        0,    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0};  // binary, wide, void
     EXPECT_EQ(Image(), expected);
     ASSERT_EQ(Ask(cmd::kGetVarCMissingValues, {0}), 0);
     EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
@@ -323,13 +327,12 @@ TEST_F(DictionaryReplies, StringValueLabelsTravelAsTwoStringArrays) {
     // Without labels the two arrays are still there, empty.
     ASSERT_EQ(Ask(cmd::kGetCValueLabels, {3}), 0);
     EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{0}));
-    const Bytes expected = {
-        0x40, 0, 0, 0, 125, 0, 0, 0, 0, 0, 0, 0,            // T 64, action 125
-        1, 0, 0, 0, 0, 0, 0, 0,                             // long block {0}
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                 // double, string, struct
-        0, 0, 0, 0, 0, 0, 0, 0,                             // no long or double arrays
-        2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                 // two empty string arrays
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};                // binary, wide, void
+    const Bytes expected = {0x40, 0, 0, 0, 125, 0, 0, 0, 0, 0, 0, 0,   // T 64, action 125
+                            1,    0, 0, 0, 0,   0, 0, 0,               // long block {0}
+                            0,    0, 0, 0, 0,   0, 0, 0, 0, 0, 0, 0,   // double, string, struct
+                            0,    0, 0, 0, 0,   0, 0, 0,               // no long or double arrays
+                            2,    0, 0, 0, 0,   0, 0, 0, 0, 0, 0, 0,   // two empty string arrays
+                            0,    0, 0, 0, 0,   0, 0, 0, 0, 0, 0, 0};  // binary, wide, void
     EXPECT_EQ(Image(), expected);
 }
 
@@ -384,8 +387,8 @@ TEST_F(DictionaryReplies, EngineWideValuesAndTheNameVerdict) {
     ASSERT_EQ(Ask(cmd::kGetSystemMissingValue), 0);
     EXPECT_EQ(ReplyDoubles(), (std::vector<double>{std::numeric_limits<double>::lowest()}));
     ASSERT_EQ(Ask(cmd::kGetVEXALowHigh), 0);
-    EXPECT_EQ(ReplyDoubles(),
-              (std::vector<double>{std::numeric_limits<double>::lowest(), std::numeric_limits<double>::max()}));
+    EXPECT_EQ(ReplyDoubles(), (std::vector<double>{std::numeric_limits<double>::lowest(),
+                                                   std::numeric_limits<double>::max()}));
     ASSERT_EQ(Ask(cmd::kValidateVarName, {}, {"to"}), 0);
     EXPECT_EQ(ReplyInts(), (std::vector<std::int32_t>{engine::kNameReserved}));
     ASSERT_EQ(Ask(cmd::kValidateVarName, {}, {"ok"}), 0);
@@ -395,12 +398,14 @@ TEST_F(DictionaryReplies, EngineWideValuesAndTheNameVerdict) {
 }
 
 TEST_F(DictionaryReplies, PositionOutsideTheDictionaryOrAbsentIsRefused) {
-    for (int code : {cmd::kGetVariableName, cmd::kGetVariableLabel, cmd::kGetVariableType, cmd::kGetVariableFormat,
-                     cmd::kGetVariableMeasurementLevel, cmd::kGetVariableRole, cmd::kGetVariableFormatType,
-                     cmd::kGetVarNMissingValues, cmd::kGetVarCMissingValues, cmd::kGetNValueLabels,
-                     cmd::kGetCValueLabels, cmd::kGetVarAttributeNames}) {
+    for (int code :
+         {cmd::kGetVariableName, cmd::kGetVariableLabel, cmd::kGetVariableType,
+          cmd::kGetVariableFormat, cmd::kGetVariableMeasurementLevel, cmd::kGetVariableRole,
+          cmd::kGetVariableFormatType, cmd::kGetVarNMissingValues, cmd::kGetVarCMissingValues,
+          cmd::kGetNValueLabels, cmd::kGetCValueLabels, cmd::kGetVarAttributeNames}) {
         EXPECT_EQ(Ask(code, {4}), engine::kNoSuchItem) << code;
-        EXPECT_TRUE(ReplyInts().empty() && ReplyStrings().empty() && ReplyDoubles().empty()) << code;
+        EXPECT_TRUE(ReplyInts().empty() && ReplyStrings().empty() && ReplyDoubles().empty())
+            << code;
         EXPECT_EQ(Ask(code, {-1}), engine::kNoSuchItem) << code;
         EXPECT_EQ(Ask(code), VEXA_MALFORMED_MESSAGE) << code;
     }
@@ -446,7 +451,8 @@ TEST_F(DictionaryReplies, ProcedureTwinsAnswerLikeTheActiveDatasetOnlyWhileAProc
         CleXDSmb closed;
         table.Dispatch(request, closed, state);
         EXPECT_EQ(closed.GetErrorCode(), engine::kNoProcedureOpen) << twin.procedure;
-        EXPECT_EQ(closed.GetLongDataRef().Size() + closed.GetStringDataRef().Size(), 0) << twin.procedure;
+        EXPECT_EQ(closed.GetLongDataRef().Size() + closed.GetStringDataRef().Size(), 0)
+            << twin.procedure;
     }
     ASSERT_EQ(Ask(cmd::kStartProcedure, {}, {"test"}), 0);
     for (const Twin& twin : kTwins) {
@@ -466,8 +472,10 @@ TEST_F(DictionaryReplies, ProcedureTwinsAnswerLikeTheActiveDatasetOnlyWhileAProc
         std::int32_t openLength = 0;
         std::int32_t expectedLength = 0;
         const auto* openBytes = static_cast<const unsigned char*>(open.GetSendBuf(openLength));
-        const auto* expectedBytes = static_cast<const unsigned char*>(expected.GetSendBuf(expectedLength));
-        EXPECT_EQ(Bytes(openBytes, openBytes + openLength), Bytes(expectedBytes, expectedBytes + expectedLength))
+        const auto* expectedBytes =
+            static_cast<const unsigned char*>(expected.GetSendBuf(expectedLength));
+        EXPECT_EQ(Bytes(openBytes, openBytes + openLength),
+                  Bytes(expectedBytes, expectedBytes + expectedLength))
             << twin.procedure;
     }
     // Out of range in the procedure's dataset as in the active one.
@@ -497,7 +505,8 @@ TEST(BundledSample, DataAndDictionaryReadTogether) {
     std::string error;
     ASSERT_TRUE(engine::ReadCsvFile(VEXA_ENGINE_DATA_FILE, data, error)) << error;
     ASSERT_EQ(engine::DictionaryPathFor(VEXA_ENGINE_DATA_FILE), VEXA_ENGINE_DICTIONARY_FILE);
-    ASSERT_TRUE(engine::ReadDictionaryFileIfPresent(VEXA_ENGINE_DICTIONARY_FILE, data, error)) << error;
+    ASSERT_TRUE(engine::ReadDictionaryFileIfPresent(VEXA_ENGINE_DICTIONARY_FILE, data, error))
+        << error;
     EXPECT_EQ(data.CaseCount(), 150u);
     ASSERT_EQ(data.VariableCount(), 9u);
     const char* first[] = {"sepal_length", "sepal_width", "petal_length", "petal_width", "species"};
@@ -532,15 +541,16 @@ TEST(BundledSample, DataAndDictionaryReadTogether) {
 
 // A directory of this process's own, removed with everything in it.
 class ScratchDirectory {
-public:
+  public:
     explicit ScratchDirectory(const std::string& stem)
-        : m_path(std::filesystem::temp_directory_path() / (stem + "-" + std::to_string(platform::CurrentProcessId()))) {
+        : m_path(std::filesystem::temp_directory_path() /
+                 (stem + "-" + std::to_string(platform::CurrentProcessId()))) {
         std::filesystem::create_directories(m_path);
     }
     ~ScratchDirectory() { std::filesystem::remove_all(m_path); }
     const std::filesystem::path& path() const { return m_path; }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -548,7 +558,8 @@ TEST(EngineDictionaryFile, BadDictionaryNextToTheDataFileFailsTheReadyMessage) {
     const ScratchDirectory scratch("enginedict");
     const std::filesystem::path& directory = scratch.path();
     std::ofstream(directory / "small.csv") << kCsv;
-    std::ofstream(directory / "small.dict") << "variable height label \"x\"\nvariable height level loud\n";
+    std::ofstream(directory / "small.dict")
+        << "variable height label \"x\"\nvariable height level loud\n";
 
     char pid[16];
     std::snprintf(pid, sizeof pid, "%04xd", static_cast<unsigned>(platform::CurrentProcessId()));

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "codec/protocol.h"
-#include "enginecodes.h"
 #include "engineclient.h"
+#include "enginecodes.h"
 #include "runtime/statuscodes.h"
 
 namespace {
@@ -43,13 +43,15 @@ const Bytes kFarewell = Padded(
      0x01, 0x00, 0x00, 0x00, 0x90, 0x3D, 0x0F, 0x00},                         // long block {998800}
     56);
 // Fresh message (action -1) carrying error 99105.
-const Bytes kMalformedReply = Padded({0x34, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x21, 0x83, 0x01, 0x00}, 52);
+const Bytes kMalformedReply =
+    Padded({0x34, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x21, 0x83, 0x01, 0x00}, 52);
 
 class EngineProcess : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pid[16];
-        std::snprintf(pid, sizeof pid, "%04xe", static_cast<unsigned>(platform::CurrentProcessId()));
+        std::snprintf(pid, sizeof pid, "%04xe",
+                      static_cast<unsigned>(platform::CurrentProcessId()));
         // The test's name keeps the pipes of the cases apart when they share a process.
         std::string language = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         client = std::make_unique<EngineClient>(pid, language.substr(0, 40));
@@ -120,9 +122,11 @@ TEST_F(EngineProcess, MalformedImagesAreAnsweredWith99105AndTheEngineGoesOn) {
         {"shorter than a header", {0x08, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00}},
         {"negative total", Padded({0xFF, 0xFF, 0xFF, 0xFF, 0x07, 0x00, 0x00, 0x00}, 52)},
         {"long block of 16 values in 36 bytes",
-         Padded({0x34, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00},
+         Padded({0x34, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                 0x00, 0x00},
                 52)},
-        {"packet longer than its total", Padded({0x34, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00}, 56)},
+        {"packet longer than its total",
+         Padded({0x34, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00}, 56)},
     };
     ASSERT_EQ(StartAndReceiveReady(), 0);
     for (const auto& [what, image] : malformed) {
@@ -192,8 +196,9 @@ TEST_F(EngineProcess, StopIsAnsweredThenTheEngineEnds) {
 }
 
 TEST_F(EngineProcess, DataFileOptionReplacesTheBundledDataset) {
-    const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                       ("enginetest-" + std::to_string(platform::CurrentProcessId()) + ".csv");
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() /
+        ("enginetest-" + std::to_string(platform::CurrentProcessId()) + ".csv");
     std::ofstream(file) << "x,y,label\n1,2,a\n3,4,b\n";
     struct Remove {
         std::filesystem::path path;
@@ -209,8 +214,9 @@ TEST_F(EngineProcess, UnreadableDataFileIsReportedInTheReadyMessage) {
 }
 
 TEST_F(EngineProcess, ReadyMessageCarriesTheFileTheLineAndWhatFailed) {
-    const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                       ("enginetest-bad-" + std::to_string(platform::CurrentProcessId()) + ".csv");
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() /
+        ("enginetest-bad-" + std::to_string(platform::CurrentProcessId()) + ".csv");
     std::ofstream(file) << "x,my var\n1,2\n";
     struct Remove {
         std::filesystem::path path;

@@ -1,7 +1,5 @@
 // The expression evaluator of DERIVE and KEEP CASES: arithmetic, the missing
 // value rules, the functions and what it refuses.
-#include "expression.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,13 +7,14 @@
 
 #include "caseview.h"
 #include "enginecodes.h"
+#include "expression.h"
 
 namespace {
 
 using engine::kSystemMissing;
 
 class ExpressionTest : public ::testing::Test {
-protected:
+  protected:
     ExpressionTest() {
         data.AddVariable(engine::Variable("x", "", 0));
         data.AddVariable(engine::Variable("y", "", 0));

@@ -1,5 +1,3 @@
-#include "outputfiles.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,6 +7,7 @@
 #include <string>
 
 #include "codec/protocol.h"
+#include "outputfiles.h"
 
 namespace {
 
@@ -20,7 +19,7 @@ std::string Content(const fs::path& path) {
 }
 
 class Scratch {
-public:
+  public:
     Scratch() : m_path(fs::temp_directory_path() / ("outputfiles-" + std::to_string(::getpid()))) {
         fs::create_directories(m_path);
     }
@@ -31,10 +30,11 @@ public:
     std::string file(const std::string& name) const { return (m_path / name).string(); }
     // Every name in the directory: a left partial file shows here.
     std::size_t entries() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(m_path), fs::directory_iterator()));
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(m_path), fs::directory_iterator()));
     }
 
-private:
+  private:
     fs::path m_path;
 };
 
@@ -68,11 +68,13 @@ TEST(OutputFiles, AFileThatCannotBeWrittenKeepsTheOlderOneAndNamesItsPath) {
 }
 
 TEST(OutputFiles, OnlyRequestsThatFinishOutputSaveIt) {
-    for (int settles : {cmd::kSubmit, cmd::kQueueCommandPart, cmd::kPostVexaOutput, cmd::kAddTextBlock,
-                        cmd::kEndProcedure, cmd::kGetGraphic, cmd::kSetGraphicsLabel, cmd::kSetOutputLanguage}) {
+    for (int settles :
+         {cmd::kSubmit, cmd::kQueueCommandPart, cmd::kPostVexaOutput, cmd::kAddTextBlock,
+          cmd::kEndProcedure, cmd::kGetGraphic, cmd::kSetGraphicsLabel, cmd::kSetOutputLanguage}) {
         EXPECT_TRUE(engine::SettlesOutput(settles)) << settles;
     }
-    for (int passes : {cmd::kGetVariableCount, cmd::kStartProcedure, cmd::kSetNumberCell, cmd::kStopVexa}) {
+    for (int passes :
+         {cmd::kGetVariableCount, cmd::kStartProcedure, cmd::kSetNumberCell, cmd::kStopVexa}) {
         EXPECT_FALSE(engine::SettlesOutput(passes)) << passes;
     }
 }

@@ -1,8 +1,6 @@
 // The engine's HTML page read back with libxml2's HTML parser: where the
 // dimension names stand, how nested row categories are grouped, how
 // footnotes are lettered, and the pieces the notebook kernel takes apart.
-#include "outputhtml.h"
-
 #include <gtest/gtest.h>
 #include <libxml/HTMLparser.h>
 #include <libxml/xpath.h>
@@ -10,6 +8,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "outputhtml.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ Doc ParseHtml(const std::string& html) {
 std::vector<std::string> Select(xmlDoc* doc, const std::string& expression) {
     std::vector<std::string> found;
     xmlXPathContext* context = xmlXPathNewContext(doc);
-    xmlXPathObject* result = xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context);
+    xmlXPathObject* result =
+        xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context);
     EXPECT_NE(result, nullptr) << expression;
     if (result && result->type == XPATH_NODESET) {
         for (int i = 0; result->nodesetval && i < result->nodesetval->nodeNr; ++i) {
@@ -82,15 +83,17 @@ engine::PivotTable TwoRowDimensionTable() {
 }
 
 class OutputPage : public ::testing::Test {
-protected:
+  protected:
     void File(engine::PivotTable table) {
         engine::Procedure* procedure = Opened();
-        procedure->items.push_back({engine::Procedure::Item::Kind::kTable, procedure->tables.size(), log.entries().size()});
+        procedure->items.push_back({engine::Procedure::Item::Kind::kTable, procedure->tables.size(),
+                                    log.entries().size()});
         procedure->tables.push_back(std::move(table));
     }
     void FileText(const std::string& text) {
         engine::Procedure* procedure = Opened();
-        procedure->items.push_back({engine::Procedure::Item::Kind::kTextBlock, procedure->textBlocks.size(), log.entries().size()});
+        procedure->items.push_back({engine::Procedure::Item::Kind::kTextBlock,
+                                    procedure->textBlocks.size(), log.entries().size()});
         procedure->textBlocks.push_back({"", "Listing", text, 0});
     }
     void Close() { document.Close(log.entries().size()); }
@@ -108,7 +111,7 @@ protected:
     engine::OutputDocument document;
     engine::OutputLog log;
 
-private:
+  private:
     engine::Procedure* Opened() {
         if (!document.IsOpen()) document.Open("Sizes", "sizes", log.entries().size());
         return document.open();
@@ -133,12 +136,15 @@ TEST_F(OutputPage, NestedRowCategoriesAreGroupedNotRepeated) {
     Doc page = Parsed();
     xmlDoc* p = page.get();
     // Body rows 3..6: the outer category opens its group of two rows once.
-    EXPECT_EQ(Select(p, "//table/tr[position() > 2]/th[@rowspan='2']"), (Strings{"North", "South"}));
+    EXPECT_EQ(Select(p, "//table/tr[position() > 2]/th[@rowspan='2']"),
+              (Strings{"North", "South"}));
     EXPECT_EQ(Select(p, "//table/tr[3]/th"), (Strings{"North", "setosa"}));
     EXPECT_EQ(Select(p, "//table/tr[4]/th"), Strings{"virginica"});
     EXPECT_EQ(Select(p, "//table/tr[5]/th"), (Strings{"South", "setosa"}));
-    EXPECT_EQ(Select(p, "//table/tr[4]/td"), (Strings{"North/virginica/N", "North/virginica/Mean"}));
-    EXPECT_EQ(Select(p, "//table/tr[6]/td"), (Strings{"South/virginica/N", "South/virginica/Mean"}));
+    EXPECT_EQ(Select(p, "//table/tr[4]/td"),
+              (Strings{"North/virginica/N", "North/virginica/Mean"}));
+    EXPECT_EQ(Select(p, "//table/tr[6]/td"),
+              (Strings{"South/virginica/N", "South/virginica/Mean"}));
 }
 
 TEST_F(OutputPage, IdenticalFootnotesShareOneLetter) {
@@ -151,7 +157,8 @@ TEST_F(OutputPage, IdenticalFootnotesShareOneLetter) {
     Close();
     Doc page = Parsed();
     xmlDoc* p = page.get();
-    EXPECT_EQ(Select(p, "//div[@class='notes']/div"), (Strings{"a. Fewer than ten cases", "b. Introduced species"}));
+    EXPECT_EQ(Select(p, "//div[@class='notes']/div"),
+              (Strings{"a. Fewer than ten cases", "b. Introduced species"}));
     EXPECT_EQ(Select(p, "//caption/sup"), Strings{"a"});
     EXPECT_EQ(Select(p, "//td/sup"), (Strings{"a", "a"}));
     // The footnoted category is marked wherever it is shown.
@@ -191,11 +198,13 @@ TEST_F(OutputPage, AProcedureThatFiledNothingLeavesNoHeading) {
 
 TEST_F(OutputPage, PrintedLinesInARowStayOnePreformattedBlock) {
     log.Add(engine::OutputLog::Kind::kCommand, "BEGIN PROGRAM R.");
-    for (const char* line : {"  x  y", "1 1  2", "2 3  4"}) log.Add(engine::OutputLog::Kind::kOutput, line);
+    for (const char* line : {"  x  y", "1 1  2", "2 3  4"})
+        log.Add(engine::OutputLog::Kind::kOutput, line);
     log.Add(engine::OutputLog::Kind::kCommand, "DESCRIBE VARIABLES=x.");
     log.Add(engine::OutputLog::Kind::kOutput, "after");
     Doc page = Parsed();
-    EXPECT_EQ(Select(page.get(), "//pre[@class='printed']"), (Strings{"  x  y\n1 1  2\n2 3  4", "after"}));
+    EXPECT_EQ(Select(page.get(), "//pre[@class='printed']"),
+              (Strings{"  x  y\n1 1  2\n2 3  4", "after"}));
 }
 
 // The kernel counts the pieces a run added: every piece is marked once, in
@@ -210,7 +219,8 @@ TEST_F(OutputPage, EachPieceIsMarkedWithItsKindInOrder) {
     log.Add(engine::OutputLog::Kind::kError, "TALLY (line 1): unknown variable 'x'");
     std::string page = Page();
     Strings kinds;
-    for (std::size_t at = page.find("<!--piece "); at != std::string::npos; at = page.find("<!--piece ", at + 1)) {
+    for (std::size_t at = page.find("<!--piece "); at != std::string::npos;
+         at = page.find("<!--piece ", at + 1)) {
         kinds.push_back(page.substr(at + 10, page.find("-->", at) - at - 10));
     }
     EXPECT_EQ(kinds, (Strings{"command", "heading", "table", "output", "text", "error"}));

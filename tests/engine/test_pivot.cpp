@@ -1,8 +1,6 @@
 // The engine's procedures and pivot tables: the codes for calls out of
 // order or naming what does not exist, the output model the calls build,
 // and the XML and HTML the output becomes, read back with libxml2.
-#include "outputxml.h"
-
 #include <gtest/gtest.h>
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
@@ -17,13 +15,13 @@
 #include "commandtable.h"
 #include "csvreader.h"
 #include "dictionaryreader.h"
-#include "enginereplies.h"
 #include "enginecodes.h"
+#include "enginereplies.h"
 #include "outputhtml.h"
+#include "outputxml.h"
 #include "runtime/statuscodes.h"
 
 namespace {
-
 
 using enginetest::Values;
 
@@ -60,7 +58,8 @@ using Doc = std::unique_ptr<xmlDoc, FreeDoc>;
 std::vector<std::string> Select(xmlDoc* doc, const std::string& expression) {
     std::vector<std::string> found;
     xmlXPathContext* context = xmlXPathNewContext(doc);
-    xmlXPathObject* result = xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context);
+    xmlXPathObject* result =
+        xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context);
     EXPECT_NE(result, nullptr) << expression;
     if (result && result->type == XPATH_STRING) {
         found.emplace_back(reinterpret_cast<const char*>(result->stringval));
@@ -77,11 +76,12 @@ std::vector<std::string> Select(xmlDoc* doc, const std::string& expression) {
 }
 
 Doc ParseXml(const std::string& text) {
-    return Doc(xmlReadMemory(text.data(), static_cast<int>(text.size()), "output.xml", "UTF-8", XML_PARSE_NONET));
+    return Doc(xmlReadMemory(text.data(), static_cast<int>(text.size()), "output.xml", "UTF-8",
+                             XML_PARSE_NONET));
 }
 
 class PivotCommands : public enginetest::EngineReplies {
-protected:
+  protected:
     void SetUp() override {
         std::istringstream csv("height,rating,city\n1.5,1,Bern\n2.25,9,Genf\n");
         std::istringstream dictionary(
@@ -93,7 +93,6 @@ protected:
         ASSERT_TRUE(engine::ReadDictionary(dictionary, state.active, error)) << error;
     }
 
-
     // A procedure with one two-dimensional table, ready for categories.
     void OpenTable() {
         ASSERT_EQ(Ask(cmd::kStartProcedure, {"Descriptives", "descr"}), 0);
@@ -101,7 +100,6 @@ protected:
         ASSERT_EQ(Ask(cmd::kAddDimension, DimensionCall("Variables")), 0);
         ASSERT_EQ(Ask(cmd::kAddDimension, DimensionCall("Statistics")), 0);
     }
-
 };
 
 TEST_F(PivotCommands, CallsOutOfOrderOrNamingNothingGetTheEngineCodes) {
@@ -121,16 +119,22 @@ TEST_F(PivotCommands, CallsOutOfOrderOrNamingNothingGetTheEngineCodes) {
     Values layerThree = DimensionCall("Layer");
     layerThree.ints[1] = 3;
     EXPECT_EQ(Ask(cmd::kAddDimension, layerThree), engine::kBadDimensionPlace);
-    EXPECT_EQ(Ask(cmd::kAddStringCategory, DimensionCall("Nowhere", {"x"})), engine::kNoSuchDimension);
-    EXPECT_EQ(Ask(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {3})), engine::kNoSuchItem);
-    EXPECT_EQ(Ask(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {-1})), engine::kNoSuchItem);
+    EXPECT_EQ(Ask(cmd::kAddStringCategory, DimensionCall("Nowhere", {"x"})),
+              engine::kNoSuchDimension);
+    EXPECT_EQ(Ask(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {3})),
+              engine::kNoSuchItem);
+    EXPECT_EQ(Ask(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {-1})),
+              engine::kNoSuchItem);
     EXPECT_EQ(Ask(cmd::kSetFormatSpecMean, Values({}, {7})), engine::kNoSuchItem);
     // Cells need a current category on every dimension.
     ASSERT_EQ(Ask(cmd::kAddVarNameCategory, DimensionCall("Variables", {}, {0})), 0);
-    EXPECT_EQ(Ask(cmd::kSetNumberCell, DimensionCall("Variables", {}, {}, {1.0})), engine::kNoCurrentCategory);
-    EXPECT_EQ(Ask(cmd::kAddCategoryFootnotes, DimensionCall("Statistics", {"note"})), engine::kNoCurrentCategory);
+    EXPECT_EQ(Ask(cmd::kSetNumberCell, DimensionCall("Variables", {}, {}, {1.0})),
+              engine::kNoCurrentCategory);
+    EXPECT_EQ(Ask(cmd::kAddCategoryFootnotes, DimensionCall("Statistics", {"note"})),
+              engine::kNoCurrentCategory);
     ASSERT_EQ(Ask(cmd::kAddStringCategory, DimensionCall("Statistics", {"N"})), 0);
-    EXPECT_EQ(Ask(cmd::kAddCellFootnotes, DimensionCall("Statistics", {"note"})), engine::kNoSuchCell);
+    EXPECT_EQ(Ask(cmd::kAddCellFootnotes, DimensionCall("Statistics", {"note"})),
+              engine::kNoSuchCell);
     ASSERT_EQ(Ask(cmd::kSetNumberCell, DimensionCall("Statistics", {}, {}, {2.0})), 0);
     EXPECT_EQ(Ask(cmd::kAddDimension, DimensionCall("Late")), engine::kTableHasCells);
     EXPECT_EQ(Ask(cmd::kMinDataColumnWidth, TableCall({}, {-1})), engine::kBadColumnWidth);
@@ -169,7 +173,8 @@ TEST_F(PivotCommands, ProcedureDocumentHoldsEverythingTheCallsSet) {
     // Second row: a value of rating with its label, and string, variable and date cells.
     ASSERT_EQ(Ask(cmd::kAddVarValueDoubleCategory, DimensionCall("Variables", {}, {1}, {9.0})), 0);
     ASSERT_EQ(Ask(cmd::kSetStringCell, DimensionCall("Statistics", {"text & <more>"})), 0);
-    ASSERT_EQ(Ask(cmd::kAddStringCategory, DimensionCall("Statistics", {"N"})), 0);  // selects N again
+    ASSERT_EQ(Ask(cmd::kAddStringCategory, DimensionCall("Statistics", {"N"})),
+              0);  // selects N again
     ASSERT_EQ(Ask(cmd::kSetVarNameCell, DimensionCall("Variables", {}, {2})), 0);
     ASSERT_EQ(Ask(cmd::kAddNumberCategory, DimensionCall("Statistics", {}, {}, {0.1})), 0);
     ASSERT_EQ(Ask(cmd::kSetDateCell, DimensionCall("Statistics", {"2026-12-07"})), 0);
@@ -186,30 +191,44 @@ TEST_F(PivotCommands, ProcedureDocumentHoldsEverythingTheCallsSet) {
     EXPECT_EQ(Select(d, "//pivotTable/@titleHidden"), std::vector<std::string>{"true"});
     EXPECT_EQ(Select(d, "//pivotTable/caption/@text"), std::vector<std::string>{"Caption"});
     EXPECT_EQ(Select(d, "//caption/footnote"), std::vector<std::string>{"caption note"});
-    EXPECT_EQ(Select(d, "//pivotTable/footnote[@level='outline']"), std::vector<std::string>{"outline note"});
-    EXPECT_EQ(Select(d, "//pivotTable/footnote[@level='title']"), std::vector<std::string>{"title note"});
+    EXPECT_EQ(Select(d, "//pivotTable/footnote[@level='outline']"),
+              std::vector<std::string>{"outline note"});
+    EXPECT_EQ(Select(d, "//pivotTable/footnote[@level='title']"),
+              std::vector<std::string>{"title note"});
     EXPECT_EQ(Select(d, "//pivotTable/@minColumnWidth"), std::vector<std::string>{"6"});
     EXPECT_EQ(Select(d, "//pivotTable/@maxColumnWidth"), std::vector<std::string>{"20"});
-    EXPECT_EQ(Select(d, "//dimension[@name='Statistics']/footnote"), std::vector<std::string>{"dimension note"});
+    EXPECT_EQ(Select(d, "//dimension[@name='Statistics']/footnote"),
+              std::vector<std::string>{"dimension note"});
     EXPECT_EQ(Select(d, "//dimension[@name='Statistics']/category/@text"),
               (std::vector<std::string>{"N", "Mean", "0.1"}));
-    EXPECT_EQ(Select(d, "//dimension[@name='Variables']/category/@text"), (std::vector<std::string>{"Height", "high"}));
-    EXPECT_EQ(Select(d, "//category[@text='Mean']/footnote"), std::vector<std::string>{"category note"});
-    EXPECT_EQ(Select(d, "//cell[at[@text='Height'] and at[@text='N']]/@text"), std::vector<std::string>{"2"});
-    EXPECT_EQ(Select(d, "//cell[at[@text='Height'] and at[@text='Mean']]/@text"), std::vector<std::string>{"1.87500"});
-    EXPECT_EQ(Select(d, "//cell[at[@text='Height'] and at[@text='Mean']]/@number"), std::vector<std::string>{"1.875"});
-    EXPECT_EQ(Select(d, "//cell[at[@text='Height'] and at[@text='Mean']]/@format"), std::vector<std::string>{"Mean"});
-    EXPECT_EQ(Select(d, "//cell[at[@text='Height'] and at[@text='Mean']]/footnote"), std::vector<std::string>{"cell note"});
-    EXPECT_EQ(Select(d, "//cell[at[@text='high'] and at[@text='Mean']]/@text"), std::vector<std::string>{"text & <more>"});
-    EXPECT_EQ(Select(d, "//cell[at[@text='high'] and at[@text='N']]/@variable"), std::vector<std::string>{"city"});
+    EXPECT_EQ(Select(d, "//dimension[@name='Variables']/category/@text"),
+              (std::vector<std::string>{"Height", "high"}));
+    EXPECT_EQ(Select(d, "//category[@text='Mean']/footnote"),
+              std::vector<std::string>{"category note"});
+    EXPECT_EQ(Select(d, "//cell[at[@text='Height'] and at[@text='N']]/@text"),
+              std::vector<std::string>{"2"});
+    EXPECT_EQ(Select(d, "//cell[at[@text='Height'] and at[@text='Mean']]/@text"),
+              std::vector<std::string>{"1.87500"});
+    EXPECT_EQ(Select(d, "//cell[at[@text='Height'] and at[@text='Mean']]/@number"),
+              std::vector<std::string>{"1.875"});
+    EXPECT_EQ(Select(d, "//cell[at[@text='Height'] and at[@text='Mean']]/@format"),
+              std::vector<std::string>{"Mean"});
+    EXPECT_EQ(Select(d, "//cell[at[@text='Height'] and at[@text='Mean']]/footnote"),
+              std::vector<std::string>{"cell note"});
+    EXPECT_EQ(Select(d, "//cell[at[@text='high'] and at[@text='Mean']]/@text"),
+              std::vector<std::string>{"text & <more>"});
+    EXPECT_EQ(Select(d, "//cell[at[@text='high'] and at[@text='N']]/@variable"),
+              std::vector<std::string>{"city"});
     EXPECT_EQ(Select(d, "//cell[@kind='date']/@text"), std::vector<std::string>{"2026-12-07"});
-    EXPECT_EQ(Select(d, "//cell/@kind"), (std::vector<std::string>{"number", "number", "string", "variable", "date"}));
+    EXPECT_EQ(Select(d, "//cell/@kind"),
+              (std::vector<std::string>{"number", "number", "string", "variable", "date"}));
     // Items in the order they were made.
     EXPECT_EQ(Select(d, "name(/procedure/*[2])"), std::vector<std::string>{"pivotTable"});
     EXPECT_EQ(Select(d, "/procedure/textBlock"), std::vector<std::string>{"two cases"});
     EXPECT_EQ(Select(d, "/procedure/textBlock/preceding-sibling::pivotTable/@subtype"),
               std::vector<std::string>{"Descriptives"});
-    EXPECT_EQ(Select(d, "/procedure/split/preceding-sibling::textBlock/@title"), std::vector<std::string>{"About"});
+    EXPECT_EQ(Select(d, "/procedure/split/preceding-sibling::textBlock/@title"),
+              std::vector<std::string>{"About"});
     EXPECT_EQ(state.output.Tags(), std::vector<std::string>{"Descriptives"});
 }
 
@@ -225,16 +244,21 @@ TEST_F(PivotCommands, LogEntriesLandInTheProcedureOpenWhenTheyWereMade) {
     Doc procedure = ParseXml(engine::ProcedureXml(state.output.procedures()[0], state.log));
     ASSERT_TRUE(procedure);
     // A missing identifier is the name.
-    EXPECT_EQ(Select(procedure.get(), "/procedure/@identifier"), std::vector<std::string>{"Charts"});
-    EXPECT_EQ(Select(procedure.get(), "name(/procedure/*[1])"), std::vector<std::string>{"pivotTable"});
-    EXPECT_EQ(Select(procedure.get(), "/procedure/*[2]/@name"), std::vector<std::string>{"bars.png"});
-    EXPECT_EQ(Select(procedure.get(), "/procedure/image/@path"), std::vector<std::string>{"/tmp/plots/bars.png"});
+    EXPECT_EQ(Select(procedure.get(), "/procedure/@identifier"),
+              std::vector<std::string>{"Charts"});
+    EXPECT_EQ(Select(procedure.get(), "name(/procedure/*[1])"),
+              std::vector<std::string>{"pivotTable"});
+    EXPECT_EQ(Select(procedure.get(), "/procedure/*[2]/@name"),
+              std::vector<std::string>{"bars.png"});
+    EXPECT_EQ(Select(procedure.get(), "/procedure/image/@path"),
+              std::vector<std::string>{"/tmp/plots/bars.png"});
     EXPECT_TRUE(Select(procedure.get(), "//command").empty());
 
     // The whole output keeps the order, and bytes XML cannot hold still parse.
     Doc whole = ParseXml(engine::OutputXml(state.output, state.log));
     ASSERT_TRUE(whole);
-    EXPECT_EQ(Select(whole.get(), "/output/command"), std::vector<std::string>{"FREQUENCIES rating."});
+    EXPECT_EQ(Select(whole.get(), "/output/command"),
+              std::vector<std::string>{"FREQUENCIES rating."});
     EXPECT_EQ(Select(whole.get(), "/output/command/following-sibling::procedure/@name"),
               std::vector<std::string>{"Charts"});
     EXPECT_EQ(Select(whole.get(), "/output/procedure/following-sibling::text"),

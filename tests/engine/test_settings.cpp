@@ -1,17 +1,16 @@
 // The settings family: FILE HANDLE and SET LOCALE commands, settings by
 // name, text conversion, locales, host information and server mode through
 // the command table, and the same values over the pipes of a real engine.
-#include "commandrunner.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
 
 #include "codec/protocol.h"
+#include "commandrunner.h"
 #include "commandtable.h"
-#include "enginecodes.h"
 #include "engineclient.h"
+#include "enginecodes.h"
 #include "enginereplies.h"
 #include "outputlog.h"
 #include "runtime/statuscodes.h"
@@ -50,14 +49,16 @@ TEST(FileHandleCommands, DefineHandlesThatANewDefinitionReplacesInPlace) {
 TEST(FileHandleCommands, WithoutNameOrPathTheyAreRefusedAndChangeNothing) {
     engine::EngineState state;
     OutputSettings& settings = state.settings;
-    for (const char* command : {"FILE HANDLE.", "FILE HANDLE data.", "FILE HANDLE data /NAME=''.",
-                                "FILE HANDLE /NAME='/tmp/x'.", "FILE HANDLE data /NAME='/tmp/x.",
-                                "FILE HANDLE data NAME='/tmp/x'.", "FILE HANDLE data /NAME '/tmp/x'.",
-                                "FILE HANDLE data /MODE=CHARACTER."}) {
+    for (const char* command :
+         {"FILE HANDLE.", "FILE HANDLE data.", "FILE HANDLE data /NAME=''.",
+          "FILE HANDLE /NAME='/tmp/x'.", "FILE HANDLE data /NAME='/tmp/x.",
+          "FILE HANDLE data NAME='/tmp/x'.", "FILE HANDLE data /NAME '/tmp/x'.",
+          "FILE HANDLE data /MODE=CHARACTER."}) {
         EXPECT_EQ(RunCommand(command, state), engine::kBadFileHandle) << command;
     }
     // Other commands are unknown; a zero byte makes no command.
-    for (const std::string& command : {"FILE TYPE MIXED."s, "FILEHANDLE data /NAME=x."s, "FILE HANDLES x /NAME=y."s}) {
+    for (const std::string& command :
+         {"FILE TYPE MIXED."s, "FILEHANDLE data /NAME=x."s, "FILE HANDLES x /NAME=y."s}) {
         EXPECT_EQ(RunCommand(command, state), engine::kUnknownSyntaxCommand) << command;
     }
     EXPECT_EQ(RunCommand("FILE HANDLE data /NAME='\0'."s, state), engine::kBadSyntax);
@@ -69,8 +70,8 @@ TEST(SetLocale, ChangesTheEngineLocaleAndRefusesWhatIsNoLocaleName) {
     OutputSettings& settings = state.settings;
     EXPECT_EQ(settings.EngineLocale(), "en_US.UTF-8");
     EXPECT_EQ(settings.CLocale(), "C.UTF-8");
-    for (const char* command : {"SET LOCALE=''.", "SET LOCALE='de CH'.", "SET WIDTH=100 LOCALE='x;rm'.",
-                                "SET LOCALE=de/../x."}) {
+    for (const char* command : {"SET LOCALE=''.", "SET LOCALE='de CH'.",
+                                "SET WIDTH=100 LOCALE='x;rm'.", "SET LOCALE=de/../x."}) {
         EXPECT_EQ(RunCommand(command, state), engine::kBadSetValue) << command;
         EXPECT_EQ(settings.locale, std::nullopt) << command;
         EXPECT_EQ(settings.width, 80) << command;
@@ -82,7 +83,7 @@ TEST(SetLocale, ChangesTheEngineLocaleAndRefusesWhatIsNoLocaleName) {
 }
 
 class SettingsReplies : public enginetest::EngineReplies {
-protected:
+  protected:
     int AskInt(int code, std::int32_t value) { return Ask(code, enginetest::Values({}, {value})); }
 };
 
@@ -93,7 +94,9 @@ TEST_F(SettingsReplies, SettingsByNameFollowTheSetCommands) {
         ASSERT_EQ(Ask(cmd::kGetSetting, {name, ""}), VEXA_OK) << name;
         EXPECT_EQ(ReplyStrings(), Strings{value}) << name;
     }
-    ASSERT_EQ(Ask(cmd::kSubmit, {"SET WIDTH=132 OLANG=Deutsch UNICODE=OFF LOCALE=de_DE.ISO-8859-1."}), VEXA_OK);
+    ASSERT_EQ(
+        Ask(cmd::kSubmit, {"SET WIDTH=132 OLANG=Deutsch UNICODE=OFF LOCALE=de_DE.ISO-8859-1."}),
+        VEXA_OK);
     const std::vector<std::pair<std::string, std::string>> changed = {
         {"width", "132"}, {"OLANG", "Deutsch"}, {"UNICODE", "OFF"}, {"locale", "de_DE.ISO-8859-1"}};
     for (const auto& [name, value] : changed) {
@@ -200,7 +203,8 @@ TEST(SettingsProcess, SubmittedCommandsShowInTheSettingsOverThePipes) {
     };
     CleXDSmb submitted;
     ASSERT_EQ(call(cmd::kSubmit, {"SET LOCALE=de_CH.UTF-8 UNICODE=OFF."}, submitted), VEXA_OK);
-    ASSERT_EQ(call(cmd::kSubmit, {"FILE HANDLE raw /NAME='/data/raw file.csv'."}, submitted), VEXA_OK);
+    ASSERT_EQ(call(cmd::kSubmit, {"FILE HANDLE raw /NAME='/data/raw file.csv'."}, submitted),
+              VEXA_OK);
     CleXDSmb locale;
     ASSERT_EQ(call(cmd::kGetCLocale, {}, locale), VEXA_OK);
     EXPECT_EQ(locale.GetSingleString(), "de_CH.UTF-8");

@@ -1,8 +1,6 @@
 // The submission family: gathering command parts, the SET commands, the
 // output log and its file, the family's replies, and -outputlog= on a real
 // engine process.
-#include "commandrunner.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,9 +10,10 @@
 #include <sstream>
 
 #include "codec/protocol.h"
+#include "commandrunner.h"
 #include "commandtable.h"
-#include "enginecodes.h"
 #include "engineclient.h"
+#include "enginecodes.h"
 #include "enginereplies.h"
 #include "outputlog.h"
 #include "runtime/statuscodes.h"
@@ -70,8 +69,8 @@ TEST(SetCommands, WidthLanguageAndUnicodeChangeTheSettings) {
 TEST(SetCommands, RefusedValueChangesNothingOfThatCommand) {
     OutputSettings settings;
     OutputLog log;
-    for (const char* rest : {"WIDTH=39", "WIDTH=256", "WIDTH=wide", "WIDTH=", "UNICODE=YES", "OLANG=''",
-                             "OLANG=French WIDTH=20"}) {
+    for (const char* rest : {"WIDTH=39", "WIDTH=256", "WIDTH=wide", "WIDTH=", "UNICODE=YES",
+                             "OLANG=''", "OLANG=French WIDTH=20"}) {
         EXPECT_EQ(Set(rest, settings, log), engine::kBadSetValue) << rest;
         EXPECT_EQ(settings.width, 80) << rest;
         EXPECT_EQ(settings.language, "English") << rest;
@@ -84,7 +83,8 @@ TEST(SetCommands, RefusedValueChangesNothingOfThatCommand) {
 TEST(SetCommands, UnknownKeywordsAndMalformedAssignmentsAreRefused) {
     OutputSettings settings;
     OutputLog log;
-    for (const char* rest : {"PRINTBACK ON", "MXWARNS=10", "WIDTH=100 garbage", "", "WIDTH=100 MXWARNS=10", "=5"}) {
+    for (const char* rest :
+         {"PRINTBACK ON", "MXWARNS=10", "WIDTH=100 garbage", "", "WIDTH=100 MXWARNS=10", "=5"}) {
         EXPECT_EQ(Set(rest, settings, log), engine::kBadSyntax) << rest;
         EXPECT_EQ(settings.width, 80) << rest;
     }
@@ -121,7 +121,7 @@ TEST(OutputLogEntries, WithoutAFileOnlyMemoryKeepsThem) {
 }
 
 class SubmissionReplies : public enginetest::EngineReplies {
-protected:
+  protected:
     std::int32_t FirstInt() const {
         EXPECT_EQ(reply.GetLongDataRef().Size(), 1);
         return reply.GetLongDataRef().Size() ? reply.GetLongDataRef()[0] : -1;
@@ -179,10 +179,11 @@ TEST_F(SubmissionReplies, EverythingReachesTheLogInOrder) {
     ASSERT_EQ(Ask(cmd::kGetGraphic, {"/tmp/plot.png"}), 0);
     ASSERT_EQ(Ask(cmd::kSetGraphicsLabel, {"Title", "Subtitle"}), 0);
     ASSERT_EQ(Ask(cmd::kSubmit, {"SET OLANG=Deutsch."}), 0);
-    EXPECT_EQ(LogLines(), (std::vector<std::string>{"command: SET WIDTH=90.", "command: SET\\n  UNICODE=ON.",
-                                                    "output: Result line 1\\nResult line 2",
-                                                    "graphic: /tmp/plot.png", "labels: Title\tSubtitle",
-                                                    "command: SET OLANG=Deutsch.", "language: Deutsch"}));
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{"command: SET WIDTH=90.", "command: SET\\n  UNICODE=ON.",
+                                        "output: Result line 1\\nResult line 2",
+                                        "graphic: /tmp/plot.png", "labels: Title\tSubtitle",
+                                        "command: SET OLANG=Deutsch.", "language: Deutsch"}));
 }
 
 TEST_F(SubmissionReplies, TextCommandsWithoutTheirTextAreMalformed) {
@@ -201,10 +202,11 @@ TEST_F(SubmissionReplies, AMissingSecondGraphicsLabelIsEmpty) {
 
 // Drives a real engine process with -outputlog=.
 class OutputLogProcess : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pid[16];
-        std::snprintf(pid, sizeof pid, "%04xs", static_cast<unsigned>(platform::CurrentProcessId()));
+        std::snprintf(pid, sizeof pid, "%04xs",
+                      static_cast<unsigned>(platform::CurrentProcessId()));
         std::string language = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         client = std::make_unique<enginetest::EngineClient>(pid, language.substr(0, 40));
     }
@@ -230,7 +232,8 @@ protected:
 TEST_F(OutputLogProcess, EachEntryIsInTheFileWhenItsReplyArrives) {
     TempFile file("enginelog");
     ASSERT_EQ(Start(file.path.string()), 0);
-    ASSERT_EQ(Call(cmd::kSubmit, {"DESCRIPTIVES\n  VARIABLES=sepal_length."}), engine::kUnknownSyntaxCommand);
+    ASSERT_EQ(Call(cmd::kSubmit, {"DESCRIPTIVES\n  VARIABLES=sepal_length."}),
+              engine::kUnknownSyntaxCommand);
     const std::string unknown =
         "command: DESCRIPTIVES\\n  VARIABLES=sepal_length.\n"
         "error: DESCRIPTIVES (line 1): the engine does not know the command 'DESCRIPTIVES'\n";
@@ -242,13 +245,12 @@ TEST_F(OutputLogProcess, EachEntryIsInTheFileWhenItsReplyArrives) {
     ASSERT_EQ(Call(cmd::kStopVexa), 0);
     ASSERT_TRUE(client->engine().WaitFor(20000));
     EXPECT_EQ(client->engine().ExitStatus(), 0);
-    EXPECT_EQ(FileText(file.path),
-              unknown +
-              "output: posted\n"
-              "graphic: /tmp/g.png\n"
-              "labels: a\tb\n"
-              "command: SET WIDTH=1.\n"
-              "error: SET (line 1): SET WIDTH does not take '1'\n");
+    EXPECT_EQ(FileText(file.path), unknown +
+                                       "output: posted\n"
+                                       "graphic: /tmp/g.png\n"
+                                       "labels: a\tb\n"
+                                       "command: SET WIDTH=1.\n"
+                                       "error: SET (line 1): SET WIDTH does not take '1'\n");
 }
 
 TEST_F(OutputLogProcess, UnwritableLogFailsTheReadyMessage) {

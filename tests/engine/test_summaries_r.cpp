@@ -42,7 +42,8 @@ bool CategoryIs(const engine::Category& category, const std::string& wanted) {
 }
 
 // The number of the cell at these category texts, one per dimension.
-std::optional<double> CellNumber(engine::PivotTable& table, const std::vector<std::string>& categories) {
+std::optional<double> CellNumber(engine::PivotTable& table,
+                                 const std::vector<std::string>& categories) {
     if (categories.size() != table.dimensions.size()) return std::nullopt;
     std::vector<std::size_t> at;
     for (std::size_t d = 0; d < categories.size(); ++d) {
@@ -58,12 +59,14 @@ std::optional<double> CellNumber(engine::PivotTable& table, const std::vector<st
 }
 
 class SummariesAgainstR : public enginetest::EngineReplies {
-protected:
+  protected:
     static void SetUpTestSuite() {
-        directory = fs::temp_directory_path() / ("vexa-rcheck-" + std::to_string(platform::CurrentProcessId()));
+        directory = fs::temp_directory_path() /
+                    ("vexa-rcheck-" + std::to_string(platform::CurrentProcessId()));
         fs::create_directories(directory);
-        const std::string command = "Rscript --vanilla '" VEXA_REFERENCE_SCRIPT "' '" VEXA_ENGINE_DATA_FILE "' '" +
-                                    directory.string() + "' > '" + (directory / "r.log").string() + "' 2>&1";
+        const std::string command =
+            "Rscript --vanilla '" VEXA_REFERENCE_SCRIPT "' '" VEXA_ENGINE_DATA_FILE "' '" +
+            directory.string() + "' > '" + (directory / "r.log").string() + "' 2>&1";
         rStatus = std::system(command.c_str());
     }
     static void TearDownTestSuite() { fs::remove_all(directory); }
@@ -74,10 +77,13 @@ protected:
 
     void Load(bool iris) {
         std::string error;
-        const std::string path = iris ? VEXA_ENGINE_DATA_FILE : (directory / "airquality.csv").string();
+        const std::string path =
+            iris ? VEXA_ENGINE_DATA_FILE : (directory / "airquality.csv").string();
         ASSERT_TRUE(engine::ReadCsvFile(path, state.active, error)) << error;
         if (iris) {
-            ASSERT_TRUE(engine::ReadDictionaryFileIfPresent(VEXA_ENGINE_DICTIONARY_FILE, state.active, error)) << error;
+            ASSERT_TRUE(engine::ReadDictionaryFileIfPresent(VEXA_ENGINE_DICTIONARY_FILE,
+                                                            state.active, error))
+                << error;
         }
     }
 
@@ -95,11 +101,14 @@ protected:
     }
 
     // Runs the three commands and checks every figure R wrote for the scenario.
-    void Check(const std::string& scenario, const std::string& describe, const std::vector<std::string>& tally,
-               const std::string& cross, const std::vector<std::string>& tallyTitles) {
+    void Check(const std::string& scenario, const std::string& describe,
+               const std::vector<std::string>& tally, const std::string& cross,
+               const std::vector<std::string>& tallyTitles) {
         std::string tallied = "TALLY VARIABLES=";
         for (const auto& name : tally) tallied += name + " ";
-        ASSERT_EQ(Ask(cmd::kSubmit, {"DESCRIBE VARIABLES=" + describe + ".\n" + tallied + ".\nCROSSCOUNT " + cross + "."}), 0);
+        ASSERT_EQ(Ask(cmd::kSubmit, {"DESCRIBE VARIABLES=" + describe + ".\n" + tallied +
+                                     ".\nCROSSCOUNT " + cross + "."}),
+                  0);
         engine::PivotTable& described = Procedure(3).tables.at(0);
         engine::Procedure& tallies = Procedure(2);
         engine::PivotTable& crossed = Procedure(1).tables.at(0);
@@ -130,13 +139,16 @@ protected:
             const double expected = std::strtod(f.back().c_str(), nullptr);
             const auto actual = CellNumber(*table, at);
             ASSERT_TRUE(actual.has_value()) << scenario << ": no cell for " << line;
-            EXPECT_LE(std::fabs(*actual - expected), 1e-12 * std::fabs(expected)) << scenario << ": " << line;
+            EXPECT_LE(std::fabs(*actual - expected), 1e-12 * std::fabs(expected))
+                << scenario << ": " << line;
             ++checked;
         }
         EXPECT_GT(checked, 40) << scenario;
     }
 
-    void Weigh(bool weighted, const char* weight) { state.active.file().weight = weighted ? weight : ""; }
+    void Weigh(bool weighted, const char* weight) {
+        state.active.file().weight = weighted ? weight : "";
+    }
     void Split(bool split, const char* variable) {
         state.active.file().split.clear();
         if (split) state.active.file().split.push_back(variable);
@@ -152,7 +164,8 @@ TEST_F(SummariesAgainstR, TheBundledSampleAgreesWeightedOrNotWholeOrSplit) {
         for (bool split : {false, true}) {
             Weigh(weighted, "sepal_width");
             Split(split, "species_code");
-            Check(std::string("iris-") + (weighted ? "weighted" : "plain") + "-" + (split ? "split" : "whole"),
+            Check(std::string("iris-") + (weighted ? "weighted" : "plain") + "-" +
+                      (split ? "split" : "whole"),
                   "sepal_length sepal_width petal_length petal_width growth_index flower_count",
                   {"petal_quality", "species_code"}, "species_code BY petal_quality",
                   {"Petal quality rating", "Species code"});
@@ -166,8 +179,10 @@ TEST_F(SummariesAgainstR, AirqualityAgreesWithItsNAsAsSystemMissing) {
         for (bool split : {false, true}) {
             Weigh(weighted, "w");
             Split(split, "Month");
-            Check(std::string("air-") + (weighted ? "weighted" : "plain") + "-" + (split ? "split" : "whole"),
-                  "Ozone Solar.R Wind Temp", {"Ozone", "Month"}, "Month BY windy", {"Ozone", "Month"});
+            Check(std::string("air-") + (weighted ? "weighted" : "plain") + "-" +
+                      (split ? "split" : "whole"),
+                  "Ozone Solar.R Wind Temp", {"Ozone", "Month"}, "Month BY windy",
+                  {"Ozone", "Month"});
         }
     }
 }

@@ -20,13 +20,14 @@ namespace {
 
 using enginetest::Values;
 
-
 class SyntaxCommands : public enginetest::EngineReplies {
-protected:
+  protected:
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(engine::ReadCsvFile(VEXA_ENGINE_DATA_FILE, state.active, error)) << error;
-        ASSERT_TRUE(engine::ReadDictionaryFileIfPresent(VEXA_ENGINE_DICTIONARY_FILE, state.active, error)) << error;
+        ASSERT_TRUE(
+            engine::ReadDictionaryFileIfPresent(VEXA_ENGINE_DICTIONARY_FILE, state.active, error))
+            << error;
     }
 
     int Submit(const std::string& text) { return Ask(cmd::kSubmit, {text}); }
@@ -49,7 +50,8 @@ protected:
     std::vector<double> Column(const std::string& name) {
         std::vector<double> values;
         const std::size_t v = state.active.FindVariable(name);
-        for (std::size_t row = 0; row < state.active.CaseCount(); ++row) values.push_back(std::get<double>(state.active.cell(row, v)));
+        for (std::size_t row = 0; row < state.active.CaseCount(); ++row)
+            values.push_back(std::get<double>(state.active.cell(row, v)));
         return values;
     }
 };
@@ -67,15 +69,18 @@ TEST_F(SyntaxCommands, EveryCommandOfATextRunsInOrder) {
 }
 
 TEST_F(SyntaxCommands, AFailureStopsTheRunAndItsTextReachesEveryViewOfTheOutput) {
-    EXPECT_EQ(Submit("SET WIDTH=100.\nTHIS IS NOT SYNTAX AT ALL.\nSET WIDTH=120."), engine::kUnknownSyntaxCommand);
+    EXPECT_EQ(Submit("SET WIDTH=100.\nTHIS IS NOT SYNTAX AT ALL.\nSET WIDTH=120."),
+              engine::kUnknownSyntaxCommand);
     EXPECT_EQ(state.settings.width, 100);
     const std::string text = "THIS (line 2): the engine does not know the command 'THIS'";
     EXPECT_EQ(LogOf(engine::OutputLog::Kind::kError), std::vector<std::string>{text});
     EXPECT_EQ(XPath("Error", "string(/error)"), std::vector<std::string>{text});
     EXPECT_EQ(XPath("Error", "concat(/error/@command, ' ', /error/@line, ' ', /error/@code)"),
               std::vector<std::string>{"THIS 2 9100"});
-    EXPECT_NE(engine::OutputXml(state.output, state.log).find("<error>" + text.substr(0, 14)), std::string::npos);
-    EXPECT_NE(engine::OutputHtml(state.output, state.log).find("<p class=\"error\">THIS (line 2)"), std::string::npos);
+    EXPECT_NE(engine::OutputXml(state.output, state.log).find("<error>" + text.substr(0, 14)),
+              std::string::npos);
+    EXPECT_NE(engine::OutputHtml(state.output, state.log).find("<p class=\"error\">THIS (line 2)"),
+              std::string::npos);
     EXPECT_EQ(engine::OutputLog::LineOf(state.log.entries().back()), "error: " + text);
 }
 
@@ -106,7 +111,8 @@ TEST_F(SyntaxCommands, EachKindOfMistakeHasItsCode) {
     for (const auto& [command, code] : cases) {
         EXPECT_EQ(Submit(command), code) << command;
         ASSERT_FALSE(LogOf(engine::OutputLog::Kind::kError).empty());
-        EXPECT_NE(LogOf(engine::OutputLog::Kind::kError).back().find("(line 1): "), std::string::npos);
+        EXPECT_NE(LogOf(engine::OutputLog::Kind::kError).back().find("(line 1): "),
+                  std::string::npos);
     }
     // Nothing of the refused commands changed the data.
     EXPECT_EQ(state.active.VariableCount(), 9u);
@@ -121,7 +127,8 @@ TEST_F(SyntaxCommands, QueuedPartsRunOnceTheCommandIsComplete) {
     EXPECT_EQ(Column("half").front(), 2.55);
     EXPECT_EQ(Ask(cmd::kQueueCommandPart, {"NO SUCH"}), 0);
     EXPECT_EQ(Ask(cmd::kQueueCommandPart, {""}), engine::kUnknownSyntaxCommand);
-    EXPECT_EQ(Ask(cmd::kQueueCommandPart, {"BEGIN PROGRAM TESTLANG."}), engine::kUnknownSyntaxCommand);
+    EXPECT_EQ(Ask(cmd::kQueueCommandPart, {"BEGIN PROGRAM TESTLANG."}),
+              engine::kUnknownSyntaxCommand);
 }
 
 TEST_F(SyntaxCommands, DescribeFilesItsTableAsAClientTableIsFiled) {
@@ -139,7 +146,9 @@ TEST_F(SyntaxCommands, DescribeFilesItsTableAsAClientTableIsFiled) {
         const double x = std::get<double>(state.active.cell(row, v));
         if (!(x >= -999 && x <= -900)) squares += (x - mean) * (x - mean);
     }
-    const std::string cell = "/procedure/pivotTable/cell[at[@text='Growth index (petal area)'] and at[@text='%s']]/@number";
+    const std::string cell =
+        "/procedure/pivotTable/cell[at[@text='Growth index (petal area)'] and "
+        "at[@text='%s']]/@number";
     const auto stat = [&](const std::string& name) {
         std::string expression = cell;
         expression.replace(expression.find("%s"), 2, name);
@@ -151,21 +160,26 @@ TEST_F(SyntaxCommands, DescribeFilesItsTableAsAClientTableIsFiled) {
     EXPECT_EQ(stat("Maximum"), high);
     EXPECT_NEAR(stat("Mean"), mean, 1e-13 * std::fabs(mean));
     EXPECT_NEAR(stat("Std. Deviation"), std::sqrt(squares / (n - 1)), 1e-13);
-    EXPECT_EQ(XPath("Describe", "string(/procedure/pivotTable/cell[at[@text='Valid N (listwise)']]/@number)"),
+    EXPECT_EQ(XPath("Describe",
+                    "string(/procedure/pivotTable/cell[at[@text='Valid N (listwise)']]/@number)"),
               std::vector<std::string>{engine::ShortestText(n)});
-    EXPECT_EQ(XPath("Describe", "/procedure/pivotTable/@title"), std::vector<std::string>{"Descriptive Statistics"});
+    EXPECT_EQ(XPath("Describe", "/procedure/pivotTable/@title"),
+              std::vector<std::string>{"Descriptive Statistics"});
     // Shown in the variable's format, two more decimals for the mean.
-    EXPECT_EQ(XPath("Describe", "string(//cell[at[@text='Sepal length (cm)'] and at[@text='Mean']]/@text)"),
+    EXPECT_EQ(XPath("Describe",
+                    "string(//cell[at[@text='Sepal length (cm)'] and at[@text='Mean']]/@text)"),
               std::vector<std::string>{"5.843"});
 }
 
 TEST_F(SyntaxCommands, TallyShowsLabelsMissingRowsAndTotals) {
     ASSERT_EQ(Submit("TALLY VARIABLES=petal_quality."), 0);
     const auto rows = XPath("Tally", "//dimension[@name='Values']/category/@text");
-    EXPECT_EQ(rows, (std::vector<std::string>{"poor", "2", "3", "4", "excellent", "Valid total", "not rated",
-                                              "not applicable", "Missing total", "Total"}));
+    EXPECT_EQ(rows,
+              (std::vector<std::string>{"poor", "2", "3", "4", "excellent", "Valid total",
+                                        "not rated", "not applicable", "Missing total", "Total"}));
     const auto count = [&](const std::string& row, const std::string& column) {
-        return XPath("Tally", "string(//cell[at[@text='" + row + "'] and at[@text='" + column + "']]/@number)");
+        return XPath("Tally", "string(//cell[at[@text='" + row + "'] and at[@text='" + column +
+                                  "']]/@number)");
     };
     EXPECT_EQ(count("poor", "Frequency"), std::vector<std::string>{"28"});
     EXPECT_EQ(count("not applicable", "Frequency"), std::vector<std::string>{"4"});
@@ -178,14 +192,17 @@ TEST_F(SyntaxCommands, TallyShowsLabelsMissingRowsAndTotals) {
 TEST_F(SyntaxCommands, CrosscountAddsUpToItsMargins) {
     ASSERT_EQ(Submit("CROSSCOUNT species_code BY petal_quality."), 0);
     const auto count = [&](const std::string& row, const std::string& column) {
-        const auto found = XPath("Crosscount", "string(//cell[at[@dimension='species_code' and @text='" + row +
-                                                   "'] and at[@dimension='petal_quality' and @text='" + column + "']]/@number)");
+        const auto found =
+            XPath("Crosscount", "string(//cell[at[@dimension='species_code' and @text='" + row +
+                                    "'] and at[@dimension='petal_quality' and @text='" + column +
+                                    "']]/@number)");
         return std::stod(found.at(0));
     };
     double total = 0;
     for (const char* row : {"setosa", "versicolor", "virginica"}) {
         double across = 0;
-        for (const char* column : {"poor", "2", "3", "4", "excellent"}) across += count(row, column);
+        for (const char* column : {"poor", "2", "3", "4", "excellent"})
+            across += count(row, column);
         EXPECT_EQ(count(row, "Total"), across) << row;
         total += across;
     }
@@ -194,7 +211,8 @@ TEST_F(SyntaxCommands, CrosscountAddsUpToItsMargins) {
 }
 
 TEST_F(SyntaxCommands, DeriveMakesOrOverwritesANumericVariableAndKeepCasesSubsets) {
-    ASSERT_EQ(Submit("DERIVE ratio = sepal_length / (petal_width - 0.2).\nDERIVE ratio = ratio * 2."), 0);
+    ASSERT_EQ(
+        Submit("DERIVE ratio = sepal_length / (petal_width - 0.2).\nDERIVE ratio = ratio * 2."), 0);
     const std::size_t ratio = state.active.FindVariable("ratio");
     ASSERT_LT(ratio, state.active.VariableCount());
     EXPECT_EQ(state.active.variable(ratio).properties.format.Text(), "F8.2");
@@ -209,7 +227,10 @@ TEST_F(SyntaxCommands, DeriveMakesOrOverwritesANumericVariableAndKeepCasesSubset
 }
 
 TEST_F(SyntaxCommands, ShowCasesWritesATextTable) {
-    ASSERT_EQ(Submit("KEEP CASES IF VALUE(petal_quality) = 99.\nSHOW CASES VARIABLES=species sepal_length."), 0);
+    ASSERT_EQ(
+        Submit(
+            "KEEP CASES IF VALUE(petal_quality) = 99.\nSHOW CASES VARIABLES=species sepal_length."),
+        0);
     const auto text = XPath("Show Cases", "string(/procedure/textBlock)");
     ASSERT_EQ(text.size(), 1u);
     EXPECT_EQ(text[0].substr(0, text[0].find('\n', text[0].find('\n') + 1)),

@@ -1,10 +1,9 @@
 // Splitting submitted text into commands and program blocks, and gathering
 // queued command parts.
-#include "syntaxsplitter.h"
-
 #include <gtest/gtest.h>
 
 #include "commandrunner.h"
+#include "syntaxsplitter.h"
 
 namespace {
 
@@ -14,19 +13,23 @@ using namespace std::string_literals;
 
 std::vector<std::string> Bodies(const engine::SplitSyntax& split) {
     std::vector<std::string> bodies;
-    for (const auto& piece : split.pieces) bodies.push_back(piece.block ? "<block " + piece.block->language + ">" : piece.command.body);
+    for (const auto& piece : split.pieces)
+        bodies.push_back(piece.block ? "<block " + piece.block->language + ">"
+                                     : piece.command.body);
     return bodies;
 }
 
 TEST(SyntaxSplitter, CommandsEndAtAFullStopClosingALineOrAtABlankLine) {
-    const auto split = SplitCommands("SET WIDTH=100.\nSET OLANG=German.\n"
-                                     "DESCRIBE\n  VARIABLES=a b\n  c.  \n"
-                                     "TALLY VARIABLES=x\n\n"
-                                     "DERIVE y = 2.5 * x.\r\n"
-                                     "SHOW CASES VARIABLES=y");
-    EXPECT_EQ(Bodies(split), (std::vector<std::string>{"SET WIDTH=100", "SET OLANG=German",
-                                                       "DESCRIBE\n  VARIABLES=a b\n  c", "TALLY VARIABLES=x",
-                                                       "DERIVE y = 2.5 * x", "SHOW CASES VARIABLES=y"}));
+    const auto split = SplitCommands(
+        "SET WIDTH=100.\nSET OLANG=German.\n"
+        "DESCRIBE\n  VARIABLES=a b\n  c.  \n"
+        "TALLY VARIABLES=x\n\n"
+        "DERIVE y = 2.5 * x.\r\n"
+        "SHOW CASES VARIABLES=y");
+    EXPECT_EQ(Bodies(split),
+              (std::vector<std::string>{"SET WIDTH=100", "SET OLANG=German",
+                                        "DESCRIBE\n  VARIABLES=a b\n  c", "TALLY VARIABLES=x",
+                                        "DERIVE y = 2.5 * x", "SHOW CASES VARIABLES=y"}));
     std::vector<int> lines;
     for (const auto& piece : split.pieces) lines.push_back(piece.command.line);
     EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 6, 8, 9}));
@@ -37,16 +40,18 @@ TEST(SyntaxSplitter, CommandsEndAtAFullStopClosingALineOrAtABlankLine) {
 }
 
 TEST(SyntaxSplitter, CommentsAndQuotedFullStopsAreNoCommandEnds) {
-    const auto split = SplitCommands("* a comment\n  over two lines.\n"
-                                     "COMMENT another one.\n"
-                                     "SET OLANG='a.b'\n  WIDTH=100.\n"
-                                     "DERIVE z = 1 /* inline. */ + 2.\n"
-                                     "DERIVE w /* across\n lines. */ = 3.\n"
-                                     "/* only a comment */\n"
-                                     "KEEP CASES IF z > 1 /* trailing */.\n"
-                                     "SET OLANG='x.");
-    EXPECT_EQ(Bodies(split), (std::vector<std::string>{"SET OLANG='a.b'\n  WIDTH=100", "DERIVE z = 1   + 2",
-                                                       "DERIVE w  \n = 3", "KEEP CASES IF z > 1", "SET OLANG='x."}));
+    const auto split = SplitCommands(
+        "* a comment\n  over two lines.\n"
+        "COMMENT another one.\n"
+        "SET OLANG='a.b'\n  WIDTH=100.\n"
+        "DERIVE z = 1 /* inline. */ + 2.\n"
+        "DERIVE w /* across\n lines. */ = 3.\n"
+        "/* only a comment */\n"
+        "KEEP CASES IF z > 1 /* trailing */.\n"
+        "SET OLANG='x.");
+    EXPECT_EQ(Bodies(split), (std::vector<std::string>{"SET OLANG='a.b'\n  WIDTH=100",
+                                                       "DERIVE z = 1   + 2", "DERIVE w  \n = 3",
+                                                       "KEEP CASES IF z > 1", "SET OLANG='x."}));
     std::vector<int> lines;
     for (const auto& piece : split.pieces) lines.push_back(piece.command.line);
     EXPECT_EQ(lines, (std::vector<int>{4, 6, 7, 10, 11}));
@@ -57,8 +62,10 @@ TEST(SyntaxSplitter, CommentsAndQuotedFullStopsAreNoCommandEnds) {
 }
 
 TEST(SyntaxSplitter, ProgramBlocksStayWholeBetweenCommands) {
-    const auto split = SplitCommands("SET WIDTH=100.\nbegin program testlang.\npid\n\nx = 1.\nEND PROGRAM.\nTALLY VARIABLES=a.");
-    EXPECT_EQ(Bodies(split), (std::vector<std::string>{"SET WIDTH=100", "<block TESTLANG>", "TALLY VARIABLES=a"}));
+    const auto split = SplitCommands(
+        "SET WIDTH=100.\nbegin program testlang.\npid\n\nx = 1.\nEND PROGRAM.\nTALLY VARIABLES=a.");
+    EXPECT_EQ(Bodies(split),
+              (std::vector<std::string>{"SET WIDTH=100", "<block TESTLANG>", "TALLY VARIABLES=a"}));
     EXPECT_EQ(split.pieces[1].block->lines, (std::vector<std::string>{"pid", "", "x = 1."}));
     EXPECT_EQ(split.pieces[1].command.line, 2);
     EXPECT_EQ(split.pieces[2].command.line, 7);
@@ -69,7 +76,8 @@ TEST(SyntaxSplitter, ProgramBlocksStayWholeBetweenCommands) {
     const auto queued = SplitCommands("BEGIN PROGRAM PYTHON.\nEND PROGRAM.", BlockLines::kOrdinary);
     EXPECT_EQ(Bodies(queued), (std::vector<std::string>{"BEGIN PROGRAM PYTHON", "END PROGRAM"}));
     // A begin line inside an unfinished command belongs to that command.
-    EXPECT_EQ(Bodies(SplitCommands("DESCRIBE\nBEGIN PROGRAM X.")), (std::vector<std::string>{"DESCRIBE\nBEGIN PROGRAM X"}));
+    EXPECT_EQ(Bodies(SplitCommands("DESCRIBE\nBEGIN PROGRAM X.")),
+              (std::vector<std::string>{"DESCRIBE\nBEGIN PROGRAM X"}));
 }
 
 TEST(SyntaxSplitter, EmptyAndBlankTextsHoldNoCommand) {
@@ -83,7 +91,8 @@ TEST(CommandParts, CompleteAtAFullStopEndingALineOrAtABlankPart) {
     EXPECT_EQ(parts.Add("FREQUENCIES"), std::nullopt);
     EXPECT_TRUE(parts.HasPending());
     EXPECT_EQ(parts.Add("  /VARIABLES=x.y"), std::nullopt);
-    EXPECT_EQ(parts.Add("  /FORMAT=NOTABLE. \r\n\t "), "FREQUENCIES\n  /VARIABLES=x.y\n  /FORMAT=NOTABLE. \r\n\t ");
+    EXPECT_EQ(parts.Add("  /FORMAT=NOTABLE. \r\n\t "),
+              "FREQUENCIES\n  /VARIABLES=x.y\n  /FORMAT=NOTABLE. \r\n\t ");
     EXPECT_FALSE(parts.HasPending());
     EXPECT_EQ(parts.Add("DESCRIBE VARIABLES=a"), std::nullopt);
     EXPECT_EQ(parts.Add(""), "DESCRIBE VARIABLES=a\n");

@@ -2,8 +2,6 @@
 // context expression, refused XPath without a word on stderr), the
 // dictionary document of the bundled sample, the XPath family's replies, and
 // the dictionary queried over the pipes of a real engine.
-#include "xpathstore.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,10 +14,11 @@
 #include "csvreader.h"
 #include "dictionaryreader.h"
 #include "dictionaryxml.h"
-#include "enginecodes.h"
 #include "engineclient.h"
+#include "enginecodes.h"
 #include "enginereplies.h"
 #include "runtime/statuscodes.h"
+#include "xpathstore.h"
 
 namespace {
 
@@ -38,7 +37,8 @@ Strings Results(const XPathStore& store, const std::string& handle, const std::s
                 const std::string& expression) {
     Strings results;
     std::string error;
-    EXPECT_EQ(store.Evaluate(handle, context, expression, results, error), VEXA_OK) << expression << ": " << error;
+    EXPECT_EQ(store.Evaluate(handle, context, expression, results, error), VEXA_OK)
+        << expression << ": " << error;
     return results;
 }
 
@@ -91,7 +91,8 @@ TEST(XPathEvaluation, NumbersBooleansAndStringsAreOneStringEach) {
     EXPECT_EQ(Results(store, "c", "", "sum(//price)"), (Strings{"12.5"}));
     EXPECT_EQ(Results(store, "c", "", "count(//book) > 1"), (Strings{"true"}));
     EXPECT_EQ(Results(store, "c", "", "boolean(//magazine)"), (Strings{"false"}));
-    EXPECT_EQ(Results(store, "c", "", "concat(//book[1]/@id, '-', name(/*))"), (Strings{"b1-catalog"}));
+    EXPECT_EQ(Results(store, "c", "", "concat(//book[1]/@id, '-', name(/*))"),
+              (Strings{"b1-catalog"}));
     EXPECT_EQ(Results(store, "c", "", "string(//missing)"), (Strings{""}));
 }
 
@@ -107,7 +108,8 @@ TEST(XPathEvaluation, TheExpressionRunsOnceForEachContextNode) {
 
     Strings results;
     std::string error;
-    EXPECT_EQ(store.Evaluate("c", "count(//book)", "title", results, error), engine::kXPathContextNotNodes);
+    EXPECT_EQ(store.Evaluate("c", "count(//book)", "title", results, error),
+              engine::kXPathContextNotNodes);
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(results.empty());
 }
@@ -116,20 +118,21 @@ TEST(XPathEvaluation, RefusedXPathGivesItsCodeAndMessageAndNothingOnStderr) {
     XPathStore store;
     ASSERT_EQ(store.Keep("c", kCatalog), VEXA_OK);
     const std::vector<std::pair<std::string, std::string>> refused = {
-        {"", "//book["},               // does not compile
-        {"", "count("},                // does not compile
-        {"", ""},                      // empty expression
-        {"", "unknownfunction(1)"},    // fails while it runs
-        {"", "//p:book"},              // undefined prefix
-        {"//book[", "title"},          // context does not compile
-        {"//book", "undefined(.)"},    // fails on a context node
+        {"", "//book["},             // does not compile
+        {"", "count("},              // does not compile
+        {"", ""},                    // empty expression
+        {"", "unknownfunction(1)"},  // fails while it runs
+        {"", "//p:book"},            // undefined prefix
+        {"//book[", "title"},        // context does not compile
+        {"//book", "undefined(.)"},  // fails on a context node
         {"", std::string("//bo\0ok", 7)},
     };
     for (const auto& [context, expression] : refused) {
         Strings results{"earlier"};
         std::string error;
         ::testing::internal::CaptureStderr();
-        EXPECT_EQ(store.Evaluate("c", context, expression, results, error), engine::kBadXPath) << expression;
+        EXPECT_EQ(store.Evaluate("c", context, expression, results, error), engine::kBadXPath)
+            << expression;
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << expression;
         EXPECT_FALSE(error.empty()) << expression;
         EXPECT_EQ(results, Strings{"earlier"}) << expression;
@@ -165,13 +168,16 @@ engine::Dataset BundledSample() {
     engine::Dataset data;
     std::string error;
     EXPECT_TRUE(engine::ReadCsvFile(VEXA_ENGINE_DATA_FILE, data, error)) << error;
-    EXPECT_TRUE(engine::ReadDictionaryFileIfPresent(VEXA_ENGINE_DICTIONARY_FILE, data, error)) << error;
+    EXPECT_TRUE(engine::ReadDictionaryFileIfPresent(VEXA_ENGINE_DICTIONARY_FILE, data, error))
+        << error;
     return data;
 }
 
 class DictionaryDocument : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(store.Keep("dict", engine::BuildDictionaryDocument(BundledSample())), 0); }
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(store.Keep("dict", engine::BuildDictionaryDocument(BundledSample())), 0);
+    }
     Strings Query(const std::string& expression) { return Results(store, "dict", "", expression); }
 
     XPathStore store;
@@ -179,10 +185,11 @@ protected:
 
 TEST_F(DictionaryDocument, HoldsTheSampleVariablesWithTheirLabelsAndProperties) {
     EXPECT_EQ(Query("//variable/@name"),
-              (Strings{"sepal_length", "sepal_width", "petal_length", "petal_width", "species", "species_code",
-                       "petal_quality", "growth_index", "flower_count"}));
+              (Strings{"sepal_length", "sepal_width", "petal_length", "petal_width", "species",
+                       "species_code", "petal_quality", "growth_index", "flower_count"}));
     EXPECT_EQ(Query("//variable[@name='species']/@label"), (Strings{"Iris species"}));
-    EXPECT_EQ(Query("//variable[@name='flower_count']/@label"), (Strings{"Flowers on the \"sampled\" stem"}));
+    EXPECT_EQ(Query("//variable[@name='flower_count']/@label"),
+              (Strings{"Flowers on the \"sampled\" stem"}));
     EXPECT_EQ(Query("/dictionary/@variables | /dictionary/@cases"), (Strings{"9", "150"}));
     const std::string species = "//variable[@name='species']/";
     EXPECT_EQ(Query(species + "@type | " + species + "@width | " + species + "@format"),
@@ -195,25 +202,31 @@ TEST_F(DictionaryDocument, HoldsTheSampleVariablesWithTheirLabelsAndProperties) 
 }
 
 TEST_F(DictionaryDocument, HoldsValueLabelsMissingValuesAndAttributes) {
-    EXPECT_EQ(Query("//variable[@name='species_code']/valueLabel[@value='2']"), (Strings{"versicolor"}));
-    EXPECT_EQ(Query("//variable[@name='species']/valueLabel/@value"), (Strings{"setosa", "versicolor", "virginica"}));
+    EXPECT_EQ(Query("//variable[@name='species_code']/valueLabel[@value='2']"),
+              (Strings{"versicolor"}));
+    EXPECT_EQ(Query("//variable[@name='species']/valueLabel/@value"),
+              (Strings{"setosa", "versicolor", "virginica"}));
     EXPECT_EQ(Query("//variable[@name='petal_quality']/missingValues/value"), (Strings{"9", "99"}));
-    EXPECT_EQ(Query("//variable[@name='growth_index']/missingValues/range/@*"), (Strings{"-999", "-900"}));
+    EXPECT_EQ(Query("//variable[@name='growth_index']/missingValues/range/@*"),
+              (Strings{"-999", "-900"}));
     EXPECT_EQ(Query("//variable[@name='flower_count']/missingValues/value"), (Strings{"0"}));
     EXPECT_EQ(Query("//variable[@name='species']/missingValues/value"), (Strings{"unknown"}));
     EXPECT_EQ(Query("count(//variable[@name='sepal_width']/missingValues)"), (Strings{"0"}));
     EXPECT_EQ(Query("//variable[@name='species']/attribute[@name='Source']/value"),
               (Strings{"field notes", "herbarium sheets"}));
-    EXPECT_EQ(Query("//variable[attribute/@name='Unit']/@name"), (Strings{"sepal_length", "petal_length"}));
+    EXPECT_EQ(Query("//variable[attribute/@name='Unit']/@name"),
+              (Strings{"sepal_length", "petal_length"}));
     EXPECT_EQ(Query("//fileAttribute/@name"), (Strings{"Source", "Notes"}));
-    EXPECT_EQ(Query("//fileAttribute[@name='Notes']/value[2]"), (Strings{"Codes 9 and 99 mark unrated petals"}));
+    EXPECT_EQ(Query("//fileAttribute[@name='Notes']/value[2]"),
+              (Strings{"Codes 9 and 99 mark unrated petals"}));
 }
 
 TEST_F(DictionaryDocument, HoldsTheMultipleResponseSets) {
     EXPECT_EQ(Query("//multipleResponseSet/@name"), (Strings{"$sizes", "$codes"}));
     EXPECT_EQ(Query("//multipleResponseSet[@name='$codes']/@kind"), (Strings{"dichotomy"}));
     EXPECT_EQ(Query("//multipleResponseSet[@name='$codes']/@countedValue"), (Strings{"1"}));
-    EXPECT_EQ(Query("//multipleResponseSet[@name='$codes']/member"), (Strings{"species_code", "petal_quality"}));
+    EXPECT_EQ(Query("//multipleResponseSet[@name='$codes']/member"),
+              (Strings{"species_code", "petal_quality"}));
     EXPECT_EQ(Query("count(//multipleResponseSet[@name='$sizes']/member)"), (Strings{"4"}));
     EXPECT_EQ(Query("count(/dictionary/@weight | //splitVariable)"), (Strings{"0"}));
 }
@@ -227,9 +240,11 @@ TEST(DictionaryDocumentText, MarkupAndBytesXmlCannotHoldArriveIntactOrReplaced) 
     data.file().split = {"tricky"};
     XPathStore store;
     ASSERT_EQ(store.Keep("d", engine::BuildDictionaryDocument(data)), VEXA_OK);
-    EXPECT_EQ(Results(store, "d", "", "//variable/@label"), (Strings{"<b>\"A&B\"</b>\xEF\xBF\xBD caf\xEF\xBF\xBD"}));
+    EXPECT_EQ(Results(store, "d", "", "//variable/@label"),
+              (Strings{"<b>\"A&B\"</b>\xEF\xBF\xBD caf\xEF\xBF\xBD"}));
     EXPECT_EQ(Results(store, "d", "", "//valueLabel"), (Strings{"]]> & <![CDATA["}));
-    EXPECT_EQ(Results(store, "d", "", "/dictionary/@weight | //splitVariable"), (Strings{"tricky", "tricky"}));
+    EXPECT_EQ(Results(store, "d", "", "/dictionary/@weight | //splitVariable"),
+              (Strings{"tricky", "tricky"}));
     // Its text is a document any parser takes.
     std::string text;
     ASSERT_EQ(store.Serialize("d", text), VEXA_OK);
@@ -273,18 +288,20 @@ TEST_F(XPathReplies, RefusedXPathCarriesItsMessageAndMissingArgumentsAreMalforme
     EXPECT_EQ(Ask(cmd::kEvaluateXPath, {"dict", "1 + 1", "."}), engine::kXPathContextNotNodes);
 
     EXPECT_EQ(Ask(cmd::kEvaluateXPath, {"dict", "//variable"}), VEXA_MALFORMED_MESSAGE);
-    for (int code : {cmd::kCreateXPathDictionary, cmd::kRemoveXPathHandle, cmd::kEvaluateXPath, cmd::kGetXmlUtf16,
-                     cmd::kGetImage}) {
+    for (int code : {cmd::kCreateXPathDictionary, cmd::kRemoveXPathHandle, cmd::kEvaluateXPath,
+                     cmd::kGetXmlUtf16, cmd::kGetImage}) {
         EXPECT_EQ(Ask(code), VEXA_MALFORMED_MESSAGE) << code;
     }
     EXPECT_EQ(Ask(cmd::kGetImage, {"dict"}), VEXA_MALFORMED_MESSAGE);
 }
 
 TEST_F(XPathReplies, XmlUtf16IsTheSerializedDocumentInWideCharacters) {
-    ASSERT_EQ(state.documents.Keep("doc", "<a note=\"caf\xC3\xA9\">\xF0\x9F\x98\x80 &lt;x&gt;</a>"), VEXA_OK);
+    ASSERT_EQ(state.documents.Keep("doc", "<a note=\"caf\xC3\xA9\">\xF0\x9F\x98\x80 &lt;x&gt;</a>"),
+              VEXA_OK);
     ASSERT_EQ(Ask(cmd::kGetXmlUtf16, {"doc"}), VEXA_OK);
     ASSERT_NE(reply.GetwStringData(), nullptr);
-    const std::u16string wide(reply.GetwStringData(), static_cast<std::size_t>(reply.GetwStringLength()));
+    const std::u16string wide(reply.GetwStringData(),
+                              static_cast<std::size_t>(reply.GetwStringLength()));
     std::string utf8;
     ASSERT_EQ(state.documents.Serialize("doc", utf8), VEXA_OK);
     EXPECT_EQ(wide, engine::Utf8ToUtf16(utf8));
@@ -310,12 +327,13 @@ TEST_F(XPathReplies, ImagesAreFoundByNameOrPathAndTravelAsBytes) {
     TempFile chart("chart.PNG", png);
     TempFile notes("notes.dat", "plain");
     const std::string chartPath = chart.path.string();
-    ASSERT_EQ(state.documents.Keep("proc", "<procedure><text>t</text><group><image name=\"" +
-                                               chart.path.filename().string() + "\" path=\"" + chartPath +
-                                               "\"/></group><image name=\"notes.dat\" path=\"" +
-                                               notes.path.string() + "\"/><image name=\"gone.png\" " +
-                                               "path=\"/nonexistent/gone.png\"/><image name=\"dir.png\" " +
-                                               "path=\"" + chart.path.parent_path().string() + "\"/></procedure>"),
+    ASSERT_EQ(state.documents.Keep(
+                  "proc", "<procedure><text>t</text><group><image name=\"" +
+                              chart.path.filename().string() + "\" path=\"" + chartPath +
+                              "\"/></group><image name=\"notes.dat\" path=\"" +
+                              notes.path.string() + "\"/><image name=\"gone.png\" " +
+                              "path=\"/nonexistent/gone.png\"/><image name=\"dir.png\" " +
+                              "path=\"" + chart.path.parent_path().string() + "\"/></procedure>"),
               VEXA_OK);
     for (const std::string& wanted : {chart.path.filename().string(), chartPath}) {
         ASSERT_EQ(Ask(cmd::kGetImage, {"proc", wanted}), VEXA_OK) << wanted;
@@ -355,10 +373,11 @@ TEST_F(XPathReplies, OutputTagsAreTheDistinctTableSubtypes) {
 }
 
 class XPathProcess : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pid[16];
-        std::snprintf(pid, sizeof pid, "%04xx", static_cast<unsigned>(platform::CurrentProcessId()));
+        std::snprintf(pid, sizeof pid, "%04xx",
+                      static_cast<unsigned>(platform::CurrentProcessId()));
         std::string language = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         client = std::make_unique<enginetest::EngineClient>(pid, language.substr(0, 40));
         ASSERT_EQ(client->CreateResultPipe(), 0);
@@ -381,13 +400,16 @@ TEST_F(XPathProcess, TheDictionaryOfTheBundledSampleAnswersXPathOverThePipes) {
     CleXDSmb created;
     ASSERT_EQ(Call(cmd::kCreateXPathDictionary, {"dictionary"}, created), VEXA_OK);
     CleXDSmb labels;
-    ASSERT_EQ(Call(cmd::kEvaluateXPath, {"dictionary", "//variable[@level='nominal']", "@label"}, labels), VEXA_OK);
+    ASSERT_EQ(
+        Call(cmd::kEvaluateXPath, {"dictionary", "//variable[@level='nominal']", "@label"}, labels),
+        VEXA_OK);
     ASSERT_EQ(labels.GetStringDataRef().Size(), 2);
     EXPECT_EQ(labels.GetStringDataRef()[0], "Iris species");
     EXPECT_EQ(labels.GetStringDataRef()[1], "Species code");
 
     CleXDSmb refused;
-    EXPECT_EQ(Call(cmd::kEvaluateXPath, {"dictionary", "", "//variable[@name="}, refused), engine::kBadXPath);
+    EXPECT_EQ(Call(cmd::kEvaluateXPath, {"dictionary", "", "//variable[@name="}, refused),
+              engine::kBadXPath);
     CleXDSmb wide;
     ASSERT_EQ(Call(cmd::kGetXmlUtf16, {"dictionary"}, wide), VEXA_OK);
     ASSERT_NE(wide.GetwStringData(), nullptr);

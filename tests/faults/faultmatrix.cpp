@@ -74,7 +74,9 @@ std::vector<std::string> PipeFilesOf(int pid) {
 std::size_t ThreadCount() {
     std::size_t count = 0;
     std::error_code error;
-    for (auto it = fs::directory_iterator("/proc/self/task", error); it != fs::directory_iterator(); ++it) ++count;
+    for (auto it = fs::directory_iterator("/proc/self/task", error); it != fs::directory_iterator();
+         ++it)
+        ++count;
     return count;
 }
 
@@ -106,10 +108,12 @@ std::vector<int> ChildrenNamed(int parent, const std::string& name) {
         std::ifstream stat(entry.path() / "stat");
         std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
         const std::size_t open = text.find('('), close = text.rfind(')');
-        if (open == std::string::npos || close == std::string::npos || close + 4 >= text.size()) continue;
+        if (open == std::string::npos || close == std::string::npos || close + 4 >= text.size())
+            continue;
         if (text[close + 2] == 'Z') continue;
         const int ppid = std::atoi(text.c_str() + close + 4);
-        if (ppid == parent && text.substr(open + 1, close - open - 1) == name) pids.push_back(std::stoi(pidText));
+        if (ppid == parent && text.substr(open + 1, close - open - 1) == name)
+            pids.push_back(std::stoi(pidText));
     }
     return pids;
 }
@@ -143,14 +147,15 @@ void TimeCall(Outcome& outcome, Call call) {
     const auto started = Clock::now();
     outcome.code = call();
     const auto took = Clock::now() - started;
-    outcome.ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count());
+    outcome.ms =
+        static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count());
     outcome.Check(took < kBound, "ended after the bound");
 }
 
 // A process started by a case, with its standard output on a pipe; killed and
 // reaped on destruction.
 class Peer {
-public:
+  public:
     explicit Peer(const std::vector<std::string>& argv) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) return;
@@ -161,7 +166,8 @@ public:
         for (const auto& argument : argv) vector.push_back(const_cast<char*>(argument.c_str()));
         vector.push_back(nullptr);
         pid_t pid;
-        if (::posix_spawn(&pid, vector[0], &actions, nullptr, vector.data(), environ) == 0) m_pid = pid;
+        if (::posix_spawn(&pid, vector[0], &actions, nullptr, vector.data(), environ) == 0)
+            m_pid = pid;
         posix_spawn_file_actions_destroy(&actions);
         ::close(fds[1]);
         m_output = fds[0];
@@ -187,9 +193,11 @@ public:
         std::string line;
         char c = 0;
         while (line.empty() || line.back() != '\n') {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             pollfd readable{m_output, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) != 1) return {};
+            if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) != 1)
+                return {};
             if (::read(m_output, &c, 1) != 1) return {};
             line += c;
         }
@@ -208,7 +216,7 @@ public:
         return m_status;
     }
 
-private:
+  private:
     int m_pid = -1;
     int m_output = -1;
     int m_status = -1;
@@ -230,7 +238,8 @@ Outcome FakeEngineCase(const std::string& mode, Action action, bool expectValue)
     const long residentBefore = PeakResidentKb();
     SetXNameAndSHome(kClientLanguage, "");
     SetVexaRunning(true);
-    Peer peer({VEXA_FAULT_PEER_DIR "/faultpeer", mode, ClientPipe("xdapi"), ClientPipe("xdapiresult")});
+    Peer peer(
+        {VEXA_FAULT_PEER_DIR "/faultpeer", mode, ClientPipe("xdapi"), ClientPipe("xdapiresult")});
     std::atomic<bool> held{false};
     std::thread actor([&] {
         if (action == Action::kNone || !peer.AwaitHold(kBound)) return;
@@ -269,8 +278,9 @@ Outcome FakeEngineCase(const std::string& mode, Action action, bool expectValue)
     // A killed fake engine cannot remove its own socket file; it is the test's.
     std::error_code ignored;
     if (peerEnd >= 128) fs::remove(ClientPipe("xdapi"), ignored);
-    outcome.Check(WaitUntil([&] { return ThreadCount() <= threads; }, std::chrono::seconds(3)),
-                  "a thread was left: " + std::to_string(ThreadCount()) + " > " + std::to_string(threads));
+    outcome.Check(
+        WaitUntil([&] { return ThreadCount() <= threads; }, std::chrono::seconds(3)),
+        "a thread was left: " + std::to_string(ThreadCount()) + " > " + std::to_string(threads));
     // The result pipe is the library's until it is unloaded; the runner checks
     // the files once this process has ended.
     return outcome;
@@ -279,7 +289,8 @@ Outcome FakeEngineCase(const std::string& mode, Action action, bool expectValue)
 // ---- B and C: the reference engine -----------------------------------------
 
 const char* kLanguageConfiguration =
-    "[SUPPORTED_LANG]\nX=TESTLANG;PYTHON;R;TESTLANGIN;PYTHONIN;RIN\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n"
+    "[SUPPORTED_LANG]\nX=TESTLANG;PYTHON;R;TESTLANGIN;PYTHONIN;RIN\n[TESTLANG]\nLIB_NAME="
+    "libvexatestlang.so\n"
     "[PYTHON]\nLIB_NAME=libvexapython.so\n[R]\nLIB_NAME=libvexar.so\nHOME=/usr/lib/R\n"
     // The same languages loaded into the engine's own process.
     "[TESTLANGIN]\nLIB_NAME=libvexatestlang.so\nINNER_PROCESS=true\n"
@@ -289,7 +300,7 @@ const char* kLanguageConfiguration =
 // An engine home of the case: links to the build's engine home and a
 // configuration that names the test language; removed on destruction.
 class EngineHome {
-public:
+  public:
     EngineHome() {
         m_path = "/tmp/faultmatrix-" + PidText(::getpid());
         fs::remove_all(m_path);
@@ -309,7 +320,7 @@ public:
     std::string file(const std::string& name) const { return m_path + "/" + name; }
     const std::string& path() const { return m_path; }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -320,11 +331,12 @@ std::string OutputArguments(const std::string& directory) {
 // The reference engine started through the library for the length of a case,
 // with standard input on a pipe that stays silent: a console waits for a line.
 class Engine {
-public:
+  public:
     // With documents, the engine keeps its XML and HTML output in its home.
     // With a client language, this process hosts that language: the engine
     // runs its blocks here.
-    explicit Engine(Outcome& outcome, bool withDocuments = false, const std::string& clientLanguage = {})
+    explicit Engine(Outcome& outcome, bool withDocuments = false,
+                    const std::string& clientLanguage = {})
         : m_outcome(outcome), m_threads(ThreadCount()) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) == 0) {
@@ -335,7 +347,8 @@ public:
         const std::string arguments =
             "-vexahome=" + m_home.path() + ", -outputlog=" + m_home.file("output.log") +
             (withDocuments ? OutputArguments(m_home.path()) : std::string());
-        if (!clientLanguage.empty()) SetXNameAndSHome(clientLanguage.c_str(), m_home.path().c_str());
+        if (!clientLanguage.empty())
+            SetXNameAndSHome(clientLanguage.c_str(), m_home.path().c_str());
         m_outcome.Check(StartVexa(arguments.c_str()) == 0, "StartVexa failed");
         const std::vector<int> engines = ChildrenNamed(::getpid(), "StartXD");
         m_enginePid = engines.size() == 1 ? engines[0] : -1;
@@ -350,7 +363,9 @@ public:
     int pid() const { return m_enginePid; }
     const EngineHome& home() const { return m_home; }
     std::string OutputLog() const { return ReadFile(m_home.file("output.log")); }
-    bool Posted(const std::string& text) const { return OutputLog().find(text) != std::string::npos; }
+    bool Posted(const std::string& text) const {
+        return OutputLog().find(text) != std::string::npos;
+    }
     // The pids the test language posted, in order.
     std::vector<int> PostedPids() const { return testsupport::PostedPids(OutputLog()); }
     int LanguagePid() {
@@ -362,13 +377,15 @@ public:
     void CheckAnswers() {
         int err = -1;
         const int count = GetVariableCount(&err);
-        m_outcome.Check(err == 0 && count == kSampleVariables,
-                        "the engine no longer answers: " + std::to_string(count) + "/" + std::to_string(err));
+        m_outcome.Check(
+            err == 0 && count == kSampleVariables,
+            "the engine no longer answers: " + std::to_string(count) + "/" + std::to_string(err));
     }
     // A later block runs in a process of its own, not in `old`.
     void CheckNewLanguageProcess(int old) {
         const int pid = LanguagePid();
-        m_outcome.Check(pid > 0 && pid != old && ProcessExists(pid), "a later block got no new process");
+        m_outcome.Check(pid > 0 && pid != old && ProcessExists(pid),
+                        "a later block got no new process");
         m_languages.push_back(pid);
     }
     void Remember(int languagePid) { m_languages.push_back(languagePid); }
@@ -390,7 +407,8 @@ public:
                             },
                             kBound),
                         "a child process was left");
-        for (int pid : crashed) m_outcome.Check(false, "process " + std::to_string(pid) + " crashed");
+        for (int pid : crashed)
+            m_outcome.Check(false, "process " + std::to_string(pid) + " crashed");
         for (int pid : m_languages) {
             m_outcome.Check(WaitUntil([pid] { return !ProcessExists(pid); }, kBound),
                             "language process " + std::to_string(pid) + " was left");
@@ -399,8 +417,10 @@ public:
         std::string names;
         for (const std::string& name : files) names += " " + name;
         m_outcome.Check(files.empty(), "socket files left:" + names);
-        m_outcome.Check(WaitUntil([this] { return ThreadCount() <= m_threads; }, std::chrono::seconds(3)),
-                        "a thread was left: " + std::to_string(ThreadCount()) + " > " + std::to_string(m_threads));
+        m_outcome.Check(
+            WaitUntil([this] { return ThreadCount() <= m_threads; }, std::chrono::seconds(3)),
+            "a thread was left: " + std::to_string(ThreadCount()) + " > " +
+                std::to_string(m_threads));
     }
 
     static int Block(const std::string& body, const std::string& language = "TESTLANG") {
@@ -408,7 +428,7 @@ public:
         return Submit(text.data(), static_cast<int>(text.size()));
     }
 
-private:
+  private:
     Outcome& m_outcome;
     std::size_t m_threads;
     EngineHome m_home;
@@ -423,7 +443,8 @@ private:
 bool RawClientSends(const std::vector<std::vector<unsigned char>>& pieces) {
     std::string request;
     for (const std::string& name : PipeFilesOf(::getpid())) {
-        if (name.size() > 6 && name.compare(name.size() - 6, 6, "0xdapi") == 0) request = PipeDirectory() + "/" + name;
+        if (name.size() > 6 && name.compare(name.size() - 6, 6, "0xdapi") == 0)
+            request = PipeDirectory() + "/" + name;
     }
     if (request.empty()) return false;
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
@@ -433,7 +454,8 @@ bool RawClientSends(const std::vector<std::vector<unsigned char>>& pieces) {
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s", request.c_str());
     bool sent = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     for (const auto& piece : pieces) {
-        sent = sent && ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(piece.size());
+        sent = sent && ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL) ==
+                           static_cast<ssize_t>(piece.size());
     }
     ::close(fd);
     return sent;
@@ -511,13 +533,15 @@ Outcome HostedBlockOutlivesEngineCase() {
     Engine engine(outcome, false, "TESTLANG");
     outcome.Check(Engine::Block("pid") == 0, "a pid block failed");
     const std::vector<int> pids = engine.PostedPids();
-    outcome.Check(!pids.empty() && pids.back() == ::getpid(), "the block did not run in this process");
+    outcome.Check(!pids.empty() && pids.back() == ::getpid(),
+                  "the block did not run in this process");
     RunBlockKilling(engine, outcome, engine.pid(), "post waiting\nwait 600000");
     TimeCall(outcome, [] {
         StopVexa();
         return 0;
     });
-    outcome.Check(outcome.ms <= kHostedBlockLimitMs + 1000, "StopVexa waited past the block's limit");
+    outcome.Check(outcome.ms <= kHostedBlockLimitMs + 1000,
+                  "StopVexa waited past the block's limit");
     outcome.Check(!IsBackendReady(), "the engine still answers");
     // The left thread ends with this case's process.
     return outcome;
@@ -566,8 +590,10 @@ Outcome LanguageDiesAfterResultCase() {
         engine.Remember(language);
         TimeCall(outcome, [] { return Engine::Block("die-after 2"); });
         const bool diedLater = ProcessExists(language);
-        outcome.Check(WaitUntil([language] { return !ProcessExists(language); }, kBound), "the process did not die");
-        outcome.notes.push_back(diedLater ? "died after the block's end" : "died within the block's end");
+        outcome.Check(WaitUntil([language] { return !ProcessExists(language); }, kBound),
+                      "the process did not die");
+        outcome.notes.push_back(diedLater ? "died after the block's end"
+                                          : "died within the block's end");
         engine.CheckAnswers();
         engine.CheckNewLanguageProcess(language);
         engine.Stop();
@@ -585,7 +611,8 @@ Outcome ConsoleKilledCase() {
         std::thread killer([&] {
             if (!WaitUntil([&] { return engine.Posted("waiting\n"); }, kBound)) return;
             std::vector<int> consoles;
-            WaitUntil([&] { return !(consoles = ChildrenNamed(language, "DOzerido")).empty(); }, kBound);
+            WaitUntil([&] { return !(consoles = ChildrenNamed(language, "DOzerido")).empty(); },
+                      kBound);
             if (consoles.empty()) return;
             console = consoles[0];
             ::kill(consoles[0], SIGKILL);
@@ -608,12 +635,12 @@ Outcome ConsoleKilledCase() {
         const int next = engine.LanguagePid();
         outcome.Check(next > 0, "a later block failed");
         engine.Remember(next);
-        outcome.notes.push_back(next == language ? "same language process" : "new language process");
+        outcome.notes.push_back(next == language ? "same language process"
+                                                 : "new language process");
         engine.Stop();
     }
     return outcome;
 }
-
 
 // ---- D: lifetimes: nothing lost, nothing orphaned ----------------------------
 
@@ -623,9 +650,12 @@ constexpr const char* kLastTable = "Last table";
 int BuildLastTable() {
     int failures = StartProcedure("Faults", "faults") != 0;
     failures += StartPivotTable("Faults", kLastTable, "Faults Table", false) != 0;
-    failures += AddDimension("Faults", kLastTable, "Faults Table", false, "Rows", 0, 0, false, false) != 0;
-    failures += AddNumberCategory("Faults", kLastTable, "Faults Table", false, "Rows", 0, 0, false, false, 1) != 0;
-    failures += SetNumberCell("Faults", kLastTable, "Faults Table", false, "Rows", 0, 0, false, false, 42.5) != 0;
+    failures +=
+        AddDimension("Faults", kLastTable, "Faults Table", false, "Rows", 0, 0, false, false) != 0;
+    failures += AddNumberCategory("Faults", kLastTable, "Faults Table", false, "Rows", 0, 0, false,
+                                  false, 1) != 0;
+    failures += SetNumberCell("Faults", kLastTable, "Faults Table", false, "Rows", 0, 0, false,
+                              false, 42.5) != 0;
     failures += EndProcedure() != 0;
     return failures;
 }
@@ -636,10 +666,13 @@ void CheckDocuments(Outcome& outcome, const std::string& directory) {
     const std::string html = ReadFile(directory + "/output.html");
     const auto ends = [](const std::string& text, const std::string& tail) {
         const std::size_t at = text.rfind(tail);
-        return at != std::string::npos && text.find_first_not_of(" \n", at + tail.size()) == std::string::npos;
+        return at != std::string::npos &&
+               text.find_first_not_of(" \n", at + tail.size()) == std::string::npos;
     };
-    outcome.Check(ends(xml, "</output>"), "the XML is not whole (" + std::to_string(xml.size()) + " bytes)");
-    outcome.Check(ends(html, "</html>"), "the HTML is not whole (" + std::to_string(html.size()) + " bytes)");
+    outcome.Check(ends(xml, "</output>"),
+                  "the XML is not whole (" + std::to_string(xml.size()) + " bytes)");
+    outcome.Check(ends(html, "</html>"),
+                  "the HTML is not whole (" + std::to_string(html.size()) + " bytes)");
     outcome.Check(xml.find(kLastTable) != std::string::npos, "the XML lacks the last table");
     outcome.Check(html.find(kLastTable) != std::string::npos, "the HTML lacks the last table");
     std::error_code error;
@@ -697,7 +730,8 @@ struct ClientRun {
 
 void StartClient(Outcome& outcome, ClientRun& run, const std::string& mode) {
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    run.client = std::make_unique<Peer>(std::vector<std::string>{self, "--client", mode, run.home.path()});
+    run.client =
+        std::make_unique<Peer>(std::vector<std::string>{self, "--client", mode, run.home.path()});
     const std::string line = run.client->ReadLine(kBound);
     if (line.rfind("engine ", 0) == 0) run.engine = std::atoi(line.c_str() + 7);
     outcome.Check(run.engine > 0, "the client started no engine: \"" + line + "\"");
@@ -716,7 +750,8 @@ Outcome ClientExitsWithoutStopCase() {
     outcome.Check(outcome.code == 0, "the client failed");
     outcome.Check(!ProcessExists(run.engine), "the engine outlived its client");
     // A killed engine could not have removed its request pipe.
-    outcome.Check(PipeFilesOf(client).empty(), "the engine did not end in order after the farewell");
+    outcome.Check(PipeFilesOf(client).empty(),
+                  "the engine did not end in order after the farewell");
     CheckDocuments(outcome, run.home.path());
     outcome.Check(ReapOrphans(kBound), "a process was left");
     RemoveFilesOf(outcome, client);
@@ -728,8 +763,9 @@ Outcome ClientKilledMidBlockCase() {
     ClientRun run;
     StartClient(outcome, run, "loop");
     const std::string log = run.home.file("output.log");
-    outcome.Check(WaitUntil([&] { return ReadFile(log).find("waiting\n") != std::string::npos; }, kBound),
-                  "the block never started");
+    outcome.Check(
+        WaitUntil([&] { return ReadFile(log).find("waiting\n") != std::string::npos; }, kBound),
+        "the block never started");
     const std::vector<int> languages = testsupport::PostedPids(ReadFile(log));
     const int language = languages.empty() ? -1 : languages.back();
     outcome.Check(language > 0, "no language process");
@@ -761,14 +797,16 @@ Outcome EngineKilledLanguageEndsCase() {
             ::kill(engine.pid(), SIGKILL);
             if (WaitUntil([language] { return !ProcessExists(language); }, kBound)) {
                 gone = static_cast<long>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killed).count());
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killed)
+                        .count());
             }
         });
         outcome.code = Engine::Block("post waiting\nwait 600000");
         killer.join();
         outcome.ms = gone.load();
         outcome.Check(outcome.code != 0, "a failure was reported as success");
-        outcome.Check(outcome.ms >= 0 && outcome.ms <= 1000, "the language process outlived the engine by over 1 s");
+        outcome.Check(outcome.ms >= 0 && outcome.ms <= 1000,
+                      "the language process outlived the engine by over 1 s");
         engine.Stop();
     }
     return outcome;
@@ -802,7 +840,8 @@ LanguageText TextsOf(const std::string& language) {
         return {"import os\nprint('pid', os.getpid(), flush=True)",
                 "print('waiting', flush=True)\nwhile True:\n    pass"};
     }
-    if (language == "R" || language == "RIN") return {"cat('pid', Sys.getpid(), '\\n')", "cat('waiting\\n')\nrepeat {}"};
+    if (language == "R" || language == "RIN")
+        return {"cat('pid', Sys.getpid(), '\\n')", "cat('waiting\\n')\nrepeat {}"};
     return {"pid", "post waiting\nwait 600000"};
 }
 
@@ -827,7 +866,8 @@ Outcome InterruptCase(const std::string& language, bool wholeGroup) {
         };
         const int process = pidOf();
         // A language loaded into the engine runs its blocks in the engine's process.
-        const bool inEngine = language.size() > 2 && language.compare(language.size() - 2, 2, "IN") == 0;
+        const bool inEngine =
+            language.size() > 2 && language.compare(language.size() - 2, 2, "IN") == 0;
         if (inEngine) {
             outcome.Check(process == engine.pid(), "the block did not run in the engine's process");
         } else {
@@ -846,13 +886,16 @@ Outcome InterruptCase(const std::string& language, bool wholeGroup) {
         const auto returned = Clock::now();
         interrupter.join();
         outcome.Check(sent.load(), "the block never started");
-        outcome.ms = sent ? static_cast<long>(
-                                std::chrono::duration_cast<std::chrono::milliseconds>(returned - sentAt).count())
+        outcome.ms = sent ? static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                  returned - sentAt)
+                                                  .count())
                           : -1;
         outcome.Check(outcome.code == 9085, "Submit did not answer the interrupt's code");
-        outcome.Check(outcome.ms >= 0 && outcome.ms <= 1000, "the block outlived the interrupt by over 1 s");
+        outcome.Check(outcome.ms >= 0 && outcome.ms <= 1000,
+                      "the block outlived the interrupt by over 1 s");
         engine.CheckAnswers();
-        outcome.Check(pidOf() == process, "the next block did not run in the same language process");
+        outcome.Check(pidOf() == process,
+                      "the next block did not run in the same language process");
         engine.Stop();
     }
     ::signal(SIGINT, SIG_DFL);
@@ -866,17 +909,27 @@ struct Case {
 
 const std::vector<Case>& Cases() {
     static const std::vector<Case> cases = {
-        {"A1 fake engine exits before reading", [] { return FakeEngineCase("exit-before-read", Action::kNone, false); }},
-        {"A2 fake engine exits after reading", [] { return FakeEngineCase("exit-after-read", Action::kNone, false); }},
-        {"A3 fake engine dies mid 1 MiB reply", [] { return FakeEngineCase("cut-long", Action::kNone, false); }},
-        {"A4 fake engine sends garbage", [] { return FakeEngineCase("garbage", Action::kNone, false); }},
-        {"A5 truncated reply image", [] { return FakeEngineCase("truncated", Action::kNone, false); }},
+        {"A1 fake engine exits before reading",
+         [] { return FakeEngineCase("exit-before-read", Action::kNone, false); }},
+        {"A2 fake engine exits after reading",
+         [] { return FakeEngineCase("exit-after-read", Action::kNone, false); }},
+        {"A3 fake engine dies mid 1 MiB reply",
+         [] { return FakeEngineCase("cut-long", Action::kNone, false); }},
+        {"A4 fake engine sends garbage",
+         [] { return FakeEngineCase("garbage", Action::kNone, false); }},
+        {"A5 truncated reply image",
+         [] { return FakeEngineCase("truncated", Action::kNone, false); }},
         {"A6 reply total 0x7fffffff", [] { return FakeEngineCase("huge", Action::kNone, false); }},
-        {"A7 fake engine SIGKILLed holding", [] { return FakeEngineCase("hold", Action::kKill, false); }},
-        {"A8 fake engine SIGSTOPped 1 s", [] { return FakeEngineCase("slow-answer", Action::kStopOneSecond, true); }},
-        {"B1 2nd client sends garbage", [] { return SecondClientCase({Piece(static_cast<std::int32_t>(0xdeadbeef), 64, true)}); }},
-        {"B2 2nd client truncated image", [] { return SecondClientCase({Piece(4096, 1000, false)}); }},
-        {"B3 2nd client total 0x7fffffff", [] { return SecondClientCase({Piece(0x7fffffff, 8192, false)}); }},
+        {"A7 fake engine SIGKILLed holding",
+         [] { return FakeEngineCase("hold", Action::kKill, false); }},
+        {"A8 fake engine SIGSTOPped 1 s",
+         [] { return FakeEngineCase("slow-answer", Action::kStopOneSecond, true); }},
+        {"B1 2nd client sends garbage",
+         [] { return SecondClientCase({Piece(static_cast<std::int32_t>(0xdeadbeef), 64, true)}); }},
+        {"B2 2nd client truncated image",
+         [] { return SecondClientCase({Piece(4096, 1000, false)}); }},
+        {"B3 2nd client total 0x7fffffff",
+         [] { return SecondClientCase({Piece(0x7fffffff, 8192, false)}); }},
         {"B4 engine SIGKILLed mid Submit", EngineKilledCase},
         {"C1 language killed mid block", LanguageKilledMidBlockCase},
         {"C2 language dies while loading", LanguageDiesOnLoadCase},
@@ -889,8 +942,10 @@ const std::vector<Case>& Cases() {
         {"F1 engine SIGKILLed, hosted block stuck", HostedBlockOutlivesEngineCase},
         {"E1 SIGINT to client, TESTLANG wait", [] { return InterruptCase("TESTLANG", false); }},
         {"E2 SIGINT to group, TESTLANG wait", [] { return InterruptCase("TESTLANG", true); }},
-        {"E7 SIGINT to client, TESTLANG in engine", [] { return InterruptCase("TESTLANGIN", false); }},
-        {"E8 SIGINT to group, TESTLANG in engine", [] { return InterruptCase("TESTLANGIN", true); }},
+        {"E7 SIGINT to client, TESTLANG in engine",
+         [] { return InterruptCase("TESTLANGIN", false); }},
+        {"E8 SIGINT to group, TESTLANG in engine",
+         [] { return InterruptCase("TESTLANGIN", true); }},
 #ifdef VEXA_FAULTS_PYTHON
         {"E3 SIGINT to client, PYTHON loop", [] { return InterruptCase("PYTHON", false); }},
         {"E4 SIGINT to group, PYTHON loop", [] { return InterruptCase("PYTHON", true); }},
@@ -921,8 +976,10 @@ int RunCase(const std::string& id, int fd) {
         std::string text = std::to_string(outcome.code) + " " + std::to_string(outcome.ms) + " " +
                            (outcome.failures.empty() ? "PASS" : "FAIL");
         std::string details;
-        for (const std::string& failure : outcome.failures) details += (details.empty() ? "" : "; ") + failure;
-        for (const std::string& note : outcome.notes) details += (details.empty() ? "" : "; ") + note;
+        for (const std::string& failure : outcome.failures)
+            details += (details.empty() ? "" : "; ") + failure;
+        for (const std::string& note : outcome.notes)
+            details += (details.empty() ? "" : "; ") + note;
         text += " " + details + "\n";
         [[maybe_unused]] ssize_t written = ::write(report, text.data(), text.size());
         ::close(report);
@@ -961,7 +1018,8 @@ Row Run(const Case& c) {
     const auto deadline = Clock::now() + kBound + kRunnerGrace;
     bool hung = false;
     while (line.find('\n') == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd readable{fds[0], POLLIN, 0};
         if (left <= 0 || ::poll(&readable, 1, static_cast<int>(left)) != 1) {
             hung = true;
@@ -982,8 +1040,11 @@ Row Run(const Case& c) {
     std::getline(fields >> std::ws, row.details);
     bool pass = verdict == "PASS" && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     std::vector<std::string> problems;
-    if (hung) problems.push_back("hung: killed after " + std::to_string((kBound + kRunnerGrace).count()) + " s");
-    if (WIFSIGNALED(status)) problems.push_back(std::string("crashed: ") + strsignal(WTERMSIG(status)));
+    if (hung)
+        problems.push_back("hung: killed after " + std::to_string((kBound + kRunnerGrace).count()) +
+                           " s");
+    if (WIFSIGNALED(status))
+        problems.push_back(std::string("crashed: ") + strsignal(WTERMSIG(status)));
     const std::vector<std::string> files = PipeFilesOf(pid);
     for (const std::string& name : files) {
         problems.push_back("left " + name);
@@ -991,7 +1052,8 @@ Row Run(const Case& c) {
         fs::remove(PipeDirectory() + "/" + name, ignored);
     }
     pass = pass && problems.empty();
-    for (const std::string& problem : problems) row.details += (row.details.empty() ? "" : "; ") + problem;
+    for (const std::string& problem : problems)
+        row.details += (row.details.empty() ? "" : "; ") + problem;
     row.verdict = pass ? "PASS" : "FAIL";
     return row;
 }
@@ -1007,14 +1069,16 @@ int main(int argc, char** argv) {
         for (int i = 1; i < argc; ++i) chosen = chosen || Id(c) == argv[i];
         if (chosen) rows.push_back(Run(c));
     }
-    const long bound = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(kBound).count());
+    const long bound =
+        static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(kBound).count());
     const std::string timeHeader = "ms (bound " + std::to_string(bound) + ")";
     std::printf("%-38s | %-8s | %-16s | %s\n", "case", "code", timeHeader.c_str(), "verdict");
     std::printf("%s\n", std::string(100, '-').c_str());
     int failures = 0;
     for (const Row& row : rows) {
-        std::printf("%-38s | %-8s | %-16s | %s%s%s\n", row.name.c_str(), row.code.c_str(), row.ms.c_str(),
-                    row.verdict.c_str(), row.details.empty() ? "" : "  ", row.details.c_str());
+        std::printf("%-38s | %-8s | %-16s | %s%s%s\n", row.name.c_str(), row.code.c_str(),
+                    row.ms.c_str(), row.verdict.c_str(), row.details.empty() ? "" : "  ",
+                    row.details.c_str());
         if (row.verdict != "PASS") ++failures;
     }
     std::printf("%d of %zu cases failed\n", failures, rows.size());

@@ -1,10 +1,7 @@
 // The request/reply channel between two real endpoints: the server role on
 // a thread of its own, the client role on the test's thread, over the
 // platform's local channels.
-#include "transport/asycspipe1.h"
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -21,6 +18,7 @@
 #include "codec/clexdsmb.h"
 #include "runtime/statuscodes.h"
 #include "testsupport.h"
+#include "transport/asycspipe1.h"
 #include "transport/vexapipe.h"
 
 namespace {
@@ -44,18 +42,19 @@ std::uint64_t Bits(double value) {
 // Serves the channel on a thread: connects, then runs the loop with the
 // handler (or without a visitor when none is given).
 class ServerThread {
-public:
+  public:
     ServerThread(const std::string& base, AsyCsPipe1::Handler handler) : m_pipe(base, true) {
         m_result = std::async(std::launch::async, [this, handler] {
             if (int error = m_pipe.connectClient()) return error;
-            return handler ? m_pipe.receive(handler) : m_pipe.receive(static_cast<AsyCsPipe1::Visitor*>(nullptr));
+            return handler ? m_pipe.receive(handler)
+                           : m_pipe.receive(static_cast<AsyCsPipe1::Visitor*>(nullptr));
         });
     }
     // The loop's result once it ended.
     int Result() { return m_result.get(); }
     AsyCsPipe1& pipe() { return m_pipe; }
 
-private:
+  private:
     AsyCsPipe1 m_pipe;
     std::future<int> m_result;
 };
@@ -91,15 +90,18 @@ TEST(AsyCsPipe1, AFirstSendOpensTheRequestPipeAndCarriesValuesByteExactBothWays)
     // The server answers with the request's values, each changed so that an
     // echo of the request itself would show.
     ServerThread server(base, [](CleXDSmb& request, CleXDSmb& reply) {
-        for (std::int32_t value : request.GetLongDataRef().Values()) reply.SetLong(value ^ 0x5A5A5A5A);
+        for (std::int32_t value : request.GetLongDataRef().Values())
+            reply.SetLong(value ^ 0x5A5A5A5A);
         for (double value : request.GetDoubleDataRef().Values()) reply.SetDouble(-value);
-        for (const std::string& value : request.GetStringDataRef().Values()) reply.SetString(value + "|");
+        for (const std::string& value : request.GetStringDataRef().Values())
+            reply.SetString(value + "|");
         reply.SetErrorCode(0);
         return -1;
     });
     EXPECT_TRUE(server.pipe().isServer());
 
-    const std::vector<std::int32_t> longs = {0, -1, std::numeric_limits<std::int32_t>::min(), 0x01020304};
+    const std::vector<std::int32_t> longs = {0, -1, std::numeric_limits<std::int32_t>::min(),
+                                             0x01020304};
     const std::vector<double> doubles = {0.0, 1.0 / 3.0, std::numeric_limits<double>::denorm_min(),
                                          -std::numeric_limits<double>::infinity(), 1e308};
     std::string binary;
@@ -120,11 +122,14 @@ TEST(AsyCsPipe1, AFirstSendOpensTheRequestPipeAndCarriesValuesByteExactBothWays)
 
     const std::vector<std::int32_t> gotLongs = reply.GetLongDataRef().Values();
     ASSERT_EQ(gotLongs.size(), longs.size());
-    for (std::size_t i = 0; i < longs.size(); ++i) EXPECT_EQ(gotLongs[i], longs[i] ^ 0x5A5A5A5A) << i;
+    for (std::size_t i = 0; i < longs.size(); ++i)
+        EXPECT_EQ(gotLongs[i], longs[i] ^ 0x5A5A5A5A) << i;
     const std::vector<double> gotDoubles = reply.GetDoubleDataRef().Values();
     ASSERT_EQ(gotDoubles.size(), doubles.size());
-    for (std::size_t i = 0; i < doubles.size(); ++i) EXPECT_EQ(Bits(gotDoubles[i]), Bits(-doubles[i])) << i;
-    EXPECT_EQ(reply.GetStringDataRef().Values(), (std::vector<std::string>{binary + "|", large + "|", "|"}));
+    for (std::size_t i = 0; i < doubles.size(); ++i)
+        EXPECT_EQ(Bits(gotDoubles[i]), Bits(-doubles[i])) << i;
+    EXPECT_EQ(reply.GetStringDataRef().Values(),
+              (std::vector<std::string>{binary + "|", large + "|", "|"}));
 }
 
 TEST(AsyCsPipe1, OnlyAHandlerAnsweringMinusOneEndsTheLoopAndItsReplyStillGoesOut) {

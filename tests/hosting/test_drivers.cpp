@@ -1,9 +1,6 @@
 // Drivers and the host registry with fake hosts that record what reaches
 // them, and the registry's factories against a configuration of this test.
-#include "hosting/drivex.h"
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "hosting/drivex.h"
 #include "hosting/dxstartup.h"
 #include "hosting/statisticsx.h"
 #include "hosting/xmanager.h"
@@ -31,7 +29,7 @@ namespace {
 // Records every language step, the start's arguments and the thread of
 // each text run; pre_action answers `preStatus`.
 class RecordingHost : public StatisticsX {
-public:
+  public:
     RecordingHost() : StatisticsX(true) {}
     ~RecordingHost() override { StopOnDestroy(); }
 
@@ -40,7 +38,7 @@ public:
     std::vector<std::string> arguments;
     std::vector<std::thread::id> textThreads;
 
-protected:
+  protected:
     int x_init_embedded_x(int argc, char** argv) override {
         Note("init");
         arguments.clear();
@@ -59,7 +57,7 @@ protected:
     }
     int x_post_action() override { return Note("post"); }
 
-private:
+  private:
     int Note(const std::string& call) {
         std::lock_guard<std::mutex> guard(m_lock);
         calls.push_back(call);
@@ -74,9 +72,11 @@ const std::string& EngineHome() { return testsupport::ConfiguredEngineHome(); }
 
 // The process-wide state for one test, torn down afterwards.
 class GlobalState : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        ASSERT_EQ(InitDxGlobal("/tmp/", std::string("r").append(std::to_string(::getpid())), "TESTLANG", EngineHome()), 0);
+        ASSERT_EQ(InitDxGlobal("/tmp/", std::string("r").append(std::to_string(::getpid())),
+                               "TESTLANG", EngineHome()),
+                  0);
     }
     void TearDown() override { FinalizeDXGlobal(); }
 };
@@ -117,7 +117,8 @@ TEST(DriveX, ABlockRunsPreTextPostAndAPythonPreActionOfOneSkipsIt) {
         driver.setSyntax(&lines);
         // invokeX starts the host first.
         EXPECT_EQ(driver.invokeX(), static_cast<int>(std::string("first\n\nthird\n").size()));
-        EXPECT_EQ(host.calls, (std::vector<std::string>{"init", "pre", "execute:first\n\nthird\n", "post"}));
+        EXPECT_EQ(host.calls,
+                  (std::vector<std::string>{"init", "pre", "execute:first\n\nthird\n", "post"}));
 
         host.calls.clear();
         host.preStatus = 1;
@@ -178,7 +179,8 @@ TEST(CmdVexaDX, BlocksHandedToTheSlotRunOnTheCallingThreadUntilTheSlotStops) {
     EXPECT_EQ(host.textThreads[0], hostThread);
     EXPECT_EQ(host.textThreads[1], hostThread);
     EXPECT_NE(hostThread, std::this_thread::get_id());
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"pre", "execute:one\ntwo\n", "post", "pre", "execute:x\n", "post"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"pre", "execute:one\ntwo\n", "post", "pre",
+                                                    "execute:x\n", "post"}));
 }
 
 TEST(XManager, TheFactoriesRefuseBeforeStartUp) {
@@ -236,7 +238,7 @@ namespace {
 
 // A driver whose running flag the test sets, as the language side's run does.
 class FlaggedDriver : public DriveX {
-public:
+  public:
     using DriveX::DriveX;
     using DriveX::setRunning;
 };
@@ -270,16 +272,16 @@ namespace {
 
 // A host whose text runs until the test lets it go.
 class HeldHost : public RecordingHost {
-public:
+  public:
     std::promise<void> release;
 
-protected:
+  protected:
     int x_execute_x(const char*) override {
         m_released.wait();
         return 0;
     }
 
-private:
+  private:
     std::shared_future<void> m_released{release.get_future().share()};
 };
 

@@ -1,11 +1,10 @@
 // The process-wide start-up: one process, one story, because the trace writer
 // and the configuration reader are created once per process.
-#include "hosting/dxstartup.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
+#include "hosting/dxstartup.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxtracer.h"
@@ -18,7 +17,8 @@ const std::string kBanner =
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
     return count;
 }
 }  // namespace
@@ -26,7 +26,8 @@ size_t Count(const std::string& text, const std::string& part) {
 TEST(GlobalStartUp, InitialisesOnceTracesAndSurvivesFinalisation) {
     testsupport::TempDir home;
     testsupport::TempDir traces;
-    testsupport::WriteFile(home.file("vexadxcfg.ini"), "[SUPPORTED_LANG]\nX=PYTHON;R\nTRACE=" + traces.path() + "\n");
+    testsupport::WriteFile(home.file("vexadxcfg.ini"),
+                           "[SUPPORTED_LANG]\nX=PYTHON;R\nTRACE=" + traces.path() + "\n");
 
     ASSERT_EQ(InitDxGlobal("/tmp/", "1a2c", "python", home.path()), 0);
     EXPECT_TRUE(IsDXGlobalInit());
@@ -73,15 +74,17 @@ TEST(GlobalStartUp, InitialisesOnceTracesAndSurvivesFinalisation) {
 int HostTracerSurvivesStartUp() {
     testsupport::TempDir home;
     testsupport::TempDir traces;
-    testsupport::WriteFile(home.file("vexadxcfg.ini"), "[SUPPORTED_LANG]\nX=PYTHON\nTRACE=" + traces.path() + "\n");
+    testsupport::WriteFile(home.file("vexadxcfg.ini"),
+                           "[SUPPORTED_LANG]\nX=PYTHON\nTRACE=" + traces.path() + "\n");
     testsupport::TempDir own;
     static DxTracer hostTracer;
     hostTracer.open(own.file("host.log"));
     SetDxTracer(&hostTracer);
     InitDxGlobal("/tmp/", "1a2c", "python", home.path());
     const bool kept = GetDxTracer() == &hostTracer;
-    const bool tracedThere = testsupport::ReadFile(own.file("host.log")).find("InitDxGlobal>pid:1a2c") !=
-                             std::string::npos;
+    const bool tracedThere =
+        testsupport::ReadFile(own.file("host.log")).find("InitDxGlobal>pid:1a2c") !=
+        std::string::npos;
     FinalizeDXGlobal();
     return kept && tracedThere ? 0 : 1;
 }

@@ -1,5 +1,3 @@
-#include "hosting/interruptlistener.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,6 +5,7 @@
 #include <future>
 #include <thread>
 
+#include "hosting/interruptlistener.h"
 #include "platform/signalrelay.h"
 
 // The interrupt signal sent to this process runs the action on the

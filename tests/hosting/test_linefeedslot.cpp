@@ -1,11 +1,11 @@
-#include "hosting/linefeedslot.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "hosting/linefeedslot.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ std::vector<std::string> FeedAndCollect(LineFeedSlot& slot, const char* text) {
 
 TEST(LineFeedSlot, ATextWithOrWithoutItsFinalLineFeedHandsOverTheSameLinesThenTheMarker) {
     LineFeedSlot slot;
-    const std::vector<std::string> expected{"first line\n", "\n", "third\n", LineFeedSlot::END_MARKER};
+    const std::vector<std::string> expected{"first line\n", "\n", "third\n",
+                                            LineFeedSlot::END_MARKER};
     EXPECT_EQ(FeedAndCollect(slot, "first line\n\nthird\n"), expected);
     EXPECT_EQ(FeedAndCollect(slot, "first line\n\nthird"), expected);
     // An empty text is one empty line.
@@ -90,7 +91,10 @@ TEST(LineFeedSlot, ManyTextsFromTwoFeedersArriveWholeAndInLineOrder) {
         int markers = 0;
         while (markers < 2 * kTexts) {
             std::string line = slot.TakeHandOver();
-            if (line == LineFeedSlot::END_MARKER) ++markers; else taken.push_back(line);
+            if (line == LineFeedSlot::END_MARKER)
+                ++markers;
+            else
+                taken.push_back(line);
         }
     });
     auto feed = [&](char tag) {

@@ -1,5 +1,3 @@
-#include "hosting/partnermonitor.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -7,6 +5,7 @@
 #include <cerrno>
 #include <future>
 
+#include "hosting/partnermonitor.h"
 #include "platform/process.h"
 
 using platform::ChildProcess;

@@ -1,10 +1,9 @@
-#include "hosting/statisticsx.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "hosting/statisticsx.h"
 #include "runtime/statuscodes.h"
 #include "testsupport.h"
 
@@ -12,21 +11,21 @@ namespace {
 
 // A language whose start fails while `failStart` is set.
 class FakeHost : public StatisticsX {
-public:
+  public:
     using StatisticsX::StatisticsX;
     ~FakeHost() override { StopOnDestroy(); }
 
     bool failStart = false;
     std::vector<std::string>* calls = nullptr;
 
-protected:
+  protected:
     int x_init_embedded_x(int, char**) override { return Note("init", failStart ? 42 : 0); }
     int x_execute_x(const char*) override { return Note("execute", isRunning() ? 0 : -1); }
     int x_stop_embedded_x() override { return Note("stop", 0); }
     int x_pre_action() override { return Note("pre", 0); }
     int x_post_action() override { return Note("post", 0); }
 
-private:
+  private:
     int Note(const char* call, int status) {
         if (calls) calls->push_back(call);
         return status;
@@ -49,10 +48,11 @@ TEST(StatisticsX, ARHostIsMarkedInitialisedEachTimeButAFailedStartLeavesItUninit
     // R goes through the start again although it is initialised.
     EXPECT_EQ(host.init_embedded_x(0, nullptr), 0);
     EXPECT_EQ(calls, (std::vector<std::string>{"init", "init", "init"}));
-    EXPECT_EQ(trace.lines(), (std::vector<std::string>{
-                                 "StatisticsX::init_embedded_R", "StatisticsX::init_embedded_x error code : 42.",
-                                 "StatisticsX::init_embedded_R", "StatisticsX::init_embedded_x error code : 0.",
-                                 "StatisticsX::init_embedded_R", "StatisticsX::init_embedded_x error code : 0."}));
+    EXPECT_EQ(trace.lines(),
+              (std::vector<std::string>{
+                  "StatisticsX::init_embedded_R", "StatisticsX::init_embedded_x error code : 42.",
+                  "StatisticsX::init_embedded_R", "StatisticsX::init_embedded_x error code : 0.",
+                  "StatisticsX::init_embedded_R", "StatisticsX::init_embedded_x error code : 0."}));
 }
 
 TEST(StatisticsX, TheRunningFlagHoldsOnlyWhileTextRunsAndDestroyingStopsAStartedLanguage) {

@@ -1,8 +1,8 @@
-#include "runtime/syncsyntaxslot.h"
-
 #include <gtest/gtest.h>
 
 #include <thread>
+
+#include "runtime/syncsyntaxslot.h"
 
 namespace {
 
@@ -13,7 +13,8 @@ void HostLoop(int& handled) {
     std::vector<std::string> lines;
     while (slot.WaitForRequest(lines)) {
         ++handled;
-        slot.Complete(static_cast<int>(lines.size()) * 100 + static_cast<int>(lines.front().size()));
+        slot.Complete(static_cast<int>(lines.size()) * 100 +
+                      static_cast<int>(lines.front().size()));
     }
     slot.Complete(0);
 }
@@ -28,9 +29,11 @@ TEST(SyncSyntaxSlot, ConcurrentCallersEachGetTheirOwnResultAndStopEndsTheLoop) {
     std::vector<int> mismatches(kCallers, 0);
     for (int c = 0; c < kCallers; ++c) {
         callers.emplace_back([c, &mismatches] {
-            std::vector<std::string> lines(static_cast<size_t>(c + 1), std::string(static_cast<size_t>(c + 3), 'x'));
+            std::vector<std::string> lines(static_cast<size_t>(c + 1),
+                                           std::string(static_cast<size_t>(c + 3), 'x'));
             for (int i = 0; i < kCalls; ++i) {
-                if (GRunSyncSyntax(lines) != (c + 1) * 100 + c + 3) ++mismatches[static_cast<size_t>(c)];
+                if (GRunSyncSyntax(lines) != (c + 1) * 100 + c + 3)
+                    ++mismatches[static_cast<size_t>(c)];
             }
         });
     }

@@ -1,5 +1,3 @@
-#include "hosting/xprocessenvironment.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "hosting/xprocessenvironment.h"
 #include "platform/process.h"
 #include "runtime/xconfigoptions.h"
 #include "testsupport.h"
@@ -32,7 +31,8 @@ XLaunchInputs Inputs(std::map<std::string, std::string> environment = {}) {
     return inputs;
 }
 
-XConfigOptions Options(const std::string& language, std::vector<std::pair<std::string, std::string>> pairs) {
+XConfigOptions Options(const std::string& language,
+                       std::vector<std::pair<std::string, std::string>> pairs) {
     XConfigOptions options(language);
     for (const auto& [key, value] : pairs) options.PutOption(key, value);
     return options;
@@ -47,7 +47,7 @@ Entries List(const XConfigOptions& options, const XLaunchInputs& inputs) {
 
 // Sets variables for one test and restores the previous state afterwards.
 class ScopedVariables {
-public:
+  public:
     explicit ScopedVariables(std::vector<std::string> names) : m_names(std::move(names)) {
         for (const auto& name : m_names) {
             const char* value = std::getenv(name.c_str());
@@ -57,12 +57,14 @@ public:
     }
     ~ScopedVariables() {
         for (size_t i = 0; i < m_names.size(); ++i) {
-            if (m_saved[i].first) ::setenv(m_names[i].c_str(), m_saved[i].second.c_str(), 1);
-            else ::unsetenv(m_names[i].c_str());
+            if (m_saved[i].first)
+                ::setenv(m_names[i].c_str(), m_saved[i].second.c_str(), 1);
+            else
+                ::unsetenv(m_names[i].c_str());
         }
     }
 
-private:
+  private:
     std::vector<std::string> m_names;
     std::vector<std::pair<bool, std::string>> m_saved;
 };
@@ -77,7 +79,8 @@ std::string Get(const std::string& name) {
 
 TEST(ProcessEnvironment, PythonWithoutOwnVariablesGetsEveryDefaultInOrder) {
     auto options = Options("PYTHON", {{"HOME", "/opt/python3"}, {"LIB_NAME", "lib/libpy.so"}});
-    auto inputs = Inputs({{"PATH", "/usr/bin:/bin"}, {"VEXA_EXTENSIONS_PATH", "/ext"}, {"CPRLMX_HOST", "10.0.0.5"}});
+    auto inputs = Inputs(
+        {{"PATH", "/usr/bin:/bin"}, {"VEXA_EXTENSIONS_PATH", "/ext"}, {"CPRLMX_HOST", "10.0.0.5"}});
     EXPECT_EQ(List(options, inputs), (Entries{
                                          "VEXA_HOME=/opt/vexa",
                                          "VEXADXTEMP=/var/tmp/vexa run",
@@ -117,30 +120,34 @@ TEST(ProcessEnvironment, OwnVariablesComeFirstByNameAndSuppressTheUnlessDefinedR
                                       {"BACKEND_PYTHON_SCRIPT", "False"},
                                       {"CPRLMX_HOST", "192.168.1.1"},
                                       {"PYTHONPATH", "/own/site"}});
-    auto inputs = Inputs({{"PATH", "/usr/bin"}, {"PYTHONPATH", "/inherited"}, {"CPRLMX_HOST", "10.0.0.5"},
+    auto inputs = Inputs({{"PATH", "/usr/bin"},
+                          {"PYTHONPATH", "/inherited"},
+                          {"CPRLMX_HOST", "10.0.0.5"},
                           {"CPRLMX_PORT", "7001"}});
-    EXPECT_EQ(List(options, inputs), (Entries{
-                                         "BACKEND_PYTHON_SCRIPT=False",
-                                         "CPRLMX_HOST=192.168.1.1",
-                                         "PATH=/own/bin",
-                                         "PYTHONPATH=/own/site",
-                                         "VEXA_HOME=/elsewhere",
-                                         "VEXADXTEMP=/var/tmp/vexa run",
-                                         "VEXA_EXTENSIONS_PATH=",
-                                         // The trailing separator of HOME is gone.
-                                         "PYTHONHOME=/opt/python3",
-                                         // Site-packages first, then the options' value, not the inherited one.
-                                         "PYTHONPATH=/opt/vexa/Python/Lib/site-packages:/own/site",
-                                         // Defining only the host does not keep the pair out; these win.
-                                         "CPRLMX_HOST=10.0.0.5",
-                                         "CPRLMX_PORT=7001",
-                                         "JAVA_CLIENT_PORT=0",
-                                     }));
+    EXPECT_EQ(List(options, inputs),
+              (Entries{
+                  "BACKEND_PYTHON_SCRIPT=False",
+                  "CPRLMX_HOST=192.168.1.1",
+                  "PATH=/own/bin",
+                  "PYTHONPATH=/own/site",
+                  "VEXA_HOME=/elsewhere",
+                  "VEXADXTEMP=/var/tmp/vexa run",
+                  "VEXA_EXTENSIONS_PATH=",
+                  // The trailing separator of HOME is gone.
+                  "PYTHONHOME=/opt/python3",
+                  // Site-packages first, then the options' value, not the inherited one.
+                  "PYTHONPATH=/opt/vexa/Python/Lib/site-packages:/own/site",
+                  // Defining only the host does not keep the pair out; these win.
+                  "CPRLMX_HOST=10.0.0.5",
+                  "CPRLMX_PORT=7001",
+                  "JAVA_CLIENT_PORT=0",
+              }));
 }
 
 TEST(ProcessEnvironment, OptionsDefiningBothHostAndPortGetNoCprlmxEntries) {
     auto options = Options("PYTHON", {{"CPRLMX_HOST", "h"}, {"CPRLMX_PORT", "1"}});
-    auto inputs = Inputs({{"CPRLMX_HOST", "10.0.0.5"}, {"CPRLMX_PORT", "7001"}, {"PATH", "/usr/bin"}});
+    auto inputs =
+        Inputs({{"CPRLMX_HOST", "10.0.0.5"}, {"CPRLMX_PORT", "7001"}, {"PATH", "/usr/bin"}});
     Entries entries = List(options, inputs);
     EXPECT_EQ(std::count(entries.begin(), entries.end(), "CPRLMX_HOST=h"), 1);
     EXPECT_EQ(std::count(entries.begin(), entries.end(), "CPRLMX_PORT=1"), 1);
@@ -166,10 +173,11 @@ TEST(ProcessEnvironment, RPushesItsHomeAlwaysAndItWinsInTheChildBlock) {
                        }));
 
     // The later R_HOME takes the earlier one's place in the child's block.
-    EXPECT_EQ(ChildEnvironment(pushEnv(options, inputs), {"PATH=/usr/bin", "R_HOME=/old", "TERM=xterm"}),
-              (Entries{"PATH=/opt/R/bin:/usr/bin", "R_HOME=/opt/R", "TERM=xterm", "VEXA_HOME=/opt/vexa",
-                       "VEXADXTEMP=/var/tmp/vexa run", "VEXA_EXTENSIONS_PATH=", "VEXA_RPACKAGES_PATH=",
-                       "DISPLAY=:0"}));
+    EXPECT_EQ(
+        ChildEnvironment(pushEnv(options, inputs), {"PATH=/usr/bin", "R_HOME=/old", "TERM=xterm"}),
+        (Entries{"PATH=/opt/R/bin:/usr/bin", "R_HOME=/opt/R", "TERM=xterm", "VEXA_HOME=/opt/vexa",
+                 "VEXADXTEMP=/var/tmp/vexa run",
+                 "VEXA_EXTENSIONS_PATH=", "VEXA_RPACKAGES_PATH=", "DISPLAY=:0"}));
 }
 
 TEST(ProcessEnvironment, JavaExtensionClassPathFollowsPackageModeAndTheInheritedClassPath) {
@@ -180,15 +188,25 @@ TEST(ProcessEnvironment, JavaExtensionClassPathFollowsPackageModeAndTheInherited
         std::map<std::string, std::string> environment;
         std::string expected;
     } cases[] = {
-        {"/ext/one;/ext/two/;/ext/three", true, {},
-         "CLASSPATH=/opt/vexa/vexajavaplugin.jar:/ext/one/CMD.jar:/ext/two/CMD.jar:/ext/three/CMD.jar"},
-        {"/ext/one", true, {{"CLASSPATH", "/usr/share/java/x.jar"}},
+        {"/ext/one;/ext/two/;/ext/three",
+         true,
+         {},
+         "CLASSPATH=/opt/vexa/vexajavaplugin.jar:/ext/one/CMD.jar:/ext/two/CMD.jar:/ext/three/"
+         "CMD.jar"},
+        {"/ext/one",
+         true,
+         {{"CLASSPATH", "/usr/share/java/x.jar"}},
          "CLASSPATH=/opt/vexa/vexajavaplugin.jar:/ext/one/CMD.jar:/usr/share/java/x.jar"},
-        {"/ext/a.jar;/ext/b.jar", false, {{"CLASSPATH", "/cp"}},
+        {"/ext/a.jar;/ext/b.jar",
+         false,
+         {{"CLASSPATH", "/cp"}},
          "CLASSPATH=/opt/vexa/vexajavaplugin.jar:/ext/a.jar:/ext/b.jar:/cp"},
         {"/ext/a.jar", false, {}, "CLASSPATH=/opt/vexa/vexajavaplugin.jar:/ext/a.jar"},
         // Empty pieces would be the current directory (or a jar at the root).
-        {";/ext/one;;", true, {{"CLASSPATH", ""}}, "CLASSPATH=/opt/vexa/vexajavaplugin.jar:/ext/one/CMD.jar"},
+        {";/ext/one;;",
+         true,
+         {{"CLASSPATH", ""}},
+         "CLASSPATH=/opt/vexa/vexajavaplugin.jar:/ext/one/CMD.jar"},
         {"", true, {}, "CLASSPATH=/opt/vexa/vexajavaplugin.jar"},
     };
     for (const Case& c : cases) {
@@ -204,7 +222,8 @@ TEST(ProcessEnvironment, JavaExtensionClassPathFollowsPackageModeAndTheInherited
 }
 
 TEST(ProcessEnvironment, OtherLanguagesGetOnlyTheRowsForAll) {
-    auto options = Options("RUBY", {{"HOME", "/opt/ruby"}, {"VEXADXTEMP", "/own/tmp"}, {"RUBYLIB", "/lib"}});
+    auto options =
+        Options("RUBY", {{"HOME", "/opt/ruby"}, {"VEXADXTEMP", "/own/tmp"}, {"RUBYLIB", "/lib"}});
     auto inputs = Inputs({{"PATH", "/usr/bin"}, {"VEXA_EXTENSIONS_PATH", "/ext"}});
     EXPECT_EQ(List(options, inputs), (Entries{
                                          "RUBYLIB=/lib",
@@ -239,19 +258,21 @@ TEST(ProcessEnvironment, LauncherArgvNamesTheLauncherAndPassesEveryArgumentUnquo
     auto python = Options("PYTHON", {{"HOME", "/opt/my python/"}});
     XLaunchInputs inputs = Inputs();
     inputs.engineHome = "/opt/vexa";
-    EXPECT_EQ(XLauncherArgv(python, inputs, 1), (std::vector<std::string>{"/opt/vexa/startx", "LOCAL",
-                                                                          "/var/tmp/vexa run", "1a2c", "PYTHON",
-                                                                          "/opt/my python/"}));
+    EXPECT_EQ(XLauncherArgv(python, inputs, 1),
+              (std::vector<std::string>{"/opt/vexa/startx", "LOCAL", "/var/tmp/vexa run", "1a2c",
+                                        "PYTHON", "/opt/my python/"}));
 
     auto r32 = Options("R", {{"HOME", "/opt/R"}, {"WORK_ON_32", "true"}});
     EXPECT_EQ(XLauncherArgv(r32, inputs, 0),
-              (std::vector<std::string>{"/opt/vexa/startx32", "REMOTE", "/var/tmp/vexa run", "1a2c", "R"}));
+              (std::vector<std::string>{"/opt/vexa/startx32", "REMOTE", "/var/tmp/vexa run", "1a2c",
+                                        "R"}));
 
     XLaunchInputs java = inputs;
     java.commandName = "MYEXT CMD";
-    EXPECT_EQ(JavaExtensionArgv(java, 0, 50123),
-              (std::vector<std::string>{"/opt/vexa/JRE/bin/java", "com.kor.statistics.plugin.Extension", "REMOTE",
-                                        "50123", "MYEXT CMD"}));
+    EXPECT_EQ(
+        JavaExtensionArgv(java, 0, 50123),
+        (std::vector<std::string>{"/opt/vexa/JRE/bin/java", "com.kor.statistics.plugin.Extension",
+                                  "REMOTE", "50123", "MYEXT CMD"}));
 }
 
 TEST(ProcessEnvironment, AStartedLauncherReceivesTheArgumentsAndTheAppliedEnvironment) {
@@ -261,28 +282,31 @@ TEST(ProcessEnvironment, AStartedLauncherReceivesTheArgumentsAndTheAppliedEnviro
     std::filesystem::create_directory(blankTemp);
     std::string out = temp.file("seen.txt");
     // The stand-in launcher writes each argument on its own line, then two variables.
-    testsupport::WriteFile(home.file("startx"),
-                           "#!/bin/sh\n"
-                           "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$VEXA_TEST_OUT\"\n"
-                           "printf '%s\\n' \"$VEXADXTEMP\" \"$PYTHONHOME\" >> \"$VEXA_TEST_OUT\"\n");
+    testsupport::WriteFile(
+        home.file("startx"),
+        "#!/bin/sh\n"
+        "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$VEXA_TEST_OUT\"\n"
+        "printf '%s\\n' \"$VEXADXTEMP\" \"$PYTHONHOME\" >> \"$VEXA_TEST_OUT\"\n");
     std::filesystem::permissions(home.file("startx"), std::filesystem::perms::owner_all);
 
-    ScopedVariables saved({"VEXA_TEST_OUT", "VEXA_HOME", "VEXADXTEMP", "VEXA_EXTENSIONS_PATH", "PYTHONHOME",
-                           "PYTHONPATH", "BACKEND_PYTHON_SCRIPT", "CPRLMX_HOST", "CPRLMX_PORT",
-                           "JAVA_CLIENT_PORT"});
+    ScopedVariables saved({"VEXA_TEST_OUT", "VEXA_HOME", "VEXADXTEMP", "VEXA_EXTENSIONS_PATH",
+                           "PYTHONHOME", "PYTHONPATH", "BACKEND_PYTHON_SCRIPT", "CPRLMX_HOST",
+                           "CPRLMX_PORT", "JAVA_CLIENT_PORT"});
     std::string path = Get("PATH");
-    auto options = Options("PYTHON", {{"HOME", "/opt/py home"}, {"VEXA_TEST_OUT", out}, {"PATH", path}});
+    auto options =
+        Options("PYTHON", {{"HOME", "/opt/py home"}, {"VEXA_TEST_OUT", out}, {"PATH", path}});
     XLaunchInputs inputs;
     inputs.engineHome = home.path();
     inputs.tempDir = blankTemp;
     inputs.pidText = "00ff";
     const std::vector<std::string> before = platform::CurrentEnvironment();
     platform::ChildProcess child;
-    ASSERT_EQ(platform::ChildProcess::Spawn(XLauncherArgv(options, inputs, 1),
-                                            ChildEnvironment(pushEnv(options, inputs), before), child),
-              0);
+    ASSERT_EQ(
+        platform::ChildProcess::Spawn(XLauncherArgv(options, inputs, 1),
+                                      ChildEnvironment(pushEnv(options, inputs), before), child),
+        0);
     EXPECT_EQ(platform::CurrentEnvironment(), before);
     EXPECT_EQ(child.Wait(), 0);
-    EXPECT_EQ(testsupport::ReadFile(out),
-              "LOCAL\n" + blankTemp + "\n00ff\nPYTHON\n/opt/py home\n" + blankTemp + "\n/opt/py home\n");
+    EXPECT_EQ(testsupport::ReadFile(out), "LOCAL\n" + blankTemp + "\n00ff\nPYTHON\n/opt/py home\n" +
+                                              blankTemp + "\n/opt/py home\n");
 }

@@ -47,10 +47,14 @@ int ExpectedMissing(int column, const std::string& field) {
     if (column == kSpecies) return field == "unknown" ? 1 : 0;
     const double x = std::strtod(field.c_str(), nullptr);
     switch (column) {
-        case 6: return x == 9 || x == 99 ? 1 : 0;
-        case 7: return x >= -999 && x <= -900 ? 1 : 0;
-        case 8: return (x >= 90 && x <= 99) || x == 0 ? 1 : 0;
-        default: return 0;
+        case 6:
+            return x == 9 || x == 99 ? 1 : 0;
+        case 7:
+            return x >= -999 && x <= -900 ? 1 : 0;
+        case 8:
+            return (x >= 90 && x <= 99) || x == 0 ? 1 : 0;
+        default:
+            return 0;
     }
 }
 
@@ -74,8 +78,8 @@ bool CaseMatches(const Row& row, int caseNumber, int& userMissing) {
         }
         const int expected = ExpectedMissing(column, row[static_cast<std::size_t>(column)]);
         if (!same || missing != expected) {
-            std::printf("     case %d variable %d: value or missing flag %d differs\n", caseNumber, column,
-                        missing);
+            std::printf("     case %d variable %d: value or missing flag %d differs\n", caseNumber,
+                        column, missing);
             return false;
         }
         userMissing += missing;
@@ -94,17 +98,20 @@ void ReadEveryCase(const std::vector<Row>& rows) {
     int last = 0;
     while ((last = NextCase()) == 0) {
         if (cases < static_cast<int>(rows.size())) {
-            matches = CaseMatches(rows[static_cast<std::size_t>(cases)], cases, userMissing) && matches;
+            matches =
+                CaseMatches(rows[static_cast<std::size_t>(cases)], cases, userMissing) && matches;
         }
         ++cases;
     }
-    Check(cases == static_cast<int>(rows.size()), "every case of the data file, " + std::to_string(cases));
+    Check(cases == static_cast<int>(rows.size()),
+          "every case of the data file, " + std::to_string(cases));
     Check(last == 23, "the pass ends with 23, got " + std::to_string(last));
     Check(matches, "every value and missing flag as in the data file");
     Check(userMissing > 0, "user-missing values were met");
     double value = 0;
     int missing = 0;
-    Check(GetNumericValue(kSpecies, &value, &missing) == VEXA_CURSOR_WRONG_TYPE, "a string read as a number");
+    Check(GetNumericValue(kSpecies, &value, &missing) == VEXA_CURSOR_WRONG_TYPE,
+          "a string read as a number");
     Check(RemoveCaseCursor() == 0, "RemoveCaseCursor");
     Check(EndProcedure() == 0, "EndProcedure");
 }
@@ -123,13 +130,14 @@ void WriteNewVariableAndCase(int rowCount) {
         int missing = 0;
         committed = GetNumericValue(2, &length, &missing) == 0 &&
                     GetNumericValue(3, &width, &missing) == 0 &&
-                    SetValueNumeric("petal_ratio", length / width) == 0 && CommitCaseRecord() == 0 &&
-                    committed;
+                    SetValueNumeric("petal_ratio", length / width) == 0 &&
+                    CommitCaseRecord() == 0 && committed;
         ++cases;
     }
     Check(cases == rowCount && last == 23, "the write cursor visits every case once");
     Check(committed, "a value committed for each case");
-    Check(SetValueNumeric("sepal_length", 7.5) == 0 && SetValueChar("species", "hybridXXXX", 6) == 0 &&
+    Check(SetValueNumeric("sepal_length", 7.5) == 0 &&
+              SetValueChar("species", "hybridXXXX", 6) == 0 &&
               SetValueNumeric("petal_ratio", 1) == 0 && CommitNewCase() == 0,
           "a new case");
     Check(EndChanges() == 0, "EndChanges");

@@ -71,7 +71,8 @@ void DataStepWritesAndReadsBack() {
     int err = -1;
     int missing = -1;
     // The read commits the queue first.
-    Check(GetNCellValueOptimize("made", 3, 0, &missing, &err) == NumberOf(3) && err == 0 && missing == 0,
+    Check(GetNCellValueOptimize("made", 3, 0, &missing, &err) == NumberOf(3) && err == 0 &&
+              missing == 0,
           "an Optimize read sees a queued write");
     int numberFailures = 0, textFailures = 0;
     for (int row = 0; row < kRows; ++row) {
@@ -81,13 +82,15 @@ void DataStepWritesAndReadsBack() {
         } else {
             numberFailures += err != 0 || missing != 2;
         }
-        textFailures += Owned(GetCCellValueOptimize("made", row, 1, &missing, &err)) != TextOf(row) || err != 0;
+        textFailures +=
+            Owned(GetCCellValueOptimize("made", row, 1, &missing, &err)) != TextOf(row) || err != 0;
     }
     Check(numberFailures == 0, "every number read back through the batch");
     Check(textFailures == 0, "every text read back through the batch");
     int first = -1, last = -1, third = -1;
     GetRowList("made", kRows - 1, 0, &first, &last, &third, &err);
-    Check(err == 0 && first <= kRows - 1 && last == kRows - 1 && first > 0, "the last batch ends at the last row");
+    Check(err == 0 && first <= kRows - 1 && last == kRows - 1 && first > 0,
+          "the last batch ends at the last row");
     Check(Lists(Names(GetDatastepDatasets), "made"), "the step lists made");
     Check(EndDataStep() == 0, "EndDataStep");
     Check(SetNCellValue("made", 0, 0, 1.0) == 89, "after the step a write is 89 again");
@@ -112,7 +115,8 @@ void CopyRenameClose() {
     Check(CopyDataset("made", "copied") == 0, "CopyDataset made -> copied");
     Check(GetCaseCountInDS("copied", &err) == kRows, "the copy has every case");
     Check(CreateDataset("renamed", false, false) == 0, "CreateDataset renamed");
-    Check(InsertVariable("renamed", 0, "v", 0) == 0 && InsertCase("renamed", 0) == 0, "a variable and a case");
+    Check(InsertVariable("renamed", 0, "v", 0) == 0 && InsertCase("renamed", 0) == 0,
+          "a variable and a case");
     Check(SetDatasetName("renamed", "other") == 0, "SetDatasetName renamed -> other");
     Check(SetNCellValue("other", 0, 0, 5.0) == 87, "a write under the new name is 87");
     Check(SetNCellValue("renamed", 0, 0, 5.0) == 0, "the old name is still the library's");

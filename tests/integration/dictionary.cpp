@@ -35,7 +35,8 @@ std::vector<std::string> Strings(char** texts, int count) { return {texts, texts
 
 std::vector<std::string> ListItems(void* list) {
     std::vector<std::string> items;
-    for (int i = 0; i < GetStringListLength(list); ++i) items.emplace_back(GetStringFromList(list, i));
+    for (int i = 0; i < GetStringListLength(list); ++i)
+        items.emplace_back(GetStringFromList(list, i));
     RemoveStringList(list);
     return items;
 }
@@ -55,27 +56,34 @@ void CheckVariables() {
     Check(GetVariableMeasurementLevel(0, &err) == 3, "sepal_length scale");
     Check(GetVariableRole(species, &err) == 1, "species is a target");
     int type = 0, width = 0, decimals = -1;
-    Check(GetVariableFormatType(0, &type, &width, &decimals) == 0 && type == 5 && width == 8 && decimals == 1,
+    Check(GetVariableFormatType(0, &type, &width, &decimals) == 0 && type == 5 && width == 8 &&
+              decimals == 1,
           "format type F8.1 as codes");
-    Check(GetVariableName(99, &err) == nullptr && err != 0, "a position past the end is an engine error");
-    Check(Text(GetVariableLabel(IndexOf("flower_count"), &err)) == "Flowers on the \"sampled\" stem",
-          "quoted label");
+    Check(GetVariableName(99, &err) == nullptr && err != 0,
+          "a position past the end is an engine error");
+    Check(
+        Text(GetVariableLabel(IndexOf("flower_count"), &err)) == "Flowers on the \"sampled\" stem",
+        "quoted label");
 }
 
 void CheckMissingValues() {
     int format = 0;
     double values[3] = {0, 0, 0};
-    Check(GetVarNMissingValues(IndexOf("petal_quality"), &format, &values[0], &values[1], &values[2]) == 0 &&
+    Check(GetVarNMissingValues(IndexOf("petal_quality"), &format, &values[0], &values[1],
+                               &values[2]) == 0 &&
               format == 2 && values[0] == 9 && values[1] == 99,
           "petal_quality: discrete 9 and 99");
-    Check(GetVarNMissingValues(IndexOf("growth_index"), &format, &values[0], &values[1], &values[2]) == 0 &&
+    Check(GetVarNMissingValues(IndexOf("growth_index"), &format, &values[0], &values[1],
+                               &values[2]) == 0 &&
               format == -2 && values[0] == -999 && values[1] == -900,
           "growth_index: range -999 to -900");
-    Check(GetVarNMissingValues(IndexOf("flower_count"), &format, &values[0], &values[1], &values[2]) == 0 &&
+    Check(GetVarNMissingValues(IndexOf("flower_count"), &format, &values[0], &values[1],
+                               &values[2]) == 0 &&
               format == -3 && values[0] == 90 && values[1] == 99 && values[2] == 0,
           "flower_count: range 90 to 99 and 0");
     char buffers[3][9] = {};
-    Check(GetVarCMissingValues(IndexOf("species"), &format, buffers[0], buffers[1], buffers[2]) == 0 &&
+    Check(GetVarCMissingValues(IndexOf("species"), &format, buffers[0], buffers[1], buffers[2]) ==
+                  0 &&
               format == 1 && std::string(buffers[0]) == "unknown ",
           "species: 'unknown' padded to 8 bytes");
 }
@@ -103,7 +111,8 @@ void CheckAttributes() {
     char** names = nullptr;
     int count = 0;
     const int species = IndexOf("species");
-    Check(GetVarAttributeNames(species, &names, &count) == 0 && count == 1 && std::string(names[0]) == "Source",
+    Check(GetVarAttributeNames(species, &names, &count) == 0 && count == 1 &&
+              std::string(names[0]) == "Source",
           "attribute names of species");
     FreeAttributeNames(names, count);
     Check(GetVarAttributes(species, "Source", &names, &count) == 0 &&
@@ -120,14 +129,17 @@ void CheckAttributes() {
 
 void CheckSetsWeightSplit() {
     int err = -1;
-    Check(ListItems(GetMultiResponseSetNames(&err)) == std::vector<std::string>{"$sizes", "$codes"} && err == 0,
-          "two multiple response sets");
+    Check(
+        ListItems(GetMultiResponseSetNames(&err)) == std::vector<std::string>{"$sizes", "$codes"} &&
+            err == 0,
+        "two multiple response sets");
     char* label = nullptr;
     char* counted = nullptr;
     int kind = 0, second = -1;
     void* members = nullptr;
     GetMultiResponseSet("$codes", &label, &kind, &counted, &second, &members, &err);
-    Check(err == 0 && Text(label) == "Coded flower traits" && kind == 2 && Text(counted) == "1" && second == 1 &&
+    Check(err == 0 && Text(label) == "Coded flower traits" && kind == 2 && Text(counted) == "1" &&
+              second == 1 &&
               ListItems(members) == std::vector<std::string>{"species_code", "petal_quality"},
           "the set's label, kind and members");
     FreeString(label);
@@ -148,48 +160,57 @@ void CheckSetsWeightSplit() {
 void CheckProcedureDataset() {
     int err = 0;
     Check(GetVariableCountInProcDS(&err) == 0 && err != 0, "no procedure open: an engine error");
-    Check(Text(GetVariableNameInProcDS(0, &err)) == "" && err != 0, "no procedure open: an empty name");
+    Check(Text(GetVariableNameInProcDS(0, &err)) == "" && err != 0,
+          "no procedure open: an empty name");
     Check(StartProcedure("Demo", nullptr) == 0 && HasProcedure() == 1, "a procedure opens");
-    Check(GetVariableCountInProcDS(&err) == 9 && GetRowCountInProcDS(&err) == 150, "procedure dataset sizes");
-    Check(Text(GetVariableNameInProcDS(4, &err)) == "species" && GetVariableTypeInProcDS(4, &err) == 10,
+    Check(GetVariableCountInProcDS(&err) == 9 && GetRowCountInProcDS(&err) == 150,
+          "procedure dataset sizes");
+    Check(Text(GetVariableNameInProcDS(4, &err)) == "species" &&
+              GetVariableTypeInProcDS(4, &err) == 10,
           "procedure dataset variable");
     Check(Text(GetVariableLabelInProcDS(4, &err)) == "Iris species" &&
               Text(GetVariableFormatInProcDS(4, &err)) == "A10",
           "procedure dataset label and format");
-    Check(GetVariableMeasurementLevelInProcDS(6, &err) == 2 && GetVariableRoleInProcDS(5, &err) == 2,
-          "procedure dataset level and role");
+    Check(
+        GetVariableMeasurementLevelInProcDS(6, &err) == 2 && GetVariableRoleInProcDS(5, &err) == 2,
+        "procedure dataset level and role");
     int format = 0;
     double values[3] = {0, 0, 0};
-    Check(GetVarNMissingValuesInProcDS(6, &format, &values[0], &values[1], &values[2]) == 0 && format == 2,
+    Check(GetVarNMissingValuesInProcDS(6, &format, &values[0], &values[1], &values[2]) == 0 &&
+              format == 2,
           "procedure dataset missing values");
     char** names = nullptr;
     int count = 0;
-    Check(GetDataFileAttributesInProcDS("Source", &names, &count) == 0 && count == 1, "procedure file attribute");
+    Check(GetDataFileAttributesInProcDS("Source", &names, &count) == 0 && count == 1,
+          "procedure file attribute");
     FreeAttributes(names, count);
     Check(ListItems(GetMultiResponseSetNamesInProcDS(&err)).size() == 2, "procedure dataset sets");
     int type = 0, width = 0, decimals = 0;
-    Check(GetVariableFormatTypeInProcDS(7, &type, &width, &decimals) == 0 && type == 5 && width == 8 &&
-              decimals == 2,
+    Check(GetVariableFormatTypeInProcDS(7, &type, &width, &decimals) == 0 && type == 5 &&
+              width == 8 && decimals == 2,
           "procedure dataset format type");
     char buffers[3][9] = {};
-    Check(GetVarCMissingValuesInProcDS(4, &format, buffers[0], buffers[1], buffers[2]) == 0 && format == 1 &&
-              std::string(buffers[0]) == "unknown ",
+    Check(GetVarCMissingValuesInProcDS(4, &format, buffers[0], buffers[1], buffers[2]) == 0 &&
+              format == 1 && std::string(buffers[0]) == "unknown ",
           "procedure dataset string missing value");
-    Check(GetVarAttributeNamesInProcDS(6, &names, &count) == 0 && count == 1 && std::string(names[0]) == "Scale",
+    Check(GetVarAttributeNamesInProcDS(6, &names, &count) == 0 && count == 1 &&
+              std::string(names[0]) == "Scale",
           "procedure dataset attribute names");
     FreeAttributeNames(names, count);
     Check(GetVarAttributesInProcDS(6, "Scale", &names, &count) == 0 && count == 1 &&
               std::string(names[0]) == "1 to 5",
           "procedure dataset attribute values");
     FreeAttributes(names, count);
-    Check(GetDataFileAttributeNamesInProcDS(&names, &count) == 0 && count == 2, "procedure file attribute names");
+    Check(GetDataFileAttributeNamesInProcDS(&names, &count) == 0 && count == 2,
+          "procedure file attribute names");
     FreeAttributeNames(names, count);
     char* label = nullptr;
     char* counted = nullptr;
     int kind = 0, second = 0;
     void* members = nullptr;
     GetMultiResponseSetInProcDS("$sizes", &label, &kind, &counted, &second, &members, &err);
-    Check(err == 0 && kind == 1 && ListItems(members).size() == 4, "procedure dataset set of four measurements");
+    Check(err == 0 && kind == 1 && ListItems(members).size() == 4,
+          "procedure dataset set of four measurements");
     FreeString(label);
     FreeString(counted);
     Check(EndProcedure() == 0 && HasProcedure() == 0, "the procedure closes");
@@ -209,7 +230,8 @@ void CheckSubmission(const std::string& logPath) {
     const std::string setWidth = "SET WIDTH=120.";
     Check(Submit(setWidth.data(), static_cast<int>(setWidth.size())) == 0, "SET WIDTH submitted");
     Check(GetVexaOutputWidth(&err) == 120, "output width follows SET WIDTH");
-    Check(QueueCommandPart("SET OLANG=", 10) == 0 && QueueCommandPart("French.", 7) == 0, "two command parts");
+    Check(QueueCommandPart("SET OLANG=", 10) == 0 && QueueCommandPart("French.", 7) == 0,
+          "two command parts");
     Check(Text(GetOutputLanguage(&err)) == "French", "the queued command took effect");
     SetOutputLanguage("English", &err);
     Check(err == 0 && Text(GetOutputLanguage(&err)) == "English", "SetOutputLanguage");
@@ -220,7 +242,8 @@ void CheckSubmission(const std::string& logPath) {
     const std::string copyPath = logPath + ".records";
     std::remove(copyPath.c_str());
     auto upper = [](const char* source, int length, char* destination, int) {
-        for (int i = 0; i < length; ++i) destination[i] = static_cast<char>(std::toupper(source[i]));
+        for (int i = 0; i < length; ++i)
+            destination[i] = static_cast<char>(std::toupper(source[i]));
         return 0;
     };
     SetRecordBrowserOutput(copyPath.c_str(), true);
@@ -231,7 +254,8 @@ void CheckSubmission(const std::string& logPath) {
     Check(ReadFile(copyPath) == "UTF8 plain", "record copy converted only in UTF-8 mode");
     std::remove(copyPath.c_str());
     const std::string log = ReadFile(logPath);
-    for (const char* entry : {"SET WIDTH=120.", "SET OLANG=", "French.", "posted text", "/tmp/chart.png", "first"}) {
+    for (const char* entry :
+         {"SET WIDTH=120.", "SET OLANG=", "French.", "posted text", "/tmp/chart.png", "first"}) {
         Check(log.find(entry) != std::string::npos, std::string("the output log holds ") + entry);
     }
     Check(log.find("SET WIDTH=120.") < log.find("posted text"), "the output log keeps the order");

@@ -24,12 +24,14 @@ void Check(bool condition, const std::string& what) {
 
 std::vector<std::string> ListItems(void* list) {
     std::vector<std::string> items;
-    for (int i = 0; i < GetStringListLength(list); ++i) items.emplace_back(GetStringFromList(list, i));
+    for (int i = 0; i < GetStringListLength(list); ++i)
+        items.emplace_back(GetStringFromList(list, i));
     RemoveStringList(list);
     return items;
 }
 
-std::vector<std::string> XPath(const char* handle, const char* expression, const char* context = "") {
+std::vector<std::string> XPath(const char* handle, const char* expression,
+                               const char* context = "") {
     int err = -1;
     void* list = EvaluateXPath(handle, context, expression, &err);
     if (err != 0) std::printf("     EvaluateXPath(%s, %s) gave %d\n", handle, expression, err);
@@ -56,11 +58,14 @@ constexpr const char* kColumns = "Species";
 void BuildProcedure(const std::string& graphic) {
     Check(StartProcedure("Flower summary", "flowers") == 0, "StartProcedure");
     Check(HasProcedure(), "HasProcedure while open");
-    Check(StartProcedure("Again", nullptr) != 0, "a second StartProcedure is refused by the engine");
+    Check(StartProcedure("Again", nullptr) != 0,
+          "a second StartProcedure is refused by the engine");
     Check(StartPivotTable(kOutline, kTitle, kSubtype, false) == 0, "StartPivotTable");
     Check(AddDimension(ROWS) == 0 && AddDimension(COLUMNS) == 0, "two dimensions");
-    Check(PivotTableCaption(kOutline, kTitle, kSubtype, false, "From the bundled sample") == 0, "caption");
-    Check(AddTitleFootnotes(kOutline, kTitle, kSubtype, "title note", false) == 0, "title footnote");
+    Check(PivotTableCaption(kOutline, kTitle, kSubtype, false, "From the bundled sample") == 0,
+          "caption");
+    Check(AddTitleFootnotes(kOutline, kTitle, kSubtype, "title note", false) == 0,
+          "title footnote");
     Check(AddDimFootnotes(COLUMNS, "species note") == 0, "dimension footnote");
 
     // Columns: a species value with its label, a species code with its
@@ -91,21 +96,28 @@ void BuildProcedure(const std::string& graphic) {
 
 void CheckProcedureDocument(const std::string& graphic) {
     const char* cell = "//cell[at[@text='Sepal length (cm)'] and at[@text='Iris setosa']]/@text";
-    Check(XPath("flowers", cell) == std::vector<std::string>{"5.006"}, "the mean cell, in its format");
-    Check(XPath("flowers", "//cell[at[@text='versicolor']]/@text") == std::vector<std::string>{"50"},
-          "the count cell under the code's value label");
-    Check(XPath("flowers", "//cell[@kind='variable']/@variable") == std::vector<std::string>{"sepal_width"},
+    Check(XPath("flowers", cell) == std::vector<std::string>{"5.006"},
+          "the mean cell, in its format");
+    Check(
+        XPath("flowers", "//cell[at[@text='versicolor']]/@text") == std::vector<std::string>{"50"},
+        "the count cell under the code's value label");
+    Check(XPath("flowers", "//cell[@kind='variable']/@variable") ==
+              std::vector<std::string>{"sepal_width"},
           "the variable cell");
-    Check(XPath("flowers", "//cell[at[@text='all']]/@text") == std::vector<std::string>{"150 flowers"},
+    Check(XPath("flowers", "//cell[at[@text='all']]/@text") ==
+              std::vector<std::string>{"150 flowers"},
           "the string cell under the string category");
     Check(XPath("flowers", "count(//cell)") == std::vector<std::string>{"4"}, "four cells");
     Check(XPath("flowers", "//dimension[@name='Species']/category/@kind") ==
               std::vector<std::string>{"value", "value", "number", "string"},
           "categories of every kind in order");
-    Check(XPath("flowers", "//footnote") ==
-              std::vector<std::string>{"procedure note", "title note", "species note", "category note", "cell note"},
+    Check(XPath("flowers", "//footnote") == std::vector<std::string>{"procedure note", "title note",
+                                                                     "species note",
+                                                                     "category note", "cell note"},
           "footnotes at every level");
-    Check(XPath("flowers", "//caption/@text") == std::vector<std::string>{"From the bundled sample"}, "caption");
+    Check(
+        XPath("flowers", "//caption/@text") == std::vector<std::string>{"From the bundled sample"},
+        "caption");
     Check(XPath("flowers", "@title", "//textBlock") == std::vector<std::string>{"Notes"},
           "the text block, with a context");
 
@@ -130,13 +142,16 @@ void CheckProcedureDocument(const std::string& graphic) {
 void CheckDictionaryDocument() {
     Check(CreateXPathDictionary("dict") == 0, "CreateXPathDictionary");
     std::vector<std::string> names = XPath("dict", "/dictionary/variable/@name");
-    Check(names.size() == 9 && names[0] == "sepal_length" && names[4] == "species", "the sample's names");
-    Check(XPath("dict", "//variable[@name='species']/@label") == std::vector<std::string>{"Iris species"},
+    Check(names.size() == 9 && names[0] == "sepal_length" && names[4] == "species",
+          "the sample's names");
+    Check(XPath("dict", "//variable[@name='species']/@label") ==
+              std::vector<std::string>{"Iris species"},
           "a label");
     int err = -1;
     std::vector<std::string> handles = ListItems(GetHandleList(&err));
     Check(handles == std::vector<std::string>{"flowers", "dict"}, "both handles listed");
-    Check(RemoveXPathHandle("dict") == 0 && RemoveXPathHandle("dict") != 0, "a handle removed once");
+    Check(RemoveXPathHandle("dict") == 0 && RemoveXPathHandle("dict") != 0,
+          "a handle removed once");
     void* gone = EvaluateXPath("dict", "", "/dictionary", &err);
     Check(gone == nullptr && err != 0, "a removed handle is refused");
 }
@@ -172,11 +187,13 @@ int main(int argc, char** argv) {
     StopVexa();
 
     const std::string xml = FileContent(xmlPath);
-    Check(xml.find("<output>") != std::string::npos && xml.find("text=\"5.006\"") != std::string::npos,
+    Check(xml.find("<output>") != std::string::npos &&
+              xml.find("text=\"5.006\"") != std::string::npos,
           "the output document written at the end");
     const std::string html = FileContent(htmlPath);
     Check(html.find("<table class=\"pivot\">") != std::string::npos &&
-              html.find("150 flowers") != std::string::npos && html.find("Iris setosa") != std::string::npos,
+              html.find("150 flowers") != std::string::npos &&
+              html.find("Iris setosa") != std::string::npos,
           "the HTML page written at the end");
     return g_failures == 0 ? 0 : 1;
 }

@@ -37,22 +37,26 @@ engine::Dataset Generated() {
     for (std::size_t c = 0; c < kCases; ++c) {
         const double amountValue = c % 101 == 0 ? -1.0 : c * 0.5;
         const double ratio = c % 211 == 0 ? engine::kSystemMissing : 1.0 / (c + 1.0);
-        data.AddCase({amountValue, std::string("C").append(std::to_string(c * 13 % 999983)), ratio});
+        data.AddCase(
+            {amountValue, std::string("C").append(std::to_string(c * 13 % 999983)), ratio});
     }
     return data;
 }
 
 class ConnectionSink : public engine::ByteSink {
-public:
+  public:
     explicit ConnectionSink(platform::TcpConnection& connection) : m_connection(connection) {}
-    int Write(const void* data, std::size_t length) override { return m_connection.SendAll(data, length); }
+    int Write(const void* data, std::size_t length) override {
+        return m_connection.SendAll(data, length);
+    }
 
-private:
+  private:
     platform::TcpConnection& m_connection;
 };
 
 // Listens, starts the transfer, takes the engine's connection.
-bool Connect(bool readIntoEngine, const std::string& variables, platform::TcpConnection& connection) {
+bool Connect(bool readIntoEngine, const std::string& variables,
+             platform::TcpConnection& connection) {
     platform::TcpListener listener;
     if (platform::TcpListener::ListenLoopback(listener) != 0) return false;
     const std::string port = std::to_string(listener.port());
@@ -66,13 +70,15 @@ std::vector<unsigned char> ReadToEnd(platform::TcpConnection& connection) {
     std::vector<unsigned char> piece(1 << 16);
     for (;;) {
         std::size_t received = 0;
-        if (connection.ReceiveSome(piece.data(), piece.size(), received) != 0 || received == 0) break;
+        if (connection.ReceiveSome(piece.data(), piece.size(), received) != 0 || received == 0)
+            break;
         bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<long>(received));
     }
     return bytes;
 }
 
-bool SameCells(const engine::Dataset& got, const engine::Dataset& want, const std::vector<std::size_t>& columns) {
+bool SameCells(const engine::Dataset& got, const engine::Dataset& want,
+               const std::vector<std::size_t>& columns) {
     if (got.CaseCount() != want.CaseCount() || got.VariableCount() != columns.size()) return false;
     for (std::size_t c = 0; c < want.CaseCount(); ++c) {
         for (std::size_t k = 0; k < columns.size(); ++k) {
@@ -106,7 +112,8 @@ void IntoTheEngineAndBack() {
     Check(saved == encoded.bytes(), "the saved stream is the one sent, byte for byte");
     engine::SpanSource source(saved);
     engine::Dataset back("back");
-    Check(engine::DecodeStream(source, back) == 0 && SameCells(back, sent, {0, 1, 2}), "every value came back");
+    Check(engine::DecodeStream(source, back) == 0 && SameCells(back, sent, {0, 1, 2}),
+          "every value came back");
 
     platform::TcpConnection kept;
     Check(Connect(false, "ratio code", kept), "SAVE /KEEP=ratio code");

@@ -49,7 +49,9 @@ const char* Env(const char* name) {
     return value ? value : "";
 }
 
-int Post(const std::string& text) { return PostVexaOutput(text.data(), static_cast<int>(text.size())); }
+int Post(const std::string& text) {
+    return PostVexaOutput(text.data(), static_cast<int>(text.size()));
+}
 
 int Sum() {
     if (int status = StartProcedure("sum", "sum")) return status;
@@ -61,7 +63,8 @@ int Sum() {
     std::vector<double> numbers(kBlock);
     std::vector<signed char> missing(kBlock);
     for (int rows = kBlock; status == 0 && rows == kBlock;) {
-        status = VexaJavaReadBlock(&index, &width, 1, kBlock, 1, numbers.data(), nullptr, missing.data(), &rows);
+        status = VexaJavaReadBlock(&index, &width, 1, kBlock, 1, numbers.data(), nullptr,
+                                   missing.data(), &rows);
         for (int r = 0; r < rows; ++r) sum += numbers[static_cast<std::size_t>(r)];
         cases += rows;
     }
@@ -78,18 +81,23 @@ int main(int argc, char** argv) {
     if (argc != 5 || !ReadMessage(std::atoi(argv[3]))) return 2;
     const std::string command = argv[4];
     if (command == "FAIL") return 3;
-    if (VexaJavaJoinEngine(Env("VEXADXTEMP"), Env("VEXA_JAVA_PIPES"), "JAVAEXTENSION", Env("VEXA_HOME")) != 0) return 4;
+    if (VexaJavaJoinEngine(Env("VEXADXTEMP"), Env("VEXA_JAVA_PIPES"), "JAVAEXTENSION",
+                           Env("VEXA_HOME")) != 0)
+        return 4;
     int status = 0;
     if (command == "COUNT") {
         int err = 0;
         const int variables = GetVariableCount(&err);
         const int cases = err ? 0 : GetRowCount(&err);
-        status = err ? err : Post("variables " + std::to_string(variables) + " cases " + std::to_string(cases));
+        status = err ? err
+                     : Post("variables " + std::to_string(variables) + " cases " +
+                            std::to_string(cases));
     } else if (command == "SUM") {
         status = Sum();
     } else if (command == "NEST") {
         const std::string block = "BEGIN PROGRAM JAVAEXTENSION.\nCOUNT\nEND PROGRAM.";
-        status = Post("nested " + std::to_string(Submit(block.data(), static_cast<int>(block.size()))));
+        status =
+            Post("nested " + std::to_string(Submit(block.data(), static_cast<int>(block.size()))));
     }
     return status == 0 ? 0 : 5;
 }

@@ -26,7 +26,7 @@ const char* const kNoLanguages = "[SUPPORTED_LANG]\nX=\n";
 // An engine home of the test's own: links to what the build put in its
 // engine home, the JRE link only when asked for, and the configuration.
 class JavaEngineHome {
-public:
+  public:
     JavaEngineHome(bool withJre, const std::string& configuration) {
         for (const fs::directory_entry& entry : fs::directory_iterator(VEXA_ENGINE_HOME)) {
             const fs::path name = entry.path().filename();
@@ -39,12 +39,12 @@ public:
     const std::string& path() const { return m_dir.path(); }
     std::string file(const std::string& name) const { return m_dir.file(name); }
 
-private:
+  private:
     testsupport::TempDir m_dir;
 };
 
 class JavaBlocks : public ::testing::Test {
-protected:
+  protected:
     explicit JavaBlocks(bool withJre = true, const std::string& configuration = kNoLanguages)
         : m_home(withJre, configuration) {}
 
@@ -86,12 +86,12 @@ protected:
 };
 
 class JavaBlocksWithoutJre : public JavaBlocks {
-protected:
+  protected:
     JavaBlocksWithoutJre() : JavaBlocks(false) {}
 };
 
 class JavaBlocksBesideTestLanguage : public JavaBlocks {
-protected:
+  protected:
     JavaBlocksBesideTestLanguage()
         : JavaBlocks(true,
                      "[SUPPORTED_LANG]\nX=TESTLANG\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n") {}

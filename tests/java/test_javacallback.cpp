@@ -20,14 +20,16 @@ namespace {
 constexpr int kJavaProgramFailed = 9083;
 
 class JavaCallbacks : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* name : {"StartXD", "iris.csv", "iris.dict"})
             fs::create_symlink(fs::path(VEXA_ENGINE_HOME) / name, fs::path(m_home.path()) / name);
         testsupport::WriteFile(m_home.file("vexadxcfg.ini"), "[SUPPORTED_LANG]\nX=\n");
         fs::create_directories(fs::path(m_home.path()) / "JRE" / "bin");
-        fs::create_symlink(VEXA_JAVA_PROGRAM_PEER, fs::path(m_home.path()) / "JRE" / "bin" / "java");
-        const std::string arguments = "-vexahome=" + m_home.path() + ", -outputlog=" + m_home.file("output.log");
+        fs::create_symlink(VEXA_JAVA_PROGRAM_PEER,
+                           fs::path(m_home.path()) / "JRE" / "bin" / "java");
+        const std::string arguments =
+            "-vexahome=" + m_home.path() + ", -outputlog=" + m_home.file("output.log");
         ASSERT_EQ(StartVexa(arguments.c_str()), 0);
     }
     void TearDown() override { StopVexa(); }

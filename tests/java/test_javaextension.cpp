@@ -25,7 +25,7 @@ constexpr unsigned kExitLimitMs = 30000;
 // The Java program against a fresh host socket: the program is started by
 // the kinds of run below, which differ only in where its output goes.
 class JavaProcess {
-public:
+  public:
     ~JavaProcess() {
         m_socket.CloseSocket();
         m_java.Kill();
@@ -48,12 +48,14 @@ public:
         return -1;
     }
 
-protected:
+  protected:
     JavaProcess() { EXPECT_EQ(m_socket.CreateSocket(), 0); }
     std::string Port() const { return std::to_string(m_socket.GetSocketPort()); }
-    void Start(const std::vector<std::string>& argv) { EXPECT_EQ(platform::ChildProcess::Spawn(argv, m_java), 0); }
+    void Start(const std::vector<std::string>& argv) {
+        EXPECT_EQ(platform::ChildProcess::Spawn(argv, m_java), 0);
+    }
 
-private:
+  private:
     JavaPlugInSocket m_socket;
     platform::ChildProcess m_java;
 };
@@ -61,19 +63,19 @@ private:
 // A run whose standard output and error go to files, since a child
 // inherits this process's.
 class JavaRun : public JavaProcess {
-public:
+  public:
     explicit JavaRun(const std::string& command) {
         // exec keeps the shell's pid, so the child is the JVM itself.
         Start({"/bin/sh", "-c",
                "exec \"$0\" -cp \"$1\" com.kor.statistics.plugin.Extension "
                "LOCAL \"$2\" \"$3\" >\"$4\" 2>\"$5\"",
-               std::string(VEXA_ENGINE_HOME) + "/JRE/bin/java", VEXA_JAVA_PLUGIN_JAR, Port(), command,
-               m_dir.file("out"), m_dir.file("err")});
+               std::string(VEXA_ENGINE_HOME) + "/JRE/bin/java", VEXA_JAVA_PLUGIN_JAR, Port(),
+               command, m_dir.file("out"), m_dir.file("err")});
     }
     std::string Output() const { return testsupport::ReadFile(m_dir.file("out")); }
     std::string Errors() const { return testsupport::ReadFile(m_dir.file("err")); }
 
-private:
+  private:
     testsupport::TempDir m_dir;
 };
 
@@ -115,7 +117,7 @@ namespace {
 // The Java program started without a shell, with files named in its
 // environment for its output and errors, as the engine starts it.
 class JavaRunWithFiles : public JavaProcess {
-public:
+  public:
     JavaRunWithFiles(const std::string& outputFile, const std::string& errorsFile) {
         setenv("VEXA_JAVA_OUTPUT", outputFile.c_str(), 1);
         setenv("VEXA_JAVA_ERRORS", errorsFile.c_str(), 1);

@@ -13,7 +13,8 @@ EngineHome::EngineHome(const std::string& configuration) {
     for (const fs::directory_entry& entry : fs::directory_iterator(BuildEngineHome())) {
         // The configuration is the test's own; a link would let it write the build's.
         if (entry.path().filename() == "vexadxcfg.ini") continue;
-        if (entry.is_regular_file()) fs::create_symlink(entry.path(), fs::path(path()) / entry.path().filename());
+        if (entry.is_regular_file())
+            fs::create_symlink(entry.path(), fs::path(path()) / entry.path().filename());
     }
     testsupport::WriteFile(file("vexadxcfg.ini"), configuration);
 }
@@ -21,7 +22,8 @@ EngineHome::EngineHome(const std::string& configuration) {
 std::string LanguageCalls(const std::string& libraryPath) {
     platform::DynamicLibrary library;
     std::string error;
-    if (platform::DynamicLibrary::Open(libraryPath, library, error) != 0) return std::string("<").append(error).append(">");
+    if (platform::DynamicLibrary::Open(libraryPath, library, error) != 0)
+        return std::string("<").append(error).append(">");
     auto calls = reinterpret_cast<const char* (*)()>(library.Symbol("vexatestlang_calls", error));
     return calls ? std::string(calls()) : std::string("<").append(error).append(">");
 }

@@ -13,12 +13,12 @@ namespace languagetest {
 // home (engine, console, language libraries, sample data) and the given
 // configuration file.
 class EngineHome {
-public:
+  public:
     explicit EngineHome(const std::string& configuration);
     const std::string& path() const { return m_dir.path(); }
     std::string file(const std::string& name) const { return m_dir.file(name); }
 
-private:
+  private:
     testsupport::TempDir m_dir;
 };
 

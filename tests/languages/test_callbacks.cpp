@@ -56,10 +56,11 @@ TEST(CallbackTable, EveryEntryIsReachableFromALanguageAndAnswersWithTheProcessSt
     host->setup_dxcallback(GetDxCallBackTable());
     ASSERT_EQ(host->init_embedded_x(0, nullptr), 0);
     host->set_post_vexa_output(&languagetest::CaptureOutput);
-    EXPECT_EQ(host->execute_x("callback 0\ncallback 1\ncallback 2\ncallback 3\ncallback 4\n"
-                              "callback 5 traced by the language\ncallback 12 browser record\n"
-                              "callback 13 posted through the table\ncallback 14\ncallback 15\ncallback 15\n"
-                              "call GetVariableCount\nfeed first\\nsecond"),
+    EXPECT_EQ(host->execute_x(
+                  "callback 0\ncallback 1\ncallback 2\ncallback 3\ncallback 4\n"
+                  "callback 5 traced by the language\ncallback 12 browser record\n"
+                  "callback 13 posted through the table\ncallback 14\ncallback 15\ncallback 15\n"
+                  "call GetVariableCount\nfeed first\\nsecond"),
               0);
     host.reset();
 

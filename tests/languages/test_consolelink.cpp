@@ -1,11 +1,8 @@
 // The console link against the real console program over real pipes. The
 // console inherits this process's standard input and output at its start, so
 // each test hands it a pipe to read from and a file to write to.
-#include "hosting/consolelink.h"
-
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -13,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "hosting/consolelink.h"
 #include "hosting/dxcallbacks.h"
 #include "hosting/dxstartup.h"
 #include "hosting/inpstatisticsx.h"
@@ -28,7 +26,7 @@ namespace {
 // Standard input fed from a pipe and standard output sent to a file while
 // the object lives; the console started meanwhile keeps both.
 class RedirectedStdio {
-public:
+  public:
     RedirectedStdio(const std::string& outputPath, const std::string& input) {
         std::fflush(stdout);
         m_savedIn = dup(0);
@@ -51,7 +49,7 @@ public:
         close(m_savedOut);
     }
 
-private:
+  private:
     int m_savedIn;
     int m_savedOut;
 };
@@ -59,7 +57,7 @@ private:
 bool ProcessExists(int pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
 
 class ConsoleLinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // Cases run in parallel processes: each its own pipe names.
         char pid[16];
@@ -166,8 +164,10 @@ TEST_F(ConsoleLinkTest, TheLanguageReachesTheConsoleThroughItsCallbacks) {
         RedirectedStdio stdio(shown, "answer\n");
         EXPECT_EQ(host.execute_x("callback 8"), 0);
     }
-    EXPECT_EQ(host.execute_x("callback 10 from the language\ncallback 11\ncallback 9\ncallback 11"), 0);
-    EXPECT_EQ(CapturedOutput(), (std::vector<std::string>{"callback 8 0", "callback 10 0", "callback 11 0 answer",
-                                                          "callback 9 0", "callback 11 1 "}));
+    EXPECT_EQ(host.execute_x("callback 10 from the language\ncallback 11\ncallback 9\ncallback 11"),
+              0);
+    EXPECT_EQ(CapturedOutput(),
+              (std::vector<std::string>{"callback 8 0", "callback 10 0", "callback 11 0 answer",
+                                        "callback 9 0", "callback 11 1 "}));
     EXPECT_EQ(testsupport::ReadFile(shown), "from the language");
 }

@@ -1,5 +1,3 @@
-#include "hosting/inpstatisticsx.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +5,7 @@
 #include <string>
 
 #include "hosting/dxcallbacks.h"
+#include "hosting/inpstatisticsx.h"
 #include "languagetestsupport.h"
 #include "runtime/dxglobal.h"
 #include "runtime/statuscodes.h"
@@ -19,7 +18,7 @@ using languagetest::LanguageCalls;
 namespace {
 
 class InProcessHost : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetVEXAHOME(languagetest::BuildEngineHome().c_str());
         CapturedOutput().clear();
@@ -66,15 +65,18 @@ TEST_F(InProcessHost, ARunCallsTheEntryPointsInOrderWithTheirArgumentsAndPassesS
     EXPECT_EQ(host->stop_embedded_x(), 0);
     EXPECT_FALSE(host->isIntialized());
 
-    EXPECT_EQ(LanguageCalls(LibraryPath("libvexatestlang.so")),
-              "setup_dxcallback;init_embedded_x(2 one two words);set_post_vexa_output;pre_action;"
-              "execute_x(post hello\nargs);execute_x(post before\nstatus 7\npost never);post_action;"
-              "stop_embedded_x");
-    EXPECT_EQ(CapturedOutput(), (std::vector<std::string>{"hello", "args one two words", "before"}));
-    for (const char* line : {"StatisticsX::setup_dxcallback", "StatisticsX::init_embedded_x error code : 0.",
-                             "StatisticsX::x_set_post_vexa_output", "StatisticsX::execute_x error code : 7.",
-                             "StatisticsX::post_action error code : 0.",
-                             "StatisticsX::stop_embedded_x error code : 0."}) {
+    EXPECT_EQ(
+        LanguageCalls(LibraryPath("libvexatestlang.so")),
+        "setup_dxcallback;init_embedded_x(2 one two words);set_post_vexa_output;pre_action;"
+        "execute_x(post hello\nargs);execute_x(post before\nstatus 7\npost never);post_action;"
+        "stop_embedded_x");
+    EXPECT_EQ(CapturedOutput(),
+              (std::vector<std::string>{"hello", "args one two words", "before"}));
+    for (const char* line :
+         {"StatisticsX::setup_dxcallback", "StatisticsX::init_embedded_x error code : 0.",
+          "StatisticsX::x_set_post_vexa_output", "StatisticsX::execute_x error code : 7.",
+          "StatisticsX::post_action error code : 0.",
+          "StatisticsX::stop_embedded_x error code : 0."}) {
         EXPECT_TRUE(Traced(line)) << line;
     }
     // A stopped host can start again; destroying it stops the language.

@@ -1,9 +1,8 @@
 // The Java extension through the out-of-process host: the host listens on
 // loopback, starts "JRE/bin/java" from the engine home with the port on its
 // command line, sends the extension message, and waits for Java to end.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,7 +20,7 @@ namespace {
 // Standard output goes to a file while the object lives; a process started
 // meanwhile keeps writing there.
 class StdoutToFile {
-public:
+  public:
     explicit StdoutToFile(const std::string& path) {
         std::fflush(stdout);
         m_saved = dup(1);
@@ -35,7 +34,7 @@ public:
         close(m_saved);
     }
 
-private:
+  private:
     int m_saved;
 };
 

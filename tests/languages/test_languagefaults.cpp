@@ -2,9 +2,8 @@
 // engine side (driving the out-of-process host itself, or through the
 // reference engine) and the language runs in a real launcher process that
 // the tests kill or replace.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -36,7 +35,8 @@
 
 namespace {
 
-const std::string kConfiguration = "[SUPPORTED_LANG]\nX=TESTLANG\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n";
+const std::string kConfiguration =
+    "[SUPPORTED_LANG]\nX=TESTLANG\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n";
 // A launcher that died leaves nothing that makes the host wait longer than
 // this; everything here ends far sooner.
 constexpr auto kHangLimit = std::chrono::seconds(20);
@@ -57,8 +57,10 @@ bool ProcessExists(int pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
 void RemovePipeFiles(const std::string& prefix) {
     namespace fs = std::filesystem;
     std::error_code ignored;
-    for (const fs::directory_entry& entry : fs::directory_iterator(platform::PipeDirectory(), ignored)) {
-        if (entry.path().filename().string().rfind(prefix, 0) == 0) fs::remove(entry.path(), ignored);
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(platform::PipeDirectory(), ignored)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0)
+            fs::remove(entry.path(), ignored);
     }
 }
 
@@ -72,7 +74,8 @@ std::atomic<int> g_partnerLost{0};
 void CountPartnerLost() { ++g_partnerLost; }
 
 // Lines of `lines` that start with one of the prefixes, in order.
-std::vector<std::string> Select(const std::vector<std::string>& lines, const std::vector<std::string>& prefixes) {
+std::vector<std::string> Select(const std::vector<std::string>& lines,
+                                const std::vector<std::string>& prefixes) {
     std::vector<std::string> selected;
     for (const std::string& line : lines) {
         for (const std::string& prefix : prefixes) {
@@ -89,14 +92,15 @@ std::vector<std::string> Select(const std::vector<std::string>& lines, const std
 // engine home of the test, and an out-of-process host for the test language
 // at nesting level 0, as the engine makes it for a block.
 class OutOfProcessHost : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { g_partnerLost = 0; }
 
     void Start(const std::string& engineHome) {
         ASSERT_EQ(InitDxGlobal(m_temp.path() + "/", PidText(), "ENGINE", engineHome), 0);
         m_suit = GetXPipeManager()->getPipeSuit("TESTLANG");
         m_suit->increaseIndex();
-        m_host = std::make_unique<OutpStatisticsX>(VexaDXConfigReader::GetInstance()->GetOptions("TESTLANG"), 1, true);
+        m_host = std::make_unique<OutpStatisticsX>(
+            VexaDXConfigReader::GetInstance()->GetOptions("TESTLANG"), 1, true);
     }
 
     void TearDown() override {
@@ -135,7 +139,8 @@ TEST_F(OutOfProcessHost, EachBlockExchangesSetupReadyTextResultAndExitInOrder) {
                 "setup_x_run cmdDispatcher sendCmd error code : 0.",
                 "StatisticsX::pre_action error code : 0.",  // the ready message came
                 "x_execute_x SendData syntaxPipe error code : 0.",
-                "x_execute_x ReceiveData syntaxResultPipe error code : " + std::to_string(status) + ".",
+                "x_execute_x ReceiveData syntaxResultPipe error code : " + std::to_string(status) +
+                    ".",
                 "cmd NO: 1146667012",  // kExitDxRun
                 "exit_x_run cmdDispatcher sendCmd error code : 0."};
         };
@@ -143,8 +148,8 @@ TEST_F(OutOfProcessHost, EachBlockExchangesSetupReadyTextResultAndExitInOrder) {
         // The result pipe of the level is kept for the next block.
         expected.push_back("setup_x_run syntaxResultPipe has CreatePipe");
         for (const std::string& line : block(6)) expected.push_back(line);
-        EXPECT_EQ(Select(trace.lines(), {"cmd NO: ", "setup_x_run", "StatisticsX::pre_action", "x_execute_x",
-                                         "exit_x_run"}),
+        EXPECT_EQ(Select(trace.lines(), {"cmd NO: ", "setup_x_run", "StatisticsX::pre_action",
+                                         "x_execute_x", "exit_x_run"}),
                   expected);
     }
     testsupport::TraceCapture trace;
@@ -165,19 +170,23 @@ TEST_F(OutOfProcessHost, ALanguageProcessKilledMidBlockFailsTheBlockAndTheStopSe
     // language is caught in the middle of its block.
     VexaPipe& api = *m_suit->getXPipes()->GetXDAPIPipe();
     ASSERT_EQ(api.CreatePipe(), 0);
-    std::future<int> block = std::async(std::launch::async, [this] { return m_host->execute_x("call GetVariableCount\n"); });
+    std::future<int> block = std::async(
+        std::launch::async, [this] { return m_host->execute_x("call GetVariableCount\n"); });
 
     // The heartbeat the language side would write comes from a peer that
     // dies with it.
     MonitorThread* reader = m_suit->startMonitor(true, &CountPartnerLost);
     platform::ChildProcess writer;
-    ASSERT_EQ(platform::ChildProcess::Spawn({testsupport::PeerPath("monitorwriter"), reader->pipeName()}, writer), 0);
+    ASSERT_EQ(platform::ChildProcess::Spawn(
+                  {testsupport::PeerPath("monitorwriter"), reader->pipeName()}, writer),
+              0);
     ASSERT_TRUE(WaitUntil([&] { return api.ConnectPipeWithin(50) == 0; }, kHangLimit));
     ASSERT_TRUE(WaitUntil([&] { return reader->isPartnerAlive(); }, kHangLimit));
 
     ASSERT_EQ(kill(languagePid, SIGKILL), 0);
     writer.Kill();
-    ASSERT_EQ(block.wait_for(kHangLimit), std::future_status::ready) << "the block waits for a dead process";
+    ASSERT_EQ(block.wait_for(kHangLimit), std::future_status::ready)
+        << "the block waits for a dead process";
     EXPECT_NE(block.get(), 0);
     EXPECT_TRUE(WaitUntil([&] { return !reader->HasThread(); }, kHangLimit));
     EXPECT_EQ(g_partnerLost.load(), 1);
@@ -190,7 +199,8 @@ TEST_F(OutOfProcessHost, ALanguageProcessKilledMidBlockFailsTheBlockAndTheStopSe
     testsupport::TraceCapture trace;
     EXPECT_EQ(m_host->stop_embedded_x(), 0);
     const std::vector<std::string> lines = trace.lines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "stat_stop_x: x process has already exited "), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "stat_stop_x: x process has already exited "),
+              lines.end());
     EXPECT_EQ(Select(lines, {"cmd NO: "}), std::vector<std::string>{});
     EXPECT_FALSE(ProcessExists(languagePid));
 }
@@ -205,7 +215,8 @@ TEST_F(OutOfProcessHost, ALauncherThatNeverAnswersFailsTheStartWithinItsSchedule
     std::filesystem::create_symlink(testsupport::PeerPath("silentlauncher"), home.file("startx"));
     Start(home.path());
     testsupport::TraceCapture trace;
-    std::future<int> start = std::async(std::launch::async, [this] { return m_host->init_embedded_x(0, nullptr); });
+    std::future<int> start =
+        std::async(std::launch::async, [this] { return m_host->init_embedded_x(0, nullptr); });
     // The schedule plus the slack of one failing send; the old double wait took 20 s.
     ASSERT_EQ(start.wait_for(std::chrono::seconds(14)), std::future_status::ready);
     const int status = start.get();
@@ -215,9 +226,11 @@ TEST_F(OutOfProcessHost, ALauncherThatNeverAnswersFailsTheStartWithinItsSchedule
     const auto sends = std::count(lines.begin(), lines.end(), "cmd NO: 1146667263");
     EXPECT_GE(sends, 1);
     EXPECT_LE(sends, OutpStatisticsX::kTestSends);
-    const auto lastReturn = std::find(lines.rbegin(), lines.rend(), "cmd return: " + std::to_string(status));
+    const auto lastReturn =
+        std::find(lines.rbegin(), lines.rend(), "cmd return: " + std::to_string(status));
     EXPECT_NE(lastReturn, lines.rend()) << "the status is not the last send's";
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "stat_start_x result error code : " + std::to_string(status) + "."),
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "stat_start_x result error code : " + std::to_string(status) + "."),
               lines.end());
     const int launcherPid = m_host->processId();
     ASSERT_GT(launcherPid, 0);
@@ -233,7 +246,7 @@ namespace {
 // taken from a pipe that stays silent, so that a console the language opens
 // waits for a line until the language process is killed.
 class EngineBlocks : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         int fds[2];
         // Only the read end reaches the processes started meanwhile.
@@ -242,7 +255,8 @@ protected:
         dup2(fds[0], 0);
         close(fds[0]);
         m_silentInput = fds[1];
-        const std::string arguments = "-vexahome=" + m_home.path() + ", -outputlog=" + m_home.file("output.log");
+        const std::string arguments =
+            "-vexahome=" + m_home.path() + ", -outputlog=" + m_home.file("output.log");
         ASSERT_EQ(StartVexa(arguments.c_str()), 0);
     }
     void TearDown() override {
@@ -255,7 +269,9 @@ protected:
     }
 
     std::string OutputLog() const { return testsupport::ReadFile(m_home.file("output.log")); }
-    static int SubmitText(const std::string& text) { return Submit(text.data(), static_cast<int>(text.size())); }
+    static int SubmitText(const std::string& text) {
+        return Submit(text.data(), static_cast<int>(text.size()));
+    }
     // The pids the language posted, in order.
     std::vector<int> PostedPids() const { return testsupport::PostedPids(OutputLog()); }
 
@@ -277,10 +293,12 @@ TEST_F(EngineBlocks, ALanguageProcessKilledMidBlockFailsTheBlockAndALaterBlockGe
     // should the mark never come, anyway, so that nothing hangs).
     std::atomic<bool> sawMark{false};
     std::thread killer([&] {
-        sawMark = WaitUntil([this] { return OutputLog().find("waiting\n") != std::string::npos; }, kHangLimit);
+        sawMark = WaitUntil([this] { return OutputLog().find("waiting\n") != std::string::npos; },
+                            kHangLimit);
         kill(languagePid, SIGKILL);
     });
-    const int status = SubmitText("BEGIN PROGRAM TESTLANG.\ncallback 8\npost waiting\ncallback 11\nEND PROGRAM.");
+    const int status =
+        SubmitText("BEGIN PROGRAM TESTLANG.\ncallback 8\npost waiting\ncallback 11\nEND PROGRAM.");
     killer.join();
     EXPECT_TRUE(sawMark.load());
     EXPECT_NE(status, 0);
@@ -310,7 +328,8 @@ std::map<std::string, std::string> EnvironmentOf(int pid) {
         const std::size_t end = block.find('\0', at);
         const std::string entry = block.substr(at, end - at);
         const std::size_t equals = entry.find('=');
-        if (equals != std::string::npos) variables[entry.substr(0, equals)] = entry.substr(equals + 1);
+        if (equals != std::string::npos)
+            variables[entry.substr(0, equals)] = entry.substr(equals + 1);
         at = end == std::string::npos ? block.size() : end + 1;
     }
     return variables;
@@ -348,14 +367,16 @@ TEST(LanguageEnvironment, EveryStartGetsItsOwnBlockAndTheEngineEnvironmentNeverC
             const std::string other = python ? "VEXA_ENV_TEST_R" : "VEXA_ENV_TEST_PY";
             EXPECT_EQ(child.count(own), 1u);
             EXPECT_EQ(child.count(other), 0u);
-            EXPECT_EQ(child.at("PATH"), (python ? "/opt/env-test/python:" : "/opt/env-test/r/bin:") + enginePath);
+            EXPECT_EQ(child.at("PATH"),
+                      (python ? "/opt/env-test/python:" : "/opt/env-test/r/bin:") + enginePath);
             if (python) {
                 EXPECT_EQ(child.at("PYTHONHOME"), "/opt/env-test/python");
                 EXPECT_EQ(child.at("BACKEND_PYTHON_SCRIPT"), "True");
                 EXPECT_EQ(child.count("R_HOME"), Current("R_HOME") == "<unset>" ? 0u : 1u);
             } else {
                 EXPECT_EQ(child.at("R_HOME"), "/opt/env-test/r");
-                EXPECT_EQ(child.count("BACKEND_PYTHON_SCRIPT"), Current("BACKEND_PYTHON_SCRIPT") == "<unset>" ? 0u : 1u);
+                EXPECT_EQ(child.count("BACKEND_PYTHON_SCRIPT"),
+                          Current("BACKEND_PYTHON_SCRIPT") == "<unset>" ? 0u : 1u);
                 EXPECT_EQ(child.count("PYTHONHOME"), Current("PYTHONHOME") == "<unset>" ? 0u : 1u);
             }
             EXPECT_EQ(platform::CurrentEnvironment(), engineBefore);

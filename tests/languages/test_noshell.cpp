@@ -24,13 +24,14 @@ const char* const kMarkers[] = {"ran1", "ran2", "ran3", "ran4", "ran5"};
 
 // Runs the test in `directory`, where a shell's relative touch would land.
 class WorkingDirectory {
-public:
-    explicit WorkingDirectory(const std::string& directory) : m_previous(std::filesystem::current_path()) {
+  public:
+    explicit WorkingDirectory(const std::string& directory)
+        : m_previous(std::filesystem::current_path()) {
         std::filesystem::current_path(directory);
     }
     ~WorkingDirectory() { std::filesystem::current_path(m_previous); }
 
-private:
+  private:
     std::filesystem::path m_previous;
 };
 
@@ -46,14 +47,15 @@ TEST(NoShell, ShellSyntaxInTheTempPathAndTheArgumentsStaysText) {
     testsupport::TempDir work;
     const std::string tempDirectory = work.file(kShellText);
     ASSERT_EQ(::mkdir(tempDirectory.c_str(), 0700), 0);
-    languagetest::EngineHome home("[SUPPORTED_LANG]\nX=TESTLANG\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\nARGS=" +
-                                  kShellText + "\n");
+    languagetest::EngineHome home(
+        "[SUPPORTED_LANG]\nX=TESTLANG\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\nARGS=" +
+        kShellText + "\n");
     WorkingDirectory inWork(work.path());
     ASSERT_EQ(InitDxGlobal(tempDirectory + "/", PidText(), "ENGINE", home.path()), 0);
     {
         GetXPipeManager()->getPipeSuit("TESTLANG")->increaseIndex();
-        auto host = std::make_unique<OutpStatisticsX>(VexaDXConfigReader::GetInstance()->GetOptions("TESTLANG"), 1,
-                                                      true);
+        auto host = std::make_unique<OutpStatisticsX>(
+            VexaDXConfigReader::GetInstance()->GetOptions("TESTLANG"), 1, true);
         ASSERT_EQ(host->init_embedded_x(0, nullptr), 0);
         ASSERT_EQ(host->pre_action(), 0);
         // The language process started from the tricky temp path runs blocks.
@@ -62,5 +64,6 @@ TEST(NoShell, ShellSyntaxInTheTempPathAndTheArgumentsStaysText) {
         EXPECT_EQ(host->stop_embedded_x(), 0);
     }
     FinalizeDXGlobal();
-    for (const char* marker : kMarkers) EXPECT_FALSE(std::filesystem::exists(work.file(marker))) << marker;
+    for (const char* marker : kMarkers)
+        EXPECT_FALSE(std::filesystem::exists(work.file(marker))) << marker;
 }

@@ -2,7 +2,6 @@
 // the library and submits blocks in the test language, which the engine runs
 // in a language process of its own ("startx"). Nothing is mocked.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <cerrno>
@@ -15,9 +14,10 @@
 namespace {
 
 class ProgramBlocks : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        const std::string arguments = "-vexahome=" + m_home.path() + ", -outputlog=" + OutputLogPath();
+        const std::string arguments =
+            "-vexahome=" + m_home.path() + ", -outputlog=" + OutputLogPath();
         ASSERT_EQ(StartVexa(arguments.c_str()), 0);
     }
     void TearDown() override { StopVexa(); }
@@ -29,13 +29,16 @@ protected:
     std::vector<std::string> Posted(const std::string& prefix) const {
         std::vector<std::string> found;
         const std::string log = OutputLog();
-        for (std::size_t at = log.find(prefix); at != std::string::npos; at = log.find(prefix, at + 1)) {
+        for (std::size_t at = log.find(prefix); at != std::string::npos;
+             at = log.find(prefix, at + 1)) {
             found.push_back(log.substr(at, log.find('\n', at) - at));
         }
         return found;
     }
 
-    static int SubmitText(const std::string& text) { return Submit(text.data(), static_cast<int>(text.size())); }
+    static int SubmitText(const std::string& text) {
+        return Submit(text.data(), static_cast<int>(text.size()));
+    }
 
     testsupport::TempDir m_traces;
     languagetest::EngineHome m_home{"[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + m_traces.path() +
@@ -50,7 +53,10 @@ TEST_F(ProgramBlocks, ABlockCallsTheApiAndItsOutputReachesTheLog) {
     int err = 0;
     const int variables = GetVariableCount(&err);
     ASSERT_EQ(err, 0);
-    EXPECT_EQ(SubmitText("BEGIN PROGRAM TESTLANG.\ncall GetVariableCount\npost from the block\nEND PROGRAM."), 0);
+    EXPECT_EQ(
+        SubmitText(
+            "BEGIN PROGRAM TESTLANG.\ncall GetVariableCount\npost from the block\nEND PROGRAM."),
+        0);
     EXPECT_EQ(Posted("GetVariableCount"),
               std::vector<std::string>{"GetVariableCount " + std::to_string(variables) + " 0"});
     EXPECT_EQ(Posted("from the block").size(), 1u);
@@ -60,7 +66,8 @@ TEST_F(ProgramBlocks, ABlockCallsTheApiAndItsOutputReachesTheLog) {
 
 TEST_F(ProgramBlocks, BlocksInARowShareOneLanguageProcessThatEndsWithTheEngine) {
     ASSERT_EQ(SubmitText("BEGIN PROGRAM TESTLANG.\npid\nEND PROGRAM."), 0);
-    ASSERT_EQ(SubmitText("SET WIDTH=100.\nBEGIN PROGRAM TESTLANG.\npid\ncallback 4\nEND PROGRAM."), 0);
+    ASSERT_EQ(SubmitText("SET WIDTH=100.\nBEGIN PROGRAM TESTLANG.\npid\ncallback 4\nEND PROGRAM."),
+              0);
     const std::vector<std::string> pids = Posted("pid ");
     ASSERT_EQ(pids.size(), 2u);
     EXPECT_EQ(pids[0], pids[1]);
@@ -91,8 +98,9 @@ TEST_F(ProgramBlocks, NestedBlocksThreeLevelsDeepReturnInOrderAndRestoreTheLevel
     ASSERT_EQ(SubmitText(text), 0);
     const std::string log = OutputLog();
     std::size_t at = 0;
-    for (const char* step : {"enter 0", "callback 4 0", "enter 1", "callback 4 1", "enter 2", "callback 4 2",
-                             "submit 0", "leave 1", "submit 0", "leave 0", "callback 4 0"}) {
+    for (const char* step :
+         {"enter 0", "callback 4 0", "enter 1", "callback 4 1", "enter 2", "callback 4 2",
+          "submit 0", "leave 1", "submit 0", "leave 0", "callback 4 0"}) {
         const std::size_t found = log.find(step, at);
         ASSERT_NE(found, std::string::npos) << step << " after offset " << at << " in\n" << log;
         at = found + 1;
@@ -122,7 +130,8 @@ TEST(HostedLanguageBlocks, BlocksOfTheDrivingLanguageRunInItsOwnProcess) {
     SetXNameAndSHome("TESTLANG", home.path().c_str());
     const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
     ASSERT_EQ(StartVexa(arguments.c_str()), 0);
-    const std::string block = "BEGIN PROGRAM TESTLANG.\npid\ncallback 4\ncall GetVariableCount\nEND PROGRAM.";
+    const std::string block =
+        "BEGIN PROGRAM TESTLANG.\npid\ncallback 4\ncall GetVariableCount\nEND PROGRAM.";
     EXPECT_EQ(Submit(block.data(), static_cast<int>(block.size())), 0);
     EXPECT_EQ(Submit(block.data(), static_cast<int>(block.size())), 0);
     int err = 0;
@@ -139,14 +148,16 @@ TEST(HostedLanguageBlocks, BlocksOfTheDrivingLanguageRunInItsOwnProcess) {
 // A language whose section says INNER_PROCESS=true is loaded into the engine.
 TEST(InProcessLanguageBlocks, ABlockRunsInsideTheEngineAndReachesItThroughTheLevelsPipes) {
     testsupport::TempDir traces;
-    languagetest::EngineHome home("[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
-                                  "\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\nINNER_PROCESS=true\n");
+    languagetest::EngineHome home(
+        "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
+        "\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\nINNER_PROCESS=true\n");
     const std::string log = home.file("output.log");
     const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
     ASSERT_EQ(StartVexa(arguments.c_str()), 0);
     const std::string nested = "BEGIN PROGRAM TESTLANG.\\npid\\ncallback 4\\nEND PROGRAM.";
-    const std::string block = "BEGIN PROGRAM TESTLANG.\npid\ncallback 4\ncall GetVariableCount\nsubmit " + nested +
-                              "\nEND PROGRAM.";
+    const std::string block =
+        "BEGIN PROGRAM TESTLANG.\npid\ncallback 4\ncall GetVariableCount\nsubmit " + nested +
+        "\nEND PROGRAM.";
     EXPECT_EQ(Submit(block.data(), static_cast<int>(block.size())), 0);
     int err = 0;
     const int variables = GetVariableCount(&err);

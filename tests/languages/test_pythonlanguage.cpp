@@ -3,7 +3,6 @@
 // a language process of their own. Nothing is mocked; the interpreter is
 // the system's CPython.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <cerrno>
@@ -70,7 +69,7 @@ namespace {
 // One interpreter per process, as in a language process: it starts with the
 // suite and stops at its end.
 class PythonInProcess : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         SetVEXAHOME(languagetest::BuildEngineHome().c_str());
         setenv("VEXA_HOME", languagetest::BuildEngineHome().c_str(), 1);
@@ -137,12 +136,15 @@ TEST_F(PythonInProcess, WrittenTextIsPostedAsWholeLinesAndTheRestAtTheEndOfTheBl
                   "print(sys.argv)\n"
                   "sys.stdout.write('tail')\n"),
               0);
-    EXPECT_EQ(CapturedOutput(), (std::vector<std::string>{"hello", "a-1", "partial\nx\ny", "to stderr", "rest of it",
-                                                          "", "gr\xc3\xbc\xc3\x9f" "e",
+    EXPECT_EQ(CapturedOutput(), (std::vector<std::string>{"hello", "a-1", "partial\nx\ny",
+                                                          "to stderr", "rest of it", "",
+                                                          "gr\xc3\xbc\xc3\x9f"
+                                                          "e",
                                                           "['block-args', 'two words']", "tail"}));
     // The streams are the process's own again between blocks.
     CapturedOutput().clear();
-    ASSERT_EQ(Run("import sys\nprint(sys.stdout is sys.__stdout__, sys.stderr is sys.__stderr__)"), 0);
+    ASSERT_EQ(Run("import sys\nprint(sys.stdout is sys.__stdout__, sys.stderr is sys.__stderr__)"),
+              0);
     EXPECT_EQ(CapturedOutput(), std::vector<std::string>{"False False"});
     ASSERT_EQ(Run("import sys\nsaved = sys.stdout\n"), 0);
     CapturedOutput().clear();
@@ -159,11 +161,12 @@ TEST_F(PythonInProcess, AnExceptionFailsTheBlockAndPostsItsTracebackAfterTheOutp
                   "fail()\n"
                   "print('never')\n"),
               1);
-    EXPECT_EQ(CapturedOutput(), (std::vector<std::string>{"before", "no line feed",
-                                                          "Traceback (most recent call last):\n"
-                                                          "  File \"<program block>\", line 6, in <module>\n"
-                                                          "  File \"<program block>\", line 5, in fail\n"
-                                                          "ValueError: bad value 42"}));
+    EXPECT_EQ(CapturedOutput(),
+              (std::vector<std::string>{"before", "no line feed",
+                                        "Traceback (most recent call last):\n"
+                                        "  File \"<program block>\", line 6, in <module>\n"
+                                        "  File \"<program block>\", line 5, in fail\n"
+                                        "ValueError: bad value 42"}));
     CapturedOutput().clear();
     EXPECT_EQ(Run("x = (\n"), 1);
     ASSERT_EQ(CapturedOutput().size(), 1u);
@@ -202,15 +205,17 @@ TEST_F(PythonInProcess, SystemExitIsTheBlocksStatusAndNeverEndsTheProcess) {
 }
 
 TEST_F(PythonInProcess, ExtensionModulesLoadAlthoughTheHostLoadedTheLanguageWithLocalSymbols) {
-    ASSERT_EQ(Run("import math, json, ctypes, _ctypes, decimal, _json\n"
-                  "print(math.sqrt(2.25))\n"
-                  "print(json.dumps({'a': [1, 2]}))\n"
-                  "print(ctypes.c_int(-5).value, decimal.Decimal('1.10') + decimal.Decimal('2.2'))\n"
-                  // Resolved through the process's global scope.
-                  "print(ctypes.pythonapi.Py_IsInitialized())\n"),
-              0)
+    ASSERT_EQ(
+        Run("import math, json, ctypes, _ctypes, decimal, _json\n"
+            "print(math.sqrt(2.25))\n"
+            "print(json.dumps({'a': [1, 2]}))\n"
+            "print(ctypes.c_int(-5).value, decimal.Decimal('1.10') + decimal.Decimal('2.2'))\n"
+            // Resolved through the process's global scope.
+            "print(ctypes.pythonapi.Py_IsInitialized())\n"),
+        0)
         << (CapturedOutput().empty() ? "" : CapturedOutput().back());
-    EXPECT_EQ(CapturedOutput(), (std::vector<std::string>{"1.5", "{\"a\": [1, 2]}", "-5 3.30", "1"}));
+    EXPECT_EQ(CapturedOutput(),
+              (std::vector<std::string>{"1.5", "{\"a\": [1, 2]}", "-5 3.30", "1"}));
 }
 
 TEST_F(PythonInProcess, BlocksShareOneNamespaceAndTheEngineHomesPackageIsOnThePath) {
@@ -240,9 +245,10 @@ TEST_F(PythonInProcess, BlocksShareOneNamespaceAndTheEngineHomesPackageIsOnThePa
                   "print(os.path.dirname(os.__file__))\n"),
               0);
     const std::string packages = languagetest::BuildEngineHome() + "/Python/Lib/site-packages";
-    EXPECT_EQ(CapturedOutput(), (std::vector<std::string>{"42 __main__", "['block-args', 'two words']", packages,
-                                                          packages + "/vexa", VEXA_PYTHON_EXECUTABLE,
-                                                          VEXA_PYTHON_STDLIB}));
+    EXPECT_EQ(
+        CapturedOutput(),
+        (std::vector<std::string>{"42 __main__", "['block-args', 'two words']", packages,
+                                  packages + "/vexa", VEXA_PYTHON_EXECUTABLE, VEXA_PYTHON_STDLIB}));
 }
 
 TEST_F(PythonInProcess, ANestedBlockRunsOnAnotherThreadWhileTheOuterOneWaitsInAForeignCall) {
@@ -258,8 +264,8 @@ TEST_F(PythonInProcess, ANestedBlockRunsOnAnotherThreadWhileTheOuterOneWaitsInAF
                   "print('outer after', status, inner_thread != threading.get_ident())\n"),
               0)
         << (CapturedOutput().empty() ? "" : CapturedOutput().back());
-    EXPECT_EQ(CapturedOutput(),
-              (std::vector<std::string>{"outer partial ", "inner sees from outer", "outer after 3 True"}));
+    EXPECT_EQ(CapturedOutput(), (std::vector<std::string>{"outer partial ", "inner sees from outer",
+                                                          "outer after 3 True"}));
 }
 
 TEST_F(PythonInProcess, ActionsAndOutputRoutes) {
@@ -282,15 +288,19 @@ TEST_F(PythonInProcess, ActionsAndOutputRoutes) {
     EXPECT_EQ(TableOutput(), std::vector<std::string>{"through the table"});
     // With no route at all the streams stay the process's own.
     table.postOutput = nullptr;
-    EXPECT_EQ(Run("import sys\nuntouched = sys.stdout is sys.__stdout__ and sys.stderr is sys.__stderr__"), 0);
+    EXPECT_EQ(Run("import sys\nuntouched = sys.stdout is sys.__stdout__ and sys.stderr is "
+                  "sys.__stderr__"),
+              0);
     // and a traceback goes to the program's own sys.stderr.
     EXPECT_EQ(Run("import io\nsys.stderr = io.StringIO()\nraise KeyError('no route')"), 1);
     EXPECT_EQ(Run("report = sys.stderr.getvalue()\nsys.stderr = sys.__stderr__"), 0);
     s_host->setup_dxcallback(GetDxCallBackTable());
     s_host->set_post_vexa_output(&CaptureOutput);
-    EXPECT_EQ(Run("print(untouched)\nprint(report.splitlines()[0])\nprint(report.splitlines()[-1])"), 0);
+    EXPECT_EQ(
+        Run("print(untouched)\nprint(report.splitlines()[0])\nprint(report.splitlines()[-1])"), 0);
     EXPECT_EQ(CapturedOutput(),
-              (std::vector<std::string>{"True", "Traceback (most recent call last):", "KeyError: 'no route'"}));
+              (std::vector<std::string>{
+                  "True", "Traceback (most recent call last):", "KeyError: 'no route'"}));
     EXPECT_EQ(TableOutput(), std::vector<std::string>{"through the table"});
 }
 
@@ -299,12 +309,13 @@ namespace {
 // PYTHON blocks submitted to the reference engine, which runs them in a
 // language process started by "startx".
 class PythonBlocks : public ::testing::Test {
-protected:
+  protected:
     void Start(const std::string& pythonSection = "") {
-        m_home = std::make_unique<languagetest::EngineHome>("[SUPPORTED_LANG]\nX=PYTHON\nTRACE=" + m_traces.path() +
-                                                            "\n[PYTHON]\nLIB_NAME=libvexapython.so\n" +
-                                                            pythonSection);
-        const std::string arguments = "-vexahome=" + m_home->path() + ", -outputlog=" + OutputLogPath();
+        m_home = std::make_unique<languagetest::EngineHome>(
+            "[SUPPORTED_LANG]\nX=PYTHON\nTRACE=" + m_traces.path() +
+            "\n[PYTHON]\nLIB_NAME=libvexapython.so\n" + pythonSection);
+        const std::string arguments =
+            "-vexahome=" + m_home->path() + ", -outputlog=" + OutputLogPath();
         ASSERT_EQ(StartVexa(arguments.c_str()), 0);
         m_started = true;
     }
@@ -322,7 +333,8 @@ protected:
         for (std::size_t at = 0; at < log.size();) {
             std::size_t end = log.find('\n', at);
             if (end == std::string::npos) end = log.size();
-            if (log.compare(at, prefix.size(), prefix) == 0) lines.push_back(log.substr(at + prefix.size(), end - at - prefix.size()));
+            if (log.compare(at, prefix.size(), prefix) == 0)
+                lines.push_back(log.substr(at + prefix.size(), end - at - prefix.size()));
             at = end + 1;
         }
         return lines;
@@ -348,7 +360,9 @@ TEST_F(PythonBlocks, BlocksPrintIntoTheLogAndAFailedBlockLeavesTheLanguageProces
                     "worker = threading.Thread(target=print, args=('from a thread',))\n"
                     "worker.start()\n"
                     "worker.join()\n"
-                    "atexit.register(lambda: open('" + finalized + "', 'w').write('finalized'))\n"
+                    "atexit.register(lambda: open('" +
+                    finalized +
+                    "', 'w').write('finalized'))\n"
                     "print('python pid', os.getpid())\n"
                     "print('hello from python')"),
               0);
@@ -378,15 +392,17 @@ TEST_F(PythonBlocks, BlocksPrintIntoTheLogAndAFailedBlockLeavesTheLanguageProces
 
 TEST_F(PythonBlocks, ABlockSubmitsANestedBlockThatSeesItsNamespace) {
     Start();
-    EXPECT_EQ(Block("import ctypes\n"
-                    "api = ctypes.CDLL('libvexaxd_p.so.1')\n"
-                    "shared = 'outer value'\n"
-                    "print('outer before')\n"
-                    "text = b\"BEGIN PROGRAM PYTHON.\\nprint('inner sees', shared)\\nEND PROGRAM.\"\n"
-                    "status = api.Submit(text, len(text))\n"
-                    "print('outer after', status)"),
-              0);
-    EXPECT_EQ(Output(), (std::vector<std::string>{"outer before", "inner sees outer value", "outer after 0"}))
+    EXPECT_EQ(
+        Block("import ctypes\n"
+              "api = ctypes.CDLL('libvexaxd_p.so.1')\n"
+              "shared = 'outer value'\n"
+              "print('outer before')\n"
+              "text = b\"BEGIN PROGRAM PYTHON.\\nprint('inner sees', shared)\\nEND PROGRAM.\"\n"
+              "status = api.Submit(text, len(text))\n"
+              "print('outer after', status)"),
+        0);
+    EXPECT_EQ(Output(),
+              (std::vector<std::string>{"outer before", "inner sees outer value", "outer after 0"}))
         << testsupport::ReadFile(OutputLogPath());
 }
 

@@ -26,7 +26,7 @@ namespace {
 // Bounds on resident growth: allocator caches and lazily touched pages of
 // the first run settle after a warm-up, so the bound is well below what a
 // leak of one small allocation per call or pass would give.
-constexpr long kCallGrowthLimitKb = 1024;   // 1,000,000 calls: 1 byte each would be 976 KB
+constexpr long kCallGrowthLimitKb = 1024;  // 1,000,000 calls: 1 byte each would be 976 KB
 constexpr long kPassGrowthLimitKb = 1024;
 constexpr long kCycleGrowthLimitKb = 4096;  // 100 cycles: a leaked 40 KB per cycle would show
 
@@ -41,8 +41,8 @@ void Check(bool condition, const std::string& what) {
 int CountEntries(const char* directory) {
     int count = 0;
     std::error_code error;
-    for (auto it = std::filesystem::directory_iterator(directory, error); !error && it != std::filesystem::directory_iterator();
-         it.increment(error)) {
+    for (auto it = std::filesystem::directory_iterator(directory, error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
         ++count;
     }
     return count;
@@ -88,16 +88,18 @@ int OwnPipeFiles() {
 }
 
 // Prints one row of the table and checks it against the run's bound.
-void Report(const char* run, long count, const Resources& before, const Resources& after, double seconds,
-            long growthLimitKb) {
-    std::printf("%-22s %9ld  fds %3d -> %3d  threads %2d -> %2d  rss %7ld -> %7ld KB (%+ld)  %.2f s\n", run, count,
-                before.descriptors, after.descriptors, before.threads, after.threads, before.residentKb,
-                after.residentKb, after.residentKb - before.residentKb, seconds);
+void Report(const char* run, long count, const Resources& before, const Resources& after,
+            double seconds, long growthLimitKb) {
+    std::printf(
+        "%-22s %9ld  fds %3d -> %3d  threads %2d -> %2d  rss %7ld -> %7ld KB (%+ld)  %.2f s\n", run,
+        count, before.descriptors, after.descriptors, before.threads, after.threads,
+        before.residentKb, after.residentKb, after.residentKb - before.residentKb, seconds);
     Check(after.descriptors <= before.descriptors, std::string(run) + ": no descriptor more");
     Check(after.threads <= before.threads, std::string(run) + ": no thread more");
     if (g_memoryBounded) {
-        Check(after.residentKb - before.residentKb <= growthLimitKb,
-              std::string(run) + ": resident growth within " + std::to_string(growthLimitKb) + " KB");
+        Check(
+            after.residentKb - before.residentKb <= growthLimitKb,
+            std::string(run) + ": resident growth within " + std::to_string(growthLimitKb) + " KB");
     }
 }
 
@@ -195,7 +197,8 @@ int main(int argc, char** argv) {
     Resources before = Measure();
     auto started = std::chrono::steady_clock::now();
     Check(CallRun(calls), "every GetVariableCount answered 9");
-    Report("GetVariableCount calls", calls, before, Measure(), Seconds(started), kCallGrowthLimitKb);
+    Report("GetVariableCount calls", calls, before, Measure(), Seconds(started),
+           kCallGrowthLimitKb);
 
     before = Measure();
     started = std::chrono::steady_clock::now();

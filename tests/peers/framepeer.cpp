@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "codec/clexdsmb.h"
+#include "peerpipes.h"
 #include "platform/localchannel.h"
 #include "transport/sendreceive.h"
 #include "transport/vexapipe.h"
-#include "peerpipes.h"
 
 namespace {
 
@@ -116,7 +116,8 @@ int main(int argc, char** argv) {
     }
     if (mode == "readexit") return ReadExit(argv[2]);
     if (mode == "badthengood" && argc >= 6) {
-        return BadThenGood(argv[2], argv[3], static_cast<std::int32_t>(std::atol(argv[4])), argv + 5, argc - 5);
+        return BadThenGood(argv[2], argv[3], static_cast<std::int32_t>(std::atol(argv[4])),
+                           argv + 5, argc - 5);
     }
     if (mode == "reply" && argc >= 5) return ReplyOnce(argv[2], argv[3], argv + 4, argc - 4);
     return 2;

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "transport/vexapipe.h"
 #include "peerpipes.h"
+#include "transport/vexapipe.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
     if (mode != "write") return 2;
     for (int i = 3; i < argc; ++i) {
         std::vector<unsigned char> piece(static_cast<size_t>(std::atoi(argv[i])));
-        for (size_t b = 0; b < piece.size(); ++b) piece[b] = static_cast<unsigned char>(b * 7 % 251);
+        for (size_t b = 0; b < piece.size(); ++b)
+            piece[b] = static_cast<unsigned char>(b * 7 % 251);
         int written = 0;
         if (pipe.WriteData(piece.data(), static_cast<int>(piece.size()), written) != 0) return 4;
     }

@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "codec/clexdsmb.h"
+#include "peerpipes.h"
 #include "transport/sendreceive.h"
 #include "transport/vexapipe.h"
-#include "peerpipes.h"
 
 namespace {
 
@@ -96,7 +96,8 @@ bool BuildReply(const std::string& script, CleXDSmb& reply) {
             if (!data) return false;
             auto* bytes = static_cast<unsigned char*>(data);
             for (std::size_t i = 0; i < length; ++i) {
-                bytes[i] = static_cast<unsigned char>(std::stoi(value.substr(2 * i, 2), nullptr, 16));
+                bytes[i] =
+                    static_cast<unsigned char>(std::stoi(value.substr(2 * i, 2), nullptr, 16));
             }
             reply.SetVoidData(data, static_cast<std::int32_t>(length));
         } else if (key == "int" || key == "dbl" || key == "arr" || key == "iarr" || key == "darr") {
@@ -131,7 +132,8 @@ bool ReadImage(VexaPipe& request, std::vector<unsigned char>& image) {
         if (request.ReadData(VexaPipe::PIECE_SIZE, piece, count) != 0 || count == 0) return false;
         image.insert(image.end(), piece, piece + count);
         if (image.size() >= 4) {
-            total = static_cast<std::int32_t>(image[0] | image[1] << 8 | image[2] << 16 | image[3] << 24);
+            total = static_cast<std::int32_t>(image[0] | image[1] << 8 | image[2] << 16 |
+                                              image[3] << 24);
         }
     }
     return true;

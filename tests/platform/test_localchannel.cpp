@@ -1,5 +1,3 @@
-#include "platform/localchannel.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/localchannel.h"
 #include "testsupport.h"
 
 namespace fs = std::filesystem;

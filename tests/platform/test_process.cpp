@@ -1,9 +1,9 @@
-#include "platform/process.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <cerrno>
+
+#include "platform/process.h"
 
 using platform::ChildProcess;
 

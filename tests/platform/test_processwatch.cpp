@@ -1,5 +1,3 @@
-#include "platform/processwatch.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -8,6 +6,7 @@
 #include <future>
 
 #include "platform/process.h"
+#include "platform/processwatch.h"
 
 using platform::ChildProcess;
 using platform::ProcessWatch;
@@ -21,11 +20,13 @@ TEST(ProcessWatch, AWaiterSeesTheWatchedProcessEndAndAWakeIsNoEnd) {
     ASSERT_EQ(ProcessWatch::Open(child.pid(), watch), 0);
     EXPECT_FALSE(watch.Ended());
 
-    std::future<bool> woken = std::async(std::launch::async, [&watch] { return watch.WaitForEnd(); });
+    std::future<bool> woken =
+        std::async(std::launch::async, [&watch] { return watch.WaitForEnd(); });
     watch.Wake();
     EXPECT_FALSE(woken.get());
 
-    std::future<bool> ended = std::async(std::launch::async, [&watch] { return watch.WaitForEnd(); });
+    std::future<bool> ended =
+        std::async(std::launch::async, [&watch] { return watch.WaitForEnd(); });
     ::kill(child.pid(), SIGKILL);
     EXPECT_TRUE(ended.get());
     EXPECT_TRUE(watch.Ended());

@@ -1,11 +1,11 @@
-#include "platform/signalrelay.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <future>
+
+#include "platform/signalrelay.h"
 
 using platform::SignalRelay;
 
@@ -33,11 +33,13 @@ TEST(SignalRelay, HandsTheSignalToTheWaiterAndRestoresTheEarlierAction) {
         ::raise(SIGUSR2);
         ::raise(SIGUSR2);
         EXPECT_TRUE(relay.Wait());
-        std::future<bool> waiting = std::async(std::launch::async, [&relay] { return relay.Wait(); });
+        std::future<bool> waiting =
+            std::async(std::launch::async, [&relay] { return relay.Wait(); });
         relay.Wake();
         EXPECT_FALSE(waiting.get());
 
-        std::future<bool> signalled = std::async(std::launch::async, [&relay] { return relay.Wait(); });
+        std::future<bool> signalled =
+            std::async(std::launch::async, [&relay] { return relay.Wait(); });
         ::kill(::getpid(), SIGUSR2);
         EXPECT_TRUE(signalled.get());
     }

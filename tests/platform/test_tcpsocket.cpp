@@ -1,7 +1,5 @@
 // Loopback TCP connections: bytes cross intact between threads, the end of
 // the stream and a dead port are reported, and waits honour their limits.
-#include "platform/tcpsocket.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "platform/tcpsocket.h"
 
 namespace {
 
@@ -31,7 +30,8 @@ TEST(TcpSocket, SendAllAndReceiveExactlyMoveEveryByteInOrder) {
     ASSERT_EQ(TcpListener::ListenLoopback(listener), 0);
     // Far more than a socket buffer holds, so both loops must go round.
     std::vector<unsigned char> sent(8 << 20);
-    for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<unsigned char>(i * 7 + i / 251);
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        sent[i] = static_cast<unsigned char>(i * 7 + i / 251);
     int sendResult = -1;
     std::thread writer([&] {
         TcpConnection connection;

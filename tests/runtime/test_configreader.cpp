@@ -1,5 +1,3 @@
-#include "runtime/vexadxconfigreader.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,6 +9,7 @@
 
 #include "platform/process.h"
 #include "runtime/dxglobal.h"
+#include "runtime/vexadxconfigreader.h"
 #include "testsupport.h"
 
 namespace {
@@ -20,7 +19,7 @@ using Names = std::vector<std::string>;
 
 // A configuration file in a fresh directory and a reader of it.
 class ConfigFile {
-public:
+  public:
     explicit ConfigFile(const std::string& contents) : m_path(m_dir.file("vexadxcfg.ini")) {
         testsupport::WriteFile(m_path, contents);
     }
@@ -28,14 +27,14 @@ public:
     const testsupport::TempDir& dir() const { return m_dir; }
     void Rewrite(const std::string& contents) const { testsupport::WriteFile(m_path, contents); }
 
-private:
+  private:
     testsupport::TempDir m_dir;
     std::string m_path;
 };
 
 // The reader's profile lookup, reached from a test.
 class ProfileReader : public PlugInConfigReader {
-public:
+  public:
     std::string Get(const std::string& section, const std::string& key, const std::string& path,
                     std::size_t size = 256) const {
         std::string buffer(size, 'Z');
@@ -223,9 +222,9 @@ TEST(ConfigReader, LanguageSectionGivesItsValuesAndEnvironmentInFileOrder) {
     EXPECT_TRUE(python->WorkOn32());
     EXPECT_TRUE(python->IsNestable());
     EXPECT_FALSE(python->IsInnerProcess());
-    EXPECT_EQ(python->GetXEnvVars(), (EnvMap{{"BARE", ""},
-                                             {"EXTRA", " /opt/py/lib:/more"},
-                                             {"PYTHONPATH", "/opt/py/lib"}}));
+    EXPECT_EQ(
+        python->GetXEnvVars(),
+        (EnvMap{{"BARE", ""}, {"EXTRA", " /opt/py/lib:/more"}, {"PYTHONPATH", "/opt/py/lib"}}));
 
     XConfigOptions* r = reader.GetOptions("R");
     EXPECT_EQ(r->GetXLibName(), "lib/librx.so");

@@ -1,5 +1,3 @@
-#include "runtime/dxglobal.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "runtime/dxglobal.h"
 
 namespace {
 
@@ -21,9 +20,9 @@ int Failed(const char* what, const std::string& seen) {
 
 // The engine home cannot be unset once known, so every case that depends on
 // its starting value runs in a process of its own.
-#define EXPECT_IN_FRESH_PROCESS(check)                                       \
-    do {                                                                     \
-        GTEST_FLAG_SET(death_test_style, "threadsafe");                      \
+#define EXPECT_IN_FRESH_PROCESS(check)                                     \
+    do {                                                                   \
+        GTEST_FLAG_SET(death_test_style, "threadsafe");                    \
         EXPECT_EXIT(std::exit(check()), ::testing::ExitedWithCode(0), ""); \
     } while (0)
 
@@ -152,7 +151,7 @@ bool Bracket(const std::string& input, std::string& output) {
 }
 
 class HookScope {
-public:
+  public:
     explicit HookScope(ExpandEnvStrHook hook) { SetExpandEnvStr(hook); }
     ~HookScope() { SetExpandEnvStr(nullptr); }
 };

@@ -1,10 +1,9 @@
-#include "runtime/dxtracer.h"
-
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cctype>
+#include <filesystem>
 
+#include "runtime/dxtracer.h"
 #include "testsupport.h"
 
 namespace {
@@ -56,7 +55,6 @@ TEST(DxTraceError, AppendsTheCodeSuffixEvenForZero) {
     testsupport::TraceCapture capture;
     DxTraceError("pipe ClosePipe", 0);
     DxTraceError("negative", -5);
-    EXPECT_EQ(capture.lines(),
-              (std::vector<std::string>{"pipe ClosePipe error code : 0.", "negative error code : -5."}));
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>{"pipe ClosePipe error code : 0.",
+                                                         "negative error code : -5."}));
 }
-

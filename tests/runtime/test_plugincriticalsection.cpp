@@ -1,5 +1,3 @@
-#include "runtime/plugincriticalsection.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +5,7 @@
 #include <thread>
 
 #include "platform/thread.h"
+#include "runtime/plugincriticalsection.h"
 
 TEST(PlugInCriticalSection, OwnerAcquiresTwiceAndTwoReleasesLeaveItFree) {
     PlugInCriticalSection crit;

@@ -1,9 +1,8 @@
-#include "runtime/plugindynamicloadedlibrary.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
+#include "runtime/plugindynamicloadedlibrary.h"
 #include "testsupport.h"
 
 TEST(PlugInDynamicLoadedLibrary, NothingIsLoadedByTheConstructor) {

@@ -1,11 +1,11 @@
-#include "runtime/pluginsynchevent.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
+
+#include "runtime/pluginsynchevent.h"
 
 namespace {
 

@@ -1,5 +1,3 @@
-#include "runtime/pluginthreadhot.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,18 +6,19 @@
 #include <thread>
 
 #include "runtime/pluginsynchevent.h"
+#include "runtime/pluginthreadhot.h"
 
 namespace {
 
 // Runs until the test opens the gate; the events belong to the test, so they
 // outlive the object.
 class GatedThread : public PlugInThreadHot {
-public:
+  public:
     GatedThread(PlugInSynchEvent& gate, PlugInSynchEvent& started, std::uint32_t value = 0)
         : m_gate(gate), m_started(started), m_value(value) {}
     ~GatedThread() override { WaitForStop(); }
 
-protected:
+  protected:
     std::uint32_t Run() override {
         PlugInSynchEvent& gate = m_gate;
         std::uint32_t value = m_value;
@@ -28,51 +27,51 @@ protected:
         return value;
     }
 
-private:
+  private:
     PlugInSynchEvent& m_gate;
     PlugInSynchEvent& m_started;
     std::uint32_t m_value;
 };
 
 class ValueThread : public PlugInThreadHot {
-public:
+  public:
     explicit ValueThread(std::uint32_t value) : m_value(value) {}
     ~ValueThread() override { WaitForStop(); }
     std::thread::id runOn() const { return m_runOn; }
 
-protected:
+  protected:
     std::uint32_t Run() override {
         m_runOn = std::this_thread::get_id();
         return m_value;
     }
 
-private:
+  private:
     std::uint32_t m_value;
     std::thread::id m_runOn;
 };
 
 class SelfDeletingThread : public PlugInThreadHot {
-public:
+  public:
     SelfDeletingThread(PlugInSynchEvent& gate, PlugInSynchEvent& destroyed)
         : m_gate(gate), m_destroyed(destroyed) {}
     ~SelfDeletingThread() override { m_destroyed.Signal(); }
 
-protected:
+  protected:
     std::uint32_t Run() override {
         m_gate.WaitForSignal();
         return 1;
     }
 
-private:
+  private:
     PlugInSynchEvent& m_gate;
     PlugInSynchEvent& m_destroyed;
 };
 
 class ThrowingThread : public PlugInThreadHot {
-public:
+  public:
     ~ThrowingThread() override { WaitForStop(); }
 
-protected:
+  protected:
     std::uint32_t Run() override { throw std::runtime_error("run failed"); }
 };
 
@@ -127,11 +126,11 @@ TEST(PlugInThreadHot, SuspendResumeAndTerminateRefuseAndLeaveTheThreadRunning) {
 TEST(PlugInThreadHot, ObjectDestroyedWhileItsThreadRunsLeavesTheThreadToFinishAlone) {
     PlugInSynchEvent gate(true, false), started(false, false), finished(true, false);
     class Lingering : public PlugInThreadHot {
-    public:
+      public:
         Lingering(PlugInSynchEvent& gate, PlugInSynchEvent& started, PlugInSynchEvent& finished)
             : m_gate(gate), m_started(started), m_finished(finished) {}
 
-    protected:
+      protected:
         std::uint32_t Run() override {
             // Only the test's events are touched once the object may be gone.
             PlugInSynchEvent& gate = m_gate;
@@ -142,7 +141,7 @@ TEST(PlugInThreadHot, ObjectDestroyedWhileItsThreadRunsLeavesTheThreadToFinishAl
             return 0;
         }
 
-    private:
+      private:
         PlugInSynchEvent& m_gate;
         PlugInSynchEvent& m_started;
         PlugInSynchEvent& m_finished;

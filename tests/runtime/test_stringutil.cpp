@@ -1,9 +1,9 @@
-#include "runtime/stringutil.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "runtime/stringutil.h"
 
 using Pieces = std::vector<std::string>;
 

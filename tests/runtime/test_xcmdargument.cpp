@@ -1,9 +1,9 @@
-#include "runtime/xcmdargument.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "runtime/xcmdargument.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
-#include "runtime/xconfigoptions.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
 #include "runtime/dxglobal.h"
+#include "runtime/xconfigoptions.h"
 
 namespace {
 
@@ -13,7 +12,7 @@ using EnvMap = std::map<std::string, std::string>;
 
 // Installs an expansion hook for the scope of a test.
 class HookScope {
-public:
+  public:
     explicit HookScope(ExpandEnvStrHook hook) { SetExpandEnvStr(hook); }
     ~HookScope() { SetExpandEnvStr(nullptr); }
 };
@@ -108,10 +107,18 @@ TEST(XConfigOptionsExpansion, HostHookSeesTheExpandedTextAndItsOutputIsStored) {
 
 TEST(XConfigOptionsKeys, DefinedKeysNeverBecomeEnvironmentVariables) {
     XConfigOptions options("PYTHON");
-    const char* defined[] = {"LIB_NAME",      "HOME",          "ARGS",
-                             "X",             "VexadxVersion", "VexadxVersionMajor",
-                             "VexadxVersionMinor", "VexadxVersionPatch", "VexadxFixPack",
-                             "TRACE",         "INNER_PROCESS", "NESTABLE",
+    const char* defined[] = {"LIB_NAME",
+                             "HOME",
+                             "ARGS",
+                             "X",
+                             "VexadxVersion",
+                             "VexadxVersionMajor",
+                             "VexadxVersionMinor",
+                             "VexadxVersionPatch",
+                             "VexadxFixPack",
+                             "TRACE",
+                             "INNER_PROCESS",
+                             "NESTABLE",
                              "WORK_ON_32"};
     for (const char* key : defined) {
         EXPECT_TRUE(XConfigOptions::IsDefinedKey(key)) << key;

@@ -10,7 +10,8 @@ namespace testsupport {
 // The process ids of the "pid N" lines in `log`, in order.
 inline std::vector<int> PostedPids(const std::string& log) {
     std::vector<int> pids;
-    for (std::size_t at = log.find("pid "); at != std::string::npos; at = log.find("pid ", at + 1)) {
+    for (std::size_t at = log.find("pid "); at != std::string::npos;
+         at = log.find("pid ", at + 1)) {
         pids.push_back(std::atoi(log.c_str() + at + 4));
     }
     return pids;

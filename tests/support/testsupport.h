@@ -15,7 +15,7 @@ std::string PeerPath(const std::string& name);
 
 // A fresh directory, removed with its contents on destruction.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -23,7 +23,7 @@ public:
     const std::string& path() const { return m_path; }
     std::string file(const std::string& name) const { return m_path + "/" + name; }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -33,7 +33,7 @@ std::string UniquePipeName(const std::string& tag);
 // Installs a trace writer on a temporary file for its lifetime and restores
 // the previous one afterwards.
 class TraceCapture {
-public:
+  public:
     TraceCapture();
     ~TraceCapture();
     TraceCapture(const TraceCapture&) = delete;
@@ -43,7 +43,7 @@ public:
     // The raw file contents, banner included.
     std::string contents() const;
 
-private:
+  private:
     TempDir m_dir;
     std::unique_ptr<DxTracer> m_tracer;
     DxTracer* m_previous;

@@ -1,10 +1,7 @@
 // The command channel between an engine side and a language side in one
 // process: the language side serves on a thread of its own, through the
 // real visitor where the rule is the visitor's.
-#include "transport/dxcmddispatcher.h"
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,13 +22,15 @@
 #include "runtime/syncsyntaxslot.h"
 #include "runtime/xconfigoptions.h"
 #include "testsupport.h"
+#include "transport/dxcmddispatcher.h"
 
 namespace {
 
 // Serves the channel's server role with the visitor until the loop ends.
 class LanguageSide {
-public:
-    LanguageSide(const std::string& base, DXCmdDispatcherVisitor& visitor) : m_dispatcher(base, true) {
+  public:
+    LanguageSide(const std::string& base, DXCmdDispatcherVisitor& visitor)
+        : m_dispatcher(base, true) {
         m_result = std::async(std::launch::async, [this, &visitor] {
             if (int error = m_dispatcher.connectPeer()) return error;
             return m_dispatcher.receiveCmd(&visitor);
@@ -39,14 +38,14 @@ public:
     }
     int Result() { return m_result.get(); }
 
-private:
+  private:
     DXCmdDispatcher m_dispatcher;
     std::future<int> m_result;
 };
 
 // Records the keys and arguments the base visitor hands on.
 class RecordingVisitor : public DXCmdDispatcherVisitor {
-public:
+  public:
     int cmdDispatcher(std::int32_t key, const std::vector<std::string>& arguments) override {
         keys.push_back(key);
         argumentLists.push_back(arguments);
@@ -57,11 +56,11 @@ public:
 };
 
 class FakeHost : public StatisticsX {
-public:
+  public:
     FakeHost() : StatisticsX(false) {}
     ~FakeHost() override { StopOnDestroy(); }
 
-protected:
+  protected:
     int x_init_embedded_x(int, char**) override { return 0; }
     int x_execute_x(const char*) override { return 0; }
     int x_stop_embedded_x() override { return 0; }
@@ -71,15 +70,16 @@ protected:
 
 // A language-process driver that only counts its starts.
 class CountingDriver : public VexaDX_P {
-public:
-    CountingDriver(const std::string& name, StatisticsX* host, XConfigOptions* options, std::atomic<int>& runs)
+  public:
+    CountingDriver(const std::string& name, StatisticsX* host, XConfigOptions* options,
+                   std::atomic<int>& runs)
         : VexaDX_P(name, host, options), m_runs(runs) {}
     int runX() override {
         ++m_runs;
         return 0;
     }
 
-private:
+  private:
     std::atomic<int>& m_runs;
 };
 
@@ -109,7 +109,9 @@ TEST(DXCmdDispatcher, KeysAreAnsweredByTheVisitorAndOnlyStopEndsTheLoop) {
     EXPECT_EQ(language.Result(), 0);
 
     const std::vector<std::string> lines = trace.lines();
-    auto count = [&lines](const std::string& text) { return std::count(lines.begin(), lines.end(), text); };
+    auto count = [&lines](const std::string& text) {
+        return std::count(lines.begin(), lines.end(), text);
+    };
     EXPECT_EQ(count("cmd NO: 1146667263"), 2);
     EXPECT_EQ(count("cmd NO: 0"), 1);
     EXPECT_EQ(count("cmd NO: -7"), 1);
@@ -177,7 +179,9 @@ TEST(DXCmdDispatcher, StopIsAnsweredZeroAlsoWhenTheSyncSlotsStopGivesAnotherStat
     hostThread.join();
     GSetUseSyncDx(false);
     const std::vector<std::string> lines = trace.lines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "StartXDispatcherVisitor result  error code : 7."), lines.end());
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), "StartXDispatcherVisitor result  error code : 7."),
+        lines.end());
 }
 
 // kSetupDXRun for a language the factory refuses: the refusal is the answer,

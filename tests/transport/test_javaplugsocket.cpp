@@ -1,10 +1,8 @@
 // The Java extension socket against a real peer connection: where it
 // listens, how bytes and whole images cross it, how a broken peer shows, and
 // the process-wide extension message it carries.
-#include "transport/javaplugsocket.h"
-
-#include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -23,6 +21,7 @@
 #include "platform/tcpsocket.h"
 #include "runtime/statuscodes.h"
 #include "testsupport.h"
+#include "transport/javaplugsocket.h"
 #include "transport/sendreceive.h"
 
 using platform::TcpConnection;
@@ -68,7 +67,9 @@ struct Connected {
 
     Connected() {
         EXPECT_EQ(host.CreateSocket(), 0);
-        EXPECT_EQ(TcpConnection::ConnectLoopback(static_cast<std::uint16_t>(host.GetSocketPort()), peer), 0);
+        EXPECT_EQ(
+            TcpConnection::ConnectLoopback(static_cast<std::uint16_t>(host.GetSocketPort()), peer),
+            0);
         EXPECT_EQ(host.AcceptSocket(), 0);
         peer.SetTimeout(kPeerLimitMs);
     }
@@ -93,7 +94,7 @@ struct Connected {
 
 // Each case starts from the state a fresh process has.
 class ExtensionMessage : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { Reset(); }
     void TearDown() override { Reset(); }
     static void Reset() {
@@ -120,7 +121,9 @@ TEST(JavaSocketListening, SystemChosenPortIsStoredAndOnlyLoopbackIsBound) {
     EXPECT_GT(socket.GetSocketPort(), 0);
     EXPECT_EQ(socket.GetListenAddress(), "127.0.0.1");
     TcpConnection peer;
-    ASSERT_EQ(TcpConnection::ConnectLoopback(static_cast<std::uint16_t>(socket.GetSocketPort()), peer), 0);
+    ASSERT_EQ(
+        TcpConnection::ConnectLoopback(static_cast<std::uint16_t>(socket.GetSocketPort()), peer),
+        0);
     EXPECT_EQ(socket.AcceptSocket(), 0);
     EXPECT_TRUE(socket.IsConnected());
     EXPECT_EQ(socket.CloseSocket(), 0);
@@ -142,7 +145,8 @@ TEST(JavaSocketListening, AConnectionToAnotherAddressOfThisMachineIsRefused) {
         break;
     }
     ::freeifaddrs(addresses);
-    if (other.sin_family != AF_INET) GTEST_SKIP() << "this machine has no IPv4 address but loopback";
+    if (other.sin_family != AF_INET)
+        GTEST_SKIP() << "this machine has no IPv4 address but loopback";
     JavaPlugInSocket socket;
     ASSERT_EQ(socket.CreateSocket(), 0);
     other.sin_port = htons(static_cast<std::uint16_t>(socket.GetSocketPort()));
@@ -197,7 +201,9 @@ TEST(JavaSocketListening, BoundedAcceptTimesOutAndKeepsListening) {
     EXPECT_EQ(socket.AcceptSocketWithin(10), ETIMEDOUT);
     EXPECT_TRUE(socket.IsListening());
     TcpConnection peer;
-    ASSERT_EQ(TcpConnection::ConnectLoopback(static_cast<std::uint16_t>(socket.GetSocketPort()), peer), 0);
+    ASSERT_EQ(
+        TcpConnection::ConnectLoopback(static_cast<std::uint16_t>(socket.GetSocketPort()), peer),
+        0);
     EXPECT_EQ(socket.AcceptSocketWithin(kPeerLimitMs), 0);
 }
 

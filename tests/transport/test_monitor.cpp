@@ -1,7 +1,5 @@
 // Heartbeat monitors on real pipes: a writer and a reader on one pipe name
 // (in this process, or the writer in a peer process that is killed).
-#include "transport/monitor.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +10,7 @@
 
 #include "platform/process.h"
 #include "testsupport.h"
+#include "transport/monitor.h"
 #include "transport/xpipemanager.h"
 
 namespace {
@@ -23,7 +22,8 @@ void OtherCallback() { ++g_otherCallback; }
 
 // Polls until the condition holds or the limit passes; the condition's
 // last value.
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() >= deadline) return condition();
@@ -33,7 +33,7 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 }
 
 class MonitorTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_partnerLost = 0;
         g_otherCallback = 0;
@@ -70,7 +70,8 @@ TEST_F(MonitorTest, AReaderWhoseWriterProcessIsKilledCallsTheCallbackOnce) {
     reader.setPartnerLostCallback(&CountPartnerLost);
     ASSERT_TRUE(reader.Start());
     platform::ChildProcess writer;
-    ASSERT_EQ(platform::ChildProcess::Spawn({testsupport::PeerPath("monitorwriter"), name}, writer), 0);
+    ASSERT_EQ(platform::ChildProcess::Spawn({testsupport::PeerPath("monitorwriter"), name}, writer),
+              0);
     ASSERT_TRUE(WaitUntil([&] { return reader.isPartnerAlive(); }));
 
     writer.Kill();

@@ -1,5 +1,3 @@
-#include "transport/sendreceive.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +13,7 @@
 #include "platform/process.h"
 #include "runtime/statuscodes.h"
 #include "testsupport.h"
+#include "transport/sendreceive.h"
 #include "transport/vexapipe.h"
 
 using testsupport::PeerPath;
@@ -46,7 +45,7 @@ bool VoidMatches(const CleXDSmb& message, int imageSize) {
 // This process's side of a conversation with a peer process: it writes the
 // peer's request pipe and reads its own reply pipe.
 class PeerConversation {
-public:
+  public:
     explicit PeerConversation(std::vector<std::string> peerArguments, bool withRequest = true)
         : m_request(UniquePipeName("req")), m_reply(UniquePipeName("rep")) {
         EXPECT_EQ(m_reply.CreatePipe(), 0);
@@ -73,7 +72,7 @@ public:
     }
     int PeerExit() { return m_peer.Wait(); }
 
-private:
+  private:
     VexaPipe m_request;
     VexaPipe m_reply;
     platform::ChildProcess m_peer;
@@ -200,7 +199,6 @@ TEST(FramingAfterABrokenMessage, AMessageEndingOnAFullPieceIsDrainedToItsEnd) {
     ExpectBrokenReplyThenAGoodOne({"20", "8192", "8192"});
 }
 
-
 TEST(FramingInProcess, TwentyThousandBytesTravelAsThreePieces) {
     const std::string name = UniquePipeName("three");
     VexaPipe reader(name);
@@ -231,13 +229,16 @@ TEST(FramingInProcess, HeadAndVoidBlockTravelAsTheImageCutIntoPieces) {
     };
     for (const Shape shape : {Shape{0, 0}, Shape{100, 8192 - 100 - 73}, Shape{100, 30000},
                               Shape{10000, 20000}, Shape{20000, 1}, Shape{8192 - 73, 5}}) {
-        SCOPED_TRACE("head text " + std::to_string(shape.headText) + ", void " + std::to_string(shape.voidLength));
+        SCOPED_TRACE("head text " + std::to_string(shape.headText) + ", void " +
+                     std::to_string(shape.voidLength));
         CleXDSmb message;
         message.SetLong(7);
         message.SetString(std::string(shape.headText, 'h'));
         if (shape.voidLength > 0) {
-            auto* data = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(shape.voidLength)));
-            for (int i = 0; i < shape.voidLength; ++i) data[i] = static_cast<unsigned char>(i * 13 + 1);
+            auto* data = static_cast<unsigned char*>(
+                std::malloc(static_cast<std::size_t>(shape.voidLength)));
+            for (int i = 0; i < shape.voidLength; ++i)
+                data[i] = static_cast<unsigned char>(i * 13 + 1);
             message.SetVoidData(data, shape.voidLength);
         }
         std::size_t size = 0;
@@ -256,7 +257,8 @@ TEST(FramingInProcess, HeadAndVoidBlockTravelAsTheImageCutIntoPieces) {
             while (received.size() < size) {
                 int n = 0;
                 ASSERT_EQ(reader.ReadData(static_cast<int>(piece.size()), piece.data(), n), 0);
-                const std::size_t expected = std::min<std::size_t>(VexaPipe::PIECE_SIZE, size - received.size());
+                const std::size_t expected =
+                    std::min<std::size_t>(VexaPipe::PIECE_SIZE, size - received.size());
                 ASSERT_EQ(static_cast<std::size_t>(n), expected);
                 received.insert(received.end(), piece.begin(), piece.begin() + n);
             }

@@ -1,5 +1,3 @@
-#include "transport/vexapipe.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +9,7 @@
 #include "platform/wakeevent.h"
 #include "runtime/statuscodes.h"
 #include "testsupport.h"
+#include "transport/vexapipe.h"
 
 using testsupport::TraceCapture;
 using testsupport::UniquePipeName;
@@ -108,7 +107,10 @@ TEST(VexaPipeConnect, DisconnectOfFreshEndIsANoOp) {
 
 TEST(VexaPipeWrite, LongBuffersArriveAsPiecesOfAtMost8192) {
     ConnectedPair pair(UniquePipeName("pieces"));
-    struct Case { int length; std::vector<int> pieces; };
+    struct Case {
+        int length;
+        std::vector<int> pieces;
+    };
     for (const Case& c : {Case{8192, {8192}}, Case{8193, {8192, 1}}, Case{16384, {8192, 8192}}}) {
         std::vector<char> data(static_cast<size_t>(c.length), 'q');
         int written = 0;
@@ -152,9 +154,10 @@ TEST(VexaPipeProcesses, PiecesFromAnotherProcessKeepTheirBoundaries) {
     VexaPipe server(name);
     ASSERT_EQ(server.CreatePipe(), 0);
     platform::ChildProcess peer;
-    ASSERT_EQ(platform::ChildProcess::Spawn(
-                  {testsupport::PeerPath("pipepeer"), "write", name, "8192", "8192", "3616", "52"}, peer),
-              0);
+    ASSERT_EQ(
+        platform::ChildProcess::Spawn(
+            {testsupport::PeerPath("pipepeer"), "write", name, "8192", "8192", "3616", "52"}, peer),
+        0);
     ASSERT_EQ(server.ConnectPipe(), 0);
     std::vector<char> buffer(VexaPipe::PIECE_SIZE);
     std::vector<int> sizes;
@@ -173,7 +176,8 @@ TEST(VexaPipeProcesses, WriterThatClosesWithoutWritingGivesBrokenPipe) {
     VexaPipe server(name);
     ASSERT_EQ(server.CreatePipe(), 0);
     platform::ChildProcess peer;
-    ASSERT_EQ(platform::ChildProcess::Spawn({testsupport::PeerPath("pipepeer"), "close", name}, peer), 0);
+    ASSERT_EQ(
+        platform::ChildProcess::Spawn({testsupport::PeerPath("pipepeer"), "close", name}, peer), 0);
     ASSERT_EQ(server.ConnectPipe(), 0);
     char buffer[64];
     int n = 0;
@@ -240,7 +244,9 @@ TEST(VexaPipeConnect, WatchedProcessEndEndsTheWaitAndKeepsTheEndReady) {
     ASSERT_EQ(server.CreatePipe(), 0);
     platform::ChildProcess child;
     testsupport::TempDir dir;
-    ASSERT_EQ(platform::ChildProcess::Spawn({testsupport::PeerPath("argsecho"), dir.file("echo.txt"), "0"}, child), 0);
+    ASSERT_EQ(platform::ChildProcess::Spawn(
+                  {testsupport::PeerPath("argsecho"), dir.file("echo.txt"), "0"}, child),
+              0);
     ASSERT_GE(child.endDescriptor(), 0);
     // A limit far beyond the test's own: ETIMEDOUT would mean the end went unseen.
     EXPECT_EQ(server.ConnectPipeWithin(600000, child.endDescriptor()), EPIPE);

@@ -16,7 +16,10 @@ TEST(VexaPipeLifetime, ClientDestructionKeepsTheServersSocketFile) {
     {
         VexaPipe server(name);
         ASSERT_EQ(server.CreatePipe(), 0);
-        { VexaPipe client(name); ASSERT_EQ(client.VEXACreateFile(), 0); }
+        {
+            VexaPipe client(name);
+            ASSERT_EQ(client.VEXACreateFile(), 0);
+        }
         EXPECT_TRUE(std::filesystem::exists(name));
         // A writer can still reach the pipe after another writer went away.
         VexaPipe second(name);
@@ -36,4 +39,3 @@ TEST(VexaPipeLifetime, ReplacingServerFileIsNotRemovedByTheOldServer) {
     VexaPipe client(name);
     EXPECT_EQ(client.VEXACreateFile(), 0);
 }
-

@@ -1,9 +1,8 @@
-#include "transport/xpipemanager.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/localchannel.h"
 #include "testsupport.h"
+#include "transport/xpipemanager.h"
 
 namespace {
 const std::string kRoot = platform::PipeNamePrefix();
@@ -28,11 +27,11 @@ TEST(XPipeSuit, FirstLevelNamesAllFourPipesAndTracesThem) {
     EXPECT_EQ(pipes->GetXDAPIResultPipe()->GetPipeName(), kRoot + "1a2cPYTHON0xdapiresult");
     EXPECT_EQ(pipes->GetSyntaxPipe()->GetPipeName(), kRoot + "1a2cPYTHON0syntax");
     EXPECT_EQ(pipes->GetSyntaxResultPipe()->GetPipeName(), kRoot + "1a2cPYTHON0syntaxresult");
-    EXPECT_EQ(trace.lines(), (std::vector<std::string>{
-                                 "syntax:" + kRoot + "1a2cPYTHON0syntax",
-                                 "syntaxresult:" + kRoot + "1a2cPYTHON0syntaxresult",
-                                 "xdapi:" + kRoot + "1a2cPYTHON0xdapi",
-                                 "xdapiresult:" + kRoot + "1a2cPYTHON0xdapiresult"}));
+    EXPECT_EQ(trace.lines(),
+              (std::vector<std::string>{"syntax:" + kRoot + "1a2cPYTHON0syntax",
+                                        "syntaxresult:" + kRoot + "1a2cPYTHON0syntaxresult",
+                                        "xdapi:" + kRoot + "1a2cPYTHON0xdapi",
+                                        "xdapiresult:" + kRoot + "1a2cPYTHON0xdapiresult"}));
 }
 
 TEST(XPipeSuit, LevelsAreKeptReusedAndDropped) {

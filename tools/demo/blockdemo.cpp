@@ -1,10 +1,10 @@
 #include "blockdemo.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <string>
-
-#include <unistd.h>
 
 #include "vexaxd_p.h"
 

@@ -33,7 +33,8 @@ int Connect(bool readIntoEngine, platform::TcpConnection& connection) {
 std::vector<unsigned char> ReadToEnd(platform::TcpConnection& connection) {
     std::vector<unsigned char> bytes;
     std::vector<unsigned char> piece(1 << 16);
-    for (std::size_t received = 0; connection.ReceiveSome(piece.data(), piece.size(), received) == 0 && received > 0;) {
+    for (std::size_t received = 0;
+         connection.ReceiveSome(piece.data(), piece.size(), received) == 0 && received > 0;) {
         bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<long>(received));
     }
     return bytes;
@@ -68,8 +69,8 @@ int DataStep() {
     }
     if (int failed = Report("EndDataStep", EndDataStep())) return failed;
     int err = 0;
-    std::printf("  the engine holds squares with %d rows of %d variables\n", GetCaseCountInDS("squares", &err),
-                GetVarCountInDS("squares", &err));
+    std::printf("  the engine holds squares with %d rows of %d variables\n",
+                GetCaseCountInDS("squares", &err), GetVarCountInDS("squares", &err));
     return err;
 }
 
@@ -82,13 +83,15 @@ int BulkTransport() {
     const std::vector<unsigned char> stream = ReadToEnd(out);
     engine::SpanSource source(stream);
     engine::Dataset received("received");
-    if (int failed = Report("decoding the stream", engine::DecodeStream(source, received))) return failed;
-    std::printf("  SAVE sent %zu bytes: %zu rows of %zu variables\n", stream.size(), received.CaseCount(),
-                received.VariableCount());
+    if (int failed = Report("decoding the stream", engine::DecodeStream(source, received)))
+        return failed;
+    std::printf("  SAVE sent %zu bytes: %zu rows of %zu variables\n", stream.size(),
+                received.CaseCount(), received.VariableCount());
 
     platform::TcpConnection in;
     if (int failed = Report("GET DATA over a socket", Connect(true, in))) return failed;
-    if (int failed = Report("writing the stream", in.SendAll(stream.data(), stream.size()))) return failed;
+    if (int failed = Report("writing the stream", in.SendAll(stream.data(), stream.size())))
+        return failed;
     in.ShutdownSend();
     // Waits until the engine has taken the stream in.
     std::printf("  after GET DATA the active dataset has %d rows\n", GetRowCount(&err));

@@ -20,12 +20,16 @@ namespace {
 
 const char* OrEmpty(const char* text) { return text ? text : ""; }
 
-std::string TypeText(int type) { return type == 0 ? "numeric" : "string(" + std::to_string(type) + ")"; }
+std::string TypeText(int type) {
+    return type == 0 ? "numeric" : "string(" + std::to_string(type) + ")";
+}
 
 void PrintNumericMissing(int index) {
     int format = 0;
     double values[3] = {0, 0, 0};
-    if (GetVarNMissingValues(index, &format, &values[0], &values[1], &values[2]) != 0 || format == 0) return;
+    if (GetVarNMissingValues(index, &format, &values[0], &values[1], &values[2]) != 0 ||
+        format == 0)
+        return;
     if (format > 0) {
         std::printf("      missing values:");
         for (int i = 0; i < format && i < 3; ++i) std::printf(" %g", values[i]);
@@ -41,7 +45,8 @@ void PrintStringMissing(int index) {
     int format = 0;
     // Zero-filled 9-byte buffers: an 8-byte value comes without a terminator.
     char values[3][9] = {};
-    if (GetVarCMissingValues(index, &format, values[0], values[1], values[2]) != 0 || format <= 0) return;
+    if (GetVarCMissingValues(index, &format, values[0], values[1], values[2]) != 0 || format <= 0)
+        return;
     std::printf("      missing values:");
     for (int i = 0; i < format && i < 3; ++i) std::printf(" '%s'", values[i]);
     std::printf("\n");
@@ -53,12 +58,14 @@ void PrintValueLabels(int index, bool numeric) {
     if (numeric) {
         double* values = nullptr;
         if (GetNValueLabels(index, &values, &labels, &count) != 0) return;
-        for (int i = 0; i < count; ++i) std::printf("      value %g = \"%s\"\n", values[i], labels[i]);
+        for (int i = 0; i < count; ++i)
+            std::printf("      value %g = \"%s\"\n", values[i], labels[i]);
         FreeNValueLabels(values, labels, count);
     } else {
         char** values = nullptr;
         if (GetCValueLabels(index, &values, &labels, &count) != 0) return;
-        for (int i = 0; i < count; ++i) std::printf("      value '%s' = \"%s\"\n", values[i], labels[i]);
+        for (int i = 0; i < count; ++i)
+            std::printf("      value '%s' = \"%s\"\n", values[i], labels[i]);
         FreeCValueLabels(values, labels, count);
     }
 }
@@ -74,8 +81,8 @@ void PrintDictionary() {
         std::string label = OrEmpty(GetVariableLabel(index, &err));
         std::string format = OrEmpty(GetVariableFormat(index, &err));
         const int type = GetVariableType(index, &err);
-        std::printf("  %-14s %-10s %-8s \"%s\"\n", name.c_str(), TypeText(type).c_str(), format.c_str(),
-                    label.c_str());
+        std::printf("  %-14s %-10s %-8s \"%s\"\n", name.c_str(), TypeText(type).c_str(),
+                    format.c_str(), label.c_str());
         if (type == 0) {
             PrintNumericMissing(index);
         } else {
@@ -98,15 +105,18 @@ constexpr const char* kRows = "Variables";
 constexpr const char* kColumns = "Properties";
 
 int Row(int variable) {
-    return AddVarNameCategory(kOutline, kTitle, kSubtype, false, kRows, 0, 0, false, false, variable);
+    return AddVarNameCategory(kOutline, kTitle, kSubtype, false, kRows, 0, 0, false, false,
+                              variable);
 }
 
 int Column(const char* property) {
-    return AddStringCategory(kOutline, kTitle, kSubtype, false, kColumns, 1, 0, false, false, property);
+    return AddStringCategory(kOutline, kTitle, kSubtype, false, kColumns, 1, 0, false, false,
+                             property);
 }
 
 int TextCell(const std::string& text) {
-    return SetStringCell(kOutline, kTitle, kSubtype, false, kColumns, 1, 0, false, false, text.c_str());
+    return SetStringCell(kOutline, kTitle, kSubtype, false, kColumns, 1, 0, false, false,
+                         text.c_str());
 }
 
 int CountCell(int count) {
@@ -134,8 +144,10 @@ int BuildDictionaryTable() {
     int failed = StartProcedure("Dictionary summary", "dictionary_summary");
     if (failed) return failed;
     failed = StartPivotTable(kOutline, kTitle, kSubtype, false);
-    failed = failed ? failed : AddDimension(kOutline, kTitle, kSubtype, false, kRows, 0, 0, false, false);
-    failed = failed ? failed : AddDimension(kOutline, kTitle, kSubtype, false, kColumns, 1, 0, false, false);
+    failed = failed ? failed
+                    : AddDimension(kOutline, kTitle, kSubtype, false, kRows, 0, 0, false, false);
+    failed = failed ? failed
+                    : AddDimension(kOutline, kTitle, kSubtype, false, kColumns, 1, 0, false, false);
     int err = 0;
     for (int index = 0, count = GetVariableCount(&err); index < count && !failed; ++index) {
         const int type = GetVariableType(index, &err);
@@ -149,7 +161,8 @@ int BuildDictionaryTable() {
         failed = failed ? failed : CountCell(ValueLabelCount(index, type == 0));
     }
     if (!failed) {
-        PivotTableCaption(kOutline, kTitle, kSubtype, false, "Read through the library's dictionary functions");
+        PivotTableCaption(kOutline, kTitle, kSubtype, false,
+                          "Read through the library's dictionary functions");
         AddTextBlock("Dictionary", "About", "Built by vexademo over the bundled sample.", 0);
     }
     int ended = EndProcedure();
@@ -173,7 +186,9 @@ struct Statistics {
         minimum = std::min(minimum, value);
         maximum = std::max(maximum, value);
     }
-    double StdDev() const { return count > 1 ? std::sqrt(squares / static_cast<double>(count - 1)) : 0.0; }
+    double StdDev() const {
+        return count > 1 ? std::sqrt(squares / static_cast<double>(count - 1)) : 0.0;
+    }
 };
 
 constexpr const char* kStatsTitle = "Descriptive Statistics";
@@ -181,12 +196,12 @@ constexpr const char* kStatsRows = "Variables";
 constexpr const char* kStatsColumns = "Statistics";
 
 int StatisticCell(const char* name, double value, bool count) {
-    int failed = AddStringCategory(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsColumns, 1, 0, false,
-                                   false, name);
+    int failed = AddStringCategory(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsColumns,
+                                   1, 0, false, false, name);
     if (!failed) failed = count ? SetFormatSpecCount() : SetFormatSpecGeneralStat();
     return failed ? failed
-                  : SetNumberCell(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsColumns, 1, 0, false,
-                                  false, value);
+                  : SetNumberCell(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsColumns, 1,
+                                  0, false, false, value);
 }
 
 // One read-cursor pass over the active dataset, leaving out missing values;
@@ -208,24 +223,29 @@ int Descriptives() {
         for (std::size_t i = 0; i < numeric.size(); ++i) {
             double value = 0;
             int missing = 0;
-            if (GetNumericValue(numeric[i], &value, &missing) == 0 && missing == 0) statistics[i].Add(value);
+            if (GetNumericValue(numeric[i], &value, &missing) == 0 && missing == 0)
+                statistics[i].Add(value);
         }
     }
     RemoveCaseCursor();
     std::printf("descriptive statistics over %ld cases (missing values left out):\n", cases);
-    std::printf("  %-14s %6s %10s %10s %10s %10s\n", "variable", "N", "mean", "std dev", "minimum", "maximum");
+    std::printf("  %-14s %6s %10s %10s %10s %10s\n", "variable", "N", "mean", "std dev", "minimum",
+                "maximum");
     if (!failed) failed = StartPivotTable(kStatsTitle, kStatsTitle, "Descriptives", false);
-    if (!failed) failed = AddDimension(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsRows, 0, 0, false, false);
+    if (!failed)
+        failed = AddDimension(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsRows, 0, 0,
+                              false, false);
     if (!failed) {
-        failed = AddDimension(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsColumns, 1, 0, false, false);
+        failed = AddDimension(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsColumns, 1, 0,
+                              false, false);
     }
     for (std::size_t i = 0; i < numeric.size() && !failed; ++i) {
         const Statistics& s = statistics[i];
         std::string name = OrEmpty(GetVariableName(numeric[i], &err));
-        std::printf("  %-14s %6ld %10.3f %10.3f %10.3f %10.3f\n", name.c_str(), s.count, s.mean, s.StdDev(),
-                    s.minimum, s.maximum);
-        failed = AddVarNameCategory(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsRows, 0, 0, false, false,
-                                    numeric[i]);
+        std::printf("  %-14s %6ld %10.3f %10.3f %10.3f %10.3f\n", name.c_str(), s.count, s.mean,
+                    s.StdDev(), s.minimum, s.maximum);
+        failed = AddVarNameCategory(kStatsTitle, kStatsTitle, "Descriptives", false, kStatsRows, 0,
+                                    0, false, false, numeric[i]);
         if (!failed) failed = StatisticCell("N", static_cast<double>(s.count), true);
         if (!failed) failed = StatisticCell("Mean", s.mean, false);
         if (!failed) failed = StatisticCell("Std. Deviation", s.StdDev(), false);
@@ -245,8 +265,8 @@ int main(int argc, char** argv) {
     }
     const std::string outputLog = std::string(argv[2]) + ".log";
     std::remove(outputLog.c_str());
-    const std::string arguments =
-        std::string("-vexahome=") + argv[1] + ", -outputhtml=" + argv[2] + " -outputlog=" + outputLog;
+    const std::string arguments = std::string("-vexahome=") + argv[1] + ", -outputhtml=" + argv[2] +
+                                  " -outputlog=" + outputLog;
     int started = StartVexa(arguments.c_str());
     std::printf("StartVexa: %d\n", started);
     if (started != 0) return 1;
@@ -265,5 +285,8 @@ int main(int argc, char** argv) {
     StopVexa();
     std::printf("stopped; ready: %s\n", IsBackendReady() ? "yes" : "no");
     std::printf("output page: %s\n", argv[2]);
-    return err == 0 && built == 0 && described == 0 && stepped == 0 && transported == 0 && blocked == 0 ? 0 : 1;
+    return err == 0 && built == 0 && described == 0 && stepped == 0 && transported == 0 &&
+                   blocked == 0
+               ? 0
+               : 1;
 }

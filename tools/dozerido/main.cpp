@@ -23,7 +23,7 @@ constexpr int kCloseRequest = protocol::kFarewellValue;
 constexpr int kInputRequest = protocol::kConsoleInputRequest;
 
 class ConsoleServer {
-public:
+  public:
     ConsoleServer(XPipeManager& manager, const std::string& linkName) {
         XPipeSuit* suit = manager.getPipeSuit(linkName);
         suit->increaseIndex();
@@ -42,8 +42,8 @@ public:
         for (;;) {
             CleXDSmb request;
             if (int error = ReceiveData(*m_request, request, true)) return error;
-            const bool control = request.GetStringDataRef().Size() == 0 &&
-                                 request.GetLongDataRef().Size() > 0;
+            const bool control =
+                request.GetStringDataRef().Size() == 0 && request.GetLongDataRef().Size() > 0;
             const int value = control ? request.GetLongDataRef()[0] : 0;
             CleXDSmb reply;
             if (control && value == kInputRequest) {
@@ -56,7 +56,7 @@ public:
         }
     }
 
-private:
+  private:
     static std::string ReadInputLine() {
         std::string line;
         if (!std::getline(std::cin, line)) return {};

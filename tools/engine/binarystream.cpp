@@ -22,7 +22,7 @@ constexpr std::int32_t kMaxStreamVariables = 1 << 20;
 constexpr int kMaxFormatWidth = 255;
 
 class Writer {
-public:
+  public:
     explicit Writer(ByteSink& sink) : m_sink(sink) {}
     void Bytes(const void* data, std::size_t length) {
         if (m_failed == 0) m_failed = m_sink.Write(data, length);
@@ -43,13 +43,13 @@ public:
     }
     int failed() const { return m_failed; }
 
-private:
+  private:
     ByteSink& m_sink;
     int m_failed = 0;
 };
 
 class Reader {
-public:
+  public:
     explicit Reader(ByteSource& source) : m_source(source) {}
     bool Bytes(void* data, std::size_t length) {
         if (m_failed == 0) m_failed = m_source.Read(data, length);
@@ -80,7 +80,7 @@ public:
     }
     int failed() const { return m_failed; }
 
-private:
+  private:
     ByteSource& m_source;
     int m_failed = 0;
 };
@@ -102,28 +102,36 @@ void WriteVariable(Writer& out, const Variable& variable) {
     for (const auto& text : p.missing.texts) out.Text(text);
 }
 
-bool InRange(std::int32_t value, std::int32_t low, std::int32_t high) { return value >= low && value <= high; }
+bool InRange(std::int32_t value, std::int32_t low, std::int32_t high) {
+    return value >= low && value <= high;
+}
 
 bool PlausibleProperties(const Variable& variable) {
     const VariableProperties& p = variable.properties;
     const PrintFormat& f = p.format;
     const bool formatOk = f.code == 0 || ((f.code == kFormatNumeric || f.code == kFormatString) &&
-                                          InRange(f.width, 1, kMaxFormatWidth) && InRange(f.decimals, 0, f.width - 1));
+                                          InRange(f.width, 1, kMaxFormatWidth) &&
+                                          InRange(f.decimals, 0, f.width - 1));
     const int format = p.missing.format;
-    const bool missingOk = InRange(format, 0, 3) ||
-                           (variable.IsNumeric() && (format == kMissingRange || format == kMissingRangeAndValue));
+    const bool missingOk =
+        InRange(format, 0, 3) ||
+        (variable.IsNumeric() && (format == kMissingRange || format == kMissingRangeAndValue));
     bool textsOk = true;
-    for (const auto& text : p.missing.texts) textsOk = textsOk && text.size() <= kStringMissingWidth;
+    for (const auto& text : p.missing.texts)
+        textsOk = textsOk && text.size() <= kStringMissingWidth;
     return formatOk && missingOk && textsOk && InRange(p.level, kNominal, kScale) &&
-           InRange(p.role, kRoleInput, kRoleSplit) && InRange(p.alignment, kAlignLeft, kAlignCenter) &&
+           InRange(p.role, kRoleInput, kRoleSplit) &&
+           InRange(p.alignment, kAlignLeft, kAlignCenter) &&
            InRange(p.columnWidth, 0, kMaxFormatWidth);
 }
 
 bool ReadVariable(Reader& in, Variable& variable) {
     VariableProperties& p = variable.properties;
     if (!in.Text(variable.name) || !in.Int(variable.type) || !in.Text(variable.label)) return false;
-    if (!in.Int(p.format.code) || !in.Int(p.format.width) || !in.Int(p.format.decimals)) return false;
-    if (!in.Int(p.level) || !in.Int(p.role) || !in.Int(p.alignment) || !in.Int(p.columnWidth)) return false;
+    if (!in.Int(p.format.code) || !in.Int(p.format.width) || !in.Int(p.format.decimals))
+        return false;
+    if (!in.Int(p.level) || !in.Int(p.role) || !in.Int(p.alignment) || !in.Int(p.columnWidth))
+        return false;
     if (!in.Int(p.missing.format)) return false;
     for (double& value : p.missing.numbers) {
         if (!in.Number(value)) return false;
@@ -181,9 +189,10 @@ int EncodeStream(const Dataset& data, const std::vector<std::size_t>& variables,
         for (std::size_t r = 0; r < data.CaseCount() && out.failed() == 0; ++r) {
             const std::span<const OBS> from = store.Case(r);
             for (std::size_t k = 0; k < chosen.size(); ++k) {
-                const auto width = static_cast<std::size_t>(codec::ObsLength(store.Type(chosen[k])));
-                std::copy_n(from.begin() + static_cast<std::ptrdiff_t>(store.ObsIndex(chosen[k])), width,
-                            cells.begin() + static_cast<std::ptrdiff_t>(layout.ObsIndex(k)));
+                const auto width =
+                    static_cast<std::size_t>(codec::ObsLength(store.Type(chosen[k])));
+                std::copy_n(from.begin() + static_cast<std::ptrdiff_t>(store.ObsIndex(chosen[k])),
+                            width, cells.begin() + static_cast<std::ptrdiff_t>(layout.ObsIndex(k)));
             }
             out.Bytes(cells.data(), layout.CaseSize());
         }
@@ -214,7 +223,8 @@ int DecodeStream(ByteSource& source, Dataset& out) {
     std::int32_t caseSize = 0;
     std::int32_t cases = 0;
     if (!in.Int(caseSize) || !in.Int(cases)) return in.failed();
-    if (caseSize < 0 || static_cast<std::size_t>(caseSize) != layout.CaseSize() || cases < 0) return kMalformedStream;
+    if (caseSize < 0 || static_cast<std::size_t>(caseSize) != layout.CaseSize() || cases < 0)
+        return kMalformedStream;
     // Cases of no bytes would cost memory without any stream behind them.
     if (caseSize == 0 && cases > 0) return kMalformedStream;
 

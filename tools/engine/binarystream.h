@@ -20,7 +20,7 @@ inline constexpr std::int32_t kStreamVersion = 1;
 
 // Where an encoded stream goes: Write takes all bytes or fails with a code.
 class ByteSink {
-public:
+  public:
     virtual ~ByteSink() = default;
     virtual int Write(const void* data, std::size_t length) = 0;
 };
@@ -28,28 +28,28 @@ public:
 // Where a stream comes from: Read delivers exactly `length` bytes or fails
 // with a code.
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     virtual int Read(void* data, std::size_t length) = 0;
 };
 
 class VectorSink : public ByteSink {
-public:
+  public:
     int Write(const void* data, std::size_t length) override;
     const std::vector<unsigned char>& bytes() const { return m_bytes; }
 
-private:
+  private:
     std::vector<unsigned char> m_bytes;
 };
 
 // Reads a byte range the caller keeps alive; past its end, kMalformedStream.
 class SpanSource : public ByteSource {
-public:
+  public:
     explicit SpanSource(std::span<const unsigned char> bytes) : m_bytes(bytes) {}
     int Read(void* data, std::size_t length) override;
     bool AtEnd() const { return m_bytes.empty(); }
 
-private:
+  private:
     std::span<const unsigned char> m_bytes;
 };
 

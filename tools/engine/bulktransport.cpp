@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "binarystream.h"
-#include "datafilecommands.h"
 #include "commandtext.h"
+#include "datafilecommands.h"
 #include "enginecodes.h"
 #include "enginestate.h"
 #include "platform/tcpsocket.h"
@@ -54,7 +54,7 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
 
 // Collects socket writes into large sends.
 class SocketSink : public ByteSink {
-public:
+  public:
     explicit SocketSink(platform::TcpConnection& connection) : m_connection(connection) {
         m_buffer.reserve(kSocketBufferSize);
     }
@@ -73,14 +73,14 @@ public:
         return failed;
     }
 
-private:
+  private:
     platform::TcpConnection& m_connection;
     std::vector<unsigned char> m_buffer;
 };
 
 // Reads ahead in large receives; never past what the peer sent.
 class SocketSource : public ByteSource {
-public:
+  public:
     explicit SocketSource(platform::TcpConnection& connection)
         : m_connection(connection), m_buffer(kSocketBufferSize) {}
     int Read(void* data, std::size_t length) override {
@@ -88,7 +88,8 @@ public:
         while (length > 0) {
             if (m_at == m_end) {
                 m_at = 0;
-                if (int failed = m_connection.ReceiveSome(m_buffer.data(), m_buffer.size(), m_end)) return failed;
+                if (int failed = m_connection.ReceiveSome(m_buffer.data(), m_buffer.size(), m_end))
+                    return failed;
             }
             const std::size_t take = std::min(length, m_end - m_at);
             std::memcpy(out, m_buffer.data() + m_at, take);
@@ -99,7 +100,7 @@ public:
         return VEXA_OK;
     }
 
-private:
+  private:
     platform::TcpConnection& m_connection;
     std::vector<unsigned char> m_buffer;
     std::size_t m_at = 0;
@@ -113,7 +114,8 @@ int Connect(std::uint16_t port, platform::TcpConnection& connection) {
 }
 
 // The indexes of `names` in `data`; false when one is not there.
-bool IndexesOf(const Dataset& data, const std::vector<std::string>& names, std::vector<std::size_t>& indexes) {
+bool IndexesOf(const Dataset& data, const std::vector<std::string>& names,
+               std::vector<std::size_t>& indexes) {
     for (const auto& name : names) {
         const std::size_t index = data.FindVariable(name);
         if (index == data.VariableCount()) return false;
@@ -139,7 +141,8 @@ int GetData(const TransferCommand& command, EngineState& state) {
     if (int failed = Connect(command.port, connection)) return failed;
     SocketSource source(connection);
     Dataset read(state.active.name());
-    if (int failed = DecodeStream(source, read)) return failed == kMalformedStream ? kMalformedStream : kTransportFailed;
+    if (int failed = DecodeStream(source, read))
+        return failed == kMalformedStream ? kMalformedStream : kTransportFailed;
     std::vector<std::size_t> chosen;
     if (!IndexesOf(read, command.variables, chosen)) return kBadTransportCommand;
     if (!chosen.empty()) {
@@ -210,14 +213,19 @@ namespace {
 
 CommandOutcome TransferOutcome(int code) {
     switch (code) {
-        case VEXA_OK: return CommandOutcome::Done();
+        case VEXA_OK:
+            return CommandOutcome::Done();
         case kBadTransportCommand:
-            return CommandOutcome::Failed(code, "no /SOCKET port in 1..65535, or a variable the data does not have");
+            return CommandOutcome::Failed(
+                code, "no /SOCKET port in 1..65535, or a variable the data does not have");
         case kTransportFailed:
-            return CommandOutcome::Failed(code, "the connection to the socket failed, broke or timed out");
+            return CommandOutcome::Failed(
+                code, "the connection to the socket failed, broke or timed out");
         case kMalformedStream:
-            return CommandOutcome::Failed(code, "the data received is not in the binary stream format");
-        default: return CommandOutcome::Failed(code, "the transfer failed");
+            return CommandOutcome::Failed(code,
+                                          "the data received is not in the binary stream format");
+        default:
+            return CommandOutcome::Failed(code, "the transfer failed");
     }
 }
 
@@ -227,12 +235,17 @@ CommandOutcome RunTransferCommand(const std::string& command, EngineState& state
     TransferCommand transfer;
     switch (ParseTransferCommand(command, transfer)) {
         case TransferParse::kOtherCommand:
-            if (std::optional<CommandOutcome> file = RunDataFileCommand(command, state)) return *file;
-            return CommandOutcome::Failed(kBadSyntax, "GET DATA and SAVE take /TYPE=CSV or /TYPE=BINARYSTREAM");
-        case TransferParse::kRefused: return TransferOutcome(kBadTransportCommand);
-        case TransferParse::kDone: break;
+            if (std::optional<CommandOutcome> file = RunDataFileCommand(command, state))
+                return *file;
+            return CommandOutcome::Failed(kBadSyntax,
+                                          "GET DATA and SAVE take /TYPE=CSV or /TYPE=BINARYSTREAM");
+        case TransferParse::kRefused:
+            return TransferOutcome(kBadTransportCommand);
+        case TransferParse::kDone:
+            break;
     }
-    if (transfer.kind == TransferCommand::Kind::kSave) return TransferOutcome(Save(transfer, state));
+    if (transfer.kind == TransferCommand::Kind::kSave)
+        return TransferOutcome(Save(transfer, state));
     state.pendingTransfer = std::move(transfer);
     return CommandOutcome::Done();
 }

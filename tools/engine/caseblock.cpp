@@ -124,6 +124,8 @@ int MissingJudge::Flag(const CellValue& value) {
     return m_record.IsMissing(m_cells);
 }
 
-int MissingFlag(const Variable& variable, const CellValue& value) { return MissingJudge(variable).Flag(value); }
+int MissingFlag(const Variable& variable, const CellValue& value) {
+    return MissingJudge(variable).Flag(value);
+}
 
 }  // namespace engine

@@ -9,10 +9,10 @@
 #include <span>
 #include <vector>
 
+#include "casestore.h"
 #include "codec/obs.h"
 #include "codec/ownedbuffer.h"
 #include "codec/varinfo.h"
-#include "casestore.h"
 #include "dataset.h"
 
 namespace engine {

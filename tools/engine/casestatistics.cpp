@@ -10,7 +10,8 @@ bool ValueKey::operator<(const ValueKey& other) const {
 }
 
 ValueKey KeyOf(const CaseView& data, std::size_t caseIndex, std::size_t variableIndex) {
-    if (data.variable(variableIndex).IsNumeric()) return ValueKey{false, data.Number(caseIndex, variableIndex), {}};
+    if (data.variable(variableIndex).IsNumeric())
+        return ValueKey{false, data.Number(caseIndex, variableIndex), {}};
     return ValueKey{true, 0, data.Text(caseIndex, variableIndex)};
 }
 
@@ -28,7 +29,8 @@ std::vector<CaseGroup> SplitGroups(const CaseView& data) {
         groups[key].push_back(row);
     }
     std::vector<CaseGroup> ordered;
-    for (auto& [values, rows] : groups) ordered.push_back(CaseGroup{values, std::move(rows), false});
+    for (auto& [values, rows] : groups)
+        ordered.push_back(CaseGroup{values, std::move(rows), false});
     return ordered;
 }
 

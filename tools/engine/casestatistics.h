@@ -49,7 +49,7 @@ std::vector<CaseGroup> SplitGroups(const CaseView& data);
 // minimum and maximum, updated one value at a time (West's method, which
 // stays accurate where the textbook sums cancel).
 class Moments {
-public:
+  public:
     void Add(double value, double weight);
 
     double Weight() const { return m_weight; }
@@ -59,7 +59,7 @@ public:
     double Minimum() const;
     double Maximum() const;
 
-private:
+  private:
     double m_weight = 0;
     double m_mean = 0;
     double m_squares = 0;

@@ -38,8 +38,8 @@ void CaseStore::FillEmpty(std::span<OBS> oneCase) const {
 }
 
 std::string_view CaseStore::Text(std::size_t caseIndex, std::size_t variable) const {
-    const auto* first =
-        reinterpret_cast<const char*>(m_cells[caseIndex * m_cellsPerCase + m_obsIndex[variable]].bytes);
+    const auto* first = reinterpret_cast<const char*>(
+        m_cells[caseIndex * m_cellsPerCase + m_obsIndex[variable]].bytes);
     std::string_view text(first, static_cast<std::size_t>(m_types[variable]));
     const std::size_t end = text.find_last_not_of(' ');
     return text.substr(0, end == std::string_view::npos ? 0 : end + 1);
@@ -64,7 +64,8 @@ std::span<OBS> CaseStore::AppendCase() {
 
 void CaseStore::AppendEmptyCases(std::size_t count) {
     m_cells.reserve(m_cells.size() + count * m_cellsPerCase);
-    for (std::size_t k = 0; k < count; ++k) m_cells.insert(m_cells.end(), m_emptyCase.begin(), m_emptyCase.end());
+    for (std::size_t k = 0; k < count; ++k)
+        m_cells.insert(m_cells.end(), m_emptyCase.begin(), m_emptyCase.end());
     m_caseCount += count;
 }
 
@@ -94,7 +95,8 @@ bool CaseStore::InsertCase(std::size_t row) {
 bool CaseStore::DeleteCase(std::size_t row) {
     if (row >= m_caseCount) return false;
     const auto at = static_cast<std::ptrdiff_t>(row * m_cellsPerCase);
-    m_cells.erase(m_cells.begin() + at, m_cells.begin() + at + static_cast<std::ptrdiff_t>(m_cellsPerCase));
+    m_cells.erase(m_cells.begin() + at,
+                  m_cells.begin() + at + static_cast<std::ptrdiff_t>(m_cellsPerCase));
     --m_caseCount;
     return true;
 }
@@ -138,7 +140,8 @@ bool CaseStore::DeleteVariable(std::size_t position) {
     std::vector<int> types = m_types;
     types.erase(types.begin() + static_cast<std::ptrdiff_t>(position));
     const std::size_t from = m_obsIndex[position];
-    const std::size_t to = position + 1 < m_types.size() ? m_obsIndex[position + 1] : m_cellsPerCase;
+    const std::size_t to =
+        position + 1 < m_types.size() ? m_obsIndex[position + 1] : m_cellsPerCase;
     Relayout(types, [&](std::span<const OBS> old, std::span<OBS> target, const CaseStore&) {
         std::copy(old.begin(), old.begin() + static_cast<std::ptrdiff_t>(from), target.begin());
         std::copy(old.begin() + static_cast<std::ptrdiff_t>(to), old.end(),
@@ -162,7 +165,8 @@ bool CaseStore::SetType(std::size_t variable, int type) {
             if (v == variable) continue;
             const auto cells = static_cast<std::ptrdiff_t>(codec::ObsLength(m_types[v]));
             const auto start = from.begin() + static_cast<std::ptrdiff_t>(m_obsIndex[v]);
-            std::copy(start, start + cells, target.begin() + static_cast<std::ptrdiff_t>(fresh.m_obsIndex[v]));
+            std::copy(start, start + cells,
+                      target.begin() + static_cast<std::ptrdiff_t>(fresh.m_obsIndex[v]));
         }
         if (kindChanges) return;
         // Text to text: the old bytes, cut to the new width; the rest stays blank.

@@ -19,7 +19,7 @@ namespace engine {
 enum class Missingness { kValid = 0, kUser = 1, kSystem = 2 };
 
 class CaseView {
-public:
+  public:
     virtual ~CaseView() = default;
 
     virtual std::size_t CaseCount() const = 0;
@@ -50,7 +50,7 @@ public:
 
 // The view over the engine's active dataset.
 class DatasetCases final : public CaseView {
-public:
+  public:
     explicit DatasetCases(Dataset& data);
 
     std::size_t CaseCount() const override { return m_data.CaseCount(); }
@@ -67,7 +67,7 @@ public:
     void SetNumber(std::size_t caseIndex, std::size_t variableIndex, double value) override;
     void KeepCases(const std::vector<bool>& keep) override;
 
-private:
+  private:
     Dataset& m_data;
     std::optional<std::size_t> m_weight;
 };

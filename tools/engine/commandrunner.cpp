@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "commandtext.h"
-#include "syntaxsplitter.h"
 #include "enginecodes.h"
 #include "runtime/statuscodes.h"
 #include "runtime/stringutil.h"
+#include "syntaxsplitter.h"
 
 namespace engine {
 namespace {
@@ -23,7 +23,8 @@ bool SplitAssignments(std::string_view text, Assignments& assignments) {
     text = TrimStart(text);
     while (!text.empty()) {
         std::size_t keyEnd = 0;
-        while (keyEnd < text.size() && std::isalpha(static_cast<unsigned char>(text[keyEnd]))) ++keyEnd;
+        while (keyEnd < text.size() && std::isalpha(static_cast<unsigned char>(text[keyEnd])))
+            ++keyEnd;
         if (keyEnd == 0) return false;
         std::string key = textutil::UpperString(text.substr(0, keyEnd));
         text = TrimStart(text.substr(keyEnd));
@@ -118,7 +119,8 @@ bool ParseFileHandle(std::string_view text, FileHandles::Entry& entry) {
 std::optional<int> ParseWidth(const std::string& value) {
     int width = 0;
     auto [stop, failure] = std::from_chars(value.data(), value.data() + value.size(), width);
-    if (failure != std::errc() || stop != value.data() + value.size() || value.empty()) return std::nullopt;
+    if (failure != std::errc() || stop != value.data() + value.size() || value.empty())
+        return std::nullopt;
     if (width < kMinOutputWidth || width > kMaxOutputWidth) return std::nullopt;
     return width;
 }
@@ -157,7 +159,8 @@ std::optional<std::string> CommandAssembler::Add(std::string_view part) {
         return std::nullopt;
     }
     // Only comments gathered: complete once they end as a command would.
-    const bool complete = split.pieces.empty() ? gathered.back() == '.' : split.pieces.back().command.closed;
+    const bool complete =
+        split.pieces.empty() ? gathered.back() == '.' : split.pieces.back().command.closed;
     if (!complete) return std::nullopt;
     m_pending = false;
     return std::exchange(m_gathered, std::string());
@@ -166,7 +169,8 @@ std::optional<std::string> CommandAssembler::Add(std::string_view part) {
 CommandOutcome RunFileHandle(std::string_view rest, OutputSettings& settings) {
     FileHandles::Entry handle;
     if (!ParseFileHandle(rest, handle)) {
-        return CommandOutcome::Failed(kBadFileHandle, "FILE HANDLE needs a name and /NAME='<path>'");
+        return CommandOutcome::Failed(kBadFileHandle,
+                                      "FILE HANDLE needs a name and /NAME='<path>'");
     }
     settings.fileHandles.Define(std::move(handle.first), std::move(handle.second));
     return CommandOutcome::Done();
@@ -181,7 +185,8 @@ CommandOutcome RunSet(std::string_view rest, OutputSettings& settings, OutputLog
     OutputSettings changed = settings;
     bool languageChanged = false;
     const auto refused = [](const std::string& key, const std::string& value) {
-        return CommandOutcome::Failed(kBadSetValue, "SET " + key + " does not take '" + value + "'");
+        return CommandOutcome::Failed(kBadSetValue,
+                                      "SET " + key + " does not take '" + value + "'");
     };
     for (const auto& [key, value] : assignments) {
         if (key == "WIDTH") {

@@ -22,7 +22,7 @@ inline constexpr const char* kDefaultCLocale = "C.UTF-8";
 // to case; defining a name again replaces that definition (spelling and path)
 // where it stands.
 class FileHandles {
-public:
+  public:
     using Entry = std::pair<std::string, std::string>;  // name, path
 
     void Define(std::string name, std::string path);
@@ -31,7 +31,7 @@ public:
     // In the order the names were first defined.
     const std::vector<Entry>& entries() const { return m_entries; }
 
-private:
+  private:
     std::vector<Entry> m_entries;
 };
 
@@ -54,14 +54,14 @@ inline constexpr int kMinOutputWidth = 40;
 inline constexpr int kMaxOutputWidth = 255;
 
 class CommandAssembler {
-public:
+  public:
     // The gathered text once its last command is complete: ended by a full
     // stop at the end of a line or by a blank line, outside a comment.
     // Parts are joined by a line end.
     std::optional<std::string> Add(std::string_view part);
     bool HasPending() const { return m_pending; }
 
-private:
+  private:
     std::string m_gathered;
     bool m_pending = false;
 };

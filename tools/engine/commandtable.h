@@ -16,7 +16,7 @@
 namespace engine {
 
 class RequestArgs {
-public:
+  public:
     explicit RequestArgs(const CleXDSmb& request) : m_request(request) {}
 
     std::optional<std::int32_t> Int(std::int32_t index) const;
@@ -38,14 +38,14 @@ public:
     const LongData* LongArray(std::size_t index) const;
     std::span<const unsigned char> VoidData() const;
 
-private:
+  private:
     const CleXDSmb& m_request;
 };
 
 using CommandHandler = int (*)(const RequestArgs& args, CleXDSmb& reply, EngineState& state);
 
 class CommandTable {
-public:
+  public:
     // A code registered twice keeps its first handler; the families must
     // not overlap, and a test checks that they do not.
     bool Register(int code, CommandHandler handler);
@@ -56,7 +56,7 @@ public:
     // handler failed on what the request held.
     void Dispatch(const CleXDSmb& request, CleXDSmb& reply, EngineState& state) const;
 
-private:
+  private:
     std::unordered_map<int, CommandHandler> m_handlers;
 };
 

@@ -19,7 +19,8 @@ CommandOutcome RunCrosscount(const CommandInput& input, EngineState& state) {
     std::size_t down = 0, across = 0;
     CommandOutcome read = ReadVariable(words, data, VariableKinds::kAny, down);
     if (!read.ok()) return read;
-    if (!words.TakeKeyword("BY")) return CommandOutcome::Failed(kBadSyntax, "CROSSCOUNT <row variable> BY <column variable>");
+    if (!words.TakeKeyword("BY"))
+        return CommandOutcome::Failed(kBadSyntax, "CROSSCOUNT <row variable> BY <column variable>");
     read = ReadVariable(words, data, VariableKinds::kAny, across);
     if (!read.ok()) return read;
     read = ExpectEnd(words);
@@ -30,7 +31,9 @@ CommandOutcome RunCrosscount(const CommandInput& input, EngineState& state) {
 
     const Variable& a = data.variable(down);
     const Variable& b = data.variable(across);
-    TableBuilder table(data.Dictionary(), TableKey{"Crosscount", a.name + " * " + b.name + " Crosstabulation", "Crosstabulation"});
+    TableBuilder table(
+        data.Dictionary(),
+        TableKey{"Crosscount", a.name + " * " + b.name + " Crosstabulation", "Crosstabulation"});
     const std::vector<std::size_t> splitDimensions = AddSplitDimensions(data, table);
     const std::size_t rows = table.AddDimension(a.name, Place::kRow);
     const std::size_t columns = table.AddDimension(b.name, Place::kColumn);
@@ -56,8 +59,10 @@ CommandOutcome RunCrosscount(const CommandInput& input, EngineState& state) {
         std::size_t& row = at[at.size() - 2];
         std::size_t& column = at.back();
         // Categories first in value order, so that rows and columns read sorted.
-        for (const auto& entry : rowTotals) table.Category(rows, ValueCategory(data, down, entry.first));
-        for (const auto& entry : columnTotals) table.Category(columns, ValueCategory(data, across, entry.first));
+        for (const auto& entry : rowTotals)
+            table.Category(rows, ValueCategory(data, down, entry.first));
+        for (const auto& entry : columnTotals)
+            table.Category(columns, ValueCategory(data, across, entry.first));
         const std::size_t rowTotal = table.Category(rows, StringValue("Total"));
         const std::size_t columnTotal = table.Category(columns, StringValue("Total"));
         for (const auto& [r, rowSum] : rowTotals) {

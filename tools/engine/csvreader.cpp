@@ -53,7 +53,8 @@ bool LooksNonFinite(std::string_view text) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     const char* end = text.data() + text.size();
     auto [stop, failure] = std::from_chars(text.data(), end, value);
-    return stop == end && (failure == std::errc::result_out_of_range || (failure == std::errc() && !std::isfinite(value)));
+    return stop == end && (failure == std::errc::result_out_of_range ||
+                           (failure == std::errc() && !std::isfinite(value)));
 }
 
 // Empty fields, an unquoted NA or "." and the caller's tokens.
@@ -78,7 +79,8 @@ class MissingTokens {
 // One column as it is read: while every field is a number the numbers go
 // straight into the cells of the cases; text is gathered here.
 struct Column {
-    explicit Column(std::string name = {}, bool numeric = true) : name(std::move(name)), numeric(numeric) {}
+    explicit Column(std::string name = {}, bool numeric = true)
+        : name(std::move(name)), numeric(numeric) {}
 
     std::string name;
     bool numeric;
@@ -103,7 +105,8 @@ struct Column {
     }
     PrintFormat NumericFormat() const {
         if (!anyNumber) return PrintFormat{kFormatNumeric, 8, 2};
-        const int integerDigits = largest >= 1 ? static_cast<int>(std::floor(std::log10(largest))) + 1 : 1;
+        const int integerDigits =
+            largest >= 1 ? static_cast<int>(std::floor(std::log10(largest))) + 1 : 1;
         const int decimalsKept = std::min(decimals, kMaxInferredDecimals);
         int width = (negative ? 1 : 0) + integerDigits + (decimalsKept > 0 ? decimalsKept + 1 : 0);
         width = std::clamp(width, 1, kMaxInferredWidth);
@@ -115,7 +118,11 @@ class Importer {
   public:
     Importer(std::istream& input, const std::string& source, const CsvImportOptions& options,
              CsvImportReport& report)
-        : m_input(input), m_source(source), m_options(options), m_tokens(options.missingTokens), m_report(report) {}
+        : m_input(input),
+          m_source(source),
+          m_options(options),
+          m_tokens(options.missingTokens),
+          m_report(report) {}
 
     bool Run(const std::string& name, Dataset& out) {
         if (!ReadPass()) return false;
@@ -123,7 +130,8 @@ class Importer {
             // Earlier fields of a column that turned text are needed as written.
             m_input.clear();
             m_input.seekg(0);
-            if (!m_input) return Fail(1, "the input cannot be read again to keep a text column as written");
+            if (!m_input)
+                return Fail(1, "the input cannot be read again to keep a text column as written");
             for (Column& column : m_columns) {
                 const int declared = column.declared;
                 column = Column(std::move(column.name), column.numeric);
@@ -156,7 +164,8 @@ class Importer {
             if (verdict != kNameValid)
                 return Fail(reader.Line(), "\"" + name + "\" is not a valid variable name");
             for (const Column& column : m_columns) {
-                if (column.name == name) return Fail(reader.Line(), "\"" + name + "\" names two columns");
+                if (column.name == name)
+                    return Fail(reader.Line(), "\"" + name + "\" names two columns");
             }
             m_columns.emplace_back(name);
             for (const auto& [declaredName, type] : m_options.declaredTypes) {
@@ -190,14 +199,16 @@ class Importer {
                 return Fail(line, "\"" + std::string(field.text) + "\" in \"" + column.name +
                                       "\", which the dictionary declares numeric, is not a number");
             if (LooksNonFinite(field.text))
-                m_report.notes.push_back(m_source + ": line " + std::to_string(line) + ": \"" + std::string(field.text) +
-                                         "\" is not a finite number, so column \"" + column.name + "\" is text");
+                m_report.notes.push_back(
+                    m_source + ": line " + std::to_string(line) + ": \"" + std::string(field.text) +
+                    "\" is not a finite number, so column \"" + column.name + "\" is text");
             column.numeric = false;
             // The fields before were read as numbers; they are needed as written.
             if (m_cases > 0) m_reread = true;
         }
         if (m_reread) return true;
-        const std::string_view text = !field.quoted && field.text == "NA" ? std::string_view() : field.text;
+        const std::string_view text =
+            !field.quoted && field.text == "NA" ? std::string_view() : field.text;
         if (column.declared > 0 && text.size() > static_cast<std::size_t>(column.declared))
             return Fail(line, "a value of \"" + column.name + "\" is longer than the width " +
                                   std::to_string(column.declared) + " the dictionary declares");
@@ -214,11 +225,14 @@ class Importer {
         const std::size_t width = m_columns.size();
         while (reader.Next(fields)) {
             if (fields.size() != width)
-                return Fail(reader.Line(), std::to_string(fields.size()) + " fields where the header has " +
+                return Fail(reader.Line(), std::to_string(fields.size()) +
+                                               " fields where the header has " +
                                                std::to_string(width));
             if (m_cases == kSampleCases && m_options.inputBytes > reader.Consumed()) {
-                const double perCase = static_cast<double>(reader.Consumed()) / static_cast<double>(kSampleCases);
-                const auto expected = static_cast<std::size_t>(static_cast<double>(m_options.inputBytes) / perCase * 1.05);
+                const double perCase =
+                    static_cast<double>(reader.Consumed()) / static_cast<double>(kSampleCases);
+                const auto expected = static_cast<std::size_t>(
+                    static_cast<double>(m_options.inputBytes) / perCase * 1.05);
                 m_cells.reserve((expected + 16) * width);
             }
             m_cells.resize(m_cells.size() + width);
@@ -239,7 +253,8 @@ class Importer {
             if (!column.numeric && column.widest > static_cast<std::size_t>(kMaxStringWidth))
                 return Fail(1, "column \"" + column.name + "\" holds a value longer than " +
                                    std::to_string(kMaxStringWidth) + " bytes");
-            const int width = column.declared > 0 ? column.declared : static_cast<int>(column.widest);
+            const int width =
+                column.declared > 0 ? column.declared : static_cast<int>(column.widest);
             Variable variable(column.name, "", column.numeric ? 0 : width);
             variable.properties = DefaultProperties(variable.type);
             if (column.numeric) variable.properties.format = column.NumericFormat();
@@ -249,7 +264,8 @@ class Importer {
         CaseStore& store = data.cases();
         if (allNumeric) {
             // One cell a variable: the cells read are the cases already.
-            if (!store.AdoptCases(std::move(m_cells))) return Fail(1, "the cases do not fit their variables");
+            if (!store.AdoptCases(std::move(m_cells)))
+                return Fail(1, "the cases do not fit their variables");
         } else {
             store.AppendEmptyCases(m_cases);
             const std::size_t width = m_columns.size();
@@ -307,7 +323,8 @@ bool ImportCsvFile(const std::string& path, const CsvImportOptions& options, Dat
     return ImportCsv(input, path, name, sized, out, report);
 }
 
-bool ReadCsvDataset(std::istream& input, const std::string& name, Dataset& out, std::string& error) {
+bool ReadCsvDataset(std::istream& input, const std::string& name, Dataset& out,
+                    std::string& error) {
     CsvImportReport report;
     const bool read = ImportCsv(input, name, name, CsvImportOptions{}, out, report);
     error = report.error;

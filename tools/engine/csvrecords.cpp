@@ -11,10 +11,12 @@ constexpr unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
 // line without one), or null when the window ends inside it. `lines` gets
 // the line breaks inside quoted fields.
 const char* RecordEnd(const char* from, const char* end, bool atEnd, std::size_t& lines) {
-    const char* lf = static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(end - from)));
+    const char* lf =
+        static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(end - from)));
     const char* stop = lf ? lf : end;
     // Nearly every record holds no quote at all.
-    if (!std::memchr(from, '"', static_cast<std::size_t>(stop - from))) return lf ? lf : (atEnd ? end : nullptr);
+    if (!std::memchr(from, '"', static_cast<std::size_t>(stop - from)))
+        return lf ? lf : (atEnd ? end : nullptr);
     enum { kFieldStart, kPlain, kQuoted, kQuoteSeen } state = kFieldStart;
     for (const char* p = from; p < end; ++p) {
         const char c = *p;
@@ -23,14 +25,20 @@ const char* RecordEnd(const char* from, const char* end, bool atEnd, std::size_t
             case kPlain:
             case kQuoteSeen:
                 if (c == '\n') return p;
-                if (c == ',') state = kFieldStart;
-                else if (c == '"' && state == kFieldStart) state = kQuoted;
-                else if (c == '"' && state == kQuoteSeen) state = kQuoted;
-                else state = kPlain;
+                if (c == ',')
+                    state = kFieldStart;
+                else if (c == '"' && state == kFieldStart)
+                    state = kQuoted;
+                else if (c == '"' && state == kQuoteSeen)
+                    state = kQuoted;
+                else
+                    state = kPlain;
                 break;
             case kQuoted:
-                if (c == '"') state = kQuoteSeen;
-                else if (c == '\n') ++lines;
+                if (c == '"')
+                    state = kQuoteSeen;
+                else if (c == '\n')
+                    ++lines;
                 break;
         }
     }
@@ -58,7 +66,8 @@ bool CsvRecordReader::Refill() {
     if (got == 0 || !m_input) m_atEnd = true;
     if (m_first && m_end >= sizeof kByteOrderMark) {
         m_first = false;
-        if (std::memcmp(m_window.data(), kByteOrderMark, sizeof kByteOrderMark) == 0) m_begin = sizeof kByteOrderMark;
+        if (std::memcmp(m_window.data(), kByteOrderMark, sizeof kByteOrderMark) == 0)
+            m_begin = sizeof kByteOrderMark;
     } else if (m_atEnd) {
         m_first = false;
     }
@@ -94,7 +103,8 @@ bool CsvRecordReader::Scan(std::vector<CsvField>& fields, std::size_t& lines) {
                 }
                 *out++ = *p++;
             }
-            fields.push_back({std::string_view(start, static_cast<std::size_t>(out - start)), true});
+            fields.push_back(
+                {std::string_view(start, static_cast<std::size_t>(out - start)), true});
             if (p < end && *p != ',') {
                 m_error = "text after the closing quote of field " + std::to_string(fields.size());
                 return true;

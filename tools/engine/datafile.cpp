@@ -61,7 +61,8 @@ bool WriteCases(const Dataset& data, std::ostream& out, std::string& error) {
 // Written beside the target and renamed over it once complete.
 class PendingFile {
   public:
-    explicit PendingFile(std::string path) : m_path(std::move(path)), m_temporary(m_path + ".part") {
+    explicit PendingFile(std::string path)
+        : m_path(std::move(path)), m_temporary(m_path + ".part") {
         m_out.open(m_temporary, std::ios::binary | std::ios::trunc);
     }
     ~PendingFile() {

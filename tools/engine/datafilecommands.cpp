@@ -111,17 +111,22 @@ std::optional<CommandOutcome> RunDataFileCommand(const std::string& command, Eng
     const DataFileParse result = ParseDataFileCommand(command, parsed);
     if (result == DataFileParse::kOtherCommand) return std::nullopt;
     if (result == DataFileParse::kRefused)
-        return CommandOutcome::Failed(kBadDataFileCommand, "GET DATA and SAVE with /TYPE=CSV need /FILE='<path>'");
+        return CommandOutcome::Failed(kBadDataFileCommand,
+                                      "GET DATA and SAVE with /TYPE=CSV need /FILE='<path>'");
     if (parsed.kind == DataFileCommand::Kind::kSave) {
         std::string error;
-        if (!SaveDataFile(parsed.path, state.active, error)) return CommandOutcome::Failed(kDataFileUnwritable, error);
+        if (!SaveDataFile(parsed.path, state.active, error))
+            return CommandOutcome::Failed(kDataFileUnwritable, error);
         return CommandOutcome::Done();
     }
-    if (state.output.IsOpen()) return CommandOutcome::Failed(kActiveDatasetInUse, "a procedure reads the active dataset");
+    if (state.output.IsOpen())
+        return CommandOutcome::Failed(kActiveDatasetInUse, "a procedure reads the active dataset");
     Dataset read;
     CsvImportReport report;
-    if (!LoadDataFile(parsed.path, read, report)) return CommandOutcome::Failed(kDataFileUnreadable, report.error);
-    for (const std::string& note : report.notes) state.log.Add(OutputLog::Kind::kOutput, "Note: " + note);
+    if (!LoadDataFile(parsed.path, read, report))
+        return CommandOutcome::Failed(kDataFileUnreadable, report.error);
+    for (const std::string& note : report.notes)
+        state.log.Add(OutputLog::Kind::kOutput, "Note: " + note);
     read.SetName(state.active.name());
     state.active = std::move(read);
     return CommandOutcome::Done();

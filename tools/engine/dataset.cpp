@@ -5,7 +5,9 @@
 
 namespace engine {
 
-bool Dataset::AddVariable(Variable variable) { return InsertVariable(m_variables.size(), std::move(variable)); }
+bool Dataset::AddVariable(Variable variable) {
+    return InsertVariable(m_variables.size(), std::move(variable));
+}
 
 bool Dataset::AddCase(std::vector<CellValue> values) {
     if (values.size() != m_variables.size()) return false;
@@ -67,8 +69,10 @@ bool Dataset::InsertVariable(std::size_t position, Variable variable) {
     if (!m_cases.InsertVariable(position, variable.type)) return false;
     // The store clamps widths; the dictionary says what the cells hold.
     variable.type = m_cases.Type(position);
-    if (variable.properties.format.code == 0) variable.properties = DefaultProperties(variable.type);
-    m_variables.insert(m_variables.begin() + static_cast<std::ptrdiff_t>(position), std::move(variable));
+    if (variable.properties.format.code == 0)
+        variable.properties = DefaultProperties(variable.type);
+    m_variables.insert(m_variables.begin() + static_cast<std::ptrdiff_t>(position),
+                       std::move(variable));
     return true;
 }
 

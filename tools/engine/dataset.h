@@ -36,7 +36,7 @@ struct Variable {
 using CellValue = std::variant<double, std::string>;
 
 class Dataset {
-public:
+  public:
     Dataset() = default;
     explicit Dataset(std::string name) : m_name(std::move(name)) {}
 
@@ -53,7 +53,9 @@ public:
     std::size_t CaseCount() const { return m_cases.CaseCount(); }
     const Variable& variable(std::size_t index) const { return m_variables.at(index); }
     // Name and type stay as they are: the cases depend on them.
-    void SetLabel(std::size_t index, std::string label) { m_variables.at(index).label = std::move(label); }
+    void SetLabel(std::size_t index, std::string label) {
+        m_variables.at(index).label = std::move(label);
+    }
     VariableProperties& properties(std::size_t index) { return m_variables.at(index).properties; }
     FileDictionary& file() { return m_file; }
     const FileDictionary& file() const { return m_file; }
@@ -86,7 +88,7 @@ public:
     // its missing values and value labels, which no longer fit.
     bool SetType(std::size_t index, int type);
 
-private:
+  private:
     std::string m_name;
     std::vector<Variable> m_variables;
     FileDictionary m_file;

@@ -1,10 +1,9 @@
 // The case view over the dataset's store of 8-byte cells: the one file to
 // change when the storage of cases changes. Callers keep to the store's
 // unchecked reads: a numeric variable for Number, a string one for Text.
-#include "caseview.h"
-
 #include <variant>
 
+#include "caseview.h"
 #include "runtime/stringutil.h"
 
 namespace engine {
@@ -14,11 +13,17 @@ Missingness NumericMissingness(const MissingValues& missing, double value) {
     const auto& v = missing.numbers;
     bool user = false;
     switch (missing.format) {
-        case kNoMissing: break;
-        case kMissingRange: user = value >= v[0] && value <= v[1]; break;
-        case kMissingRangeAndValue: user = (value >= v[0] && value <= v[1]) || value == v[2]; break;
+        case kNoMissing:
+            break;
+        case kMissingRange:
+            user = value >= v[0] && value <= v[1];
+            break;
+        case kMissingRangeAndValue:
+            user = (value >= v[0] && value <= v[1]) || value == v[2];
+            break;
         default:
-            for (int i = 0; i < missing.format && i < 3; ++i) user = user || value == v[static_cast<std::size_t>(i)];
+            for (int i = 0; i < missing.format && i < 3; ++i)
+                user = user || value == v[static_cast<std::size_t>(i)];
             break;
     }
     return user ? Missingness::kUser : Missingness::kValid;

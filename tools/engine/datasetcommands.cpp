@@ -39,8 +39,8 @@ int ShapeChangeable(const EngineState& state, const Dataset& data) {
 
 // An integer argument as an index below `limit` (at most `limit` when
 // `endAllowed`); 0 or the code given for one outside.
-int IndexArg(const RequestArgs& args, std::int32_t at, std::size_t limit, bool endAllowed, int outside,
-             std::size_t& index) {
+int IndexArg(const RequestArgs& args, std::int32_t at, std::size_t limit, bool endAllowed,
+             int outside, std::size_t& index) {
     auto value = args.Int(at);
     if (!value) return VEXA_MALFORMED_MESSAGE;
     if (*value < 0) return outside;
@@ -91,7 +91,8 @@ int GetActive(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
 int SetActive(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     auto name = args.String(0);
     if (!name) return VEXA_MALFORMED_MESSAGE;
-    if (!state.datasets.IsActive(*name, state.active) && state.output.IsOpen()) return kActiveDatasetInUse;
+    if (!state.datasets.IsActive(*name, state.active) && state.output.IsOpen())
+        return kActiveDatasetInUse;
     return state.datasets.Activate(*name, state.active);
 }
 
@@ -152,7 +153,8 @@ int CheckType(std::int32_t type) {
 
 int InsertVariable(const RequestArgs& args, Dataset& data) {
     std::size_t position = 0;
-    if (int failed = IndexArg(args, 0, data.VariableCount(), true, kNoSuchItem, position)) return failed;
+    if (int failed = IndexArg(args, 0, data.VariableCount(), true, kNoSuchItem, position))
+        return failed;
     auto name = args.String(1);
     auto type = args.Int(1);
     if (!name || !type) return VEXA_MALFORMED_MESSAGE;
@@ -165,14 +167,16 @@ int InsertVariable(const RequestArgs& args, Dataset& data) {
 
 int DeleteVariable(const RequestArgs& args, Dataset& data) {
     std::size_t position = 0;
-    if (int failed = IndexArg(args, 0, data.VariableCount(), false, kNoSuchItem, position)) return failed;
+    if (int failed = IndexArg(args, 0, data.VariableCount(), false, kNoSuchItem, position))
+        return failed;
     data.DeleteVariable(position);
     return VEXA_OK;
 }
 
 int SetVarType(const RequestArgs& args, Dataset& data) {
     std::size_t index = 0;
-    if (int failed = IndexArg(args, 0, data.VariableCount(), false, kNoSuchItem, index)) return failed;
+    if (int failed = IndexArg(args, 0, data.VariableCount(), false, kNoSuchItem, index))
+        return failed;
     auto type = args.Int(1);
     if (!type) return VEXA_MALFORMED_MESSAGE;
     if (int refused = CheckType(*type)) return refused;
@@ -183,7 +187,8 @@ int SetVarType(const RequestArgs& args, Dataset& data) {
 // --- Cells ---
 
 // The cell the request's row and variable (its first two integers) name.
-int CellArgs(const RequestArgs& args, EngineState& state, Dataset*& data, std::size_t& row, std::size_t& var) {
+int CellArgs(const RequestArgs& args, EngineState& state, Dataset*& data, std::size_t& row,
+             std::size_t& var) {
     if (int failed = NamedDataset(args, state, data)) return failed;
     if (int failed = IndexArg(args, 0, data->CaseCount(), false, kNoSuchRow, row)) return failed;
     return IndexArg(args, 1, data->VariableCount(), false, kNoSuchItem, var);
@@ -219,7 +224,7 @@ constexpr std::int32_t kStringRecord = 1;
 // The dataset a record names, null when none. Consecutive records nearly
 // always name the same one: the last name looked up and its dataset are kept.
 class RecordTargets {
-public:
+  public:
     explicit RecordTargets(EngineState& state) : m_state(state) {}
     Dataset* Of(const codec::CellRecord& record) {
         if (!m_looked || m_name != record.dataset) {
@@ -230,7 +235,7 @@ public:
         return m_data;
     }
 
-private:
+  private:
     EngineState& m_state;
     std::string m_name;
     bool m_looked = false;
@@ -240,7 +245,8 @@ private:
 // 0, or the code that refuses the record.
 int JudgeRecord(const codec::CellRecord& record, const Dataset* data) {
     if (!data) return kNoSuchDataset;
-    if (record.row < 0 || static_cast<std::size_t>(record.row) >= data->CaseCount()) return kNoSuchRow;
+    if (record.row < 0 || static_cast<std::size_t>(record.row) >= data->CaseCount())
+        return kNoSuchRow;
     if (record.variable < 0 || static_cast<std::size_t>(record.variable) >= data->VariableCount())
         return kNoSuchItem;
     const bool numeric = data->variable(static_cast<std::size_t>(record.variable)).IsNumeric();
@@ -281,7 +287,8 @@ int CommitCells(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 int CaseLength(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
-    reply.SetLong(static_cast<std::int32_t>(CaseLayout::Of(*data, data->VariableCount()).CaseSize()));
+    reply.SetLong(
+        static_cast<std::int32_t>(CaseLayout::Of(*data, data->VariableCount()).CaseSize()));
     return VEXA_OK;
 }
 
@@ -289,8 +296,10 @@ int VarObsIndex(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
     std::size_t var = 0;
-    if (int failed = IndexArg(args, 0, data->VariableCount(), false, kNoSuchItem, var)) return failed;
-    reply.SetLong(static_cast<std::int32_t>(CaseLayout::Of(*data, data->VariableCount()).ObsIndex(var)));
+    if (int failed = IndexArg(args, 0, data->VariableCount(), false, kNoSuchItem, var))
+        return failed;
+    reply.SetLong(
+        static_cast<std::int32_t>(CaseLayout::Of(*data, data->VariableCount()).ObsIndex(var)));
     return VEXA_OK;
 }
 
@@ -309,7 +318,8 @@ int ReadCase(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
 
 // The variables a part list [row, count, (obs index, obs length)..., flag]
 // names; false when a pair is no variable's.
-bool PartVariables(const LongData& ints, const CaseLayout& layout, std::vector<std::size_t>& variables) {
+bool PartVariables(const LongData& ints, const CaseLayout& layout,
+                   std::vector<std::size_t>& variables) {
     const std::int32_t count = ints[1];
     if (count < 0 || ints.Size() != 3 + 2 * static_cast<std::int64_t>(count)) return false;
     for (std::int32_t k = 0; k < count; ++k) {
@@ -347,7 +357,8 @@ int WriteCase(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     }
     const std::span<const unsigned char> bytes = args.VoidData();
     if (bytes.size() != layout.CaseSize()) return kBadCaseData;
-    const std::span<const OBS> cells(reinterpret_cast<const OBS*>(bytes.data()), bytes.size() / sizeof(OBS));
+    const std::span<const OBS> cells(reinterpret_cast<const OBS*>(bytes.data()),
+                                     bytes.size() / sizeof(OBS));
     std::vector<CellValue> values = layout.Decode(cells);
     for (std::size_t v : variables) data->SetCell(row, v, std::move(values[v]));
     return VEXA_OK;
@@ -363,7 +374,8 @@ int OnVariable(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
     std::size_t index = 0;
-    if (int failed = IndexArg(args, 0, data->VariableCount(), false, kNoSuchItem, index)) return failed;
+    if (int failed = IndexArg(args, 0, data->VariableCount(), false, kNoSuchItem, index))
+        return failed;
     return Setter(args, *data, index);
 }
 
@@ -398,7 +410,8 @@ int SetFormat(const RequestArgs& args, Dataset& data, std::size_t index) {
     if (!code || !width || !decimals) return VEXA_MALFORMED_MESSAGE;
     const bool numeric = data.variable(index).IsNumeric();
     if (*code != (numeric ? kFormatNumeric : kFormatString)) return kBadPropertyCode;
-    if (*width < 1 || *width > kMaxFormatWidth || *decimals < 0 || *decimals >= *width) return kBadPropertyCode;
+    if (*width < 1 || *width > kMaxFormatWidth || *decimals < 0 || *decimals >= *width)
+        return kBadPropertyCode;
     if (!numeric && *decimals != 0) return kBadPropertyCode;
     data.properties(index).format = {*code, *width, *decimals};
     return VEXA_OK;
@@ -543,7 +556,9 @@ int OnFile(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return Setter(args, *data);
 }
 
-int SetFileAttribute(const RequestArgs& args, Dataset& data) { return PutAttribute(args, 1, data.file().attributes); }
+int SetFileAttribute(const RequestArgs& args, Dataset& data) {
+    return PutAttribute(args, 1, data.file().attributes);
+}
 
 int DeleteFileAttribute(const RequestArgs& args, Dataset& data) {
     return DropAttribute(args, 1, data.file().attributes);
@@ -565,7 +580,8 @@ int SetResponseSet(const RequestArgs& args, Dataset& data) {
     }
     MultiResponseSet set{*name, *label, *kind, *counted, 0, members->Values()};
     auto& sets = data.file().sets;
-    auto found = std::find_if(sets.begin(), sets.end(), [&](const MultiResponseSet& s) { return s.name == *name; });
+    auto found = std::find_if(sets.begin(), sets.end(),
+                              [&](const MultiResponseSet& s) { return s.name == *name; });
     if (found != sets.end())
         *found = std::move(set);
     else
@@ -577,7 +593,8 @@ int DeleteResponseSet(const RequestArgs& args, Dataset& data) {
     auto name = args.String(1);
     if (!name) return VEXA_MALFORMED_MESSAGE;
     auto& sets = data.file().sets;
-    const auto removed = std::erase_if(sets, [&](const MultiResponseSet& s) { return s.name == *name; });
+    const auto removed =
+        std::erase_if(sets, [&](const MultiResponseSet& s) { return s.name == *name; });
     return removed ? static_cast<int>(VEXA_OK) : kNoSuchItem;
 }
 
@@ -611,7 +628,8 @@ void RegisterDatasetCommands(CommandTable& table) {
 
     table.Register(cmd::kSetVarNameInDS, OnVariable<SetName>);
     table.Register(cmd::kSetVarLabelInDS, OnVariable<SetLabel>);
-    table.Register(cmd::kSetVarRoleInDS, OnVariable<SetRanged<&VariableProperties::role, kRoleInput, kRoleSplit>>);
+    table.Register(cmd::kSetVarRoleInDS,
+                   OnVariable<SetRanged<&VariableProperties::role, kRoleInput, kRoleSplit>>);
     table.Register(cmd::kSetVarFormatInDS, OnVariable<SetFormat>);
     table.Register(cmd::kSetVarAlignmentInDS,
                    OnVariable<SetRanged<&VariableProperties::alignment, kAlignLeft, kAlignCenter>>);

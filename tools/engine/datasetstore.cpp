@@ -27,7 +27,8 @@ Dataset* DatasetStore::Find(const std::string& name, Dataset& active) {
 
 bool DatasetStore::Taken(const std::string& name, const Dataset& active) const {
     if (name == active.name()) return true;
-    return std::any_of(m_others.begin(), m_others.end(), [&](const Dataset& d) { return d.name() == name; });
+    return std::any_of(m_others.begin(), m_others.end(),
+                       [&](const Dataset& d) { return d.name() == name; });
 }
 
 int DatasetStore::CheckNewName(const std::string& name, const Dataset& active) const {
@@ -51,7 +52,8 @@ void DatasetStore::Record(const std::string& name, int firstFlag, int secondFlag
     m_entries.push_back({name, firstFlag, secondFlag, false, m_stepOpen});
 }
 
-int DatasetStore::Create(const std::string& name, int firstFlag, int secondFlag, const Dataset& active) {
+int DatasetStore::Create(const std::string& name, int firstFlag, int secondFlag,
+                         const Dataset& active) {
     // The client names the active dataset so to write its cells in a step;
     // it exists already, so nothing is made.
     if (name.empty() || name == kActiveAlias) return VEXA_OK;
@@ -84,7 +86,8 @@ int DatasetStore::Rename(const std::string& from, const std::string& to, Dataset
 
 int DatasetStore::Activate(const std::string& name, Dataset& active) {
     if (IsActive(name, active)) return VEXA_OK;
-    auto found = std::find_if(m_others.begin(), m_others.end(), [&](const Dataset& d) { return d.name() == name; });
+    auto found = std::find_if(m_others.begin(), m_others.end(),
+                              [&](const Dataset& d) { return d.name() == name; });
     if (found == m_others.end()) return kNoSuchDataset;
     std::swap(*found, active);
     return VEXA_OK;
@@ -92,7 +95,8 @@ int DatasetStore::Activate(const std::string& name, Dataset& active) {
 
 int DatasetStore::Close(const std::string& name, const Dataset& active) {
     if (IsActive(name, active)) return kActiveDatasetNotClosable;
-    auto found = std::find_if(m_others.begin(), m_others.end(), [&](const Dataset& d) { return d.name() == name; });
+    auto found = std::find_if(m_others.begin(), m_others.end(),
+                              [&](const Dataset& d) { return d.name() == name; });
     if (found == m_others.end()) return kNoSuchDataset;
     m_others.erase(found);
     std::erase_if(m_entries, [&](const Entry& entry) { return entry.name == name; });

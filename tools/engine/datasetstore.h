@@ -13,7 +13,7 @@
 namespace engine {
 
 class DatasetStore {
-public:
+  public:
     // The dataset under `name`, or null.
     Dataset* Find(const std::string& name, Dataset& active);
     bool IsActive(const std::string& name, const Dataset& active) const;
@@ -49,7 +49,7 @@ public:
 
     std::size_t tempFileRows = 0;
 
-private:
+  private:
     struct Entry {
         std::string name;
         int firstFlag = 0;

@@ -53,7 +53,8 @@ int FetchBatch(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
     if (*row < 0 || static_cast<std::size_t>(*row) >= data->CaseCount()) return kNoSuchRow;
     const auto first = static_cast<std::size_t>(*row);
     const std::size_t variables = data->VariableCount();
-    const std::size_t rows = std::clamp<std::size_t>(kBatchCells / std::max<std::size_t>(variables, 1), 1, kBatchRows);
+    const std::size_t rows =
+        std::clamp<std::size_t>(kBatchCells / std::max<std::size_t>(variables, 1), 1, kBatchRows);
     const std::size_t last = std::min(data->CaseCount(), first + rows) - 1;
 
     reply.SetLong(static_cast<std::int32_t>(first));

@@ -16,10 +16,13 @@ namespace {
 // The shape of the active dataset stays while a procedure is open.
 CommandOutcome ShapeMayChange(const EngineState& state, const char* command) {
     if (!state.output.IsOpen()) return CommandOutcome::Done();
-    return CommandOutcome::Failed(kActiveDatasetInUse, std::string(command) + " cannot change the data while a procedure is open");
+    return CommandOutcome::Failed(
+        kActiveDatasetInUse,
+        std::string(command) + " cannot change the data while a procedure is open");
 }
 
-CommandOutcome ReadExpression(SyntaxLexer& words, const CaseView& data, std::unique_ptr<Expression>& expression) {
+CommandOutcome ReadExpression(SyntaxLexer& words, const CaseView& data,
+                              std::unique_ptr<Expression>& expression) {
     CommandOutcome parsed = Expression::Parse(words, data, expression);
     if (!parsed.ok()) return parsed;
     return ExpectEnd(words);
@@ -31,23 +34,29 @@ CommandOutcome RunDerive(const CommandInput& input, EngineState& state) {
     DatasetCases data(state.active);
     SyntaxLexer words(input.rest);
     const SyntaxToken target = words.Take();
-    if (target.kind != SyntaxToken::Kind::kName || ValidateVariableName(target.text) != kNameValid) {
-        return CommandOutcome::Failed(kBadSyntax, "DERIVE needs a valid variable name before '=', not '" + target.text + "'");
+    if (target.kind != SyntaxToken::Kind::kName ||
+        ValidateVariableName(target.text) != kNameValid) {
+        return CommandOutcome::Failed(
+            kBadSyntax, "DERIVE needs a valid variable name before '=', not '" + target.text + "'");
     }
-    if (!words.TakeSymbol("=")) return CommandOutcome::Failed(kBadSyntax, "DERIVE " + target.text + " needs '=' and an expression");
+    if (!words.TakeSymbol("="))
+        return CommandOutcome::Failed(kBadSyntax,
+                                      "DERIVE " + target.text + " needs '=' and an expression");
     std::unique_ptr<Expression> expression;
     CommandOutcome read = ReadExpression(words, data, expression);
     if (!read.ok()) return read;
     auto existing = data.FindVariable(target.text);
     if (existing && !data.variable(*existing).IsNumeric()) {
-        return CommandOutcome::Failed(kWrongVariableType, "'" + target.text + "' is a string variable; DERIVE makes numbers");
+        return CommandOutcome::Failed(
+            kWrongVariableType, "'" + target.text + "' is a string variable; DERIVE makes numbers");
     }
     if (!existing) {
         CommandOutcome shape = ShapeMayChange(state, "DERIVE");
         if (!shape.ok()) return shape;
     }
     std::vector<double> values(data.CaseCount());
-    for (std::size_t row = 0; row < values.size(); ++row) values[row] = expression->Evaluate(data, row);
+    for (std::size_t row = 0; row < values.size(); ++row)
+        values[row] = expression->Evaluate(data, row);
     const std::size_t column = existing ? *existing : data.AppendNumericVariable(target.text);
     for (std::size_t row = 0; row < values.size(); ++row) data.SetNumber(row, column, values[row]);
     return CommandOutcome::Done();
@@ -56,7 +65,8 @@ CommandOutcome RunDerive(const CommandInput& input, EngineState& state) {
 CommandOutcome RunKeepCases(const CommandInput& input, EngineState& state) {
     DatasetCases data(state.active);
     SyntaxLexer words(input.rest);
-    if (!words.TakeKeyword("IF")) return CommandOutcome::Failed(kBadSyntax, "KEEP CASES IF <expression> is expected");
+    if (!words.TakeKeyword("IF"))
+        return CommandOutcome::Failed(kBadSyntax, "KEEP CASES IF <expression> is expected");
     std::unique_ptr<Expression> expression;
     CommandOutcome read = ReadExpression(words, data, expression);
     if (!read.ok()) return read;

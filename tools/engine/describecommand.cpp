@@ -14,13 +14,15 @@ CommandOutcome RunDescribe(const CommandInput& input, EngineState& state) {
     DatasetCases data(state.active);
     SyntaxLexer words(input.rest);
     std::vector<std::size_t> variables;
-    CommandOutcome read = ReadVariablesSubcommand(words, data, VariableKinds::kNumericOnly, variables);
+    CommandOutcome read =
+        ReadVariablesSubcommand(words, data, VariableKinds::kNumericOnly, variables);
     if (!read.ok()) return read;
     EngineProcedure procedure(state);
     CommandOutcome begun = procedure.Begin("Describe");
     if (!begun.ok()) return begun;
 
-    TableBuilder table(data.Dictionary(), TableKey{"Descriptives", "Descriptive Statistics", "Descriptive Statistics"});
+    TableBuilder table(data.Dictionary(), TableKey{"Descriptives", "Descriptive Statistics",
+                                                   "Descriptive Statistics"});
     const std::vector<std::size_t> splitDimensions = AddSplitDimensions(data, table);
     const std::size_t rows = table.AddDimension("Variables", Place::kRow);
     const std::size_t columns = table.AddDimension("Statistics", Place::kColumn);
@@ -55,7 +57,8 @@ CommandOutcome RunDescribe(const CommandInput& input, EngineState& state) {
         };
         for (std::size_t k = 0; k < variables.size(); ++k) {
             const std::size_t variable = variables[k];
-            row = table.Category(rows, VariableNameValue(data.Dictionary(), static_cast<int>(variable)));
+            row = table.Category(rows,
+                                 VariableNameValue(data.Dictionary(), static_cast<int>(variable)));
             const Moments& m = moments[k];
             set(n, m.Weight(), CountFormat());
             set(minimum, m.Minimum(), VariableFormat("Variable", variable));

@@ -32,7 +32,14 @@ struct PrintFormat {
 std::optional<PrintFormat> ParsePrintFormat(const std::string& text);
 
 enum MeasurementLevel : int { kNominal = 1, kOrdinal = 2, kScale = 3 };
-enum Role : int { kRoleInput = 0, kRoleTarget = 1, kRoleBoth = 2, kRoleNone = 3, kRolePartition = 4, kRoleSplit = 5 };
+enum Role : int {
+    kRoleInput = 0,
+    kRoleTarget = 1,
+    kRoleBoth = 2,
+    kRoleNone = 3,
+    kRolePartition = 4,
+    kRoleSplit = 5
+};
 enum Alignment : int { kAlignLeft = 0, kAlignRight = 1, kAlignCenter = 2 };
 
 enum MissingFormat : int {
@@ -57,21 +64,21 @@ struct MissingValues {
 // Names in the order they were first given; setting a name again replaces
 // its values in place.
 class AttributeSet {
-public:
+  public:
     void Set(const std::string& name, std::vector<std::string> values);
     // Null when the name is not set.
     const std::vector<std::string>* Find(const std::string& name) const;
     std::vector<std::string> Names() const;
     bool empty() const { return m_entries.empty(); }
 
-private:
+  private:
     std::vector<std::pair<std::string, std::vector<std::string>>> m_entries;
 };
 
 // Value labels in the order given; a value labelled again keeps its place.
 template <typename Value>
 class ValueLabels {
-public:
+  public:
     void Set(const Value& value, std::string label) {
         for (auto& entry : m_entries) {
             if (entry.first == value) {
@@ -83,7 +90,7 @@ public:
     }
     const std::vector<std::pair<Value, std::string>>& entries() const { return m_entries; }
 
-private:
+  private:
     std::vector<std::pair<Value, std::string>> m_entries;
 };
 

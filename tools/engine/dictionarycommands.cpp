@@ -59,12 +59,15 @@ struct NamedScope {
 int Position(const RequestArgs& args, const Dataset& data, std::size_t& index) {
     auto position = args.Int(0);
     if (!position) return VEXA_MALFORMED_MESSAGE;
-    if (*position < 0 || static_cast<std::size_t>(*position) >= data.VariableCount()) return kNoSuchItem;
+    if (*position < 0 || static_cast<std::size_t>(*position) >= data.VariableCount())
+        return kNoSuchItem;
     index = static_cast<std::size_t>(*position);
     return VEXA_OK;
 }
 
-void SetCount(CleXDSmb& reply, std::size_t count) { reply.SetLong(static_cast<std::int32_t>(count)); }
+void SetCount(CleXDSmb& reply, std::size_t count) {
+    reply.SetLong(static_cast<std::int32_t>(count));
+}
 
 void SetCountedStrings(CleXDSmb& reply, const std::vector<std::string>& texts) {
     SetCount(reply, texts.size());
@@ -94,12 +97,20 @@ int AboutVariable(const RequestArgs& args, CleXDSmb& reply, EngineState& state) 
 void Name(const Variable& variable, CleXDSmb& reply) { reply.SetString(variable.name); }
 void Label(const Variable& variable, CleXDSmb& reply) { reply.SetString(variable.label); }
 void Type(const Variable& variable, CleXDSmb& reply) { reply.SetLong(variable.type); }
-void FormatText(const Variable& variable, CleXDSmb& reply) { reply.SetString(variable.properties.format.Text()); }
+void FormatText(const Variable& variable, CleXDSmb& reply) {
+    reply.SetString(variable.properties.format.Text());
+}
 void Level(const Variable& variable, CleXDSmb& reply) { reply.SetLong(variable.properties.level); }
 void RoleOf(const Variable& variable, CleXDSmb& reply) { reply.SetLong(variable.properties.role); }
-void AlignmentOf(const Variable& variable, CleXDSmb& reply) { reply.SetLong(variable.properties.alignment); }
-void ColumnWidth(const Variable& variable, CleXDSmb& reply) { reply.SetLong(variable.properties.columnWidth); }
-void LevelName(const Variable& variable, CleXDSmb& reply) { reply.SetString(LevelText(variable.properties.level)); }
+void AlignmentOf(const Variable& variable, CleXDSmb& reply) {
+    reply.SetLong(variable.properties.alignment);
+}
+void ColumnWidth(const Variable& variable, CleXDSmb& reply) {
+    reply.SetLong(variable.properties.columnWidth);
+}
+void LevelName(const Variable& variable, CleXDSmb& reply) {
+    reply.SetString(LevelText(variable.properties.level));
+}
 
 void FormatType(const Variable& variable, CleXDSmb& reply) {
     const PrintFormat& format = variable.properties.format;
@@ -120,7 +131,8 @@ void StringMissing(const Variable& variable, CleXDSmb& reply) {
     const MissingValues& missing = variable.properties.missing;
     const bool applies = !variable.IsNumeric();
     reply.SetLong(applies ? missing.format : kNoMissing);
-    for (const auto& text : missing.texts) reply.SetString(MissingCell(applies ? text : std::string()));
+    for (const auto& text : missing.texts)
+        reply.SetString(MissingCell(applies ? text : std::string()));
 }
 
 void NumericLabels(const Variable& variable, CleXDSmb& reply) {
@@ -165,7 +177,8 @@ int VariableAttributes(const RequestArgs& args, CleXDSmb& reply, EngineState& st
     return VEXA_OK;
 }
 
-using DatasetAnswer = int (*)(const RequestArgs& args, std::int32_t firstString, Dataset& data, CleXDSmb& reply);
+using DatasetAnswer = int (*)(const RequestArgs& args, std::int32_t firstString, Dataset& data,
+                              CleXDSmb& reply);
 
 // A question about the dataset as a whole.
 template <DatasetAnswer Answer, typename Scope = ActiveScope>
@@ -190,7 +203,8 @@ int FileAttributeNames(const RequestArgs&, std::int32_t, Dataset& data, CleXDSmb
     return VEXA_OK;
 }
 
-int FileAttributes(const RequestArgs& args, std::int32_t firstString, Dataset& data, CleXDSmb& reply) {
+int FileAttributes(const RequestArgs& args, std::int32_t firstString, Dataset& data,
+                   CleXDSmb& reply) {
     auto name = args.String(firstString);
     if (!name) return VEXA_MALFORMED_MESSAGE;
     SetAttributeValues(data.file().attributes, *name, reply);
@@ -202,7 +216,8 @@ int SetNames(const RequestArgs&, std::int32_t, Dataset& data, CleXDSmb& reply) {
     return VEXA_OK;
 }
 
-int SetDefinition(const RequestArgs& args, std::int32_t firstString, Dataset& data, CleXDSmb& reply) {
+int SetDefinition(const RequestArgs& args, std::int32_t firstString, Dataset& data,
+                  CleXDSmb& reply) {
     auto name = args.String(firstString);
     if (!name) return VEXA_MALFORMED_MESSAGE;
     const MultiResponseSet* set = data.file().FindSet(*name);
@@ -267,20 +282,28 @@ void RegisterDictionaryCommands(CommandTable& table) {
     Ask<AboutVariable<Label>>(table, cmd::kGetVariableLabel, cmd::kGetVariableLabelInProcDS);
     Ask<AboutVariable<Type>>(table, cmd::kGetVariableType, cmd::kGetVariableTypeInProcDS);
     Ask<AboutVariable<FormatText>>(table, cmd::kGetVariableFormat, cmd::kGetVariableFormatInProcDS);
-    Ask<AboutVariable<Level>>(table, cmd::kGetVariableMeasurementLevel, cmd::kGetVariableMeasurementLevelInProcDS);
+    Ask<AboutVariable<Level>>(table, cmd::kGetVariableMeasurementLevel,
+                              cmd::kGetVariableMeasurementLevelInProcDS);
     Ask<AboutVariable<RoleOf>>(table, cmd::kGetVariableRole, cmd::kGetVariableRoleInProcDS);
-    Ask<AboutVariable<FormatType>>(table, cmd::kGetVariableFormatType, cmd::kGetVariableFormatTypeInProcDS);
-    Ask<AboutVariable<NumericMissing>>(table, cmd::kGetVarNMissingValues, cmd::kGetVarNMissingValuesInProcDS);
-    Ask<AboutVariable<StringMissing>>(table, cmd::kGetVarCMissingValues, cmd::kGetVarCMissingValuesInProcDS);
+    Ask<AboutVariable<FormatType>>(table, cmd::kGetVariableFormatType,
+                                   cmd::kGetVariableFormatTypeInProcDS);
+    Ask<AboutVariable<NumericMissing>>(table, cmd::kGetVarNMissingValues,
+                                       cmd::kGetVarNMissingValuesInProcDS);
+    Ask<AboutVariable<StringMissing>>(table, cmd::kGetVarCMissingValues,
+                                      cmd::kGetVarCMissingValuesInProcDS);
     Ask<AboutVariable<NumericLabels>>(table, cmd::kGetNValueLabels);
     Ask<AboutVariable<StringLabels>>(table, cmd::kGetCValueLabels);
-    Ask<AboutVariable<AttributeNames>>(table, cmd::kGetVarAttributeNames, cmd::kGetVarAttributeNamesInProcDS);
+    Ask<AboutVariable<AttributeNames>>(table, cmd::kGetVarAttributeNames,
+                                       cmd::kGetVarAttributeNamesInProcDS);
     Ask<VariableAttributes<>>(table, cmd::kGetVarAttributes, cmd::kGetVarAttributesInProcDS);
     Ask<AboutDataset<FileAttributeNames>>(table, cmd::kGetDataFileAttributeNames,
                                           cmd::kGetDataFileAttributeNamesInProcDS);
-    Ask<AboutDataset<FileAttributes>>(table, cmd::kGetDataFileAttributes, cmd::kGetDataFileAttributesInProcDS);
-    Ask<AboutDataset<SetNames>>(table, cmd::kGetMultiResponseSetNames, cmd::kGetMultiResponseSetNamesInProcDS);
-    Ask<AboutDataset<SetDefinition>>(table, cmd::kGetMultiResponseSet, cmd::kGetMultiResponseSetInProcDS);
+    Ask<AboutDataset<FileAttributes>>(table, cmd::kGetDataFileAttributes,
+                                      cmd::kGetDataFileAttributesInProcDS);
+    Ask<AboutDataset<SetNames>>(table, cmd::kGetMultiResponseSetNames,
+                                cmd::kGetMultiResponseSetNamesInProcDS);
+    Ask<AboutDataset<SetDefinition>>(table, cmd::kGetMultiResponseSet,
+                                     cmd::kGetMultiResponseSetInProcDS);
     Ask<WeightVariable>(table, cmd::kGetWeightVar);
     Ask<SplitVariables>(table, cmd::kGetSplitVariableNames);
     Ask<SystemMissing>(table, cmd::kGetSystemMissingValue);

@@ -44,8 +44,8 @@ std::string Tokenize(std::string_view line, std::vector<Token>& tokens) {
             tokens.push_back(std::move(token));
         } else {
             std::size_t end = i;
-            while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\r' &&
-                   line[end] != '"')
+            while (end < line.size() && line[end] != ' ' && line[end] != '\t' &&
+                   line[end] != '\r' && line[end] != '"')
                 ++end;
             tokens.push_back({std::string(line.substr(i, end - i)), false});
             i = end;
@@ -57,7 +57,8 @@ std::string Tokenize(std::string_view line, std::vector<Token>& tokens) {
 bool IsWord(const Token& token, std::string_view word) {
     if (token.quoted || token.text.size() != word.size()) return false;
     return std::equal(word.begin(), word.end(), token.text.begin(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
     });
 }
 
@@ -66,7 +67,8 @@ std::optional<double> ParseFinite(const Token& token) {
     double value = 0;
     const char* end = token.text.data() + token.text.size();
     auto [stop, failure] = std::from_chars(token.text.data(), end, value);
-    if (failure != std::errc() || stop != end || token.text.empty() || !std::isfinite(value)) return std::nullopt;
+    if (failure != std::errc() || stop != end || token.text.empty() || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 
@@ -80,7 +82,8 @@ std::optional<int> ParseInt(const Token& token) {
 }
 
 // Picks one of the named codes; nullopt for any other word.
-std::optional<int> ParseKeyword(const Token& token, std::initializer_list<std::pair<std::string_view, int>> codes) {
+std::optional<int> ParseKeyword(const Token& token,
+                                std::initializer_list<std::pair<std::string_view, int>> codes) {
     for (const auto& [word, code] : codes) {
         if (IsWord(token, word)) return code;
     }
@@ -89,7 +92,7 @@ std::optional<int> ParseKeyword(const Token& token, std::initializer_list<std::p
 
 // One statement's tokens after its keyword, read front to back.
 class Statement {
-public:
+  public:
     Statement(const std::vector<Token>& tokens, Dataset& data) : m_tokens(tokens), m_data(data) {}
 
     bool AtEnd() const { return m_next == m_tokens.size(); }
@@ -111,7 +114,7 @@ public:
         return index;
     }
 
-private:
+  private:
     const std::vector<Token>& m_tokens;
     std::size_t m_next = 1;
     Dataset& m_data;
@@ -133,10 +136,12 @@ std::string ReadVariable(Statement& statement, Dataset& data) {
         } else if (IsWord(*key, "format")) {
             auto format = ParsePrintFormat(value->text);
             if (!format) return "bad format " + value->text;
-            if ((format->code == kFormatNumeric) != numeric) return "format " + value->text + " does not fit the type";
+            if ((format->code == kFormatNumeric) != numeric)
+                return "format " + value->text + " does not fit the type";
             properties.format = *format;
         } else if (IsWord(*key, "level")) {
-            auto level = ParseKeyword(*value, {{"nominal", kNominal}, {"ordinal", kOrdinal}, {"scale", kScale}});
+            auto level = ParseKeyword(
+                *value, {{"nominal", kNominal}, {"ordinal", kOrdinal}, {"scale", kScale}});
             if (!level) return "bad level " + value->text;
             properties.level = *level;
         } else if (IsWord(*key, "role")) {
@@ -149,13 +154,14 @@ std::string ReadVariable(Statement& statement, Dataset& data) {
             if (!role) return "bad role " + value->text;
             properties.role = *role;
         } else if (IsWord(*key, "align")) {
-            auto alignment =
-                ParseKeyword(*value, {{"left", kAlignLeft}, {"right", kAlignRight}, {"center", kAlignCenter}});
+            auto alignment = ParseKeyword(
+                *value, {{"left", kAlignLeft}, {"right", kAlignRight}, {"center", kAlignCenter}});
             if (!alignment) return "bad alignment " + value->text;
             properties.alignment = *alignment;
         } else if (IsWord(*key, "width")) {
             auto width = ParseInt(*value);
-            if (!width || *width < 1 || *width > kMaxColumnWidth) return "bad column width " + value->text;
+            if (!width || *width < 1 || *width > kMaxColumnWidth)
+                return "bad column width " + value->text;
             properties.columnWidth = *width;
         } else {
             return "unknown property " + key->text;
@@ -179,7 +185,8 @@ std::string ReadNumericMissing(Statement& statement, MissingValues& missing) {
     if (IsWord(*first, "range")) {
         double low = 0;
         double high = 0;
-        if (!NextNumber(statement, low) || !NextNumber(statement, high)) return "range needs two numbers";
+        if (!NextNumber(statement, low) || !NextNumber(statement, high))
+            return "range needs two numbers";
         if (low > high) return "range ends in the wrong order";
         result.format = kMissingRange;
         result.numbers = {low, high, 0.0};
@@ -208,7 +215,8 @@ std::string ReadStringMissing(Statement& statement, MissingValues& missing) {
     while (const Token* token = statement.Next()) {
         if (IsWord(*token, "range")) return "a string variable has no missing range";
         if (result.format == 3) return "at most 3 missing values";
-        if (token->text.size() > kStringMissingWidth) return "string missing value longer than 8 bytes";
+        if (token->text.size() > kStringMissingWidth)
+            return "string missing value longer than 8 bytes";
         result.texts[static_cast<std::size_t>(result.format++)] = token->text;
     }
     missing = result;
@@ -236,7 +244,8 @@ std::string ReadValueLabels(Statement& statement, Dataset& data) {
     std::string error;
     auto index = statement.NextVariable(error);
     if (!index) return error;
-    if (statement.AtEnd() || statement.Remaining() % 2 != 0) return "value and label pairs expected";
+    if (statement.AtEnd() || statement.Remaining() % 2 != 0)
+        return "value and label pairs expected";
     VariableProperties& properties = data.properties(*index);
     while (const Token* value = statement.Next()) {
         const Token* label = statement.Next();
@@ -278,7 +287,8 @@ std::string ReadFileAttribute(Statement& statement, Dataset& data) {
 
 std::string ReadMultiResponseSet(Statement& statement, Dataset& data) {
     const Token* name = statement.Next();
-    if (!name || name->text.size() < 2 || name->text[0] != '$') return "set name starting with $ expected";
+    if (!name || name->text.size() < 2 || name->text[0] != '$')
+        return "set name starting with $ expected";
     if (data.file().FindSet(name->text)) return "repeated set " + name->text;
     MultiResponseSet set;
     set.name = name->text;
@@ -420,8 +430,8 @@ bool ReadImportHints(const std::string& path, CsvImportOptions& options, std::st
                 if (!IsWord(words[k], "format")) continue;
                 const auto format = ParsePrintFormat(words[k + 1].text);
                 if (!format) return fail("bad format " + words[k + 1].text);
-                options.declaredTypes.emplace_back(words[1].text,
-                                                   format->code == kFormatNumeric ? 0 : format->width);
+                options.declaredTypes.emplace_back(
+                    words[1].text, format->code == kFormatNumeric ? 0 : format->width);
             }
         }
     }

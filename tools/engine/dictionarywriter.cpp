@@ -12,7 +12,8 @@ constexpr const char* kAlignments[] = {"left", "right", "center"};
 
 template <std::size_t N>
 const char* Word(const char* const (&words)[N], int code, const char* fallback) {
-    return code >= 0 && static_cast<std::size_t>(code) < N && words[code][0] != '\0' ? words[code] : fallback;
+    return code >= 0 && static_cast<std::size_t>(code) < N && words[code][0] != '\0' ? words[code]
+                                                                                     : fallback;
 }
 
 // Collects statements; the first text that a line cannot hold stops it.
@@ -26,7 +27,8 @@ class Statements {
         return *this;
     }
     Statements& Quoted(const std::string& text) {
-        if (text.find_first_of("\r\n") != std::string::npos) Refuse("\"" + text + "\" holds a line break");
+        if (text.find_first_of("\r\n") != std::string::npos)
+            Refuse("\"" + text + "\" holds a line break");
         m_line += " \"";
         for (char c : text) {
             if (c == '"') m_line += '"';
@@ -73,18 +75,22 @@ void WriteVariable(const Variable& variable, Statements& out) {
     if (missing.format != kNoMissing) {
         out.Word("missing").Word(variable.name);
         if (!variable.IsNumeric()) {
-            for (int k = 0; k < missing.format && k < 3; ++k) out.Quoted(missing.texts[static_cast<std::size_t>(k)]);
+            for (int k = 0; k < missing.format && k < 3; ++k)
+                out.Quoted(missing.texts[static_cast<std::size_t>(k)]);
         } else if (missing.format > 0) {
-            for (int k = 0; k < missing.format && k < 3; ++k) out.Number(missing.numbers[static_cast<std::size_t>(k)]);
+            for (int k = 0; k < missing.format && k < 3; ++k)
+                out.Number(missing.numbers[static_cast<std::size_t>(k)]);
         } else {
             out.Word("range").Number(missing.numbers[0]).Number(missing.numbers[1]);
-            if (missing.format == kMissingRangeAndValue) out.Word("value").Number(missing.numbers[2]);
+            if (missing.format == kMissingRangeAndValue)
+                out.Word("value").Number(missing.numbers[2]);
         }
         out.End();
     }
     if (!p.numericLabels.entries().empty() || !p.stringLabels.entries().empty()) {
         out.Word("values").Word(variable.name);
-        for (const auto& [value, label] : p.numericLabels.entries()) out.Number(value).Quoted(label);
+        for (const auto& [value, label] : p.numericLabels.entries())
+            out.Number(value).Quoted(label);
         for (const auto& [value, label] : p.stringLabels.entries()) out.Quoted(value).Quoted(label);
         out.End();
     }
@@ -101,7 +107,8 @@ void WriteVariable(const Variable& variable, Statements& out) {
 
 bool WriteDictionary(const Dataset& data, std::ostream& out, std::string& error) {
     Statements statements(out);
-    for (std::size_t v = 0; v < data.VariableCount(); ++v) WriteVariable(data.variable(v), statements);
+    for (std::size_t v = 0; v < data.VariableCount(); ++v)
+        WriteVariable(data.variable(v), statements);
     const FileDictionary& file = data.file();
     for (const std::string& name : file.attributes.Names()) {
         if (file.attributes.Find(name)->empty()) continue;
@@ -111,7 +118,10 @@ bool WriteDictionary(const Dataset& data, std::ostream& out, std::string& error)
     }
     for (const MultiResponseSet& set : file.sets) {
         statements.Word("mrset").Word(set.name).Word("label").Quoted(set.label);
-        statements.Word("kind").Word(std::to_string(set.kind)).Word("counted").Quoted(set.countedValue);
+        statements.Word("kind")
+            .Word(std::to_string(set.kind))
+            .Word("counted")
+            .Quoted(set.countedValue);
         statements.Word("second").Word(std::to_string(set.second)).Word("members");
         for (const std::string& member : set.members) statements.Word(member);
         statements.End();

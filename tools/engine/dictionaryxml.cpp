@@ -21,10 +21,14 @@ std::string NumberText(double value) {
 
 std::string LevelText(int level) {
     switch (level) {
-        case kNominal: return "nominal";
-        case kOrdinal: return "ordinal";
-        case kScale: return "scale";
-        default: return std::to_string(level);
+        case kNominal:
+            return "nominal";
+        case kOrdinal:
+            return "ordinal";
+        case kScale:
+            return "scale";
+        default:
+            return std::to_string(level);
     }
 }
 
@@ -53,20 +57,25 @@ xmlNode* Checked(xmlNode* node) {
 
 // Children and attributes of one element; every text passes XmlSafeText.
 class Element {
-public:
+  public:
     explicit Element(xmlNode* node) : m_node(node) {}
 
     Element& Attribute(const char* name, const std::string& value) {
         if (!xmlNewProp(m_node, X(name), X(XmlSafeText(value).c_str()))) throw std::bad_alloc();
         return *this;
     }
-    Element& Attribute(const char* name, long long value) { return Attribute(name, std::to_string(value)); }
-    Element Child(const char* name) { return Element(Checked(xmlNewChild(m_node, nullptr, X(name), nullptr))); }
+    Element& Attribute(const char* name, long long value) {
+        return Attribute(name, std::to_string(value));
+    }
+    Element Child(const char* name) {
+        return Element(Checked(xmlNewChild(m_node, nullptr, X(name), nullptr)));
+    }
     Element TextChild(const char* name, const std::string& text) {
-        return Element(Checked(xmlNewTextChild(m_node, nullptr, X(name), X(XmlSafeText(text).c_str()))));
+        return Element(
+            Checked(xmlNewTextChild(m_node, nullptr, X(name), X(XmlSafeText(text).c_str()))));
     }
 
-private:
+  private:
     xmlNode* m_node;
 };
 
@@ -83,16 +92,20 @@ void AddMissing(Element variable, const Variable& source) {
     if (missing.format == kNoMissing) return;
     Element values = variable.Child("missingValues");
     if (!source.IsNumeric()) {
-        for (int i = 0; i < missing.format && i < 3; ++i) values.TextChild("value", missing.texts[i]);
+        for (int i = 0; i < missing.format && i < 3; ++i)
+            values.TextChild("value", missing.texts[i]);
         return;
     }
     if (missing.format == kMissingRange || missing.format == kMissingRangeAndValue) {
-        values.Child("range").Attribute("low", NumberText(missing.numbers[0])).Attribute("high",
-                                                                                      NumberText(missing.numbers[1]));
-        if (missing.format == kMissingRangeAndValue) values.TextChild("value", NumberText(missing.numbers[2]));
+        values.Child("range")
+            .Attribute("low", NumberText(missing.numbers[0]))
+            .Attribute("high", NumberText(missing.numbers[1]));
+        if (missing.format == kMissingRangeAndValue)
+            values.TextChild("value", NumberText(missing.numbers[2]));
         return;
     }
-    for (int i = 0; i < missing.format && i < 3; ++i) values.TextChild("value", NumberText(missing.numbers[i]));
+    for (int i = 0; i < missing.format && i < 3; ++i)
+        values.TextChild("value", NumberText(missing.numbers[i]));
 }
 
 void AddVariable(Element root, std::size_t position, const Variable& source) {

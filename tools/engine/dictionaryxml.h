@@ -12,7 +12,8 @@
 //       <attribute name="Unit"><value>cm</value></attribute>
 //     </variable>
 //     <fileAttribute name="Source"><value>...</value></fileAttribute>
-//     <multipleResponseSet name="$s" label="..." kind="category|dichotomy" countedValue="" second="0">
+//     <multipleResponseSet name="$s" label="..." kind="category|dichotomy" countedValue=""
+//     second="0">
 //       <member>x</member>
 //     </multipleResponseSet>
 //     <splitVariable>x</splitVariable>

@@ -30,7 +30,8 @@ int EngineServer::SendReady(int code, const std::string& text) {
 
 bool EngineServer::IsFarewell(const CleXDSmb& message) {
     const LongData& values = message.GetLongDataRef();
-    return message.GetCommandAction() == protocol::kNoAction && values.Size() == 1 && values[0] == protocol::kFarewellValue;
+    return message.GetCommandAction() == protocol::kNoAction && values.Size() == 1 &&
+           values[0] == protocol::kFarewellValue;
 }
 
 int EngineServer::AwaitClient() {
@@ -39,7 +40,8 @@ int EngineServer::AwaitClient() {
     return request.ConnectPipe(*m_pipes->GetXDAPIResultPipe());
 }
 
-EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, EngineState& state, int& code) {
+EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, EngineState& state,
+                                               int& code) {
     VexaPipe& request = *m_pipes->GetXDAPIPipe();
     VexaPipe& result = *m_pipes->GetXDAPIResultPipe();
     CleXDSmb message;
@@ -76,7 +78,8 @@ EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, Eng
         if ((code = result.VEXACreateFileR())) return Step::kFailed;
     }
     if ((code = SendData(result, reply, false))) return Step::kFailed;
-    return message.GetCommandAction() == cmd::kStopReceiveXdApiThread ? Step::kBlockCallsOver : Step::kAnswered;
+    return message.GetCommandAction() == cmd::kStopReceiveXdApiThread ? Step::kBlockCallsOver
+                                                                      : Step::kAnswered;
 }
 
 int EngineServer::Serve(const CommandTable& commands, EngineState& state) {
@@ -84,9 +87,12 @@ int EngineServer::Serve(const CommandTable& commands, EngineState& state) {
         if (int waited = AwaitClient()) return waited;
         int code = 0;
         switch (AnswerRequest(commands, state, code)) {
-            case Step::kFailed: return code;
-            case Step::kFarewell: return 0;
-            default: break;
+            case Step::kFailed:
+                return code;
+            case Step::kFarewell:
+                return 0;
+            default:
+                break;
         }
         if (state.stopRequested) return 0;
     }
@@ -107,9 +113,12 @@ int EngineServer::ServeBlock(const CommandTable& commands, EngineState& state, i
         if (request.WaitReadableWatching(stop) == EPIPE) return 0;
         int code = 0;
         switch (AnswerRequest(commands, state, code)) {
-            case Step::kFailed: return code;
-            case Step::kBlockCallsOver: return 0;
-            default: break;
+            case Step::kFailed:
+                return code;
+            case Step::kBlockCallsOver:
+                return 0;
+            default:
+                break;
         }
     }
 }

@@ -13,7 +13,7 @@
 namespace engine {
 
 class EngineServer {
-public:
+  public:
     // The names follow the client's: its process id text and language name,
     // nesting level 0.
     EngineServer(const std::string& pidText, const std::string& languageName);
@@ -40,7 +40,7 @@ public:
 
     static bool IsFarewell(const CleXDSmb& message);
 
-private:
+  private:
     // Waits for the client to connect to the request pipe; EPIPE when the
     // client's result pipe hung up meanwhile.
     int AwaitClient();

@@ -32,7 +32,8 @@ std::size_t TableBuilder::Category(std::size_t dimension, ShownValue value) {
     return categories.size() - 1;
 }
 
-void TableBuilder::SetNumber(const std::vector<std::size_t>& at, double value, const FormatSpec& format) {
+void TableBuilder::SetNumber(const std::vector<std::size_t>& at, double value,
+                             const FormatSpec& format) {
     Cell& cell = m_table.CellAt(at);
     cell.value = NumberCellValue(m_dictionary, value, format);
     cell.format = format;
@@ -48,8 +49,9 @@ EngineProcedure::~EngineProcedure() {
 
 CommandOutcome EngineProcedure::Begin(const std::string& name) {
     if (m_state.output.IsOpen()) {
-        return CommandOutcome::Failed(kProcedureAlreadyOpen,
-                                      "a procedure of the client is open; end it before running " + name);
+        return CommandOutcome::Failed(
+            kProcedureAlreadyOpen,
+            "a procedure of the client is open; end it before running " + name);
     }
     m_state.output.Open(name, name, m_state.log.entries().size());
     m_open = true;
@@ -58,14 +60,15 @@ CommandOutcome EngineProcedure::Begin(const std::string& name) {
 
 void EngineProcedure::AddTable(PivotTable table) {
     Procedure& procedure = *m_state.output.open();
-    procedure.items.push_back({Procedure::Item::Kind::kTable, procedure.tables.size(), m_state.log.entries().size()});
+    procedure.items.push_back(
+        {Procedure::Item::Kind::kTable, procedure.tables.size(), m_state.log.entries().size()});
     procedure.tables.push_back(std::move(table));
 }
 
 void EngineProcedure::AddText(TextBlock block) {
     Procedure& procedure = *m_state.output.open();
-    procedure.items.push_back(
-        {Procedure::Item::Kind::kTextBlock, procedure.textBlocks.size(), m_state.log.entries().size()});
+    procedure.items.push_back({Procedure::Item::Kind::kTextBlock, procedure.textBlocks.size(),
+                               m_state.log.entries().size()});
     procedure.textBlocks.push_back(std::move(block));
 }
 

@@ -17,7 +17,7 @@ namespace engine {
 // Builds one pivot table: dimensions in the order added, categories added or
 // found again by what they show, number cells in a number format.
 class TableBuilder {
-public:
+  public:
     TableBuilder(const Dataset& dictionary, TableKey key);
 
     // Its position is the count of dimensions already in that place.
@@ -28,7 +28,7 @@ public:
 
     PivotTable Take() { return std::move(m_table); }
 
-private:
+  private:
     const Dataset& m_dictionary;
     PivotTable m_table;
 };
@@ -36,7 +36,7 @@ private:
 // The procedure an engine command files its output in; opened by Begin,
 // filed by End. Refused while a client's procedure is open.
 class EngineProcedure {
-public:
+  public:
     explicit EngineProcedure(EngineState& state) : m_state(state) {}
     ~EngineProcedure();
     EngineProcedure(const EngineProcedure&) = delete;
@@ -47,7 +47,7 @@ public:
     void AddText(TextBlock block);
     void End();
 
-private:
+  private:
     EngineState& m_state;
     bool m_open = false;
 };

@@ -11,10 +11,37 @@
 namespace engine {
 
 enum class Op {
-    kNumber, kVariable, kNegate, kNot,
-    kAdd, kSubtract, kMultiply, kDivide, kPower,
-    kEqual, kNotEqual, kLess, kLessEqual, kGreater, kGreaterEqual, kAnd, kOr,
-    kAbs, kSqrt, kLn, kExp, kRnd, kTrunc, kMod, kMean, kSum, kMin, kMax, kMissing, kSysmis, kValue,
+    kNumber,
+    kVariable,
+    kNegate,
+    kNot,
+    kAdd,
+    kSubtract,
+    kMultiply,
+    kDivide,
+    kPower,
+    kEqual,
+    kNotEqual,
+    kLess,
+    kLessEqual,
+    kGreater,
+    kGreaterEqual,
+    kAnd,
+    kOr,
+    kAbs,
+    kSqrt,
+    kLn,
+    kExp,
+    kRnd,
+    kTrunc,
+    kMod,
+    kMean,
+    kSum,
+    kMin,
+    kMax,
+    kMissing,
+    kSysmis,
+    kValue,
 };
 
 struct Expression::Node {
@@ -50,11 +77,20 @@ struct FunctionRule {
 constexpr std::size_t kMany = 1000000;
 
 constexpr FunctionRule kFunctions[] = {
-    {"ABS", Op::kAbs, 1, 1},   {"SQRT", Op::kSqrt, 1, 1},          {"LN", Op::kLn, 1, 1},
-    {"EXP", Op::kExp, 1, 1},   {"RND", Op::kRnd, 1, 1},            {"TRUNC", Op::kTrunc, 1, 1},
-    {"MOD", Op::kMod, 2, 2},   {"MEAN", Op::kMean, 1, kMany},      {"SUM", Op::kSum, 1, kMany},
-    {"MIN", Op::kMin, 1, kMany}, {"MAX", Op::kMax, 1, kMany},      {"MISSING", Op::kMissing, 1, 1, true},
-    {"SYSMIS", Op::kSysmis, 1, 1, true}, {"VALUE", Op::kValue, 1, 1, true},
+    {"ABS", Op::kAbs, 1, 1},
+    {"SQRT", Op::kSqrt, 1, 1},
+    {"LN", Op::kLn, 1, 1},
+    {"EXP", Op::kExp, 1, 1},
+    {"RND", Op::kRnd, 1, 1},
+    {"TRUNC", Op::kTrunc, 1, 1},
+    {"MOD", Op::kMod, 2, 2},
+    {"MEAN", Op::kMean, 1, kMany},
+    {"SUM", Op::kSum, 1, kMany},
+    {"MIN", Op::kMin, 1, kMany},
+    {"MAX", Op::kMax, 1, kMany},
+    {"MISSING", Op::kMissing, 1, 1, true},
+    {"SYSMIS", Op::kSysmis, 1, 1, true},
+    {"VALUE", Op::kValue, 1, 1, true},
 };
 
 struct Comparison {
@@ -64,19 +100,19 @@ struct Comparison {
 };
 
 constexpr Comparison kComparisons[] = {
-    {"=", "EQ", Op::kEqual},      {"<>", "NE", Op::kNotEqual},  {"~=", "", Op::kNotEqual},
-    {"<", "LT", Op::kLess},       {"<=", "LE", Op::kLessEqual}, {">", "GT", Op::kGreater},
+    {"=", "EQ", Op::kEqual},         {"<>", "NE", Op::kNotEqual},  {"~=", "", Op::kNotEqual},
+    {"<", "LT", Op::kLess},          {"<=", "LE", Op::kLessEqual}, {">", "GT", Op::kGreater},
     {">=", "GE", Op::kGreaterEqual},
 };
 
 class Parser {
-public:
+  public:
     Parser(SyntaxLexer& lexer, const CaseView& data) : m_lexer(lexer), m_data(data) {}
 
     NodePtr Parse() { return Or(0); }
     const CommandOutcome& failure() const { return m_failure; }
 
-private:
+  private:
     NodePtr Fail(int code, std::string cause) {
         if (m_failure.ok()) m_failure = CommandOutcome::Failed(code, std::move(cause));
         return nullptr;
@@ -130,8 +166,9 @@ private:
         NodePtr left = Additive(depth + 1);
         if (!left) return nullptr;
         for (const Comparison& comparison : kComparisons) {
-            const bool taken = m_lexer.TakeSymbol(comparison.symbol) ||
-                               (!comparison.keyword.empty() && m_lexer.TakeKeyword(comparison.keyword));
+            const bool taken =
+                m_lexer.TakeSymbol(comparison.symbol) ||
+                (!comparison.keyword.empty() && m_lexer.TakeKeyword(comparison.keyword));
             if (!taken) continue;
             NodePtr right = Additive(depth + 1);
             return right ? Make(comparison.op, std::move(left), std::move(right)) : nullptr;
@@ -143,9 +180,12 @@ private:
         NodePtr left = Multiplicative(depth + 1);
         while (left) {
             Op op;
-            if (m_lexer.TakeSymbol("+")) op = Op::kAdd;
-            else if (m_lexer.TakeSymbol("-")) op = Op::kSubtract;
-            else break;
+            if (m_lexer.TakeSymbol("+"))
+                op = Op::kAdd;
+            else if (m_lexer.TakeSymbol("-"))
+                op = Op::kSubtract;
+            else
+                break;
             NodePtr right = Multiplicative(depth + 1);
             if (!right) return nullptr;
             left = Make(op, std::move(left), std::move(right));
@@ -157,9 +197,12 @@ private:
         NodePtr left = Unary(depth + 1);
         while (left) {
             Op op;
-            if (m_lexer.TakeSymbol("*")) op = Op::kMultiply;
-            else if (m_lexer.TakeSymbol("/")) op = Op::kDivide;
-            else break;
+            if (m_lexer.TakeSymbol("*"))
+                op = Op::kMultiply;
+            else if (m_lexer.TakeSymbol("/"))
+                op = Op::kDivide;
+            else
+                break;
             NodePtr right = Unary(depth + 1);
             if (!right) return nullptr;
             left = Make(op, std::move(left), std::move(right));
@@ -193,7 +236,8 @@ private:
         const SyntaxToken& token = m_lexer.Peek();
         using Kind = SyntaxToken::Kind;
         if (token.kind == Kind::kNumber) {
-            if (!std::isfinite(token.number)) return Fail(kBadSyntax, "the number " + token.text + " is out of range");
+            if (!std::isfinite(token.number))
+                return Fail(kBadSyntax, "the number " + token.text + " is out of range");
             NodePtr node = Make(Op::kNumber);
             node->number = m_lexer.Take().number;
             return node;
@@ -201,7 +245,8 @@ private:
         if (m_lexer.TakeSymbol("(")) {
             NodePtr inner = Or(depth + 1);
             if (!inner) return nullptr;
-            if (!m_lexer.TakeSymbol(")")) return Fail(kBadSyntax, "a ')' is missing in the expression");
+            if (!m_lexer.TakeSymbol(")"))
+                return Fail(kBadSyntax, "a ')' is missing in the expression");
             return inner;
         }
         if (token.kind == Kind::kName) {
@@ -209,7 +254,8 @@ private:
             if (m_lexer.Peek().IsSymbol("(")) return Function(name, depth);
             return Variable(name);
         }
-        if (token.kind == Kind::kEnd) return Fail(kBadSyntax, "the expression ends where a value is expected");
+        if (token.kind == Kind::kEnd)
+            return Fail(kBadSyntax, "the expression ends where a value is expected");
         return Fail(kBadSyntax, "'" + token.text + "' where a value is expected in the expression");
     }
 
@@ -217,7 +263,8 @@ private:
         auto index = m_data.FindVariable(name);
         if (!index) return Fail(kUnknownVariable, "unknown variable '" + name + "'");
         if (!m_data.variable(*index).IsNumeric()) {
-            return Fail(kWrongVariableType, "'" + name + "' is a string variable; expressions take numbers");
+            return Fail(kWrongVariableType,
+                        "'" + name + "' is a string variable; expressions take numbers");
         }
         NodePtr node = Make(Op::kVariable);
         node->variable = *index;
@@ -228,7 +275,8 @@ private:
         const std::string upper = textutil::UpperString(name);
         const auto rule = std::find_if(std::begin(kFunctions), std::end(kFunctions),
                                        [&](const FunctionRule& r) { return r.name == upper; });
-        if (rule == std::end(kFunctions)) return Fail(kBadSyntax, "unknown function '" + name + "'");
+        if (rule == std::end(kFunctions))
+            return Fail(kBadSyntax, "unknown function '" + name + "'");
         m_lexer.TakeSymbol("(");
         NodePtr node = Make(rule->op);
         if (!m_lexer.Peek().IsSymbol(")")) {
@@ -238,12 +286,14 @@ private:
                 node->operands.push_back(std::move(argument));
             } while (m_lexer.TakeSymbol(","));
         }
-        if (!m_lexer.TakeSymbol(")")) return Fail(kBadSyntax, "a ')' is missing after the arguments of " + upper);
+        if (!m_lexer.TakeSymbol(")"))
+            return Fail(kBadSyntax, "a ')' is missing after the arguments of " + upper);
         const std::size_t count = node->operands.size();
         if (count < rule->minArguments || count > rule->maxArguments) {
-            return Fail(kBadSyntax, upper + " takes " + std::to_string(rule->minArguments) +
-                                        (rule->maxArguments == rule->minArguments ? "" : " or more") +
-                                        " argument(s), not " + std::to_string(count));
+            return Fail(kBadSyntax,
+                        upper + " takes " + std::to_string(rule->minArguments) +
+                            (rule->maxArguments == rule->minArguments ? "" : " or more") +
+                            " argument(s), not " + std::to_string(count));
         }
         if (rule->variableArgument && node->operands[0]->op != Op::kVariable) {
             return Fail(kBadSyntax, upper + " takes a variable");
@@ -271,13 +321,18 @@ double OverValid(const std::vector<double>& values, Fold fold) {
 double Evaluate(const Node& node, const CaseView& data, std::size_t row) {
     const auto operand = [&](std::size_t i) { return Evaluate(*node.operands[i], data, row); };
     switch (node.op) {
-        case Op::kNumber: return node.number;
+        case Op::kNumber:
+            return node.number;
         case Op::kVariable:
-            return data.MissingOf(row, node.variable) == Missingness::kValid ? data.Number(row, node.variable)
-                                                                             : kSystemMissing;
-        case Op::kMissing: return Truth(data.MissingOf(row, node.operands[0]->variable) != Missingness::kValid);
-        case Op::kSysmis: return Truth(data.MissingOf(row, node.operands[0]->variable) == Missingness::kSystem);
-        case Op::kValue: return data.Number(row, node.operands[0]->variable);
+            return data.MissingOf(row, node.variable) == Missingness::kValid
+                       ? data.Number(row, node.variable)
+                       : kSystemMissing;
+        case Op::kMissing:
+            return Truth(data.MissingOf(row, node.operands[0]->variable) != Missingness::kValid);
+        case Op::kSysmis:
+            return Truth(data.MissingOf(row, node.operands[0]->variable) == Missingness::kSystem);
+        case Op::kValue:
+            return data.Number(row, node.operands[0]->variable);
         case Op::kAnd: {
             const double a = operand(0), b = operand(1);
             if ((!Missing(a) && a == 0) || (!Missing(b) && b == 0)) return 0.0;
@@ -288,62 +343,92 @@ double Evaluate(const Node& node, const CaseView& data, std::size_t row) {
             if ((!Missing(a) && a != 0) || (!Missing(b) && b != 0)) return 1.0;
             return Missing(a) || Missing(b) ? kSystemMissing : 0.0;
         }
-        case Op::kMean: case Op::kSum: case Op::kMin: case Op::kMax: {
+        case Op::kMean:
+        case Op::kSum:
+        case Op::kMin:
+        case Op::kMax: {
             std::vector<double> values;
             for (std::size_t i = 0; i < node.operands.size(); ++i) values.push_back(operand(i));
             switch (node.op) {
-                case Op::kMean: return OverValid(values, [](const std::vector<double>& v) {
-                    double sum = 0;
-                    for (double x : v) sum += x;
-                    return sum / static_cast<double>(v.size());
-                });
-                case Op::kSum: return OverValid(values, [](const std::vector<double>& v) {
-                    double sum = 0;
-                    for (double x : v) sum += x;
-                    return sum;
-                });
-                case Op::kMin: return OverValid(values, [](const std::vector<double>& v) {
-                    return *std::min_element(v.begin(), v.end());
-                });
-                default: return OverValid(values, [](const std::vector<double>& v) {
-                    return *std::max_element(v.begin(), v.end());
-                });
+                case Op::kMean:
+                    return OverValid(values, [](const std::vector<double>& v) {
+                        double sum = 0;
+                        for (double x : v) sum += x;
+                        return sum / static_cast<double>(v.size());
+                    });
+                case Op::kSum:
+                    return OverValid(values, [](const std::vector<double>& v) {
+                        double sum = 0;
+                        for (double x : v) sum += x;
+                        return sum;
+                    });
+                case Op::kMin:
+                    return OverValid(values, [](const std::vector<double>& v) {
+                        return *std::min_element(v.begin(), v.end());
+                    });
+                default:
+                    return OverValid(values, [](const std::vector<double>& v) {
+                        return *std::max_element(v.begin(), v.end());
+                    });
             }
         }
-        default: break;
+        default:
+            break;
     }
     // The remaining operations are missing when an operand is.
     const double a = operand(0);
     if (Missing(a)) return kSystemMissing;
     if (node.operands.size() == 1) {
         switch (node.op) {
-            case Op::kNegate: return -a;
-            case Op::kNot: return Truth(a == 0);
-            case Op::kAbs: return std::fabs(a);
-            case Op::kSqrt: return a < 0 ? kSystemMissing : std::sqrt(a);
-            case Op::kLn: return a <= 0 ? kSystemMissing : std::log(a);
-            case Op::kExp: return Checked(std::exp(a));
-            case Op::kRnd: return Round(a);
-            case Op::kTrunc: return std::trunc(a);
-            default: return kSystemMissing;
+            case Op::kNegate:
+                return -a;
+            case Op::kNot:
+                return Truth(a == 0);
+            case Op::kAbs:
+                return std::fabs(a);
+            case Op::kSqrt:
+                return a < 0 ? kSystemMissing : std::sqrt(a);
+            case Op::kLn:
+                return a <= 0 ? kSystemMissing : std::log(a);
+            case Op::kExp:
+                return Checked(std::exp(a));
+            case Op::kRnd:
+                return Round(a);
+            case Op::kTrunc:
+                return std::trunc(a);
+            default:
+                return kSystemMissing;
         }
     }
     const double b = operand(1);
     if (Missing(b)) return kSystemMissing;
     switch (node.op) {
-        case Op::kAdd: return Checked(a + b);
-        case Op::kSubtract: return Checked(a - b);
-        case Op::kMultiply: return Checked(a * b);
-        case Op::kDivide: return b == 0 ? kSystemMissing : Checked(a / b);
-        case Op::kPower: return Checked(std::pow(a, b));
-        case Op::kMod: return b == 0 ? kSystemMissing : Checked(std::fmod(a, b));
-        case Op::kEqual: return Truth(a == b);
-        case Op::kNotEqual: return Truth(a != b);
-        case Op::kLess: return Truth(a < b);
-        case Op::kLessEqual: return Truth(a <= b);
-        case Op::kGreater: return Truth(a > b);
-        case Op::kGreaterEqual: return Truth(a >= b);
-        default: return kSystemMissing;
+        case Op::kAdd:
+            return Checked(a + b);
+        case Op::kSubtract:
+            return Checked(a - b);
+        case Op::kMultiply:
+            return Checked(a * b);
+        case Op::kDivide:
+            return b == 0 ? kSystemMissing : Checked(a / b);
+        case Op::kPower:
+            return Checked(std::pow(a, b));
+        case Op::kMod:
+            return b == 0 ? kSystemMissing : Checked(std::fmod(a, b));
+        case Op::kEqual:
+            return Truth(a == b);
+        case Op::kNotEqual:
+            return Truth(a != b);
+        case Op::kLess:
+            return Truth(a < b);
+        case Op::kLessEqual:
+            return Truth(a <= b);
+        case Op::kGreater:
+            return Truth(a > b);
+        case Op::kGreaterEqual:
+            return Truth(a >= b);
+        default:
+            return kSystemMissing;
     }
 }
 
@@ -354,7 +439,8 @@ Expression::Expression(Expression&&) noexcept = default;
 Expression& Expression::operator=(Expression&&) noexcept = default;
 Expression::~Expression() = default;
 
-CommandOutcome Expression::Parse(SyntaxLexer& lexer, const CaseView& data, std::unique_ptr<Expression>& parsed) {
+CommandOutcome Expression::Parse(SyntaxLexer& lexer, const CaseView& data,
+                                 std::unique_ptr<Expression>& parsed) {
     Parser parser(lexer, data);
     NodePtr root = parser.Parse();
     if (!root) return parser.failure();

@@ -18,7 +18,7 @@
 namespace engine {
 
 class Expression {
-public:
+  public:
     struct Node;
 
     Expression(Expression&&) noexcept;
@@ -28,14 +28,15 @@ public:
     // Reads an expression from the lexer up to its end (or a token that
     // cannot continue it, left for the caller). Names are looked up in
     // `data`; string variables are refused.
-    static CommandOutcome Parse(SyntaxLexer& lexer, const CaseView& data, std::unique_ptr<Expression>& parsed);
+    static CommandOutcome Parse(SyntaxLexer& lexer, const CaseView& data,
+                                std::unique_ptr<Expression>& parsed);
 
     // kSystemMissing for a missing result.
     double Evaluate(const CaseView& data, std::size_t caseIndex) const;
     // True only for a valid value other than 0.
     bool IsTrue(const CaseView& data, std::size_t caseIndex) const;
 
-private:
+  private:
     explicit Expression(std::unique_ptr<Node> root);
     std::unique_ptr<Node> m_root;
 };

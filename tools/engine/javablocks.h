@@ -28,7 +28,7 @@ int ParseJavaBlock(const ProgramBlock& block, JavaBlockMessage& message);
 // gives all of it back; the host (and with it the Java process) must be gone
 // by then. One block at a time: the caller holds the engine lock.
 class JavaBlockRun {
-public:
+  public:
     // The variables that name the files to the Java program.
     static constexpr const char* kOutputVariable = "VEXA_JAVA_OUTPUT";
     static constexpr const char* kErrorsVariable = "VEXA_JAVA_ERRORS";
@@ -52,7 +52,7 @@ public:
     // lines, then, for a failure, a line naming the exit status.
     void PostOutput(OutputLog& log, int exitStatus) const;
 
-private:
+  private:
     std::string OutputFile() const { return m_directory + "/out"; }
     std::string ErrorsFile() const { return m_directory + "/err"; }
 

@@ -44,40 +44,40 @@ constexpr const char* kJavaExtensionArgument = "JavaExtension";
 
 // Lets go of the engine lock for the scope; the caller holds it.
 class Unlocked {
-public:
+  public:
     explicit Unlocked(std::timed_mutex& lock) : m_lock(lock) { m_lock.unlock(); }
     ~Unlocked() { m_lock.lock(); }
     Unlocked(const Unlocked&) = delete;
     Unlocked& operator=(const Unlocked&) = delete;
 
-private:
+  private:
     std::timed_mutex& m_lock;
 };
 
 // The caller's depth comes back once a block is over: the block's own calls
 // set it to theirs meanwhile.
 class CallerDepth {
-public:
+  public:
     explicit CallerDepth(EngineState& state) : m_state(state), m_depth(state.callerDepth) {}
     ~CallerDepth() { m_state.callerDepth = m_depth; }
     CallerDepth(const CallerDepth&) = delete;
     CallerDepth& operator=(const CallerDepth&) = delete;
     int block() const { return m_depth + 1; }
 
-private:
+  private:
     EngineState& m_state;
     int m_depth;
 };
 
 // The level one above the language's current one, for the life of a block.
 class BlockLevel {
-public:
+  public:
     explicit BlockLevel(XPipeSuit& suit) : m_suit(suit) { m_suit.increaseIndex(); }
     ~BlockLevel() { m_suit.decreaseIndex(); }
     BlockLevel(const BlockLevel&) = delete;
     BlockLevel& operator=(const BlockLevel&) = delete;
 
-private:
+  private:
     XPipeSuit& m_suit;
 };
 
@@ -86,12 +86,14 @@ private:
 // Level 0 keeps its ends for the next block, as the language process keeps
 // its own; deeper levels are made anew for each block, as there.
 class BlockApiPipes {
-public:
+  public:
     BlockApiPipes(std::vector<std::unique_ptr<XPipes>>& levels, XPipeSuit& suit)
         : m_levels(levels), m_level(suit.getIndex()) {
-        if (static_cast<int>(m_levels.size()) <= m_level) m_levels.resize(static_cast<std::size_t>(m_level) + 1);
+        if (static_cast<int>(m_levels.size()) <= m_level)
+            m_levels.resize(static_cast<std::size_t>(m_level) + 1);
         auto& pipes = m_levels[static_cast<std::size_t>(m_level)];
-        if (!pipes) pipes = std::make_unique<XPipes>(suit.getPipeNamePrefix() + std::to_string(m_level));
+        if (!pipes)
+            pipes = std::make_unique<XPipes>(suit.getPipeNamePrefix() + std::to_string(m_level));
     }
     ~BlockApiPipes() {
         if (m_level > 0) m_levels[static_cast<std::size_t>(m_level)].reset();
@@ -100,7 +102,7 @@ public:
     BlockApiPipes& operator=(const BlockApiPipes&) = delete;
     XPipes& pipes() { return *m_levels[static_cast<std::size_t>(m_level)]; }
 
-private:
+  private:
     std::vector<std::unique_ptr<XPipes>>& m_levels;
     int m_level;
 };
@@ -109,14 +111,16 @@ private:
 // which the end of the block wakes at once. Without a descriptor for that
 // (none left) no thread runs, and the block's calls find no server.
 class BlockApiThread {
-public:
+  public:
     BlockApiThread(XPipes& pipes, int depth, const CommandTable& commands, EngineState& state)
         : m_server(&pipes, depth) {
         if (int error = platform::WakeEvent::Open(m_stop)) {
             DxTraceError("No server for the block's calls", error);
             return;
         }
-        m_thread = std::thread([this, &commands, &state] { m_server.ServeBlock(commands, state, m_stop.descriptor()); });
+        m_thread = std::thread([this, &commands, &state] {
+            m_server.ServeBlock(commands, state, m_stop.descriptor());
+        });
     }
     ~BlockApiThread() {
         m_stop.Set();
@@ -125,7 +129,7 @@ public:
     BlockApiThread(const BlockApiThread&) = delete;
     BlockApiThread& operator=(const BlockApiThread&) = delete;
 
-private:
+  private:
     EngineServer m_server;
     platform::WakeEvent m_stop;
     std::thread m_thread;
@@ -156,8 +160,9 @@ StatisticsX* HostFor(const std::string& language, int& status) {
     if (!host) {
         XConfigOptions* options = config->GetOptions(language);
         // The Java extension only ever runs in a Java process.
-        host = options->IsInnerProcess() && language != kJavaExtension ? MakeInProcessHost(language, options)
-                                                                        : new OutpStatisticsX(options, kLocalMode, true);
+        host = options->IsInnerProcess() && language != kJavaExtension
+                   ? MakeInProcessHost(language, options)
+                   : new OutpStatisticsX(options, kLocalMode, true);
         registry->addStatisticsX(language, host);
     }
     status = 0;
@@ -167,17 +172,19 @@ StatisticsX* HostFor(const std::string& language, int& status) {
 int StartLanguage(StatisticsX& host, XConfigOptions& options) {
     if (host.isIntialized()) return 0;
     const std::string* args = options.FindOption(XConfigOptions::KEY_ARGS);
-    XCmdArgument arguments = args && !args->empty()              ? XCmdArgument(*args)
-                             : options.XName() == kJavaExtension ? XCmdArgument(kJavaExtensionArgument)
-                                                                 : XCmdArgument();
+    XCmdArgument arguments = args && !args->empty() ? XCmdArgument(*args)
+                             : options.XName() == kJavaExtension
+                                 ? XCmdArgument(kJavaExtensionArgument)
+                                 : XCmdArgument();
     return host.init_embedded_x(arguments.argc(), arguments.argv());
 }
 
 // The language process a block runs in, for the length of the block; the
 // outer block's again afterwards.
 class RunningBlockProcess {
-public:
-    RunningBlockProcess(std::atomic<int>& slot, std::atomic<InpStatisticsX*>& hostSlot, StatisticsX& host)
+  public:
+    RunningBlockProcess(std::atomic<int>& slot, std::atomic<InpStatisticsX*>& hostSlot,
+                        StatisticsX& host)
         : m_slot(slot),
           m_hostSlot(hostSlot),
           m_outer(slot.exchange(ProcessOf(host))),
@@ -189,7 +196,7 @@ public:
     RunningBlockProcess(const RunningBlockProcess&) = delete;
     RunningBlockProcess& operator=(const RunningBlockProcess&) = delete;
 
-private:
+  private:
     static int ProcessOf(StatisticsX& host) {
         auto* process = dynamic_cast<OutpStatisticsX*>(&host);
         return process && process->isVexaDrive() ? process->processId() : 0;
@@ -210,7 +217,8 @@ std::string BlockText(const ProgramBlock& block) {
 
 void LanguageBlocks::ForgetEndedLanguage(const std::string& language) {
     XManager* registry = GetXManager();
-    auto* host = registry ? dynamic_cast<OutpStatisticsX*>(registry->getStatisticsX(language)) : nullptr;
+    auto* host =
+        registry ? dynamic_cast<OutpStatisticsX*>(registry->getStatisticsX(language)) : nullptr;
     XPipeSuit* suit = GetXPipeManager()->getPipeSuit(language);
     // Only between blocks: an outer block of the language still owns them.
     if (!host || host->isXProcessActive() || suit->getIndex() >= 0) return;
@@ -248,14 +256,16 @@ int LanguageBlocks::RunJavaBlock(const ProgramBlock& block, EngineState& state) 
     return status;
 }
 
-int LanguageBlocks::ServeJavaProgram(StatisticsX& host, const std::string& language, const JavaBlockMessage& message,
-                                     EngineState& state, JavaBlockRun& run) {
+int LanguageBlocks::ServeJavaProgram(StatisticsX& host, const std::string& language,
+                                     const JavaBlockMessage& message, EngineState& state,
+                                     JavaBlockRun& run) {
     XPipeSuit& suit = *GetXPipeManager()->getPipeSuit(language);
     BlockLevel level(suit);
     BlockApiPipes apiPipes(m_apiPipes[language], suit);
     VexaPipe& request = *apiPipes.pipes().GetXDAPIPipe();
     int status = request.IsPipeCreated() ? 0 : request.CreatePipe();
-    if (status == 0) status = StartLanguage(host, *VexaDXConfigReader::GetInstance()->GetOptions(language));
+    if (status == 0)
+        status = StartLanguage(host, *VexaDXConfigReader::GetInstance()->GetOptions(language));
     run.Started();
     if (status != 0) return status;
     // Restored after the lock is taken back.
@@ -291,7 +301,8 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
     // before the lock is taken back.
     Unlocked unlocked(state.lock);
     BlockApiThread api(apiPipes.pipes(), depth.block(), m_commands, state);
-    if (int started = StartLanguage(*host, *VexaDXConfigReader::GetInstance()->GetOptions(block.language))) {
+    if (int started =
+            StartLanguage(*host, *VexaDXConfigReader::GetInstance()->GetOptions(block.language))) {
         return started;
     }
     status = host->pre_action();
@@ -307,7 +318,8 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
     // A process whose channel broke is on its way out. Once it is gone, the
     // next block starts a new one rather than being sent to the dying one.
     if (result == EPIPE || result == VEXA_PIPE_FAILED) {
-        if (auto* process = dynamic_cast<OutpStatisticsX*>(host)) process->awaitXProcessEnd(kBrokenLanguageWaitMs);
+        if (auto* process = dynamic_cast<OutpStatisticsX*>(host))
+            process->awaitXProcessEnd(kBrokenLanguageWaitMs);
     }
     return result;
 }
@@ -320,15 +332,18 @@ bool LanguageBlocks::AdoptClientLanguage(const std::string& language) {
     suit.increaseIndex();
     // Made now, so that the client finds the channel's reply pipe.
     suit.getCmdDispatcher(false);
-    registry->addStatisticsX(language, new OutpStatisticsX(config->GetOptions(language), kLocalMode, false));
+    registry->addStatisticsX(language,
+                             new OutpStatisticsX(config->GetOptions(language), kLocalMode, false));
     m_clientLanguage = language;
     return true;
 }
 
 int LanguageBlocks::ConnectClientLanguage() {
     if (m_clientLanguage.empty()) return 0;
-    DXCmdDispatcher* channel = GetXPipeManager()->getPipeSuit(m_clientLanguage)->getCmdDispatcher(false);
-    return channel->connectPeer(static_cast<int>(std::chrono::milliseconds(kClientChannelLimit).count()));
+    DXCmdDispatcher* channel =
+        GetXPipeManager()->getPipeSuit(m_clientLanguage)->getCmdDispatcher(false);
+    return channel->connectPeer(
+        static_cast<int>(std::chrono::milliseconds(kClientChannelLimit).count()));
 }
 
 void LanguageBlocks::Interrupt() {
@@ -336,13 +351,15 @@ void LanguageBlocks::Interrupt() {
     // (the listener's) thread; the block's thread stays in its language.
     if (InpStatisticsX* here = m_blockHostHere.load()) {
         m_interrupted = true;
-        if (!here->interruptText()) DxTrace("The language loaded in the engine cannot be interrupted");
+        if (!here->interruptText())
+            DxTrace("The language loaded in the engine cannot be interrupted");
         return;
     }
     const int process = m_blockProcess.load();
     if (process <= 0) return;
     m_interrupted = true;
-    if (int error = platform::SendInterrupt(process)) DxTraceError("The block's interrupt was not sent", error);
+    if (int error = platform::SendInterrupt(process))
+        DxTraceError("The block's interrupt was not sent", error);
 }
 
 }  // namespace engine

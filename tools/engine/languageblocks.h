@@ -32,7 +32,7 @@ struct JavaBlockMessage;
 class JavaBlockRun;
 
 class LanguageBlocks {
-public:
+  public:
     // The global library state must be initialised first (InitDxGlobal).
     explicit LanguageBlocks(const CommandTable& commands) : m_commands(commands) {}
 
@@ -53,13 +53,13 @@ public:
     // kBlockInterrupted. Between blocks nothing happens.
     void Interrupt();
 
-private:
+  private:
     // A language process that ended (killed, or crashed) is replaced by a
     // new one at the next outermost block.
     void ForgetEndedLanguage(const std::string& language);
     int RunJavaBlock(const ProgramBlock& block, EngineState& state);
-    int ServeJavaProgram(StatisticsX& host, const std::string& language, const JavaBlockMessage& message,
-                         EngineState& state, JavaBlockRun& run);
+    int ServeJavaProgram(StatisticsX& host, const std::string& language,
+                         const JavaBlockMessage& message, EngineState& state, JavaBlockRun& run);
 
     const CommandTable& m_commands;
     std::string m_clientLanguage;

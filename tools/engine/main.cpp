@@ -86,7 +86,8 @@ void EndForLostClient(engine::EngineState& state) {
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s <temp directory> <process id text> <language name> [<arguments>]\n",
+        std::fprintf(stderr,
+                     "usage: %s <temp directory> <process id text> <language name> [<arguments>]\n",
                      argv[0]);
         return 2;
     }

@@ -72,19 +72,27 @@ void VisitLog(const OutputLog& log, std::size_t& next, std::size_t end, OutputVi
     for (; next < end; ++next) visitor.LogEntry(log.entries()[next]);
 }
 
-std::size_t EndOf(const Procedure& procedure, const OutputDocument& document, const OutputLog& log) {
+std::size_t EndOf(const Procedure& procedure, const OutputDocument& document,
+                  const OutputLog& log) {
     return &procedure == document.open() ? log.entries().size() : procedure.endLogEntry;
 }
 
-void VisitItems(const Procedure& procedure, std::size_t end, const OutputLog& log, OutputVisitor& visitor) {
+void VisitItems(const Procedure& procedure, std::size_t end, const OutputLog& log,
+                OutputVisitor& visitor) {
     visitor.BeginProcedure(procedure);
     std::size_t next = procedure.firstLogEntry;
     for (const Procedure::Item& item : procedure.items) {
         VisitLog(log, next, item.logPosition, visitor);
         switch (item.kind) {
-            case Procedure::Item::Kind::kTable: visitor.Table(procedure.tables[item.index]); break;
-            case Procedure::Item::Kind::kTextBlock: visitor.Text(procedure.textBlocks[item.index]); break;
-            case Procedure::Item::Kind::kSplit: visitor.Split(procedure.splits[item.index]); break;
+            case Procedure::Item::Kind::kTable:
+                visitor.Table(procedure.tables[item.index]);
+                break;
+            case Procedure::Item::Kind::kTextBlock:
+                visitor.Text(procedure.textBlocks[item.index]);
+                break;
+            case Procedure::Item::Kind::kSplit:
+                visitor.Split(procedure.splits[item.index]);
+                break;
         }
     }
     VisitLog(log, next, end, visitor);

@@ -132,7 +132,7 @@ struct Procedure {
 };
 
 class OutputDocument {
-public:
+  public:
     // The procedure being built, or null.
     Procedure* open() { return m_open ? &*m_open : nullptr; }
     const Procedure* open() const { return m_open ? &*m_open : nullptr; }
@@ -150,7 +150,7 @@ public:
     // procedures), in the order they first appeared.
     std::vector<std::string> Tags() const;
 
-private:
+  private:
     std::vector<Procedure> m_procedures;
     std::optional<Procedure> m_open;
     FormatSpec m_format;
@@ -158,7 +158,7 @@ private:
 
 // What the document writers are told, in the order things happened.
 class OutputVisitor {
-public:
+  public:
     virtual ~OutputVisitor() = default;
     virtual void LogEntry(const OutputLog::Entry& entry) = 0;
     virtual void BeginProcedure(const Procedure& procedure) = 0;

@@ -47,7 +47,8 @@ int OutputFiles::Save(const OutputDocument& document, const OutputLog& log) {
 void SaveOutput(EngineState& state) {
     if (!state.outputFiles) return;
     if (int error = state.outputFiles->Save(state.output, state.log)) {
-        std::fprintf(stderr, "StartXD: cannot write %s (%d)\n", state.outputFiles->failedPath().c_str(), error);
+        std::fprintf(stderr, "StartXD: cannot write %s (%d)\n",
+                     state.outputFiles->failedPath().c_str(), error);
     }
 }
 

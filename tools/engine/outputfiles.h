@@ -12,7 +12,7 @@
 namespace engine {
 
 class OutputFiles {
-public:
+  public:
     // An empty path is not written.
     OutputFiles(std::string xmlPath, std::string htmlPath);
 
@@ -21,7 +21,7 @@ public:
     int Save(const OutputDocument& document, const OutputLog& log);
     const std::string& failedPath() const { return m_failedPath; }
 
-private:
+  private:
     std::string m_xmlPath;
     std::string m_htmlPath;
     std::string m_failedPath;

@@ -35,11 +35,20 @@ std::string Escaped(std::string_view text) {
     std::string escaped;
     for (char c : XmlSafeText(text)) {
         switch (c) {
-            case '<': escaped += "&lt;"; break;
-            case '>': escaped += "&gt;"; break;
-            case '&': escaped += "&amp;"; break;
-            case '"': escaped += "&quot;"; break;
-            default: escaped += c;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '"':
+                escaped += "&quot;";
+                break;
+            default:
+                escaped += c;
         }
     }
     return escaped;
@@ -48,7 +57,7 @@ std::string Escaped(std::string_view text) {
 // Footnotes of one table, lettered a, b, c ... in the order they are first
 // shown; a text shown again, anywhere in the table, keeps its letter.
 class FootnoteMarks {
-public:
+  public:
     std::string Mark(const std::vector<std::string>& footnotes) {
         std::string marks;
         for (const std::string& footnote : footnotes) {
@@ -68,7 +77,7 @@ public:
         return html + "</div>\n";
     }
 
-private:
+  private:
     static std::string Letter(std::size_t index) {
         std::string letters;
         do {
@@ -119,7 +128,7 @@ std::string SpanAttribute(const char* name, std::size_t span) {
 // column dimension's name spans the columns it labels, an outer row
 // category spans the rows nested in it.
 class TableRenderer {
-public:
+  public:
     explicit TableRenderer(const PivotTable& table) : m_table(table) {
         for (std::size_t d = 0; d < table.dimensions.size(); ++d) {
             m_axes[table.dimensions[d].key.place].dimensions.push_back(d);
@@ -130,7 +139,8 @@ public:
     std::string Render() {
         std::string html = "<div class=\"table\">\n";
         if (!m_table.key.outline.empty()) {
-            html += "<p class=\"outline\">" + Escaped(m_table.key.outline) + m_marks.Mark(m_table.outlineFootnotes) + "</p>\n";
+            html += "<p class=\"outline\">" + Escaped(m_table.key.outline) +
+                    m_marks.Mark(m_table.outlineFootnotes) + "</p>\n";
         }
         const Axis& layers = m_axes[static_cast<int>(Place::kLayer)];
         std::size_t layerCount = layers.Combinations(m_table);
@@ -140,12 +150,13 @@ public:
             html += LayerLine(layers, at) + Grid(at);
         }
         if (m_table.caption) {
-            html += "<p class=\"caption\">" + Escaped(*m_table.caption) + m_marks.Mark(m_table.captionFootnotes) + "</p>\n";
+            html += "<p class=\"caption\">" + Escaped(*m_table.caption) +
+                    m_marks.Mark(m_table.captionFootnotes) + "</p>\n";
         }
         return html + m_marks.List() + "</div>\n";
     }
 
-private:
+  private:
     const Axis& Rows() const { return m_axes[static_cast<int>(Place::kRow)]; }
     const Axis& Columns() const { return m_axes[static_cast<int>(Place::kColumn)]; }
 
@@ -175,7 +186,8 @@ private:
     // one for a dimension whose name is hidden; one row when there is none.
     std::size_t HeaderRows() const {
         std::size_t rows = 0;
-        for (std::size_t d : Columns().dimensions) rows += m_table.dimensions[d].key.hideName ? 1 : 2;
+        for (std::size_t d : Columns().dimensions)
+            rows += m_table.dimensions[d].key.hideName ? 1 : 2;
         return std::max<std::size_t>(rows, 1);
     }
 
@@ -203,14 +215,16 @@ private:
             if (!m_table.dimensions[d].key.hideName) {
                 if (!rowOpen) html += "<tr>";
                 for (std::size_t column = 0; column < columnCount; column += group) {
-                    html += "<th class=\"dimension\"" + SpanAttribute("colspan", group) + ">" + DimensionName(d) + "</th>";
+                    html += "<th class=\"dimension\"" + SpanAttribute("colspan", group) + ">" +
+                            DimensionName(d) + "</th>";
                 }
                 html += "</tr>\n";
                 rowOpen = false;
             }
             if (!rowOpen) html += "<tr>";
             for (std::size_t column = 0; column < columnCount; column += span) {
-                html += "<th" + SpanAttribute("colspan", span) + ">" + CategoryText(d, (column / span) % size) + "</th>";
+                html += "<th" + SpanAttribute("colspan", span) + ">" +
+                        CategoryText(d, (column / span) % size) + "</th>";
             }
             html += "</tr>\n";
             rowOpen = false;
@@ -223,7 +237,8 @@ private:
         const Axis& columns = Columns();
         std::string html = "<table class=\"pivot\">";
         if (!m_table.titleHidden) {
-            html += "<caption>" + Escaped(m_table.key.title) + m_marks.Mark(m_table.titleFootnotes) + "</caption>";
+            html += "<caption>" + Escaped(m_table.key.title) +
+                    m_marks.Mark(m_table.titleFootnotes) + "</caption>";
         }
         html += "\n" + ColumnHeaders();
         std::size_t columnCount = columns.Combinations(m_table);
@@ -235,7 +250,8 @@ private:
                 std::size_t span = rows.Span(m_table, level);
                 if (row % span != 0) continue;
                 std::size_t d = rows.dimensions[level];
-                html += "<th" + SpanAttribute("rowspan", span) + ">" + CategoryText(d, at[d]) + "</th>";
+                html +=
+                    "<th" + SpanAttribute("rowspan", span) + ">" + CategoryText(d, at[d]) + "</th>";
             }
             if (rows.dimensions.empty()) html += "<th></th>";
             for (std::size_t column = 0; column < columnCount; ++column) {
@@ -249,8 +265,10 @@ private:
 
     std::string WidthStyle() const {
         std::string style;
-        if (m_table.minColumnWidth) style += "min-width:" + std::to_string(*m_table.minColumnWidth) + "ch;";
-        if (m_table.maxColumnWidth) style += "max-width:" + std::to_string(*m_table.maxColumnWidth) + "ch;";
+        if (m_table.minColumnWidth)
+            style += "min-width:" + std::to_string(*m_table.minColumnWidth) + "ch;";
+        if (m_table.maxColumnWidth)
+            style += "max-width:" + std::to_string(*m_table.maxColumnWidth) + "ch;";
         return style.empty() ? style : " style=\"" + style + "\"";
     }
 
@@ -272,9 +290,11 @@ private:
 // piece, so one that filed nothing leaves none; consecutive printed lines
 // make one preformatted piece.
 class HtmlBuilder final : public OutputVisitor {
-public:
+  public:
     HtmlBuilder() {
-        m_html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>StartXD output</title><style>";
+        m_html =
+            "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>StartXD "
+            "output</title><style>";
         m_html += kStyle;
         m_html += "</style></head>\n<body>\n<h1>Output</h1>\n";
     }
@@ -286,21 +306,32 @@ public:
 
     void LogEntry(const OutputLog::Entry& entry) override {
         if (entry.kind == OutputLog::Kind::kOutput) {
-            if (m_printed) *m_printed += "\n" + entry.text;
-            else m_printed = entry.text;
+            if (m_printed)
+                *m_printed += "\n" + entry.text;
+            else
+                m_printed = entry.text;
             return;
         }
         switch (entry.kind) {
-            case OutputLog::Kind::kOutput: break;
-            case OutputLog::Kind::kCommand: Piece("command", "<pre class=\"command\">" + Escaped(entry.text) + "</pre>\n"); break;
-            case OutputLog::Kind::kLanguage: Piece("language", "<p>Output language: " + Escaped(entry.text) + "</p>\n"); break;
-            case OutputLog::Kind::kError: Piece("error", "<p class=\"error\">" + Escaped(entry.text) + "</p>\n"); break;
+            case OutputLog::Kind::kOutput:
+                break;
+            case OutputLog::Kind::kCommand:
+                Piece("command", "<pre class=\"command\">" + Escaped(entry.text) + "</pre>\n");
+                break;
+            case OutputLog::Kind::kLanguage:
+                Piece("language", "<p>Output language: " + Escaped(entry.text) + "</p>\n");
+                break;
+            case OutputLog::Kind::kError:
+                Piece("error", "<p class=\"error\">" + Escaped(entry.text) + "</p>\n");
+                break;
             case OutputLog::Kind::kGraphic:
-                Piece("graphic", "<figure><img src=\"" + Escaped(entry.text) + "\" alt=\"" + Escaped(entry.text) +
-                                     "\"><figcaption>" + Escaped(entry.text) + "</figcaption></figure>\n");
+                Piece("graphic", "<figure><img src=\"" + Escaped(entry.text) + "\" alt=\"" +
+                                     Escaped(entry.text) + "\"><figcaption>" + Escaped(entry.text) +
+                                     "</figcaption></figure>\n");
                 break;
             case OutputLog::Kind::kLabels:
-                Piece("labels", "<p class=\"caption\">" + Escaped(entry.text) + " " + Escaped(entry.second) + "</p>\n");
+                Piece("labels", "<p class=\"caption\">" + Escaped(entry.text) + " " +
+                                    Escaped(entry.second) + "</p>\n");
                 break;
         }
     }
@@ -315,8 +346,10 @@ public:
 
     void EndProcedure(const Procedure&) override {
         FlushPrinted();
-        if (m_heading) m_heading.reset();
-        else m_html += "</section>\n";
+        if (m_heading)
+            m_heading.reset();
+        else
+            m_html += "</section>\n";
     }
 
     void Table(const PivotTable& table) override { Piece("table", TableRenderer(table).Render()); }
@@ -331,7 +364,7 @@ public:
         Piece("split", "<p class=\"split\">Split group: " + Escaped(mark.name) + "</p>\n");
     }
 
-private:
+  private:
     void FlushPrinted() {
         if (!m_printed) return;
         std::string text = std::move(*m_printed);

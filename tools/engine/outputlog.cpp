@@ -5,12 +5,18 @@ namespace {
 
 const char* PrefixOf(OutputLog::Kind kind) {
     switch (kind) {
-        case OutputLog::Kind::kCommand: return "command: ";
-        case OutputLog::Kind::kOutput: return "output: ";
-        case OutputLog::Kind::kGraphic: return "graphic: ";
-        case OutputLog::Kind::kLabels: return "labels: ";
-        case OutputLog::Kind::kLanguage: return "language: ";
-        case OutputLog::Kind::kError: return "error: ";
+        case OutputLog::Kind::kCommand:
+            return "command: ";
+        case OutputLog::Kind::kOutput:
+            return "output: ";
+        case OutputLog::Kind::kGraphic:
+            return "graphic: ";
+        case OutputLog::Kind::kLabels:
+            return "labels: ";
+        case OutputLog::Kind::kLanguage:
+            return "language: ";
+        case OutputLog::Kind::kError:
+            return "error: ";
     }
     return "";
 }
@@ -18,12 +24,23 @@ const char* PrefixOf(OutputLog::Kind kind) {
 void AppendEscaped(std::string_view text, std::string& line) {
     for (char c : text) {
         switch (c) {
-            case '\n': line += "\\n"; break;
-            case '\r': line += "\\r"; break;
-            case '\t': line += "\\t"; break;
-            case '\0': line += "\\0"; break;
-            case '\\': line += "\\\\"; break;
-            default: line += c;
+            case '\n':
+                line += "\\n";
+                break;
+            case '\r':
+                line += "\\r";
+                break;
+            case '\t':
+                line += "\\t";
+                break;
+            case '\0':
+                line += "\\0";
+                break;
+            case '\\':
+                line += "\\\\";
+                break;
+            default:
+                line += c;
         }
     }
 }

@@ -14,7 +14,7 @@
 namespace engine {
 
 class OutputLog {
-public:
+  public:
     enum class Kind { kCommand, kOutput, kGraphic, kLabels, kLanguage, kError };
 
     struct Entry {
@@ -33,7 +33,7 @@ public:
     // The file line of an entry, without its line end.
     static std::string LineOf(const Entry& entry);
 
-private:
+  private:
     std::vector<Entry> m_entries;
     std::ofstream m_file;
 };

@@ -21,13 +21,17 @@ const xmlChar* X(const std::string& text) { return reinterpret_cast<const xmlCha
 std::size_t Utf8Length(std::string_view text, std::size_t at) {
     auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     unsigned char lead = byte(at);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    std::size_t length = lead < 0x80           ? 1
+                         : (lead >> 5) == 0x6  ? 2
+                         : (lead >> 4) == 0xE  ? 3
+                         : (lead >> 3) == 0x1E ? 4
+                                               : 0;
     if (length == 0 || at + length > text.size()) return 0;
     for (std::size_t i = 1; i < length; ++i) {
         if ((byte(at + i) & 0xC0) != 0x80) return 0;
     }
-    if (length == 2 && lead < 0xC2) return 0;                         // overlong
-    if (length == 3 && lead == 0xE0 && byte(at + 1) < 0xA0) return 0;  // overlong
+    if (length == 2 && lead < 0xC2) return 0;                           // overlong
+    if (length == 3 && lead == 0xE0 && byte(at + 1) < 0xA0) return 0;   // overlong
     if (length == 3 && lead == 0xED && byte(at + 1) >= 0xA0) return 0;  // surrogate
     if (length == 4 && (lead > 0xF4 || (lead == 0xF0 && byte(at + 1) < 0x90) ||
                         (lead == 0xF4 && byte(at + 1) >= 0x90))) {
@@ -37,7 +41,7 @@ std::size_t Utf8Length(std::string_view text, std::size_t at) {
 }
 
 class XmlBuilder final : public OutputVisitor {
-public:
+  public:
     explicit XmlBuilder(const char* rootName) : m_document(xmlNewDoc(BAD_CAST "1.0")) {
         xmlNode* root = xmlNewDocNode(m_document.get(), nullptr, BAD_CAST rootName, nullptr);
         xmlDocSetRootElement(m_document.get(), root);
@@ -64,10 +68,18 @@ public:
 
     void LogEntry(const OutputLog::Entry& entry) override {
         switch (entry.kind) {
-            case OutputLog::Kind::kCommand: Child(Parent(), "command", entry.text); break;
-            case OutputLog::Kind::kOutput: Child(Parent(), "text", entry.text); break;
-            case OutputLog::Kind::kLanguage: Child(Parent(), "language", entry.text); break;
-            case OutputLog::Kind::kError: Child(Parent(), "error", entry.text); break;
+            case OutputLog::Kind::kCommand:
+                Child(Parent(), "command", entry.text);
+                break;
+            case OutputLog::Kind::kOutput:
+                Child(Parent(), "text", entry.text);
+                break;
+            case OutputLog::Kind::kLanguage:
+                Child(Parent(), "language", entry.text);
+                break;
+            case OutputLog::Kind::kError:
+                Child(Parent(), "error", entry.text);
+                break;
             case OutputLog::Kind::kGraphic: {
                 xmlNode* image = Child(Parent(), "image");
                 Attribute(image, "name", entry.text.substr(entry.text.find_last_of('/') + 1));
@@ -103,8 +115,10 @@ public:
         Attribute(node, "subtype", table.key.subtype);
         Attribute(node, "flag", Boolean(table.key.flag));
         Attribute(node, "titleHidden", Boolean(table.titleHidden));
-        if (table.minColumnWidth) Attribute(node, "minColumnWidth", std::to_string(*table.minColumnWidth));
-        if (table.maxColumnWidth) Attribute(node, "maxColumnWidth", std::to_string(*table.maxColumnWidth));
+        if (table.minColumnWidth)
+            Attribute(node, "minColumnWidth", std::to_string(*table.minColumnWidth));
+        if (table.maxColumnWidth)
+            Attribute(node, "maxColumnWidth", std::to_string(*table.maxColumnWidth));
         Footnotes(node, table.outlineFootnotes, "outline");
         Footnotes(node, table.titleFootnotes, "title");
         if (table.caption) {
@@ -123,20 +137,29 @@ public:
         Attribute(node, "lines", std::to_string(block.lines));
     }
 
-    void Split(const SplitMark& mark) override { Attribute(Child(Parent(), "split"), "name", mark.name); }
+    void Split(const SplitMark& mark) override {
+        Attribute(Child(Parent(), "split"), "name", mark.name);
+    }
 
-private:
+  private:
     static const char* Boolean(bool value) { return value ? "true" : "false"; }
     static const char* PlaceName(int place) {
-        return place == static_cast<int>(Place::kRow) ? "row" : place == static_cast<int>(Place::kColumn) ? "column" : "layer";
+        return place == static_cast<int>(Place::kRow)      ? "row"
+               : place == static_cast<int>(Place::kColumn) ? "column"
+                                                           : "layer";
     }
     static const char* KindName(ShownValue::Kind kind) {
         switch (kind) {
-            case ShownValue::Kind::kNumber: return "number";
-            case ShownValue::Kind::kString: return "string";
-            case ShownValue::Kind::kVariableName: return "variable";
-            case ShownValue::Kind::kVariableValue: return "value";
-            case ShownValue::Kind::kDate: return "date";
+            case ShownValue::Kind::kNumber:
+                return "number";
+            case ShownValue::Kind::kString:
+                return "string";
+            case ShownValue::Kind::kVariableName:
+                return "variable";
+            case ShownValue::Kind::kVariableValue:
+                return "value";
+            case ShownValue::Kind::kDate:
+                return "date";
         }
         return "string";
     }
@@ -152,7 +175,8 @@ private:
         xmlNewProp(node, BAD_CAST name, X(XmlSafeText(value)));
     }
 
-    void Footnotes(xmlNode* node, const std::vector<std::string>& footnotes, const char* level = nullptr) {
+    void Footnotes(xmlNode* node, const std::vector<std::string>& footnotes,
+                   const char* level = nullptr) {
         for (const std::string& footnote : footnotes) {
             xmlNode* child = Child(node, "footnote", footnote);
             if (level) Attribute(child, "level", level);
@@ -187,7 +211,8 @@ private:
         ValueAttributes(node, cell.value);
         if (cell.format) {
             Attribute(node, "format", cell.format->kind);
-            if (cell.format->variable >= 0) Attribute(node, "formatVariable", std::to_string(cell.format->variable));
+            if (cell.format->variable >= 0)
+                Attribute(node, "formatVariable", std::to_string(cell.format->variable));
         }
         for (std::size_t d = 0; d < cell.at.size(); ++d) {
             const Dimension& dimension = table.dimensions[d];

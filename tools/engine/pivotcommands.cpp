@@ -86,7 +86,8 @@ int StartPivotTable(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     auto key = ReadTableKey(args);
     if (!key) return VEXA_MALFORMED_MESSAGE;
     if (procedure->FindTable(*key)) return kPivotTableExists;
-    procedure->items.push_back({Procedure::Item::Kind::kTable, procedure->tables.size(), state.log.entries().size()});
+    procedure->items.push_back(
+        {Procedure::Item::Kind::kTable, procedure->tables.size(), state.log.entries().size()});
     procedure->tables.emplace_back().key = *key;
     return VEXA_OK;
 }
@@ -102,7 +103,8 @@ int AddProcFootnotes(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 
 // Runs `change` on the call's table with the call's own string, when it has one.
 template <typename Change>
-int ChangeTableWithText(const RequestArgs& args, EngineState& state, int stringIndex, Change change) {
+int ChangeTableWithText(const RequestArgs& args, EngineState& state, int stringIndex,
+                        Change change) {
     TableTarget target = FindTable(args, state);
     if (target.code) return target.code;
     auto text = args.String(stringIndex);
@@ -119,8 +121,9 @@ int HideTitle(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 }
 
 int Caption(const RequestArgs& args, CleXDSmb&, EngineState& state) {
-    return ChangeTableWithText(args, state, kTableOwnString,
-                               [](PivotTable& table, const std::string& text) { table.caption = text; });
+    return ChangeTableWithText(
+        args, state, kTableOwnString,
+        [](PivotTable& table, const std::string& text) { table.caption = text; });
 }
 
 // The footnote belongs to the caption it names, which becomes the caption.
@@ -136,15 +139,15 @@ int CaptionFootnote(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 }
 
 int OutlineFootnote(const RequestArgs& args, CleXDSmb&, EngineState& state) {
-    return ChangeTableWithText(args, state, kTableOwnString, [](PivotTable& table, const std::string& text) {
-        table.outlineFootnotes.push_back(text);
-    });
+    return ChangeTableWithText(
+        args, state, kTableOwnString,
+        [](PivotTable& table, const std::string& text) { table.outlineFootnotes.push_back(text); });
 }
 
 int TitleFootnote(const RequestArgs& args, CleXDSmb&, EngineState& state) {
-    return ChangeTableWithText(args, state, kTableOwnString, [](PivotTable& table, const std::string& text) {
-        table.titleFootnotes.push_back(text);
-    });
+    return ChangeTableWithText(
+        args, state, kTableOwnString,
+        [](PivotTable& table, const std::string& text) { table.titleFootnotes.push_back(text); });
 }
 
 template <bool Minimum>
@@ -168,7 +171,8 @@ int AddDimension(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     if (target.code) return target.code;
     auto key = ReadDimensionKey(args);
     if (!key) return VEXA_MALFORMED_MESSAGE;
-    if (key->place < static_cast<int>(Place::kRow) || key->place > static_cast<int>(Place::kLayer)) {
+    if (key->place < static_cast<int>(Place::kRow) ||
+        key->place > static_cast<int>(Place::kLayer)) {
         return kBadDimensionPlace;
     }
     if (target.table->FindDimension(*key)) return kDimensionExists;
@@ -380,7 +384,8 @@ int AddTextBlock(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     auto text = args.String(2);
     auto lines = args.Int(0);
     if (!outline || !title || !text || !lines) return VEXA_MALFORMED_MESSAGE;
-    procedure->items.push_back({Procedure::Item::Kind::kTextBlock, procedure->textBlocks.size(), state.log.entries().size()});
+    procedure->items.push_back({Procedure::Item::Kind::kTextBlock, procedure->textBlocks.size(),
+                                state.log.entries().size()});
     procedure->textBlocks.push_back({*outline, *title, *text, *lines});
     return VEXA_OK;
 }
@@ -390,7 +395,8 @@ int SplitChange(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     if (!procedure) return kNoProcedureOpen;
     auto name = args.String(0);
     if (!name) return VEXA_MALFORMED_MESSAGE;
-    procedure->items.push_back({Procedure::Item::Kind::kSplit, procedure->splits.size(), state.log.entries().size()});
+    procedure->items.push_back(
+        {Procedure::Item::Kind::kSplit, procedure->splits.size(), state.log.entries().size()});
     procedure->splits.push_back({*name});
     return VEXA_OK;
 }

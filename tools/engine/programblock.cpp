@@ -33,7 +33,8 @@ bool EndsWithFullStop(std::string_view line) {
 
 std::optional<std::string> BlockBeginLanguage(std::string_view line) {
     const std::vector<std::string> words = Words(line);
-    if (words.size() != 3 || words[0] != "BEGIN" || words[1] != "PROGRAM" || !EndsWithFullStop(line)) {
+    if (words.size() != 3 || words[0] != "BEGIN" || words[1] != "PROGRAM" ||
+        !EndsWithFullStop(line)) {
         return std::nullopt;
     }
     return words[2];
@@ -41,7 +42,8 @@ std::optional<std::string> BlockBeginLanguage(std::string_view line) {
 
 bool IsBlockEndLine(std::string_view line) {
     const std::vector<std::string> words = Words(line);
-    return words.size() == 2 && words[0] == "END" && words[1] == "PROGRAM" && EndsWithFullStop(line);
+    return words.size() == 2 && words[0] == "END" && words[1] == "PROGRAM" &&
+           EndsWithFullStop(line);
 }
 
 }  // namespace engine

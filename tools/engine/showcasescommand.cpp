@@ -31,13 +31,15 @@ CommandOutcome RunShowCases(const CommandInput& input, EngineState& state) {
 
     std::vector<std::vector<std::string>> columns;
     columns.push_back({"Case"});
-    for (std::size_t row = 0; row < data.CaseCount(); ++row) columns[0].push_back(std::to_string(row + 1));
+    for (std::size_t row = 0; row < data.CaseCount(); ++row)
+        columns[0].push_back(std::to_string(row + 1));
     for (std::size_t variable : variables) {
         const Variable& shown = data.variable(variable);
         std::vector<std::string>& column = columns.emplace_back();
         column.push_back(shown.name);
         for (std::size_t row = 0; row < data.CaseCount(); ++row) {
-            column.push_back(shown.IsNumeric() ? FixedText(data.Number(row, variable), shown.properties.format.decimals)
+            column.push_back(shown.IsNumeric() ? FixedText(data.Number(row, variable),
+                                                           shown.properties.format.decimals)
                                                : data.Text(row, variable));
         }
     }

@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 namespace engine {
@@ -18,11 +18,11 @@ struct FormatRule {
 };
 
 constexpr FormatRule kRules[] = {
-    {"Count", 0, -1, ""},          {"Percent", 1, -1, "%"},       {"PercentNoSign", 1, -1, ""},
-    {"Proportion", 3, -1, ""},     {"Significance", 3, -1, ""},   {"Correlation", 3, -1, ""},
-    {"Coefficient", 3, -1, ""},    {"CoefficientSE", 3, -1, ""},  {"CoefficientVar", 3, -1, ""},
-    {"GeneralStat", 3, -1, ""},    {"Residual", 2, -1, ""},       {"Mean", 2, 2, ""},
-    {"Variable", 0, 0, ""},        {"StdDev", 2, 2, ""},          {"Difference", 1, 1, ""},
+    {"Count", 0, -1, ""},       {"Percent", 1, -1, "%"},      {"PercentNoSign", 1, -1, ""},
+    {"Proportion", 3, -1, ""},  {"Significance", 3, -1, ""},  {"Correlation", 3, -1, ""},
+    {"Coefficient", 3, -1, ""}, {"CoefficientSE", 3, -1, ""}, {"CoefficientVar", 3, -1, ""},
+    {"GeneralStat", 3, -1, ""}, {"Residual", 2, -1, ""},      {"Mean", 2, 2, ""},
+    {"Variable", 0, 0, ""},     {"StdDev", 2, 2, ""},         {"Difference", 1, 1, ""},
     {"Sum", 0, 0, ""},
 };
 

@@ -19,11 +19,13 @@ ShownValue ValueCategory(const CaseView& data, std::size_t variable, const Value
 }
 
 std::vector<std::size_t> GroupCoordinates(const CaseView& data, const CaseGroup& group,
-                                          const std::vector<std::size_t>& splitDimensions, TableBuilder& table) {
+                                          const std::vector<std::size_t>& splitDimensions,
+                                          TableBuilder& table) {
     std::vector<std::size_t> at;
     const std::vector<std::size_t> split = data.SplitVariables();
     for (std::size_t i = 0; i < splitDimensions.size() && i < group.key.size(); ++i) {
-        at.push_back(table.Category(splitDimensions[i], ValueCategory(data, split[i], group.key[i])));
+        at.push_back(
+            table.Category(splitDimensions[i], ValueCategory(data, split[i], group.key[i])));
     }
     return at;
 }

@@ -15,7 +15,8 @@ namespace engine {
 std::vector<std::size_t> AddSplitDimensions(const CaseView& data, TableBuilder& table);
 // The group's category on each split dimension, as cell coordinates.
 std::vector<std::size_t> GroupCoordinates(const CaseView& data, const CaseGroup& group,
-                                          const std::vector<std::size_t>& splitDimensions, TableBuilder& table);
+                                          const std::vector<std::size_t>& splitDimensions,
+                                          TableBuilder& table);
 // A value of a variable as a category: its label, else the formatted value.
 ShownValue ValueCategory(const CaseView& data, std::size_t variable, const ValueKey& key);
 

@@ -36,10 +36,11 @@ enum class VariableKinds { kAny, kNumericOnly };
 
 // "VARIABLES=<names>" up to the end of the command: names separated by
 // blanks or commas, ALL for every variable. At least one name.
-CommandOutcome ReadVariablesSubcommand(SyntaxLexer& words, const CaseView& data, VariableKinds kinds,
-                                       std::vector<std::size_t>& variables);
+CommandOutcome ReadVariablesSubcommand(SyntaxLexer& words, const CaseView& data,
+                                       VariableKinds kinds, std::vector<std::size_t>& variables);
 // One variable name.
-CommandOutcome ReadVariable(SyntaxLexer& words, const CaseView& data, VariableKinds kinds, std::size_t& variable);
+CommandOutcome ReadVariable(SyntaxLexer& words, const CaseView& data, VariableKinds kinds,
+                            std::size_t& variable);
 // Failure unless the command has ended.
 CommandOutcome ExpectEnd(const SyntaxLexer& words);
 

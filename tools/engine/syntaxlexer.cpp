@@ -8,7 +8,9 @@
 
 namespace engine {
 
-bool IsNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '@' || c == '#' || c == '$'; }
+bool IsNameStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '@' || c == '#' || c == '$';
+}
 
 bool IsNameChar(char c) {
     return IsNameStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '_' || c == '.';
@@ -63,7 +65,8 @@ void SyntaxLexer::Advance() {
         }
         if (m_at < m_text.size() && (m_text[m_at] == 'e' || m_text[m_at] == 'E')) {
             std::size_t exponent = m_at + 1;
-            if (exponent < m_text.size() && (m_text[exponent] == '+' || m_text[exponent] == '-')) ++exponent;
+            if (exponent < m_text.size() && (m_text[exponent] == '+' || m_text[exponent] == '-'))
+                ++exponent;
             if (digitAt(exponent)) {
                 m_at = exponent;
                 while (digitAt(m_at)) ++m_at;

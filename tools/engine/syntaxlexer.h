@@ -23,7 +23,7 @@ struct SyntaxToken {
 };
 
 class SyntaxLexer {
-public:
+  public:
     explicit SyntaxLexer(std::string_view text) : m_text(text) { Advance(); }
 
     const SyntaxToken& Peek() const { return m_current; }
@@ -33,7 +33,7 @@ public:
     bool TakeSymbol(std::string_view symbol);
     bool AtEnd() const { return m_current.kind == SyntaxToken::Kind::kEnd; }
 
-private:
+  private:
     void Advance();
 
     std::string_view m_text;

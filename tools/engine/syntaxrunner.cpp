@@ -30,12 +30,14 @@ CommandOutcome Transfer(const CommandInput& input, EngineState& state) {
 }
 
 CommandOutcome Execute(const CommandInput& input, EngineState& state) {
-    if (!Trim(input.rest).empty()) return CommandOutcome::Failed(kBadSyntax, "EXECUTE takes nothing after it");
+    if (!Trim(input.rest).empty())
+        return CommandOutcome::Failed(kBadSyntax, "EXECUTE takes nothing after it");
     return RunExecute(state);
 }
 
 CommandOutcome Cache(const CommandInput& input, EngineState&) {
-    if (!Trim(input.rest).empty()) return CommandOutcome::Failed(kBadSyntax, "CACHE takes nothing after it");
+    if (!Trim(input.rest).empty())
+        return CommandOutcome::Failed(kBadSyntax, "CACHE takes nothing after it");
     return CommandOutcome::Done();
 }
 
@@ -77,7 +79,9 @@ std::vector<LeadingWord> LeadingWords(std::string_view body, std::size_t count) 
         while (at < body.size() && std::isalpha(static_cast<unsigned char>(body[at]))) ++at;
         if (at == start) break;
         // A word runs into the next character only at a blank or a symbol.
-        if (at < body.size() && (std::isalnum(static_cast<unsigned char>(body[at])) || body[at] == '_')) break;
+        if (at < body.size() &&
+            (std::isalnum(static_cast<unsigned char>(body[at])) || body[at] == '_'))
+            break;
         words.push_back({textutil::UpperString(body.substr(start, at - start)), at});
     }
     return words;
@@ -101,7 +105,8 @@ int RunBlock(const SyntaxPiece& piece, EngineState& state) {
 
 }  // namespace
 
-CommandOutcome RunSyntaxCommand(const SyntaxCommand& command, EngineState& state, std::string& name) {
+CommandOutcome RunSyntaxCommand(const SyntaxCommand& command, EngineState& state,
+                                std::string& name) {
     const std::string_view body = command.body;
     const std::vector<LeadingWord> words = LeadingWords(body, 2);
     name = words.empty() ? FirstWordOf(body) : words.front().word;
@@ -110,18 +115,21 @@ CommandOutcome RunSyntaxCommand(const SyntaxCommand& command, EngineState& state
     }
     for (const NamedCommand& known : Commands()) {
         if (words.size() < known.words.size()) continue;
-        const bool matches = std::equal(known.words.begin(), known.words.end(), words.begin(),
-                                        [](std::string_view want, const LeadingWord& have) { return want == have.word; });
+        const bool matches = std::equal(
+            known.words.begin(), known.words.end(), words.begin(),
+            [](std::string_view want, const LeadingWord& have) { return want == have.word; });
         if (!matches) continue;
         name.clear();
         for (std::string_view word : known.words) name.append(name.empty() ? "" : " ").append(word);
         const std::size_t end = words[known.words.size() - 1].end;
         return known.handler(CommandInput{command, body.substr(end)}, state);
     }
-    return CommandOutcome::Failed(kUnknownSyntaxCommand, "the engine does not know the command '" + name + "'");
+    return CommandOutcome::Failed(kUnknownSyntaxCommand,
+                                  "the engine does not know the command '" + name + "'");
 }
 
-void ReportFailure(EngineState& state, const std::string& name, int line, const CommandOutcome& outcome) {
+void ReportFailure(EngineState& state, const std::string& name, int line,
+                   const CommandOutcome& outcome) {
     const std::string text = name + " (line " + std::to_string(line) + "): " + outcome.cause;
     state.log.Add(OutputLog::Kind::kError, text);
     state.documents.Keep(kErrorHandle, ErrorXml(name, line, outcome.code, text));
@@ -132,19 +140,21 @@ int RunSyntax(const std::string& text, EngineState& state, BlockLines blocks) {
     if (split.unendedBlockLine) {
         state.log.Add(OutputLog::Kind::kCommand, text);
         ReportFailure(state, "BEGIN PROGRAM", *split.unendedBlockLine,
-                      CommandOutcome::Failed(kIncompleteProgramBlock,
-                                             "the program block has no END PROGRAM line; nothing of the text ran"));
+                      CommandOutcome::Failed(
+                          kIncompleteProgramBlock,
+                          "the program block has no END PROGRAM line; nothing of the text ran"));
         return kIncompleteProgramBlock;
     }
     for (const SyntaxPiece& piece : split.pieces) {
         if (piece.block) {
             const int status = RunBlock(piece, state);
             if (status == 0) continue;
-            ReportFailure(state, "BEGIN PROGRAM " + piece.block->language, piece.command.line,
-                          CommandOutcome::Failed(status, status == kNoLanguageHosting
-                                                             ? "this engine runs no program blocks"
-                                                             : "the program block ended with status " +
-                                                                   std::to_string(status)));
+            ReportFailure(
+                state, "BEGIN PROGRAM " + piece.block->language, piece.command.line,
+                CommandOutcome::Failed(
+                    status, status == kNoLanguageHosting
+                                ? "this engine runs no program blocks"
+                                : "the program block ended with status " + std::to_string(status)));
             return status;
         }
         state.log.Add(OutputLog::Kind::kCommand, piece.command.text);

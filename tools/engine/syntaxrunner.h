@@ -21,8 +21,10 @@ inline constexpr const char* kErrorHandle = "Error";
 int RunSyntax(const std::string& text, EngineState& state, BlockLines blocks);
 
 // One command; the caller has logged it.
-CommandOutcome RunSyntaxCommand(const SyntaxCommand& command, EngineState& state, std::string& name);
+CommandOutcome RunSyntaxCommand(const SyntaxCommand& command, EngineState& state,
+                                std::string& name);
 
-void ReportFailure(EngineState& state, const std::string& name, int line, const CommandOutcome& outcome);
+void ReportFailure(EngineState& state, const std::string& name, int line,
+                   const CommandOutcome& outcome);
 
 }  // namespace engine

@@ -55,13 +55,14 @@ bool IsCommentCommand(std::string_view body) {
 }
 
 class Splitter {
-public:
+  public:
     explicit Splitter(BlockLines blocks) : m_blocks(blocks) {}
 
     void Line(std::string_view line, int number) {
         if (m_block) {
             if (IsBlockEndLine(line)) {
-                m_result.pieces.push_back({{m_blockText + std::string(line), "", m_blockLine, true}, std::move(m_block)});
+                m_result.pieces.push_back(
+                    {{m_blockText + std::string(line), "", m_blockLine, true}, std::move(m_block)});
                 m_block.reset();
             } else {
                 m_block->lines.emplace_back(line);
@@ -104,7 +105,7 @@ public:
         return std::move(m_result);
     }
 
-private:
+  private:
     void Finish(bool closed) {
         m_open = false;
         std::string_view body = TrimEnd(m_command.body);

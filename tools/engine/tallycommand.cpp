@@ -12,12 +12,16 @@
 namespace engine {
 namespace {
 
-double Percent(double part, double whole) { return whole > 0 ? 100.0 * part / whole : kSystemMissing; }
+double Percent(double part, double whole) {
+    return whole > 0 ? 100.0 * part / whole : kSystemMissing;
+}
 
-PivotTable TallyTable(const CaseView& data, const std::vector<CaseGroup>& groups, std::size_t variable) {
+PivotTable TallyTable(const CaseView& data, const std::vector<CaseGroup>& groups,
+                      std::size_t variable) {
     const Variable& described = data.variable(variable);
     TableBuilder table(data.Dictionary(),
-                       TableKey{"Tally", described.label.empty() ? described.name : described.label, "Frequencies"});
+                       TableKey{"Tally", described.label.empty() ? described.name : described.label,
+                                "Frequencies"});
     const std::vector<std::size_t> splitDimensions = AddSplitDimensions(data, table);
     const std::size_t rows = table.AddDimension("Values", Place::kRow);
     const std::size_t columns = table.AddDimension("Statistics", Place::kColumn);
@@ -31,7 +35,9 @@ PivotTable TallyTable(const CaseView& data, const std::vector<CaseGroup>& groups
         const double total = counts.validTotal + counts.missingTotal;
         std::vector<std::size_t> at = GroupCoordinates(data, group, splitDimensions, table);
         at.resize(at.size() + 2);
-        const auto row = [&](ShownValue category) { at[at.size() - 2] = table.Category(rows, std::move(category)); };
+        const auto row = [&](ShownValue category) {
+            at[at.size() - 2] = table.Category(rows, std::move(category));
+        };
         const auto set = [&](std::size_t column, double value, const FormatSpec& format) {
             at.back() = column;
             table.SetNumber(at, value, format);

@@ -39,7 +39,8 @@ bool WriteWhole(const std::string& path, const std::vector<unsigned char>& bytes
     {
         std::ofstream file(part, std::ios::binary | std::ios::trunc);
         if (!file) return false;
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        file.write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         file.flush();
         if (!file) {
             file.close();
@@ -70,7 +71,8 @@ int SaveToTempFile(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     if (int refused = TempFilePath(state, *name, path)) return refused;
     std::vector<std::size_t> chosen;
     for (std::int32_t index : args.Ints().Values()) {
-        if (index < 0 || static_cast<std::size_t>(index) >= state.active.VariableCount()) return kNoSuchItem;
+        if (index < 0 || static_cast<std::size_t>(index) >= state.active.VariableCount())
+            return kNoSuchItem;
         chosen.push_back(static_cast<std::size_t>(index));
     }
     VectorSink sink;
@@ -101,7 +103,8 @@ int ReadFromTempFile(const RequestArgs& args, CleXDSmb&, EngineState& state) {
         return kNoSuchTempFileRows;
     const auto begin = static_cast<std::size_t>(*first);
     const std::size_t available = whole.CaseCount() - begin;
-    const std::size_t rows = *count == kAllRows ? available : std::min(available, static_cast<std::size_t>(*count));
+    const std::size_t rows =
+        *count == kAllRows ? available : std::min(available, static_cast<std::size_t>(*count));
     Dataset read(whole.name());
     for (std::size_t v = 0; v < whole.VariableCount(); ++v) read.AddVariable(whole.variable(v));
     read.cases().AppendCases(whole.cases().Cases(begin, rows));

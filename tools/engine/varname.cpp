@@ -7,16 +7,17 @@
 namespace engine {
 namespace {
 
-constexpr std::array<std::string_view, 13> kReservedWords = {"ALL", "AND", "BY", "EQ", "GE", "GT", "LE",
-                                                             "LT",  "NE",  "NOT", "OR", "TO", "WITH"};
+constexpr std::array<std::string_view, 13> kReservedWords = {
+    "ALL", "AND", "BY", "EQ", "GE", "GT", "LE", "LT", "NE", "NOT", "OR", "TO", "WITH"};
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 bool IsReserved(std::string_view name) {
     return std::any_of(kReservedWords.begin(), kReservedWords.end(), [name](std::string_view word) {
         return word.size() == name.size() &&
-               std::equal(word.begin(), word.end(), name.begin(),
-                          [](char a, char b) { return a == std::toupper(static_cast<unsigned char>(b)); });
+               std::equal(word.begin(), word.end(), name.begin(), [](char a, char b) {
+                   return a == std::toupper(static_cast<unsigned char>(b));
+               });
     });
 }
 

@@ -41,7 +41,8 @@ using XPathObject = std::unique_ptr<xmlXPathObject, ObjectFree>;
 using XmlText = std::unique_ptr<xmlChar, XmlTextFree>;
 
 void AppendMessage(std::string& collected, std::string message) {
-    while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
     if (message.empty()) return;
     if (!collected.empty()) collected += "; ";
     collected += message;
@@ -51,7 +52,7 @@ void AppendMessage(std::string& collected, std::string message) {
 // per-context handler and go to the thread's generic error function, which
 // prints to stderr. This points it at `collected` for the guard's life.
 class GenericErrorCapture {
-public:
+  public:
     explicit GenericErrorCapture(std::string& collected)
         : m_previous(xmlGenericError), m_previousContext(xmlGenericErrorContext) {
         xmlSetGenericErrorFunc(&collected, &Collect);
@@ -60,7 +61,7 @@ public:
     GenericErrorCapture(const GenericErrorCapture&) = delete;
     GenericErrorCapture& operator=(const GenericErrorCapture&) = delete;
 
-private:
+  private:
     // libxml2 sends one message in several pieces; they are joined as they come.
     static void Collect(void* collected, const char* format, ...) {
         char piece[512];
@@ -80,7 +81,8 @@ private:
 // differs between libxml2 versions.
 template <typename ErrorPointer>
 void CollectStructured(void* collected, ErrorPointer error) {
-    if (error && error->message) AppendMessage(*static_cast<std::string*>(collected), error->message);
+    if (error && error->message)
+        AppendMessage(*static_cast<std::string*>(collected), error->message);
 }
 
 std::string Tidy(std::string text) {
@@ -104,9 +106,10 @@ std::string NodeText(xmlNode* node) {
 
 // Compiles and runs XPath over one document, collecting every message.
 class Evaluator {
-public:
+  public:
     Evaluator(const xmlDoc* document, std::string& error)
-        : m_error(error), m_capture(m_generic),
+        : m_error(error),
+          m_capture(m_generic),
           m_context(xmlXPathNewContext(const_cast<xmlDoc*>(document))) {
         if (m_context) {
             m_context->error = &CollectStructured;
@@ -125,7 +128,8 @@ public:
         } else if (expression.find('\0') != std::string::npos) {
             Fail("the expression holds a zero byte");
         } else {
-            compiled.reset(xmlXPathCtxtCompile(m_context.get(), reinterpret_cast<const xmlChar*>(expression.c_str())));
+            compiled.reset(xmlXPathCtxtCompile(
+                m_context.get(), reinterpret_cast<const xmlChar*>(expression.c_str())));
             if (!compiled) Fail("'" + expression + "' does not compile");
         }
         return compiled;
@@ -138,7 +142,7 @@ public:
         return result;
     }
 
-private:
+  private:
     void Fail(const std::string& what) {
         std::string message = m_structured;
         AppendMessage(message, Tidy(m_generic));
@@ -218,8 +222,8 @@ int XPathStore::Keep(const std::string& handle, const std::string& xml, std::str
     }
     // No network, no entity substitution; messages stay in the context.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    XPathDocument document(xmlCtxtReadMemory(parser.get(), xml.data(), static_cast<int>(xml.size()), nullptr,
-                                             nullptr, options));
+    XPathDocument document(xmlCtxtReadMemory(parser.get(), xml.data(), static_cast<int>(xml.size()),
+                                             nullptr, nullptr, options));
     if (!document) {
         const xmlError* last = xmlCtxtGetLastError(parser.get());
         error = last && last->message ? Tidy(last->message) : Tidy(generic);
@@ -262,8 +266,9 @@ const xmlDoc* XPathStore::Find(const std::string& handle) const {
     return found == m_documents.end() ? nullptr : found->second.get();
 }
 
-int XPathStore::Evaluate(const std::string& handle, const std::string& context, const std::string& expression,
-                         std::vector<std::string>& results, std::string& error) const {
+int XPathStore::Evaluate(const std::string& handle, const std::string& context,
+                         const std::string& expression, std::vector<std::string>& results,
+                         std::string& error) const {
     const xmlDoc* document = Find(handle);
     if (!document) return kNoSuchHandle;
     Evaluator evaluator(document, error);
@@ -279,7 +284,8 @@ int XPathStore::Evaluate(const std::string& handle, const std::string& context, 
     } else {
         auto compiledContext = evaluator.Compile(context);
         if (!compiledContext) return kBadXPath;
-        contextResult = evaluator.Run(compiledContext.get(), reinterpret_cast<xmlNode*>(const_cast<xmlDoc*>(document)));
+        contextResult = evaluator.Run(compiledContext.get(),
+                                      reinterpret_cast<xmlNode*>(const_cast<xmlDoc*>(document)));
         if (!contextResult) return kBadXPath;
         if (contextResult->type != XPATH_NODESET) {
             error = "the context '" + context + "' selects no nodes";

@@ -20,7 +20,7 @@ struct XPathDocumentFree {
 using XPathDocument = std::unique_ptr<xmlDoc, XPathDocumentFree>;
 
 class XPathStore {
-public:
+  public:
     // Parses `xml` and keeps it under `handle`, replacing the document there
     // (the handle keeps its place in Handles()). 0, kEmptyHandle, or
     // kMalformedXml with libxml2's message in `error`, the store unchanged.
@@ -42,14 +42,15 @@ public:
     // the number, boolean or string as XPath's string() gives it.
     // 0, kNoSuchHandle, kBadXPath or kXPathContextNotNodes (with libxml2's
     // message in `error`).
-    int Evaluate(const std::string& handle, const std::string& context, const std::string& expression,
-                 std::vector<std::string>& results, std::string& error) const;
+    int Evaluate(const std::string& handle, const std::string& context,
+                 const std::string& expression, std::vector<std::string>& results,
+                 std::string& error) const;
 
     // The document as UTF-8 text without an XML declaration, since callers
     // re-encode it. 0 or kNoSuchHandle.
     int Serialize(const std::string& handle, std::string& utf8) const;
 
-private:
+  private:
     std::vector<std::pair<std::string, XPathDocument>> m_documents;
 };
 

@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
     // no engine to serve. Without process descriptors the end of the
     // engine's pipes still ends the loop below.
     platform::ProcessWatch engine;
-    if (::getppid() <= 1 || platform::ProcessWatch::Open(::getppid(), engine) == ESRCH) return kEngineGoneStatus;
+    if (::getppid() <= 1 || platform::ProcessWatch::Open(::getppid(), engine) == ESRCH)
+        return kEngineGoneStatus;
     InitDxGlobal(argv[2], argv[3], language, EngineHome());
     SetAppMode(ApplicationMode(argv[1]));
     InterruptListener interrupts([] { InpStatisticsX::InterruptRunningText(); });

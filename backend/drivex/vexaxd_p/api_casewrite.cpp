@@ -105,14 +105,17 @@ int SendCaseValues(int command, bool usable, const Request& request, CursorDataS
         const api::ScopeExit drop([] { CaseData().DropWriteBuffer(); });
         return api::StatusCall(
             command, Refusal::kNever,
-            [cursor](CleXDSmb& reply) { return cursor ? api::AdoptCommittedCases(*cursor, reply) : 0; },
+            [cursor](CleXDSmb& reply) {
+                return cursor ? api::AdoptCommittedCases(*cursor, reply) : 0;
+            },
             request);
     });
 }
 
 int CommitCaseValues(int command, bool withCursorBlock) {
     CursorDataSmb* cursor = withCursorBlock ? CaseData().cursor() : nullptr;
-    return SendCaseValues(command, true, api::PendingCaseValues{CaseData().writeBuffer(), cursor}, cursor);
+    return SendCaseValues(command, true, api::PendingCaseValues{CaseData().writeBuffer(), cursor},
+                          cursor);
 }
 
 }  // namespace

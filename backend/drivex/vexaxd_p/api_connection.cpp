@@ -7,14 +7,17 @@
 
 using api::Refusal;
 
-int SetMode(int mode) { return api::StatusCall(cmd::kSetMode, Refusal::kNever, api::NoResult, mode); }
+int SetMode(int mode) {
+    return api::StatusCall(cmd::kSetMode, Refusal::kNever, api::NoResult, mode);
+}
 
 int SetXDriveMode(int mode) {
     return api::StatusCall(cmd::kSetXDriveMode, Refusal::kWhenNotRunning, api::NoResult, mode);
 }
 
 int GetXDriveMode(int* first, int* second) {
-    return api::StatusCall(cmd::kGetXDriveMode, Refusal::kWhenNotRunning, api::IntsInto<2>{{first, second}});
+    return api::StatusCall(cmd::kGetXDriveMode, Refusal::kWhenNotRunning,
+                           api::IntsInto<2>{{first, second}});
 }
 
 int StopReceiveXdApiThread(void) {

@@ -88,15 +88,17 @@ int EndSplitFlag(int* flag) {
         *flag = 0;
         return 0;
     }
-    return api::AnsweredCall(cmd::kIsEndSplit, Refusal::kNever, protocol::kEndOfSplit, api::IntsInto<1>{{flag}});
+    return api::AnsweredCall(cmd::kIsEndSplit, Refusal::kNever, protocol::kEndOfSplit,
+                             api::IntsInto<1>{{flag}});
 }
 
 }  // namespace
 
 int MakeCaseCursor(const char* access) {
     if (!access) return VEXA_BAD_ARGUMENT;
-    return api::ChangeCall(cmd::kMakeCaseCursor, Refusal::kWhenNotRunning, api::NothingToPrepare,
-                           [&] { return MirrorNewCursor(access); }, access);
+    return api::ChangeCall(
+        cmd::kMakeCaseCursor, Refusal::kWhenNotRunning, api::NothingToPrepare,
+        [&] { return MirrorNewCursor(access); }, access);
 }
 
 int NextCase(void) { return api::LocalCall(Refusal::kWhenNotRunning, true, MoveToNextCase); }
@@ -133,7 +135,8 @@ int HasCursor(int* flag) {
 }
 
 int IsEndSplit(int* flag) {
-    return api::LocalCall(Refusal::kWhenNotRunning, flag != nullptr, [&] { return EndSplitFlag(flag); });
+    return api::LocalCall(Refusal::kWhenNotRunning, flag != nullptr,
+                          [&] { return EndSplitFlag(flag); });
 }
 
 int IsNeedCache(int* flag) {

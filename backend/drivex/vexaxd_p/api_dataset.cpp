@@ -121,7 +121,7 @@ api::DatasetState& Datasets() { return api::Connection().datasets(); }
 // One value of a dataset's layout; the first failure ends the reading.
 template <typename T>
 class LayoutReading {
-public:
+  public:
     template <typename Query>
     T Next(Query&& query) {
         if (m_status != 0) return T{};
@@ -130,7 +130,7 @@ public:
     }
     int status() const { return m_status; }
 
-private:
+  private:
     int m_status = 0;
 };
 
@@ -230,8 +230,9 @@ DatastepDataSmb* Cached(const char* dataset) {
 
 int CreateDataset(const char* name, bool first, bool second) {
     if (!name) return VEXA_BAD_ARGUMENT;
-    return api::ChangeCall(cmd::kCreateDataset, Refusal::kWhenNotRunning, api::NothingToPrepare,
-                           [&] { return RegisterDataset(name); }, name, first, second);
+    return api::ChangeCall(
+        cmd::kCreateDataset, Refusal::kWhenNotRunning, api::NothingToPrepare,
+        [&] { return RegisterDataset(name); }, name, first, second);
 }
 
 int CopyDataset(const char* first, const char* second) {
@@ -270,13 +271,13 @@ int SetActive(const char* name) {
 const char* GetActive(int* err) {
     const char* name = nullptr;
     // 93 is an answer too, and its reply names the dataset.
-    const int status = api::AnsweredCall(cmd::kGetActive, Refusal::kWhenNotRunning, VEXA_ACTIVE_ANSWERED,
-                                         [&](CleXDSmb& reply) {
-                                             const StringData& strings = reply.GetStringDataRef();
-                                             name = api::Connection().sharedResults().ShareString(
-                                                 strings.Size() > 0 ? strings.Values().front() : "*");
-                                             return 0;
-                                         });
+    const int status = api::AnsweredCall(
+        cmd::kGetActive, Refusal::kWhenNotRunning, VEXA_ACTIVE_ANSWERED, [&](CleXDSmb& reply) {
+            const StringData& strings = reply.GetStringDataRef();
+            name = api::Connection().sharedResults().ShareString(
+                strings.Size() > 0 ? strings.Values().front() : "*");
+            return 0;
+        });
     api::Report(err, status);
     return name ? name : api::Connection().sharedResults().ShareString("*");
 }
@@ -339,17 +340,19 @@ int SetVarTypeInDS(const char* dataset, int variable, int type) {
 
 int SetNCellValue(const char* dataset, int row, int variable, double value) {
     return api::LocalCall(Refusal::kWhenNotRunning, dataset != nullptr, [&] {
-        return QueueCell(dataset, row, variable, [&](codec::CellRecords& records, std::string_view name) {
-            records.AppendNumeric(name, row, variable, value);
-        });
+        return QueueCell(dataset, row, variable,
+                         [&](codec::CellRecords& records, std::string_view name) {
+                             records.AppendNumeric(name, row, variable, value);
+                         });
     });
 }
 
 int SetCCellValue(const char* dataset, int row, int variable, const char* value) {
     return api::LocalCall(Refusal::kWhenNotRunning, dataset && value, [&] {
-        return QueueCell(dataset, row, variable, [&](codec::CellRecords& records, std::string_view name) {
-            records.AppendString(name, row, variable, value);
-        });
+        return QueueCell(dataset, row, variable,
+                         [&](codec::CellRecords& records, std::string_view name) {
+                             records.AppendString(name, row, variable, value);
+                         });
     });
 }
 
@@ -446,7 +449,8 @@ char* GetCCellValueFromCache(const char* dataset, int variable, int* err) {
         DatastepDataSmb* entry = Cached(dataset);
         if (!entry) return 0;
         std::int32_t error = 0;
-        std::unique_ptr<char[]> text = entry->GetCCellValue(static_cast<std::uint32_t>(variable), error);
+        std::unique_ptr<char[]> text =
+            entry->GetCCellValue(static_cast<std::uint32_t>(variable), error);
         if (error == 0) value = text.release();
         return error;
     });

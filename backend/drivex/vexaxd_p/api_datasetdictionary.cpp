@@ -246,6 +246,5 @@ void GetMultiResponseSetInDS(const char* dataset, const char* setName, char** la
         cmd::kGetMultiResponseSetInDS, Refusal::kNever, err,
         api::MultiResponseSetInto{label, firstInteger, secondText, secondInteger, members,
                                   api::MultiResponseSetInto::ShortReply::kReadWhatCame},
-        dataset,
-        setName);
+        dataset, setName);
 }

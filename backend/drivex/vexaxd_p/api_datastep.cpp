@@ -43,7 +43,8 @@ int FetchBatch(const char* dataset, int row) {
 }
 
 int Fetch(const char* dataset, int row) {
-    return api::LocalCall(Refusal::kWhenNotRunning, dataset != nullptr, [&] { return FetchBatch(dataset, row); });
+    return api::LocalCall(Refusal::kWhenNotRunning, dataset != nullptr,
+                          [&] { return FetchBatch(dataset, row); });
 }
 
 // The batch that holds (dataset, row), fetched when the one held does not.
@@ -115,12 +116,13 @@ int EndDataStep(void) {
         // the result of an end that succeeded.
         const int flushed = FlushPending();
         const api::ScopeExit drop([] { Batch().Clear(); });
-        const int ended = api::ChangeCall(cmd::kEndDataStep, Refusal::kNever, api::NothingToPrepare, [] {
-            api::ApiConnection& connection = api::Connection();
-            connection.setStepOpen(false);
-            connection.datasets().EndStep();
-            return 0;
-        });
+        const int ended =
+            api::ChangeCall(cmd::kEndDataStep, Refusal::kNever, api::NothingToPrepare, [] {
+                api::ApiConnection& connection = api::Connection();
+                connection.setStepOpen(false);
+                connection.datasets().EndStep();
+                return 0;
+            });
         return ended != 0 ? ended : flushed;
     });
 }

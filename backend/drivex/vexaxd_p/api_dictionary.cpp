@@ -1,7 +1,7 @@
 // Dictionary queries about the active dataset, and engine-wide values.
 #include "callshapes.h"
-#include "dictionaryqueries.h"
 #include "codec/protocol.h"
+#include "dictionaryqueries.h"
 #include "replyreader.h"
 #include "resultreaders.h"
 #include "vexaxd_p.h"
@@ -18,14 +18,18 @@ int GetVariableCount(int* err) {
     return api::ValueCall(cmd::kGetVariableCount, Refusal::kNever, 0, err, api::FirstInt);
 }
 
-int GetRowCount(int* err) { return api::ValueCall(cmd::kGetRowCount, Refusal::kNever, -1, err, api::FirstInt); }
+int GetRowCount(int* err) {
+    return api::ValueCall(cmd::kGetRowCount, Refusal::kNever, -1, err, api::FirstInt);
+}
 
 const char* GetVariableName(int index, int* err) {
-    return api::ValueCall<const char*>(cmd::kGetVariableName, Refusal::kNever, nullptr, err, kSharedString, index);
+    return api::ValueCall<const char*>(cmd::kGetVariableName, Refusal::kNever, nullptr, err,
+                                       kSharedString, index);
 }
 
 const char* GetVariableLabel(int index, int* err) {
-    return api::ValueCall<const char*>(cmd::kGetVariableLabel, Refusal::kNever, nullptr, err, kSharedString, index);
+    return api::ValueCall<const char*>(cmd::kGetVariableLabel, Refusal::kNever, nullptr, err,
+                                       kSharedString, index);
 }
 
 int GetVariableType(int index, int* err) {
@@ -33,11 +37,13 @@ int GetVariableType(int index, int* err) {
 }
 
 const char* GetVariableFormat(int index, int* err) {
-    return api::ValueCall<const char*>(cmd::kGetVariableFormat, Refusal::kNever, nullptr, err, kSharedString, index);
+    return api::ValueCall<const char*>(cmd::kGetVariableFormat, Refusal::kNever, nullptr, err,
+                                       kSharedString, index);
 }
 
 int GetVariableMeasurementLevel(int index, int* err) {
-    return api::ValueCall(cmd::kGetVariableMeasurementLevel, Refusal::kNever, 0, err, api::FirstInt, index);
+    return api::ValueCall(cmd::kGetVariableMeasurementLevel, Refusal::kNever, 0, err, api::FirstInt,
+                          index);
 }
 
 int GetVariableRole(int index, int* err) {
@@ -48,12 +54,16 @@ int GetVariableFormatType(int index, int* formatType, int* width, int* decimals)
     return api::FormatTypeQuery(cmd::kGetVariableFormatType, index, formatType, width, decimals);
 }
 
-int GetVarNMissingValues(int index, int* missingFormat, double* value1, double* value2, double* value3) {
-    return api::NumericMissingQuery(cmd::kGetVarNMissingValues, index, missingFormat, value1, value2, value3);
+int GetVarNMissingValues(int index, int* missingFormat, double* value1, double* value2,
+                         double* value3) {
+    return api::NumericMissingQuery(cmd::kGetVarNMissingValues, index, missingFormat, value1,
+                                    value2, value3);
 }
 
-int GetVarCMissingValues(int index, int* missingFormat, char* buffer1, char* buffer2, char* buffer3) {
-    return api::StringMissingQuery(cmd::kGetVarCMissingValues, index, missingFormat, buffer1, buffer2, buffer3);
+int GetVarCMissingValues(int index, int* missingFormat, char* buffer1, char* buffer2,
+                         char* buffer3) {
+    return api::StringMissingQuery(cmd::kGetVarCMissingValues, index, missingFormat, buffer1,
+                                   buffer2, buffer3);
 }
 
 int GetNValueLabels(int index, double** values, char*** labels, int* count) {
@@ -88,11 +98,13 @@ void* GetMultiResponseSetNames(int* err) {
 
 void GetMultiResponseSet(const char* setName, char** label, int* firstInteger, char** secondText,
                          int* secondInteger, void** members, int* err) {
-    api::MultiResponseSetQuery(cmd::kGetMultiResponseSet, setName, label, firstInteger, secondText, secondInteger, members, err);
+    api::MultiResponseSetQuery(cmd::kGetMultiResponseSet, setName, label, firstInteger, secondText,
+                               secondInteger, members, err);
 }
 
 const char* GetWeightVar(int* err) {
-    return api::ValueCall<const char*>(cmd::kGetWeightVar, Refusal::kNever, nullptr, err, kSharedString);
+    return api::ValueCall<const char*>(cmd::kGetWeightVar, Refusal::kNever, nullptr, err,
+                                       kSharedString);
 }
 
 void* GetSplitVariableNames(int* err) {
@@ -105,7 +117,10 @@ int GetSystemMissingValue(double* value) {
 }
 
 int GetVEXALowHigh(double* low, double* high) {
-    return api::StatusCall(cmd::kGetVEXALowHigh, Refusal::kWhenNotRunning, api::NumbersInto<0, 2>{{}, {low, high}});
+    return api::StatusCall(cmd::kGetVEXALowHigh, Refusal::kWhenNotRunning,
+                           api::NumbersInto<0, 2>{{}, {low, high}});
 }
 
-int ValidateVarName(const char* name) { return api::BareCall(cmd::kValidateVarName, 0, api::FirstInt, name); }
+int ValidateVarName(const char* name) {
+    return api::BareCall(cmd::kValidateVarName, 0, api::FirstInt, name);
+}

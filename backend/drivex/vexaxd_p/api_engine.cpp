@@ -10,7 +10,6 @@
 #include "callshapes.h"
 #include "codec/protocol.h"
 #include "hosting/dxstartup.h"
-#include "transport/dxcmddispatcher.h"
 #include "hosting/startxdispatchervisitor.h"
 #include "hosting/xmanager.h"
 #include "platform/localchannel.h"
@@ -129,11 +128,13 @@ int StartEngine(const char* arguments) {
         failure = "no engine at " + launcherPath;
         return VEXA_ENGINE_NOT_RUNNING;
     }
-    DXCmdDispatcher* dispatcher = connection.hosted() ? connection.suit()->getCmdDispatcher(true) : nullptr;
+    DXCmdDispatcher* dispatcher =
+        connection.hosted() ? connection.suit()->getCmdDispatcher(true) : nullptr;
     platform::ChildProcess& launcher = connection.launcher();
-    if (platform::ChildProcess::Spawn({launcherPath, connection.tempDirectory(), connection.pidText(),
-                                       connection.languageName(), options.remaining},
-                                      launcher) != 0) {
+    if (platform::ChildProcess::Spawn(
+            {launcherPath, connection.tempDirectory(), connection.pidText(),
+             connection.languageName(), options.remaining},
+            launcher) != 0) {
         failure = "cannot start " + launcherPath;
         return VEXA_PROCESS_START_FAILED;
     }

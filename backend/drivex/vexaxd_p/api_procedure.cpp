@@ -17,12 +17,14 @@ int MarkStep(bool open) {
 }  // namespace
 
 int StartProcedure(const char* procedureName, const char* secondName) {
-    return api::StatusCall(cmd::kStartProcedure, Refusal::kWhenNotRunning, [](CleXDSmb&) { return MarkStep(true); },
-                           procedureName, secondName ? secondName : procedureName);
+    return api::StatusCall(
+        cmd::kStartProcedure, Refusal::kWhenNotRunning, [](CleXDSmb&) { return MarkStep(true); },
+        procedureName, secondName ? secondName : procedureName);
 }
 
 int EndProcedure(void) {
-    return api::StatusCall(cmd::kEndProcedure, Refusal::kWhenNotRunning, [](CleXDSmb&) { return MarkStep(false); });
+    return api::StatusCall(cmd::kEndProcedure, Refusal::kWhenNotRunning,
+                           [](CleXDSmb&) { return MarkStep(false); });
 }
 
 int HasProcedure(void) { return api::BareCall(cmd::kHasProcedure, 0, api::FirstInt); }

@@ -90,7 +90,9 @@ int GetStringListLength(void* list) {
 const char* GetStringFromList(void* list, int index) {
     if (!list || index < 0) return "";
     const auto& items = static_cast<api::StringList*>(list)->items;
-    return static_cast<std::size_t>(index) < items.size() ? items[static_cast<std::size_t>(index)].c_str() : "";
+    return static_cast<std::size_t>(index) < items.size()
+               ? items[static_cast<std::size_t>(index)].c_str()
+               : "";
 }
 
 void RemoveStringList(void* list) { delete static_cast<api::StringList*>(list); }

@@ -12,7 +12,8 @@ using api::Refusal;
 using api::TextBytes;
 
 int Submit(const char* text, int length) {
-    return api::StatusCall(cmd::kSubmit, Refusal::kWhenNotRunning, api::NoResult, TextBytes{text, length});
+    return api::StatusCall(cmd::kSubmit, Refusal::kWhenNotRunning, api::NoResult,
+                           TextBytes{text, length});
 }
 
 int QueueCommandPart(const char* text, int length) {
@@ -45,7 +46,8 @@ void GetGraphic(const char* path) {
 }
 
 int SetGraphicsLabel(const char* first, const char* second) {
-    return api::StatusCall(cmd::kSetGraphicsLabel, Refusal::kWhenNotRunning, api::NoResult, first, second);
+    return api::StatusCall(cmd::kSetGraphicsLabel, Refusal::kWhenNotRunning, api::NoResult, first,
+                           second);
 }
 
 int SetRecordBrowserOutput(const char* path, bool on) {

@@ -2,16 +2,16 @@
 
 #include <cstdio>
 
+#include "callframe.h"
+#include "codec/protocol.h"
+#include "hosting/dxstartup.h"
 #include "hosting/startxdispatchervisitor.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
-#include "hosting/dxstartup.h"
 #include "runtime/dxtracer.h"
 #include "runtime/keptalive.h"
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
-#include "callframe.h"
-#include "codec/protocol.h"
 #include "transport/xpipemanager.h"
 
 namespace api {
@@ -45,7 +45,8 @@ ApiConnection::~ApiConnection() {
         if ((m_running && m_xDriven) || startedHere) {
             CleXDSmb farewell;
             farewell.SetLong(protocol::kFarewellValue);
-            if (SendRequest(*pipes, farewell) == 0 && m_launcher.started()) m_launcher.WaitFor(kFarewellGraceMs);
+            if (SendRequest(*pipes, farewell) == 0 && m_launcher.started())
+                m_launcher.WaitFor(kFarewellGraceMs);
         }
         // A socket file, unlike a named pipe, outlives its process: remove ours.
         pipes->GetXDAPIResultPipe()->ClosePipe();

@@ -24,7 +24,7 @@ class XPipes;
 namespace api {
 
 class ApiConnection {
-public:
+  public:
     static ApiConnection& Instance();
 
     bool running() const { return m_running; }
@@ -84,7 +84,7 @@ public:
     // Back to the detached state of a freshly loaded library.
     void Reset();
 
-private:
+  private:
     ApiConnection() = default;
     // The farewell at unload: an engine started here and still running is told
     // that the library goes away.

@@ -28,14 +28,14 @@ int OpenRequestPipe(VexaPipe& request) {
 
 // The thread's message pairs, one per depth of the frames alive on it.
 class FramePool {
-public:
+  public:
     FrameMessages& Acquire() {
         if (m_depth == m_pairs.size()) m_pairs.push_back(std::make_unique<FrameMessages>());
         return *m_pairs[m_depth++];
     }
     void Release() { --m_depth; }
 
-private:
+  private:
     std::vector<std::unique_ptr<FrameMessages>> m_pairs;
     std::size_t m_depth = 0;
 };

@@ -25,7 +25,7 @@ struct FrameMessages {
 };
 
 class CallFrame {
-public:
+  public:
     explicit CallFrame(int command);
     ~CallFrame();
     CallFrame(const CallFrame&) = delete;
@@ -36,7 +36,7 @@ public:
     // Acquire the pipes, send, receive: 0 when a reply without error arrived.
     [[nodiscard]] int Exchange();
 
-private:
+  private:
     FrameMessages& m_messages;
 };
 

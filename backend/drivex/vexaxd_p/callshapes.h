@@ -31,14 +31,18 @@ struct TextBytes {
     const char* text;
     int length;
 };
-inline void Append(CleXDSmb& request, TextBytes bytes) { request.SetString(bytes.text, bytes.length); }
+inline void Append(CleXDSmb& request, TextBytes bytes) {
+    request.SetString(bytes.text, bytes.length);
+}
 
 // Caller errors in the request values are refused before anything is sent.
 template <typename Arg>
 bool Valid(const Arg&) {
     return true;
 }
-inline bool Valid(TextBytes bytes) { return bytes.length >= 0 && (bytes.text || bytes.length == 0); }
+inline bool Valid(TextBytes bytes) {
+    return bytes.length >= 0 && (bytes.text || bytes.length == 0);
+}
 
 // Nothing thrown inside a call crosses the library's boundary; anything but
 // an exhausted heap is a fault of the library itself.
@@ -87,7 +91,8 @@ template <typename Then, typename... Args>
     (Append(frame.request(), args), ...);
     const int result = frame.Exchange();
     // An answer code must be the reply's own, not a transport failure.
-    const bool answered = result == 0 || (result == answer && result == frame.reply().GetErrorCode());
+    const bool answered =
+        result == 0 || (result == answer && result == frame.reply().GetErrorCode());
     if (!answered) return result;
     if (int status = then(frame.reply())) return status;
     return result;
@@ -101,8 +106,10 @@ template <typename Reader, typename... Args>
 // Status shape of a command whose reply may carry `answer` instead of 0; the
 // reader takes that reply too.
 template <typename Reader, typename... Args>
-[[nodiscard]] int AnsweredCall(int command, Refusal refusal, int answer, Reader&& read, const Args&... args) {
-    return Guarded([&] { return Exchanged(command, refusal, Usable(read), answer, read, args...); });
+[[nodiscard]] int AnsweredCall(int command, Refusal refusal, int answer, Reader&& read,
+                               const Args&... args) {
+    return Guarded(
+        [&] { return Exchanged(command, refusal, Usable(read), answer, read, args...); });
 }
 
 // Local status shape: `body()` works on what the library holds, reaching the
@@ -140,7 +147,8 @@ template <typename T, typename Reader, typename... Args>
                           const Args&... args) {
     return LocalValue(failure, err, [&](T& got) {
         return Exchanged(
-            command, refusal, Usable(read), 0, [&](CleXDSmb& reply) { return read(reply, got); }, args...);
+            command, refusal, Usable(read), 0, [&](CleXDSmb& reply) { return read(reply, got); },
+            args...);
     });
 }
 
@@ -154,7 +162,8 @@ template <typename Prepare, typename Change, typename... Args>
         if (!(Valid(args) && ...)) return VEXA_BAD_ARGUMENT;
         if (Refused(refusal)) return VEXA_ENGINE_NOT_RUNNING;
         if (int prepared = prepare()) return prepared;
-        return Exchanged(command, Refusal::kNever, true, 0, [&](CleXDSmb&) { return change(); }, args...);
+        return Exchanged(
+            command, Refusal::kNever, true, 0, [&](CleXDSmb&) { return change(); }, args...);
     });
 }
 

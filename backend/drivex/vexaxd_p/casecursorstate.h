@@ -12,7 +12,7 @@
 namespace api {
 
 class CaseCursorState {
-public:
+  public:
     // Null when there is no case cursor.
     CursorDataSmb* cursor() const { return m_cursor.get(); }
     // Replaces (and destroys) any previous cursor; null removes it.
@@ -27,7 +27,7 @@ public:
     // Cursor and buffer both go.
     void Clear();
 
-private:
+  private:
     std::unique_ptr<CursorDataSmb> m_cursor;
     std::optional<CaseWriteBuffer> m_writeBuffer;
 };

@@ -12,7 +12,7 @@ class CleXDSmb;
 namespace api {
 
 class CaseWriteBuffer {
-public:
+  public:
     void AddNumeric(std::string name, double value);
     // `value` keeps every byte it was given, zero bytes included.
     void AddString(std::string name, std::string value);
@@ -21,7 +21,7 @@ public:
     // the string names as two string arrays, in this order.
     void AppendTo(CleXDSmb& request) const;
 
-private:
+  private:
     std::vector<std::string> m_numericNames;
     std::vector<std::string> m_stringNames;
     std::vector<double> m_numericValues;

@@ -8,17 +8,18 @@
 namespace api {
 
 inline int FormatTypeQuery(int command, int index, int* formatType, int* width, int* decimals) {
-    return StatusCall(command, Refusal::kWhenNotRunning, IntsInto<3>{{formatType, width, decimals}}, index);
+    return StatusCall(command, Refusal::kWhenNotRunning, IntsInto<3>{{formatType, width, decimals}},
+                      index);
 }
 
-inline int NumericMissingQuery(int command, int index, int* missingFormat, double* value1, double* value2,
-                               double* value3) {
+inline int NumericMissingQuery(int command, int index, int* missingFormat, double* value1,
+                               double* value2, double* value3) {
     return StatusCall(command, Refusal::kWhenNotRunning,
                       NumbersInto<1, 3>{{missingFormat}, {value1, value2, value3}}, index);
 }
 
-inline int StringMissingQuery(int command, int index, int* missingFormat, char* buffer1, char* buffer2,
-                              char* buffer3) {
+inline int StringMissingQuery(int command, int index, int* missingFormat, char* buffer1,
+                              char* buffer2, char* buffer3) {
     return StatusCall(command, Refusal::kWhenNotRunning,
                       StringMissingInto{missingFormat, {buffer1, buffer2, buffer3}}, index);
 }
@@ -37,7 +38,8 @@ inline void* StringListQuery(int command, int* err) {
 inline void MultiResponseSetQuery(int command, const char* setName, char** label, int* firstInteger,
                                   char** secondText, int* secondInteger, void** members, int* err) {
     ReportCall(command, Refusal::kNever, err,
-               MultiResponseSetInto{label, firstInteger, secondText, secondInteger, members}, setName);
+               MultiResponseSetInto{label, firstInteger, secondText, secondInteger, members},
+               setName);
 }
 
 }  // namespace api

@@ -10,7 +10,7 @@
 namespace api {
 
 class RecordBrowserFile {
-public:
+  public:
     // Opens `path` unless a file is already open (its path then wins).
     void Open(const char* path);
     void Close() { m_file.reset(); }
@@ -18,7 +18,7 @@ public:
     // Writes the text up to its first zero byte and flushes.
     void Write(const char* text);
 
-private:
+  private:
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };

@@ -45,18 +45,21 @@ int SharedStringReader::operator()(CleXDSmb& reply, const char*& value) const {
     const StringData& strings = reply.GetStringDataRef();
     if (strings.Size() == 0) {
         switch (whenMissing) {
-            case MissingString::kEmpty: value = Connection().sharedResults().ShareString(""); return 0;
-            case MissingString::kNull: value = nullptr; return 0;
-            case MissingString::kFails: return Shortfall("string block empty");
+            case MissingString::kEmpty:
+                value = Connection().sharedResults().ShareString("");
+                return 0;
+            case MissingString::kNull:
+                value = nullptr;
+                return 0;
+            case MissingString::kFails:
+                return Shortfall("string block empty");
         }
     }
     value = Connection().sharedResults().ShareString(strings.Values().front());
     return 0;
 }
 
-bool StringMissingInto::usable() const {
-    return format && buffers[0] && buffers[1] && buffers[2];
-}
+bool StringMissingInto::usable() const { return format && buffers[0] && buffers[1] && buffers[2]; }
 
 int StringMissingInto::operator()(CleXDSmb& reply) const {
     int missingFormat = 0;
@@ -64,7 +67,8 @@ int StringMissingInto::operator()(CleXDSmb& reply) const {
     const StringData& strings = reply.GetStringDataRef();
     if (strings.Size() < 3) return Shortfall("fewer than 3 missing values");
     *format = missingFormat;
-    for (int i = 0; i < 3; ++i) CopyIntoCell(strings.Values()[static_cast<std::size_t>(i)], buffers[i]);
+    for (int i = 0; i < 3; ++i)
+        CopyIntoCell(strings.Values()[static_cast<std::size_t>(i)], buffers[i]);
     return 0;
 }
 
@@ -90,7 +94,8 @@ int NumericLabelsInto::operator()(CleXDSmb& reply) const {
     if (int status = ReadInt(reply, 0, entries)) return status;
     const DoubleData& numbers = reply.GetDoubleDataRef();
     const StringData& texts = reply.GetStringDataRef();
-    if (!Covers(numbers, entries) || !Covers(texts, entries)) return Shortfall("fewer labels than the count");
+    if (!Covers(numbers, entries) || !Covers(texts, entries))
+        return Shortfall("fewer labels than the count");
     *count = entries;
     if (entries <= 0) return 0;
     auto labelValues = std::make_unique<double[]>(static_cast<std::size_t>(entries));
@@ -104,7 +109,8 @@ int StringLabelsInto::operator()(CleXDSmb& reply) const {
     int entries = 0;
     if (int status = ReadInt(reply, 0, entries)) return status;
     const auto& blocks = reply.GetStringArrayRef();
-    if (entries > 0 && (blocks.size() < 2 || !Covers(blocks[0], entries) || !Covers(blocks[1], entries))) {
+    if (entries > 0 &&
+        (blocks.size() < 2 || !Covers(blocks[0], entries) || !Covers(blocks[1], entries))) {
         return Shortfall("fewer labels than the count");
     }
     *count = entries;

@@ -8,13 +8,13 @@ namespace api {
 
 template <typename Cleanup>
 class [[nodiscard]] ScopeExit {
-public:
+  public:
     explicit ScopeExit(Cleanup cleanup) : m_cleanup(std::move(cleanup)) {}
     ScopeExit(const ScopeExit&) = delete;
     ScopeExit& operator=(const ScopeExit&) = delete;
     ~ScopeExit() { m_cleanup(); }
 
-private:
+  private:
     Cleanup m_cleanup;
 };
 

@@ -12,7 +12,7 @@
 namespace api {
 
 class SharedResults {
-public:
+  public:
     // Replaces the shared single string.
     const char* ShareString(std::string text);
     // Replaces the shared wide result with `length` units of `text` and a zero
@@ -21,7 +21,7 @@ public:
     // Gives the memory back.
     void Clear();
 
-private:
+  private:
     std::string m_string;
     std::vector<std::uint16_t> m_wide;
 };

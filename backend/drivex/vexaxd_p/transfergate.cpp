@@ -27,7 +27,8 @@ void TransferGate::Leave() {
 
 bool TransferGate::IdleFor(std::thread::id caller) const {
     if (m_inFlight == 0) return true;
-    return std::find(m_transferThreads.begin(), m_transferThreads.end(), caller) != m_transferThreads.end();
+    return std::find(m_transferThreads.begin(), m_transferThreads.end(), caller) !=
+           m_transferThreads.end();
 }
 
 void TransferGate::WaitForTransfers() {

@@ -15,7 +15,7 @@
 namespace api {
 
 class TransferGate {
-public:
+  public:
     // On the caller's thread, before a transfer's thread starts.
     void Enter();
     // For a transfer whose thread did not start.
@@ -29,7 +29,7 @@ public:
     // The same within `limit`; false when a transfer is still in flight.
     bool WaitForTransfers(std::chrono::milliseconds limit);
 
-private:
+  private:
     bool IdleFor(std::thread::id caller) const;
 
     std::mutex m_mutex;

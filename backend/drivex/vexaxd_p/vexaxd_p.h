@@ -325,7 +325,8 @@ VEXA_EXPORT int SetNCellValue(const char* dataset, int row, int variable, double
 VEXA_EXPORT int SetCCellValue(const char* dataset, int row, int variable, const char* value);
 VEXA_EXPORT int CommitDataSet(void);
 /* Not refused; 0 / null (shared otherwise) on failure. */
-VEXA_EXPORT double GetNCellValue(const char* dataset, int row, int variable, int* missing, int* err);
+VEXA_EXPORT double GetNCellValue(const char* dataset, int row, int variable, int* missing,
+                                 int* err);
 VEXA_EXPORT const char* GetCCellValue(const char* dataset, int row, int variable, int* missing,
                                       int* err);
 
@@ -431,8 +432,8 @@ VEXA_EXPORT double GetNCellValueOptimize(const char* dataset, int row, int varia
                                          int* err);
 VEXA_EXPORT char* GetCCellValueOptimize(const char* dataset, int row, int variable, int* missing,
                                         int* err);
-VEXA_EXPORT void GetRowList(const char* dataset, int row, int variable, int* firstRow,
-                            int* lastRow, int* thirdFigure, int* err);
+VEXA_EXPORT void GetRowList(const char* dataset, int row, int variable, int* firstRow, int* lastRow,
+                            int* thirdFigure, int* err);
 VEXA_EXPORT double GetNCellValueCache(const char* dataset, int row, int variable, int* missing,
                                       int* err);
 VEXA_EXPORT char* GetCCellValueCache(const char* dataset, int row, int variable, int* missing,
@@ -462,8 +463,8 @@ VEXA_EXPORT int ValidateVarName(const char* name);
  * locales and the host application's identity. Pass "" rather than NULL for
  * a text: a null text adds no value and shifts the ones after it.
  * Lists: RemoveStringList. */
-VEXA_EXPORT int CreateXPathDictionary(const char* handle);                     /* refused */
-VEXA_EXPORT int RemoveXPathHandle(const char* handle);                         /* refused */
+VEXA_EXPORT int CreateXPathDictionary(const char* handle); /* refused */
+VEXA_EXPORT int RemoveXPathHandle(const char* handle);     /* refused */
 VEXA_EXPORT void* EvaluateXPath(const char* handle, const char* context, const char* expression,
                                 int* err);
 /* UTF-16 text with a zero unit, library-owned: valid until the next
@@ -478,17 +479,17 @@ VEXA_EXPORT char* GetImage(const char* handle, const char* imageName, int* size,
 VEXA_EXPORT const char* GetSetting(const char* name, int* err, const char* fallback); /* shared */
 VEXA_EXPORT void* GetOMSTagList(int* err);
 VEXA_EXPORT void* GetHandleList(int* err);
-VEXA_EXPORT void* GetFileHandles(int* err);                   /* refused: *err = 17, null */
+VEXA_EXPORT void* GetFileHandles(int* err);                    /* refused: *err = 17, null */
 VEXA_EXPORT const char* TransCode(const char* text, int* err); /* shared; "" on failure */
-VEXA_EXPORT const char* GetVEXALocale(int* err);              /* shared; null for no string */
+VEXA_EXPORT const char* GetVEXALocale(int* err);               /* shared; null for no string */
 /* The engine's locale name (FreeString), which also becomes this process's
  * locale (LC_ALL). Outputs unchanged when the reply holds no string. */
 VEXA_EXPORT int GetCLocale(char** locale); /* refused */
 /* Outputs are the caller's (FreeString), unchanged on failure. */
-VEXA_EXPORT int GetHostAppNameAndVersion(char** name, char** version);       /* refused */
+VEXA_EXPORT int GetHostAppNameAndVersion(char** name, char** version);           /* refused */
 VEXA_EXPORT int SetHostAppNameAndVersion(const char* name, const char* version); /* refused */
-VEXA_EXPORT int GetHostAppCopyright(char** text);                           /* refused */
-VEXA_EXPORT int SetHostAppCopyright(const char* text);                      /* refused */
+VEXA_EXPORT int GetHostAppCopyright(char** text);                                /* refused */
+VEXA_EXPORT int SetHostAppCopyright(const char* text);                           /* refused */
 /* -1 when the engine is not running or the call fails. */
 VEXA_EXPORT int GetPlexorServerMode(void);
 /* Sends nothing while the engine is not running; reports nothing. */

@@ -20,8 +20,8 @@ bool Given(const char* text) { return text != nullptr && *text != '\0'; }
 
 }  // namespace
 
-extern "C" int VexaJavaJoinEngine(const char* tempDirectory, const char* pidText, const char* language,
-                                  const char* engineHome) {
+extern "C" int VexaJavaJoinEngine(const char* tempDirectory, const char* pidText,
+                                  const char* language, const char* engineHome) {
     if (!Given(tempDirectory) || !Given(pidText) || !Given(language) || !Given(engineHome)) {
         return VEXA_BAD_ARGUMENT;
     }
@@ -41,9 +41,10 @@ extern "C" int VexaJavaJoinEngine(const char* tempDirectory, const char* pidText
 }
 
 extern "C" int VexaJavaReadBlock(const int* indexes, const int* widths, int columns, int capacity,
-                                 int userMissingAsNaN, double* numbers, char* texts, signed char* missing,
-                                 int* rows) {
-    if (!indexes || !widths || !missing || !rows || columns < 0 || capacity < 0) return VEXA_BAD_ARGUMENT;
+                                 int userMissingAsNaN, double* numbers, char* texts,
+                                 signed char* missing, int* rows) {
+    if (!indexes || !widths || !missing || !rows || columns < 0 || capacity < 0)
+        return VEXA_BAD_ARGUMENT;
     for (int c = 0; c < columns; ++c) {
         if (widths[c] < 0 || (widths[c] == 0 && !numbers) || (widths[c] > 0 && !texts)) {
             return VEXA_BAD_ARGUMENT;
@@ -66,7 +67,8 @@ extern "C" int VexaJavaReadBlock(const int* indexes, const int* widths, int colu
                 if (flag == kSystemMissing || (flag != 0 && userMissingAsNaN)) value = std::nan("");
                 numbers[numeric++ * stride + row] = value;
             } else {
-                char* destination = texts + textOffset * stride + static_cast<std::size_t>(row) * widths[c];
+                char* destination =
+                    texts + textOffset * stride + static_cast<std::size_t>(row) * widths[c];
                 status = GetStringValue(indexes[c], &destination, widths[c], &flag);
                 textOffset += static_cast<std::size_t>(widths[c]);
             }

@@ -18,8 +18,8 @@ extern "C" {
 /* Joins the API pipes of the engine that started this process, at level 0
  * of `language`'s suite, as a launcher does for its languages. Only before
  * the first API call; 99108 for a null or empty argument. */
-VEXAJAVA_EXPORT int VexaJavaJoinEngine(const char* tempDirectory, const char* pidText, const char* language,
-                       const char* engineHome);
+VEXAJAVA_EXPORT int VexaJavaJoinEngine(const char* tempDirectory, const char* pidText,
+                                       const char* language, const char* engineHome);
 
 /* Reads up to `capacity` cases of the open cursor, one column per selected
  * variable. A numeric column k (counting numeric columns only) fills
@@ -30,9 +30,9 @@ VEXAJAVA_EXPORT int VexaJavaJoinEngine(const char* tempDirectory, const char* pi
  * takes the value's missing flag (0, 1 user, 2 system). *rows is the count
  * of cases read; fewer than `capacity` means the cases are used up.
  * Returns 0, or the first failing status (the cases read before it stay). */
-VEXAJAVA_EXPORT int VexaJavaReadBlock(const int* indexes, const int* widths, int columns, int capacity,
-                      int userMissingAsNaN, double* numbers, char* texts, signed char* missing,
-                      int* rows);
+VEXAJAVA_EXPORT int VexaJavaReadBlock(const int* indexes, const int* widths, int columns,
+                                      int capacity, int userMissingAsNaN, double* numbers,
+                                      char* texts, signed char* missing, int* rows);
 
 #ifdef __cplusplus
 }

@@ -14,7 +14,6 @@
  * and these functions hold the GIL throughout, so the table needs no lock. */
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
-
 #include <math.h>
 #include <stddef.h>
 #include <stdint.h>
@@ -55,10 +54,11 @@ static const struct {
     const char* name;
     size_t offset;
 } kBindings[] = {
-#define BINDING(name) {#name, offsetof(struct Api, name)}
-    BINDING(NextCase),         BINDING(GetNumericValue),       BINDING(GetStringValue),
-    BINDING(SetValueNumeric),  BINDING(SetValueChar),          BINDING(CommitCaseRecord),
-    BINDING(CommitManyCases),  BINDING(GetNCellValueOptimize), BINDING(GetCCellValueOptimize),
+#define BINDING(name) \
+    { #name, offsetof(struct Api, name) }
+    BINDING(NextCase),        BINDING(GetNumericValue),       BINDING(GetStringValue),
+    BINDING(SetValueNumeric), BINDING(SetValueChar),          BINDING(CommitCaseRecord),
+    BINDING(CommitManyCases), BINDING(GetNCellValueOptimize), BINDING(GetCCellValueOptimize),
     BINDING(FreeString),
 #undef BINDING
 };
@@ -66,7 +66,9 @@ static const struct {
 
 static int bound = 0;
 
-static int IsEndOfCases(int status) { return status == CASES_USED_UP || status == ENGINE_CASES_USED_UP; }
+static int IsEndOfCases(int status) {
+    return status == CASES_USED_UP || status == ENGINE_CASES_USED_UP;
+}
 
 static int IsMissing(int flag, int userMissingIsMissing) {
     return flag == MISSING_SYSTEM || (flag == MISSING_USER && userMissingIsMissing);
@@ -85,11 +87,13 @@ static PyObject* Bind(PyObject* self, PyObject* addresses) {
         if (!address) return PyErr_Format(PyExc_KeyError, "no address for %s", kBindings[i].name);
         found[i] = PyLong_AsVoidPtr(address);
         if (!found[i]) {
-            if (!PyErr_Occurred()) PyErr_Format(PyExc_ValueError, "a null address for %s", kBindings[i].name);
+            if (!PyErr_Occurred())
+                PyErr_Format(PyExc_ValueError, "a null address for %s", kBindings[i].name);
             return NULL;
         }
     }
-    for (size_t i = 0; i < BINDING_COUNT; ++i) memcpy((char*)&api + kBindings[i].offset, &found[i], sizeof(void*));
+    for (size_t i = 0; i < BINDING_COUNT; ++i)
+        memcpy((char*)&api + kBindings[i].offset, &found[i], sizeof(void*));
     bound = 1;
     Py_RETURN_NONE;
 }
@@ -149,7 +153,9 @@ static int SelectionFrom(PyObject* indexes, PyObject* widths, Selection* selecti
         goto done;
     }
     for (Py_ssize_t i = 0; i < count; ++i) {
-        if (!IntAt(fastIndexes, i, &selection->indexes[i]) || !IntAt(fastWidths, i, &selection->widths[i])) goto done;
+        if (!IntAt(fastIndexes, i, &selection->indexes[i]) ||
+            !IntAt(fastWidths, i, &selection->widths[i]))
+            goto done;
         if (selection->widths[i] > selection->maxWidth) selection->maxWidth = selection->widths[i];
     }
     selection->text = PyMem_Malloc((size_t)selection->maxWidth + 1);
@@ -174,7 +180,8 @@ static PyObject* TextOf(const char* bytes, size_t length) {
 }
 
 /* One value of the current case: a float, a str, or None when missing. */
-static PyObject* CursorValue(Selection* selection, Py_ssize_t v, int userMissingIsMissing, int* status) {
+static PyObject* CursorValue(Selection* selection, Py_ssize_t v, int userMissingIsMissing,
+                             int* status) {
     int missing = 0;
     const int width = selection->widths[v];
     if (width == 0) {
@@ -218,7 +225,8 @@ static PyObject* CurrentCase(PyObject* self, PyObject* args) {
     (void)self;
     PyObject *indexes, *widths;
     int userMissing;
-    if (!PyArg_ParseTuple(args, "OOp", &indexes, &widths, &userMissing) || !RequireBound()) return NULL;
+    if (!PyArg_ParseTuple(args, "OOp", &indexes, &widths, &userMissing) || !RequireBound())
+        return NULL;
     Selection selection;
     if (!SelectionFrom(indexes, widths, &selection)) return NULL;
     int status = 0;
@@ -237,7 +245,8 @@ static PyObject* NextCases(PyObject* self, PyObject* args) {
     PyObject *indexes, *widths;
     int userMissing;
     Py_ssize_t limit;
-    if (!PyArg_ParseTuple(args, "OOpn", &indexes, &widths, &userMissing, &limit) || !RequireBound()) return NULL;
+    if (!PyArg_ParseTuple(args, "OOpn", &indexes, &widths, &userMissing, &limit) || !RequireBound())
+        return NULL;
     Selection selection;
     if (!SelectionFrom(indexes, widths, &selection)) return NULL;
     PyObject* cases = PyList_New(0);
@@ -270,7 +279,8 @@ typedef struct {
 static int GrowColumns(Column* columns, Selection* selection, Py_ssize_t capacity) {
     for (Py_ssize_t v = 0; v < selection->count; ++v) {
         if (selection->widths[v]) continue;
-        if (PyByteArray_Resize(columns[v].values, capacity * (Py_ssize_t)sizeof(double)) < 0) return 0;
+        if (PyByteArray_Resize(columns[v].values, capacity * (Py_ssize_t)sizeof(double)) < 0)
+            return 0;
         if (columns[v].flags && PyByteArray_Resize(columns[v].flags, capacity) < 0) return 0;
         columns[v].numbers = (double*)PyByteArray_AS_STRING(columns[v].values);
         columns[v].flagBytes = columns[v].flags ? PyByteArray_AS_STRING(columns[v].flags) : NULL;
@@ -287,7 +297,8 @@ static void FreeColumns(Column* columns, Py_ssize_t count) {
 }
 
 /* Reads the current case into row `row` of the columns. */
-static int ReadRow(Selection* selection, Column* columns, Py_ssize_t row, int userMissing, int* status) {
+static int ReadRow(Selection* selection, Column* columns, Py_ssize_t row, int userMissing,
+                   int* status) {
     const double nan = NAN;
     for (Py_ssize_t v = 0; v < selection->count; ++v) {
         int missing = 0;
@@ -335,9 +346,11 @@ static PyObject* ReadColumns(PyObject* self, PyObject* args) {
         goto done;
     }
     for (Py_ssize_t v = 0; v < selection.count; ++v) {
-        columns[v].values = selection.widths[v] ? PyList_New(0) : PyByteArray_FromStringAndSize(NULL, 0);
+        columns[v].values =
+            selection.widths[v] ? PyList_New(0) : PyByteArray_FromStringAndSize(NULL, 0);
         if (!columns[v].values) goto done;
-        if (withFlags && selection.widths[v] == 0 && !(columns[v].flags = PyByteArray_FromStringAndSize(NULL, 0)))
+        if (withFlags && selection.widths[v] == 0 &&
+            !(columns[v].flags = PyByteArray_FromStringAndSize(NULL, 0)))
             goto done;
     }
     if (!GrowColumns(columns, &selection, capacity)) goto done;
@@ -380,7 +393,8 @@ static PyObject* DatasetRows(PyObject* self, PyObject* args) {
     const char* dataset;
     int first, stop, userMissing;
     PyObject *indexes, *widths;
-    if (!PyArg_ParseTuple(args, "yiiOOp", &dataset, &first, &stop, &indexes, &widths, &userMissing) ||
+    if (!PyArg_ParseTuple(args, "yiiOOp", &dataset, &first, &stop, &indexes, &widths,
+                          &userMissing) ||
         !RequireBound())
         return NULL;
     Selection selection;
@@ -393,14 +407,18 @@ static PyObject* DatasetRows(PyObject* self, PyObject* args) {
             int missing = 0;
             PyObject* value = NULL;
             if (selection.widths[v] == 0) {
-                const double number =
-                    api.GetNCellValueOptimize(dataset, row, selection.indexes[v], &missing, &status);
-                if (!status) value = IsMissing(missing, userMissing) ? Py_NewRef(Py_None) : PyFloat_FromDouble(number);
-            } else {
-                char* text = api.GetCCellValueOptimize(dataset, row, selection.indexes[v], &missing, &status);
-                if (!status) {
+                const double number = api.GetNCellValueOptimize(dataset, row, selection.indexes[v],
+                                                                &missing, &status);
+                if (!status)
                     value = IsMissing(missing, userMissing) ? Py_NewRef(Py_None)
-                                                             : TextOf(text ? text : "", text ? strlen(text) : 0);
+                                                            : PyFloat_FromDouble(number);
+            } else {
+                char* text = api.GetCCellValueOptimize(dataset, row, selection.indexes[v], &missing,
+                                                       &status);
+                if (!status) {
+                    value = IsMissing(missing, userMissing)
+                                ? Py_NewRef(Py_None)
+                                : TextOf(text ? text : "", text ? strlen(text) : 0);
                 }
                 if (text) api.FreeString(text);
             }
@@ -452,7 +470,8 @@ static int SourceColumn(Source* source, Py_ssize_t v, PyObject* column) {
         Py_buffer* view = &source->numbers[v];
         if (PyObject_GetBuffer(column, view, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) < 0) return 0;
         if (view->itemsize != sizeof(double) || !view->format || strcmp(view->format, "d") != 0) {
-            PyErr_SetString(PyExc_TypeError, "a numeric column must be a contiguous float64 buffer");
+            PyErr_SetString(PyExc_TypeError,
+                            "a numeric column must be a contiguous float64 buffer");
             return 0;
         }
         const Py_ssize_t rows = view->len / (Py_ssize_t)sizeof(double);
@@ -471,17 +490,20 @@ static int SourceColumn(Source* source, Py_ssize_t v, PyObject* column) {
     return 1;
 }
 
-static int SourceFrom(PyObject* names, PyObject* widths, PyObject* columns, Py_ssize_t rows, Source* source) {
+static int SourceFrom(PyObject* names, PyObject* widths, PyObject* columns, Py_ssize_t rows,
+                      Source* source) {
     memset(source, 0, sizeof *source);
     source->rows = rows;
     source->nameList = PySequence_Fast(names, "names must be a sequence of bytes");
     if (!source->nameList) return 0;
     PyObject* fastWidths = PySequence_Fast(widths, "widths must be a sequence");
-    PyObject* fastColumns = fastWidths ? PySequence_Fast(columns, "columns must be a sequence") : NULL;
+    PyObject* fastColumns =
+        fastWidths ? PySequence_Fast(columns, "columns must be a sequence") : NULL;
     int ok = 0;
     if (!fastColumns) goto done;
     const Py_ssize_t count = PySequence_Fast_GET_SIZE(source->nameList);
-    if (PySequence_Fast_GET_SIZE(fastWidths) != count || PySequence_Fast_GET_SIZE(fastColumns) != count) {
+    if (PySequence_Fast_GET_SIZE(fastWidths) != count ||
+        PySequence_Fast_GET_SIZE(fastColumns) != count) {
         PyErr_SetString(PyExc_ValueError, "one name, width and column per variable");
         goto done;
     }
@@ -509,7 +531,8 @@ done:
 
 /* A string cell's bytes; None is blank. Fails with a Python error for
  * anything but bytes and for a text wider than its variable. */
-static int TextCell(Source* source, Py_ssize_t v, Py_ssize_t row, const char** bytes, Py_ssize_t* length) {
+static int TextCell(Source* source, Py_ssize_t v, Py_ssize_t row, const char** bytes,
+                    Py_ssize_t* length) {
     PyObject* item = PySequence_Fast_GET_ITEM(source->texts[v], row);
     if (item == Py_None) {
         *bytes = "";
@@ -518,8 +541,8 @@ static int TextCell(Source* source, Py_ssize_t v, Py_ssize_t row, const char** b
     }
     if (PyBytes_AsStringAndSize(item, (char**)bytes, length) < 0) return 0;
     if (*length > source->widths[v]) {
-        PyErr_Format(PyExc_ValueError, "row %zd of %s: %zd bytes for a string variable of width %d", row,
-                     source->names[v], *length, source->widths[v]);
+        PyErr_Format(PyExc_ValueError, "row %zd of %s: %zd bytes for a string variable of width %d",
+                     row, source->names[v], *length, source->widths[v]);
         return 0;
     }
     return 1;
@@ -534,7 +557,8 @@ static PyObject* WriteCurrentCases(PyObject* self, PyObject* args) {
     PyObject *names, *widths, *columns;
     Py_ssize_t rows;
     double systemMissing;
-    if (!PyArg_ParseTuple(args, "OOOnd", &names, &widths, &columns, &rows, &systemMissing) || !RequireBound())
+    if (!PyArg_ParseTuple(args, "OOOnd", &names, &widths, &columns, &rows, &systemMissing) ||
+        !RequireBound())
         return NULL;
     Source source;
     if (!SourceFrom(names, widths, columns, rows, &source)) return NULL;
@@ -572,7 +596,8 @@ static PyObject* WriteCurrentCases(PyObject* self, PyObject* args) {
 
 /* Packs rows first..first+count-1 into a malloc'ed block of cases: numbers
  * one cell, texts blank-padded over ceil(width / 8) cells. */
-static void* PackCases(Source* source, Py_ssize_t first, Py_ssize_t count, size_t caseSize, double systemMissing) {
+static void* PackCases(Source* source, Py_ssize_t first, Py_ssize_t count, size_t caseSize,
+                       double systemMissing) {
     const size_t bytes = caseSize * (size_t)count;
     unsigned char* block = malloc(bytes ? bytes : 1);
     if (!block) {
@@ -589,7 +614,8 @@ static void* PackCases(Source* source, Py_ssize_t first, Py_ssize_t count, size_
                 cell += CELL_BYTES;
                 continue;
             }
-            const size_t span = ((size_t)source->widths[v] + CELL_BYTES - 1) / CELL_BYTES * CELL_BYTES;
+            const size_t span =
+                ((size_t)source->widths[v] + CELL_BYTES - 1) / CELL_BYTES * CELL_BYTES;
             const char* bytes;
             Py_ssize_t length;
             if (!TextCell(source, v, row, &bytes, &length)) {
@@ -611,7 +637,8 @@ static PyObject* AppendCases(PyObject* self, PyObject* args) {
     PyObject *names, *widths, *columns;
     Py_ssize_t rows, chunk;
     double systemMissing;
-    if (!PyArg_ParseTuple(args, "OOOndn", &names, &widths, &columns, &rows, &systemMissing, &chunk) ||
+    if (!PyArg_ParseTuple(args, "OOOndn", &names, &widths, &columns, &rows, &systemMissing,
+                          &chunk) ||
         !RequireBound())
         return NULL;
     if (chunk < 1) chunk = 1;
@@ -619,10 +646,12 @@ static PyObject* AppendCases(PyObject* self, PyObject* args) {
     if (!SourceFrom(names, widths, columns, rows, &source)) return NULL;
     size_t caseSize = 0;
     for (Py_ssize_t v = 0; v < source.count; ++v) {
-        caseSize += source.widths[v] == 0 ? CELL_BYTES
-                                           : ((size_t)source.widths[v] + CELL_BYTES - 1) / CELL_BYTES * CELL_BYTES;
+        caseSize += source.widths[v] == 0
+                        ? CELL_BYTES
+                        : ((size_t)source.widths[v] + CELL_BYTES - 1) / CELL_BYTES * CELL_BYTES;
     }
-    if (caseSize * (size_t)chunk > INT32_MAX) chunk = (Py_ssize_t)(INT32_MAX / (caseSize ? caseSize : 1));
+    if (caseSize * (size_t)chunk > INT32_MAX)
+        chunk = (Py_ssize_t)(INT32_MAX / (caseSize ? caseSize : 1));
     int status = 0;
     Py_ssize_t sent = 0;
     int failed = 0;
@@ -633,8 +662,8 @@ static PyObject* AppendCases(PyObject* self, PyObject* args) {
             failed = 1;
             break;
         }
-        status = api.CommitManyCases(source.names, source.widths, block, (int)source.count, (int)(caseSize * (size_t)count),
-                                     (int)count);
+        status = api.CommitManyCases(source.names, source.widths, block, (int)source.count,
+                                     (int)(caseSize * (size_t)count), (int)count);
         if (!status) sent += count;
     }
     SourceFree(&source);
@@ -645,15 +674,24 @@ static PyObject* AppendCases(PyObject* self, PyObject* args) {
 static PyMethodDef kMethods[] = {
     {"bind", Bind, METH_O, "Binds the library's functions: bind({name: address})."},
     {"current_case", CurrentCase, METH_VARARGS, "The cursor's current case: (status, tuple)."},
-    {"next_cases", NextCases, METH_VARARGS, "Steps the cursor through up to `limit` cases: (status, [tuple])."},
+    {"next_cases", NextCases, METH_VARARGS,
+     "Steps the cursor through up to `limit` cases: (status, [tuple])."},
     {"read_columns", ReadColumns, METH_VARARGS, "Reads the cursor's remaining cases into columns."},
-    {"dataset_rows", DatasetRows, METH_VARARGS, "Rows of a dataset through the data step's batches."},
-    {"write_current_cases", WriteCurrentCases, METH_VARARGS, "New variables' values for every case of a write cursor."},
+    {"dataset_rows", DatasetRows, METH_VARARGS,
+     "Rows of a dataset through the data step's batches."},
+    {"write_current_cases", WriteCurrentCases, METH_VARARGS,
+     "New variables' values for every case of a write cursor."},
     {"append_cases", AppendCases, METH_VARARGS, "Rows as new cases of a write cursor, in blocks."},
     {NULL, NULL, 0, NULL}};
 
-static struct PyModuleDef kModule = {PyModuleDef_HEAD_INIT, "vexa._blocks",
-                                     "Case blocks and batches walked in C.", -1, kMethods,
-                                     NULL, NULL, NULL, NULL};
+static struct PyModuleDef kModule = {PyModuleDef_HEAD_INIT,
+                                     "vexa._blocks",
+                                     "Case blocks and batches walked in C.",
+                                     -1,
+                                     kMethods,
+                                     NULL,
+                                     NULL,
+                                     NULL,
+                                     NULL};
 
 PyMODINIT_FUNC PyInit__blocks(void) { return PyModule_Create(&kModule); }

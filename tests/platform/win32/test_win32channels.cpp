@@ -1,10 +1,9 @@
 // The Windows platform's local channels: message-mode named pipes under
 // "\\.\pipe\", their more-data case, their ends, and their access rule.
-#include <windows.h>
 #include <aclapi.h>
-#include <sddl.h>
-
 #include <gtest/gtest.h>
+#include <sddl.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <string>
@@ -47,13 +46,16 @@ std::string OwnSidText() {
     EXPECT_TRUE(::GetTokenInformation(token, TokenUser, user.data(), size, &size));
     ::CloseHandle(token);
     char* text = nullptr;
-    EXPECT_TRUE(::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text));
+    EXPECT_TRUE(
+        ::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text));
     std::string sid = text ? text : "";
     ::LocalFree(text);
     return sid;
 }
 
-bool UnderWine() { return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+bool UnderWine() {
+    return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
 
 }  // namespace
 
@@ -63,7 +65,8 @@ TEST(Win32Channels, PipeNamesLiveInThePipeNamespace) {
     EXPECT_EQ(platform::EnsurePipeDirectory(), 0);
     EXPECT_EQ(platform::MaxChannelPathLength(), 256u);
     ChannelListener listener;
-    EXPECT_EQ(ChannelListener::Listen(platform::PipeNamePrefix() + std::string(260, 'x'), listener), ENAMETOOLONG);
+    EXPECT_EQ(ChannelListener::Listen(platform::PipeNamePrefix() + std::string(260, 'x'), listener),
+              ENAMETOOLONG);
 }
 
 TEST(Win32Channels, EachSendIsOneMessageAndALongOneIsCutWithItsRestDropped) {
@@ -149,7 +152,8 @@ TEST(Win32Channels, AcceptWaitsForEveryClientInTurnAndGivesUpWhenTold) {
 
     ChannelConnection clients[3];
     std::thread connecting([&] {
-        for (ChannelConnection& client : clients) EXPECT_EQ(ChannelConnection::Connect(name, client), 0);
+        for (ChannelConnection& client : clients)
+            EXPECT_EQ(ChannelConnection::Connect(name, client), 0);
     });
     ChannelConnection served[3];
     for (ChannelConnection& server : served) EXPECT_EQ(listener.Accept(server), 0);
@@ -177,13 +181,14 @@ TEST(Win32Channels, OnlyTheCurrentUserIsAdmitted) {
     ASSERT_EQ(ChannelConnection::Connect(name, client), 0);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     PACL dacl = nullptr;
-    ASSERT_EQ(::GetSecurityInfo(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(client.descriptor())),
-                                SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                                &descriptor),
-              static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_EQ(
+        ::GetSecurityInfo(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(client.descriptor())),
+                          SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                          nullptr, &descriptor),
+        static_cast<DWORD>(ERROR_SUCCESS));
     char* text = nullptr;
-    ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
-                                                                       DACL_SECURITY_INFORMATION, &text, nullptr));
+    ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
     const std::string sddl = text;
     ::LocalFree(text);
     ::LocalFree(descriptor);

@@ -1,8 +1,7 @@
 // The Windows platform's processes, process watches, interrupt relay,
 // libraries and loopback sockets, against real child processes.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <chrono>
@@ -20,12 +19,15 @@ namespace {
 
 using platform::ChildProcess;
 
-std::string Echoed(const testsupport::TempDir& dir) { return testsupport::ReadFile(dir.file("echo.txt")); }
+std::string Echoed(const testsupport::TempDir& dir) {
+    return testsupport::ReadFile(dir.file("echo.txt"));
+}
 
 }  // namespace
 
 TEST(Win32Processes, TheCommandLineIsBlankLedWithBlanksQuotedAndAFinalBackslashDoubled) {
-    EXPECT_EQ(platform::CommandLine({"C:\\home\\startx.exe", "-m", "C:\\my temp\\", "1a2c", "PYTHON", "\"C:\\py\""}),
+    EXPECT_EQ(platform::CommandLine(
+                  {"C:\\home\\startx.exe", "-m", "C:\\my temp\\", "1a2c", "PYTHON", "\"C:\\py\""}),
               " -m \"C:\\my temp\\\\\" 1a2c PYTHON \"C:\\py\"");
     EXPECT_EQ(platform::CommandLine({"p.exe", "", "a b", "'q r'"}), " \"\" \"a b\" 'q r'");
     EXPECT_EQ(platform::CommandLine({"p.exe"}), "");
@@ -36,8 +38,8 @@ TEST(Win32Processes, AChildGetsItsArgumentsBackAndItsExitCodeEvenWhenThatIs259) 
     testsupport::TempDir dir;
     ASSERT_EQ(platform::SetEnvironment("VEXA_ECHO", "from the parent"), 0);
     ChildProcess child;
-    ASSERT_EQ(ChildProcess::Spawn({testsupport::PeerPath("argsecho"), dir.file("echo.txt"), "259", "C:\\my temp\\",
-                                   "1a2c", ""},
+    ASSERT_EQ(ChildProcess::Spawn({testsupport::PeerPath("argsecho"), dir.file("echo.txt"), "259",
+                                   "C:\\my temp\\", "1a2c", ""},
                                   child),
               0);
     EXPECT_GT(child.pid(), 0);
@@ -61,7 +63,9 @@ TEST(Win32Processes, AChildGetsItsArgumentsBackAndItsExitCodeEvenWhenThatIs259) 
 TEST(Win32Processes, AKilledChildEndsWithTheKilledStatusAndItsWatchSeesIt) {
     testsupport::TempDir dir;
     ChildProcess child;
-    ASSERT_EQ(ChildProcess::Spawn({testsupport::PeerPath("argsecho"), dir.file("echo.txt"), "wait"}, child), 0);
+    ASSERT_EQ(ChildProcess::Spawn({testsupport::PeerPath("argsecho"), dir.file("echo.txt"), "wait"},
+                                  child),
+              0);
     EXPECT_TRUE(child.IsActive());
     EXPECT_FALSE(child.WaitFor(20));
 

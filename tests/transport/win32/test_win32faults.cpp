@@ -28,8 +28,8 @@ struct EchoPeer {
 
     EchoPeer() {
         EXPECT_EQ(reply.CreatePipe(), 0);
-        EXPECT_EQ(platform::ChildProcess::Spawn({testsupport::PeerPath("framepeer"), "echo", request.GetPipeName(),
-                                                 reply.GetPipeName(), "5"},
+        EXPECT_EQ(platform::ChildProcess::Spawn({testsupport::PeerPath("framepeer"), "echo",
+                                                 request.GetPipeName(), reply.GetPipeName(), "5"},
                                                 process),
                   0);
     }
@@ -68,7 +68,8 @@ TEST(Win32Faults, APartnerKilledWhileAReplyIsAwaitedEndsTheReceiveWithACode) {
     const auto took = Clock::now() - started;
     killer.join();
     std::cout << "partner killed mid-call: code " << result << " after "
-              << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() - 100 << " ms\n";
+              << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() - 100
+              << " ms\n";
     EXPECT_NE(result, 0);
     EXPECT_LT(took, kBound);
     EXPECT_EQ(peer.process.ExitStatus(), 137);

@@ -6,7 +6,6 @@
 #include <R.h>
 #include <R_ext/Rdynload.h>
 #include <Rinternals.h>
-
 #include <limits.h>
 #include <signal.h>
 #include <stdbool.h>
@@ -49,9 +48,9 @@ static const struct {
     const char* name;
     StatusCall call;
 } kStatusCalls[] = {
-    {"EndProcedure", EndProcedure},       {"HasProcedure", HasProcedure},
-    {"StartDataStep", StartDataStep},     {"EndDataStep", EndDataStep},
-    {"CommitDataSet", CommitDataSet},     {"RemoveCaseCursor", RemoveCaseCursor},
+    {"EndProcedure", EndProcedure},   {"HasProcedure", HasProcedure},
+    {"StartDataStep", StartDataStep}, {"EndDataStep", EndDataStep},
+    {"CommitDataSet", CommitDataSet}, {"RemoveCaseCursor", RemoveCaseCursor},
 };
 
 static SEXP C_status_call(SEXP name) {
@@ -73,7 +72,8 @@ static const struct {
 static SEXP C_text_call(SEXP name, SEXP text) {
     const char* wanted = CHAR(STRING_ELT(name, 0));
     for (size_t i = 0; i < sizeof kTextCalls / sizeof kTextCalls[0]; ++i) {
-        if (strcmp(kTextCalls[i].name, wanted) == 0) return ScalarInteger(kTextCalls[i].call(Utf8(text, 0)));
+        if (strcmp(kTextCalls[i].name, wanted) == 0)
+            return ScalarInteger(kTextCalls[i].call(Utf8(text, 0)));
     }
     error("vexa: no call named %s", wanted);
     return R_NilValue;
@@ -237,7 +237,10 @@ static SEXP C_missing_values(SEXP index, SEXP isString) {
         double numbers[3] = {0, 0, 0};
         status = GetVarNMissingValues(position, &format, &numbers[0], &numbers[1], &numbers[2]);
         if (status) return StatusAnd(status, R_NilValue);
-        const int count = format == -2 ? 2 : format == -3 ? 3 : format >= 0 && format <= 3 ? format : 0;
+        const int count = format == -2                 ? 2
+                          : format == -3               ? 3
+                          : format >= 0 && format <= 3 ? format
+                                                       : 0;
         values = PROTECT(allocVector(REALSXP, count));
         for (int i = 0; i < count; ++i) REAL(values)[i] = numbers[i];
     }
@@ -282,19 +285,22 @@ static SEXP C_read_cases(SEXP indexes, SEXP widths, SEXP userMissingAsNA) {
     int status = MakeCaseCursor("r");
     if (status) return StatusAnd(status, R_NilValue);
     int maxWidth = 0;
-    for (int v = 0; v < count; ++v) maxWidth = INTEGER(widths)[v] > maxWidth ? INTEGER(widths)[v] : maxWidth;
+    for (int v = 0; v < count; ++v)
+        maxWidth = INTEGER(widths)[v] > maxWidth ? INTEGER(widths)[v] : maxWidth;
     char* buffer = (char*)R_alloc((size_t)maxWidth + 1, 1);
 
     /* Columns grow by doubling; R vectors are resized at the end. */
     R_xlen_t capacity = 1024, rows = 0;
     SEXP columns = PROTECT(allocVector(VECSXP, count));
     for (int v = 0; v < count; ++v) {
-        SET_VECTOR_ELT(columns, v, allocVector(INTEGER(widths)[v] == 0 ? REALSXP : STRSXP, capacity));
+        SET_VECTOR_ELT(columns, v,
+                       allocVector(INTEGER(widths)[v] == 0 ? REALSXP : STRSXP, capacity));
     }
     while ((status = NextCase()) == 0) {
         if (rows == capacity) {
             capacity *= 2;
-            for (int v = 0; v < count; ++v) SET_VECTOR_ELT(columns, v, xlengthgets(VECTOR_ELT(columns, v), capacity));
+            for (int v = 0; v < count; ++v)
+                SET_VECTOR_ELT(columns, v, xlengthgets(VECTOR_ELT(columns, v), capacity));
         }
         for (int v = 0; v < count && status == 0; ++v) {
             const int index = INTEGER(indexes)[v];
@@ -304,11 +310,13 @@ static SEXP C_read_cases(SEXP indexes, SEXP widths, SEXP userMissingAsNA) {
             if (width == 0) {
                 double value = 0;
                 status = GetNumericValue(index, &value, &missing);
-                const bool isNA = missing == VEXA_MISSING_SYSTEM || (missing == VEXA_MISSING_USER && userAsNA);
+                const bool isNA =
+                    missing == VEXA_MISSING_SYSTEM || (missing == VEXA_MISSING_USER && userAsNA);
                 REAL(column)[rows] = isNA ? NA_REAL : value;
             } else {
                 SEXP value = ReadString(index, width, buffer, &status, &missing);
-                const bool isNA = missing == VEXA_MISSING_SYSTEM || (missing == VEXA_MISSING_USER && userAsNA);
+                const bool isNA =
+                    missing == VEXA_MISSING_SYSTEM || (missing == VEXA_MISSING_USER && userAsNA);
                 SET_STRING_ELT(column, rows, isNA ? NA_STRING : value);
             }
         }
@@ -318,7 +326,8 @@ static SEXP C_read_cases(SEXP indexes, SEXP widths, SEXP userMissingAsNA) {
     if (IsEndOfCases(status)) status = 0;
     const int removed = RemoveCaseCursor();
     if (!status) status = removed;
-    for (int v = 0; v < count; ++v) SET_VECTOR_ELT(columns, v, xlengthgets(VECTOR_ELT(columns, v), rows));
+    for (int v = 0; v < count; ++v)
+        SET_VECTOR_ELT(columns, v, xlengthgets(VECTOR_ELT(columns, v), rows));
     SEXP result = StatusAnd(status, columns);
     UNPROTECT(1);
     return result;
@@ -356,7 +365,8 @@ static SEXP C_add_variables(SEXP names, SEXP widths, SEXP labels, SEXP columns) 
             status = VEXA_BAD_ARGUMENT;
             break;
         }
-        for (int v = 0; v < count && !status; ++v) status = SetValue(Utf8(names, v), VECTOR_ELT(columns, v), row, systemMissing);
+        for (int v = 0; v < count && !status; ++v)
+            status = SetValue(Utf8(names, v), VECTOR_ELT(columns, v), row, systemMissing);
         if (!status) status = CommitCaseRecord();
         ++row;
     }
@@ -375,7 +385,8 @@ static SEXP C_create_dataset(SEXP dataset, SEXP names, SEXP widths, SEXP columns
     double systemMissing = 0;
     int status = GetSystemMissingValue(&systemMissing);
     if (!status) status = CreateDataset(name, false, false);
-    for (int v = 0; v < count && !status; ++v) status = InsertVariable(name, v, Utf8(names, v), INTEGER(widths)[v]);
+    for (int v = 0; v < count && !status; ++v)
+        status = InsertVariable(name, v, Utf8(names, v), INTEGER(widths)[v]);
     for (int row = 0; row < (int)rows && !status; ++row) status = InsertCase(name, row);
     for (int row = 0; row < (int)rows && !status; ++row) {
         for (int v = 0; v < count && !status; ++v) {
@@ -402,32 +413,40 @@ static SEXP C_pivot_table(SEXP texts, SEXP rowLabels, SEXP columnLabels, SEXP ce
     const int rows = length(rowLabels);
     const int columns = length(columnLabels);
     int status = StartPivotTable(outline, title, "", false);
-    if (!status) status = AddDimension(outline, title, "", false, rowDimension, VEXA_PLACE_ROW, 0, false, false);
-    if (!status) status = AddDimension(outline, title, "", false, columnDimension, VEXA_PLACE_COLUMN, 0, false, false);
+    if (!status)
+        status =
+            AddDimension(outline, title, "", false, rowDimension, VEXA_PLACE_ROW, 0, false, false);
+    if (!status)
+        status = AddDimension(outline, title, "", false, columnDimension, VEXA_PLACE_COLUMN, 0,
+                              false, false);
     for (int r = 0; r < rows && !status; ++r) {
         for (int c = 0; c < columns && !status; ++c) {
             const double value = REAL(cells)[r + (R_xlen_t)c * rows];
             if (ISNAN(value)) continue;
-            status = AddStringCategory(outline, title, "", false, rowDimension, VEXA_PLACE_ROW, 0, false, false,
-                                       Utf8(rowLabels, r));
+            status = AddStringCategory(outline, title, "", false, rowDimension, VEXA_PLACE_ROW, 0,
+                                       false, false, Utf8(rowLabels, r));
             if (!status)
-                status = AddStringCategory(outline, title, "", false, columnDimension, VEXA_PLACE_COLUMN, 0, false,
-                                           false, Utf8(columnLabels, c));
+                status =
+                    AddStringCategory(outline, title, "", false, columnDimension, VEXA_PLACE_COLUMN,
+                                      0, false, false, Utf8(columnLabels, c));
             if (!status)
-                status = SetNumberCell(outline, title, "", false, columnDimension, VEXA_PLACE_COLUMN, 0, false, false,
-                                       value);
+                status = SetNumberCell(outline, title, "", false, columnDimension,
+                                       VEXA_PLACE_COLUMN, 0, false, false, value);
         }
     }
     return ScalarInteger(status);
 }
 
 /* Through void (*)(void), the generic function pointer, as R stores them. */
-#define CALL(name, count) {#name, (DL_FUNC)(void (*)(void))(name), count}
+#define CALL(name, count) \
+    { #name, (DL_FUNC)(void (*)(void))(name), count }
 static const R_CallMethodDef kCalls[] = {
-    CALL(C_status_call, 1),   CALL(C_text_call, 2),     CALL(C_start, 1),         CALL(C_start_failure, 0), CALL(C_stop, 0),          CALL(C_is_running, 0),
-    CALL(C_submit, 1),        CALL(C_post_output, 1),   CALL(C_start_procedure, 2), CALL(C_system_missing, 0),
-    CALL(C_case_count, 0),    CALL(C_dictionary, 0),    CALL(C_datasets, 0),      CALL(C_read_cases, 3),
-    CALL(C_add_variables, 4), CALL(C_create_dataset, 4), CALL(C_pivot_table, 4),  CALL(C_value_labels, 2),
+    CALL(C_status_call, 1),    CALL(C_text_call, 2),   CALL(C_start, 1),
+    CALL(C_start_failure, 0),  CALL(C_stop, 0),        CALL(C_is_running, 0),
+    CALL(C_submit, 1),         CALL(C_post_output, 1), CALL(C_start_procedure, 2),
+    CALL(C_system_missing, 0), CALL(C_case_count, 0),  CALL(C_dictionary, 0),
+    CALL(C_datasets, 0),       CALL(C_read_cases, 3),  CALL(C_add_variables, 4),
+    CALL(C_create_dataset, 4), CALL(C_pivot_table, 4), CALL(C_value_labels, 2),
     CALL(C_missing_values, 2), {NULL, NULL, 0}};
 
 void R_init_vexa(DllInfo* info) {

@@ -42,7 +42,8 @@ class CellRecords {
         return *this;
     }
 
-    void AppendNumeric(std::string_view dataset, std::int32_t row, std::int32_t variable, double value);
+    void AppendNumeric(std::string_view dataset, std::int32_t row, std::int32_t variable,
+                       double value);
     void AppendString(std::string_view dataset, std::int32_t row, std::int32_t variable,
                       std::string_view value);
 
@@ -70,8 +71,8 @@ class CellRecords {
 
   private:
     unsigned char* Claim(std::size_t bytes);
-    void Append(std::string_view dataset, std::int32_t row, std::int32_t variable, std::int32_t type,
-                double value, std::string_view text);
+    void Append(std::string_view dataset, std::int32_t row, std::int32_t variable,
+                std::int32_t type, double value, std::string_view text);
 
     OwnedBuffer m_buffer;
     std::size_t m_size = 0;

@@ -221,7 +221,7 @@ template <typename Visit>
 bool CleXDSmb::ForEachCellRecord(Visit&& visit) const {
     for (const dataSet& value : m_struct.Values()) {
         const codec::CellRecord record{value.datasetName, value.caseIndex, value.varIndex,
-                                       value.valueType, value.numValue, value.strValue};
+                                       value.valueType,   value.numValue,  value.strValue};
         if (!visit(record)) return false;
     }
     return m_records.ForEach(visit);

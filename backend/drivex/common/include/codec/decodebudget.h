@@ -11,7 +11,7 @@
 namespace codec {
 
 class DecodeBudget {
-public:
+  public:
     // Room beyond the image's own size for what decoding adds to it: small
     // values decoded into larger objects (a block, a string).
     static constexpr std::size_t kSlack = std::size_t{64} << 20;
@@ -40,7 +40,7 @@ public:
     // A Take failed: the image asked for more than its budget.
     bool exceeded() const { return m_exceeded; }
 
-private:
+  private:
     std::size_t m_left;
     bool m_exceeded = false;
 };

@@ -11,7 +11,7 @@
 #include <string>
 
 class JavaExtensionSmb {
-public:
+  public:
     JavaExtensionSmb() = default;
     ~JavaExtensionSmb() = default;
 

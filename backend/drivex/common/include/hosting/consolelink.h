@@ -16,7 +16,7 @@ class VexaPipe;
 class XPipeManager;
 
 class ConsoleLink {
-public:
+  public:
     static constexpr int kCloseRequest = protocol::kFarewellValue;
     static constexpr int kInputRequest = protocol::kConsoleInputRequest;
     static constexpr const char* PROGRAM_NAME = "DOzerido";
@@ -46,7 +46,7 @@ public:
     // no longer answers.
     int Read(char* buffer, int size);
 
-private:
+  private:
     int StartConsole(XPipeManager& manager);
     int WaitForReady();
     int SendRequest(int control);
@@ -64,7 +64,7 @@ private:
 // Close. Each function runs under one lock, so a forgotten link is never
 // used by another thread.
 class ConsoleLinks {
-public:
+  public:
     static int Open();
     static int Close();
     static int Write(const char* text, int length);
@@ -73,7 +73,7 @@ public:
     static int ConsoleProcessId();
     static bool IsOpen();
 
-private:
+  private:
     static std::mutex& Lock();
     static std::unique_ptr<ConsoleLink>& Link();
     static int OpenLocked();

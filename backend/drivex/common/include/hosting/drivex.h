@@ -19,7 +19,7 @@ class StatisticsX;
 class XConfigOptions;
 
 class DriveX {
-public:
+  public:
     DriveX(std::string languageName, StatisticsX* host, XConfigOptions* options);
     DriveX(const DriveX&) = delete;
     DriveX& operator=(const DriveX&) = delete;
@@ -46,26 +46,28 @@ public:
     bool awaitStopped(unsigned milliseconds) { return m_stopped.WaitForSignal(milliseconds); }
     // True once the driver thread (if any) has ended, false when it still
     // runs after the limit: the driver must then not be destroyed.
-    bool awaitThreadEnd(unsigned milliseconds) { return !m_thread || m_thread->WaitForStop(milliseconds); }
+    bool awaitThreadEnd(unsigned milliseconds) {
+        return !m_thread || m_thread->WaitForStop(milliseconds);
+    }
     StatisticsX* host() const { return m_host; }
 
-protected:
+  protected:
     void setRunning(bool running) {
         m_running = running;
         running ? m_stopped.Unsignal() : m_stopped.Signal();
     }
     XConfigOptions* options() const { return m_options; }
 
-private:
+  private:
     class DriveXThread : public PlugInThreadHot {
-    public:
+      public:
         explicit DriveXThread(DriveX& driver) : m_driver(driver) {}
         ~DriveXThread() override { WaitForStop(kWaitWithoutLimit); }
 
-    protected:
+      protected:
         std::uint32_t Run() override { return static_cast<std::uint32_t>(m_driver.runX()); }
 
-    private:
+      private:
         static constexpr unsigned kWaitWithoutLimit = ~0u;
         DriveX& m_driver;
     };
@@ -82,18 +84,18 @@ private:
 };
 
 class VexaDX_P : public DriveX {
-public:
+  public:
     using DriveX::DriveX;
     int runX() override;
     // R's runtime starts itself: the host is only marked and handed the table.
     int initR();
 
-private:
+  private:
     int RunReceivedBlock(const std::vector<std::string>& lines);
 };
 
 class CmdVexaDX : public DriveX {
-public:
+  public:
     using DriveX::DriveX;
     int initializeX() override;
     // Runs every block handed to the sync-syntax slot on the calling thread,

@@ -9,7 +9,8 @@
 struct DxApiBridge {
     int (*isUtf8Mode)() = nullptr;
     int (*postOutput)(const char* text, int length) = nullptr;
-    void (*recordBrowserOutput)(const char* text, int length, VexaTextConverterFn converter) = nullptr;
+    void (*recordBrowserOutput)(const char* text, int length,
+                                VexaTextConverterFn converter) = nullptr;
     // The engine's output language; empty when it cannot be asked.
     const char* (*outputLanguage)() = nullptr;
     int (*stopReceiveXdApiThread)() = nullptr;

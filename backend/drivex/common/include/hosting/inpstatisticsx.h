@@ -13,7 +13,7 @@
 class XConfigOptions;
 
 class InpStatisticsX : public StatisticsX {
-public:
+  public:
     // Loads the library at once; the options are not owned.
     InpStatisticsX(XConfigOptions* options, bool vexaDrive);
     ~InpStatisticsX() override;
@@ -31,7 +31,7 @@ public:
     // (the engine): false when it has no "interrupt_x".
     bool interruptText() const;
 
-protected:
+  protected:
     int x_init_embedded_x(int argc, char** argv) override;
     int x_execute_x(const char* text) override;
     int x_stop_embedded_x() override;
@@ -40,7 +40,7 @@ protected:
     void x_setup_dxcallback(VexaDxCallbacks* table) override;
     void x_set_post_vexa_output(VexaPostOutputFn output) override;
 
-private:
+  private:
     void PutEnvironment();
     void LookUpEntryPoints();
     // The call's result when the entry point exists, else the last status.

@@ -10,7 +10,7 @@
 #include "runtime/pluginthreadhot.h"
 
 class InterruptListener : public PlugInThreadHot {
-public:
+  public:
     using Action = std::function<void()>;
 
     explicit InterruptListener(Action onInterrupt) : m_action(std::move(onInterrupt)) {}
@@ -22,10 +22,10 @@ public:
     // 0, or errno of the signal's relay, or EAGAIN when the thread cannot start.
     int Listen();
 
-protected:
+  protected:
     std::uint32_t Run() override;
 
-private:
+  private:
     static constexpr unsigned kWaitWithoutLimit = ~0u;
     platform::SignalRelay m_relay;
     Action m_action;

@@ -16,7 +16,7 @@
 #include "runtime/pluginsynchevent.h"
 
 class LineFeedSlot {
-public:
+  public:
     static constexpr const char* END_MARKER = "*%#SYNTAX_F_I_N_#%*";
 
     static LineFeedSlot& Instance();
@@ -41,7 +41,7 @@ public:
     int SubmitDepth() const { return m_depth.load(); }
     std::vector<std::string> PendingTexts() const;
 
-private:
+  private:
     // The feeder's half of one hand-over; called with the lock held.
     void HandOver(const std::string& line);
     // A line that arrived while the depth fell below the snapshot stays in

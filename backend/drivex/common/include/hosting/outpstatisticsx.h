@@ -16,7 +16,7 @@ class XPipeSuit;
 class XPipes;
 
 class OutpStatisticsX : public StatisticsX {
-public:
+  public:
     // The launcher is asked this often whether it is there, kTestPauseMs apart.
     static constexpr int kTestSends = 100;
     static constexpr unsigned kTestPauseMs = 100;
@@ -47,14 +47,14 @@ public:
     int setup_java_run() { return 0; }
     int exit_java_run() { return 0; }
 
-protected:
+  protected:
     int x_init_embedded_x(int argc, char** argv) override;
     int x_execute_x(const char* text) override;
     int x_stop_embedded_x() override { return stat_stop_x(); }
     int x_pre_action() override { return m_java ? 0 : setup_x_run(); }
     int x_post_action() override { return m_java ? 0 : exit_x_run(); }
 
-private:
+  private:
     class PartnerWait;
     XPipeSuit* Suit() const;
     // The pipes of the suit's current level; null (traced) before the first.

@@ -12,7 +12,7 @@
 #include "runtime/pluginthreadhot.h"
 
 class PartnerMonitor : public PlugInThreadHot {
-public:
+  public:
     using Action = std::function<void()>;
 
     explicit PartnerMonitor(Action partnerLost) : m_action(std::move(partnerLost)) {}
@@ -28,10 +28,10 @@ public:
     int Watch(int pid);
     bool partnerLost() const { return m_lost.load(); }
 
-protected:
+  protected:
     std::uint32_t Run() override;
 
-private:
+  private:
     static constexpr unsigned kWaitWithoutLimit = ~0u;
     platform::ProcessWatch m_watch;
     Action m_action;

@@ -10,13 +10,13 @@
 #include "transport/dxcmddispatcher.h"
 
 class StartXDispatcherVisitor : public DXCmdDispatcherVisitor {
-public:
+  public:
     StartXDispatcherVisitor(std::string languageName, bool vexaDrive)
         : m_name(std::move(languageName)), m_vexaDrive(vexaDrive) {}
 
     int cmdDispatcher(std::int32_t key, const std::vector<std::string>& arguments) override;
 
-private:
+  private:
     int SetupRun();
     int ExitRun();
     static constexpr unsigned kExitRunLimitMs = 2000;
@@ -26,17 +26,17 @@ private:
 };
 
 class CmdReceiveThread : public PlugInThreadHot {
-public:
+  public:
     CmdReceiveThread(DXCmdDispatcher* dispatcher, std::string languageName)
         : m_dispatcher(dispatcher), m_name(std::move(languageName)) {}
     ~CmdReceiveThread() override { WaitForStop(); }
 
     bool isBusy() const { return m_busy.load(); }
 
-protected:
+  protected:
     std::uint32_t Run() override;
 
-private:
+  private:
     DXCmdDispatcher* m_dispatcher;
     std::string m_name;
     std::atomic<bool> m_busy{false};

@@ -11,7 +11,7 @@
 #include "hosting/vexalanguage.h"
 
 class StatisticsX {
-public:
+  public:
     explicit StatisticsX(bool vexaDrive) : m_vexaDrive(vexaDrive) {}
     StatisticsX(const StatisticsX&) = delete;
     StatisticsX& operator=(const StatisticsX&) = delete;
@@ -39,7 +39,7 @@ public:
     bool isR() const { return m_r; }
     void setR(bool r) { m_r = r; }
 
-protected:
+  protected:
     virtual int x_init_embedded_x(int argc, char** argv) = 0;
     virtual int x_execute_x(const char* text) = 0;
     virtual int x_stop_embedded_x() = 0;
@@ -54,7 +54,7 @@ protected:
     // so each concrete host calls this from its own.
     void StopOnDestroy() { stop_embedded_x(); }
 
-private:
+  private:
     const bool m_vexaDrive;
     bool m_initialised = false;
     std::atomic<bool> m_running{false};

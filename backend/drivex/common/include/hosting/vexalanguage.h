@@ -30,22 +30,23 @@ typedef int (*VexaTextConverterFn)(const char* source, int sourceLength, char* d
 
 /* Sixteen entries in this order; the order is the contract. */
 typedef struct VexaDxCallbacks {
-    int (*appMode)(void);                                   /* 0 */
-    int (*isUtf8Mode)(void);                                /* 1 */
-    const char* (*version)(void);                           /* 2: "VexadxVersion" */
-    const char* (*tempDirectory)(void);                     /* 3 */
-    int (*nestingIndex)(void);                              /* 4: of this language's suite */
-    void (*trace)(const char* text);                        /* 5 */
-    int (*takeLine)(char* buffer, int size);                /* 6: 1 = line did not fit */
-    int (*feedLine)(const char* text);                      /* 7: always 0 */
-    int (*openConsole)(void);                               /* 8 */
-    int (*closeConsole)(void);                              /* 9 */
-    int (*writeConsole)(const char* text, int length);      /* 10 */
-    int (*readConsole)(char* buffer, int size);             /* 11 */
-    void (*recordBrowserOutput)(const char* text, int length, VexaTextConverterFn converter); /* 12 */
-    int (*postOutput)(const char* text, int length);        /* 13 */
-    void (*raiseSubmitDepth)(void);                         /* 14 */
-    int (*lowerSubmitDepth)(void);                          /* 15: the new depth */
+    int (*appMode)(void);                              /* 0 */
+    int (*isUtf8Mode)(void);                           /* 1 */
+    const char* (*version)(void);                      /* 2: "VexadxVersion" */
+    const char* (*tempDirectory)(void);                /* 3 */
+    int (*nestingIndex)(void);                         /* 4: of this language's suite */
+    void (*trace)(const char* text);                   /* 5 */
+    int (*takeLine)(char* buffer, int size);           /* 6: 1 = line did not fit */
+    int (*feedLine)(const char* text);                 /* 7: always 0 */
+    int (*openConsole)(void);                          /* 8 */
+    int (*closeConsole)(void);                         /* 9 */
+    int (*writeConsole)(const char* text, int length); /* 10 */
+    int (*readConsole)(char* buffer, int size);        /* 11 */
+    void (*recordBrowserOutput)(const char* text, int length,
+                                VexaTextConverterFn converter); /* 12 */
+    int (*postOutput)(const char* text, int length);            /* 13 */
+    void (*raiseSubmitDepth)(void);                             /* 14 */
+    int (*lowerSubmitDepth)(void);                              /* 15: the new depth */
 } VexaDxCallbacks;
 
 typedef void (*VexaSetupDxCallbackFn)(VexaDxCallbacks* table);

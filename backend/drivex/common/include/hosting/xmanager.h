@@ -14,7 +14,7 @@ class StatisticsX;
 class CmdVexaDX;
 
 class XManager {
-public:
+  public:
     XManager();
     XManager(const XManager&) = delete;
     XManager& operator=(const XManager&) = delete;
@@ -48,7 +48,7 @@ public:
 
     static constexpr unsigned kDriverEndLimitMs = 5000;
 
-private:
+  private:
     bool m_leftBehind = false;
     std::deque<std::unique_ptr<DriveX>> m_drivers;
     std::map<std::string, std::unique_ptr<StatisticsX>> m_hosts;

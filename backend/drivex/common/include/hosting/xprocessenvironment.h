@@ -47,7 +47,8 @@ XCmdArgument pushEnv(const XConfigOptions& options, const XLaunchInputs& inputs)
 // entry of the list set over it in list order, each split at its first "=";
 // an entry without "=" or without a name is skipped. A name already in
 // `current` keeps its place; new names follow in list order.
-std::vector<std::string> ChildEnvironment(const XCmdArgument& entries, const std::vector<std::string>& current);
+std::vector<std::string> ChildEnvironment(const XCmdArgument& entries,
+                                          const std::vector<std::string>& current);
 
 // "LOCAL" for application mode 1, "REMOTE" for 0, otherwise the file name of
 // the running executable.

@@ -8,7 +8,7 @@
 namespace platform {
 
 class DynamicLibrary {
-public:
+  public:
     DynamicLibrary() = default;
     DynamicLibrary(DynamicLibrary&& other) noexcept;
     DynamicLibrary& operator=(DynamicLibrary&& other) noexcept;
@@ -25,7 +25,7 @@ public:
     void* Symbol(const std::string& name, std::string& error) const;
     void Close();
 
-private:
+  private:
     void* m_handle = nullptr;
 };
 

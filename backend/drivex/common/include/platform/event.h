@@ -9,7 +9,7 @@
 namespace platform {
 
 class Event {
-public:
+  public:
     Event(bool manualReset, bool initiallySignalled)
         : m_manualReset(manualReset), m_signalled(initiallySignalled) {}
     Event(const Event&) = delete;
@@ -22,7 +22,7 @@ public:
     bool WaitFor(unsigned milliseconds);
     bool IsManualReset() const { return m_manualReset; }
 
-private:
+  private:
     // Caller holds m_mutex and m_signalled is true.
     void Consume();
 

@@ -37,7 +37,7 @@ int RemoveOwnChannels();
 
 // A connected channel end.
 class ChannelConnection {
-public:
+  public:
     ChannelConnection() = default;
     explicit ChannelConnection(UniqueFd fd) : m_fd(std::move(fd)) {}
 
@@ -50,7 +50,8 @@ public:
     // One packet; EPIPE when the partner is gone.
     int Send(const void* data, std::size_t length);
     // One packet of the two parts, end to end, without joining them first.
-    int Send(const void* first, std::size_t firstLength, const void* second, std::size_t secondLength);
+    int Send(const void* first, std::size_t firstLength, const void* second,
+             std::size_t secondLength);
     // One packet of at most `capacity` bytes; EPIPE when the partner closed,
     // EMSGSIZE when the packet did not fit.
     int Receive(void* buffer, std::size_t capacity, std::size_t& received);
@@ -65,14 +66,14 @@ public:
     int SetNonBlocking();
     int descriptor() const { return m_fd.get(); }
 
-private:
+  private:
     UniqueFd m_fd;
 };
 
 // The listening end; it owns its socket file and removes it when closed,
 // unless another end has since replaced the file.
 class ChannelListener {
-public:
+  public:
     ChannelListener() = default;
     ChannelListener(ChannelListener&& other) noexcept;
     ChannelListener& operator=(ChannelListener&& other) noexcept;
@@ -93,7 +94,7 @@ public:
     int AcceptWithin(ChannelConnection& out, unsigned milliseconds, int watchedProcess = -1);
     void close();
 
-private:
+  private:
     UniqueFd m_fd;
     std::string m_path;
     unsigned long m_device = 0;

@@ -13,7 +13,7 @@
 namespace platform {
 
 class ChildProcess {
-public:
+  public:
     ChildProcess() = default;
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&& other) noexcept;
@@ -26,8 +26,8 @@ public:
     static int Spawn(const std::vector<std::string>& argv, ChildProcess& out);
     // The same with an environment of its own ("NAME=VALUE" entries); the
     // current process's environment is left as it is.
-    static int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                     ChildProcess& out);
+    static int Spawn(const std::vector<std::string>& argv,
+                     const std::vector<std::string>& environment, ChildProcess& out);
 
     bool started() const { return m_pid > 0; }
     int pid() const { return m_pid; }
@@ -45,7 +45,7 @@ public:
     void Kill();
     int ExitStatus() const { return m_exitStatus; }
 
-private:
+  private:
     bool Reap(bool block);
     // Owns the freshly started `pid`, ending a child held before.
     void Adopt(int pid);

@@ -9,7 +9,7 @@
 namespace platform {
 
 class ProcessWatch {
-public:
+  public:
     ProcessWatch() = default;
     ProcessWatch(ProcessWatch&&) noexcept = default;
     ProcessWatch& operator=(ProcessWatch&&) noexcept = default;
@@ -32,7 +32,7 @@ public:
     // of the owner's own.
     int descriptor() const { return m_process.get(); }
 
-private:
+  private:
     UniqueFd m_process;
     WakeEvent m_wake;
 };

@@ -7,7 +7,7 @@
 namespace platform {
 
 class RecursiveMutex {
-public:
+  public:
     RecursiveMutex() = default;
     RecursiveMutex(const RecursiveMutex&) = delete;
     RecursiveMutex& operator=(const RecursiveMutex&) = delete;
@@ -16,7 +16,7 @@ public:
     bool TryLock() { return m_mutex.try_lock(); }
     void Unlock() { m_mutex.unlock(); }
 
-private:
+  private:
     std::recursive_mutex m_mutex;
 };
 

@@ -22,7 +22,7 @@ int SendInterrupt(int pid);
 void IgnoreTerminalInterrupt();
 
 class SignalRelay {
-public:
+  public:
     SignalRelay() = default;
     SignalRelay(const SignalRelay&) = delete;
     SignalRelay& operator=(const SignalRelay&) = delete;
@@ -36,7 +36,7 @@ public:
     bool Wait();
     void Wake();
 
-private:
+  private:
     int m_signal = 0;
     UniqueFd m_read;
     UniqueFd m_write;

@@ -1,7 +1,7 @@
 // TCP connections on the loopback address 127.0.0.1: a client end that
-// connects to a port, and a listening end on a given or an ephemeral port. Every operation returns 0 or an errno value and is
-// safe against EINTR; nothing throws, nothing traces. Each object owns its
-// descriptor and is used by one thread at a time.
+// connects to a port, and a listening end on a given or an ephemeral port. Every operation returns
+// 0 or an errno value and is safe against EINTR; nothing throws, nothing traces. Each object owns
+// its descriptor and is used by one thread at a time.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +14,7 @@
 namespace platform {
 
 class TcpConnection {
-public:
+  public:
     TcpConnection() = default;
     explicit TcpConnection(UniqueFd fd) : m_fd(std::move(fd)) {}
 
@@ -41,12 +41,12 @@ public:
     // A limit for each wait of ReceiveExactly and SendAll; 0 waits forever.
     int SetTimeout(unsigned milliseconds);
 
-private:
+  private:
     UniqueFd m_fd;
 };
 
 class TcpListener {
-public:
+  public:
     // Binds 127.0.0.1 on a port the system picks and listens.
     static int ListenLoopback(TcpListener& out);
     // A fresh socket, not yet bound: kept apart from BindLoopback so that a
@@ -68,7 +68,7 @@ public:
     int AcceptWithin(TcpConnection& out, unsigned milliseconds, int watchedProcess = -1);
     void close() { m_fd.reset(); }
 
-private:
+  private:
     UniqueFd m_fd;
     std::uint16_t m_port = 0;
 };

@@ -14,7 +14,7 @@ namespace platform {
 std::uint32_t CurrentThreadId();
 
 class Thread {
-public:
+  public:
     Thread() = default;
     Thread(Thread&& other) noexcept = default;
     Thread& operator=(Thread&& other) noexcept;
@@ -37,7 +37,7 @@ public:
     bool JoinFor(unsigned milliseconds);
     void Detach();
 
-private:
+  private:
     struct DoneFlag;
 
     std::thread m_thread;

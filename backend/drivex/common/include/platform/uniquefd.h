@@ -6,7 +6,7 @@
 namespace platform {
 
 class UniqueFd {
-public:
+  public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : m_fd(fd) {}
     UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
@@ -25,7 +25,7 @@ public:
     // Never retried on EINTR: the descriptor is gone either way.
     void reset(int fd = -1);
 
-private:
+  private:
     int m_fd = -1;
 };
 

@@ -8,7 +8,7 @@
 namespace platform {
 
 class WakeEvent {
-public:
+  public:
     WakeEvent() = default;
     WakeEvent(WakeEvent&&) noexcept = default;
     WakeEvent& operator=(WakeEvent&&) noexcept = default;
@@ -22,7 +22,7 @@ public:
     void Clear();
     int descriptor() const { return m_fd.get(); }
 
-private:
+  private:
     UniqueFd m_fd;
 };
 

@@ -9,7 +9,7 @@
 #include <string>
 
 class DxTracer {
-public:
+  public:
     DxTracer() = default;
     DxTracer(const DxTracer&) = delete;
     DxTracer& operator=(const DxTracer&) = delete;
@@ -25,7 +25,7 @@ public:
     void setXName(const std::string& name);
     std::string getXName() const;
 
-private:
+  private:
     // Lines come from every thread of the process (drivers, monitors,
     // command threads); one line is written whole at a time.
     mutable std::mutex m_lock;

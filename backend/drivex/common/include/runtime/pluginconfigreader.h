@@ -9,7 +9,7 @@
 #include <string>
 
 class PlugInConfigReader {
-public:
+  public:
     static constexpr std::size_t kMaxLineLength = 2047;
 
     PlugInConfigReader() = default;
@@ -29,7 +29,7 @@ public:
                                         const std::string& defaultValue, char* buffer,
                                         std::size_t size, const std::string& path) const;
 
-protected:
+  protected:
     // Removes white space at both ends, in place.
     static void TrimAll(std::string& line);
     // Next line, trimmed; false at the end of the input.

@@ -9,10 +9,10 @@
 #include "platform/recursivemutex.h"
 
 class PlugInCriticalSection {
-public:
+  public:
     // Holds the lock for its scope; a null lock is held by nobody.
     class Lock {
-    public:
+      public:
         explicit Lock(PlugInCriticalSection* crit) : m_Crit(crit) {
             if (m_Crit) m_Crit->Acquire();
         }
@@ -22,7 +22,7 @@ public:
         Lock(const Lock&) = delete;
         Lock& operator=(const Lock&) = delete;
 
-    private:
+      private:
         PlugInCriticalSection* m_Crit;
     };
 
@@ -40,11 +40,11 @@ public:
     std::uint32_t OwnerThreadId() const { return m_owner.load(); }
     int AcquisitionCount() const { return m_numAcq.load(); }
 
-protected:
+  protected:
     // Acquires without waiting; false when another thread holds the lock.
     bool TryEnter();
 
-private:
+  private:
     void Enter();
 
     platform::RecursiveMutex m_mutex;
@@ -55,7 +55,7 @@ private:
 
 // The recursive lock with an acquire that never waits.
 class PlugInCriticalSectionExt : public PlugInCriticalSection {
-public:
+  public:
     // True when the calling thread now holds the lock (again); never waits.
     bool TryAcquire() { return TryEnter(); }
 };

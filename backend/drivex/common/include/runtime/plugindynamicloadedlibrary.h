@@ -7,7 +7,7 @@
 #include "platform/dynlib.h"
 
 class PlugInDynamicLoadedLibrary {
-public:
+  public:
     // Loads nothing yet; the flag is kept for callers and has no effect.
     explicit PlugInDynamicLoadedLibrary(const std::string& path, bool flag = false);
     PlugInDynamicLoadedLibrary(const PlugInDynamicLoadedLibrary&) = delete;
@@ -23,7 +23,7 @@ public:
     const std::string& GetPath() const { return m_path; }
     bool IsLoaded() const { return m_library.loaded(); }
 
-private:
+  private:
     std::string m_path;
     bool m_flag;
     std::string m_error;

@@ -10,7 +10,7 @@
 #include "runtime/plugincriticalsection.h"
 
 class PlugInSynchEvent {
-public:
+  public:
     PlugInSynchEvent(bool manualReset, bool initiallySignalled, const char* name = nullptr);
     PlugInSynchEvent(const PlugInSynchEvent&) = delete;
     PlugInSynchEvent& operator=(const PlugInSynchEvent&) = delete;
@@ -31,7 +31,7 @@ public:
     void SignalAndWaitForReply();
     void ClearReplyEvent();
 
-private:
+  private:
     std::shared_ptr<PlugInSynchEvent> ReplyEvent();
 
     platform::Event m_event;

@@ -18,7 +18,7 @@
 #include "platform/thread.h"
 
 class PlugInThreadHot {
-public:
+  public:
     PlugInThreadHot();
     PlugInThreadHot(const PlugInThreadHot&) = delete;
     PlugInThreadHot& operator=(const PlugInThreadHot&) = delete;
@@ -55,10 +55,10 @@ public:
 
     static constexpr unsigned kDefaultStopWait = 3000;
 
-protected:
+  protected:
     virtual std::uint32_t Run() { return 0; }
 
-private:
+  private:
     struct Control;
     using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 

@@ -11,7 +11,7 @@
 #include "runtime/pluginsynchevent.h"
 
 class SyncSyntaxSlot {
-public:
+  public:
     static SyncSyntaxSlot& Instance();
 
     // Caller side: waits without limit for the host thread.
@@ -23,7 +23,7 @@ public:
     bool WaitForRequest(std::vector<std::string>& lines);
     void Complete(int result);
 
-private:
+  private:
     SyncSyntaxSlot() = default;
     int HandOver();
 

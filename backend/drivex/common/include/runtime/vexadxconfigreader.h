@@ -17,12 +17,12 @@
 #include "runtime/xconfigoptions.h"
 
 class VexaDXConfigReader : public PlugInConfigReader {
-public:
-    static const std::string SECTION_SUPPORT_LANG;  // "SUPPORTED_LANG"
-    static const std::string SECTION_VERSION;       // "version"
-    static const std::string GLOBAL_OPTIONS_NAME;   // "_GLOBAL_"
-    static const std::string CONFIG_FILE_NAME;      // "vexadxcfg.ini"
-    static const std::string ALWAYS_SUPPORTED_LANG; // "JAVAEXTENSION"
+  public:
+    static const std::string SECTION_SUPPORT_LANG;   // "SUPPORTED_LANG"
+    static const std::string SECTION_VERSION;        // "version"
+    static const std::string GLOBAL_OPTIONS_NAME;    // "_GLOBAL_"
+    static const std::string CONFIG_FILE_NAME;       // "vexadxcfg.ini"
+    static const std::string ALWAYS_SUPPORTED_LANG;  // "JAVAEXTENSION"
     static constexpr std::size_t kValueBufferSize = 2048;
 
     // The process's reader, created on first use from the engine home.
@@ -61,7 +61,7 @@ public:
     // Case-sensitive; "JAVAEXTENSION" always; the empty name never.
     bool IsSupportLanguage(const std::string& name);
 
-private:
+  private:
     std::unique_ptr<XConfigOptions> ReadSection(const std::string& section) const;
     std::unique_ptr<XConfigOptions> ReadGlobalOptions() const;
     std::string GlobalValue(const std::string& key);

@@ -7,7 +7,7 @@
 #include <vector>
 
 class XCmdArgument {
-public:
+  public:
     XCmdArgument() = default;
     // Copies `count` entries; a null vector or entry counts as none / empty.
     XCmdArgument(int count, const char* const* vector);
@@ -36,7 +36,7 @@ public:
     // Every argument preceded by one blank; null for an empty list.
     const char* cmdline();
 
-private:
+  private:
     void Changed();
 
     std::vector<std::string> m_arguments;

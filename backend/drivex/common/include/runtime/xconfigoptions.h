@@ -11,7 +11,7 @@
 #include <string>
 
 class XConfigOptions {
-public:
+  public:
     static const std::string KEY_LIB_NAME;
     static const std::string KEY_HOME;
     static const std::string KEY_ARGS;
@@ -60,7 +60,7 @@ public:
     // Exact, case-sensitive.
     static bool IsDefinedKey(const std::string& key);
 
-private:
+  private:
     bool FlagIsTrue(const std::string& key) const;
     bool FindUserEnv(const std::string& name, std::string& value) const;
     bool ExpandEnvVars(const std::string& input, std::string& output) const;

@@ -15,9 +15,9 @@
 class CleXDSmb;
 
 class AsyCsPipe1 {
-public:
+  public:
     class Visitor {
-    public:
+      public:
         virtual ~Visitor() = default;
         // Fills the reply from the request; -1 ends the loop after this reply.
         virtual std::int32_t VisitReceiver(CleXDSmb& request, CleXDSmb& reply) = 0;
@@ -56,7 +56,7 @@ public:
     std::int32_t receive(Visitor* visitor);
     std::int32_t receive(const Handler& handler);
 
-private:
+  private:
     // One loop for both forms; the texts name the traces of each form.
     std::int32_t Serve(const Handler& handler, const char* receiveTrace, const char* sendTrace);
     VexaPipe& OwnServerEnd() { return m_isServer ? *m_serverBound : *m_clientBound; }

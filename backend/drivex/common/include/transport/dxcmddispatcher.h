@@ -14,8 +14,9 @@
 class DXCmdDispatcherVisitor;
 
 class DXCmdDispatcher {
-public:
-    DXCmdDispatcher(const std::string& pipeNamePrefix, bool isServer) : m_pipe(pipeNamePrefix, isServer) {}
+  public:
+    DXCmdDispatcher(const std::string& pipeNamePrefix, bool isServer)
+        : m_pipe(pipeNamePrefix, isServer) {}
 
     bool isServer() const { return m_pipe.isServer(); }
     // The client role may bound the wait and watch its partner's process
@@ -30,12 +31,12 @@ public:
     // Serves commands until a visitor answers kStopDX or a reply cannot go out.
     int receiveCmd(DXCmdDispatcherVisitor* visitor);
 
-private:
+  private:
     AsyCsPipe1 m_pipe;
 };
 
 class DXCmdDispatcherVisitor : public AsyCsPipe1::Visitor {
-public:
+  public:
     std::int32_t VisitReceiver(CleXDSmb& request, CleXDSmb& reply) override;
     virtual int cmdDispatcher(std::int32_t key, const std::vector<std::string>& arguments);
 };

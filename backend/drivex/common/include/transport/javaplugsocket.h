@@ -12,7 +12,7 @@
 #include "platform/tcpsocket.h"
 
 class JavaPlugInSocket {
-public:
+  public:
     // Largest piece written in one send, the size of the receiver's read buffer.
     static constexpr int PIECE_SIZE = 8192;
 
@@ -50,7 +50,7 @@ public:
     // Dotted address of the listening socket; empty when not listening.
     std::string GetListenAddress() const;
 
-private:
+  private:
     int Listen(int port, bool storePort);
 
     platform::TcpListener m_listener;

@@ -14,7 +14,7 @@
 #include "transport/vexapipe.h"
 
 class MonitorThread : public PlugInThreadHot {
-public:
+  public:
     enum Type : int { kWriter = 0, kReader = 1 };
     static constexpr std::int32_t kAlive = 1;
     static constexpr std::int32_t kOrderlyEnd = 3;
@@ -35,10 +35,10 @@ public:
     int monitorType() const { return m_type; }
     const std::string& pipeName() const { return m_pipeName; }
 
-protected:
+  protected:
     std::uint32_t Run() override;
 
-private:
+  private:
     void WriterLoop();
     void ReaderLoop();
     // Sleeps one beat interval; a stop request cuts it short.

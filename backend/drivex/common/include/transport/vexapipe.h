@@ -9,7 +9,7 @@
 #include "platform/localchannel.h"
 
 class VexaPipe {
-public:
+  public:
     // Largest piece written or read in one call.
     static constexpr int PIECE_SIZE = 8192;
 
@@ -59,7 +59,9 @@ public:
     int WaitReadable(unsigned milliseconds) const;
     // Without limit: 0 once a read would not block, EPIPE as soon as
     // `descriptor` (a process's end, a wake event) turns readable first.
-    int WaitReadableWatching(int descriptor) const { return m_connection.WaitReadableWatching(descriptor); }
+    int WaitReadableWatching(int descriptor) const {
+        return m_connection.WaitReadableWatching(descriptor);
+    }
     // The connected partner has closed its end (queued packets may remain).
     bool IsPartnerGone() const { return m_connection.PartnerClosed(); }
     int FlushPipe() { return 0; }
@@ -71,8 +73,9 @@ public:
     bool IsWritePipeConnected() const { return m_writeConnected; }
     bool IsPipeCreated() const { return m_created; }
 
-private:
-    int Connect(const platform::ChannelConnection* watched, int milliseconds, int watchedProcess = -1);
+  private:
+    int Connect(const platform::ChannelConnection* watched, int milliseconds,
+                int watchedProcess = -1);
     int OpenClient(const char* operation);
     void Trace(const char* operation, int code) const;
 

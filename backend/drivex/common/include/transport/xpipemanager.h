@@ -12,7 +12,7 @@
 #include "transport/vexapipe.h"
 
 class XPipes {
-public:
+  public:
     static constexpr const char* SYNTAX_PIPE = "syntax";
     static constexpr const char* SYNTAX_RESULT_PIPE = "syntaxresult";
     static constexpr const char* XDAPI_PIPE = "xdapi";
@@ -29,7 +29,7 @@ public:
     VexaPipe* GetXDAPIResultPipe() { return Ensure(m_xdapiResult, XDAPI_RESULT_PIPE); }
     const std::string& prefix() const { return m_prefix; }
 
-private:
+  private:
     VexaPipe* Ensure(std::unique_ptr<VexaPipe>& pipe, const char* constant);
 
     std::string m_prefix;
@@ -44,7 +44,7 @@ class MonitorThread;
 class DXCmdDispatcher;
 
 class XPipeSuit {
-public:
+  public:
     XPipeSuit(std::string name, XPipeManager& manager);
     XPipeSuit(const XPipeSuit&) = delete;
     XPipeSuit& operator=(const XPipeSuit&) = delete;
@@ -71,7 +71,7 @@ public:
     // One per suit, made on first use with the flag as its server role.
     DXCmdDispatcher* getCmdDispatcher(bool isServer);
 
-private:
+  private:
     std::string m_name;
     XPipeManager& m_manager;
     int m_pipe_index = -1;
@@ -82,7 +82,7 @@ private:
 };
 
 class XPipeManager {
-public:
+  public:
     XPipeManager(std::string pipePath, std::string pipePid)
         : m_pipePath(std::move(pipePath)), m_pipePid(std::move(pipePid)) {}
     XPipeManager(const XPipeManager&) = delete;
@@ -100,7 +100,7 @@ public:
     void removePipeSuit(const std::string& name);
     void cleanup();
 
-private:
+  private:
     std::string m_pipePath;
     std::string m_pipePid;
     std::vector<std::unique_ptr<XPipeSuit>> m_suits;

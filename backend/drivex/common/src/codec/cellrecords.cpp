@@ -23,7 +23,8 @@ unsigned char* PutText(unsigned char* at, std::string_view text) {
 
 unsigned char* CellRecords::Claim(std::size_t bytes) {
     if (m_buffer.size() - m_size < bytes) {
-        OwnedBuffer larger = OwnedBuffer::Allocate(std::max({kFirstRoom, m_size + bytes, 2 * m_buffer.size()}));
+        OwnedBuffer larger =
+            OwnedBuffer::Allocate(std::max({kFirstRoom, m_size + bytes, 2 * m_buffer.size()}));
         if (m_size) std::memcpy(larger.data(), m_buffer.data(), m_size);
         m_buffer = std::move(larger);
     }

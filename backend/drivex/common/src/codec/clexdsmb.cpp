@@ -231,7 +231,8 @@ std::int32_t CleXDSmb::BuildSendBuffer(bool withVoid) {
     }
     const std::size_t written = withVoid ? size : size - static_cast<std::size_t>(m_void_length);
     codec::OwnedBuffer image = codec::OwnedBuffer::Allocate(written);
-    if (std::int32_t status = EncodeImage(image.data(), written, size); status != VEXA_OK) return status;
+    if (std::int32_t status = EncodeImage(image.data(), written, size); status != VEXA_OK)
+        return status;
     m_send_buf = std::move(image);
     m_send_length = static_cast<std::int32_t>(size);
     return VEXA_OK;
@@ -322,7 +323,8 @@ bool CleXDSmb::DecodeStruct(ByteReader& reader, DecodeBudget& budget) {
     for (std::int32_t i = 0; i < count; ++i) {
         if (!codec::CellRecords::Read(probe, record)) return false;
     }
-    if (count > 0) m_records.AppendImage(first, probe.consumed() - start, static_cast<std::size_t>(count));
+    if (count > 0)
+        m_records.AppendImage(first, probe.consumed() - start, static_cast<std::size_t>(count));
     reader = probe;
     return true;
 }
@@ -338,7 +340,8 @@ void CleXDSmb::Absorb(CleXDSmb&& incoming) {
     if (m_records.empty()) {
         m_records = std::move(incoming.m_records);
     } else {
-        m_records.AppendImage(incoming.m_records.bytes(), incoming.m_records.size(), incoming.m_records.count());
+        m_records.AppendImage(incoming.m_records.bytes(), incoming.m_records.size(),
+                              incoming.m_records.count());
     }
     AppendArrays(m_long_arrays, std::move(incoming.m_long_arrays));
     AppendArrays(m_double_arrays, std::move(incoming.m_double_arrays));
@@ -353,10 +356,10 @@ void CleXDSmb::Absorb(CleXDSmb&& incoming) {
 }
 
 bool CleXDSmb::HoldsNothing() const {
-    return m_long.Size() == 0 && m_double.Size() == 0 && m_string.Size() == 0 && m_struct.Size() == 0 &&
-           m_records.empty() &&
-           m_long_arrays.empty() && m_double_arrays.empty() && m_string_arrays.empty() && !m_binary &&
-           !m_wide && m_void.empty() && m_void_length == 0;
+    return m_long.Size() == 0 && m_double.Size() == 0 && m_string.Size() == 0 &&
+           m_struct.Size() == 0 && m_records.empty() && m_long_arrays.empty() &&
+           m_double_arrays.empty() && m_string_arrays.empty() && !m_binary && !m_wide &&
+           m_void.empty() && m_void_length == 0;
 }
 
 template <class Finish>

@@ -52,7 +52,9 @@ bool ReadString(ByteReader& reader, std::string& value) {
 template <>
 struct ElementCodec<std::string> {
     static constexpr std::size_t kMinWireSize = 4;
-    static bool TakeHeap(DecodeBudget& budget, const std::string& value) { return budget.TakeHeapOf(value); }
+    static bool TakeHeap(DecodeBudget& budget, const std::string& value) {
+        return budget.TakeHeapOf(value);
+    }
     static std::size_t WireSize(const std::string& value) { return 4 + value.size(); }
     static void Write(ByteWriter& writer, const std::string& value) { WriteString(writer, value); }
     static bool Read(ByteReader& reader, std::string& value) { return ReadString(reader, value); }
@@ -136,7 +138,8 @@ bool ValueBlock<T>::DecodeFrom(ByteReader& reader, DecodeBudget& budget) {
         if (!budget.Take(n, sizeof(T))) return false;
         m_values.resize(old_size + n);
         for (std::size_t i = old_size; i < m_values.size(); ++i) {
-            if (!ElementCodec<T>::Read(probe, m_values[i]) || !ElementCodec<T>::TakeHeap(budget, m_values[i])) {
+            if (!ElementCodec<T>::Read(probe, m_values[i]) ||
+                !ElementCodec<T>::TakeHeap(budget, m_values[i])) {
                 m_values.resize(old_size);
                 return false;
             }

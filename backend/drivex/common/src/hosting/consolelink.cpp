@@ -69,12 +69,8 @@ int ConsoleLink::StartConsole(XPipeManager& manager) {
     DecoratePathEnd(program);
     program += platform::ExecutableFileName(PROGRAM_NAME);
     // Started from an argument vector, so every argument goes as it is.
-    std::vector<std::string> argv{program,
-                                  manager.getPipePath(),
-                                  manager.getPipePid(),
-                                  m_name,
-                                  GetVEXAHOME(),
-                                  BridgeOutputLanguage()};
+    std::vector<std::string> argv{program, manager.getPipePath(), manager.getPipePid(),
+                                  m_name,  GetVEXAHOME(),         BridgeOutputLanguage()};
     if (int error = platform::ChildProcess::Spawn(argv, m_process)) {
         DxTraceError("Starting the console " + program + " failed", error);
         return kConsoleNotStarted;

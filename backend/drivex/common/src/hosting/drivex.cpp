@@ -35,8 +35,11 @@ DriveX::~DriveX() { m_thread.reset(); }
 int DriveX::initializeX() {
     if (m_host->isIntialized()) return 0;
     const std::string& language = m_options->XName();
-    std::string arguments = language == kR ? "--silent --no-save" : language == kJavaExtension ? "JavaExtension" : "";
-    if (const std::string* args = m_options->FindOption(XConfigOptions::KEY_ARGS); args && !args->empty()) {
+    std::string arguments = language == kR               ? "--silent --no-save"
+                            : language == kJavaExtension ? "JavaExtension"
+                                                         : "";
+    if (const std::string* args = m_options->FindOption(XConfigOptions::KEY_ARGS);
+        args && !args->empty()) {
         arguments = *args;
     }
     XCmdArgument vector = arguments.empty() ? XCmdArgument() : XCmdArgument(arguments);
@@ -82,7 +85,9 @@ int VexaDX_P::runX() {
     setRunning(true);
     XPipeManager* manager = GetXPipeManager();
     XPipeSuit* suit = manager ? manager->getPipeSuit(XName()) : nullptr;
-    XPipes* pipes = suit && getIndex() >= 0 && getIndex() <= suit->getIndex() ? suit->getXPipes(getIndex()) : nullptr;
+    XPipes* pipes = suit && getIndex() >= 0 && getIndex() <= suit->getIndex()
+                        ? suit->getXPipes(getIndex())
+                        : nullptr;
     if (!pipes) {
         DxTrace("VexaDX_P has no pipes at its level");
         setRunning(false);

@@ -26,7 +26,8 @@ int BridgeIsUtf8Mode() {
 
 int BridgePostOutput(const char* text, int length) {
     const DxApiBridge* bridge = Bridge();
-    return bridge && bridge->postOutput ? bridge->postOutput(text, length) : VEXA_ENGINE_NOT_RUNNING;
+    return bridge && bridge->postOutput ? bridge->postOutput(text, length)
+                                        : VEXA_ENGINE_NOT_RUNNING;
 }
 
 void BridgeRecordBrowserOutput(const char* text, int length, VexaTextConverterFn converter) {

@@ -97,11 +97,21 @@ int LowerSubmitDepthEntry() { return LineFeedSlot::Instance().LowerSubmitDepth()
 // Every request would refill the table with the same pointers, so it is
 // filled once; a language may read it while another host asks for it.
 VexaDxCallbacks* GetDxCallBackTable() {
-    static VexaDxCallbacks table{&AppModeEntry,       &IsUtf8ModeEntry,       &VersionEntry,
-                                 &TempDirectoryEntry, &NestingIndexEntry,     &TraceEntry,
-                                 &TakeLineEntry,      &FeedLineEntry,         &OpenConsoleEntry,
-                                 &CloseConsoleEntry,  &WriteConsoleEntry,     &ReadConsoleEntry,
-                                 &RecordBrowserOutputEntry, &PostOutputEntry, &RaiseSubmitDepthEntry,
+    static VexaDxCallbacks table{&AppModeEntry,
+                                 &IsUtf8ModeEntry,
+                                 &VersionEntry,
+                                 &TempDirectoryEntry,
+                                 &NestingIndexEntry,
+                                 &TraceEntry,
+                                 &TakeLineEntry,
+                                 &FeedLineEntry,
+                                 &OpenConsoleEntry,
+                                 &CloseConsoleEntry,
+                                 &WriteConsoleEntry,
+                                 &ReadConsoleEntry,
+                                 &RecordBrowserOutputEntry,
+                                 &PostOutputEntry,
+                                 &RaiseSubmitDepthEntry,
                                  &LowerSubmitDepthEntry};
     return &table;
 }

@@ -48,7 +48,8 @@ bool InpStatisticsX::interruptText() const {
 
 int InpStatisticsX::loadXlib() {
     if (m_library) return m_lastStatus;
-    const std::string* libName = m_options ? m_options->FindOption(XConfigOptions::KEY_LIB_NAME) : nullptr;
+    const std::string* libName =
+        m_options ? m_options->FindOption(XConfigOptions::KEY_LIB_NAME) : nullptr;
     if (!libName || libName->empty()) {
         m_lastStatus = VEXA_LANGUAGE_LIB_NAME_EMPTY;
         DxTrace("Configration file vexadxcfg.ini is invalid because the LIB_NAME is NULL.");
@@ -103,7 +104,9 @@ int InpStatisticsX::Forward(Entry entry, Args... args) {
     return m_lastStatus;
 }
 
-int InpStatisticsX::x_init_embedded_x(int argc, char** argv) { return Forward(m_initEmbedded, argc, argv); }
+int InpStatisticsX::x_init_embedded_x(int argc, char** argv) {
+    return Forward(m_initEmbedded, argc, argv);
+}
 int InpStatisticsX::x_execute_x(const char* text) { return Forward(m_execute, text); }
 int InpStatisticsX::x_stop_embedded_x() { return Forward(m_stopEmbedded); }
 int InpStatisticsX::x_pre_action() { return Forward(m_preAction); }

@@ -37,17 +37,18 @@ constexpr unsigned kStopWaitMs = 10000;
 // ends them when that process ends (none for a host the engine does not
 // drive: nothing was started).
 class OutpStatisticsX::PartnerWait {
-public:
+  public:
     explicit PartnerWait(OutpStatisticsX& host, std::chrono::milliseconds limit = kConnectLimit)
         : m_host(host), m_deadline(std::chrono::steady_clock::now() + limit) {}
     bool expired() const { return std::chrono::steady_clock::now() >= m_deadline; }
     unsigned leftMs() const {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            m_deadline - std::chrono::steady_clock::now());
         return left.count() > 0 ? static_cast<unsigned>(left.count()) : 0u;
     }
     int process() const { return m_host.isVexaDrive() ? m_host.m_process.endDescriptor() : -1; }
 
-private:
+  private:
     OutpStatisticsX& m_host;
     std::chrono::steady_clock::time_point m_deadline;
 };
@@ -112,8 +113,8 @@ int OutpStatisticsX::x_init_embedded_x(int argc, char** argv) {
 
 int OutpStatisticsX::stat_start_x() {
     const XLaunchInputs inputs = CurrentLaunchInputs();
-    int status = Suit() ? StartProcess(XLauncherArgv(*m_options, inputs, m_appMode), pushEnv(*m_options, inputs),
-                                       m_process)
+    int status = Suit() ? StartProcess(XLauncherArgv(*m_options, inputs, m_appMode),
+                                       pushEnv(*m_options, inputs), m_process)
                         : VEXA_NOT_INITIALISED;
     if (status == 0) status = AwaitLauncher();
     DxTraceError("stat_start_x result", status);
@@ -143,9 +144,9 @@ int OutpStatisticsX::AwaitLauncher() {
 int OutpStatisticsX::stat_start_java() {
     JavaPlugInSocket* socket = GetJavaExtSocket();
     if (!socket || socket->CreateSocket() != 0) return VEXA_SOCKET_FAILED;
-    const XLaunchInputs inputs = CurrentLaunchInputs(JavaExtensionSmb::GetExtensionPath(),
-                                                     JavaExtensionSmb::GetCommandName(),
-                                                     JavaExtensionSmb::IsPackageMode());
+    const XLaunchInputs inputs =
+        CurrentLaunchInputs(JavaExtensionSmb::GetExtensionPath(),
+                            JavaExtensionSmb::GetCommandName(), JavaExtensionSmb::IsPackageMode());
     int status = StartProcess(JavaExtensionArgv(inputs, m_appMode, socket->GetSocketPort()),
                               pushEnv(*m_options, inputs), m_process);
     if (status == 0) {
@@ -183,7 +184,9 @@ int OutpStatisticsX::setup_x_run() {
     return ReceiveData(result, ready, true);
 }
 
-int OutpStatisticsX::x_execute_x(const char* text) { return m_java ? ExecuteOnSocket() : ExecuteOnPipes(text); }
+int OutpStatisticsX::x_execute_x(const char* text) {
+    return m_java ? ExecuteOnSocket() : ExecuteOnPipes(text);
+}
 
 int OutpStatisticsX::ExecuteOnPipes(const char* text) {
     XPipes* pipes = CurrentPipes();

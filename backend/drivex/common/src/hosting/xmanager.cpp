@@ -42,7 +42,9 @@ void XManager::addVexaDX(DriveX* driver) {
     m_drivers.push_back(std::move(owned));
 }
 
-DriveX* XManager::getBackVexaDX() const { return m_drivers.empty() ? nullptr : m_drivers.back().get(); }
+DriveX* XManager::getBackVexaDX() const {
+    return m_drivers.empty() ? nullptr : m_drivers.back().get();
+}
 
 // The level goes down only once the driver's block thread, which works on
 // that level's pipes, has ended.
@@ -58,10 +60,13 @@ void XManager::stopX() { m_hosts.clear(); }
 // Drivers first: releasing one waits for its block thread, which may still be
 // inside the language the host would unload.
 bool XManager::cleanup(unsigned milliseconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (!m_drivers.empty()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (!m_drivers.back()->awaitThreadEnd(static_cast<unsigned>(std::max<long long>(0, left.count())))) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (!m_drivers.back()->awaitThreadEnd(
+                static_cast<unsigned>(std::max<long long>(0, left.count())))) {
             leaveBehind();
             return false;
         }
@@ -74,7 +79,8 @@ bool XManager::cleanup(unsigned milliseconds) {
 // A block that never returns keeps its thread in the language: ending the
 // process is the only way out, and until then nothing it uses may go.
 void XManager::leaveBehind() {
-    DxTrace("XManager: a block thread did not end in time; its driver and the hosts are left alive");
+    DxTrace(
+        "XManager: a block thread did not end in time; its driver and the hosts are left alive");
     for (auto& driver : m_drivers) KeepAliveForGood(std::move(driver));
     m_drivers.clear();
     for (auto& host : m_hosts) KeepAliveForGood(std::move(host.second));
@@ -86,7 +92,8 @@ namespace {
 
 // The host of the language, made when the registry has none; null with the
 // refusal's code otherwise.
-StatisticsX* HostFor(const std::string& name, bool vexaDrive, int& status, XConfigOptions*& options) {
+StatisticsX* HostFor(const std::string& name, bool vexaDrive, int& status,
+                     XConfigOptions*& options) {
     XManager* registry = GetXManager();
     if (!IsDXGlobalInit() || !registry) {
         status = 1;

@@ -51,7 +51,8 @@ std::string LanguageHome(const XConfigOptions& options) {
 // directory holds the command's jar.
 std::string ExtensionJars(const XLaunchInputs& inputs) {
     std::string joined;
-    for (std::string piece : textutil::GetListFromDelims(inputs.extensionPath, kExtensionPathSeparator)) {
+    for (std::string piece :
+         textutil::GetListFromDelims(inputs.extensionPath, kExtensionPathSeparator)) {
         if (piece.empty()) continue;
         if (inputs.packageMode) {
             DecoratePathEnd(piece);
@@ -63,7 +64,7 @@ std::string ExtensionJars(const XLaunchInputs& inputs) {
 }
 
 class EnvironmentList {
-public:
+  public:
     EnvironmentList(const XConfigOptions& options, const XLaunchInputs& inputs)
         : m_options(options), m_inputs(inputs) {}
 
@@ -74,14 +75,16 @@ public:
         return m_inputs.lookupEnv && m_inputs.lookupEnv(name, value);
     }
 
-    void Push(const std::string& name, const std::string& value) { m_list.pushArgument(name + "=" + value, true); }
+    void Push(const std::string& name, const std::string& value) {
+        m_list.pushArgument(name + "=" + value, true);
+    }
     void PushUnlessDefined(const std::string& name, const std::string& value) {
         if (!Defines(name)) Push(name, value);
     }
 
     XCmdArgument Take() { return std::move(m_list); }
 
-private:
+  private:
     const XConfigOptions& m_options;
     const XLaunchInputs& m_inputs;
     XCmdArgument m_list;
@@ -94,8 +97,8 @@ void PushRRows(EnvironmentList& env, const std::string& home) {
     env.PushUnlessDefined("DISPLAY", env.Current("DISPLAY"));
 }
 
-void PushPythonRows(EnvironmentList& env, const XConfigOptions& options, const XLaunchInputs& inputs,
-                    const std::string& home) {
+void PushPythonRows(EnvironmentList& env, const XConfigOptions& options,
+                    const XLaunchInputs& inputs, const std::string& home) {
     env.PushUnlessDefined("PYTHONHOME", home);
 
     // The options' own value replaces the inherited one, even when empty.
@@ -109,24 +112,27 @@ void PushPythonRows(EnvironmentList& env, const XConfigOptions& options, const X
 
     if (!(env.Defines("CPRLMX_HOST") && env.Defines("CPRLMX_PORT"))) {
         std::string host, port;
-        const bool inherited = env.CurrentIfSet("CPRLMX_HOST", host) && env.CurrentIfSet("CPRLMX_PORT", port);
+        const bool inherited =
+            env.CurrentIfSet("CPRLMX_HOST", host) && env.CurrentIfSet("CPRLMX_PORT", port);
         env.Push("CPRLMX_HOST", inherited ? host : std::string(kDefaultCprlmxHost));
         env.Push("CPRLMX_PORT", inherited ? port : std::string(kDefaultPort));
     }
 
     std::string clientPort;
     const bool clientPortSet = env.CurrentIfSet("JAVA_CLIENT_PORT", clientPort);
-    env.PushUnlessDefined("JAVA_CLIENT_PORT", clientPortSet ? clientPort : std::string(kDefaultPort));
+    env.PushUnlessDefined("JAVA_CLIENT_PORT",
+                          clientPortSet ? clientPort : std::string(kDefaultPort));
 }
 
 void PushJavaExtensionRows(EnvironmentList& env, const XLaunchInputs& inputs) {
-    env.Push("CLASSPATH", JoinList({inputs.engineHome + "/vexajavaplugin.jar", ExtensionJars(inputs),
-                                    env.Current("CLASSPATH")}));
+    env.Push("CLASSPATH", JoinList({inputs.engineHome + "/vexajavaplugin.jar",
+                                    ExtensionJars(inputs), env.Current("CLASSPATH")}));
 }
 
 }  // namespace
 
-XLaunchInputs CurrentLaunchInputs(std::string extensionPath, std::string commandName, bool packageMode) {
+XLaunchInputs CurrentLaunchInputs(std::string extensionPath, std::string commandName,
+                                  bool packageMode) {
     XLaunchInputs inputs;
     inputs.engineHome = GetVEXAHOME();
     if (XPipeManager* manager = GetXPipeManager()) {
@@ -158,10 +164,12 @@ XCmdArgument pushEnv(const XConfigOptions& options, const XLaunchInputs& inputs)
     return env.Take();
 }
 
-std::vector<std::string> ChildEnvironment(const XCmdArgument& entries, const std::vector<std::string>& current) {
+std::vector<std::string> ChildEnvironment(const XCmdArgument& entries,
+                                          const std::vector<std::string>& current) {
     std::vector<std::string> block = current;
     std::map<std::string, std::size_t> places;
-    for (std::size_t i = 0; i < block.size(); ++i) places.emplace(block[i].substr(0, block[i].find('=')), i);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        places.emplace(block[i].substr(0, block[i].find('=')), i);
     for (int i = 0; i < entries.argc(); ++i) {
         std::string entry = entries.argumentAt(i);
         const std::size_t equals = entry.find('=');
@@ -184,7 +192,8 @@ std::string XModeArgument(int appMode) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::vector<std::string> XLauncherArgv(const XConfigOptions& options, const XLaunchInputs& inputs, int appMode) {
+std::vector<std::string> XLauncherArgv(const XConfigOptions& options, const XLaunchInputs& inputs,
+                                       int appMode) {
     std::string program = inputs.engineHome;
     DecoratePathEnd(program);
     program += platform::ExecutableFileName(options.WorkOn32() ? "startx32" : "startx");
@@ -193,8 +202,8 @@ std::vector<std::string> XLauncherArgv(const XConfigOptions& options, const XLau
     // the Python home are quoted to survive the split at blanks. Here every
     // argument is its own vector entry and reaches the launcher as it is;
     // quotes would become part of the directory names.
-    std::vector<std::string> argv{std::move(program), XModeArgument(appMode), inputs.tempDir, inputs.pidText,
-                                  options.XName()};
+    std::vector<std::string> argv{std::move(program), XModeArgument(appMode), inputs.tempDir,
+                                  inputs.pidText, options.XName()};
     if (options.XName() == "PYTHON") {
         const std::string* home = options.FindOption(XConfigOptions::KEY_HOME);
         argv.push_back(home ? *home : std::string());
@@ -206,5 +215,6 @@ std::vector<std::string> JavaExtensionArgv(const XLaunchInputs& inputs, int appM
     std::string program = inputs.engineHome;
     DecoratePathEnd(program);
     program += "JRE/bin/java";
-    return {std::move(program), kJavaMainClass, XModeArgument(appMode), std::to_string(port), inputs.commandName};
+    return {std::move(program), kJavaMainClass, XModeArgument(appMode), std::to_string(port),
+            inputs.commandName};
 }

@@ -64,12 +64,15 @@ int ChannelConnection::Connect(const std::string& path, ChannelConnection& out) 
     return 0;
 }
 
-int ChannelConnection::Send(const void* data, std::size_t length) { return Send(data, length, nullptr, 0); }
+int ChannelConnection::Send(const void* data, std::size_t length) {
+    return Send(data, length, nullptr, 0);
+}
 
 int ChannelConnection::Send(const void* first, std::size_t firstLength, const void* second,
                             std::size_t secondLength) {
     if (!m_fd) return EBADF;
-    iovec parts[2] = {{const_cast<void*>(first), firstLength}, {const_cast<void*>(second), secondLength}};
+    iovec parts[2] = {{const_cast<void*>(first), firstLength},
+                      {const_cast<void*>(second), secondLength}};
     msghdr message{};
     message.msg_iov = parts;
     message.msg_iovlen = secondLength > 0 ? 2 : 1;
@@ -137,7 +140,8 @@ OwnChannels& Own() {
 
 bool IsSameFile(const std::string& path, unsigned long device, unsigned long inode) {
     struct stat current {};
-    return ::lstat(path.c_str(), &current) == 0 && static_cast<unsigned long>(current.st_dev) == device &&
+    return ::lstat(path.c_str(), &current) == 0 &&
+           static_cast<unsigned long>(current.st_dev) == device &&
            static_cast<unsigned long>(current.st_ino) == inode;
 }
 
@@ -258,9 +262,11 @@ int ChannelConnection::WaitReadableWatching(int watchedProcess) const {
     }
 }
 
-int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds, int watchedProcess) {
+int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds,
+                                  int watchedProcess) {
     if (!m_fd) return EBADF;
-    if (int error = WaitForConnection(m_fd.get(), watchedProcess, static_cast<int>(milliseconds))) return error;
+    if (int error = WaitForConnection(m_fd.get(), watchedProcess, static_cast<int>(milliseconds)))
+        return error;
     return Accept(out);
 }
 
@@ -269,7 +275,8 @@ void ChannelListener::close() {
     {
         std::lock_guard<std::mutex> guard(Own().lock);
         auto registered = Own().files.find(m_path);
-        if (registered != Own().files.end() && registered->second == std::make_pair(m_device, m_inode)) {
+        if (registered != Own().files.end() &&
+            registered->second == std::make_pair(m_device, m_inode)) {
             Own().files.erase(registered);
         }
         if (IsSameFile(m_path, m_device, m_inode)) ::unlink(m_path.c_str());
@@ -293,7 +300,9 @@ int RemoveDeadChannels(const std::string& prefix) {
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(directory, error)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind(prefix, 0) != 0 || !entry.is_socket(error) || bound.count(entry.path().string())) continue;
+        if (name.rfind(prefix, 0) != 0 || !entry.is_socket(error) ||
+            bound.count(entry.path().string()))
+            continue;
         if (::unlink(entry.path().c_str()) == 0) ++removed;
     }
     return removed;

@@ -70,13 +70,14 @@ int ChildProcess::Spawn(const std::vector<std::string>& argv, ChildProcess& out)
     return 0;
 }
 
-int ChildProcess::Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                        ChildProcess& out) {
+int ChildProcess::Spawn(const std::vector<std::string>& argv,
+                        const std::vector<std::string>& environment, ChildProcess& out) {
     if (argv.empty() || argv[0].empty()) return EINVAL;
     std::vector<char*> vector = PointerVector(argv);
     std::vector<char*> block = PointerVector(environment);
     pid_t pid = -1;
-    if (int error = ::posix_spawn(&pid, vector[0], nullptr, nullptr, vector.data(), block.data())) return error;
+    if (int error = ::posix_spawn(&pid, vector[0], nullptr, nullptr, vector.data(), block.data()))
+        return error;
     out.Adopt(pid);
     return 0;
 }
@@ -122,7 +123,8 @@ bool ChildProcess::WaitFor(unsigned milliseconds) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
         if (m_watch.valid()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
             // Woken by the end itself; the reap that follows collects it.
             m_watch.WaitForEnd(static_cast<int>(left) + 1);
             continue;

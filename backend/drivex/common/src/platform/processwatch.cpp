@@ -26,7 +26,8 @@ int ProcessWatch::Open(int pid, ProcessWatch& out) {
 bool ProcessWatch::WaitForEnd(int milliseconds) {
     if (!valid()) return false;
     pollfd fds[2] = {{m_process.get(), POLLIN, 0}, {m_wake.descriptor(), POLLIN, 0}};
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
         int wait = milliseconds;
         if (milliseconds >= 0) {

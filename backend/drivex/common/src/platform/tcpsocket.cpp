@@ -164,10 +164,12 @@ int TcpListener::Open(TcpListener& out) {
 int TcpListener::BindLoopback(std::uint16_t port, int backlog) {
     if (!valid()) return EBADF;
     sockaddr_in address = LoopbackAddress(port);
-    if (::bind(m_fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return errno;
+    if (::bind(m_fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return errno;
     if (::listen(m_fd.get(), backlog) != 0) return errno;
     socklen_t length = sizeof address;
-    if (::getsockname(m_fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) return errno;
+    if (::getsockname(m_fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return errno;
     m_port = ntohs(address.sin_port);
     return 0;
 }
@@ -197,7 +199,8 @@ int TcpListener::Accept(TcpConnection& out) {
 
 int TcpListener::AcceptWithin(TcpConnection& out, unsigned milliseconds, int watchedProcess) {
     if (!valid()) return EBADF;
-    if (int error = WaitFor(m_fd.get(), POLLIN, static_cast<int>(milliseconds), watchedProcess)) return error;
+    if (int error = WaitFor(m_fd.get(), POLLIN, static_cast<int>(milliseconds), watchedProcess))
+        return error;
     return Accept(out);
 }
 

@@ -33,7 +33,7 @@ std::string& XNameStorage() {
 // never dangles when the home changes later. Homes change rarely and equal
 // values share one entry.
 class HomeStore {
-public:
+  public:
     const char* Get() {
         const char* current = m_current.load(std::memory_order_acquire);
         if (*current != '\0') return current;
@@ -42,7 +42,8 @@ public:
             return current;
         std::lock_guard<std::mutex> guard(m_lock);
         // A home set while we looked at the environment wins.
-        if (*m_current.load(std::memory_order_relaxed) == '\0') Install(Normalised(fromEnvironment));
+        if (*m_current.load(std::memory_order_relaxed) == '\0')
+            Install(Normalised(fromEnvironment));
         return m_current.load(std::memory_order_relaxed);
     }
 
@@ -51,7 +52,7 @@ public:
         Install(Normalised(home));
     }
 
-private:
+  private:
     static std::string Normalised(std::string home) {
         if (home.size() > 1 && (home.back() == '/' || home.back() == '\\')) home.pop_back();
         return home;

@@ -26,7 +26,8 @@ void DxTracer::open(const std::string& path) {
     if (path.empty()) return;
     std::lock_guard<std::mutex> guard(m_lock);
     // Binary: the same bytes, "\n" line ends included, on every platform.
-    m_output = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    m_output =
+        std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc | std::ios::binary);
     *m_output << kBanner;
     m_output->flush();
 }

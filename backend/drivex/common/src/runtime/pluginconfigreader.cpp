@@ -60,8 +60,7 @@ bool PlugInConfigReader::GotoSectionStart(std::istream& input, const std::string
     return false;
 }
 
-bool PlugInConfigReader::SplitEntry(const std::string& line, std::string& key,
-                                    std::string& value) {
+bool PlugInConfigReader::SplitEntry(const std::string& line, std::string& key, std::string& value) {
     if (line.empty() || line[0] == '=') return false;
     std::size_t equals = line.find('=');
     if (equals == std::string::npos) {

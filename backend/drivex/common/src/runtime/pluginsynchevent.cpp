@@ -8,7 +8,9 @@ bool PlugInSynchEvent::WaitForSignal() {
     return true;
 }
 
-bool PlugInSynchEvent::WaitForSignal(unsigned milliseconds) { return m_event.WaitFor(milliseconds); }
+bool PlugInSynchEvent::WaitForSignal(unsigned milliseconds) {
+    return m_event.WaitFor(milliseconds);
+}
 
 std::shared_ptr<PlugInSynchEvent> PlugInSynchEvent::ReplyEvent() {
     PlugInCriticalSection::Lock guard(&m_replyLock);

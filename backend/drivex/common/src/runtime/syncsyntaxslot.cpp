@@ -40,5 +40,7 @@ void SyncSyntaxSlot::Complete(int result) {
     m_done.Signal();
 }
 
-int GRunSyncSyntax(const std::vector<std::string>& lines) { return SyncSyntaxSlot::Instance().Run(lines); }
+int GRunSyncSyntax(const std::vector<std::string>& lines) {
+    return SyncSyntaxSlot::Instance().Run(lines);
+}
 int GStopSyncSyntax() { return SyncSyntaxSlot::Instance().Stop(); }

@@ -39,8 +39,7 @@ XConfigOptions* VexaDXConfigReader::GetInstance(const std::string& section) {
 
 VexaDXConfigReader::VexaDXConfigReader() : VexaDXConfigReader(DefaultConfigPath()) {}
 
-VexaDXConfigReader::VexaDXConfigReader(const std::string& configPath)
-    : m_configPath(configPath) {}
+VexaDXConfigReader::VexaDXConfigReader(const std::string& configPath) : m_configPath(configPath) {}
 
 VexaDXConfigReader::~VexaDXConfigReader() = default;
 

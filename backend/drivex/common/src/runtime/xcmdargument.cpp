@@ -8,7 +8,8 @@ XCmdArgument::XCmdArgument(int count, const char* const* vector) {
     for (int i = 0; vector && i < count; ++i) m_arguments.emplace_back(vector[i] ? vector[i] : "");
 }
 
-XCmdArgument::XCmdArgument(const std::string& text) : m_arguments(textutil::GetListFromDelims(text, " ")) {}
+XCmdArgument::XCmdArgument(const std::string& text)
+    : m_arguments(textutil::GetListFromDelims(text, " ")) {}
 
 XCmdArgument& XCmdArgument::operator=(const XCmdArgument& other) {
     if (this != &other) {

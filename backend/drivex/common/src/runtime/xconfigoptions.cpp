@@ -46,14 +46,19 @@ bool XConfigOptions::IsNestable() const { return FlagIsTrue(KEY_NESTABLE) || m_x
 bool XConfigOptions::WorkOn32() const { return FlagIsTrue(KEY_WORK_ON_32); }
 
 bool XConfigOptions::IsDefinedKey(const std::string& key) {
-    static const std::string* const kDefined[] = {
-        &KEY_LIB_NAME,       &KEY_HOME,
-        &KEY_ARGS,           &KEY_X,
-        &KEY_VEXADX_VERSION, &KEY_VEXADX_VERSION_MAJOR,
-        &KEY_VEXADX_VERSION_MINOR, &KEY_VEXADX_VERSION_PATCH,
-        &KEY_VEXADX_VERSION_BUGFIX, &KEY_TRACE,
-        &KEY_INNER_PROCESS,  &KEY_NESTABLE,
-        &KEY_WORK_ON_32};
+    static const std::string* const kDefined[] = {&KEY_LIB_NAME,
+                                                  &KEY_HOME,
+                                                  &KEY_ARGS,
+                                                  &KEY_X,
+                                                  &KEY_VEXADX_VERSION,
+                                                  &KEY_VEXADX_VERSION_MAJOR,
+                                                  &KEY_VEXADX_VERSION_MINOR,
+                                                  &KEY_VEXADX_VERSION_PATCH,
+                                                  &KEY_VEXADX_VERSION_BUGFIX,
+                                                  &KEY_TRACE,
+                                                  &KEY_INNER_PROCESS,
+                                                  &KEY_NESTABLE,
+                                                  &KEY_WORK_ON_32};
     for (const std::string* defined : kDefined)
         if (key == *defined) return true;
     return false;

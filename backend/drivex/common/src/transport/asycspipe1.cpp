@@ -105,7 +105,10 @@ std::int32_t AsyCsPipe1::send(CleXDSmb& request, CleXDSmb& reply) {
 
 std::int32_t AsyCsPipe1::receive(Visitor* visitor) {
     Handler handler;
-    if (visitor) handler = [visitor](CleXDSmb& request, CleXDSmb& reply) { return visitor->VisitReceiver(request, reply); };
+    if (visitor)
+        handler = [visitor](CleXDSmb& request, CleXDSmb& reply) {
+            return visitor->VisitReceiver(request, reply);
+        };
     return Serve(handler, "AsyCsPipe1:receive: ReceiveData", "AsyCsPipe1:receive: SendData");
 }
 
@@ -113,7 +116,8 @@ std::int32_t AsyCsPipe1::receive(const Handler& handler) {
     return Serve(handler, "AsyCsPipe1: ReceiveData", "AsyCsPipe1: SendData");
 }
 
-std::int32_t AsyCsPipe1::Serve(const Handler& handler, const char* receiveTrace, const char* sendTrace) {
+std::int32_t AsyCsPipe1::Serve(const Handler& handler, const char* receiveTrace,
+                               const char* sendTrace) {
     openPipe();
     for (;;) {
         CleXDSmb request;

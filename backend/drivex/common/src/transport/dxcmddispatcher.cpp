@@ -48,4 +48,6 @@ std::int32_t DXCmdDispatcherVisitor::VisitReceiver(CleXDSmb& request, CleXDSmb& 
     return status;
 }
 
-int DXCmdDispatcherVisitor::cmdDispatcher(std::int32_t, const std::vector<std::string>&) { return 0; }
+int DXCmdDispatcherVisitor::cmdDispatcher(std::int32_t, const std::vector<std::string>&) {
+    return 0;
+}

@@ -72,8 +72,8 @@ int JavaPlugInSocket::WriteData(const void* buffer, int length, int& written) {
     std::size_t remaining = static_cast<std::size_t>(length);
     while (remaining > 0) {
         std::size_t sent = 0;
-        int error = m_connection.SendPiece(
-            bytes, std::min<std::size_t>(remaining, PIECE_SIZE), sent);
+        int error =
+            m_connection.SendPiece(bytes, std::min<std::size_t>(remaining, PIECE_SIZE), sent);
         if (error) {
             DxTraceError("WriteData", error);
             m_connection.close();

@@ -18,7 +18,10 @@ constexpr int kReadBufferSize = 8192;
 }  // namespace
 
 MonitorThread::MonitorThread(const std::string& pipeName, int monitorType)
-    : m_pipe(pipeName), m_pipeName(pipeName), m_partnerAlive(monitorType == kWriter), m_type(monitorType) {
+    : m_pipe(pipeName),
+      m_pipeName(pipeName),
+      m_partnerAlive(monitorType == kWriter),
+      m_type(monitorType) {
     if (m_type == kReader) {
         if (m_pipe.CreatePipe() == 0) m_pipe.DisconnectPipe();
     } else if (m_type != kWriter) {
@@ -36,9 +39,7 @@ MonitorThread::~MonitorThread() {
 void MonitorThread::stop() {
     if (!HasThread()) return;
     m_stopRequested = true;
-    {
-        std::lock_guard<std::mutex> guard(m_pauseLock);
-    }
+    { std::lock_guard<std::mutex> guard(m_pauseLock); }
     m_pauseWake.notify_all();
     WaitForStop(kDefaultStopWait);
 }
@@ -77,7 +78,8 @@ void MonitorThread::WriterLoop() {
 
 void MonitorThread::ReaderLoop() {
     int connected = ETIMEDOUT;
-    while (!m_stopRequested && (connected = m_pipe.ConnectPipeWithin(kReaderSliceMs)) == ETIMEDOUT) {
+    while (!m_stopRequested &&
+           (connected = m_pipe.ConnectPipeWithin(kReaderSliceMs)) == ETIMEDOUT) {
     }
     if (connected) return;
     char buffer[kReadBufferSize];
@@ -106,5 +108,6 @@ void MonitorThread::ReaderLoop() {
 
 void MonitorThread::PauseBetweenBeats() {
     std::unique_lock<std::mutex> lock(m_pauseLock);
-    m_pauseWake.wait_for(lock, std::chrono::milliseconds(kBeatIntervalMs), [this] { return m_stopRequested.load(); });
+    m_pauseWake.wait_for(lock, std::chrono::milliseconds(kBeatIntervalMs),
+                         [this] { return m_stopRequested.load(); });
 }

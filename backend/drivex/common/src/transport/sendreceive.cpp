@@ -32,7 +32,7 @@ int ProtocolViolation(const std::string& channel, const char* condition) {
 // plausible, grown geometrically for the rest. A lent block large enough for
 // the first allocation is used instead of a fresh one.
 class ImageAssembly {
-public:
+  public:
     ImageAssembly(std::size_t total, codec::OwnedBuffer lent) : m_total(total) {
         const std::size_t first = std::min(total, kTrustedReservation);
         if (lent.size() >= first) {
@@ -62,7 +62,7 @@ public:
     }
     void Advance(std::size_t count) { m_received += count; }
 
-private:
+  private:
     std::size_t m_total;
     codec::OwnedBuffer m_buffer;
     std::size_t m_received = 0;
@@ -118,7 +118,8 @@ int AssembleImage(CleXDSmb& message, const std::string& channel, const unsigned 
         return message.GetErrorCode();
     }
     ImageAssembly image(static_cast<std::size_t>(total), std::move(lent));
-    std::memcpy(image.Tail(static_cast<std::size_t>(count)), first, static_cast<std::size_t>(count));
+    std::memcpy(image.Tail(static_cast<std::size_t>(count)), first,
+                static_cast<std::size_t>(count));
     image.Advance(static_cast<std::size_t>(count));
     while (!image.complete()) {
         std::size_t want = std::min<std::size_t>(kPiece, image.missing());
@@ -224,8 +225,8 @@ int ReceiveData(VexaPipe& end, CleXDSmb& message, bool serverEnd) {
 
 int SendData(JavaPlugInSocket& socket, CleXDSmb& message) {
     // A stream keeps no packet boundaries: the two parts go one after the other.
-    return SendImage(message, [&socket](const void* head, std::int32_t headLength, const void* block,
-                                        std::int32_t blockLength) {
+    return SendImage(message, [&socket](const void* head, std::int32_t headLength,
+                                        const void* block, std::int32_t blockLength) {
         int written = 0;
         if (int error = socket.WriteData(head, headLength, written)) return error;
         return blockLength > 0 ? socket.WriteData(block, blockLength, written) : 0;

@@ -55,11 +55,13 @@ int VexaPipe::ConnectPipeWithin(unsigned milliseconds, int watchedProcess) {
     return Connect(nullptr, static_cast<int>(milliseconds), watchedProcess);
 }
 
-int VexaPipe::Connect(const platform::ChannelConnection* watched, int milliseconds, int watchedProcess) {
+int VexaPipe::Connect(const platform::ChannelConnection* watched, int milliseconds,
+                      int watchedProcess) {
     if (m_connectAttempted) return 0;
     int error = milliseconds < 0
                     ? m_listener.Accept(m_connection, watched)
-                    : m_listener.AcceptWithin(m_connection, static_cast<unsigned>(milliseconds), watchedProcess);
+                    : m_listener.AcceptWithin(m_connection, static_cast<unsigned>(milliseconds),
+                                              watchedProcess);
     if (milliseconds >= 0 && error == ETIMEDOUT) return error;
     // A partner that is gone leaves the end ready for a later writer.
     if (!((watched || watchedProcess >= 0) && error == EPIPE)) m_connectAttempted = true;
@@ -134,7 +136,8 @@ int VexaPipe::WriteData(const void* buffer, int length, int& written) {
     return WriteData(buffer, length, nullptr, 0, written);
 }
 
-int VexaPipe::WriteData(const void* head, int headLength, const void* tail, int tailLength, int& written) {
+int VexaPipe::WriteData(const void* head, int headLength, const void* tail, int tailLength,
+                        int& written) {
     written = 0;
     if (headLength < 0 || tailLength < 0 || (headLength > 0 && head == nullptr) ||
         (tailLength > 0 && tail == nullptr)) {
@@ -167,14 +170,17 @@ int VexaPipe::ReadData(int size, void* buffer, int& bytesRead) {
     if (size <= 0 || buffer == nullptr) return VEXA_BAD_ARGUMENT;
     std::size_t received = 0;
     int error = m_connection.valid() ? 0 : (HasPipe() ? ENOTCONN : EBADF);
-    if (!error && m_watchedProcess >= 0) error = m_connection.WaitReadableWatching(m_watchedProcess);
+    if (!error && m_watchedProcess >= 0)
+        error = m_connection.WaitReadableWatching(m_watchedProcess);
     if (!error) error = m_connection.Receive(buffer, static_cast<std::size_t>(size), received);
     bytesRead = static_cast<int>(received);
     if (error) Trace(" ReadData", error);
     return error;
 }
 
-int VexaPipe::WaitReadable(unsigned milliseconds) const { return m_connection.WaitReadable(milliseconds); }
+int VexaPipe::WaitReadable(unsigned milliseconds) const {
+    return m_connection.WaitReadable(milliseconds);
+}
 
 int VexaPipe::ReadDataWithin(int size, void* buffer, int& bytesRead, unsigned milliseconds) {
     bytesRead = 0;

@@ -47,8 +47,9 @@ XPipeSuit::~XPipeSuit() {
 MonitorThread* XPipeSuit::startMonitor(bool reader, void (*partnerLost)()) {
     std::unique_ptr<MonitorThread>& slot = reader ? m_readerMonitor : m_writerMonitor;
     if (!slot) {
-        slot = std::make_unique<MonitorThread>(getPipeNamePrefix() + (reader ? "P2C" : "C2P"),
-                                               reader ? MonitorThread::kReader : MonitorThread::kWriter);
+        slot = std::make_unique<MonitorThread>(
+            getPipeNamePrefix() + (reader ? "P2C" : "C2P"),
+            reader ? MonitorThread::kReader : MonitorThread::kWriter);
         slot->setPartnerLostCallback(partnerLost);
         slot->Start();
     }
@@ -60,10 +61,13 @@ int XPipeSuit::stopMonitor(bool reader) {
     return 0;
 }
 
-MonitorThread* XPipeSuit::getMonitor(bool reader) { return (reader ? m_readerMonitor : m_writerMonitor).get(); }
+MonitorThread* XPipeSuit::getMonitor(bool reader) {
+    return (reader ? m_readerMonitor : m_writerMonitor).get();
+}
 
 DXCmdDispatcher* XPipeSuit::getCmdDispatcher(bool isServer) {
-    if (!m_dispatcher) m_dispatcher = std::make_unique<DXCmdDispatcher>(getPipeNamePrefix(), isServer);
+    if (!m_dispatcher)
+        m_dispatcher = std::make_unique<DXCmdDispatcher>(getPipeNamePrefix(), isServer);
     return m_dispatcher.get();
 }
 
@@ -93,7 +97,8 @@ void XPipeSuit::decreaseIndex() {
 XPipes* XPipeSuit::getXPipes() { return getXPipes(m_pipe_index); }
 
 XPipes* XPipeSuit::getXPipes(int level) {
-    if (level < 0 || level > m_pipe_index || level >= static_cast<int>(m_pipeSets.size())) return nullptr;
+    if (level < 0 || level > m_pipe_index || level >= static_cast<int>(m_pipeSets.size()))
+        return nullptr;
     return m_pipeSets[static_cast<size_t>(level)].get();
 }
 
@@ -106,7 +111,8 @@ XPipeSuit* XPipeManager::getPipeSuit(const std::string& name) {
 }
 
 bool XPipeManager::holds(const XPipeSuit* suit) const {
-    return std::any_of(m_suits.begin(), m_suits.end(), [suit](const auto& held) { return held.get() == suit; });
+    return std::any_of(m_suits.begin(), m_suits.end(),
+                       [suit](const auto& held) { return held.get() == suit; });
 }
 
 void XPipeManager::removePipeSuit(const std::string& name) {

@@ -21,7 +21,7 @@ int SendInterrupt(int pid);
 void IgnoreTerminalInterrupt();
 
 class SignalRelay {
-public:
+  public:
     SignalRelay() = default;
     SignalRelay(const SignalRelay&) = delete;
     SignalRelay& operator=(const SignalRelay&) = delete;
@@ -35,7 +35,7 @@ public:
     bool Wait();
     void Wake();
 
-private:
+  private:
     int m_signal = 0;
     UniqueFd m_signalled;
     UniqueFd m_wake;

@@ -10,8 +10,12 @@
 
 namespace platform::win32 {
 
-inline HANDLE AsHandle(int value) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(value)); }
-inline int AsInt(HANDLE handle) { return static_cast<int>(reinterpret_cast<std::intptr_t>(handle)); }
+inline HANDLE AsHandle(int value) {
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(value));
+}
+inline int AsInt(HANDLE handle) {
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(handle));
+}
 
 // The errno value callers above the platform compare with (ENOENT, EPIPE,
 // ETIMEDOUT, ...); a Windows code without a counterpart is passed on as it is.
@@ -20,7 +24,7 @@ inline int LastErrno() { return ErrnoFrom(::GetLastError()); }
 
 // A manual-reset event for one overlapped operation at a time.
 class OverlappedIo {
-public:
+  public:
     OverlappedIo() { m_overlapped.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr); }
     OverlappedIo(const OverlappedIo&) = delete;
     OverlappedIo& operator=(const OverlappedIo&) = delete;
@@ -38,7 +42,7 @@ public:
     // Cancels the pending operation and waits until it is gone.
     void Cancel(HANDLE file);
 
-private:
+  private:
     OVERLAPPED m_overlapped{};
 };
 

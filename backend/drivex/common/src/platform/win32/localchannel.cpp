@@ -1,8 +1,8 @@
 #include "platform/localchannel.h"
 
 // sddl.h needs the declarations windows.h brings.
-#include <windows.h>
 #include <sddl.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <chrono>
@@ -31,7 +31,7 @@ constexpr unsigned kLongestPauseMs = 10;
 // Admits the user this process runs as and nobody else: the counterpart of
 // the private pipe directory. Built once, kept for the process's life.
 class CurrentUserOnly {
-public:
+  public:
     CurrentUserOnly() {
         HANDLE token = nullptr;
         if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return;
@@ -40,12 +40,13 @@ public:
         std::vector<unsigned char> user(size);
         char* sidText = nullptr;
         if (size > 0 && ::GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
-            ::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sidText)) {
+            ::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid,
+                                     &sidText)) {
             // Protected DACL: one entry, all access for the owner's SID.
             const std::string descriptor = std::string("D:P(A;;GA;;;") + sidText + ")";
             ::LocalFree(sidText);
-            ::ConvertStringSecurityDescriptorToSecurityDescriptorA(descriptor.c_str(), SDDL_REVISION_1,
-                                                                   &m_descriptor, nullptr);
+            ::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                descriptor.c_str(), SDDL_REVISION_1, &m_descriptor, nullptr);
         }
         ::CloseHandle(token);
         m_attributes.nLength = sizeof m_attributes;
@@ -54,7 +55,7 @@ public:
     }
     SECURITY_ATTRIBUTES* get() { return m_descriptor ? &m_attributes : nullptr; }
 
-private:
+  private:
     PSECURITY_DESCRIPTOR m_descriptor = nullptr;
     SECURITY_ATTRIBUTES m_attributes{};
 };
@@ -71,10 +72,10 @@ int NewInstance(const std::string& path, bool first, UniqueFd& out) {
     // The first instance must be ours: a pipe of that name held by another
     // process is refused rather than joined.
     if (first) openMode |= FILE_FLAG_FIRST_PIPE_INSTANCE;
-    HANDLE pipe = ::CreateNamedPipeA(path.c_str(), openMode,
-                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT |
-                                         PIPE_REJECT_REMOTE_CLIENTS,
-                                     PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, NMPWAIT_WAIT_FOREVER, security);
+    HANDLE pipe = ::CreateNamedPipeA(
+        path.c_str(), openMode,
+        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+        PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, NMPWAIT_WAIT_FOREVER, security);
     if (pipe == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         return first && error == ERROR_ACCESS_DENIED ? EADDRINUSE : ErrnoFrom(error);
@@ -84,7 +85,8 @@ int NewInstance(const std::string& path, bool first, UniqueFd& out) {
 }
 
 bool IsGone(DWORD error) {
-    return error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_NO_DATA;
+    return error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED ||
+           error == ERROR_NO_DATA;
 }
 
 // Data waiting (true), or the partner gone (true, `gone` set).
@@ -99,15 +101,18 @@ bool Peek(HANDLE pipe, bool& gone) {
 // Waits for a client on `pipe` for up to `milliseconds` (negative: no limit),
 // giving up with EPIPE when `watched` reports its partner gone or the process
 // handle `watchedProcess` (or -1) is signalled.
-int WaitForClient(HANDLE pipe, const ChannelConnection* watched, int milliseconds, int watchedProcess = -1) {
+int WaitForClient(HANDLE pipe, const ChannelConnection* watched, int milliseconds,
+                  int watchedProcess = -1) {
     OverlappedIo io;
     if (!io.valid()) return LastErrno();
     const BOOL started = ::ConnectNamedPipe(pipe, io.get());
     // A client that connected before this call counts, and so does one that
     // has already gone again: what it wrote can still be read.
-    if (!started && (::GetLastError() == ERROR_PIPE_CONNECTED || ::GetLastError() == ERROR_NO_DATA)) return 0;
+    if (!started && (::GetLastError() == ERROR_PIPE_CONNECTED || ::GetLastError() == ERROR_NO_DATA))
+        return 0;
     if (!started && ::GetLastError() != ERROR_IO_PENDING) return LastErrno();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
         DWORD slice = INFINITE;
         if (watched) slice = 20;
@@ -117,8 +122,10 @@ int WaitForClient(HANDLE pipe, const ChannelConnection* watched, int millisecond
             const DWORD remaining = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
             if (slice == INFINITE || remaining < slice) slice = remaining;
         }
-        const HANDLE handles[2] = {io.event(), watchedProcess >= 0 ? AsHandle(watchedProcess) : nullptr};
-        const DWORD woken = ::WaitForMultipleObjects(watchedProcess >= 0 ? 2 : 1, handles, FALSE, slice);
+        const HANDLE handles[2] = {io.event(),
+                                   watchedProcess >= 0 ? AsHandle(watchedProcess) : nullptr};
+        const DWORD woken =
+            ::WaitForMultipleObjects(watchedProcess >= 0 ? 2 : 1, handles, FALSE, slice);
         if (woken == WAIT_OBJECT_0) {
             DWORD ignored = 0;
             return ::GetOverlappedResult(pipe, io.get(), &ignored, FALSE) ? 0 : LastErrno();
@@ -155,7 +162,8 @@ int EnsurePrivateDirectory(const std::string& directory) {
         return LastErrno();
     const DWORD attributes = ::GetFileAttributesA(directory.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastErrno();
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return ENOTDIR;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return ENOTDIR;
     return 0;
 }
 
@@ -169,8 +177,8 @@ int RemoveOwnChannels() { return 0; }
 int ChannelConnection::Connect(const std::string& path, ChannelConnection& out) {
     if (path.size() > MaxChannelPathLength()) return ENAMETOOLONG;
     for (;;) {
-        HANDLE pipe = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OVERLAPPED, nullptr);
+        HANDLE pipe = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (pipe != INVALID_HANDLE_VALUE) {
             UniqueFd owned(AsInt(pipe));
             DWORD mode = PIPE_READMODE_MESSAGE;
@@ -181,11 +189,14 @@ int ChannelConnection::Connect(const std::string& path, ChannelConnection& out) 
         if (::GetLastError() != ERROR_PIPE_BUSY) return LastErrno();
         // Every instance is taken: the reader makes the next one as soon as
         // it accepted, so waiting for it is part of connecting.
-        if (!::WaitNamedPipeA(path.c_str(), 1000) && ::GetLastError() != ERROR_SEM_TIMEOUT) return LastErrno();
+        if (!::WaitNamedPipeA(path.c_str(), 1000) && ::GetLastError() != ERROR_SEM_TIMEOUT)
+            return LastErrno();
     }
 }
 
-int ChannelConnection::Send(const void* data, std::size_t length) { return Send(data, length, nullptr, 0); }
+int ChannelConnection::Send(const void* data, std::size_t length) {
+    return Send(data, length, nullptr, 0);
+}
 
 int ChannelConnection::Send(const void* first, std::size_t firstLength, const void* second,
                             std::size_t secondLength) {
@@ -205,8 +216,8 @@ int ChannelConnection::Send(const void* first, std::size_t firstLength, const vo
     if (!io.valid()) return LastErrno();
     HANDLE pipe = AsHandle(m_fd.get());
     DWORD written = 0;
-    const DWORD error =
-        io.Finish(pipe, ::WriteFile(pipe, data, static_cast<DWORD>(length), nullptr, io.get()), written);
+    const DWORD error = io.Finish(
+        pipe, ::WriteFile(pipe, data, static_cast<DWORD>(length), nullptr, io.get()), written);
     return ErrnoFrom(error);
 }
 
@@ -217,7 +228,8 @@ int ChannelConnection::Receive(void* buffer, std::size_t capacity, std::size_t& 
     if (!io.valid()) return LastErrno();
     HANDLE pipe = AsHandle(m_fd.get());
     DWORD got = 0;
-    DWORD error = io.Finish(pipe, ::ReadFile(pipe, buffer, static_cast<DWORD>(capacity), nullptr, io.get()), got);
+    DWORD error = io.Finish(
+        pipe, ::ReadFile(pipe, buffer, static_cast<DWORD>(capacity), nullptr, io.get()), got);
     received = got;
     if (error != ERROR_MORE_DATA) return ErrnoFrom(error);
     // The message did not fit: the rest is read away, so the next receive
@@ -235,7 +247,8 @@ int ChannelConnection::WaitReadable(unsigned milliseconds) const {
     if (!m_fd) return EBADF;
     // A message-mode pipe signals nothing for "data waiting"; it is looked at.
     HANDLE pipe = AsHandle(m_fd.get());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     unsigned pause = 1;
     for (;;) {
         bool gone = false;
@@ -254,7 +267,8 @@ int ChannelConnection::WaitReadableWatching(int watchedProcess) const {
         // What the partner sent before it ended is still read.
         bool gone = false;
         if (Peek(pipe, gone)) return 0;
-        if (::WaitForSingleObject(AsHandle(watchedProcess), pause) == WAIT_OBJECT_0) return Peek(pipe, gone) ? 0 : EPIPE;
+        if (::WaitForSingleObject(AsHandle(watchedProcess), pause) == WAIT_OBJECT_0)
+            return Peek(pipe, gone) ? 0 : EPIPE;
         if (pause < kLongestPauseMs) pause *= 2;
     }
 }
@@ -269,7 +283,8 @@ bool ChannelConnection::PartnerClosed() const {
 int ChannelConnection::SetNonBlocking() {
     if (!m_fd) return EBADF;
     DWORD mode = PIPE_READMODE_MESSAGE | PIPE_NOWAIT;
-    return ::SetNamedPipeHandleState(AsHandle(m_fd.get()), &mode, nullptr, nullptr) ? 0 : LastErrno();
+    return ::SetNamedPipeHandleState(AsHandle(m_fd.get()), &mode, nullptr, nullptr) ? 0
+                                                                                    : LastErrno();
 }
 
 ChannelListener::ChannelListener(ChannelListener&& other) noexcept { *this = std::move(other); }
@@ -301,9 +316,11 @@ int ChannelListener::Accept(ChannelConnection& out, const ChannelConnection* wat
     return TakeConnected(m_fd, m_path, out);
 }
 
-int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds, int watchedProcess) {
+int ChannelListener::AcceptWithin(ChannelConnection& out, unsigned milliseconds,
+                                  int watchedProcess) {
     if (!m_fd) return EBADF;
-    if (int error = WaitForClient(AsHandle(m_fd.get()), nullptr, static_cast<int>(milliseconds), watchedProcess))
+    if (int error = WaitForClient(AsHandle(m_fd.get()), nullptr, static_cast<int>(milliseconds),
+                                  watchedProcess))
         return error;
     return TakeConnected(m_fd, m_path, out);
 }

@@ -58,15 +58,16 @@ ChildProcess::~ChildProcess() { Kill(); }
 
 namespace {
 
-int Start(const std::vector<std::string>& argv, const std::string* environment, PROCESS_INFORMATION& started) {
+int Start(const std::vector<std::string>& argv, const std::string* environment,
+          PROCESS_INFORMATION& started) {
     if (argv.empty() || argv[0].empty()) return EINVAL;
     std::string line = CommandLine(argv);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     void* block = environment ? const_cast<char*>(environment->data()) : nullptr;
     // CreateProcessA may write into the command line, so it gets a copy.
-    if (!::CreateProcessA(argv[0].c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, block, nullptr,
-                          &startup, &started))
+    if (!::CreateProcessA(argv[0].c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                          block, nullptr, &startup, &started))
         return LastErrno();
     ::CloseHandle(started.hThread);
     return 0;
@@ -87,8 +88,8 @@ int ChildProcess::Spawn(const std::vector<std::string>& argv, ChildProcess& out)
     return 0;
 }
 
-int ChildProcess::Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                        ChildProcess& out) {
+int ChildProcess::Spawn(const std::vector<std::string>& argv,
+                        const std::vector<std::string>& environment, ChildProcess& out) {
     const std::string block = EnvironmentBlock(environment);
     PROCESS_INFORMATION started{};
     if (int error = Start(argv, &block, started)) return error;
@@ -111,9 +112,11 @@ bool ChildProcess::Reap(bool block) {
     if (m_pid <= 0 || m_reaped || !m_handle) return true;
     // The handle's signal, not an exit code of 259, tells a running child:
     // a child may end with 259 itself.
-    if (::WaitForSingleObject(AsHandle(m_handle.get()), block ? INFINITE : 0) != WAIT_OBJECT_0) return false;
+    if (::WaitForSingleObject(AsHandle(m_handle.get()), block ? INFINITE : 0) != WAIT_OBJECT_0)
+        return false;
     DWORD code = 0;
-    m_exitStatus = ::GetExitCodeProcess(AsHandle(m_handle.get()), &code) ? static_cast<int>(code) : -1;
+    m_exitStatus =
+        ::GetExitCodeProcess(AsHandle(m_handle.get()), &code) ? static_cast<int>(code) : -1;
     m_reaped = true;
     return true;
 }
@@ -127,7 +130,8 @@ int ChildProcess::Wait() {
 
 bool ChildProcess::WaitFor(unsigned milliseconds) {
     if (m_pid <= 0 || m_reaped || !m_handle) return true;
-    if (::WaitForSingleObject(AsHandle(m_handle.get()), milliseconds) != WAIT_OBJECT_0) return false;
+    if (::WaitForSingleObject(AsHandle(m_handle.get()), milliseconds) != WAIT_OBJECT_0)
+        return false;
     return Reap(true);
 }
 

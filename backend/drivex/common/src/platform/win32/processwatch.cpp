@@ -13,7 +13,8 @@ using win32::AsInt;
 
 int ProcessWatch::Open(int pid, ProcessWatch& out) {
     if (pid <= 0) return ESRCH;
-    HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                   static_cast<DWORD>(pid));
     if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER ? ESRCH : win32::LastErrno();
     UniqueFd processHandle(AsInt(process));
     WakeEvent wake;

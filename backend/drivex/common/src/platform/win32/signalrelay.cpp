@@ -21,7 +21,8 @@ std::string SignalName(int pid, int signal) {
 
 int SendInterrupt(int pid) {
     if (pid <= 0) return ESRCH;
-    HANDLE event = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, SignalName(pid, kInterruptSignal).c_str());
+    HANDLE event =
+        ::OpenEventA(EVENT_MODIFY_STATE, FALSE, SignalName(pid, kInterruptSignal).c_str());
     if (!event) return ESRCH;
     const bool set = ::SetEvent(event);
     ::CloseHandle(event);
@@ -35,7 +36,8 @@ int SignalRelay::Install(int signal) {
     if (m_signal != 0) return EBUSY;
     // Automatic reset: signals that came before a wait are taken by it at once.
     HANDLE signalled =
-        ::CreateEventA(nullptr, FALSE, FALSE, SignalName(static_cast<int>(::GetCurrentProcessId()), signal).c_str());
+        ::CreateEventA(nullptr, FALSE, FALSE,
+                       SignalName(static_cast<int>(::GetCurrentProcessId()), signal).c_str());
     if (!signalled) return win32::LastErrno();
     UniqueFd owned(AsInt(signalled));
     if (::GetLastError() == ERROR_ALREADY_EXISTS) return EBUSY;

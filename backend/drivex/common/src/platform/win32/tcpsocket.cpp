@@ -26,18 +26,27 @@ int StartSockets() {
 
 int SocketErrno() {
     switch (const int error = ::WSAGetLastError()) {
-    case WSAECONNREFUSED: return ECONNREFUSED;
-    case WSAETIMEDOUT:
-    case WSAEWOULDBLOCK: return ETIMEDOUT;
-    case WSAECONNRESET: return ECONNRESET;
-    case WSAECONNABORTED:
-    case WSAESHUTDOWN:
-    case WSAENOTCONN: return EPIPE;
-    case WSAEADDRINUSE: return EADDRINUSE;
-    case WSAEACCES: return EACCES;
-    case WSAENOTSOCK: return EBADF;
-    case WSAEINVAL: return EINVAL;
-    default: return error;
+        case WSAECONNREFUSED:
+            return ECONNREFUSED;
+        case WSAETIMEDOUT:
+        case WSAEWOULDBLOCK:
+            return ETIMEDOUT;
+        case WSAECONNRESET:
+            return ECONNRESET;
+        case WSAECONNABORTED:
+        case WSAESHUTDOWN:
+        case WSAENOTCONN:
+            return EPIPE;
+        case WSAEADDRINUSE:
+            return EADDRINUSE;
+        case WSAEACCES:
+            return EACCES;
+        case WSAENOTSOCK:
+            return EBADF;
+        case WSAEINVAL:
+            return EINVAL;
+        default:
+            return error;
     }
 }
 
@@ -55,7 +64,8 @@ sockaddr_in LoopbackAddress(std::uint16_t port) {
 int NewSocket(UniqueFd& out) {
     if (int error = StartSockets()) return error;
     // Not inheritable: a started child must not hold the connection open.
-    SOCKET socket = ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    SOCKET socket =
+        ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
     if (socket == INVALID_SOCKET) return SocketErrno();
     out.reset(static_cast<int>(socket));
     return 0;
@@ -68,7 +78,9 @@ int Length(std::size_t length) { return length > INT_MAX ? INT_MAX : static_cast
 int WaitReady(SOCKET socket, SHORT events, int limitOption) {
     DWORD limit = 0;
     int size = sizeof limit;
-    if (::getsockopt(socket, SOL_SOCKET, limitOption, reinterpret_cast<char*>(&limit), &size) != 0 || limit == 0)
+    if (::getsockopt(socket, SOL_SOCKET, limitOption, reinterpret_cast<char*>(&limit), &size) !=
+            0 ||
+        limit == 0)
         return 0;
     WSAPOLLFD entry{socket, events, 0};
     const int ready = ::WSAPoll(&entry, 1, static_cast<INT>(limit));
@@ -82,7 +94,8 @@ int TcpConnection::ConnectLoopback(std::uint16_t port, TcpConnection& out) {
     UniqueFd fd;
     if (int error = NewSocket(fd)) return error;
     const sockaddr_in address = LoopbackAddress(port);
-    if (::connect(S(fd), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return SocketErrno();
+    if (::connect(S(fd), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return SocketErrno();
     BOOL on = TRUE;
     ::setsockopt(S(fd), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     out.m_fd = std::move(fd);
@@ -152,8 +165,10 @@ int TcpConnection::SetTimeout(unsigned milliseconds) {
     if (!valid()) return EBADF;
     const DWORD limit = milliseconds;
     const char* value = reinterpret_cast<const char*>(&limit);
-    if (::setsockopt(S(m_fd), SOL_SOCKET, SO_RCVTIMEO, value, sizeof limit) != 0) return SocketErrno();
-    if (::setsockopt(S(m_fd), SOL_SOCKET, SO_SNDTIMEO, value, sizeof limit) != 0) return SocketErrno();
+    if (::setsockopt(S(m_fd), SOL_SOCKET, SO_RCVTIMEO, value, sizeof limit) != 0)
+        return SocketErrno();
+    if (::setsockopt(S(m_fd), SOL_SOCKET, SO_SNDTIMEO, value, sizeof limit) != 0)
+        return SocketErrno();
     return 0;
 }
 
@@ -170,7 +185,8 @@ int TcpListener::Open(TcpListener& out) {
     if (int error = NewSocket(fd)) return error;
     // Without it another socket of the machine could bind the same port.
     BOOL exclusive = TRUE;
-    ::setsockopt(S(fd), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive), sizeof exclusive);
+    ::setsockopt(S(fd), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+                 sizeof exclusive);
     out.m_fd = std::move(fd);
     out.m_port = 0;
     return 0;
@@ -179,10 +195,12 @@ int TcpListener::Open(TcpListener& out) {
 int TcpListener::BindLoopback(std::uint16_t port, int backlog) {
     if (!valid()) return EBADF;
     sockaddr_in address = LoopbackAddress(port);
-    if (::bind(S(m_fd), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return SocketErrno();
+    if (::bind(S(m_fd), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return SocketErrno();
     if (::listen(S(m_fd), backlog) != 0) return SocketErrno();
     int length = sizeof address;
-    if (::getsockname(S(m_fd), reinterpret_cast<sockaddr*>(&address), &length) != 0) return SocketErrno();
+    if (::getsockname(S(m_fd), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return SocketErrno();
     m_port = ntohs(address.sin_port);
     return 0;
 }
@@ -192,7 +210,8 @@ int TcpListener::LocalAddress(std::string& address) const {
     if (!valid()) return EBADF;
     sockaddr_in bound;
     int length = sizeof bound;
-    if (::getsockname(S(m_fd), reinterpret_cast<sockaddr*>(&bound), &length) != 0) return SocketErrno();
+    if (::getsockname(S(m_fd), reinterpret_cast<sockaddr*>(&bound), &length) != 0)
+        return SocketErrno();
     char text[INET_ADDRSTRLEN];
     if (::inet_ntop(AF_INET, &bound.sin_addr, text, sizeof text) == nullptr) return SocketErrno();
     address = text;
@@ -213,9 +232,11 @@ int TcpListener::AcceptWithin(TcpConnection& out, unsigned milliseconds, int wat
     // looks at the process between slices.
     constexpr unsigned kSliceMs = 20;
     for (unsigned waited = 0;;) {
-        if (watchedProcess >= 0 && ::WaitForSingleObject(win32::AsHandle(watchedProcess), 0) == WAIT_OBJECT_0)
+        if (watchedProcess >= 0 &&
+            ::WaitForSingleObject(win32::AsHandle(watchedProcess), 0) == WAIT_OBJECT_0)
             return EPIPE;
-        const unsigned slice = watchedProcess >= 0 ? std::min(kSliceMs, milliseconds - waited) : milliseconds;
+        const unsigned slice =
+            watchedProcess >= 0 ? std::min(kSliceMs, milliseconds - waited) : milliseconds;
         WSAPOLLFD entry{S(m_fd), POLLRDNORM, 0};
         const int ready = ::WSAPoll(&entry, 1, static_cast<INT>(slice));
         if (ready == SOCKET_ERROR) return SocketErrno();

@@ -12,8 +12,8 @@ namespace {
 bool IsSocket(int value) {
     int type = 0;
     int length = sizeof type;
-    return ::getsockopt(static_cast<SOCKET>(value), SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type),
-                        &length) == 0;
+    return ::getsockopt(static_cast<SOCKET>(value), SOL_SOCKET, SO_TYPE,
+                        reinterpret_cast<char*>(&type), &length) == 0;
 }
 
 }  // namespace
