@@ -1,9 +1,13 @@
 // The Windows platform's local channels: message-mode named pipes under
 // "\\.\pipe\", their more-data case, their ends, and their access rule.
-#include <aclapi.h>
-#include <gtest/gtest.h>
-#include <sddl.h>
+// aclapi.h and sddl.h need the declarations windows.h brings.
+// clang-format off
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+// clang-format on
+
+#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <string>

@@ -1,8 +1,10 @@
 #include "platform/localchannel.h"
 
 // sddl.h needs the declarations windows.h brings.
-#include <sddl.h>
+// clang-format off
 #include <windows.h>
+#include <sddl.h>
+// clang-format on
 
 #include <cerrno>
 #include <chrono>
