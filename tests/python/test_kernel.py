@@ -73,7 +73,9 @@ class KernelSession:
         runs, makes the test press the stop button once it answers true.
         `seconds` is the time from the interrupt (or the request) to the reply."""
         started = time.monotonic()
-        msg_id = self.client.execute(code)
+        # Cells are sent one at a time, each after the last one's reply, so a
+        # failed cell must not abort the next (the kernel would, for a while).
+        msg_id = self.client.execute(code, stop_on_error=False)
         if interrupt_when is not None:
             deadline = started + TIMEOUT
             while not interrupt_when():
