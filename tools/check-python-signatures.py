@@ -10,8 +10,8 @@ when an entry spells a type the header does not have.
 
     check-python-signatures.py AUX_INFO NATIVE_PY OUT_CPP
 """
-import importlib.util
 import re
+import runpy
 import sys
 
 # Spellings of the table that stand for another C type.
@@ -33,10 +33,7 @@ def header_functions(aux_info):
 
 
 def signature_table(native_py):
-    spec = importlib.util.spec_from_file_location("vexa_native_table", native_py)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module.SIGNATURES
+    return runpy.run_path(native_py)["SIGNATURES"]
 
 
 def c_type(spelling):

@@ -58,11 +58,11 @@ class Cell:
 
 
 class KernelSession:
-    """One kernel started through jupyter_client from the installed spec."""
+    """One kernel started through jupyter_client from the installed kernel folder."""
 
     def __init__(self, kernels: str) -> None:
-        specs = KernelSpecManager(kernel_dirs=[kernels])
-        self.manager = KernelManager(kernel_name="vexa", kernel_spec_manager=specs)
+        installed = KernelSpecManager(kernel_dirs=[kernels])
+        self.manager = KernelManager(kernel_name="vexa", kernel_spec_manager=installed)
         self.manager.start_kernel()
         self.client = self.manager.client()
         self.client.start_channels()
