@@ -22,7 +22,6 @@ class HostedCommandThread {
 
     // Connects the command channel and starts serving it. 0 or a code.
     [[nodiscard]] int Start(DXCmdDispatcher& dispatcher, const std::string& languageName);
-    bool running() const { return m_thread != nullptr; }
     // Waits a bounded time for the thread, which leaves its loop once the
     // engine's end closes the channel, then ends the hosting registry. False
     // when anything had to be left alive.
