@@ -58,14 +58,14 @@ class Unlocked {
 // set it to theirs meanwhile.
 class CallerDepth {
   public:
-    explicit CallerDepth(EngineState& state) : m_state(state), m_depth(state.callerDepth) {}
+    explicit CallerDepth(SessionState& state) : m_state(state), m_depth(state.callerDepth) {}
     ~CallerDepth() { m_state.callerDepth = m_depth; }
     CallerDepth(const CallerDepth&) = delete;
     CallerDepth& operator=(const CallerDepth&) = delete;
     int block() const { return m_depth + 1; }
 
   private:
-    EngineState& m_state;
+    SessionState& m_state;
     int m_depth;
 };
 
