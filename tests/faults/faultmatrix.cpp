@@ -835,17 +835,21 @@ struct LanguageText {
     std::string loop;  // posts "waiting", then never ends by itself
 };
 
-LanguageText TextsOf(const std::string& language) {
+// A Python block either loops in bytecode or sleeps in one blocking call.
+enum class Wait { kLoop, kSleep };
+
+LanguageText TextsOf(const std::string& language, Wait wait) {
     if (language.rfind("PYTHON", 0) == 0) {
         return {"import os\nprint('pid', os.getpid(), flush=True)",
-                "print('waiting', flush=True)\nwhile True:\n    pass"};
+                wait == Wait::kSleep ? "import time\nprint('waiting', flush=True)\ntime.sleep(600)"
+                                     : "print('waiting', flush=True)\nwhile True:\n    pass"};
     }
     if (language == "R" || language == "RIN")
         return {"cat('pid', Sys.getpid(), '\\n')", "cat('waiting\\n')\nrepeat {}"};
     return {"pid", "post waiting\nwait 600000"};
 }
 
-Outcome InterruptCase(const std::string& language, bool wholeGroup) {
+Outcome InterruptCase(const std::string& language, bool wholeGroup, Wait wait = Wait::kLoop) {
     Outcome outcome;
     // The group a terminal's Ctrl-C reaches: this client, the engine and the
     // language processes it starts from here on.
@@ -855,7 +859,7 @@ Outcome InterruptCase(const std::string& language, bool wholeGroup) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
-    const LanguageText texts = TextsOf(language);
+    const LanguageText texts = TextsOf(language, wait);
     {
         Engine engine(outcome);
         const auto pidOf = [&] {
@@ -950,6 +954,14 @@ const std::vector<Case>& Cases() {
         {"E3 SIGINT to client, PYTHON loop", [] { return InterruptCase("PYTHON", false); }},
         {"E4 SIGINT to group, PYTHON loop", [] { return InterruptCase("PYTHON", true); }},
         {"E9 SIGINT to client, PYTHON in engine", [] { return InterruptCase("PYTHONIN", false); }},
+        {"EB SIGINT to client, PYTHON sleep",
+         [] { return InterruptCase("PYTHON", false, Wait::kSleep); }},
+        {"EC SIGINT to group, PYTHON sleep",
+         [] { return InterruptCase("PYTHON", true, Wait::kSleep); }},
+        {"ED SIGINT to client, PYTHON in engine sleep",
+         [] { return InterruptCase("PYTHONIN", false, Wait::kSleep); }},
+        {"EE SIGINT to group, PYTHON in engine sleep",
+         [] { return InterruptCase("PYTHONIN", true, Wait::kSleep); }},
 #endif
 #ifdef VEXA_FAULTS_R
         {"E5 SIGINT to client, R loop", [] { return InterruptCase("R", false); }},
