@@ -547,6 +547,28 @@ Outcome HostedBlockOutlivesEngineCase() {
     return outcome;
 }
 
+// A language process alive but silent when the engine stops: the engine
+// waits a bounded time for the stop's reply, kills it and ends by itself,
+// before the library's own limit on the engine's end.
+Outcome LanguageSilentAtStopCase() {
+    Outcome outcome;
+    {
+        Engine engine(outcome);
+        const int language = engine.LanguagePid();
+        engine.Remember(language);
+        outcome.Check(language > 0 && ::kill(language, SIGSTOP) == 0,
+                      "the language process could not be stopped");
+        TimeCall(outcome, [] {
+            StopVexa();
+            return 0;
+        });
+        outcome.Check(outcome.ms < 7000, "the engine waited for the silent process");
+        outcome.Check(!ProcessExists(language), "the silent language process was left");
+        engine.Stop();
+    }
+    return outcome;
+}
+
 Outcome LanguageKilledMidBlockCase() {
     Outcome outcome;
     {
@@ -944,6 +966,7 @@ const std::vector<Case>& Cases() {
         {"D3 engine SIGKILLed mid endless block", EngineKilledLanguageEndsCase},
         {"D4 engine SIGKILLed after a procedure", EngineKilledAfterProcedureCase},
         {"F1 engine SIGKILLed, hosted block stuck", HostedBlockOutlivesEngineCase},
+        {"F2 language SIGSTOPped at StopVexa", LanguageSilentAtStopCase},
         {"E1 SIGINT to client, TESTLANG wait", [] { return InterruptCase("TESTLANG", false); }},
         {"E2 SIGINT to group, TESTLANG wait", [] { return InterruptCase("TESTLANG", true); }},
         {"E7 SIGINT to client, TESTLANG in engine",
