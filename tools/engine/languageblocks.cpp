@@ -218,6 +218,18 @@ std::string BlockText(const ProgramBlock& block) {
     return text;
 }
 
+// A process whose channel broke is on its way out, though it may not have
+// ended yet when the break is seen (its descriptors close before it exits).
+// Once it is gone, the next block starts a new one rather than being sent to
+// the dying one. Returns `result`.
+int SettleBrokenLanguage(StatisticsX& host, int result) {
+    if (result == EPIPE || result == VEXA_PIPE_FAILED) {
+        if (auto* process = dynamic_cast<ProcessHost*>(&host))
+            process->awaitXProcessEnd(kBrokenLanguageWaitMs);
+    }
+    return result;
+}
+
 }  // namespace
 
 void LanguageBlocks::ForgetEndedLanguage(const std::string& language) {
@@ -311,7 +323,7 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
         return started;
     }
     status = host->pre_action();
-    if (status) return status;
+    if (status) return SettleBrokenLanguage(*host, status);
     const std::string text = BlockText(block);
     {
         RunningBlockProcess running(m_blockProcess, m_blockHostHere, *host);
@@ -320,13 +332,7 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
     const int ended = host->post_action();
     int result = status ? status : ended;
     if (m_interrupted.exchange(false)) result = kBlockInterrupted;
-    // A process whose channel broke is on its way out. Once it is gone, the
-    // next block starts a new one rather than being sent to the dying one.
-    if (result == EPIPE || result == VEXA_PIPE_FAILED) {
-        if (auto* process = dynamic_cast<ProcessHost*>(host))
-            process->awaitXProcessEnd(kBrokenLanguageWaitMs);
-    }
-    return result;
+    return SettleBrokenLanguage(*host, result);
 }
 
 bool LanguageBlocks::AdoptClientLanguage(const std::string& language) {
