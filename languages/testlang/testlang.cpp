@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "hosting/vexalanguage.h"
+#include "platform/process.h"
 #include "vexaxd_p.h"
 
 #define TESTLANG_EXPORT extern "C" __attribute__((visibility("default")))
@@ -262,7 +263,7 @@ bool RunCommand(const std::string& line, int& status) {
         const int milliseconds = std::atoi(rest.c_str());
         std::thread([milliseconds] {
             std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-            kill(getpid(), SIGKILL);
+            platform::KillCurrentProcess();
         }).detach();
     } else if (command == "args") {
         std::string text = "args";

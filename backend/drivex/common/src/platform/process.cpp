@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include <malloc.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -144,6 +145,24 @@ void ChildProcess::Kill() {
 std::string ExecutableFileName(const std::string& name) { return name; }
 
 int CurrentProcessId() { return static_cast<int>(::getpid()); }
+
+int ParentProcessId() {
+    const pid_t parent = ::getppid();
+    return parent > 1 ? static_cast<int>(parent) : 0;
+}
+
+void KillCurrentProcess() {
+    ::kill(::getpid(), SIGKILL);
+    ::_exit(137);
+}
+
+void ReleaseFreeMemory() { ::malloc_trim(0); }
+
+std::string ProgramDirectory(const std::string& programPath) {
+    const std::string path =
+        programPath.find('/') == std::string::npos ? CurrentExecutablePath() : programPath;
+    return path.substr(0, path.find_last_of('/'));
+}
 
 std::string CurrentExecutablePath() {
     char buffer[4096];

@@ -1,8 +1,14 @@
 #include "platform/process.h"
 
+// clang-format off
 #include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
+
+#include <malloc.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -144,6 +150,61 @@ void ChildProcess::Kill() {
 std::string ExecutableFileName(const std::string& name) { return name + ".exe"; }
 
 int CurrentProcessId() { return static_cast<int>(::GetCurrentProcessId()); }
+
+namespace {
+
+std::uint64_t CreationTime(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+DWORD RecordedParentId() {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    const UniqueFd owner(AsInt(snapshot));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    const DWORD self = ::GetCurrentProcessId();
+    for (BOOL more = ::Process32First(snapshot, &entry); more;
+         more = ::Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID == self) return entry.th32ParentProcessID;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// Windows records the parent's id and keeps it after the parent ends, when
+// another process may take it: the parent counts only while a process of
+// that id runs that was created before this one.
+int ParentProcessId() {
+    const DWORD parent = RecordedParentId();
+    if (parent == 0) return 0;
+    const HANDLE process =
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent);
+    if (!process) return 0;
+    const UniqueFd owner(AsInt(process));
+    if (::WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return 0;
+    const std::uint64_t parentCreated = CreationTime(process);
+    const std::uint64_t selfCreated = CreationTime(::GetCurrentProcess());
+    if (parentCreated == 0 || parentCreated > selfCreated) return 0;
+    return static_cast<int>(parent);
+}
+
+void KillCurrentProcess() {
+    ::TerminateProcess(::GetCurrentProcess(), kKilledExitCode);
+    ::ExitProcess(kKilledExitCode);
+}
+
+void ReleaseFreeMemory() { ::_heapmin(); }
+
+std::string ProgramDirectory(const std::string& programPath) {
+    const std::string path = programPath.find_first_of("/\\") == std::string::npos
+                                 ? CurrentExecutablePath()
+                                 : programPath;
+    return path.substr(0, path.find_last_of("/\\"));
+}
 
 std::string CurrentExecutablePath() {
     char buffer[MAX_PATH * 4];
