@@ -2,13 +2,12 @@
 // the library and submits blocks in the test language, which the engine runs
 // in a language process of its own ("startx"). Nothing is mocked.
 #include <gtest/gtest.h>
-#include <signal.h>
 
-#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "languagetestsupport.h"
+#include "platform/process.h"
 #include "vexaxd_p.h"
 
 namespace {
@@ -42,10 +41,12 @@ class ProgramBlocks : public ::testing::Test {
 
     testsupport::TempDir m_traces;
     languagetest::EngineHome m_home{"[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + m_traces.path() +
-                                    "\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n"};
+                                    "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\n"};
 };
 
-bool ProcessExists(int pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
+using languagetest::ProcessExists;
+
+int OwnPid() { return platform::CurrentProcessId(); }
 
 }  // namespace
 
@@ -79,7 +80,7 @@ TEST_F(ProgramBlocks, BlocksInARowShareOneLanguageProcessThatEndsWithTheEngine) 
     int err = 0;
     EXPECT_EQ(GetVexaOutputWidth(&err), 100);
     const int languagePid = std::stoi(pids[0].substr(4));
-    EXPECT_NE(languagePid, getpid());
+    EXPECT_NE(languagePid, OwnPid());
     StopVexa();
     EXPECT_FALSE(ProcessExists(languagePid));
 }
@@ -125,7 +126,7 @@ TEST_F(ProgramBlocks, ALanguageTheConfigurationDoesNotNameIsRefused) {
 TEST(HostedLanguageBlocks, BlocksOfTheDrivingLanguageRunInItsOwnProcess) {
     testsupport::TempDir traces;
     languagetest::EngineHome home("[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
-                                  "\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n");
+                                  "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\n");
     const std::string log = home.file("output.log");
     SetXNameAndSHome("TESTLANG", home.path().c_str());
     const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
@@ -138,7 +139,7 @@ TEST(HostedLanguageBlocks, BlocksOfTheDrivingLanguageRunInItsOwnProcess) {
     const int variables = GetVariableCount(&err);
     StopVexa();
     const std::string text = testsupport::ReadFile(log);
-    const std::string pid = "pid " + std::to_string(getpid()) + "\n";
+    const std::string pid = "pid " + std::to_string(OwnPid()) + "\n";
     EXPECT_NE(text.find(pid), std::string::npos) << text;
     EXPECT_NE(text.find(pid, text.find(pid) + 1), std::string::npos);
     EXPECT_NE(text.find("callback 4 1\n"), std::string::npos);
@@ -150,7 +151,7 @@ TEST(InProcessLanguageBlocks, ABlockRunsInsideTheEngineAndReachesItThroughTheLev
     testsupport::TempDir traces;
     languagetest::EngineHome home(
         "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
-        "\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\nINNER_PROCESS=true\n");
+        "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\nINNER_PROCESS=true\n");
     const std::string log = home.file("output.log");
     const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
     ASSERT_EQ(StartVexa(arguments.c_str()), 0);
@@ -169,7 +170,7 @@ TEST(InProcessLanguageBlocks, ABlockRunsInsideTheEngineAndReachesItThroughTheLev
     const std::string pidLine = text.substr(first, text.find('\n', first) - first);
     EXPECT_NE(text.find(pidLine, first + 1), std::string::npos) << text;
     const int pid = std::stoi(pidLine.substr(4));
-    EXPECT_NE(pid, getpid());
+    EXPECT_NE(pid, OwnPid());
     EXPECT_NE(text.find("callback 4 0\n"), std::string::npos);
     EXPECT_NE(text.find("callback 4 1\n"), std::string::npos);
     EXPECT_NE(text.find("GetVariableCount " + std::to_string(variables) + " 0"), std::string::npos);
