@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "hosting/vexalanguage.h"
+#include "platform/dynlib.h"
 #include "platform/process.h"
 #include "vexaxd_p.h"
 
@@ -274,6 +275,14 @@ bool RunCommand(const std::string& line, int& status) {
         return false;
     }
     return true;
+}
+
+// The input thread of the line feed lives as long as the process, and a test
+// reads the record of calls after the host has unloaded the library: its code
+// and its record stay mapped.
+__attribute__((constructor)) void StayLoaded() {
+    static const char kHere = 0;
+    platform::KeepLibraryLoaded(&kHere);
 }
 
 __attribute__((constructor)) void ExitOnLoadWhenAsked() {

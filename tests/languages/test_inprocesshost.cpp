@@ -106,7 +106,8 @@ TEST_F(InProcessHost, AMissingLibraryFileIs99114) {
     XConfigOptions options = Section(languagetest::LibraryFile("libnolanguage"));
     InpStatisticsX host(&options, true);
     EXPECT_EQ(host.lastStatus(), VEXA_LANGUAGE_LOAD_FAILED);
-    EXPECT_TRUE(Traced("Load library from " + LibraryPath(languagetest::LibraryFile("libnolanguage")) + " failed."));
+    EXPECT_TRUE(Traced("Load library from " +
+                       LibraryPath(languagetest::LibraryFile("libnolanguage")) + " failed."));
     EXPECT_EQ(host.init_embedded_x(0, nullptr), VEXA_LANGUAGE_LOAD_FAILED);
     EXPECT_EQ(host.execute_x("post x"), VEXA_LANGUAGE_NOT_INITIALISED);
 }
@@ -168,5 +169,6 @@ TEST_F(InProcessHost, AHostThatTheEngineDoesNotDriveNeitherStartsNorStopsTheLang
         EXPECT_EQ(host.init_embedded_x(0, nullptr), 0);
     }
     // Neither the explicit stop nor the destructor reached the library.
-    EXPECT_EQ(LanguageCalls(LibraryPath(languagetest::LibraryFile("libvexatestlang"))), "execute_x(status 0)");
+    EXPECT_EQ(LanguageCalls(LibraryPath(languagetest::LibraryFile("libvexatestlang"))),
+              "execute_x(status 0)");
 }

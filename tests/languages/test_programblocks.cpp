@@ -40,8 +40,9 @@ class ProgramBlocks : public ::testing::Test {
     }
 
     testsupport::TempDir m_traces;
-    languagetest::EngineHome m_home{"[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + m_traces.path() +
-                                    "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\n"};
+    languagetest::EngineHome m_home{
+        "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + m_traces.path() +
+        "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\n"};
 };
 
 using languagetest::ProcessExists;
@@ -125,8 +126,9 @@ TEST_F(ProgramBlocks, ALanguageTheConfigurationDoesNotNameIsRefused) {
 // the program's own calls.
 TEST(HostedLanguageBlocks, BlocksOfTheDrivingLanguageRunInItsOwnProcess) {
     testsupport::TempDir traces;
-    languagetest::EngineHome home("[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
-                                  "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\n");
+    languagetest::EngineHome home(
+        "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
+        "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\n");
     const std::string log = home.file("output.log");
     SetXNameAndSHome("TESTLANG", home.path().c_str());
     const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
@@ -150,8 +152,8 @@ TEST(HostedLanguageBlocks, BlocksOfTheDrivingLanguageRunInItsOwnProcess) {
 TEST(InProcessLanguageBlocks, ABlockRunsInsideTheEngineAndReachesItThroughTheLevelsPipes) {
     testsupport::TempDir traces;
     languagetest::EngineHome home(
-        "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
-        "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\nINNER_PROCESS=true\n");
+        "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() + "\n[TESTLANG]\nLIB_NAME=" +
+        languagetest::LibraryFile("libvexatestlang") + "\nINNER_PROCESS=true\n");
     const std::string log = home.file("output.log");
     const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
     ASSERT_EQ(StartVexa(arguments.c_str()), 0);

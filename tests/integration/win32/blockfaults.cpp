@@ -76,8 +76,8 @@ DWORD ChildNamed(const char* name) {
 bool Kill(DWORD pid) {
     const HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
     if (!process) return false;
-    const bool killed = ::TerminateProcess(process, 137) &&
-                        ::WaitForSingleObject(process, 5000) == WAIT_OBJECT_0;
+    const bool killed =
+        ::TerminateProcess(process, 137) && ::WaitForSingleObject(process, 5000) == WAIT_OBJECT_0;
     ::CloseHandle(process);
     return killed;
 }

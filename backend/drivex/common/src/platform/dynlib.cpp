@@ -70,4 +70,13 @@ void DynamicLibrary::Close() {
     if (m_handle) ::dlclose(std::exchange(m_handle, nullptr));
 }
 
+bool KeepLibraryLoaded(const void* address) {
+    Dl_info info;
+    if (::dladdr(address, &info) == 0 || !info.dli_fname) return false;
+    // The added reference is never dropped; RTLD_NODELETE outlasts any other.
+    return ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
+
+const char* SharedLibrarySuffix() { return ".so"; }
+
 }  // namespace platform

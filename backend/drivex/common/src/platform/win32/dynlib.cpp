@@ -73,4 +73,13 @@ void DynamicLibrary::Close() {
     if (m_handle) ::FreeLibrary(static_cast<HMODULE>(std::exchange(m_handle, nullptr)));
 }
 
+bool KeepLibraryLoaded(const void* address) {
+    HMODULE module = nullptr;
+    return ::GetModuleHandleExA(
+               GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+               static_cast<const char*>(address), &module) != 0;
+}
+
+const char* SharedLibrarySuffix() { return ".dll"; }
+
 }  // namespace platform
