@@ -16,6 +16,7 @@
 //   submit <text>                 submits the text ("\n" a line feed, "\\" a
 //                                 backslash) to the engine, posts "submit <status>"
 //   pid                           posts "pid <this process's id>"
+//   cmdline                       posts "cmdline [<this process's command line>]"
 //   getenv <name>                 posts "<name>=<value>", or "<name> unset"
 //   args                          posts the arguments of init_embedded_x
 //   wait <ms>                     waits that long (a block caught mid-command);
@@ -247,6 +248,8 @@ bool RunCommand(const std::string& line, int& status) {
         std::ostringstream answer;
         answer << "pid " << getpid();
         Post(answer.str());
+    } else if (command == "cmdline") {
+        Post("cmdline [" + platform::CurrentCommandLine() + "]");
     } else if (command == "getenv") {
         const char* value = std::getenv(rest.c_str());
         Post(value ? rest + "=" + value : rest + " unset");

@@ -3,6 +3,8 @@
 // in a language process of its own ("startx"). Nothing is mocked.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,29 @@ TEST_F(ProgramBlocks, ALanguageTheConfigurationDoesNotNameIsRefused) {
     // The engine still answers.
     int err = 0;
     EXPECT_GT(GetVariableCount(&err), 0);
+}
+
+// The engine starts the launcher with the command line "<mode> <temp
+// directory> <process id text> <language>", the directory quoted for its blank.
+TEST(LauncherCommandLine, IsTheModeTheQuotedTempDirectoryTheClientsIdTextAndTheLanguage) {
+    testsupport::TempDir traces;
+    languagetest::EngineHome home(
+        "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
+        "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\n");
+    const std::string temp = traces.path() + "/temp dir";
+    std::filesystem::create_directories(temp);
+    ASSERT_EQ(platform::SetEnvironment("VEXADXTEMP", temp), 0);
+    const std::string log = home.file("output.log");
+    const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
+    ASSERT_EQ(StartVexa(arguments.c_str()), 0);
+    const std::string block = "BEGIN PROGRAM TESTLANG.\ncmdline\nEND PROGRAM.";
+    EXPECT_EQ(Submit(block.data(), static_cast<int>(block.size())), 0);
+    StopVexa();
+    char pidText[16];
+    std::snprintf(pidText, sizeof pidText, "%04x", static_cast<unsigned>(OwnPid()));
+    const std::string expected = "cmdline [ LOCAL \"" + temp + "/\" " + pidText + " TESTLANG]\n";
+    const std::string text = testsupport::ReadFile(log);
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "in\n" << text;
 }
 
 // A program that is itself a configured language and drives the engine: the

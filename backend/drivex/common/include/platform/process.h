@@ -64,6 +64,9 @@ class ChildProcess {
 // that does not start with a quote, or an empty one, in double quotes, a
 // final backslash doubled so it cannot escape the closing quote.
 std::string CommandLine(const std::vector<std::string>& argv);
+// This process's command line in that form: on Windows the line the process
+// was given, elsewhere the line CommandLine makes of its arguments.
+std::string CurrentCommandLine();
 
 // The file name of the program `name` on this system: "name" on POSIX,
 // "name.exe" on Windows.

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -145,6 +146,13 @@ void ChildProcess::Kill() {
 std::string ExecutableFileName(const std::string& name) { return name; }
 
 int CurrentProcessId() { return static_cast<int>(::getpid()); }
+
+std::string CurrentCommandLine() {
+    std::ifstream file("/proc/self/cmdline", std::ios::binary);
+    std::vector<std::string> argv;
+    for (std::string argument; std::getline(file, argument, '\0');) argv.push_back(argument);
+    return CommandLine(argv);
+}
 
 int ParentProcessId() {
     const pid_t parent = ::getppid();

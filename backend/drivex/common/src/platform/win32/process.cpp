@@ -151,6 +151,8 @@ std::string ExecutableFileName(const std::string& name) { return name + ".exe"; 
 
 int CurrentProcessId() { return static_cast<int>(::GetCurrentProcessId()); }
 
+std::string CurrentCommandLine() { return ::GetCommandLineA(); }
+
 namespace {
 
 std::uint64_t CreationTime(HANDLE process) {
