@@ -26,19 +26,16 @@ int RunningChildren() {
 }
 
 // Named pipes live while a handle to them is open: one listed is in use.
-int OwnChannels() {
+std::vector<std::string> OwnChannels() {
     char pid[16];
     std::snprintf(pid, sizeof pid, "%04lx", ::GetCurrentProcessId());
+    std::vector<std::string> names;
     WIN32_FIND_DATAA found;
     const HANDLE search = ::FindFirstFileA("\\\\.\\pipe\\*", &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    int count = 0;
+    if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        if (std::string(found.cFileName).rfind(pid, 0) == 0) {
-            std::printf("     left behind: \\\\.\\pipe\\%s\n", found.cFileName);
-            ++count;
-        }
+        if (std::string(found.cFileName).rfind(pid, 0) == 0) names.emplace_back(found.cFileName);
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
-    return count;
+    return names;
 }

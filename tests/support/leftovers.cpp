@@ -13,17 +13,15 @@ int RunningChildren() {
     return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD ? 0 : 1;
 }
 
-int OwnChannels() {
+std::vector<std::string> OwnChannels() {
     char pid[16];
     std::snprintf(pid, sizeof pid, "%04x", static_cast<unsigned>(::getpid()));
-    int count = 0;
+    std::vector<std::string> names;
     std::error_code error;
     const auto directory = "/tmp/vexa-pipes-" + std::to_string(::geteuid());
     for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
-        if (entry.path().filename().string().rfind(pid, 0) == 0) {
-            std::printf("     left behind: %s\n", entry.path().c_str());
-            ++count;
-        }
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(pid, 0) == 0) names.push_back(name);
     }
-    return count;
+    return names;
 }
