@@ -28,19 +28,6 @@ bool FileIsMissing(const std::string& path, const std::string& error) {
 
 }  // namespace
 
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, nullptr)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = std::exchange(other.m_handle, nullptr);
-    }
-    return *this;
-}
-
-DynamicLibrary::~DynamicLibrary() { Close(); }
-
 int DynamicLibrary::Open(const std::string& path, DynamicLibrary& out, std::string& error) {
     error.clear();
     ::dlerror();

@@ -43,8 +43,6 @@ std::vector<char*> PointerVector(const std::vector<std::string>& strings) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
-
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
         Kill();
@@ -55,8 +53,6 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     }
     return *this;
 }
-
-ChildProcess::~ChildProcess() { Kill(); }
 
 int ChildProcess::Spawn(const std::vector<std::string>& argv, ChildProcess& out) {
     if (argv.empty() || argv[0].empty()) return EINVAL;
@@ -109,13 +105,6 @@ bool ChildProcess::Reap(bool block) {
         m_reaped = true;
         return true;
     }
-}
-
-bool ChildProcess::IsActive() { return m_pid > 0 && !Reap(false); }
-
-int ChildProcess::Wait() {
-    Reap(true);
-    return m_exitStatus;
 }
 
 bool ChildProcess::WaitFor(unsigned milliseconds) {

@@ -46,8 +46,6 @@ std::string EnvironmentBlock(const std::vector<std::string>& environment) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
-
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
         Kill();
@@ -59,8 +57,6 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     }
     return *this;
 }
-
-ChildProcess::~ChildProcess() { Kill(); }
 
 namespace {
 
@@ -125,13 +121,6 @@ bool ChildProcess::Reap(bool block) {
         ::GetExitCodeProcess(AsHandle(m_handle.get()), &code) ? static_cast<int>(code) : -1;
     m_reaped = true;
     return true;
-}
-
-bool ChildProcess::IsActive() { return m_pid > 0 && !Reap(false); }
-
-int ChildProcess::Wait() {
-    Reap(true);
-    return m_exitStatus;
 }
 
 bool ChildProcess::WaitFor(unsigned milliseconds) {
