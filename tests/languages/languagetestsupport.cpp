@@ -10,7 +10,7 @@ namespace languagetest {
 
 std::string BuildEngineHome() { return VEXA_ENGINE_HOME_DIR; }
 
-std::string LibraryFile(const std::string& stem) { return stem + VEXA_SHARED_LIBRARY_SUFFIX; }
+std::string LibraryFile(const std::string& stem) { return stem + platform::SharedLibrarySuffix(); }
 
 bool ProcessExists(int pid) {
     platform::ProcessWatch watch;
