@@ -11,6 +11,16 @@ if(VEXA_BUILD_TESTS)
     set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
     add_subdirectory(${VEXA_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 endif()
+# The engine's libxml2: Debian has no mingw build of it, so its source
+# package is cross-built once per build directory (tools/windows-libxml2.sh)
+# and found through its own CMake package file, which carries LIBXML_STATIC.
+execute_process(COMMAND ${PROJECT_SOURCE_DIR}/tools/windows-libxml2.sh ${CMAKE_BINARY_DIR}
+                RESULT_VARIABLE VEXA_LIBXML2_RESULT)
+if(NOT VEXA_LIBXML2_RESULT EQUAL 0)
+    message(FATAL_ERROR "libxml2 for Windows could not be built (tools/windows-libxml2.sh)")
+endif()
+list(APPEND CMAKE_FIND_ROOT_PATH ${CMAKE_BINARY_DIR}/libxml2/install)
+set(CMAKE_FIND_PACKAGE_PREFER_CONFIG ON)
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
     message(WARNING "No wine64 found: the Windows tests are built but cannot run here")
 endif()

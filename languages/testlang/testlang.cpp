@@ -16,6 +16,7 @@
 //   submit <text>                 submits the text ("\n" a line feed, "\\" a
 //                                 backslash) to the engine, posts "submit <status>"
 //   pid                           posts "pid <this process's id>"
+//   cmdline                       posts "cmdline [<this process's command line>]"
 //   getenv <name>                 posts "<name>=<value>", or "<name> unset"
 //   args                          posts the arguments of init_embedded_x
 //   wait <ms>                     waits that long (a block caught mid-command);
@@ -47,6 +48,8 @@
 #include <vector>
 
 #include "hosting/vexalanguage.h"
+#include "platform/dynlib.h"
+#include "platform/process.h"
 #include "vexaxd_p.h"
 
 #define TESTLANG_EXPORT extern "C" __attribute__((visibility("default")))
@@ -245,6 +248,8 @@ bool RunCommand(const std::string& line, int& status) {
         std::ostringstream answer;
         answer << "pid " << getpid();
         Post(answer.str());
+    } else if (command == "cmdline") {
+        Post("cmdline [" + platform::CurrentCommandLine() + "]");
     } else if (command == "getenv") {
         const char* value = std::getenv(rest.c_str());
         Post(value ? rest + "=" + value : rest + " unset");
@@ -262,7 +267,7 @@ bool RunCommand(const std::string& line, int& status) {
         const int milliseconds = std::atoi(rest.c_str());
         std::thread([milliseconds] {
             std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-            kill(getpid(), SIGKILL);
+            platform::KillCurrentProcess();
         }).detach();
     } else if (command == "args") {
         std::string text = "args";
@@ -273,6 +278,14 @@ bool RunCommand(const std::string& line, int& status) {
         return false;
     }
     return true;
+}
+
+// The input thread of the line feed lives as long as the process, and a test
+// reads the record of calls after the host has unloaded the library: its code
+// and its record stay mapped.
+__attribute__((constructor)) void StayLoaded() {
+    static const char kHere = 0;
+    platform::KeepLibraryLoaded(&kHere);
 }
 
 __attribute__((constructor)) void ExitOnLoadWhenAsked() {

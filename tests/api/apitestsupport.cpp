@@ -1,56 +1,44 @@
 #include "apitestsupport.h"
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "leftovers.h"
+#include "platform/localchannel.h"
+#include "platform/process.h"
 #include "vexaxd_p.h"
-
-extern char** environ;
 
 namespace apitest {
 namespace {
 
-std::string PipeDirectory() { return "/tmp/vexa-pipes-" + std::to_string(::geteuid()); }
-
 std::string PidText() {
     char text[16];
-    std::snprintf(text, sizeof text, "%04x", static_cast<unsigned>(::getpid()));
+    std::snprintf(text, sizeof text, "%04x", static_cast<unsigned>(platform::CurrentProcessId()));
     return text;
 }
 
 }  // namespace
 
 std::string LevelZeroPipe(const std::string& language, const std::string& constant) {
-    return PipeDirectory() + "/" + PidText() + language + "0" + constant;
+    return platform::PipeNamePrefix() + PidText() + language + "0" + constant;
 }
 
 std::string PeerPath(const std::string& name) {
-    return std::string(VEXA_TEST_PEER_DIR) + "/" + name;
+    return std::string(VEXA_TEST_PEER_DIR) + "/" + platform::ExecutableFileName(name);
 }
 
-std::vector<std::string> OwnPipeFiles() {
-    std::vector<std::string> files;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(PipeDirectory(), error)) {
-        std::string name = entry.path().filename().string();
-        if (name.rfind(PidText(), 0) == 0) files.push_back(name);
-    }
-    return files;
-}
+std::vector<std::string> OwnPipeFiles() { return OwnChannels(); }
 
 void AttachAsRunning() {
     SetXNameAndSHome("APITEST", "");
     SetVexaRunning(true);
 }
 
-TempPath::TempPath(const std::string& tag) : m_path("/tmp/apitest-" + PidText() + "-" + tag) {
+TempPath::TempPath(const std::string& tag)
+    : m_path(std::filesystem::temp_directory_path().generic_string() + "/apitest-" + PidText() +
+             "-" + tag) {
     std::filesystem::remove(m_path);
 }
 
@@ -93,24 +81,12 @@ Image WithEmptyTail(Image head) {
 }
 
 Child::Child(const std::vector<std::string>& argv) {
-    std::vector<char*> vector;
-    for (const auto& argument : argv) vector.push_back(const_cast<char*>(argument.c_str()));
-    vector.push_back(nullptr);
-    pid_t pid;
-    if (::posix_spawn(&pid, vector[0], nullptr, nullptr, vector.data(), environ) == 0) m_pid = pid;
+    // A child that did not start fails the test through what it never answers.
+    static_cast<void>(platform::ChildProcess::Spawn(argv, m_process));
 }
 
-Child::~Child() {
-    if (m_pid <= 0) return;
-    ::kill(m_pid, SIGKILL);
-    ::waitpid(m_pid, nullptr, 0);
-}
+Child::~Child() { m_process.Kill(); }
 
-int Child::Wait() {
-    int status = 0;
-    if (m_pid <= 0 || ::waitpid(m_pid, &status, 0) != m_pid) return -1;
-    m_pid = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+int Child::Wait() { return m_process.started() ? m_process.Wait() : -1; }
 
 }  // namespace apitest

@@ -1,12 +1,15 @@
-// Helpers of the API tests, which see the library only through its header.
+// Helpers of the API tests, which see the library only through its header;
+// the helpers start processes and name pipes through the platform layer.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "platform/process.h"
+
 namespace apitest {
 
-// "/tmp/vexa-pipes-<uid>/" + this process's "%04x" id + language + level 0.
+// The system's pipe name prefix + this process's "%04x" id + language + level 0.
 std::string LevelZeroPipe(const std::string& language, const std::string& constant);
 std::string PeerPath(const std::string& name);
 // Socket files of this process's pipes still in the pipe directory.
@@ -15,7 +18,8 @@ std::vector<std::string> OwnPipeFiles();
 // Attaches this process as language APITEST with the engine marked running.
 void AttachAsRunning();
 
-// A file name in /tmp unique to this process; the file is removed on destruction.
+// A file name in the temporary directory unique to this process; the file is
+// removed on destruction.
 class TempPath {
   public:
     explicit TempPath(const std::string& tag);
@@ -47,7 +51,7 @@ class Child {
     int Wait();
 
   private:
-    int m_pid = -1;
+    platform::ChildProcess m_process;
 };
 
 // A scriptpeer serving `replies`, with its record file.

@@ -64,8 +64,9 @@ TEST(WithoutEngine, StartWithAHomeLackingTheLauncherSaysSoAndReturns17) {
     int result = StartVexa("-vexahome=/nonexistent/vexa home");
     std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(result, VEXA_ENGINE_NOT_RUNNING);
-    EXPECT_EQ(printed, "No /nonexistent/vexa home/StartXD file exists\n");
-    EXPECT_STREQ(GetStartFailure(), "no engine at /nonexistent/vexa home/StartXD");
+    const std::string engine = "/nonexistent/vexa home/" + platform::ExecutableFileName("StartXD");
+    EXPECT_EQ(printed, "No " + engine + " file exists\n");
+    EXPECT_EQ(GetStartFailure(), "no engine at " + engine);
     EXPECT_FALSE(IsBackendReady());
 }
 

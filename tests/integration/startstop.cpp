@@ -1,15 +1,12 @@
 // An external program driving the engine: start it through the library, ask
 // it, stop it, and check that nothing is left behind: no child process and
-// no socket file of this run in the pipe directory.
+// no pipe of this run.
 //   integration_startstop <engine home>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "leftovers.h"
 #include "vexaxd_p.h"
 
 namespace {
@@ -19,21 +16,6 @@ int g_failures = 0;
 void Check(bool condition, const char* what) {
     std::printf("%s %s\n", condition ? "ok  " : "FAIL", what);
     if (!condition) ++g_failures;
-}
-
-int OwnPipeFiles() {
-    char pid[16];
-    std::snprintf(pid, sizeof pid, "%04x", static_cast<unsigned>(::getpid()));
-    int count = 0;
-    std::error_code error;
-    auto directory = "/tmp/vexa-pipes-" + std::to_string(::geteuid());
-    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
-        if (entry.path().filename().string().rfind(pid, 0) == 0) {
-            std::printf("     left behind: %s\n", entry.path().c_str());
-            ++count;
-        }
-    }
-    return count;
 }
 
 }  // namespace
@@ -54,7 +36,9 @@ int main(int argc, char** argv) {
     Check(StartVexa(arguments.c_str()) == 0, "a second StartVexa finds the engine ready");
     StopVexa();
     Check(!IsBackendReady(), "not ready after StopVexa");
-    Check(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD, "the engine process has ended");
-    Check(OwnPipeFiles() == 0, "no socket file of this run is left");
+    Check(RunningChildren() == 0, "the engine process has ended");
+    const std::vector<std::string> channels = OwnChannels();
+    for (const std::string& name : channels) std::printf("     left behind: %s\n", name.c_str());
+    Check(channels.empty(), "no pipe of this run is left");
     return g_failures == 0 ? 0 : 1;
 }

@@ -24,6 +24,10 @@ class EngineHome {
 
 // The build's own engine home.
 std::string BuildEngineHome();
+// The file name of the shared library `stem` ("libvexatestlang") on this system.
+std::string LibraryFile(const std::string& stem);
+// True while a process of that id runs.
+bool ProcessExists(int pid);
 
 // The entry points the test language recorded, ";"-separated; the library
 // must be loaded already.

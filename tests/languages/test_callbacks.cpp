@@ -21,7 +21,8 @@ namespace {
 
 std::string Configuration(const std::string& traceDirectory) {
     return "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traceDirectory +
-           "\n[version]\nVexadxVersion=30.1.2.3\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n";
+           "\n[version]\nVexadxVersion=30.1.2.3\n[TESTLANG]\nLIB_NAME=" +
+           languagetest::LibraryFile("libvexatestlang") + "\n";
 }
 
 std::string TraceFileText(const std::string& directory) {

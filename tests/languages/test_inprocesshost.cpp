@@ -45,7 +45,7 @@ class InProcessHost : public ::testing::Test {
 }  // namespace
 
 TEST_F(InProcessHost, ARunCallsTheEntryPointsInOrderWithTheirArgumentsAndPassesStatusesThrough) {
-    XConfigOptions options = Section("libvexatestlang");  // ".so" is added
+    XConfigOptions options = Section("libvexatestlang");  // the suffix is added
     auto host = std::make_unique<InpStatisticsX>(&options, true);
     ASSERT_EQ(host->lastStatus(), 0);
     host->setup_dxcallback(GetDxCallBackTable());
@@ -66,7 +66,7 @@ TEST_F(InProcessHost, ARunCallsTheEntryPointsInOrderWithTheirArgumentsAndPassesS
     EXPECT_FALSE(host->isIntialized());
 
     EXPECT_EQ(
-        LanguageCalls(LibraryPath("libvexatestlang.so")),
+        LanguageCalls(LibraryPath(languagetest::LibraryFile("libvexatestlang"))),
         "setup_dxcallback;init_embedded_x(2 one two words);set_post_vexa_output;pre_action;"
         "execute_x(post hello\nargs);execute_x(post before\nstatus 7\npost never);post_action;"
         "stop_embedded_x");
@@ -82,7 +82,7 @@ TEST_F(InProcessHost, ARunCallsTheEntryPointsInOrderWithTheirArgumentsAndPassesS
     // A stopped host can start again; destroying it stops the language.
     EXPECT_EQ(host->init_embedded_x(0, nullptr), 0);
     host.reset();
-    EXPECT_TRUE(LanguageCalls(LibraryPath("libvexatestlang.so"))
+    EXPECT_TRUE(LanguageCalls(LibraryPath(languagetest::LibraryFile("libvexatestlang")))
                     .ends_with(";stop_embedded_x;init_embedded_x(0);stop_embedded_x"));
 }
 
@@ -103,16 +103,17 @@ TEST_F(InProcessHost, ASectionWithoutLibNameAnswers99118AndNeverRunsText) {
 }
 
 TEST_F(InProcessHost, AMissingLibraryFileIs99114) {
-    XConfigOptions options = Section("libnolanguage.so");
+    XConfigOptions options = Section(languagetest::LibraryFile("libnolanguage"));
     InpStatisticsX host(&options, true);
     EXPECT_EQ(host.lastStatus(), VEXA_LANGUAGE_LOAD_FAILED);
-    EXPECT_TRUE(Traced("Load library from " + LibraryPath("libnolanguage.so") + " failed."));
+    EXPECT_TRUE(Traced("Load library from " +
+                       LibraryPath(languagetest::LibraryFile("libnolanguage")) + " failed."));
     EXPECT_EQ(host.init_embedded_x(0, nullptr), VEXA_LANGUAGE_LOAD_FAILED);
     EXPECT_EQ(host.execute_x("post x"), VEXA_LANGUAGE_NOT_INITIALISED);
 }
 
 TEST_F(InProcessHost, ALibraryWithoutPostActionKeepsTheEntryPointsFoundBeforeIt) {
-    XConfigOptions options = Section("libvexatestlang_nopost.so");
+    XConfigOptions options = Section(languagetest::LibraryFile("libvexatestlang_nopost"));
     InpStatisticsX host(&options, true);
     EXPECT_EQ(host.lastStatus(), VEXA_LANGUAGE_LOAD_FAILED);
     // The look-up stopped at post_action, so set_post_vexa_output was never
@@ -124,12 +125,12 @@ TEST_F(InProcessHost, ALibraryWithoutPostActionKeepsTheEntryPointsFoundBeforeIt)
     EXPECT_EQ(host.execute_x("status 7"), 7);
     // No entry point: the last status answers.
     EXPECT_EQ(host.post_action(), 7);
-    EXPECT_EQ(LanguageCalls(LibraryPath("libvexatestlang_nopost.so")),
+    EXPECT_EQ(LanguageCalls(LibraryPath(languagetest::LibraryFile("libvexatestlang_nopost"))),
               "setup_dxcallback;init_embedded_x(0);pre_action;execute_x(status 7)");
 }
 
 TEST_F(InProcessHost, ALibraryWithoutTheOptionalEntryPointsLoadsAndThoseCallsDoNothing) {
-    XConfigOptions options = Section("libvexatestlang_minimal.so");
+    XConfigOptions options = Section(languagetest::LibraryFile("libvexatestlang_minimal"));
     InpStatisticsX host(&options, true);
     EXPECT_EQ(host.lastStatus(), 0);
     host.setup_dxcallback(GetDxCallBackTable());
@@ -137,13 +138,13 @@ TEST_F(InProcessHost, ALibraryWithoutTheOptionalEntryPointsLoadsAndThoseCallsDoN
     EXPECT_EQ(host.init_embedded_x(0, nullptr), 0);
     EXPECT_EQ(host.execute_x("status 3"), 3);
     EXPECT_EQ(host.post_action(), 0);
-    EXPECT_EQ(LanguageCalls(LibraryPath("libvexatestlang_minimal.so")),
+    EXPECT_EQ(LanguageCalls(LibraryPath(languagetest::LibraryFile("libvexatestlang_minimal"))),
               "init_embedded_x(0);execute_x(status 3);post_action");
     EXPECT_TRUE(CapturedOutput().empty());
 }
 
 TEST_F(InProcessHost, TheSectionsEnvironmentVariablesAreSetBeforeTheLibraryLoads) {
-    XConfigOptions options = Section("libvexatestlang.so");
+    XConfigOptions options = Section(languagetest::LibraryFile("libvexatestlang"));
     options.PutOption("VEXATESTLANG_GREETING", "hello there");
     options.PutOption("VEXATESTLANG_PRE_ACTION", "5");
     InpStatisticsX host(&options, true);
@@ -157,7 +158,7 @@ TEST_F(InProcessHost, TheSectionsEnvironmentVariablesAreSetBeforeTheLibraryLoads
 }
 
 TEST_F(InProcessHost, AHostThatTheEngineDoesNotDriveNeitherStartsNorStopsTheLanguage) {
-    XConfigOptions options = Section("libvexatestlang.so");
+    XConfigOptions options = Section(languagetest::LibraryFile("libvexatestlang"));
     {
         InpStatisticsX host(&options, false);
         EXPECT_EQ(host.init_embedded_x(0, nullptr), 0);
@@ -168,5 +169,6 @@ TEST_F(InProcessHost, AHostThatTheEngineDoesNotDriveNeitherStartsNorStopsTheLang
         EXPECT_EQ(host.init_embedded_x(0, nullptr), 0);
     }
     // Neither the explicit stop nor the destructor reached the library.
-    EXPECT_EQ(LanguageCalls(LibraryPath("libvexatestlang.so")), "execute_x(status 0)");
+    EXPECT_EQ(LanguageCalls(LibraryPath(languagetest::LibraryFile("libvexatestlang"))),
+              "execute_x(status 0)");
 }

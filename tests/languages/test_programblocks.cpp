@@ -2,13 +2,14 @@
 // the library and submits blocks in the test language, which the engine runs
 // in a language process of its own ("startx"). Nothing is mocked.
 #include <gtest/gtest.h>
-#include <signal.h>
 
-#include <cerrno>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "languagetestsupport.h"
+#include "platform/process.h"
 #include "vexaxd_p.h"
 
 namespace {
@@ -41,11 +42,14 @@ class ProgramBlocks : public ::testing::Test {
     }
 
     testsupport::TempDir m_traces;
-    languagetest::EngineHome m_home{"[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + m_traces.path() +
-                                    "\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n"};
+    languagetest::EngineHome m_home{
+        "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + m_traces.path() +
+        "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\n"};
 };
 
-bool ProcessExists(int pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
+using languagetest::ProcessExists;
+
+int OwnPid() { return platform::CurrentProcessId(); }
 
 }  // namespace
 
@@ -79,7 +83,7 @@ TEST_F(ProgramBlocks, BlocksInARowShareOneLanguageProcessThatEndsWithTheEngine) 
     int err = 0;
     EXPECT_EQ(GetVexaOutputWidth(&err), 100);
     const int languagePid = std::stoi(pids[0].substr(4));
-    EXPECT_NE(languagePid, getpid());
+    EXPECT_NE(languagePid, OwnPid());
     StopVexa();
     EXPECT_FALSE(ProcessExists(languagePid));
 }
@@ -119,13 +123,37 @@ TEST_F(ProgramBlocks, ALanguageTheConfigurationDoesNotNameIsRefused) {
     EXPECT_GT(GetVariableCount(&err), 0);
 }
 
+// The engine starts the launcher with the command line "<mode> <temp
+// directory> <process id text> <language>", the directory quoted for its blank.
+TEST(LauncherCommandLine, IsTheModeTheQuotedTempDirectoryTheClientsIdTextAndTheLanguage) {
+    testsupport::TempDir traces;
+    languagetest::EngineHome home(
+        "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
+        "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\n");
+    const std::string temp = traces.path() + "/temp dir";
+    std::filesystem::create_directories(temp);
+    ASSERT_EQ(platform::SetEnvironment("VEXADXTEMP", temp), 0);
+    const std::string log = home.file("output.log");
+    const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
+    ASSERT_EQ(StartVexa(arguments.c_str()), 0);
+    const std::string block = "BEGIN PROGRAM TESTLANG.\ncmdline\nEND PROGRAM.";
+    EXPECT_EQ(Submit(block.data(), static_cast<int>(block.size())), 0);
+    StopVexa();
+    char pidText[16];
+    std::snprintf(pidText, sizeof pidText, "%04x", static_cast<unsigned>(OwnPid()));
+    const std::string expected = "cmdline [ LOCAL \"" + temp + "/\" " + pidText + " TESTLANG]\n";
+    const std::string text = testsupport::ReadFile(log);
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "in\n" << text;
+}
+
 // A program that is itself a configured language and drives the engine: the
 // engine runs that language's blocks in this very process, one level above
 // the program's own calls.
 TEST(HostedLanguageBlocks, BlocksOfTheDrivingLanguageRunInItsOwnProcess) {
     testsupport::TempDir traces;
-    languagetest::EngineHome home("[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
-                                  "\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\n");
+    languagetest::EngineHome home(
+        "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
+        "\n[TESTLANG]\nLIB_NAME=" + languagetest::LibraryFile("libvexatestlang") + "\n");
     const std::string log = home.file("output.log");
     SetXNameAndSHome("TESTLANG", home.path().c_str());
     const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
@@ -138,7 +166,7 @@ TEST(HostedLanguageBlocks, BlocksOfTheDrivingLanguageRunInItsOwnProcess) {
     const int variables = GetVariableCount(&err);
     StopVexa();
     const std::string text = testsupport::ReadFile(log);
-    const std::string pid = "pid " + std::to_string(getpid()) + "\n";
+    const std::string pid = "pid " + std::to_string(OwnPid()) + "\n";
     EXPECT_NE(text.find(pid), std::string::npos) << text;
     EXPECT_NE(text.find(pid, text.find(pid) + 1), std::string::npos);
     EXPECT_NE(text.find("callback 4 1\n"), std::string::npos);
@@ -149,8 +177,8 @@ TEST(HostedLanguageBlocks, BlocksOfTheDrivingLanguageRunInItsOwnProcess) {
 TEST(InProcessLanguageBlocks, ABlockRunsInsideTheEngineAndReachesItThroughTheLevelsPipes) {
     testsupport::TempDir traces;
     languagetest::EngineHome home(
-        "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() +
-        "\n[TESTLANG]\nLIB_NAME=libvexatestlang.so\nINNER_PROCESS=true\n");
+        "[SUPPORTED_LANG]\nX=TESTLANG\nTRACE=" + traces.path() + "\n[TESTLANG]\nLIB_NAME=" +
+        languagetest::LibraryFile("libvexatestlang") + "\nINNER_PROCESS=true\n");
     const std::string log = home.file("output.log");
     const std::string arguments = "-vexahome=" + home.path() + ", -outputlog=" + log;
     ASSERT_EQ(StartVexa(arguments.c_str()), 0);
@@ -169,7 +197,7 @@ TEST(InProcessLanguageBlocks, ABlockRunsInsideTheEngineAndReachesItThroughTheLev
     const std::string pidLine = text.substr(first, text.find('\n', first) - first);
     EXPECT_NE(text.find(pidLine, first + 1), std::string::npos) << text;
     const int pid = std::stoi(pidLine.substr(4));
-    EXPECT_NE(pid, getpid());
+    EXPECT_NE(pid, OwnPid());
     EXPECT_NE(text.find("callback 4 0\n"), std::string::npos);
     EXPECT_NE(text.find("callback 4 1\n"), std::string::npos);
     EXPECT_NE(text.find("GetVariableCount " + std::to_string(variables) + " 0"), std::string::npos);

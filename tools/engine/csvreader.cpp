@@ -1,7 +1,5 @@
 #include "csvreader.h"
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -9,6 +7,7 @@
 #include <fstream>
 
 #include "csvrecords.h"
+#include "platform/process.h"
 #include "varname.h"
 
 namespace engine {
@@ -282,7 +281,7 @@ class Importer {
         m_cells = {};
         m_columns.clear();
         out = std::move(data);
-        malloc_trim(0);
+        platform::ReleaseFreeMemory();
         return true;
     }
 

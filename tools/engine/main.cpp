@@ -46,17 +46,12 @@ std::string OptionValue(const std::string& argumentText, const char* option) {
 std::string DataFilePath(const std::string& argumentText) {
     std::string given = OptionValue(argumentText, kDataFileOption);
     if (!given.empty()) return given;
-    std::string executable = platform::CurrentExecutablePath();
-    return executable.substr(0, executable.find_last_of('/') + 1) + kBundledDataFile;
+    return platform::ProgramDirectory("") + "/" + kBundledDataFile;
 }
 
 // The engine home is the directory the engine was started from: the
 // configuration, the launchers and the language libraries are there.
-std::string EngineHome(const char* programPath) {
-    std::string path = programPath;
-    if (path.find('/') == std::string::npos) path = platform::CurrentExecutablePath();
-    return path.substr(0, path.find_last_of('/'));
-}
+std::string EngineHome(const char* programPath) { return platform::ProgramDirectory(programPath); }
 
 // The exit status of an engine whose client ended while it ran.
 constexpr int kClientGoneStatus = 3;
@@ -136,7 +131,7 @@ int main(int argc, char** argv) {
     PartnerMonitor client([&state] { EndForLostClient(state); });
     // An engine whose starter has already gone (adopted by init) has no
     // client to outlive.
-    if (::getppid() > 1) client.Watch(::getppid());
+    if (const int starter = platform::ParentProcessId()) client.Watch(starter);
     // The library's state serves the program blocks: the client's names,
     // so that language processes find the pipes of their levels.
     InitDxGlobal(argv[1], argv[2], argv[3], EngineHome(argv[0]));

@@ -1,13 +1,13 @@
 #include "outputfiles.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 
 #include "codec/protocol.h"
 #include "outputhtml.h"
 #include "outputxml.h"
+#include "platform/filereplace.h"
+#include "platform/process.h"
 
 namespace engine {
 
@@ -17,13 +17,13 @@ OutputFiles::OutputFiles(std::string xmlPath, std::string htmlPath)
 int ReplaceFile(const std::string& path, const std::string& text) {
     // Beside the target, so that the rename stays on one file system; the
     // process id keeps two engines writing one path apart.
-    const std::string partial = path + ".part" + std::to_string(::getpid());
+    const std::string partial = path + ".part" + std::to_string(platform::CurrentProcessId());
     std::FILE* file = std::fopen(partial.c_str(), "wb");
     if (!file) return errno;
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     int error = written ? 0 : errno;
     if (std::fclose(file) != 0 && error == 0) error = errno;
-    if (error == 0 && std::rename(partial.c_str(), path.c_str()) != 0) error = errno;
+    if (error == 0) error = platform::ReplaceFileWith(path, partial);
     if (error != 0) std::remove(partial.c_str());
     return error;
 }

@@ -35,8 +35,7 @@ namespace {
 std::string EngineHome() {
     std::string home;
     if (platform::GetEnvironment("VEXA_HOME", home) && !home.empty()) return home;
-    const std::string executable = platform::CurrentExecutablePath();
-    return executable.substr(0, executable.find_last_of('/'));
+    return platform::ProgramDirectory("");
 }
 
 // The exit status of a launcher whose engine ended while it ran.
@@ -72,7 +71,8 @@ int main(int argc, char** argv) {
     // no engine to serve. Without process descriptors the end of the
     // engine's pipes still ends the loop below.
     platform::ProcessWatch engine;
-    if (::getppid() <= 1 || platform::ProcessWatch::Open(::getppid(), engine) == ESRCH)
+    const int starter = platform::ParentProcessId();
+    if (starter == 0 || platform::ProcessWatch::Open(starter, engine) == ESRCH)
         return kEngineGoneStatus;
     InitDxGlobal(argv[2], argv[3], language, EngineHome());
     SetAppMode(ApplicationMode(argv[1]));

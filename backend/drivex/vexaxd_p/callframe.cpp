@@ -6,6 +6,7 @@
 
 #include "apiconnection.h"
 #include "codec/protocol.h"
+#include "platform/threadslot.h"
 #include "runtime/statuscodes.h"
 #include "transport/sendreceive.h"
 #include "transport/xpipemanager.h"
@@ -33,7 +34,19 @@ class FramePool {
     std::size_t m_depth = 0;
 };
 
-thread_local FramePool t_frames;
+// Kept in a thread slot, not in a thread_local object: its destructor may
+// run after the thread's storage is gone on Windows. The thread_local pointer
+// only spares the slot look-up.
+FramePool& Frames() {
+    thread_local FramePool* frames = nullptr;
+    if (frames) return *frames;
+    static platform::ThreadSlot slot([](void* pool) { delete static_cast<FramePool*>(pool); });
+    auto owned = std::make_unique<FramePool>();
+    // Without a slot the pool lives as long as the process.
+    static_cast<void>(slot.Set(owned.get()));
+    frames = owned.release();
+    return *frames;
+}
 
 // A used message as a new one, but with the room its blocks kept.
 void Clear(CleXDSmb& message) {
@@ -45,14 +58,14 @@ void Clear(CleXDSmb& message) {
 
 }  // namespace
 
-CallFrame::CallFrame(int command) : m_messages(t_frames.Acquire()) {
+CallFrame::CallFrame(int command) : m_messages(Frames().Acquire()) {
     m_messages.request.SetCommandAction(command);
 }
 
 CallFrame::~CallFrame() {
     Clear(m_messages.request);
     Clear(m_messages.reply);
-    t_frames.Release();
+    Frames().Release();
 }
 
 int SendRequest(XPipes& pipes, CleXDSmb& request) {

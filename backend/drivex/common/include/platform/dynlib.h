@@ -29,4 +29,12 @@ class DynamicLibrary {
     void* m_handle = nullptr;
 };
 
+// Keeps the loaded library that holds `address` mapped until the process
+// ends, however often it is unloaded: for a library that leaves a thread of
+// its own running. False when no library holds the address.
+bool KeepLibraryLoaded(const void* address);
+
+// The file name extension of a shared library here: ".so", or ".dll".
+const char* SharedLibrarySuffix();
+
 }  // namespace platform

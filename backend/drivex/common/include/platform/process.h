@@ -64,14 +64,30 @@ class ChildProcess {
 // that does not start with a quote, or an empty one, in double quotes, a
 // final backslash doubled so it cannot escape the closing quote.
 std::string CommandLine(const std::vector<std::string>& argv);
+// This process's command line in that form: on Windows the line the process
+// was given, elsewhere the line CommandLine makes of its arguments.
+std::string CurrentCommandLine();
 
 // The file name of the program `name` on this system: "name" on POSIX,
 // "name.exe" on Windows.
 std::string ExecutableFileName(const std::string& name);
 
 int CurrentProcessId();
+// The id of the process that started this one while that process runs; 0
+// once it has ended (on POSIX: this process was adopted by init).
+int ParentProcessId();
+// Ends this process at once, as a kill from outside would (exit status 137
+// where a killed process has one).
+[[noreturn]] void KillCurrentProcess();
+// Hands memory the allocator holds free back to the system, after a large
+// working set has been released.
+void ReleaseFreeMemory();
 // The path of the running executable, empty when unknown.
 std::string CurrentExecutablePath();
+// The directory a program was started from: that of `programPath` (its
+// argv[0]) when the path names one, else that of the running executable.
+// Without the final separator.
+std::string ProgramDirectory(const std::string& programPath);
 // The current environment as "NAME=VALUE" entries, in its own order.
 std::vector<std::string> CurrentEnvironment();
 // Environment access; SetEnvironment serialises with process starts.

@@ -30,6 +30,7 @@ class PlugInDynamicLoadedLibrary {
     platform::DynamicLibrary m_library;
 };
 
-// The name with ".so" appended when its last path component has no extension;
-// any name with an extension (".so" or other) is returned unchanged.
+// The name with the system's library suffix (".so", ".dll") appended when its
+// last path component has no extension; any name with an extension is
+// returned unchanged.
 std::string PlugInDecorateDynamicPathName(const std::string& name);

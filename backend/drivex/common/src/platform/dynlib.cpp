@@ -28,19 +28,6 @@ bool FileIsMissing(const std::string& path, const std::string& error) {
 
 }  // namespace
 
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, nullptr)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = std::exchange(other.m_handle, nullptr);
-    }
-    return *this;
-}
-
-DynamicLibrary::~DynamicLibrary() { Close(); }
-
 int DynamicLibrary::Open(const std::string& path, DynamicLibrary& out, std::string& error) {
     error.clear();
     ::dlerror();
@@ -69,5 +56,14 @@ void* DynamicLibrary::Symbol(const std::string& name, std::string& error) const 
 void DynamicLibrary::Close() {
     if (m_handle) ::dlclose(std::exchange(m_handle, nullptr));
 }
+
+bool KeepLibraryLoaded(const void* address) {
+    Dl_info info;
+    if (::dladdr(address, &info) == 0 || !info.dli_fname) return false;
+    // The added reference is never dropped; RTLD_NODELETE outlasts any other.
+    return ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
+
+const char* SharedLibrarySuffix() { return ".so"; }
 
 }  // namespace platform

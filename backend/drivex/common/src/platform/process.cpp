@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include <malloc.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -41,8 +43,6 @@ std::vector<char*> PointerVector(const std::vector<std::string>& strings) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
-
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
         Kill();
@@ -53,8 +53,6 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     }
     return *this;
 }
-
-ChildProcess::~ChildProcess() { Kill(); }
 
 int ChildProcess::Spawn(const std::vector<std::string>& argv, ChildProcess& out) {
     if (argv.empty() || argv[0].empty()) return EINVAL;
@@ -109,13 +107,6 @@ bool ChildProcess::Reap(bool block) {
     }
 }
 
-bool ChildProcess::IsActive() { return m_pid > 0 && !Reap(false); }
-
-int ChildProcess::Wait() {
-    Reap(true);
-    return m_exitStatus;
-}
-
 bool ChildProcess::WaitFor(unsigned milliseconds) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     auto pause = std::chrono::milliseconds(1);
@@ -144,6 +135,31 @@ void ChildProcess::Kill() {
 std::string ExecutableFileName(const std::string& name) { return name; }
 
 int CurrentProcessId() { return static_cast<int>(::getpid()); }
+
+std::string CurrentCommandLine() {
+    std::ifstream file("/proc/self/cmdline", std::ios::binary);
+    std::vector<std::string> argv;
+    for (std::string argument; std::getline(file, argument, '\0');) argv.push_back(argument);
+    return CommandLine(argv);
+}
+
+int ParentProcessId() {
+    const pid_t parent = ::getppid();
+    return parent > 1 ? static_cast<int>(parent) : 0;
+}
+
+void KillCurrentProcess() {
+    ::kill(::getpid(), SIGKILL);
+    ::_exit(137);
+}
+
+void ReleaseFreeMemory() { ::malloc_trim(0); }
+
+std::string ProgramDirectory(const std::string& programPath) {
+    const std::string path =
+        programPath.find('/') == std::string::npos ? CurrentExecutablePath() : programPath;
+    return path.substr(0, path.find_last_of('/'));
+}
 
 std::string CurrentExecutablePath() {
     char buffer[4096];

@@ -125,11 +125,6 @@ int TcpConnection::SendPiece(const void* data, std::size_t length, std::size_t& 
     return 0;
 }
 
-int TcpConnection::ReceivePiece(void* data, std::size_t capacity, std::size_t& received) {
-    int error = ReceiveSome(data, capacity, received);
-    return error == EPIPE ? 0 : error;
-}
-
 int TcpConnection::ShutdownSend() {
     if (!valid()) return EBADF;
     return ::shutdown(m_fd.get(), SHUT_WR) == 0 ? 0 : errno;
@@ -142,14 +137,6 @@ int TcpConnection::SetTimeout(unsigned milliseconds) {
     limit.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
     if (::setsockopt(m_fd.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) return errno;
     if (::setsockopt(m_fd.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) return errno;
-    return 0;
-}
-
-int TcpListener::ListenLoopback(TcpListener& out) {
-    TcpListener listener;
-    if (int error = Open(listener)) return error;
-    if (int error = listener.BindLoopback(0, 8)) return error;
-    out = std::move(listener);
     return 0;
 }
 

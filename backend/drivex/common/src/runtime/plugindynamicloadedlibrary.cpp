@@ -21,5 +21,5 @@ std::string PlugInDecorateDynamicPathName(const std::string& name) {
     std::string::size_type dot = name.find_last_of('.');
     // A leading dot names a hidden file, not an extension.
     bool hasExtension = dot != std::string::npos && dot > base;
-    return hasExtension ? name : name + ".so";
+    return hasExtension ? name : name + platform::SharedLibrarySuffix();
 }

@@ -26,19 +26,6 @@ std::string MessageText(DWORD code, const std::string& fallback) {
 
 }  // namespace
 
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, nullptr)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = std::exchange(other.m_handle, nullptr);
-    }
-    return *this;
-}
-
-DynamicLibrary::~DynamicLibrary() { Close(); }
-
 int DynamicLibrary::Open(const std::string& path, DynamicLibrary& out, std::string& error) {
     error.clear();
     if (path.empty()) {
@@ -72,5 +59,14 @@ void* DynamicLibrary::Symbol(const std::string& name, std::string& error) const 
 void DynamicLibrary::Close() {
     if (m_handle) ::FreeLibrary(static_cast<HMODULE>(std::exchange(m_handle, nullptr)));
 }
+
+bool KeepLibraryLoaded(const void* address) {
+    HMODULE module = nullptr;
+    return ::GetModuleHandleExA(
+               GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+               static_cast<const char*>(address), &module) != 0;
+}
+
+const char* SharedLibrarySuffix() { return ".dll"; }
 
 }  // namespace platform

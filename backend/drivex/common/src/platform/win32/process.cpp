@@ -1,8 +1,14 @@
 #include "platform/process.h"
 
+// clang-format off
 #include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
+
+#include <malloc.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -40,8 +46,6 @@ std::string EnvironmentBlock(const std::vector<std::string>& environment) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
-
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
         Kill();
@@ -53,8 +57,6 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     }
     return *this;
 }
-
-ChildProcess::~ChildProcess() { Kill(); }
 
 namespace {
 
@@ -121,13 +123,6 @@ bool ChildProcess::Reap(bool block) {
     return true;
 }
 
-bool ChildProcess::IsActive() { return m_pid > 0 && !Reap(false); }
-
-int ChildProcess::Wait() {
-    Reap(true);
-    return m_exitStatus;
-}
-
 bool ChildProcess::WaitFor(unsigned milliseconds) {
     if (m_pid <= 0 || m_reaped || !m_handle) return true;
     if (::WaitForSingleObject(AsHandle(m_handle.get()), milliseconds) != WAIT_OBJECT_0)
@@ -144,6 +139,63 @@ void ChildProcess::Kill() {
 std::string ExecutableFileName(const std::string& name) { return name + ".exe"; }
 
 int CurrentProcessId() { return static_cast<int>(::GetCurrentProcessId()); }
+
+std::string CurrentCommandLine() { return ::GetCommandLineA(); }
+
+namespace {
+
+std::uint64_t CreationTime(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+DWORD RecordedParentId() {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    const UniqueFd owner(AsInt(snapshot));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    const DWORD self = ::GetCurrentProcessId();
+    for (BOOL more = ::Process32First(snapshot, &entry); more;
+         more = ::Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID == self) return entry.th32ParentProcessID;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// Windows records the parent's id and keeps it after the parent ends, when
+// another process may take it: the parent counts only while a process of
+// that id runs that was created before this one.
+int ParentProcessId() {
+    const DWORD parent = RecordedParentId();
+    if (parent == 0) return 0;
+    const HANDLE process =
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent);
+    if (!process) return 0;
+    const UniqueFd owner(AsInt(process));
+    if (::WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return 0;
+    const std::uint64_t parentCreated = CreationTime(process);
+    const std::uint64_t selfCreated = CreationTime(::GetCurrentProcess());
+    if (parentCreated == 0 || parentCreated > selfCreated) return 0;
+    return static_cast<int>(parent);
+}
+
+void KillCurrentProcess() {
+    ::TerminateProcess(::GetCurrentProcess(), kKilledExitCode);
+    ::ExitProcess(kKilledExitCode);
+}
+
+void ReleaseFreeMemory() { ::_heapmin(); }
+
+std::string ProgramDirectory(const std::string& programPath) {
+    const std::string path = programPath.find_first_of("/\\") == std::string::npos
+                                 ? CurrentExecutablePath()
+                                 : programPath;
+    return path.substr(0, path.find_last_of("/\\"));
+}
 
 std::string CurrentExecutablePath() {
     char buffer[MAX_PATH * 4];

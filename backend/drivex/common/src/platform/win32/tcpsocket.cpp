@@ -151,11 +151,6 @@ int TcpConnection::SendPiece(const void* data, std::size_t length, std::size_t& 
     return 0;
 }
 
-int TcpConnection::ReceivePiece(void* data, std::size_t capacity, std::size_t& received) {
-    int error = ReceiveSome(data, capacity, received);
-    return error == EPIPE ? 0 : error;
-}
-
 int TcpConnection::ShutdownSend() {
     if (!valid()) return EBADF;
     return ::shutdown(S(m_fd), SD_SEND) == 0 ? 0 : SocketErrno();
@@ -169,14 +164,6 @@ int TcpConnection::SetTimeout(unsigned milliseconds) {
         return SocketErrno();
     if (::setsockopt(S(m_fd), SOL_SOCKET, SO_SNDTIMEO, value, sizeof limit) != 0)
         return SocketErrno();
-    return 0;
-}
-
-int TcpListener::ListenLoopback(TcpListener& out) {
-    TcpListener listener;
-    if (int error = Open(listener)) return error;
-    if (int error = listener.BindLoopback(0, 8)) return error;
-    out = std::move(listener);
     return 0;
 }
 
