@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "codec/clexdsmb.h"
+#include "enginecodes.h"
 #include "enginestate.h"
 
 namespace engine {
@@ -111,6 +112,14 @@ void RegisterCaseWriteCommands(CommandTable& table);
 void RegisterDatasetCommands(CommandTable& table);
 void RegisterDataStepCommands(CommandTable& table);
 void RegisterTempFileCommands(CommandTable& table);
+
+// Refuses with kNoProcedureOpen unless a procedure is open: the questions
+// about the procedure's dataset and its cursor.
+template <PartHandler<DataContext> Handler>
+int InProcedure(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
+    if (!state.output.IsOpen()) return kNoProcedureOpen;
+    return Handler(args, reply, state);
+}
 
 // The dataset a request's first string names ("*" the active one): 0, or
 // kNoSuchDataset, or the malformed-message code when there is no string.

@@ -23,12 +23,6 @@ std::int32_t Clamped(std::int64_t value) {
         value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
-template <PartHandler<DataContext> Handler>
-int InProcedure(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
-    if (!state.output.IsOpen()) return kNoProcedureOpen;
-    return Handler(args, reply, state);
-}
-
 int MakeCaseCursor(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     // No access text is no "r" or "w" either.
     const CaseAccess access = AccessFromText(args.String(0).value_or(std::string()));

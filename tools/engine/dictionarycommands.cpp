@@ -259,12 +259,6 @@ int ValidateName(const RequestArgs& args, CleXDSmb& reply, DataContext&) {
     return VEXA_OK;
 }
 
-template <PartHandler<DataContext> Handler>
-int InProcedure(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
-    if (!state.output.IsOpen()) return kNoProcedureOpen;
-    return Handler(args, reply, state);
-}
-
 constexpr int kNoTwin = -1;
 
 template <PartHandler<DataContext> Handler>

@@ -25,17 +25,12 @@ int IsXDriven(const RequestArgs&, CleXDSmb& reply, SessionState& state) {
     return VEXA_OK;
 }
 
-int SetXDriveMode(const RequestArgs& args, CleXDSmb&, SettingsState& state) {
+// The modes are only kept for the client, whatever their value.
+template <int SettingsState::*Mode>
+int StoreMode(const RequestArgs& args, CleXDSmb&, SettingsState& state) {
     auto mode = args.Int(0);
     if (!mode) return VEXA_MALFORMED_MESSAGE;
-    state.xDriveMode = *mode;
-    return VEXA_OK;
-}
-
-int SetMode(const RequestArgs& args, CleXDSmb&, SettingsState& state) {
-    auto mode = args.Int(0);
-    if (!mode) return VEXA_MALFORMED_MESSAGE;
-    state.mode = *mode;
+    state.*Mode = *mode;
     return VEXA_OK;
 }
 
@@ -59,11 +54,11 @@ void RegisterSessionCommands(CommandTable& table) {
     table.Register(cmd::kIsBackendReady, AnswerOne);
     table.Register(cmd::kIsXDriven, IsXDriven);
     table.Register(cmd::kStopVexa, Stop);
-    table.Register(cmd::kSetXDriveMode, SetXDriveMode);
+    table.Register(cmd::kSetXDriveMode, StoreMode<&SettingsState::xDriveMode>);
     table.Register(cmd::kGetXDriveMode, GetXDriveMode);
     table.Register(cmd::kStopReceiveXdApiThread, StopReceiveXdApiThread);
     table.Register(cmd::kGetNestDepth, GetNestDepth);
-    table.Register(cmd::kSetMode, SetMode);
+    table.Register(cmd::kSetMode, StoreMode<&SettingsState::mode>);
 }
 
 }  // namespace engine
