@@ -52,7 +52,7 @@ void Clear(CleXDSmb& message) {
 
 }  // namespace
 
-CallFrame::CallFrame(int command) : m_messages(t_frames.Acquire()) {
+CallFrame::CallFrame(int command) : m_messages(t_frames.Acquire()), m_reply(&m_messages.reply) {
     m_messages.request.SetCommandAction(command);
 }
 
