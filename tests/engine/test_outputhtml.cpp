@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "outputhtml.h"
+#include "outputxml.h"
 
 namespace {
 
@@ -228,3 +229,47 @@ TEST_F(OutputPage, EachPieceIsMarkedWithItsKindInOrder) {
 }
 
 }  // namespace
+
+// The files are saved after each procedure with every finished procedure
+// rendered once: the page and the XML document must still be, byte for
+// byte, what rendering the whole output gives, whatever lies between and
+// inside the procedures (printed lines on both sides of a procedure's
+// start, a procedure that filed nothing, an open one, bytes XML cannot hold).
+TEST_F(OutputPage, SavesThatReuseFinishedProceduresGiveTheWholeRenderings) {
+    engine::ProcedurePieces xmlPieces, htmlPieces;
+    auto expectWhole = [&](const std::string& step) {
+        EXPECT_EQ(engine::OutputXml(document, log, xmlPieces), engine::OutputXml(document, log))
+            << step;
+        EXPECT_EQ(engine::OutputHtml(document, log, htmlPieces), Page()) << step;
+    };
+    expectWhole("empty");
+    log.Add(engine::OutputLog::Kind::kOutput, "printed first");
+    expectWhole("only loose output");
+    log.Add(engine::OutputLog::Kind::kCommand, "DESCRIBE x.");
+    File(TwoRowDimensionTable());
+    log.Add(engine::OutputLog::Kind::kOutput, "inside \xC3\xA9 \x01 \xFF");
+    expectWhole("open procedure");
+    FileText("first listing");
+    Close();
+    expectWhole("one finished");
+    log.Add(engine::OutputLog::Kind::kOutput, "between");
+    EmptyProcedure("Nothing filed");
+    log.Add(engine::OutputLog::Kind::kError, "an error <b>");
+    expectWhole("two finished");
+    document.Open("Third", "third", log.entries().size());
+    document.open()->footnotes.push_back("note & more");
+    FileText("third listing");
+    expectWhole("third open");
+    Close();
+    log.Add(engine::OutputLog::Kind::kOutput, "last");
+    expectWhole("three finished");
+    for (const auto* pieces : {&xmlPieces, &htmlPieces}) {
+        ASSERT_EQ(pieces->size(), 3u);
+        for (const auto& piece : *pieces) EXPECT_TRUE(piece.has_value());
+    }
+    // The kept pieces are what is written: a changed piece shows on the page.
+    *htmlPieces[0] = "<!--kept-->\n";
+    EXPECT_NE(engine::OutputHtml(document, log, htmlPieces).find("<!--kept-->"), std::string::npos);
+    *xmlPieces[1] = "<kept/>";
+    EXPECT_NE(engine::OutputXml(document, log, xmlPieces).find("\n  <kept/>\n"), std::string::npos);
+}

@@ -232,6 +232,30 @@ TEST_F(PivotCommands, ProcedureDocumentHoldsEverythingTheCallsSet) {
     EXPECT_EQ(state.output.Tags(), std::vector<std::string>{"Descriptives"});
 }
 
+// A procedure's document is rendered at its first query, after later
+// procedures and log entries: it must still hold that procedure as it ended.
+TEST_F(PivotCommands, AProcedureQueriedLaterHoldsWhatItHeldWhenItEnded) {
+    OpenTable();
+    state.log.Add(engine::OutputLog::Kind::kCommand, "DESCRIPTIVES height.");
+    ASSERT_EQ(Ask(cmd::kEndProcedure), 0);
+    const std::string atEnd = engine::ProcedureXml(state.output.procedures()[0], state.log);
+    state.log.Add(engine::OutputLog::Kind::kOutput, "printed after the end");
+    ASSERT_EQ(Ask(cmd::kStartProcedure, {"Later", "later"}), 0);
+    ASSERT_EQ(Ask(cmd::kAddTextBlock, Values({"o", "t", "later text"}, {0})), 0);
+    ASSERT_EQ(Ask(cmd::kEndProcedure), 0);
+
+    std::string filed;
+    ASSERT_EQ(state.documents.Serialize("descr", filed), VEXA_OK);
+    engine::XPathStore reference;
+    ASSERT_EQ(reference.Keep("descr", atEnd), VEXA_OK);
+    std::string expectedText;
+    ASSERT_EQ(reference.Serialize("descr", expectedText), VEXA_OK);
+    EXPECT_EQ(filed, expectedText);
+    EXPECT_NE(filed.find("DESCRIPTIVES height."), std::string::npos);
+    EXPECT_EQ(filed.find("printed after the end"), std::string::npos);
+    EXPECT_EQ(filed.find("later text"), std::string::npos);
+}
+
 TEST_F(PivotCommands, LogEntriesLandInTheProcedureOpenWhenTheyWereMade) {
     state.log.Add(engine::OutputLog::Kind::kCommand, "FREQUENCIES rating.");
     ASSERT_EQ(Ask(cmd::kStartProcedure, {"Charts"}), 0);

@@ -71,6 +71,41 @@ TEST(XPathStore, TextThatIsNotWellFormedIsRefusedQuietlyAndKeepsTheOldDocument) 
     EXPECT_EQ(Results(store, "doc", "", "string(/a)"), (Strings{"old"}));
 }
 
+// A document filed by the way to its text is rendered once, at its first
+// lookup; one replaced or removed before any lookup is never rendered.
+TEST(XPathStore, ARenderedDocumentIsRenderedOnceAtItsFirstLookup) {
+    XPathStore store;
+    int firstRenders = 0, secondRenders = 0;
+    ASSERT_EQ(store.Keep("doc", [&] { return ++firstRenders, std::string("<a>first</a>"); }),
+              VEXA_OK);
+    ASSERT_EQ(store.Keep("other", [&] { return ++secondRenders, std::string("<b>2</b>"); }),
+              VEXA_OK);
+    EXPECT_EQ(store.Handles(), (Strings{"doc", "other"}));
+    ASSERT_EQ(store.Keep("doc", std::string(kCatalog)), VEXA_OK);
+    EXPECT_TRUE(store.Remove("other"));
+    EXPECT_EQ(firstRenders + secondRenders, 0);
+
+    int renders = 0;
+    ASSERT_EQ(store.Keep("late", [&] { return ++renders, std::string(kCatalog); }), VEXA_OK);
+    EXPECT_EQ(renders, 0);
+    EXPECT_EQ(Results(store, "late", "", "//book/@id"), (Strings{"b1", "b2"}));
+    std::string text;
+    ASSERT_EQ(store.Serialize("late", text), VEXA_OK);
+    EXPECT_NE(store.Find("late"), nullptr);
+    EXPECT_EQ(renders, 1);
+
+    EXPECT_EQ(store.Keep("", [] { return std::string("<a/>"); }), engine::kEmptyHandle);
+    EXPECT_EQ(store.Keep("none", std::function<std::string()>()), engine::kEmptyHandle);
+    EXPECT_EQ(store.Handles(), (Strings{"doc", "late"}));
+
+    // A text that does not parse leaves the handle without a document.
+    ASSERT_EQ(store.Keep("broken", [] { return std::string("<a><b></a>"); }), VEXA_OK);
+    Strings results;
+    std::string error;
+    EXPECT_EQ(store.Evaluate("broken", "", "/a", results, error), engine::kNoSuchHandle);
+    EXPECT_EQ(store.Find("broken"), nullptr);
+}
+
 TEST(XPathEvaluation, NodesGiveTheirStringValuesInDocumentOrder) {
     XPathStore store;
     ASSERT_EQ(store.Keep("c", kCatalog), VEXA_OK);

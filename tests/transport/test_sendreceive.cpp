@@ -219,21 +219,41 @@ TEST(FramingInProcess, TwentyThousandBytesTravelAsThreePieces) {
     EXPECT_EQ(pieces, (std::vector<int>{8192, 8192, 3616}));
 }
 
-// The void block goes out from where it lies, behind a head sent from the
-// message's own buffer: the packets must still be the image cut into whole
-// pieces, whichever piece the head ends in.
-TEST(FramingInProcess, HeadAndVoidBlockTravelAsTheImageCutIntoPieces) {
+// Wire records and the void block go out from where they lie, between and
+// behind values encoded into the message's own buffer: the packets must still
+// be the image cut into whole pieces, whichever piece each run ends in, also
+// when one piece joins more than two runs.
+TEST(FramingInProcess, RunsOfTheImageTravelAsTheImageCutIntoPieces) {
     struct Shape {
-        std::size_t headText;  // string bytes in the head
+        std::size_t headText;  // string bytes before the records
+        int records;
+        bool array;  // a string array between the records and the void block
         int voidLength;
     };
-    for (const Shape shape : {Shape{0, 0}, Shape{100, 8192 - 100 - 73}, Shape{100, 30000},
-                              Shape{10000, 20000}, Shape{20000, 1}, Shape{8192 - 73, 5}}) {
-        SCOPED_TRACE("head text " + std::to_string(shape.headText) + ", void " +
-                     std::to_string(shape.voidLength));
+    for (const Shape shape :
+         {Shape{0, 0, false, 0}, Shape{100, 0, false, 8192 - 100 - 73}, Shape{100, 0, false, 30000},
+          Shape{10000, 0, false, 20000}, Shape{20000, 0, false, 1}, Shape{8192 - 73, 0, false, 5},
+          Shape{100, 2, true, 30000}, Shape{0, 1000, true, 0}, Shape{8000, 1000, false, 9000},
+          Shape{0, 300, true, 1}}) {
+        SCOPED_TRACE("head text " + std::to_string(shape.headText) + ", records " +
+                     std::to_string(shape.records) + ", void " + std::to_string(shape.voidLength));
         CleXDSmb message;
         message.SetLong(7);
         message.SetString(std::string(shape.headText, 'h'));
+        codec::CellRecords records;
+        for (int i = 0; i < shape.records; ++i) {
+            if (i % 3 == 0)
+                records.AppendString("set", i, i % 7, "text" + std::to_string(i));
+            else
+                records.AppendNumeric("set", i, i % 7, i * 0.25);
+        }
+        message.SetStructRecords(std::move(records));
+        if (shape.array) {
+            StringData names;
+            names.SetValue("after");
+            names.SetValue("the records");
+            message.SetStringArray(std::move(names));
+        }
         if (shape.voidLength > 0) {
             auto* data = static_cast<unsigned char*>(
                 std::malloc(static_cast<std::size_t>(shape.voidLength)));

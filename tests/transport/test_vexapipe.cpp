@@ -143,6 +143,46 @@ TEST(VexaPipeWrite, LongBuffersArriveAsPiecesOfAtMost8192) {
     }
 }
 
+// Empty runs vanish, runs shorter than a piece share one, and a piece that
+// joins more than two runs still goes out as one packet.
+TEST(VexaPipeWrite, RunsArriveAsTheirBytesEndToEndInPiecesOf8192) {
+    ConnectedPair pair(UniquePipeName("runs"));
+    const std::vector<std::size_t> sizes{0, 8190, 1, 0, 1, 1, 9000, 5};
+    std::vector<std::vector<unsigned char>> runBytes;
+    std::vector<codec::ByteRun> runs;
+    std::vector<unsigned char> whole;
+    for (std::size_t r = 0; r < sizes.size(); ++r) {
+        std::vector<unsigned char>& bytes = runBytes.emplace_back(sizes[r]);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<unsigned char>(r * 41 + i * 7);
+        whole.insert(whole.end(), bytes.begin(), bytes.end());
+    }
+    for (const auto& bytes : runBytes) runs.push_back({bytes.data(), bytes.size()});
+    int written = 0;
+    ASSERT_EQ(pair.client.WriteRuns(runs.data(), runs.size(), written), 0);
+    EXPECT_EQ(written, 814);
+
+    std::vector<int> pieces;
+    std::vector<unsigned char> received;
+    std::vector<unsigned char> buffer(VexaPipe::PIECE_SIZE);
+    while (received.size() < whole.size()) {
+        int n = 0;
+        ASSERT_EQ(pair.server.ReadData(VexaPipe::PIECE_SIZE, buffer.data(), n), 0);
+        pieces.push_back(n);
+        received.insert(received.end(), buffer.begin(), buffer.begin() + n);
+    }
+    EXPECT_EQ(pieces, (std::vector<int>{8192, 8192, 814}));
+    EXPECT_TRUE(received == whole);
+}
+
+TEST(VexaPipeWrite, ARunWithoutBytesToPointAtIsACallerError) {
+    ConnectedPair pair(UniquePipeName("nullrun"));
+    const codec::ByteRun runs[2] = {{"ab", 2}, {nullptr, 3}};
+    int written = 7;
+    EXPECT_EQ(pair.client.WriteRuns(runs, 2, written), VEXA_BAD_ARGUMENT);
+    EXPECT_EQ(written, 0);
+}
+
 TEST(VexaPipeWrite, NegativeLengthIsACallerError) {
     ConnectedPair pair(UniquePipeName("negative"));
     int written = 7;

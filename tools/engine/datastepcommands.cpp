@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "caseblock.h"
 #include "codec/protocol.h"
@@ -69,14 +70,26 @@ int FetchBatch(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     LongData flags;
     DoubleData numbers;
     StringData texts;
+    // Each block grows once, not by doubling through a batch of many cells.
+    const std::size_t cellCount = (last - first + 1) * variables;
+    flags.Reserve(cellCount);
+    numbers.Reserve(cellCount);
+    texts.Reserve(cellCount);
     const CaseStore& store = data->cases();
+    std::vector<std::size_t> obsIndex(variables);
+    std::vector<bool> numeric(variables);
+    for (std::size_t v = 0; v < variables; ++v) {
+        obsIndex[v] = store.ObsIndex(v);
+        numeric[v] = store.Type(v) == 0;
+    }
+    const std::string empty;
     for (std::size_t r = first; r <= last; ++r) {
         const std::span<const OBS> cells = store.Case(r);
         for (std::size_t v = 0; v < variables; ++v) {
-            flags.SetValue(judges[v].Flag(cells.subspan(store.ObsIndex(v))));
-            if (store.Type(v) == 0) {
-                numbers.SetValue(cells[store.ObsIndex(v)].AsNumber());
-                texts.SetValue(std::string());
+            flags.SetValue(judges[v].Flag(cells.subspan(obsIndex[v])));
+            if (numeric[v]) {
+                numbers.SetValue(cells[obsIndex[v]].AsNumber());
+                texts.SetValue(empty);
             } else {
                 numbers.SetValue(0.0);
                 texts.SetValue(std::string(store.Text(r, v)));

@@ -44,7 +44,11 @@ EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, Eng
                                                int& code) {
     VexaPipe& request = *m_pipes->GetXDAPIPipe();
     VexaPipe& result = *m_pipes->GetXDAPIResultPipe();
-    CleXDSmb message;
+    CleXDSmb& message = m_request;
+    message.CleanUp();
+    message.SetCommandAction(-1);
+    message.SetErrorCode(0);
+    message.LendReceiveBlock(std::move(m_imageRoom));
     // Cell records are only walked: none becomes an object of its own.
     message.KeepStructRecords(true);
     // The message's own code is read once the receive has filled it.
@@ -73,6 +77,9 @@ EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, Eng
         commands.Dispatch(message, reply, state);
         if (SettlesOutput(message.GetCommandAction())) SaveOutput(state);
     }
+    // A received image larger than a piece is the request's void block.
+    std::int32_t imageVoid = 0;
+    m_imageRoom = message.TakeVoidBlock(imageVoid);
     // A block's language makes its result pipe before its first request.
     if (!result.HasPipe()) {
         if ((code = result.VEXACreateFileR())) return Step::kFailed;

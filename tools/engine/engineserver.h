@@ -54,6 +54,11 @@ class EngineServer {
     XPipeManager m_manager{"", ""};
     XPipes* m_pipes;
     int m_depth = 0;
+    // One request message serves every request: a large request leaves the
+    // room of its image and of its cell records to the next, so a stream of
+    // large commits does not fault in fresh pages for each.
+    CleXDSmb m_request;
+    codec::OwnedBuffer m_imageRoom;
 };
 
 }  // namespace engine

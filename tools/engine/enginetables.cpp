@@ -75,7 +75,9 @@ void EngineProcedure::AddText(TextBlock block) {
 void EngineProcedure::End() {
     m_open = false;
     const Procedure& closed = m_state.output.Close(m_state.log.entries().size());
-    m_state.documents.Keep(closed.identifier, ProcedureXml(closed, m_state.log));
+    m_state.documents.Keep(
+        closed.identifier,
+        ProcedureXmlLater(m_state.output, m_state.output.procedures().size() - 1, m_state.log));
 }
 
 FormatSpec CountFormat() { return FormatSpec{"Count", -1}; }

@@ -30,13 +30,13 @@ int ReplaceFile(const std::string& path, const std::string& text) {
 
 int OutputFiles::Save(const OutputDocument& document, const OutputLog& log) {
     if (!m_xmlPath.empty()) {
-        if (int error = ReplaceFile(m_xmlPath, OutputXml(document, log))) {
+        if (int error = ReplaceFile(m_xmlPath, OutputXml(document, log, m_xmlPieces))) {
             m_failedPath = m_xmlPath;
             return error;
         }
     }
     if (!m_htmlPath.empty()) {
-        if (int error = ReplaceFile(m_htmlPath, OutputHtml(document, log))) {
+        if (int error = ReplaceFile(m_htmlPath, OutputHtml(document, log, m_htmlPieces))) {
             m_failedPath = m_htmlPath;
             return error;
         }

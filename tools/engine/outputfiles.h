@@ -1,5 +1,6 @@
-// The output documents the engine keeps on disk (-outputxml, -outputhtml).
-// Each save renders the whole document into a file beside the target and
+// The output documents the engine keeps on disk (-outputxml, -outputhtml),
+// for one output document. Each save writes the whole document into a file
+// beside the target (rendering only what changed since the last save) and
 // renames it into place, so whoever reads the target, and an engine killed
 // at any moment, finds the last complete document, never an empty or cut
 // one. Saves run with the engine lock held.
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "enginestate.h"
+#include "outputxml.h"
 
 namespace engine {
 
@@ -25,6 +27,10 @@ class OutputFiles {
     std::string m_xmlPath;
     std::string m_htmlPath;
     std::string m_failedPath;
+    // Each save renders only what changed since the one before: the
+    // procedures finished since then, the open one and the loose log.
+    ProcedurePieces m_xmlPieces;
+    ProcedurePieces m_htmlPieces;
 };
 
 // Writes `text` to `path` through a file beside it and a rename: 0 or errno.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "outputxml.h"
@@ -299,12 +300,20 @@ class HtmlBuilder final : public OutputVisitor {
         m_html += "</style></head>\n<body>\n<h1>Output</h1>\n";
     }
 
+    // Finished procedures of `document` come from and go to `pieces`.
+    void ReusePieces(const OutputDocument& document, ProcedurePieces& pieces) {
+        m_finished = &document.procedures();
+        m_pieces = &pieces;
+        m_pieces->resize(m_finished->size());
+    }
+
     std::string Finish() {
         FlushPrinted();
         return m_html + "<!--end-->\n</body></html>\n";
     }
 
     void LogEntry(const OutputLog::Entry& entry) override {
+        if (m_skipping) return;
         if (entry.kind == OutputLog::Kind::kOutput) {
             if (m_printed)
                 *m_printed += "\n" + entry.text;
@@ -338,6 +347,16 @@ class HtmlBuilder final : public OutputVisitor {
 
     void BeginProcedure(const Procedure& procedure) override {
         FlushPrinted();
+        // A procedure's part of the page starts here and ends with it: lines
+        // printed before it are out, and its own are flushed at its end.
+        if (const std::optional<std::size_t> index = FinishedIndex(procedure)) {
+            if (const std::optional<std::string>& kept = (*m_pieces)[*index]) {
+                m_html += *kept;
+                m_skipping = true;
+                return;
+            }
+            m_rendering = {*index, m_html.size()};
+        }
         m_heading = "<section class=\"procedure\">\n<h2>" + Escaped(procedure.name) + "</h2>\n";
         for (const std::string& footnote : procedure.footnotes) {
             *m_heading += "<p class=\"notes\">" + Escaped(footnote) + "</p>\n";
@@ -345,26 +364,40 @@ class HtmlBuilder final : public OutputVisitor {
     }
 
     void EndProcedure(const Procedure&) override {
+        if (std::exchange(m_skipping, false)) return;
         FlushPrinted();
         if (m_heading)
             m_heading.reset();
         else
             m_html += "</section>\n";
+        if (m_rendering) {
+            (*m_pieces)[m_rendering->first] = m_html.substr(m_rendering->second);
+            m_rendering.reset();
+        }
     }
 
-    void Table(const PivotTable& table) override { Piece("table", TableRenderer(table).Render()); }
+    void Table(const PivotTable& table) override {
+        if (!m_skipping) Piece("table", TableRenderer(table).Render());
+    }
 
     void Text(const TextBlock& block) override {
+        if (m_skipping) return;
         std::string html = "<div class=\"textblock\">";
         if (!block.title.empty()) html += "<h3>" + Escaped(block.title) + "</h3>";
         Piece("text", html + "<pre>" + Escaped(block.text) + "</pre></div>\n");
     }
 
     void Split(const SplitMark& mark) override {
+        if (m_skipping) return;
         Piece("split", "<p class=\"split\">Split group: " + Escaped(mark.name) + "</p>\n");
     }
 
   private:
+    // The position of a finished procedure whose piece is wanted.
+    std::optional<std::size_t> FinishedIndex(const Procedure& procedure) const {
+        return m_pieces ? FinishedPosition(*m_finished, procedure) : std::nullopt;
+    }
+
     void FlushPrinted() {
         if (!m_printed) return;
         std::string text = std::move(*m_printed);
@@ -386,12 +419,26 @@ class HtmlBuilder final : public OutputVisitor {
     std::optional<std::string> m_heading;
     // Printed lines not yet written, joined by line ends.
     std::optional<std::string> m_printed;
+    const std::vector<Procedure>* m_finished = nullptr;
+    ProcedurePieces* m_pieces = nullptr;
+    // The finished procedure being rendered and where its part began.
+    std::optional<std::pair<std::size_t, std::size_t>> m_rendering;
+    // Inside a finished procedure whose part is already rendered.
+    bool m_skipping = false;
 };
 
 }  // namespace
 
 std::string OutputHtml(const OutputDocument& document, const OutputLog& log) {
     HtmlBuilder builder;
+    VisitOutput(document, log, builder);
+    return builder.Finish();
+}
+
+std::string OutputHtml(const OutputDocument& document, const OutputLog& log,
+                       ProcedurePieces& pieces) {
+    HtmlBuilder builder;
+    builder.ReusePieces(document, pieces);
     VisitOutput(document, log, builder);
     return builder.Finish();
 }

@@ -10,9 +10,14 @@
 
 #include "outputdocument.h"
 #include "outputlog.h"
+#include "outputxml.h"
 
 namespace engine {
 
 std::string OutputHtml(const OutputDocument& document, const OutputLog& log);
+// OutputHtml, with each finished procedure's part of the page taken from
+// `pieces`, or rendered and kept there.
+std::string OutputHtml(const OutputDocument& document, const OutputLog& log,
+                       ProcedurePieces& pieces);
 
 }  // namespace engine

@@ -1,8 +1,12 @@
 #include "outputxml.h"
 
 #include <libxml/tree.h>
+#include <libxml/xmlsave.h>
 
 #include <memory>
+#include <new>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "shownvalues.h"
@@ -48,7 +52,15 @@ class XmlBuilder final : public OutputVisitor {
         m_parents.push_back(root);
     }
 
+    // Finished procedures of `document` come from and go to `pieces`.
+    void ReusePieces(const OutputDocument& document, ProcedurePieces& pieces) {
+        m_finished = &document.procedures();
+        m_pieces = &pieces;
+        m_pieces->resize(m_finished->size());
+    }
+
     std::string Text() const {
+        if (m_pieces && root()->children) return Assembled();
         xmlChar* bytes = nullptr;
         int length = 0;
         xmlDocDumpFormatMemoryEnc(m_document.get(), &bytes, &length, "UTF-8", 1);
@@ -67,6 +79,7 @@ class XmlBuilder final : public OutputVisitor {
     }
 
     void LogEntry(const OutputLog::Entry& entry) override {
+        if (m_skipping) return;
         switch (entry.kind) {
             case OutputLog::Kind::kCommand:
                 Child(Parent(), "command", entry.text);
@@ -100,15 +113,27 @@ class XmlBuilder final : public OutputVisitor {
         xmlNode* node = m_parents.size() == 1 && xmlStrEqual(root()->name, BAD_CAST "procedure")
                             ? root()
                             : Child(Parent(), "procedure");
+        m_parents.push_back(node);
+        if (const std::optional<std::size_t> index = FinishedIndex(procedure)) {
+            // Its element is taken from the pieces when the text is made.
+            m_pieceNodes.emplace_back(node, *index);
+            if ((*m_pieces)[*index]) {
+                m_skipping = true;
+                return;
+            }
+        }
         Attribute(node, "name", procedure.name);
         Attribute(node, "identifier", procedure.identifier);
         Footnotes(node, procedure.footnotes);
-        m_parents.push_back(node);
     }
 
-    void EndProcedure(const Procedure&) override { m_parents.pop_back(); }
+    void EndProcedure(const Procedure&) override {
+        m_parents.pop_back();
+        m_skipping = false;
+    }
 
     void Table(const PivotTable& table) override {
+        if (m_skipping) return;
         xmlNode* node = Child(Parent(), "pivotTable");
         Attribute(node, "outline", table.key.outline);
         Attribute(node, "title", table.key.title);
@@ -131,6 +156,7 @@ class XmlBuilder final : public OutputVisitor {
     }
 
     void Text(const TextBlock& block) override {
+        if (m_skipping) return;
         xmlNode* node = Child(Parent(), "textBlock", block.text);
         Attribute(node, "outline", block.outline);
         Attribute(node, "title", block.title);
@@ -138,10 +164,52 @@ class XmlBuilder final : public OutputVisitor {
     }
 
     void Split(const SplitMark& mark) override {
+        if (m_skipping) return;
         Attribute(Child(Parent(), "split"), "name", mark.name);
     }
 
   private:
+    // The position of a finished procedure whose piece is wanted.
+    std::optional<std::size_t> FinishedIndex(const Procedure& procedure) const {
+        return m_pieces ? FinishedPosition(*m_finished, procedure) : std::nullopt;
+    }
+
+    // One child of the root as the whole document's formatted dump shows it.
+    std::string ChildText(xmlNode* child) const {
+        std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(),
+                                                                    &xmlBufferFree);
+        xmlOutputBuffer* out = xmlOutputBufferCreateBuffer(buffer.get(), nullptr);
+        if (!out) throw std::bad_alloc();
+        xmlNodeDumpOutput(out, m_document.get(), child, 1, 1, "UTF-8");
+        xmlOutputBufferClose(out);
+        return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                           static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+    }
+
+    // The formatted dump of the whole document, with the pieces of finished
+    // procedures standing in for their elements.
+    std::string Assembled() const {
+        std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<";
+        text += reinterpret_cast<const char*>(root()->name);
+        text += ">\n";
+        auto piece = m_pieceNodes.begin();
+        for (xmlNode* child = root()->children; child; child = child->next) {
+            text += "  ";
+            if (piece != m_pieceNodes.end() && piece->first == child) {
+                std::optional<std::string>& kept = (*m_pieces)[piece->second];
+                if (!kept) kept = ChildText(child);
+                text += *kept;
+                ++piece;
+            } else {
+                text += ChildText(child);
+            }
+            text += "\n";
+        }
+        text += "</";
+        text += reinterpret_cast<const char*>(root()->name);
+        return text + ">\n";
+    }
+
     static const char* Boolean(bool value) { return value ? "true" : "false"; }
     static const char* PlaceName(int place) {
         return place == static_cast<int>(Place::kRow)      ? "row"
@@ -226,9 +294,27 @@ class XmlBuilder final : public OutputVisitor {
 
     Document m_document;
     std::vector<xmlNode*> m_parents;
+    const std::vector<Procedure>* m_finished = nullptr;
+    ProcedurePieces* m_pieces = nullptr;
+    // Root children that stand for finished procedures, in document order.
+    std::vector<std::pair<xmlNode*, std::size_t>> m_pieceNodes;
+    // Inside a finished procedure whose piece is already rendered.
+    bool m_skipping = false;
 };
 
 }  // namespace
+
+std::optional<std::size_t> FinishedPosition(const std::vector<Procedure>& finished,
+                                            const Procedure& procedure) {
+    // A total order on pointers, since the open procedure lies elsewhere.
+    const std::less<const Procedure*> before;
+    const Procedure* first = finished.data();
+    if (finished.empty() || before(&procedure, first) ||
+        !before(&procedure, first + finished.size())) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(&procedure - first);
+}
 
 std::string XmlSafeText(std::string_view text) {
     std::string safe;
@@ -254,6 +340,13 @@ std::string ProcedureXml(const Procedure& procedure, const OutputLog& log) {
     return builder.Text();
 }
 
+std::function<std::string()> ProcedureXmlLater(const OutputDocument& document, std::size_t index,
+                                               const OutputLog& log) {
+    // Finished procedures are never changed or removed, and the log only
+    // grows: the text is the same whenever it is rendered.
+    return [&document, index, &log] { return ProcedureXml(document.procedures().at(index), log); };
+}
+
 std::string ErrorXml(const std::string& command, int line, int code, const std::string& text) {
     XmlBuilder builder("error");
     builder.Describe(command, line, code, text);
@@ -262,6 +355,14 @@ std::string ErrorXml(const std::string& command, int line, int code, const std::
 
 std::string OutputXml(const OutputDocument& document, const OutputLog& log) {
     XmlBuilder builder("output");
+    VisitOutput(document, log, builder);
+    return builder.Text();
+}
+
+std::string OutputXml(const OutputDocument& document, const OutputLog& log,
+                      ProcedurePieces& pieces) {
+    XmlBuilder builder("output");
+    builder.ReusePieces(document, pieces);
     VisitOutput(document, log, builder);
     return builder.Text();
 }

@@ -30,7 +30,9 @@ int EndProcedure(const RequestArgs&, CleXDSmb&, OutputState& state) {
     const Procedure& closed = state.output.Close(state.log.entries().size());
     // The document is well-formed by construction; a handle it cannot take
     // (an empty identifier) leaves the procedure in the whole output only.
-    state.documents.Keep(closed.identifier, ProcedureXml(closed, state.log));
+    state.documents.Keep(
+        closed.identifier,
+        ProcedureXmlLater(state.output, state.output.procedures().size() - 1, state.log));
     return VEXA_OK;
 }
 

@@ -200,25 +200,18 @@ std::size_t DecodeUtf8(const std::string& text, std::size_t at, char32_t& code) 
     return length;
 }
 
-}  // namespace
-
-int XPathStore::Keep(const std::string& handle, const std::string& xml) {
-    std::string error;
-    return Keep(handle, xml, error);
-}
-
-int XPathStore::Keep(const std::string& handle, const std::string& xml, std::string& error) {
-    if (handle.empty()) return kEmptyHandle;
+// The document of `xml`, or null with libxml2's message in `error`.
+XPathDocument Parse(const std::string& xml, std::string& error) {
     if (xml.size() > static_cast<std::size_t>(INT_MAX)) {
         error = "the document is too large";
-        return kMalformedXml;
+        return nullptr;
     }
     std::string generic;
     GenericErrorCapture capture(generic);
     std::unique_ptr<xmlParserCtxt, ParserContextFree> parser(xmlNewParserCtxt());
     if (!parser) {
         error = "no parser context";
-        return kMalformedXml;
+        return nullptr;
     }
     // No network, no entity substitution; messages stay in the context.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
@@ -229,26 +222,55 @@ int XPathStore::Keep(const std::string& handle, const std::string& xml, std::str
         error = last && last->message ? Tidy(last->message) : Tidy(generic);
         if (error.empty()) error = "not well-formed XML";
         if (last && last->line > 0) error = "line " + std::to_string(last->line) + ": " + error;
-        return kMalformedXml;
     }
+    return document;
+}
+
+}  // namespace
+
+int XPathStore::Keep(const std::string& handle, const std::string& xml) {
+    std::string error;
+    return Keep(handle, xml, error);
+}
+
+int XPathStore::Keep(const std::string& handle, const std::string& xml, std::string& error) {
+    if (handle.empty()) return kEmptyHandle;
+    XPathDocument document = Parse(xml, error);
+    if (!document) return kMalformedXml;
     return Keep(handle, std::move(document));
+}
+
+XPathStore::Entry* XPathStore::FindEntry(const std::string& handle) {
+    auto found = std::find_if(m_documents.begin(), m_documents.end(),
+                              [&](const Entry& entry) { return entry.handle == handle; });
+    return found == m_documents.end() ? nullptr : &*found;
+}
+
+void XPathStore::Place(const std::string& handle, XPathDocument document,
+                       std::function<std::string()> render) {
+    if (Entry* found = FindEntry(handle)) {
+        found->document = std::move(document);
+        found->render = std::move(render);
+    } else {
+        m_documents.push_back(Entry{handle, std::move(document), std::move(render)});
+    }
 }
 
 int XPathStore::Keep(const std::string& handle, XPathDocument document) {
     if (handle.empty() || !document) return kEmptyHandle;
-    auto found = std::find_if(m_documents.begin(), m_documents.end(),
-                              [&](const auto& entry) { return entry.first == handle; });
-    if (found != m_documents.end()) {
-        found->second = std::move(document);
-    } else {
-        m_documents.emplace_back(handle, std::move(document));
-    }
+    Place(handle, std::move(document), nullptr);
+    return VEXA_OK;
+}
+
+int XPathStore::Keep(const std::string& handle, std::function<std::string()> render) {
+    if (handle.empty() || !render) return kEmptyHandle;
+    Place(handle, nullptr, std::move(render));
     return VEXA_OK;
 }
 
 bool XPathStore::Remove(const std::string& handle) {
     auto found = std::find_if(m_documents.begin(), m_documents.end(),
-                              [&](const auto& entry) { return entry.first == handle; });
+                              [&](const Entry& entry) { return entry.handle == handle; });
     if (found == m_documents.end()) return false;
     m_documents.erase(found);
     return true;
@@ -256,14 +278,21 @@ bool XPathStore::Remove(const std::string& handle) {
 
 std::vector<std::string> XPathStore::Handles() const {
     std::vector<std::string> handles;
-    for (const auto& entry : m_documents) handles.push_back(entry.first);
+    for (const Entry& entry : m_documents) handles.push_back(entry.handle);
     return handles;
 }
 
 const xmlDoc* XPathStore::Find(const std::string& handle) const {
     auto found = std::find_if(m_documents.begin(), m_documents.end(),
-                              [&](const auto& entry) { return entry.first == handle; });
-    return found == m_documents.end() ? nullptr : found->second.get();
+                              [&](const Entry& entry) { return entry.handle == handle; });
+    if (found == m_documents.end()) return nullptr;
+    if (found->render) {
+        const std::function<std::string()> render = std::move(found->render);
+        found->render = nullptr;
+        std::string error;
+        found->document = Parse(render(), error);
+    }
+    return found->document.get();
 }
 
 int XPathStore::Evaluate(const std::string& handle, const std::string& context,

@@ -7,6 +7,7 @@
 
 #include <libxml/tree.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -29,6 +30,11 @@ class XPathStore {
     // The same for a document built in memory; kEmptyHandle for "" or a null
     // document.
     int Keep(const std::string& handle, XPathDocument document);
+    // The same for a document whose XML text `render` gives the first time a
+    // lookup needs it: filing a document no one queries costs nothing.
+    // `render` must produce well-formed XML and keep working while the
+    // handle is kept; a text that does not parse leaves the handle empty.
+    int Keep(const std::string& handle, std::function<std::string()> render);
     // False when no document is kept under `handle`.
     bool Remove(const std::string& handle);
     // Handle names in the order they were first kept.
@@ -51,7 +57,18 @@ class XPathStore {
     int Serialize(const std::string& handle, std::string& utf8) const;
 
   private:
-    std::vector<std::pair<std::string, XPathDocument>> m_documents;
+    // A document, or the way to its text until a lookup first needs it;
+    // lookups parse it then, hence the mutable members.
+    struct Entry {
+        std::string handle;
+        mutable XPathDocument document;
+        mutable std::function<std::string()> render;
+    };
+    Entry* FindEntry(const std::string& handle);
+    void Place(const std::string& handle, XPathDocument document,
+               std::function<std::string()> render);
+
+    std::vector<Entry> m_documents;
 };
 
 // UTF-8 into UTF-16; a byte that starts no valid sequence becomes U+FFFD.

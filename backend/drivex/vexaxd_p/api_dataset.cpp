@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "apiconnection.h"
-#include "callframe.h"
 #include "callshapes.h"
 #include "codec/protocol.h"
 #include "replyreader.h"
@@ -357,16 +356,9 @@ int SetCCellValue(const char* dataset, int row, int variable, const char* value)
 }
 
 int CommitDataSet(void) {
-    // Built by hand: the records' room goes back to the state after the
-    // exchange, so the next writes reuse it.
-    return api::LocalCall(Refusal::kWhenNotRunning, true, []() -> int {
-        api::CallFrame frame(cmd::kCommitDataSet);
-        // The records are gone whatever the engine makes of them.
-        frame.request().SetStructRecords(Datasets().TakePending());
-        const int status = frame.Exchange();
-        Datasets().ReturnRoom(frame.request().TakeStructRecords());
-        return status;
-    });
+    // The records are gone whatever the engine makes of them.
+    return api::StatusCall(cmd::kCommitDataSet, Refusal::kWhenNotRunning, api::NoResult,
+                           api::LentRecords{Datasets().Pending()});
 }
 
 double GetNCellValue(const char* dataset, int row, int variable, int* missing, int* err) {

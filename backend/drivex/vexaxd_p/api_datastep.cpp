@@ -6,7 +6,6 @@
 #include <string>
 
 #include "apiconnection.h"
-#include "callframe.h"
 #include "callshapes.h"
 #include "codec/protocol.h"
 #include "resultreaders.h"
@@ -27,15 +26,9 @@ api::DatastepBatch& Batch() { return api::Connection().datastepBatch(); }
 int FetchBatch(const char* dataset, int row) {
     // Cells read after a failed commit would not show the writes.
     if (int flushed = FlushPending()) return flushed;
-    api::CallFrame frame(cmd::kFetchDatastep);
-    frame.request().SetString(dataset);
-    frame.request().SetLong(Batch().BelongsTo(dataset) ? 1 : 0);
-    frame.request().SetLong(row);
-    XPipes* pipes = nullptr;
-    int status = api::Connection().AcquirePipes(pipes);
-    if (status == 0) status = api::SendRequest(*pipes, frame.request());
-    auto batch = std::make_unique<DatastepSmb>();
-    if (status == 0) status = api::ReceiveReply(*pipes, *batch);
+    std::unique_ptr<DatastepSmb> batch;
+    int status = api::KeptReplyCall(cmd::kFetchDatastep, Refusal::kNever, batch, dataset,
+                                    Batch().BelongsTo(dataset), row);
     if (status == 0) status = batch->ReadBatchHeader();
     // A failed fetch leaves no batch: nothing could be read from it.
     Batch().Replace(status == 0 ? std::move(batch) : nullptr, dataset);
@@ -54,9 +47,11 @@ const DatastepSmb* Covering(const char* dataset, int row, int& status) {
         status = VEXA_BAD_ARGUMENT;
         return nullptr;
     }
-    if (!Batch().Covers(dataset, row)) status = Fetch(dataset, row);
+    // A pass reads here once per cell: the batch is looked up once.
+    api::DatastepBatch& held = Batch();
+    if (!held.Covers(dataset, row)) status = Fetch(dataset, row);
     if (status != 0) return nullptr;
-    return Batch().batch();
+    return held.batch();
 }
 
 const DatastepSmb* Held(int& status) {

@@ -58,7 +58,7 @@ void Clear(CleXDSmb& message) {
 
 }  // namespace
 
-CallFrame::CallFrame(int command) : m_messages(Frames().Acquire()) {
+CallFrame::CallFrame(int command) : m_messages(Frames().Acquire()), m_reply(&m_messages.reply) {
     m_messages.request.SetCommandAction(command);
 }
 

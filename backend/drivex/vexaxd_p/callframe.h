@@ -32,12 +32,16 @@ class CallFrame {
     CallFrame& operator=(const CallFrame&) = delete;
 
     CleXDSmb& request() { return m_messages.request; }
-    CleXDSmb& reply() { return m_messages.reply; }
+    CleXDSmb& reply() { return *m_reply; }
+    // The reply arrives in `message`, which the caller keeps, instead of the
+    // frame's own: a bulk reply is then read where it was received.
+    void ReceiveInto(CleXDSmb& message) { m_reply = &message; }
     // Acquire the pipes, send, receive: 0 when a reply without error arrived.
     [[nodiscard]] int Exchange();
 
   private:
     FrameMessages& m_messages;
+    CleXDSmb* m_reply;
 };
 
 }  // namespace api

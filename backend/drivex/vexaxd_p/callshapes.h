@@ -7,12 +7,15 @@
 #pragma once
 
 #include <cerrno>
+#include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "apiconnection.h"
 #include "callframe.h"
 #include "runtime/statuscodes.h"
+#include "scopeexit.h"
 
 namespace api {
 
@@ -33,6 +36,25 @@ struct TextBytes {
 };
 inline void Append(CleXDSmb& request, TextBytes bytes) {
     request.SetString(bytes.text, bytes.length);
+}
+
+// Queued cell records sent from where they lie, without a copy into the
+// request; after the exchange, whatever its outcome, their room comes back
+// empty for the next writes.
+struct LentRecords {
+    codec::CellRecords& records;
+};
+inline void Append(CleXDSmb& request, LentRecords lent) {
+    request.SetStructRecords(std::move(lent.records));
+}
+
+// What a request value lent to the request goes back to once the exchange
+// is over; values that were copied have nothing to take back.
+template <typename Arg>
+void Reclaim(CleXDSmb&, const Arg&) {}
+inline void Reclaim(CleXDSmb& request, LentRecords lent) {
+    lent.records = request.TakeStructRecords();
+    lent.records.clear();
 }
 
 // Caller errors in the request values are refused before anything is sent.
@@ -81,14 +103,17 @@ bool Usable(const Reader& read) {
 // One round trip after the caller checks and the refusal; `then` takes the
 // reply of a call that succeeded, or of one whose reply carries the code
 // `answer` (an answer, not a failure: the result is that code unless `then`
-// fails). Not guarded: the shapes below are.
+// fails). The reply arrives in `into` when given, else in the frame's own.
+// Not guarded: the shapes below are.
 template <typename Then, typename... Args>
-[[nodiscard]] int Exchanged(int command, Refusal refusal, bool usable, int answer, Then&& then,
-                            const Args&... args) {
+[[nodiscard]] int ExchangedInto(CleXDSmb* into, int command, Refusal refusal, bool usable,
+                                int answer, Then&& then, const Args&... args) {
     if (!usable || !(Valid(args) && ...)) return VEXA_BAD_ARGUMENT;
     if (Refused(refusal)) return VEXA_ENGINE_NOT_RUNNING;
     CallFrame frame(command);
+    if (into) frame.ReceiveInto(*into);
     (Append(frame.request(), args), ...);
+    const ScopeExit reclaim([&] { (Reclaim(frame.request(), args), ...); });
     const int result = frame.Exchange();
     // An answer code must be the reply's own, not a transport failure.
     const bool answered =
@@ -96,6 +121,12 @@ template <typename Then, typename... Args>
     if (!answered) return result;
     if (int status = then(frame.reply())) return status;
     return result;
+}
+
+template <typename Then, typename... Args>
+[[nodiscard]] int Exchanged(int command, Refusal refusal, bool usable, int answer, Then&& then,
+                            const Args&... args) {
+    return ExchangedInto(nullptr, command, refusal, usable, answer, then, args...);
 }
 
 template <typename Reader, typename... Args>
@@ -181,6 +212,25 @@ template <typename Reader, typename... Args>
 void ReportCall(int command, Refusal refusal, int* err, Reader&& read, const Args&... args) {
     // The outcome travels through `err` alone.
     static_cast<void>(ValueCall(command, refusal, 0, err, read, args...));
+}
+
+// Kept-reply shape: the reply is received into a fresh `Message` that
+// `kept` holds after a reply without error (null after any failure), so that
+// a bulk reply is read in place for as long as the caller keeps it.
+template <typename Message, typename... Args>
+[[nodiscard]] int KeptReplyCall(int command, Refusal refusal, std::unique_ptr<Message>& kept,
+                                const Args&... args) {
+    kept.reset();
+    return Guarded([&]() -> int {
+        auto reply = std::make_unique<Message>();
+        return ExchangedInto(
+            reply.get(), command, refusal, true, 0,
+            [&](CleXDSmb&) {
+                kept = std::move(reply);
+                return 0;
+            },
+            args...);
+    });
 }
 
 // Reader for calls whose reply carries nothing the caller reads.

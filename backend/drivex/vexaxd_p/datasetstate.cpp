@@ -16,12 +16,6 @@ void DatasetState::RemoveOpen(std::string_view name) {
     if (found != m_open.end()) m_open.erase(found);
 }
 
-void DatasetState::ReturnRoom(codec::CellRecords used) {
-    if (!m_pending.empty()) return;
-    used.clear();
-    m_pending = std::move(used);
-}
-
 void DatasetState::AddCached(const std::string& name, std::unique_ptr<DatastepDataSmb> entry) {
     m_cachedNames.push_back(name);
     m_cached.push_back(std::move(entry));

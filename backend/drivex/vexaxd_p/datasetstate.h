@@ -37,10 +37,6 @@ class DatasetState {
     bool PendingFull() const { return m_pending.count() > kFlushThreshold; }
     // Where a write appends its record.
     codec::CellRecords& Pending() { return m_pending; }
-    // The pending records in call order; none are pending afterwards.
-    codec::CellRecords TakePending() { return std::move(m_pending); }
-    // The records' room back after their commit, for the next writes.
-    void ReturnRoom(codec::CellRecords used);
 
     // Appends the entry and makes it the remembered lookup.
     void AddCached(const std::string& name, std::unique_ptr<DatastepDataSmb> entry);

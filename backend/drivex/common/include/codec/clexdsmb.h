@@ -6,6 +6,7 @@
 // Decoding trusts nothing in the image. One thread at a time; no lock.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -13,6 +14,8 @@
 #include <vector>
 
 #include "codec/bytereader.h"
+#include "codec/byterun.h"
+#include "codec/bytewriter.h"
 #include "codec/cellrecords.h"
 #include "codec/datatype.h"
 #include "codec/ownedbuffer.h"
@@ -152,10 +155,14 @@ class CleXDSmb {
     // Builds the image into a new send buffer. VEXA_BAD_ARGUMENT when the image
     // would exceed 2^31-1 bytes (nothing built).
     std::int32_t ContructSendData();
-    // Builds the image without the void block's bytes into a new send buffer,
-    // for a sender that writes the block from where it lies: GetSendBuf is the
-    // head, GetSendLength the whole image. VEXA_BAD_ARGUMENT as above.
-    std::int32_t ContructSendHead();
+    // The image as runs for a sender that writes the large parts from where
+    // they lie: the values before the wire records, the records' own bytes,
+    // the values after them, the void block's bytes. Only the two encoded
+    // runs are built, into a new send buffer; GetSendLength is the whole
+    // image. The runs stay valid until the message changes. VEXA_BAD_ARGUMENT
+    // as above.
+    static constexpr std::size_t SEND_RUNS = 4;
+    std::int32_t ContructSendRuns(std::array<codec::ByteRun, SEND_RUNS>& runs);
     // Exact image size; VEXA_BAD_ARGUMENT when beyond 2^31-1 bytes.
     std::int32_t EncodedSize(std::size_t& size) const;
     // Writes the image into the caller's buffer; VEXA_BAD_ARGUMENT when it does
@@ -178,8 +185,12 @@ class CleXDSmb {
                                       std::int32_t& total);
 
   private:
-    std::int32_t BuildSendBuffer(bool withVoid);
-    std::int32_t EncodeImage(void* buffer, std::size_t written, std::size_t total) const;
+    std::int32_t EncodeImage(void* buffer, std::size_t total) const;
+    // The values before the wire records, and those after them up to the
+    // void block's length.
+    std::size_t FrontSize() const;
+    void EncodeFront(codec::ByteWriter& writer, std::size_t total) const;
+    void EncodeBack(codec::ByteWriter& writer) const;
     // Fills a fresh message; the failed condition, or null on success.
     // Without copy_void the void length is set but the bytes stay in the image,
     // as its last V bytes.

@@ -103,6 +103,8 @@ class ValueBlock : public DataType {
 
     // Moves the values of `other` behind this block's values.
     void AppendFrom(ValueBlock&& other);
+    // Room for `count` values in all, for a builder that knows how many follow.
+    void Reserve(std::size_t count) { m_values.reserve(count); }
 
   protected:
     void Append(const T& value) { m_values.push_back(value); }

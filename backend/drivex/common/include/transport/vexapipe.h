@@ -4,8 +4,10 @@
 // at a time; every failure is traced as "<pipe name> <operation> error code : N.".
 #pragma once
 
+#include <cstddef>
 #include <string>
 
+#include "codec/byterun.h"
 #include "platform/localchannel.h"
 
 class VexaPipe {
@@ -49,6 +51,10 @@ class VexaPipe {
     // The same pieces as WriteData of `head` followed by `tail`, sent from
     // where the two lie.
     int WriteData(const void* head, int headLength, const void* tail, int tailLength, int& written);
+    // The same pieces as WriteData of the runs end to end, each sent from
+    // where it lies; a piece that would join more than two runs is gathered
+    // into one small buffer first.
+    int WriteRuns(const codec::ByteRun* runs, std::size_t count, int& written);
     int ReadData(int size, void* buffer, int& bytesRead);
     // From now on a read that waits also watches this process (its end
     // descriptor; -1: none) and fails with EPIPE the moment it ends, in the

@@ -72,6 +72,13 @@ void WriteWide(ByteWriter& writer, const char16_t* text, std::int32_t units) {
     }
 }
 
+// The size of the image about to be built for a send; traced when too large.
+std::int32_t SizeForSend(const CleXDSmb& message, std::size_t& size) {
+    const std::int32_t status = message.EncodedSize(size);
+    if (status != VEXA_OK) DxTraceError("CleXDSmb::ContructSendData image fits 32 bits", status);
+    return status;
+}
+
 }  // namespace
 
 void CleXDSmb::CleanUpAllData() {
@@ -185,13 +192,15 @@ std::int32_t CleXDSmb::EncodeInto(void* buffer, std::size_t capacity) const {
     std::size_t size = 0;
     if (std::int32_t status = EncodedSize(size); status != VEXA_OK) return status;
     if (!buffer || capacity < size) return VEXA_BAD_ARGUMENT;
-    return EncodeImage(buffer, size, size);
+    return EncodeImage(buffer, size);
 }
 
-// The first `written` bytes of the image of `total` bytes: all of it, or the
-// head without the void block's bytes.
-std::int32_t CleXDSmb::EncodeImage(void* buffer, std::size_t written, std::size_t total) const {
-    ByteWriter writer(buffer, written);
+std::size_t CleXDSmb::FrontSize() const {
+    return HEADER_SIZE + m_long.EncodedSize() + m_double.EncodedSize() + m_string.EncodedSize() +
+           m_struct.EncodedSize();
+}
+
+void CleXDSmb::EncodeFront(ByteWriter& writer, std::size_t total) const {
     writer.PutFixed32(static_cast<std::int32_t>(total));
     writer.PutFixed32(m_command_action);
     writer.PutFixed32(m_error_code);
@@ -200,7 +209,9 @@ std::int32_t CleXDSmb::EncodeImage(void* buffer, std::size_t written, std::size_
     m_string.EncodeTo(writer);
     writer.PutFixed32(static_cast<std::int32_t>(m_struct.Size() + m_records.count()));
     m_struct.EncodeValuesTo(writer);
-    writer.PutBytes(m_records.bytes(), m_records.size());
+}
+
+void CleXDSmb::EncodeBack(ByteWriter& writer) const {
     WriteArrays(writer, m_long_arrays);
     WriteArrays(writer, m_double_arrays);
     WriteArrays(writer, m_string_arrays);
@@ -209,31 +220,56 @@ std::int32_t CleXDSmb::EncodeImage(void* buffer, std::size_t written, std::size_
     writer.PutBytes(m_binary.get(), static_cast<std::size_t>(binary_length));
     WriteWide(writer, m_wide.get(), m_wide ? m_wide_length : 0);
     writer.PutFixed32(m_void_length);
-    if (written == total) writer.PutBytes(m_void.data(), static_cast<std::size_t>(m_void_length));
-    if (!writer.ok() || writer.written() != written) {
+}
+
+std::int32_t CleXDSmb::EncodeImage(void* buffer, std::size_t total) const {
+    ByteWriter writer(buffer, total);
+    EncodeFront(writer, total);
+    writer.PutBytes(m_records.bytes(), m_records.size());
+    EncodeBack(writer);
+    writer.PutBytes(m_void.data(), static_cast<std::size_t>(m_void_length));
+    if (!writer.ok() || writer.written() != total) {
         DxTraceError("CleXDSmb::EncodeInto written == size", VEXA_BAD_ARGUMENT);
         return VEXA_BAD_ARGUMENT;
     }
     return VEXA_OK;
 }
 
-std::int32_t CleXDSmb::ContructSendData() { return BuildSendBuffer(true); }
-
-std::int32_t CleXDSmb::ContructSendHead() { return BuildSendBuffer(false); }
-
-std::int32_t CleXDSmb::BuildSendBuffer(bool withVoid) {
+std::int32_t CleXDSmb::ContructSendData() {
     m_send_buf.reset();
     m_send_length = 0;
     std::size_t size = 0;
-    if (std::int32_t status = EncodedSize(size); status != VEXA_OK) {
-        DxTraceError("CleXDSmb::ContructSendData image fits 32 bits", status);
-        return status;
-    }
-    const std::size_t written = withVoid ? size : size - static_cast<std::size_t>(m_void_length);
-    codec::OwnedBuffer image = codec::OwnedBuffer::Allocate(written);
-    if (std::int32_t status = EncodeImage(image.data(), written, size); status != VEXA_OK)
-        return status;
+    if (std::int32_t status = SizeForSend(*this, size); status != VEXA_OK) return status;
+    codec::OwnedBuffer image = codec::OwnedBuffer::Allocate(size);
+    if (std::int32_t status = EncodeImage(image.data(), size); status != VEXA_OK) return status;
     m_send_buf = std::move(image);
+    m_send_length = static_cast<std::int32_t>(size);
+    return VEXA_OK;
+}
+
+std::int32_t CleXDSmb::ContructSendRuns(std::array<codec::ByteRun, SEND_RUNS>& runs) {
+    m_send_buf.reset();
+    m_send_length = 0;
+    std::size_t size = 0;
+    if (std::int32_t status = SizeForSend(*this, size); status != VEXA_OK) return status;
+    const std::size_t front = FrontSize();
+    const std::size_t back =
+        size - front - m_records.size() - static_cast<std::size_t>(m_void_length);
+    codec::OwnedBuffer encoded = codec::OwnedBuffer::Allocate(front + back);
+    ByteWriter frontWriter(encoded.bytes(), front);
+    EncodeFront(frontWriter, size);
+    ByteWriter backWriter(encoded.bytes() + front, back);
+    EncodeBack(backWriter);
+    if (!frontWriter.ok() || frontWriter.written() != front || !backWriter.ok() ||
+        backWriter.written() != back) {
+        DxTraceError("CleXDSmb::ContructSendData written == size", VEXA_BAD_ARGUMENT);
+        return VEXA_BAD_ARGUMENT;
+    }
+    runs = {codec::ByteRun{encoded.bytes(), front},
+            codec::ByteRun{m_records.bytes(), m_records.size()},
+            codec::ByteRun{encoded.bytes() + front, back},
+            codec::ByteRun{m_void.data(), static_cast<std::size_t>(m_void_length)}};
+    m_send_buf = std::move(encoded);
     m_send_length = static_cast<std::int32_t>(size);
     return VEXA_OK;
 }

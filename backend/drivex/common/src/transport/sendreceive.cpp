@@ -1,6 +1,7 @@
 #include "transport/sendreceive.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -68,9 +69,10 @@ class ImageAssembly {
     std::size_t m_received = 0;
 };
 
-// Encodes the message and hands its image to `write`(head, length, block,
-// length): the void block is written from where it lies, not copied behind
-// the head first. The message is cleaned up only when the write succeeded.
+// Encodes the message and hands its image to `write`(runs, count): the wire
+// records and the void block are written from where they lie, not copied
+// into one image first. The message is cleaned up only when the write
+// succeeded.
 template <typename Write>
 int SendImage(CleXDSmb& message, Write write) {
     std::size_t size = 0;
@@ -80,16 +82,14 @@ int SendImage(CleXDSmb& message, Write write) {
     if (size <= static_cast<std::size_t>(kPiece)) {
         unsigned char image[kPiece];
         if (int built = message.EncodeInto(image, sizeof image)) return built;
-        if (int error = write(image, static_cast<std::int32_t>(size), nullptr, 0)) return error;
+        const codec::ByteRun whole{image, size};
+        if (int error = write(&whole, 1)) return error;
         message.CleanUp();
         return 0;
     }
-    if (int built = message.ContructSendHead()) return built;
-    std::int32_t headLength = 0;
-    const void* head = message.GetSendBuf(headLength);
-    std::int32_t blockLength = 0;
-    const void* block = message.GetVoidData(blockLength);
-    if (int error = write(head, headLength, block, blockLength)) return error;
+    std::array<codec::ByteRun, CleXDSmb::SEND_RUNS> runs;
+    if (int built = message.ContructSendRuns(runs)) return built;
+    if (int error = write(runs.data(), runs.size())) return error;
     message.CleanUp();
     return 0;
 }
@@ -158,10 +158,9 @@ void DiscardRestOfMessage(VexaPipe& end, bool lastPieceFull) {
 }  // namespace
 
 int SendData(VexaPipe& end, CleXDSmb& message) {
-    return SendImage(message, [&end](const void* head, std::int32_t headLength, const void* block,
-                                     std::int32_t blockLength) {
+    return SendImage(message, [&end](const codec::ByteRun* runs, std::size_t count) {
         int written = 0;
-        return end.WriteData(head, headLength, block, blockLength, written);
+        return end.WriteRuns(runs, count, written);
     });
 }
 
@@ -224,12 +223,17 @@ int ReceiveData(VexaPipe& end, CleXDSmb& message, bool serverEnd) {
 }
 
 int SendData(JavaPlugInSocket& socket, CleXDSmb& message) {
-    // A stream keeps no packet boundaries: the two parts go one after the other.
-    return SendImage(message, [&socket](const void* head, std::int32_t headLength,
-                                        const void* block, std::int32_t blockLength) {
-        int written = 0;
-        if (int error = socket.WriteData(head, headLength, written)) return error;
-        return blockLength > 0 ? socket.WriteData(block, blockLength, written) : 0;
+    // A stream keeps no packet boundaries: the runs go one after the other.
+    return SendImage(message, [&socket](const codec::ByteRun* runs, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (runs[i].size == 0) continue;
+            int written = 0;
+            if (int error =
+                    socket.WriteData(runs[i].data, static_cast<int>(runs[i].size), written)) {
+                return error;
+            }
+        }
+        return 0;
     });
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "platform/channelwait.h"
@@ -148,28 +149,62 @@ int VexaPipe::WriteData(const void* buffer, int length, int& written) {
 int VexaPipe::WriteData(const void* head, int headLength, const void* tail, int tailLength,
                         int& written) {
     written = 0;
-    if (headLength < 0 || tailLength < 0 || (headLength > 0 && head == nullptr) ||
-        (tailLength > 0 && tail == nullptr)) {
-        return VEXA_BAD_ARGUMENT;
+    if (headLength < 0 || tailLength < 0) return VEXA_BAD_ARGUMENT;
+    const codec::ByteRun runs[2] = {{head, static_cast<std::size_t>(headLength)},
+                                    {tail, static_cast<std::size_t>(tailLength)}};
+    return WriteRuns(runs, 2, written);
+}
+
+int VexaPipe::WriteRuns(const codec::ByteRun* runs, std::size_t count, int& written) {
+    written = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (runs[i].size > 0 && runs[i].data == nullptr) return VEXA_BAD_ARGUMENT;
     }
-    const char* parts[2] = {static_cast<const char*>(head), static_cast<const char*>(tail)};
-    int left[2] = {headLength, tailLength};
-    int part = left[0] > 0 ? 0 : 1;
-    while (part < 2 && left[part] > 0) {
-        // A piece may straddle the end of the head: its two runs go out as one packet.
-        const int first = std::min(left[part], PIECE_SIZE);
-        const int second = part == 0 ? std::min(left[1], PIECE_SIZE - first) : 0;
-        if (int error = m_connection.Send(parts[part], static_cast<std::size_t>(first), parts[1],
-                                          static_cast<std::size_t>(second))) {
+    std::size_t run = 0;
+    std::size_t offset = 0;
+    auto skipEmpty = [&] {
+        while (run < count && offset == runs[run].size) {
+            ++run;
+            offset = 0;
+        }
+    };
+    skipEmpty();
+    unsigned char gathered[PIECE_SIZE];
+    while (run < count) {
+        // The parts of the next piece: up to PIECE_SIZE bytes from the runs.
+        codec::ByteRun parts[2];
+        std::size_t partCount = 0;
+        std::size_t piece = 0;
+        bool joined = false;
+        while (run < count && piece < static_cast<std::size_t>(PIECE_SIZE)) {
+            const std::size_t take =
+                std::min(runs[run].size - offset, static_cast<std::size_t>(PIECE_SIZE) - piece);
+            const unsigned char* from = static_cast<const unsigned char*>(runs[run].data) + offset;
+            if (partCount == 2 && !joined) {
+                // A third run in one piece: the parts so far move into one buffer.
+                std::memcpy(gathered, parts[0].data, parts[0].size);
+                std::memcpy(gathered + parts[0].size, parts[1].data, parts[1].size);
+                parts[0] = {gathered, parts[0].size + parts[1].size};
+                partCount = 1;
+                joined = true;
+            }
+            if (joined) {
+                std::memcpy(gathered + piece, from, take);
+                parts[0].size += take;
+            } else {
+                parts[partCount++] = {from, take};
+            }
+            piece += take;
+            offset += take;
+            skipEmpty();
+        }
+        if (int error = m_connection.Send(parts[0].data, parts[0].size,
+                                          partCount > 1 ? parts[1].data : nullptr,
+                                          partCount > 1 ? parts[1].size : 0)) {
             Trace(" WriteData", error);
             return VEXA_PIPE_FAILED;
         }
-        written = first + second;
-        parts[part] += first;
-        left[part] -= first;
-        parts[1] += second;
-        left[1] -= second;
-        if (left[part] == 0) ++part;
+        written = static_cast<int>(piece);
     }
     return 0;
 }
