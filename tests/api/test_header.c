@@ -1,5 +1,6 @@
-/* Compiled as C99: the public header must stay valid C. Without an engine the
- * library must answer at once and never crash. */
+/* Compiled as C99 against the header as installed, with no other folder of
+ * the project in sight: it must stand alone and stay valid C. Without an
+ * engine the library must answer at once and never crash. */
 #include <stdio.h>
 
 #include "vexaxd_p.h"

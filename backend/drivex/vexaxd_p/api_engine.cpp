@@ -10,8 +10,6 @@
 #include "callshapes.h"
 #include "codec/protocol.h"
 #include "hosting/dxstartup.h"
-#include "hosting/startxdispatchervisitor.h"
-#include "hosting/xmanager.h"
 #include "platform/localchannel.h"
 #include "platform/process.h"
 #include "platform/signalrelay.h"
@@ -28,21 +26,12 @@ namespace api {
 namespace {
 
 constexpr const char* kLauncherName = "StartXD";
-// How long an engine that refused to start, or was told to stop, may take to
-// end before it is killed; a live but silent engine must not hang the caller.
-constexpr unsigned kEngineExitGrace = 10000;
 constexpr unsigned kConnectPoll = 100;
-constexpr unsigned kCommandThreadLimitMs = 5000;
 
 std::string LauncherPath(const StartOptions& options) {
     std::string home = options.hasEngineHome ? options.engineHome : GetVEXAHOME();
     if (!home.empty() && home.back() != '/') home += '/';
     return home + platform::ExecutableFileName(kLauncherName);
-}
-
-void EndLauncher(platform::ChildProcess& launcher) {
-    if (!launcher.WaitFor(kEngineExitGrace)) launcher.Kill();
-    launcher = platform::ChildProcess();
 }
 
 // Why the last start failed, kept until the next start: the caller reads it
@@ -54,7 +43,7 @@ std::string& StartFailure() {
 
 // The engine's first message; the wait for it ends when the engine dies first.
 // A refusal's reason, which the engine sends in the message, goes to `failure`.
-int ReceiveReadyMessage(XPipes& pipes, platform::ChildProcess& launcher, std::string& failure) {
+int ReceiveReadyMessage(XPipes& pipes, EngineLauncher& launcher, std::string& failure) {
     VexaPipe& result = *pipes.GetXDAPIResultPipe();
     while (!result.IsWritePipeConnected()) {
         // The launcher's end ends the wait at once; the limit is for a system
@@ -83,33 +72,6 @@ void DropResultPipe(XPipes& pipes) {
     result.ClosePipe();
 }
 
-// The engine's commands for blocks of the language hosted here arrive on
-// the suit's command channel; a thread of its own serves them.
-int StartCommandThread(ApiConnection& connection, DXCmdDispatcher& dispatcher) {
-    if (int error = dispatcher.connectPeer()) return error;
-    auto thread = std::make_unique<CmdReceiveThread>(&dispatcher, connection.languageName());
-    if (!thread->Start()) return VEXA_DRIVER_THREAD_FAILED;
-    connection.setCommandThread(std::move(thread));
-    return 0;
-}
-
-// The command thread ends once the engine has gone (its channel is then at
-// its end); it is waited for a while. One still inside a command, and the
-// hosting objects it may be using, are left alive rather than destroyed under
-// it. False when anything was left.
-bool EndCommandThread(ApiConnection& connection) {
-    XManager* registry = GetXManager();
-    CmdReceiveThread* thread = connection.commandThread();
-    if (thread && !thread->WaitForStop(kCommandThreadLimitMs)) {
-        DxTrace("Cmd Dispatcher thread can't exit timely.");
-        connection.leaveCommandThread();
-        if (registry) registry->leaveBehind();
-        return false;
-    }
-    connection.setCommandThread(nullptr);
-    return !registry || registry->cleanup();
-}
-
 int StartEngine(const char* arguments) {
     ApiConnection& connection = Connection();
     if (IsBackendReady()) return 0;
@@ -130,22 +92,21 @@ int StartEngine(const char* arguments) {
     }
     DXCmdDispatcher* dispatcher =
         connection.hosted() ? connection.suit()->getCmdDispatcher(true) : nullptr;
-    platform::ChildProcess& launcher = connection.launcher();
-    if (platform::ChildProcess::Spawn(
-            {launcherPath, connection.tempDirectory(), connection.pidText(),
-             connection.languageName(), options.remaining},
-            launcher) != 0) {
+    EngineLauncher& launcher = connection.launcher();
+    if (launcher.Start({launcherPath, connection.tempDirectory(), connection.pidText(),
+                        connection.languageName(), options.remaining}) != 0) {
         failure = "cannot start " + launcherPath;
         return VEXA_PROCESS_START_FAILED;
     }
-    connection.setLauncherPid(launcher.pid());
     connection.setRunning(true);
     int result = ReceiveReadyMessage(*pipes, launcher, failure);
-    if (result == 0 && dispatcher) result = StartCommandThread(connection, *dispatcher);
+    // The engine's commands for blocks of the language hosted here arrive on
+    // the suit's command channel.
+    if (result == 0 && dispatcher)
+        result = connection.commandThread().Start(*dispatcher, connection.languageName());
     if (result != 0) {
         DropResultPipe(*pipes);
-        connection.setLauncherPid(0);
-        EndLauncher(launcher);
+        launcher.End();
         connection.setRunning(false);
     }
     return result;
@@ -156,7 +117,7 @@ void StopEngine() {
     // An engine started here that no longer answers (dead, or killed and still
     // on its way out) is torn down like one that stopped, without the stop
     // request nobody would read.
-    platform::ChildProcess& launcher = connection.launcher();
+    EngineLauncher& launcher = connection.launcher();
     const bool startedHere = launcher.started();
     const bool answering = (!startedHere || launcher.IsActive()) && IsBackendReady();
     if (!answering && !startedHere) return;
@@ -182,9 +143,8 @@ void StopEngine() {
     }
     // The engine ends first: the command channel is then at its end, and the
     // command thread leaves its loop.
-    connection.setLauncherPid(0);
-    EndLauncher(connection.launcher());
-    const bool threadsEnded = !connection.hosted() || EndCommandThread(connection);
+    launcher.End();
+    const bool threadsEnded = !connection.hosted() || connection.commandThread().End();
     if (!connection.hosted() && suit) suit->decreaseIndex();
     connection.forgetSuit();
     if (XPipeManager* manager = GetXPipeManager(); manager && threadsEnded) manager->cleanup();
@@ -224,14 +184,14 @@ void StopVexa(void) {
 int InterruptVexa(void) {
     // Only reads: another thread may wait on Submit, and a signal handler may
     // be the caller.
-    const int engine = api::Connection().launcherPid();
+    const int engine = api::Connection().launcher().pid();
     if (engine <= 0 || platform::SendInterrupt(engine) != 0) return VEXA_ENGINE_NOT_RUNNING;
     return 0;
 }
 
 bool IsBackendReady(void) {
     api::ApiConnection& connection = api::Connection();
-    platform::ChildProcess& launcher = connection.launcher();
+    api::EngineLauncher& launcher = connection.launcher();
     if (launcher.started()) connection.setRunning(launcher.IsActive());
     std::string ignored;
     if (platform::GetEnvironment("VEXA_RUNNING", ignored)) {

@@ -5,11 +5,9 @@
 #include "callframe.h"
 #include "codec/protocol.h"
 #include "hosting/dxstartup.h"
-#include "hosting/startxdispatchervisitor.h"
 #include "hosting/xmanager.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxtracer.h"
-#include "runtime/keptalive.h"
 #include "runtime/statuscodes.h"
 #include "runtime/vexadxconfigreader.h"
 #include "transport/xpipemanager.h"
@@ -98,12 +96,6 @@ void ApiConnection::Attach() {
     if (m_suit->getIndex() < 0) m_suit->increaseIndex();
 }
 
-void ApiConnection::setCommandThread(std::unique_ptr<CmdReceiveThread> thread) {
-    m_commandThread = std::move(thread);
-}
-
-void ApiConnection::leaveCommandThread() { KeepAliveForGood(std::move(m_commandThread)); }
-
 int ApiConnection::AcquirePipes(XPipes*& pipes) {
     if (!m_suit) Attach();
     pipes = m_suit ? m_suit->getXPipes() : nullptr;
@@ -124,10 +116,9 @@ void ApiConnection::Reset() {
     m_running = false;
     m_xDriven = false;
     m_hosted = false;
-    m_commandThread.reset();
-    m_launcherPid = 0;
+    m_commandThread.Reset();
     m_sharedResults.Clear();
-    m_launcher = platform::ChildProcess();
+    m_launcher.Reset();
     m_pidText.clear();
     m_tempDirectory.clear();
     m_languageName.clear();

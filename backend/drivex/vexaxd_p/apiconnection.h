@@ -3,21 +3,17 @@
 // thread at a time.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "casecursorstate.h"
 #include "datasetstate.h"
 #include "datastepbatch.h"
-#include "platform/process.h"
+#include "enginelauncher.h"
+#include "hostedcommandthread.h"
 #include "recordbrowserfile.h"
 #include "sharedresults.h"
 #include "transfergate.h"
 
-class CmdReceiveThread;
 class XPipeSuit;
 class XPipes;
 
@@ -55,12 +51,8 @@ class ApiConnection {
     XPipeSuit* suit() const { return m_suit; }
     void forgetSuit() { m_suit = nullptr; }
 
-    platform::ChildProcess& launcher() { return m_launcher; }
-    // The engine started here while it has not been reaped, else 0; safe to
-    // read from any thread and from a signal handler.
-    int launcherPid() const { return m_launcherPid.load(); }
-    // Cleared before the launcher is reaped, so that no reused pid is named.
-    void setLauncherPid(int pid) { m_launcherPid = pid; }
+    // The engine process started here.
+    EngineLauncher& launcher() { return m_launcher; }
     RecordBrowserFile& recordBrowserFile() { return m_recordBrowserFile; }
     // The local case cursor and the case-writing buffer.
     CaseCursorState& caseData() { return m_caseData; }
@@ -71,12 +63,8 @@ class ApiConnection {
     // Bulk transfers whose threads use the pipes.
     TransferGate& transfers() { return m_transfers; }
     // Serves the engine's commands for program blocks of the language hosted
-    // here, from StartVexa to StopVexa.
-    void setCommandThread(std::unique_ptr<CmdReceiveThread> thread);
-    CmdReceiveThread* commandThread() const { return m_commandThread.get(); }
-    // For a thread that did not end in time: it keeps running on the object,
-    // which is therefore never destroyed.
-    void leaveCommandThread();
+    // here.
+    HostedCommandThread& commandThread() { return m_commandThread; }
 
     // The single string and the wide text results the caller reads in place.
     SharedResults& sharedResults() { return m_sharedResults; }
@@ -100,15 +88,14 @@ class ApiConnection {
     std::string m_pidText;
     std::string m_rTempFolder;
     XPipeSuit* m_suit = nullptr;
-    platform::ChildProcess m_launcher;
-    std::atomic<int> m_launcherPid{0};
+    EngineLauncher m_launcher;
     SharedResults m_sharedResults;
     RecordBrowserFile m_recordBrowserFile;
     CaseCursorState m_caseData;
     DatasetState m_datasets;
     DatastepBatch m_datastepBatch;
     TransferGate m_transfers;
-    std::unique_ptr<CmdReceiveThread> m_commandThread;
+    HostedCommandThread m_commandThread;
 };
 
 inline ApiConnection& Connection() { return ApiConnection::Instance(); }

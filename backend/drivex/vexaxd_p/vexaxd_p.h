@@ -4,8 +4,8 @@
  *
  * Results: a "shared" string is owned by the library and valid until the next
  * call that returns a shared string; a caller-owned string or array is
- * released with the Free function named beside it. Status codes: see
- * runtime/statuscodes.h; engine and platform codes pass through unchanged.
+ * released with the Free function named beside it. Status codes: the
+ * VexaStatus enumeration; engine and platform codes pass through unchanged.
  *
  * Valid C99 and C++. */
 #ifndef VEXAXD_P_H
@@ -14,6 +14,7 @@
 #include <stdbool.h>
 #include <stdint.h>
 
+/* The installed copy of this header carries the enumeration itself. */
 #include "runtime/statuscodes.h"
 
 /* A Windows program imports the functions from vexaxd_p.dll; the DLL's own

@@ -1,6 +1,6 @@
 /* Every status code the library itself produces. Engine, language-library and
  * platform (errno) codes pass through unchanged and are not listed here.
- * Valid C99 and C++: the public API header includes it. */
+ * Valid C99 and C++: the installed API header carries this list. */
 #ifndef VEXA_RUNTIME_STATUSCODES_H
 #define VEXA_RUNTIME_STATUSCODES_H
 

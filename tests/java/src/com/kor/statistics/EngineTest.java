@@ -77,6 +77,16 @@ class EngineTest {
     }
 
     @Test
+    void everyCodeOfTheHeadersHasItsMessage() {
+        // Codes the binding's hand-kept table once lacked: the table is now written from the headers.
+        assertEquals("the engine still names an active dataset", StatusMessages.describe(93));
+        assertTrue(new VexaException(9006, "Submit").getMessage().contains("SET command"));
+        assertEquals("the temp file cannot be written", StatusMessages.describe(9070));
+        assertEquals("system error 32", StatusMessages.describe(32));
+        assertEquals("status 123456", StatusMessages.describe(123456));
+    }
+
+    @Test
     void optionsRefuseWhatTheEngineWouldMisread() {
         assertThrows(IllegalArgumentException.class, () -> Engine.options("a,b"));
         assertThrows(IllegalArgumentException.class, () -> Engine.options("home").outputLog(Path.of("with blank.log")));
