@@ -3,13 +3,17 @@
 // interactive session. Output written while a block runs goes to the engine.
 //
 // Threads: the host calls the entry points from whichever thread runs a
-// block. The interpreter's lock is free between calls and each entry point
-// takes it, so a block that waits in a foreign call (ctypes lets go of the
-// lock) while the engine runs a nested block of this language lets that
-// nested execute_x run on another thread. Start and stop are serialised;
-// the interpreter starts and ends on a thread of its own.
+// block. The interpreter starts and ends on a thread of its own, Python's
+// main thread, and a block is handed to that thread whenever it is free:
+// only there does an interrupt break a blocking call such as a sleep. A
+// block that waits in a foreign call (ctypes lets go of the interpreter's
+// lock) while the engine runs a nested block of this language keeps that
+// thread, so the nested block runs on the caller's thread. Start and stop
+// are serialised.
 #include <Python.h>
 #include <dlfcn.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <atomic>
@@ -311,6 +315,134 @@ void FlushStandardStreams() {
     PyErr_Clear();
 }
 
+// The signal that breaks a blocking call of a block on the interpreter's
+// main thread. Python sees it through a handler of its own, so the call's
+// EINTR path runs that handler; the signals the host uses stay the host's.
+int WakeSignal() { return SIGRTMIN + 5; }
+
+// Where an interrupt goes: the innermost block that runs. On the
+// interpreter's main thread that is the wake signal, whose handler raises
+// KeyboardInterrupt when an interrupt is pending; elsewhere CPython raises
+// an asynchronous KeyboardInterrupt at the thread's next bytecode.
+class BlockInterrupts {
+  public:
+    struct Block {
+        unsigned long pythonThread = 0;
+        bool onMain = false;
+    };
+
+    // Called on the main thread once its handler is installed, and again
+    // with `ready` false before the interpreter ends.
+    void SetMainThread(bool ready) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_main = ::pthread_self();
+        m_signalReady = ready;
+    }
+
+    // The block on the calling thread is the innermost; returns the one it encloses.
+    Block Enter(bool onMain) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        const Block outer = m_innermost;
+        m_innermost = {PyThread_get_thread_ident(), onMain && m_signalReady};
+        m_pending = false;
+        return outer;
+    }
+
+    // A wake signal that arrives after this finds nothing pending.
+    void Leave(const Block& outer) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_innermost = outer;
+        m_pending = false;
+    }
+
+    void Interrupt() {
+        unsigned long thread = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            if (!m_innermost.pythonThread) return;
+            if (m_innermost.onMain) {
+                m_pending = true;
+                ::pthread_kill(m_main, WakeSignal());
+                return;
+            }
+            thread = m_innermost.pythonThread;
+        }
+        // Taken outside m_lock: a block leaving holds the interpreter's lock
+        // while it waits for m_lock.
+        GilHold gil;
+        PyThreadState_SetAsyncExc(thread, PyExc_KeyboardInterrupt);
+    }
+
+    // The handler's question: is the signal an interrupt of the block in hand?
+    bool TakePending() { return m_pending.exchange(false); }
+
+  private:
+    std::mutex m_lock;  // guards the fields but m_pending
+    pthread_t m_main{};
+    bool m_signalReady = false;
+    Block m_innermost;
+    std::atomic<bool> m_pending{false};
+};
+
+// Never destroyed, as the state.
+BlockInterrupts& Interrupts() {
+    static BlockInterrupts* interrupts = new BlockInterrupts;
+    return *interrupts;
+}
+
+class BlockThread {
+  public:
+    explicit BlockThread(bool onMain) : m_outer(Interrupts().Enter(onMain)) {}
+    ~BlockThread() { Interrupts().Leave(m_outer); }
+    BlockThread(const BlockThread&) = delete;
+    BlockThread& operator=(const BlockThread&) = delete;
+
+  private:
+    BlockInterrupts::Block m_outer;
+};
+
+PyObject* WakeHandler(PyObject*, PyObject*) {
+    if (Interrupts().TakePending()) {
+        PyErr_SetNone(PyExc_KeyboardInterrupt);
+        return nullptr;
+    }
+    Py_RETURN_NONE;
+}
+
+PyMethodDef g_wakeHandler = {"_vexa_block_interrupt", WakeHandler, METH_VARARGS, nullptr};
+
+// `handler` null sets the wake signal aside: ignored, never the default
+// action, which would end the process, and left so by Python's finalisation.
+bool SetWakeHandler(bool install) {
+    PyObject* module = PyImport_ImportModule("signal");
+    PyObject* handler = nullptr;
+    if (module)
+        handler = install ? PyCFunction_New(&g_wakeHandler, nullptr)
+                          : PyObject_GetAttrString(module, "SIG_IGN");
+    PyObject* previous =
+        handler ? PyObject_CallMethod(module, "signal", "iO", WakeSignal(), handler) : nullptr;
+    const bool ok = previous != nullptr;
+    if (!ok) {
+        PyObject* type = nullptr;
+        PyObject* value = nullptr;
+        PyObject* traceback = nullptr;
+        PyErr_Fetch(&type, &value, &traceback);
+        Trace("vexapython: a sleeping block cannot be interrupted: " + TextOf(value));
+        Py_XDECREF(type);
+        Py_XDECREF(value);
+        Py_XDECREF(traceback);
+    }
+    Py_XDECREF(previous);
+    Py_XDECREF(handler);
+    Py_XDECREF(module);
+    return ok;
+}
+
+int RunRegisteredBlock(const char* text, bool onMain) {
+    BlockThread running(onMain);
+    return RunBlock(text);
+}
+
 // The thread that starts the interpreter keeps its main thread state until
 // the end and finalises it. The threads that call the entry points come and
 // go (a language process runs each block on a thread of its own); had one of
@@ -329,6 +461,18 @@ class InterpreterThread {
         lock.unlock();
         m_thread.join();
         return false;
+    }
+
+    // Runs a block on the interpreter's thread and gives its status; false,
+    // with nothing run, while that thread is busy with an enclosing block.
+    bool RunOnMain(const char* text, int& status) {
+        std::unique_lock<std::mutex> lock(m_lock);
+        if (m_phase != Phase::kRunning || m_job) return false;
+        m_job = text;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_job == nullptr; });
+        status = m_jobStatus;
+        return true;
     }
 
     // Ends the interpreter and its thread; the finalisation's status.
@@ -355,6 +499,7 @@ class InterpreterThread {
             PyObject* threading = PyImport_ImportModule("threading");
             Py_XDECREF(threading);
             PyErr_Clear();
+            Interrupts().SetMainThread(SetWakeHandler(true));
             mainState = PyEval_SaveThread();
         } else if (Py_IsInitialized()) {
             Py_FinalizeEx();
@@ -363,15 +508,32 @@ class InterpreterThread {
         m_phase = ok ? Phase::kRunning : Phase::kFailed;
         m_changed.notify_all();
         if (!ok) return;
-        m_changed.wait(lock, [this] { return m_phase == Phase::kStopping; });
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_phase == Phase::kStopping || m_job; });
+            if (!m_job) break;
+            const char* text = m_job;
+            lock.unlock();
+            PyEval_RestoreThread(mainState);
+            const int status =
+                vexalanguage::Guarded([text] { return RunRegisteredBlock(text, true); });
+            mainState = PyEval_SaveThread();
+            lock.lock();
+            m_jobStatus = status;
+            m_job = nullptr;
+            m_changed.notify_all();
+        }
         lock.unlock();
         PyEval_RestoreThread(mainState);
+        Interrupts().SetMainThread(false);
+        SetWakeHandler(false);
         m_finalizeStatus = Py_FinalizeEx();
     }
 
-    std::mutex m_lock;  // guards m_phase
+    std::mutex m_lock;  // guards m_phase and the job
     std::condition_variable m_changed;
     Phase m_phase = Phase::kStarting;
+    const char* m_job = nullptr;  // the block handed over, until it has run
+    int m_jobStatus = 0;
     std::thread m_thread;
     int m_finalizeStatus = 0;  // written by the thread before it ends
 };
@@ -438,42 +600,23 @@ VEXAPYTHON_EXPORT int init_embedded_x(int argc, char** argv) {
     return vexalanguage::Guarded([&] { return StartLanguage(argc, argv); });
 }
 
-namespace {
-
-// The Python thread of the innermost block that runs, or 0: an interrupt is
-// raised there.
-std::atomic<unsigned long> g_blockThread{0};
-
-class BlockThread {
-  public:
-    BlockThread() : m_outer(g_blockThread.exchange(PyThread_get_thread_ident())) {}
-    ~BlockThread() { g_blockThread = m_outer; }
-    BlockThread(const BlockThread&) = delete;
-    BlockThread& operator=(const BlockThread&) = delete;
-
-  private:
-    unsigned long m_outer;
-};
-
-}  // namespace
-
 VEXAPYTHON_EXPORT int execute_x(const char* text) {
     return vexalanguage::Guarded([&] {
         if (!text || !State().started) return kFailed;
+        int status = 0;
+        if (Interpreter().RunOnMain(text, status)) return status;
         GilHold gil;
-        BlockThread running;
-        return RunBlock(text);
+        return RunRegisteredBlock(text, false);
     });
 }
 
-// The block's thread gets KeyboardInterrupt at its next bytecode, as from a
-// Ctrl-C; a block waiting in a foreign call gets it once the call returns.
+// The innermost block gets KeyboardInterrupt, as from a Ctrl-C: on the
+// interpreter's main thread also out of a sleep or another blocking call
+// Python makes interruptible; elsewhere at its next bytecode, after a
+// foreign call has returned.
 VEXAPYTHON_EXPORT void interrupt_x(void) {
     try {
-        const unsigned long thread = g_blockThread.load();
-        if (!thread || !State().started) return;
-        GilHold gil;
-        PyThreadState_SetAsyncExc(thread, PyExc_KeyboardInterrupt);
+        if (State().started) Interrupts().Interrupt();
     } catch (...) {
     }
 }

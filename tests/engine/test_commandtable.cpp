@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 #include "codec/protocol.h"
 #include "commandtable.h"
@@ -150,6 +152,60 @@ int AnswerSeven(const RequestArgs&, CleXDSmb& reply, EngineState&) {
 int AnswerEight(const RequestArgs&, CleXDSmb& reply, EngineState&) {
     reply.SetLong(8);
     return VEXA_OK;
+}
+
+// Each handler works on its own part of the state: the parts sit at
+// different places inside it, so a handler given the wrong address, or a copy,
+// would change or read the wrong thing.
+TEST(CommandDispatch, EachHandlerIsGivenItsPartOfTheOneState) {
+    CommandTable table;
+    ASSERT_TRUE(table.Register(
+        1, [](const RequestArgs& args, CleXDSmb&, engine::SettingsState& part) -> int {
+            part.serverMode = args.Int(0).value_or(-1);
+            return VEXA_OK;
+        }));
+    ASSERT_TRUE(table.Register(
+        2, [](const RequestArgs&, CleXDSmb& reply, engine::DataContext& part) -> int {
+            reply.SetLong(static_cast<std::int32_t>(part.active.VariableCount()));
+            reply.SetLong(part.output.IsOpen() ? 1 : 0);
+            return part.active.AddVariable({"added", "", 0}) ? VEXA_OK : VEXA_MALFORMED_MESSAGE;
+        }));
+    ASSERT_TRUE(table.Register(
+        3, [](const RequestArgs&, CleXDSmb& reply, const engine::SessionState& part) -> int {
+            reply.SetLong(part.callerDepth);
+            return VEXA_OK;
+        }));
+    ASSERT_TRUE(
+        table.Register(4, [](const RequestArgs&, CleXDSmb&, engine::OutputState& part) -> int {
+            part.log.Add(engine::OutputLog::Kind::kOutput, "from the output part");
+            return VEXA_OK;
+        }));
+
+    EngineState state;
+    state.callerDepth = 3;
+    ASSERT_TRUE(state.active.AddVariable({"a", "", 0}));
+    const auto ask = [&](int code, std::int32_t argument) {
+        CleXDSmb request;
+        request.SetCommandAction(code);
+        request.SetLong(argument);
+        CleXDSmb reply;
+        EXPECT_EQ(Dispatch(table, request, reply, state), VEXA_OK) << code;
+        std::vector<std::int32_t> longs;
+        for (std::int32_t i = 0; i < reply.GetLongDataRef().Size(); ++i)
+            longs.push_back(reply.GetLongDataRef()[i]);
+        return longs;
+    };
+
+    EXPECT_TRUE(ask(1, 1).empty());
+    EXPECT_EQ(state.serverMode, 1);
+    EXPECT_EQ(ask(2, 0), (std::vector<std::int32_t>{1, 0}));
+    EXPECT_EQ(state.active.VariableCount(), 2u);
+    EXPECT_EQ(ask(3, 0), std::vector<std::int32_t>{3});
+    EXPECT_TRUE(ask(4, 0).empty());
+    ASSERT_EQ(state.log.entries().size(), 1u);
+    EXPECT_EQ(state.log.entries()[0].text, "from the output part");
+    EXPECT_EQ(state.serverMode, 1);
+    EXPECT_EQ(state.callerDepth, 3);
 }
 
 TEST(CommandFamilies, ACodeRegisteredTwiceKeepsItsFirstHandler) {

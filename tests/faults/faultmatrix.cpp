@@ -547,6 +547,28 @@ Outcome HostedBlockOutlivesEngineCase() {
     return outcome;
 }
 
+// A language process alive but silent when the engine stops: the engine
+// waits a bounded time for the stop's reply, kills it and ends by itself,
+// before the library's own limit on the engine's end.
+Outcome LanguageSilentAtStopCase() {
+    Outcome outcome;
+    {
+        Engine engine(outcome);
+        const int language = engine.LanguagePid();
+        engine.Remember(language);
+        outcome.Check(language > 0 && ::kill(language, SIGSTOP) == 0,
+                      "the language process could not be stopped");
+        TimeCall(outcome, [] {
+            StopVexa();
+            return 0;
+        });
+        outcome.Check(outcome.ms < 7000, "the engine waited for the silent process");
+        outcome.Check(!ProcessExists(language), "the silent language process was left");
+        engine.Stop();
+    }
+    return outcome;
+}
+
 Outcome LanguageKilledMidBlockCase() {
     Outcome outcome;
     {
@@ -835,17 +857,21 @@ struct LanguageText {
     std::string loop;  // posts "waiting", then never ends by itself
 };
 
-LanguageText TextsOf(const std::string& language) {
+// A Python block either loops in bytecode or sleeps in one blocking call.
+enum class Wait { kLoop, kSleep };
+
+LanguageText TextsOf(const std::string& language, Wait wait) {
     if (language.rfind("PYTHON", 0) == 0) {
         return {"import os\nprint('pid', os.getpid(), flush=True)",
-                "print('waiting', flush=True)\nwhile True:\n    pass"};
+                wait == Wait::kSleep ? "import time\nprint('waiting', flush=True)\ntime.sleep(600)"
+                                     : "print('waiting', flush=True)\nwhile True:\n    pass"};
     }
     if (language == "R" || language == "RIN")
         return {"cat('pid', Sys.getpid(), '\\n')", "cat('waiting\\n')\nrepeat {}"};
     return {"pid", "post waiting\nwait 600000"};
 }
 
-Outcome InterruptCase(const std::string& language, bool wholeGroup) {
+Outcome InterruptCase(const std::string& language, bool wholeGroup, Wait wait = Wait::kLoop) {
     Outcome outcome;
     // The group a terminal's Ctrl-C reaches: this client, the engine and the
     // language processes it starts from here on.
@@ -855,7 +881,7 @@ Outcome InterruptCase(const std::string& language, bool wholeGroup) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
-    const LanguageText texts = TextsOf(language);
+    const LanguageText texts = TextsOf(language, wait);
     {
         Engine engine(outcome);
         const auto pidOf = [&] {
@@ -940,6 +966,7 @@ const std::vector<Case>& Cases() {
         {"D3 engine SIGKILLed mid endless block", EngineKilledLanguageEndsCase},
         {"D4 engine SIGKILLed after a procedure", EngineKilledAfterProcedureCase},
         {"F1 engine SIGKILLed, hosted block stuck", HostedBlockOutlivesEngineCase},
+        {"F2 language SIGSTOPped at StopVexa", LanguageSilentAtStopCase},
         {"E1 SIGINT to client, TESTLANG wait", [] { return InterruptCase("TESTLANG", false); }},
         {"E2 SIGINT to group, TESTLANG wait", [] { return InterruptCase("TESTLANG", true); }},
         {"E7 SIGINT to client, TESTLANG in engine",
@@ -950,6 +977,14 @@ const std::vector<Case>& Cases() {
         {"E3 SIGINT to client, PYTHON loop", [] { return InterruptCase("PYTHON", false); }},
         {"E4 SIGINT to group, PYTHON loop", [] { return InterruptCase("PYTHON", true); }},
         {"E9 SIGINT to client, PYTHON in engine", [] { return InterruptCase("PYTHONIN", false); }},
+        {"EB SIGINT to client, PYTHON sleep",
+         [] { return InterruptCase("PYTHON", false, Wait::kSleep); }},
+        {"EC SIGINT to group, PYTHON sleep",
+         [] { return InterruptCase("PYTHON", true, Wait::kSleep); }},
+        {"ED SIGINT to client, PYTHON in engine sleep",
+         [] { return InterruptCase("PYTHONIN", false, Wait::kSleep); }},
+        {"EE SIGINT to group, PYTHON in engine sleep",
+         [] { return InterruptCase("PYTHONIN", true, Wait::kSleep); }},
 #endif
 #ifdef VEXA_FAULTS_R
         {"E5 SIGINT to client, R loop", [] { return InterruptCase("R", false); }},

@@ -1,4 +1,4 @@
-// The Java extension through the out-of-process host: the host listens on
+// The Java extension through its host: the host listens on
 // loopback, starts "JRE/bin/java" from the engine home with the port on its
 // command line, sends the extension message, and waits for Java to end.
 #include <fcntl.h>
@@ -10,7 +10,7 @@
 
 #include "codec/javaextensionsmb.h"
 #include "hosting/dxstartup.h"
-#include "hosting/outpstatisticsx.h"
+#include "hosting/javastatisticsx.h"
 #include "languagetestsupport.h"
 #include "runtime/xconfigoptions.h"
 #include "transport/javaplugsocket.h"
@@ -56,14 +56,13 @@ TEST(JavaExtensionHost, TheExtensionMessageReachesJavaOverLoopbackAndTheRunEndsW
     XConfigOptions options("JAVAEXTENSION");
     const std::string shown = temp.file("java.out");
     {
-        OutpStatisticsX host(&options, 1, true);
+        JavaStatisticsX host(&options, 1, true);
         char argument[] = "JavaExtension";
         char* argv[] = {argument};
         {
             StdoutToFile redirect(shown);
             ASSERT_EQ(host.init_embedded_x(1, argv), 0);
         }
-        EXPECT_TRUE(host.isJava());
         EXPECT_EQ(socket.GetListenAddress(), "127.0.0.1");
         // No command channel for Java: the pre and post actions do nothing.
         EXPECT_EQ(host.pre_action(), 0);

@@ -4,8 +4,10 @@
 // the system's CPython.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -266,6 +268,38 @@ TEST_F(PythonInProcess, ANestedBlockRunsOnAnotherThreadWhileTheOuterOneWaitsInAF
         << (CapturedOutput().empty() ? "" : CapturedOutput().back());
     EXPECT_EQ(CapturedOutput(), (std::vector<std::string>{"outer partial ", "inner sees from outer",
                                                           "outer after 3 True"}));
+}
+
+// CPython breaks a blocking call only on its main thread: a block sleeping in
+// one long call ends with KeyboardInterrupt soon after the interrupt, not
+// when the sleep would, and an interrupt with no block running reaches none
+// of the later blocks.
+TEST_F(PythonInProcess, AnInterruptBreaksOneLongSleepAndALateOneReachesNoLaterBlock) {
+    testsupport::TempDir temp;
+    const std::string marker = temp.file("sleeping");
+    std::thread interrupter([&marker] {
+        for (int i = 0; i < 1000 && access(marker.c_str(), F_OK) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(InpStatisticsX::InterruptRunningText());
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run("import time\nopen(" + std::string("'") + marker +
+                  "', 'w').close()\ntime.sleep(30)\nprint('slept')\n"),
+              1);
+    const auto took = std::chrono::steady_clock::now() - started;
+    interrupter.join();
+    EXPECT_LT(took, std::chrono::seconds(20)) << "the sleep was not broken";
+    ASSERT_FALSE(CapturedOutput().empty());
+    EXPECT_NE(CapturedOutput().back().find("KeyboardInterrupt"), std::string::npos)
+        << CapturedOutput().back();
+
+    CapturedOutput().clear();
+    EXPECT_TRUE(InpStatisticsX::InterruptRunningText());
+    // The signal the library wakes its main thread with, arriving after its
+    // block has ended (as one sent just before the end may): no exception.
+    ASSERT_EQ(kill(getpid(), SIGRTMIN + 5), 0);
+    EXPECT_EQ(Run("import time\ntime.sleep(0.2)\nprint('next block')\n"), 0);
+    EXPECT_EQ(CapturedOutput(), (std::vector<std::string>{"next block"}));
 }
 
 TEST_F(PythonInProcess, ActionsAndOutputRoutes) {

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <thread>
 
+#include "platform/channelwait.h"
 #include "platform/localchannel.h"
 #include "testsupport.h"
 
@@ -108,4 +114,58 @@ TEST(ChannelListener, RemovingOwnChannelsTakesOnlyFilesStillBoundHere) {
     EXPECT_FALSE(fs::exists(temp.file("second")));
     EXPECT_EQ(testsupport::ReadFile(temp.file("taken")), "someone else's");
     EXPECT_EQ(platform::RemoveOwnChannels(), 0);
+}
+
+// A writer that comes before its reader's channel exists: the connect waits
+// for the bind and succeeds, a missing channel fails after the limit, and a
+// socket file left by a dead reader is waited through until a new reader
+// takes its place.
+TEST(ConnectChannelWithin, WaitsForTheReaderToBindUpToTheLimit) {
+    testsupport::TempDir temp;
+    const std::string name = temp.file("late");
+    platform::ChannelListener listener;
+    std::thread reader([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_EQ(platform::ChannelListener::Listen(name, listener), 0);
+    });
+    platform::ChannelConnection writer;
+    EXPECT_EQ(platform::ConnectChannelWithin(name, writer, 10000), 0);
+    reader.join();
+    platform::ChannelConnection accepted;
+    ASSERT_EQ(listener.Accept(accepted), 0);
+    ASSERT_EQ(writer.Send("x", 1), 0);
+    char got = 0;
+    std::size_t length = 0;
+    EXPECT_EQ(accepted.Receive(&got, 1, length), 0);
+    EXPECT_EQ(got, 'x');
+
+    platform::ChannelConnection nobody;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(platform::ConnectChannelWithin(temp.file("never"), nobody, 150), ENOENT);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(150));
+    EXPECT_FALSE(nobody.valid());
+}
+
+TEST(ConnectChannelWithin, AStaleSocketFileIsWaitedThroughUntilReplaced) {
+    testsupport::TempDir temp;
+    const std::string name = temp.file("stale");
+    {
+        // Bound and closed without removing its file, as by a killed reader.
+        const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", name.c_str());
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(fd);
+    }
+    platform::ChannelConnection refused;
+    EXPECT_EQ(platform::ConnectChannelWithin(name, refused, 50), ECONNREFUSED);
+    platform::ChannelListener listener;
+    std::thread reader([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_EQ(platform::ChannelListener::Listen(name, listener), 0);
+    });
+    platform::ChannelConnection writer;
+    EXPECT_EQ(platform::ConnectChannelWithin(name, writer, 10000), 0);
+    reader.join();
 }

@@ -308,12 +308,19 @@ class KernelCells(unittest.TestCase):
         self.assertEqual(images[0]["text/plain"], picture)
 
     def test_the_stop_button_interrupts_a_sleeping_block_and_the_next_cell_runs(self) -> None:
-        marker = os.path.join(self.tmp, "sleeping")
+        self.assertStopButtonInterrupts("short", "for _ in range(600):\n    time.sleep(0.1)\n")
+
+    def test_the_stop_button_interrupts_one_long_sleep_and_the_next_cell_runs(self) -> None:
+        # One call that never returns by itself: only a signal breaks it.
+        self.assertStopButtonInterrupts("long", "time.sleep(600)\n")
+
+    def assertStopButtonInterrupts(self, name: str, wait: str) -> None:
+        marker = os.path.join(self.tmp, f"sleeping-{name}")
         cell = self.session.execute(
             "BEGIN PROGRAM PYTHON.\nimport time\n"
             "print('before the sleep')\n"
             f"open({marker!r}, 'w').close()\n"
-            "for _ in range(600):\n    time.sleep(0.1)\nEND PROGRAM.",
+            f"{wait}END PROGRAM.",
             interrupt_when=lambda: os.path.exists(marker))
         self.assertEqual(cell.reply["status"], "error")
         self.assertEqual(cell.reply["ename"], "KeyboardInterrupt")

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <future>
 #include <string>
 #include <thread>
@@ -214,4 +215,26 @@ TEST(DXCmdDispatcher, ARefusedSetupAnswersTheRefusalAndStartsNoDriver) {
     EXPECT_EQ(language.Result(), 0);
     EXPECT_EQ(runs.load(), 0);
     FinalizeDXGlobal();
+}
+
+// A language side alive but silent: a bounded request ends with ETIMEDOUT
+// instead of waiting for ever; one answered in time keeps its status.
+TEST(DXCmdDispatcher, ABoundedRequestToASilentSideEndsWithTimedOut) {
+    class SilentOnStop : public DXCmdDispatcherVisitor {
+      public:
+        int cmdDispatcher(std::int32_t key, const std::vector<std::string>&) override {
+            if (key == protocol::kStopDX) released.get_future().wait();
+            return 0;
+        }
+        std::promise<void> released;
+    };
+    const std::string base = testsupport::UniquePipeName("cmd");
+    DXCmdDispatcher engine(base, false);
+    SilentOnStop visitor;
+    LanguageSide language(base, visitor);
+    ASSERT_EQ(engine.connectPeer(), 0);
+    EXPECT_EQ(engine.sendCmd(protocol::kTestCmdst, {}, 5000), 0);
+    EXPECT_EQ(engine.sendCmd(protocol::kStopDX, {}, 100), ETIMEDOUT);
+    visitor.released.set_value();
+    EXPECT_EQ(language.Result(), 0);
 }

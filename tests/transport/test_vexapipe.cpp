@@ -91,6 +91,29 @@ TEST(VexaPipeOpen, ReadOnlyOpenFindsAPipeCreatedWhileWaiting) {
     EXPECT_TRUE(reader.HasPipe());
 }
 
+// The library's open of an engine's request pipe: woken by the pipe's
+// creation, and one traced failure with 99104 when it never comes.
+TEST(VexaPipeOpen, BoundedOpenFindsAPipeCreatedWhileWaitingElseFailsOnce) {
+    const std::string name = UniquePipeName("within");
+    VexaPipe writer(name);
+    VexaPipe server(name);
+    std::thread creator([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        server.CreatePipe();
+    });
+    EXPECT_EQ(writer.VEXACreateFileWithin(10000), 0);
+    creator.join();
+    EXPECT_TRUE(writer.HasPipe());
+
+    TraceCapture trace;
+    const std::string missing = UniquePipeName("missing");
+    VexaPipe nobody(missing);
+    EXPECT_EQ(nobody.VEXACreateFileWithin(200), VEXA_PIPE_FAILED);
+    EXPECT_FALSE(nobody.HasPipe());
+    EXPECT_EQ(trace.lines(),
+              (std::vector<std::string>{missing + " VEXACreateFile error code : 2."}));
+}
+
 TEST(VexaPipeConnect, SecondConnectReturnsAtOnce) {
     ConnectedPair pair(UniquePipeName("connect"));
     EXPECT_TRUE(pair.server.IsWritePipeConnected());

@@ -124,7 +124,7 @@ bool IndexesOf(const Dataset& data, const std::vector<std::string>& names,
     return true;
 }
 
-int Save(const TransferCommand& command, EngineState& state) {
+int Save(const TransferCommand& command, TransferContext& state) {
     std::vector<std::size_t> chosen;
     if (!IndexesOf(state.active, command.variables, chosen)) return kBadTransportCommand;
     platform::TcpConnection connection;
@@ -135,7 +135,7 @@ int Save(const TransferCommand& command, EngineState& state) {
 }
 
 // The data a GET DATA names becomes the active dataset under its name.
-int GetData(const TransferCommand& command, EngineState& state) {
+int GetData(const TransferCommand& command, TransferContext& state) {
     if (state.output.IsOpen()) return kActiveDatasetInUse;
     platform::TcpConnection connection;
     if (int failed = Connect(command.port, connection)) return failed;
@@ -231,7 +231,7 @@ CommandOutcome TransferOutcome(int code) {
 
 }  // namespace
 
-CommandOutcome RunTransferCommand(const std::string& command, EngineState& state) {
+CommandOutcome RunTransferCommand(const std::string& command, TransferContext& state) {
     TransferCommand transfer;
     switch (ParseTransferCommand(command, transfer)) {
         case TransferParse::kOtherCommand:
@@ -250,7 +250,7 @@ CommandOutcome RunTransferCommand(const std::string& command, EngineState& state
     return CommandOutcome::Done();
 }
 
-CommandOutcome RunExecute(EngineState& state) {
+CommandOutcome RunExecute(TransferContext& state) {
     if (!state.pendingTransfer) return CommandOutcome::Done();
     TransferCommand pending = std::move(*state.pendingTransfer);
     state.pendingTransfer.reset();

@@ -15,7 +15,7 @@
 
 namespace engine {
 
-struct EngineState;
+struct TransferContext;
 
 struct TransferCommand {
     enum class Kind { kGetData, kSave };
@@ -39,8 +39,8 @@ inline constexpr unsigned kTransferTimeoutMs = 60000;
 
 // A GET DATA or SAVE command, the whole text with its full stop: SAVE
 // transfers at once, GET DATA waits for the next EXECUTE.
-CommandOutcome RunTransferCommand(const std::string& command, EngineState& state);
+CommandOutcome RunTransferCommand(const std::string& command, TransferContext& state);
 // Runs the GET DATA that waits, if any.
-CommandOutcome RunExecute(EngineState& state);
+CommandOutcome RunExecute(TransferContext& state);
 
 }  // namespace engine

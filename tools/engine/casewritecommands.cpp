@@ -21,7 +21,7 @@ constexpr int kMaxFormatWidth = 255;
 
 // The cursor the write-side commands work through, or the code why there is
 // none.
-int WritingCursor(EngineState& state, CaseCursor*& cursor) {
+int WritingCursor(DataContext& state, CaseCursor*& cursor) {
     if (!state.output.IsOpen()) return kNoProcedureOpen;
     CaseCursor& cases = ProcedureCases(state);
     if (!cases.IsMade()) return kNoCaseCursor;
@@ -30,14 +30,14 @@ int WritingCursor(EngineState& state, CaseCursor*& cursor) {
     return VEXA_OK;
 }
 
-template <CommandHandler Handler>
-int Writing(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+template <PartHandler<DataContext> Handler>
+int Writing(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     CaseCursor* cursor = nullptr;
     if (int refused = WritingCursor(state, cursor)) return refused;
     return Handler(args, reply, state);
 }
 
-int SetVarNameAndType(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SetVarNameAndType(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     const LongData& ints = args.Ints();
     const StringData& names = args.Strings();
     if (ints.Size() < 1) return VEXA_MALFORMED_MESSAGE;
@@ -55,7 +55,7 @@ int SetVarNameAndType(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return VEXA_OK;
 }
 
-int SetOneVarNameAndType(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SetOneVarNameAndType(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     auto name = args.String(0);
     auto type = args.Int(0);
     if (!name || !type) return VEXA_MALFORMED_MESSAGE;
@@ -66,7 +66,7 @@ int SetOneVarNameAndType(const RequestArgs& args, CleXDSmb&, EngineState& state)
 }
 
 // Variables are kept as they are declared; the count is only checked.
-int AllocNewVarsBuffer(const RequestArgs& args, CleXDSmb&, EngineState&) {
+int AllocNewVarsBuffer(const RequestArgs& args, CleXDSmb&, DataContext&) {
     auto count = args.Int(0);
     if (!count) return VEXA_MALFORMED_MESSAGE;
     if (*count < 0) return kBadCount;
@@ -78,7 +78,7 @@ int AllocNewVarsBuffer(const RequestArgs& args, CleXDSmb&, EngineState&) {
 using NewVariableSetter = int (*)(const RequestArgs& args, Variable& variable);
 
 template <NewVariableSetter Setter>
-int OnNewVariable(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int OnNewVariable(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     auto name = args.String(0);
     if (!name) return VEXA_MALFORMED_MESSAGE;
     Variable* variable = state.cases.changes().FindNew(*name);
@@ -191,7 +191,7 @@ int Attribute(const RequestArgs& args, Variable& variable) {
     return VEXA_OK;
 }
 
-int CommitHeader(const RequestArgs&, CleXDSmb&, EngineState& state) {
+int CommitHeader(const RequestArgs&, CleXDSmb&, DataContext& state) {
     state.cases.changes().FixHeader();
     return VEXA_OK;
 }
@@ -261,7 +261,7 @@ class FutureVariables {
     CaseChanges& m_changes;
 };
 
-int CommitCaseRecord(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int CommitCaseRecord(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     CaseCursor& cases = state.cases;
     if (cases.access() != CaseAccess::kWrite) return kReadOnlyCursor;
     CaseChanges& changes = cases.changes();
@@ -303,7 +303,7 @@ int CommitCaseRecord(const RequestArgs& args, CleXDSmb& reply, EngineState& stat
     return VEXA_OK;
 }
 
-int CommitNewCase(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int CommitNewCase(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     CaseChanges& changes = state.cases.changes();
     if (changes.AwaitsHeader()) return kHeaderNotFixed;
     std::vector<NamedValue> values;
@@ -324,7 +324,7 @@ int CommitNewCase(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 // Strings: the variables' names; void data: the cases in the layout of
 // those variables; integers: variable count, case count; long array 0: the
 // variables' types.
-int CommitManyCases(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int CommitManyCases(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     CaseChanges& changes = state.cases.changes();
     if (changes.AwaitsHeader()) return kHeaderNotFixed;
     auto count = args.Int(0);
@@ -362,7 +362,7 @@ int CommitManyCases(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 }
 
 // Without a writing cursor nothing is pending, so there is nothing to end.
-int EndChanges(const RequestArgs&, CleXDSmb&, EngineState& state) {
+int EndChanges(const RequestArgs&, CleXDSmb&, DataContext& state) {
     if (!state.output.IsOpen()) return kNoProcedureOpen;
     CaseCursor& cases = ProcedureCases(state);
     if (!cases.Writes()) return VEXA_OK;

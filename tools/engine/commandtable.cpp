@@ -47,10 +47,6 @@ std::span<const unsigned char> RequestArgs::VoidData() const {
     return {static_cast<const unsigned char*>(data), static_cast<std::size_t>(length)};
 }
 
-bool CommandTable::Register(int code, CommandHandler handler) {
-    return m_handlers.emplace(code, handler).second;
-}
-
 void CommandTable::Dispatch(const CleXDSmb& request, CleXDSmb& reply, EngineState& state) const {
     reply.SetCommandAction(request.GetCommandAction());
     auto found = m_handlers.find(request.GetCommandAction());
@@ -60,7 +56,7 @@ void CommandTable::Dispatch(const CleXDSmb& request, CleXDSmb& reply, EngineStat
     }
     int code;
     try {
-        code = found->second(RequestArgs(request), reply, state);
+        code = found->second.call(found->second.handler, RequestArgs(request), reply, state);
     } catch (const std::bad_alloc&) {
         code = ENOMEM;
     } catch (...) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 
 #include "codec/clexdsmb.h"
@@ -42,13 +43,21 @@ class RequestArgs {
     const CleXDSmb& m_request;
 };
 
-using CommandHandler = int (*)(const RequestArgs& args, CleXDSmb& reply, EngineState& state);
+// A handler is given only the part of the engine its command serves: one of
+// the state's parts, or a context made from the state for the request (a
+// class constructible from EngineState&).
+template <typename Part>
+using PartHandler = int (*)(const RequestArgs& args, CleXDSmb& reply, Part& part);
 
 class CommandTable {
   public:
     // A code registered twice keeps its first handler; the families must
-    // not overlap, and a test checks that they do not.
-    bool Register(int code, CommandHandler handler);
+    // not overlap, and a test checks that they do not. Takes a PartHandler
+    // or a lambda without captures that converts to one.
+    template <typename Handler>
+    bool Register(int code, Handler handler) {
+        return Add(code, +handler);
+    }
     bool Knows(int code) const { return m_handlers.count(code) != 0; }
 
     // Fills `reply` and sets its error code: the handler's result, the
@@ -57,7 +66,36 @@ class CommandTable {
     void Dispatch(const CleXDSmb& request, CleXDSmb& reply, EngineState& state) const;
 
   private:
-    std::unordered_map<int, CommandHandler> m_handlers;
+    // Handlers of every part share one map: each is kept as a plain function
+    // pointer beside the caller that turns it back into its own type, which
+    // is the round trip the language defines for function pointers.
+    using AnyHandler = void (*)();
+    using Caller = int (*)(AnyHandler handler, const RequestArgs& args, CleXDSmb& reply,
+                           EngineState& state);
+    struct Entry {
+        AnyHandler handler;
+        Caller call;
+    };
+
+    template <typename Part>
+    bool Add(int code, PartHandler<Part> handler) {
+        return m_handlers.emplace(code, Entry{reinterpret_cast<AnyHandler>(handler), &Call<Part>})
+            .second;
+    }
+
+    template <typename Part>
+    static int Call(AnyHandler handler, const RequestArgs& args, CleXDSmb& reply,
+                    EngineState& state) {
+        const auto typed = reinterpret_cast<PartHandler<Part>>(handler);
+        if constexpr (std::is_base_of_v<std::remove_const_t<Part>, EngineState>) {
+            return typed(args, reply, state);
+        } else {
+            Part part(state);
+            return typed(args, reply, part);
+        }
+    }
+
+    std::unordered_map<int, Entry> m_handlers;
 };
 
 // One registration function per command family.
@@ -76,7 +114,7 @@ void RegisterTempFileCommands(CommandTable& table);
 
 // The dataset a request's first string names ("*" the active one): 0, or
 // kNoSuchDataset, or the malformed-message code when there is no string.
-int NamedDataset(const RequestArgs& args, EngineState& state, Dataset*& data);
+int NamedDataset(const RequestArgs& args, DataContext& state, Dataset*& data);
 
 // A measurement level as the named-dataset requests spell it ("nominal",
 // "ordinal", "scale"); ParseLevelText ignores case.

@@ -13,7 +13,7 @@
 
 namespace engine {
 
-CommandOutcome RunCrosscount(const CommandInput& input, EngineState& state) {
+CommandOutcome RunCrosscount(const CommandInput& input, ComputeContext& state) {
     DatasetCases data(state.active);
     SyntaxLexer words(input.rest);
     std::size_t down = 0, across = 0;
@@ -25,7 +25,7 @@ CommandOutcome RunCrosscount(const CommandInput& input, EngineState& state) {
     if (!read.ok()) return read;
     read = ExpectEnd(words);
     if (!read.ok()) return read;
-    EngineProcedure procedure(state);
+    EngineProcedure procedure(state.results);
     CommandOutcome begun = procedure.Begin("Crosscount");
     if (!begun.ok()) return begun;
 

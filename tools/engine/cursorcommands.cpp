@@ -23,13 +23,13 @@ std::int32_t Clamped(std::int64_t value) {
         value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
-template <CommandHandler Handler>
-int InProcedure(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+template <PartHandler<DataContext> Handler>
+int InProcedure(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     if (!state.output.IsOpen()) return kNoProcedureOpen;
     return Handler(args, reply, state);
 }
 
-int MakeCaseCursor(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int MakeCaseCursor(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     // No access text is no "r" or "w" either.
     const CaseAccess access = AccessFromText(args.String(0).value_or(std::string()));
     ProcedureCases(state).Make(access, state.active.VariableCount());
@@ -37,42 +37,42 @@ int MakeCaseCursor(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 }
 
 // Removing and resetting are the same to the engine: the pass starts over.
-int RemoveCaseCursor(const RequestArgs&, CleXDSmb&, EngineState& state) {
+int RemoveCaseCursor(const RequestArgs&, CleXDSmb&, DataContext& state) {
     state.cases.Remove();
     return VEXA_OK;
 }
 
-int HasCursor(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int HasCursor(const RequestArgs&, CleXDSmb& reply, DataContext& state) {
     const bool made = state.output.IsOpen() && ProcedureCases(state).IsMade();
     reply.SetLong(made ? 1 : 0);
     return VEXA_OK;
 }
 
-int GetCursorPosition(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int GetCursorPosition(const RequestArgs&, CleXDSmb& reply, DataContext& state) {
     reply.SetLong(Clamped(ProcedureCases(state).position()));
     return VEXA_OK;
 }
 
 // Every case stays in memory, so the client need not keep any.
-int IsNeedCache(const RequestArgs&, CleXDSmb& reply, EngineState&) {
+int IsNeedCache(const RequestArgs&, CleXDSmb& reply, DataContext&) {
     reply.SetLong(0);
     return VEXA_OK;
 }
 
-int IsEndSplit(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int IsEndSplit(const RequestArgs&, CleXDSmb& reply, DataContext& state) {
     const auto current = ProcedureCases(state).Current(state.active);
     const bool ends = current && SplitGroups(state.active).EndsGroup(*current);
     reply.SetLong(ends ? 1 : 0);
     return ends ? kEndOfSplit : VEXA_OK;
 }
 
-int GetSplitEndIndex(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int GetSplitEndIndex(const RequestArgs&, CleXDSmb& reply, DataContext& state) {
     for (std::size_t end : SplitGroups(state.active).Ends())
         reply.SetLong(Clamped(static_cast<std::int64_t>(end)));
     return VEXA_OK;
 }
 
-int NextCaseRefill(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int NextCaseRefill(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     CaseCursor& cases = ProcedureCases(state);
     if (!cases.IsMade()) return kNoCaseCursor;
     auto wanted = args.Int(0);
@@ -95,13 +95,13 @@ int NextCaseRefill(const RequestArgs& args, CleXDSmb& reply, EngineState& state)
     return span.endCode;
 }
 
-int NextCase(const RequestArgs&, CleXDSmb&, EngineState& state) {
+int NextCase(const RequestArgs&, CleXDSmb&, DataContext& state) {
     return ProcedureCases(state).Step(state.active);
 }
 
 // The variable named by the first integer and the current case, or the
 // code why there is none.
-int CurrentValue(const RequestArgs& args, EngineState& state, bool numeric, std::size_t& variable,
+int CurrentValue(const RequestArgs& args, DataContext& state, bool numeric, std::size_t& variable,
                  std::size_t& caseIndex) {
     auto index = args.Int(0);
     if (!index) return VEXA_MALFORMED_MESSAGE;
@@ -115,7 +115,7 @@ int CurrentValue(const RequestArgs& args, EngineState& state, bool numeric, std:
     return VEXA_OK;
 }
 
-int GetNumericValue(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int GetNumericValue(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     std::size_t variable = 0;
     std::size_t caseIndex = 0;
     if (int failed = CurrentValue(args, state, true, variable, caseIndex)) return failed;
@@ -127,7 +127,7 @@ int GetNumericValue(const RequestArgs& args, CleXDSmb& reply, EngineState& state
 
 // The value as a cursor holds it, blank-padded to the width, and at most
 // the length asked for.
-int GetStringValue(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int GetStringValue(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     auto length = args.Int(1);
     if (!length) return VEXA_MALFORMED_MESSAGE;
     if (*length < 0) return kBadCount;

@@ -106,7 +106,8 @@ DataFileParse ParseDataFileCommand(const std::string& command, DataFileCommand& 
     return DataFileParse::kDone;
 }
 
-std::optional<CommandOutcome> RunDataFileCommand(const std::string& command, EngineState& state) {
+std::optional<CommandOutcome> RunDataFileCommand(const std::string& command,
+                                                 TransferContext& state) {
     DataFileCommand parsed;
     const DataFileParse result = ParseDataFileCommand(command, parsed);
     if (result == DataFileParse::kOtherCommand) return std::nullopt;

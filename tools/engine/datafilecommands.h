@@ -27,6 +27,7 @@ enum class DataFileParse { kOtherCommand, kRefused, kDone };
 DataFileParse ParseDataFileCommand(const std::string& command, DataFileCommand& out);
 
 // What the command came to, or nullopt when it is not one of these commands.
-std::optional<CommandOutcome> RunDataFileCommand(const std::string& command, EngineState& state);
+std::optional<CommandOutcome> RunDataFileCommand(const std::string& command,
+                                                 TransferContext& state);
 
 }  // namespace engine

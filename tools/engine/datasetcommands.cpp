@@ -19,7 +19,7 @@
 
 namespace engine {
 
-int NamedDataset(const RequestArgs& args, EngineState& state, Dataset*& data) {
+int NamedDataset(const RequestArgs& args, DataContext& state, Dataset*& data) {
     auto name = args.String(0);
     if (!name) return VEXA_MALFORMED_MESSAGE;
     data = state.datasets.Find(*name, state.active);
@@ -32,7 +32,7 @@ constexpr int kMaxFormatWidth = 255;
 
 // A procedure's cursor walks the active dataset in the layout it was made
 // with, so its variables and cases stay as they are until the procedure ends.
-int ShapeChangeable(const EngineState& state, const Dataset& data) {
+int ShapeChangeable(const DataContext& state, const Dataset& data) {
     if (&data == &state.active && state.output.IsOpen()) return kActiveDatasetInUse;
     return VEXA_OK;
 }
@@ -56,7 +56,7 @@ void SetStrings(CleXDSmb& reply, const std::vector<std::string>& names) {
 
 // --- Dataset management ---
 
-int CreateDataset(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int CreateDataset(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     auto name = args.String(0);
     auto first = args.Int(0);
     auto second = args.Int(1);
@@ -64,31 +64,31 @@ int CreateDataset(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return state.datasets.Create(*name, *first, *second, state.active);
 }
 
-int CopyDataset(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int CopyDataset(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     auto from = args.String(0);
     auto to = args.String(1);
     if (!from || !to) return VEXA_MALFORMED_MESSAGE;
     return state.datasets.Copy(*from, *to, state.active);
 }
 
-int RenameDataset(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int RenameDataset(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     auto from = args.String(0);
     auto to = args.String(1);
     if (!from || !to) return VEXA_MALFORMED_MESSAGE;
     return state.datasets.Rename(*from, *to, state.active);
 }
 
-int NewDatasetName(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int NewDatasetName(const RequestArgs&, CleXDSmb& reply, DataContext& state) {
     reply.SetString(state.datasets.NewName(state.active));
     return VEXA_OK;
 }
 
-int GetActive(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int GetActive(const RequestArgs&, CleXDSmb& reply, DataContext& state) {
     reply.SetString(state.active.name());
     return VEXA_OK;
 }
 
-int SetActive(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SetActive(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     auto name = args.String(0);
     if (!name) return VEXA_MALFORMED_MESSAGE;
     if (!state.datasets.IsActive(*name, state.active) && state.output.IsOpen())
@@ -96,23 +96,23 @@ int SetActive(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return state.datasets.Activate(*name, state.active);
 }
 
-int AllDatasets(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int AllDatasets(const RequestArgs&, CleXDSmb& reply, DataContext& state) {
     SetStrings(reply, state.datasets.AllNames(state.active));
     return VEXA_OK;
 }
 
-int OpenedDatasets(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int OpenedDatasets(const RequestArgs&, CleXDSmb& reply, DataContext& state) {
     SetStrings(reply, state.datasets.OpenedNames());
     return VEXA_OK;
 }
 
-int CloseDataset(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int CloseDataset(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     auto name = args.String(0);
     if (!name) return VEXA_MALFORMED_MESSAGE;
     return state.datasets.Close(*name, state.active);
 }
 
-int SetCacheInDS(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SetCacheInDS(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
     auto flag = args.Int(0);
@@ -126,7 +126,7 @@ int SetCacheInDS(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 using DatasetChange = int (*)(const RequestArgs& args, Dataset& data);
 
 template <DatasetChange Change>
-int ChangeShape(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int ChangeShape(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
     if (int refused = ShapeChangeable(state, *data)) return refused;
@@ -187,14 +187,14 @@ int SetVarType(const RequestArgs& args, Dataset& data) {
 // --- Cells ---
 
 // The cell the request's row and variable (its first two integers) name.
-int CellArgs(const RequestArgs& args, EngineState& state, Dataset*& data, std::size_t& row,
+int CellArgs(const RequestArgs& args, DataContext& state, Dataset*& data, std::size_t& row,
              std::size_t& var) {
     if (int failed = NamedDataset(args, state, data)) return failed;
     if (int failed = IndexArg(args, 0, data->CaseCount(), false, kNoSuchRow, row)) return failed;
     return IndexArg(args, 1, data->VariableCount(), false, kNoSuchItem, var);
 }
 
-int NumericCell(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int NumericCell(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     Dataset* data = nullptr;
     std::size_t row = 0, var = 0;
     if (int failed = CellArgs(args, state, data, row, var)) return failed;
@@ -206,7 +206,7 @@ int NumericCell(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
     return VEXA_OK;
 }
 
-int StringCell(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int StringCell(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     Dataset* data = nullptr;
     std::size_t row = 0, var = 0;
     if (int failed = CellArgs(args, state, data, row, var)) return failed;
@@ -225,7 +225,7 @@ constexpr std::int32_t kStringRecord = 1;
 // always name the same one: the last name looked up and its dataset are kept.
 class RecordTargets {
   public:
-    explicit RecordTargets(EngineState& state) : m_state(state) {}
+    explicit RecordTargets(DataContext& state) : m_state(state) {}
     Dataset* Of(const codec::CellRecord& record) {
         if (!m_looked || m_name != record.dataset) {
             m_name.assign(record.dataset);
@@ -236,7 +236,7 @@ class RecordTargets {
     }
 
   private:
-    EngineState& m_state;
+    DataContext& m_state;
     std::string m_name;
     bool m_looked = false;
     Dataset* m_data = nullptr;
@@ -257,7 +257,7 @@ int JudgeRecord(const codec::CellRecord& record, const Dataset* data) {
 
 // All records or none: the first refused one's code answers and nothing is
 // written, so a client never has to find out which of its cells arrived.
-int CommitCells(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int CommitCells(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     if (!state.datasets.StepOpen() && !state.output.IsOpen()) return kNoDataStep;
     RecordTargets judged(state);
     int refused = VEXA_OK;
@@ -284,7 +284,7 @@ int CommitCells(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 
 // --- Whole cases ---
 
-int CaseLength(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int CaseLength(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
     reply.SetLong(
@@ -292,7 +292,7 @@ int CaseLength(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
     return VEXA_OK;
 }
 
-int VarObsIndex(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int VarObsIndex(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
     std::size_t var = 0;
@@ -304,7 +304,7 @@ int VarObsIndex(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
 }
 
 // The flag of the case requests is the client's and has no meaning here.
-int ReadCase(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int ReadCase(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
     std::size_t row = 0;
@@ -341,7 +341,7 @@ bool PartVariables(const LongData& ints, const CaseLayout& layout,
 
 // Two integers [row, flag] write the whole case; a longer block is a part
 // list and writes only the variables it names.
-int WriteCase(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int WriteCase(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
     const LongData& ints = args.Ints();
@@ -370,7 +370,7 @@ int WriteCase(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 using VariableSetter = int (*)(const RequestArgs& args, Dataset& data, std::size_t index);
 
 template <VariableSetter Setter>
-int OnVariable(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int OnVariable(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
     std::size_t index = 0;
@@ -550,7 +550,7 @@ int DeleteVariableAttribute(const RequestArgs& args, Dataset& data, std::size_t 
 using FileSetter = int (*)(const RequestArgs& args, Dataset& data);
 
 template <FileSetter Setter>
-int OnFile(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int OnFile(const RequestArgs& args, CleXDSmb&, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
     return Setter(args, *data);

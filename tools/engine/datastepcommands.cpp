@@ -21,20 +21,20 @@ constexpr std::size_t kBatchRows = 1000;
 // message may hold.
 constexpr std::size_t kBatchCells = 1 << 20;
 
-int StartDataStep(const RequestArgs&, CleXDSmb&, EngineState& state) {
+int StartDataStep(const RequestArgs&, CleXDSmb&, DataContext& state) {
     if (state.datasets.StepOpen() || state.output.IsOpen()) return kDataStepOpen;
     state.datasets.StartStep();
     return VEXA_OK;
 }
 
 // The datasets made in the step stay; only the step ends.
-int EndDataStep(const RequestArgs&, CleXDSmb&, EngineState& state) {
+int EndDataStep(const RequestArgs&, CleXDSmb&, DataContext& state) {
     if (!state.datasets.StepOpen()) return kNoDataStep;
     state.datasets.EndStep();
     return VEXA_OK;
 }
 
-int StepDatasets(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int StepDatasets(const RequestArgs&, CleXDSmb& reply, DataContext& state) {
     for (const auto& name : state.datasets.StepNames()) reply.SetString(name);
     return VEXA_OK;
 }
@@ -44,7 +44,7 @@ int StepDatasets(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
 // last row, case count]; per cell in row-major order a missing flag (first
 // long array), a double (first double array, 0 for text) and a string
 // (first string array, empty for a number).
-int FetchBatch(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int FetchBatch(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = NamedDataset(args, state, data)) return failed;
     auto flag = args.Int(0);

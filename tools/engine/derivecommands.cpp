@@ -14,8 +14,8 @@ namespace engine {
 namespace {
 
 // The shape of the active dataset stays while a procedure is open.
-CommandOutcome ShapeMayChange(const EngineState& state, const char* command) {
-    if (!state.output.IsOpen()) return CommandOutcome::Done();
+CommandOutcome ShapeMayChange(const ComputeContext& state, const char* command) {
+    if (!state.results.output.IsOpen()) return CommandOutcome::Done();
     return CommandOutcome::Failed(
         kActiveDatasetInUse,
         std::string(command) + " cannot change the data while a procedure is open");
@@ -30,7 +30,7 @@ CommandOutcome ReadExpression(SyntaxLexer& words, const CaseView& data,
 
 }  // namespace
 
-CommandOutcome RunDerive(const CommandInput& input, EngineState& state) {
+CommandOutcome RunDerive(const CommandInput& input, ComputeContext& state) {
     DatasetCases data(state.active);
     SyntaxLexer words(input.rest);
     const SyntaxToken target = words.Take();
@@ -62,7 +62,7 @@ CommandOutcome RunDerive(const CommandInput& input, EngineState& state) {
     return CommandOutcome::Done();
 }
 
-CommandOutcome RunKeepCases(const CommandInput& input, EngineState& state) {
+CommandOutcome RunKeepCases(const CommandInput& input, ComputeContext& state) {
     DatasetCases data(state.active);
     SyntaxLexer words(input.rest);
     if (!words.TakeKeyword("IF"))

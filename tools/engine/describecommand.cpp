@@ -10,14 +10,14 @@
 
 namespace engine {
 
-CommandOutcome RunDescribe(const CommandInput& input, EngineState& state) {
+CommandOutcome RunDescribe(const CommandInput& input, ComputeContext& state) {
     DatasetCases data(state.active);
     SyntaxLexer words(input.rest);
     std::vector<std::size_t> variables;
     CommandOutcome read =
         ReadVariablesSubcommand(words, data, VariableKinds::kNumericOnly, variables);
     if (!read.ok()) return read;
-    EngineProcedure procedure(state);
+    EngineProcedure procedure(state.results);
     CommandOutcome begun = procedure.Begin("Describe");
     if (!begun.ok()) return begun;
 

@@ -42,7 +42,7 @@ namespace {
 // Questions about the active dataset, of the procedure's included.
 struct ActiveScope {
     static constexpr std::int32_t kFirstString = 0;
-    static int Select(const RequestArgs&, EngineState& state, Dataset*& data) {
+    static int Select(const RequestArgs&, DataContext& state, Dataset*& data) {
         data = &state.active;
         return VEXA_OK;
     }
@@ -50,7 +50,7 @@ struct ActiveScope {
 
 struct NamedScope {
     static constexpr std::int32_t kFirstString = 1;
-    static int Select(const RequestArgs& args, EngineState& state, Dataset*& data) {
+    static int Select(const RequestArgs& args, DataContext& state, Dataset*& data) {
         return NamedDataset(args, state, data);
     }
 };
@@ -85,7 +85,7 @@ using VariableAnswer = void (*)(const Variable& variable, CleXDSmb& reply);
 
 // A question whose only argument is the variable's position.
 template <VariableAnswer Answer, typename Scope = ActiveScope>
-int AboutVariable(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int AboutVariable(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = Scope::Select(args, state, data)) return failed;
     std::size_t index = 0;
@@ -166,7 +166,7 @@ void SetAttributeValues(const AttributeSet& attributes, const std::string& name,
 
 // The position comes first, then the attribute's name.
 template <typename Scope = ActiveScope>
-int VariableAttributes(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int VariableAttributes(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = Scope::Select(args, state, data)) return failed;
     std::size_t index = 0;
@@ -182,7 +182,7 @@ using DatasetAnswer = int (*)(const RequestArgs& args, std::int32_t firstString,
 
 // A question about the dataset as a whole.
 template <DatasetAnswer Answer, typename Scope = ActiveScope>
-int AboutDataset(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int AboutDataset(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     Dataset* data = nullptr;
     if (int failed = Scope::Select(args, state, data)) return failed;
     return Answer(args, Scope::kFirstString, *data, reply);
@@ -230,23 +230,23 @@ int SetDefinition(const RequestArgs& args, std::int32_t firstString, Dataset& da
     return VEXA_OK;
 }
 
-int WeightVariable(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int WeightVariable(const RequestArgs&, CleXDSmb& reply, DataContext& state) {
     reply.SetString(state.active.file().weight);
     return VEXA_OK;
 }
 
-int SplitVariables(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int SplitVariables(const RequestArgs&, CleXDSmb& reply, DataContext& state) {
     for (const auto& name : state.active.file().split) reply.SetString(name);
     return VEXA_OK;
 }
 
-int SystemMissing(const RequestArgs&, CleXDSmb& reply, EngineState&) {
+int SystemMissing(const RequestArgs&, CleXDSmb& reply, DataContext&) {
     reply.SetDouble(kSystemMissing);
     return VEXA_OK;
 }
 
 // The markers for "lowest" and "highest" in value ranges.
-int LowHigh(const RequestArgs&, CleXDSmb& reply, EngineState&) {
+int LowHigh(const RequestArgs&, CleXDSmb& reply, DataContext&) {
     reply.SetDouble(std::numeric_limits<double>::lowest());
     reply.SetDouble(std::numeric_limits<double>::max());
     return VEXA_OK;
@@ -254,20 +254,20 @@ int LowHigh(const RequestArgs&, CleXDSmb& reply, EngineState&) {
 
 // A request without a name (the library sends none for a null pointer)
 // asks about the empty name.
-int ValidateName(const RequestArgs& args, CleXDSmb& reply, EngineState&) {
+int ValidateName(const RequestArgs& args, CleXDSmb& reply, DataContext&) {
     reply.SetLong(ValidateVariableName(args.String(0).value_or(std::string())));
     return VEXA_OK;
 }
 
-template <CommandHandler Handler>
-int InProcedure(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+template <PartHandler<DataContext> Handler>
+int InProcedure(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     if (!state.output.IsOpen()) return kNoProcedureOpen;
     return Handler(args, reply, state);
 }
 
 constexpr int kNoTwin = -1;
 
-template <CommandHandler Handler>
+template <PartHandler<DataContext> Handler>
 void Ask(CommandTable& table, int activeCode, int procedureCode = kNoTwin) {
     table.Register(activeCode, Handler);
     if (procedureCode != kNoTwin) table.Register(procedureCode, InProcedure<Handler>);

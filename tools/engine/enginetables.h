@@ -37,7 +37,7 @@ class TableBuilder {
 // filed by End. Refused while a client's procedure is open.
 class EngineProcedure {
   public:
-    explicit EngineProcedure(EngineState& state) : m_state(state) {}
+    explicit EngineProcedure(OutputState& state) : m_state(state) {}
     ~EngineProcedure();
     EngineProcedure(const EngineProcedure&) = delete;
     EngineProcedure& operator=(const EngineProcedure&) = delete;
@@ -48,7 +48,7 @@ class EngineProcedure {
     void End();
 
   private:
-    EngineState& m_state;
+    OutputState& m_state;
     bool m_open = false;
 };
 

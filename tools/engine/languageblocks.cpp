@@ -12,6 +12,7 @@
 #include "hosting/dxcallbacks.h"
 #include "hosting/dxstartup.h"
 #include "hosting/inpstatisticsx.h"
+#include "hosting/javastatisticsx.h"
 #include "hosting/outpstatisticsx.h"
 #include "hosting/xmanager.h"
 #include "javablocks.h"
@@ -58,14 +59,14 @@ class Unlocked {
 // set it to theirs meanwhile.
 class CallerDepth {
   public:
-    explicit CallerDepth(EngineState& state) : m_state(state), m_depth(state.callerDepth) {}
+    explicit CallerDepth(SessionState& state) : m_state(state), m_depth(state.callerDepth) {}
     ~CallerDepth() { m_state.callerDepth = m_depth; }
     CallerDepth(const CallerDepth&) = delete;
     CallerDepth& operator=(const CallerDepth&) = delete;
     int block() const { return m_depth + 1; }
 
   private:
-    EngineState& m_state;
+    SessionState& m_state;
     int m_depth;
 };
 
@@ -160,9 +161,13 @@ StatisticsX* HostFor(const std::string& language, int& status) {
     if (!host) {
         XConfigOptions* options = config->GetOptions(language);
         // The Java extension only ever runs in a Java process.
-        host = options->IsInnerProcess() && language != kJavaExtension
-                   ? MakeInProcessHost(language, options)
-                   : new OutpStatisticsX(options, kLocalMode, true);
+        if (language == kJavaExtension) {
+            host = new JavaStatisticsX(options, kLocalMode, true);
+        } else if (options->IsInnerProcess()) {
+            host = MakeInProcessHost(language, options);
+        } else {
+            host = new OutpStatisticsX(options, kLocalMode, true);
+        }
         registry->addStatisticsX(language, host);
     }
     status = 0;
@@ -198,7 +203,7 @@ class RunningBlockProcess {
 
   private:
     static int ProcessOf(StatisticsX& host) {
-        auto* process = dynamic_cast<OutpStatisticsX*>(&host);
+        auto* process = dynamic_cast<ProcessHost*>(&host);
         return process && process->isVexaDrive() ? process->processId() : 0;
     }
     std::atomic<int>& m_slot;
@@ -213,12 +218,24 @@ std::string BlockText(const ProgramBlock& block) {
     return text;
 }
 
+// A process whose channel broke is on its way out, though it may not have
+// ended yet when the break is seen (its descriptors close before it exits).
+// Once it is gone, the next block starts a new one rather than being sent to
+// the dying one. Returns `result`.
+int SettleBrokenLanguage(StatisticsX& host, int result) {
+    if (result == EPIPE || result == VEXA_PIPE_FAILED) {
+        if (auto* process = dynamic_cast<ProcessHost*>(&host))
+            process->awaitXProcessEnd(kBrokenLanguageWaitMs);
+    }
+    return result;
+}
+
 }  // namespace
 
 void LanguageBlocks::ForgetEndedLanguage(const std::string& language) {
     XManager* registry = GetXManager();
     auto* host =
-        registry ? dynamic_cast<OutpStatisticsX*>(registry->getStatisticsX(language)) : nullptr;
+        registry ? dynamic_cast<ProcessHost*>(registry->getStatisticsX(language)) : nullptr;
     XPipeSuit* suit = GetXPipeManager()->getPipeSuit(language);
     // Only between blocks: an outer block of the language still owns them.
     if (!host || host->isXProcessActive() || suit->getIndex() >= 0) return;
@@ -244,7 +261,7 @@ int LanguageBlocks::RunJavaBlock(const ProgramBlock& block, EngineState& state) 
     m_javaRunning = true;
     status = ServeJavaProgram(*host, block.language, message, state, run);
     m_javaRunning = false;
-    auto* java = dynamic_cast<OutpStatisticsX*>(host);
+    auto* java = dynamic_cast<JavaStatisticsX*>(host);
     const int exitStatus = status == 0 && java ? java->exitStatus() : 0;
     if (exitStatus != 0) status = kJavaProgramFailed;
     // The host ends with its Java process (killing one that is left), so the
@@ -306,7 +323,7 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
         return started;
     }
     status = host->pre_action();
-    if (status) return status;
+    if (status) return SettleBrokenLanguage(*host, status);
     const std::string text = BlockText(block);
     {
         RunningBlockProcess running(m_blockProcess, m_blockHostHere, *host);
@@ -315,13 +332,7 @@ int LanguageBlocks::Run(const ProgramBlock& block, EngineState& state) {
     const int ended = host->post_action();
     int result = status ? status : ended;
     if (m_interrupted.exchange(false)) result = kBlockInterrupted;
-    // A process whose channel broke is on its way out. Once it is gone, the
-    // next block starts a new one rather than being sent to the dying one.
-    if (result == EPIPE || result == VEXA_PIPE_FAILED) {
-        if (auto* process = dynamic_cast<OutpStatisticsX*>(host))
-            process->awaitXProcessEnd(kBrokenLanguageWaitMs);
-    }
-    return result;
+    return SettleBrokenLanguage(*host, result);
 }
 
 bool LanguageBlocks::AdoptClientLanguage(const std::string& language) {

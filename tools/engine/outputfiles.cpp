@@ -44,7 +44,7 @@ int OutputFiles::Save(const OutputDocument& document, const OutputLog& log) {
     return 0;
 }
 
-void SaveOutput(EngineState& state) {
+void SaveOutput(OutputState& state) {
     if (!state.outputFiles) return;
     if (int error = state.outputFiles->Save(state.output, state.log)) {
         std::fprintf(stderr, "StartXD: cannot write %s (%d)\n",

@@ -32,7 +32,7 @@ int ReplaceFile(const std::string& path, const std::string& text);
 
 // Saves the state's documents when the engine keeps any; a failure is
 // written to standard error and the engine goes on.
-void SaveOutput(EngineState& state);
+void SaveOutput(OutputState& state);
 
 // Whether a request with this command action may have finished a piece of
 // output worth saving: a procedure, a text block, posted text, a graphic,

@@ -18,6 +18,17 @@
 namespace engine {
 namespace {
 
+// The open procedure's tables, the log they are placed after and the active
+// dataset their variable categories are shown from.
+struct PivotContext {
+    explicit PivotContext(EngineState& state)
+        : output(state.output), log(state.log), active(state.active) {}
+
+    OutputDocument& output;
+    const OutputLog& log;
+    const Dataset& active;
+};
+
 // Values after the keys: table functions' own strings start at 3, the
 // dimension functions' at 4 and their own integers at 5.
 constexpr int kTableOwnString = 3;
@@ -50,7 +61,7 @@ struct TableTarget {
     int code = VEXA_OK;
 };
 
-TableTarget FindTable(const RequestArgs& args, EngineState& state) {
+TableTarget FindTable(const RequestArgs& args, PivotContext& state) {
     Procedure* procedure = state.output.open();
     if (!procedure) return {nullptr, kNoProcedureOpen};
     auto key = ReadTableKey(args);
@@ -65,7 +76,7 @@ struct DimensionTarget {
     int code = VEXA_OK;
 };
 
-DimensionTarget FindDimension(const RequestArgs& args, EngineState& state) {
+DimensionTarget FindDimension(const RequestArgs& args, PivotContext& state) {
     TableTarget target = FindTable(args, state);
     if (target.code != VEXA_OK) return {nullptr, nullptr, target.code};
     auto key = ReadDimensionKey(args);
@@ -74,13 +85,13 @@ DimensionTarget FindDimension(const RequestArgs& args, EngineState& state) {
     return {target.table, dimension, dimension ? int{VEXA_OK} : int{kNoSuchDimension}};
 }
 
-bool ValidVariable(const EngineState& state, int position) {
+bool ValidVariable(const PivotContext& state, int position) {
     return position >= 0 && static_cast<std::size_t>(position) < state.active.VariableCount();
 }
 
 // ---- procedure-level and table-level calls ----
 
-int StartPivotTable(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int StartPivotTable(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     Procedure* procedure = state.output.open();
     if (!procedure) return kNoProcedureOpen;
     auto key = ReadTableKey(args);
@@ -92,7 +103,7 @@ int StartPivotTable(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return VEXA_OK;
 }
 
-int AddProcFootnotes(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int AddProcFootnotes(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     Procedure* procedure = state.output.open();
     if (!procedure) return kNoProcedureOpen;
     auto footnote = args.String(0);
@@ -103,7 +114,7 @@ int AddProcFootnotes(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 
 // Runs `change` on the call's table with the call's own string, when it has one.
 template <typename Change>
-int ChangeTableWithText(const RequestArgs& args, EngineState& state, int stringIndex,
+int ChangeTableWithText(const RequestArgs& args, PivotContext& state, int stringIndex,
                         Change change) {
     TableTarget target = FindTable(args, state);
     if (target.code) return target.code;
@@ -113,21 +124,21 @@ int ChangeTableWithText(const RequestArgs& args, EngineState& state, int stringI
     return VEXA_OK;
 }
 
-int HideTitle(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int HideTitle(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     TableTarget target = FindTable(args, state);
     if (target.code) return target.code;
     target.table->titleHidden = true;
     return VEXA_OK;
 }
 
-int Caption(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int Caption(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     return ChangeTableWithText(
         args, state, kTableOwnString,
         [](PivotTable& table, const std::string& text) { table.caption = text; });
 }
 
 // The footnote belongs to the caption it names, which becomes the caption.
-int CaptionFootnote(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int CaptionFootnote(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     auto footnote = args.String(kTableOwnString + 1);
     if (!footnote) return VEXA_MALFORMED_MESSAGE;
     return ChangeTableWithText(args, state, kTableOwnString,
@@ -138,20 +149,20 @@ int CaptionFootnote(const RequestArgs& args, CleXDSmb&, EngineState& state) {
                                });
 }
 
-int OutlineFootnote(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int OutlineFootnote(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     return ChangeTableWithText(
         args, state, kTableOwnString,
         [](PivotTable& table, const std::string& text) { table.outlineFootnotes.push_back(text); });
 }
 
-int TitleFootnote(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int TitleFootnote(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     return ChangeTableWithText(
         args, state, kTableOwnString,
         [](PivotTable& table, const std::string& text) { table.titleFootnotes.push_back(text); });
 }
 
 template <bool Minimum>
-int ColumnWidth(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int ColumnWidth(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     TableTarget target = FindTable(args, state);
     if (target.code) return target.code;
     auto width = args.Int(kTableOwnInt);
@@ -166,7 +177,7 @@ int ColumnWidth(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 
 // ---- dimensions and categories ----
 
-int AddDimension(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int AddDimension(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     TableTarget target = FindTable(args, state);
     if (target.code) return target.code;
     auto key = ReadDimensionKey(args);
@@ -184,7 +195,7 @@ int AddDimension(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return VEXA_OK;
 }
 
-int DimensionFootnote(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int DimensionFootnote(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     DimensionTarget target = FindDimension(args, state);
     if (target.code) return target.code;
     auto footnote = args.String(kDimensionOwnString);
@@ -212,27 +223,27 @@ struct Shown {
     int code = VEXA_OK;
 };
 
-using ShownReader = Shown (*)(const RequestArgs& args, const EngineState& state);
+using ShownReader = Shown (*)(const RequestArgs& args, const PivotContext& state);
 
-Shown NumberShown(const RequestArgs& args, const EngineState&) {
+Shown NumberShown(const RequestArgs& args, const PivotContext&) {
     auto value = args.Double(0);
     if (!value) return {std::nullopt, VEXA_MALFORMED_MESSAGE};
     return {NumberValue(*value)};
 }
 
-Shown StringShown(const RequestArgs& args, const EngineState&) {
+Shown StringShown(const RequestArgs& args, const PivotContext&) {
     auto value = args.String(kDimensionOwnString);
     if (!value) return {std::nullopt, VEXA_MALFORMED_MESSAGE};
     return {StringValue(*value)};
 }
 
-Shown DateShown(const RequestArgs& args, const EngineState&) {
+Shown DateShown(const RequestArgs& args, const PivotContext&) {
     auto value = args.String(kDimensionOwnString);
     if (!value) return {std::nullopt, VEXA_MALFORMED_MESSAGE};
     return {DateValue(*value)};
 }
 
-std::optional<int> VariablePosition(const RequestArgs& args, const EngineState& state, int& code) {
+std::optional<int> VariablePosition(const RequestArgs& args, const PivotContext& state, int& code) {
     auto position = args.Int(kDimensionOwnInt);
     code = !position                         ? int{VEXA_MALFORMED_MESSAGE}
            : ValidVariable(state, *position) ? int{VEXA_OK}
@@ -240,14 +251,14 @@ std::optional<int> VariablePosition(const RequestArgs& args, const EngineState& 
     return code ? std::nullopt : position;
 }
 
-Shown VariableNameShown(const RequestArgs& args, const EngineState& state) {
+Shown VariableNameShown(const RequestArgs& args, const PivotContext& state) {
     int code = VEXA_OK;
     auto position = VariablePosition(args, state, code);
     if (!position) return {std::nullopt, code};
     return {VariableNameValue(state.active, *position)};
 }
 
-Shown VariableNumberShown(const RequestArgs& args, const EngineState& state) {
+Shown VariableNumberShown(const RequestArgs& args, const PivotContext& state) {
     int code = VEXA_OK;
     auto position = VariablePosition(args, state, code);
     if (!position) return {std::nullopt, code};
@@ -256,7 +267,7 @@ Shown VariableNumberShown(const RequestArgs& args, const EngineState& state) {
     return {VariableValue(state.active, *position, *value)};
 }
 
-Shown VariableStringShown(const RequestArgs& args, const EngineState& state) {
+Shown VariableStringShown(const RequestArgs& args, const PivotContext& state) {
     int code = VEXA_OK;
     auto position = VariablePosition(args, state, code);
     if (!position) return {std::nullopt, code};
@@ -266,7 +277,7 @@ Shown VariableStringShown(const RequestArgs& args, const EngineState& state) {
 }
 
 template <ShownReader Read>
-int AddCategory(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int AddCategory(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     DimensionTarget target = FindDimension(args, state);
     if (target.code) return target.code;
     Shown shown = Read(args, state);
@@ -275,7 +286,7 @@ int AddCategory(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return VEXA_OK;
 }
 
-int CategoryFootnote(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int CategoryFootnote(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     DimensionTarget target = FindDimension(args, state);
     if (target.code) return target.code;
     auto footnote = args.String(kDimensionOwnString);
@@ -299,7 +310,7 @@ std::optional<std::vector<std::size_t>> CurrentCoordinates(const PivotTable& tab
 }
 
 template <ShownReader Read>
-int SetCell(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SetCell(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     DimensionTarget target = FindDimension(args, state);
     if (target.code) return target.code;
     auto at = CurrentCoordinates(*target.table);
@@ -317,7 +328,7 @@ int SetCell(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return VEXA_OK;
 }
 
-int CellFootnote(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int CellFootnote(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     DimensionTarget target = FindDimension(args, state);
     if (target.code) return target.code;
     auto footnote = args.String(kDimensionOwnString);
@@ -358,7 +369,7 @@ constexpr FormatCommand kFormatCommands[] = {
 };
 
 template <int Index>
-int SetFormat(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SetFormat(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     const FormatCommand& command = kFormatCommands[Index];
     FormatSpec format{command.kind, -1};
     if (command.takesVariable) {
@@ -376,7 +387,7 @@ void RegisterFormats(CommandTable& table, std::index_sequence<Index...>) {
     (table.Register(kFormatCommands[Index].code, SetFormat<Index>), ...);
 }
 
-int AddTextBlock(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int AddTextBlock(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     Procedure* procedure = state.output.open();
     if (!procedure) return kNoProcedureOpen;
     auto outline = args.String(0);
@@ -390,7 +401,7 @@ int AddTextBlock(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return VEXA_OK;
 }
 
-int SplitChange(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SplitChange(const RequestArgs& args, CleXDSmb&, PivotContext& state) {
     Procedure* procedure = state.output.open();
     if (!procedure) return kNoProcedureOpen;
     auto name = args.String(0);

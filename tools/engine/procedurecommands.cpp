@@ -17,7 +17,7 @@ namespace {
 // identifier, the handle its document is filed under; both are optional:
 // a caller without them opens an unnamed procedure, and a missing
 // identifier is the name.
-int StartProcedure(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int StartProcedure(const RequestArgs& args, CleXDSmb&, OutputState& state) {
     if (state.output.IsOpen()) return kProcedureAlreadyOpen;
     std::string name = args.String(0).value_or(std::string());
     std::string identifier = args.String(1).value_or(name);
@@ -25,7 +25,7 @@ int StartProcedure(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return VEXA_OK;
 }
 
-int EndProcedure(const RequestArgs&, CleXDSmb&, EngineState& state) {
+int EndProcedure(const RequestArgs&, CleXDSmb&, OutputState& state) {
     if (!state.output.IsOpen()) return kNoProcedureOpen;
     const Procedure& closed = state.output.Close(state.log.entries().size());
     // The document is well-formed by construction; a handle it cannot take
@@ -34,7 +34,7 @@ int EndProcedure(const RequestArgs&, CleXDSmb&, EngineState& state) {
     return VEXA_OK;
 }
 
-int HasProcedure(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int HasProcedure(const RequestArgs&, CleXDSmb& reply, OutputState& state) {
     reply.SetLong(state.output.IsOpen() ? 1 : 0);
     return VEXA_OK;
 }

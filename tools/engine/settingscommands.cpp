@@ -36,7 +36,7 @@ std::optional<std::string> SettingText(const std::string& name, const OutputSett
 
 // The name, then the text to answer for a name the engine does not know; an
 // empty (or absent) one makes an unknown name an error.
-int Setting(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int Setting(const RequestArgs& args, CleXDSmb& reply, SettingsState& state) {
     auto name = args.String(0);
     if (!name) return VEXA_MALFORMED_MESSAGE;
     const std::string fallback = args.String(1).value_or(std::string());
@@ -47,7 +47,7 @@ int Setting(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
 }
 
 // Name and path of each handle, alternating.
-int FileHandleList(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int FileHandleList(const RequestArgs&, CleXDSmb& reply, SettingsState& state) {
     for (const auto& [name, path] : state.settings.fileHandles.entries()) {
         reply.SetString(name);
         reply.SetString(path);
@@ -71,30 +71,30 @@ std::string Latin1ToUtf8(const std::string& text) {
     return utf8;
 }
 
-int TransCode(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int TransCode(const RequestArgs& args, CleXDSmb& reply, SettingsState& state) {
     auto text = args.String(0);
     if (!text) return VEXA_MALFORMED_MESSAGE;
     reply.SetString(state.settings.unicode ? *text : Latin1ToUtf8(*text));
     return VEXA_OK;
 }
 
-int EngineLocale(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int EngineLocale(const RequestArgs&, CleXDSmb& reply, SettingsState& state) {
     reply.SetString(state.settings.EngineLocale());
     return VEXA_OK;
 }
 
-int CLocale(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int CLocale(const RequestArgs&, CleXDSmb& reply, SettingsState& state) {
     reply.SetString(state.settings.CLocale());
     return VEXA_OK;
 }
 
-int HostNameAndVersion(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int HostNameAndVersion(const RequestArgs&, CleXDSmb& reply, SettingsState& state) {
     reply.SetString(state.hostName);
     reply.SetString(state.hostVersion);
     return VEXA_OK;
 }
 
-int SetHostNameAndVersion(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SetHostNameAndVersion(const RequestArgs& args, CleXDSmb&, SettingsState& state) {
     auto name = args.String(0);
     auto version = args.String(1);
     if (!name || !version) return VEXA_MALFORMED_MESSAGE;
@@ -103,24 +103,24 @@ int SetHostNameAndVersion(const RequestArgs& args, CleXDSmb&, EngineState& state
     return VEXA_OK;
 }
 
-int HostCopyright(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int HostCopyright(const RequestArgs&, CleXDSmb& reply, SettingsState& state) {
     reply.SetString(state.hostCopyright);
     return VEXA_OK;
 }
 
-int SetHostCopyright(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SetHostCopyright(const RequestArgs& args, CleXDSmb&, SettingsState& state) {
     auto text = args.String(0);
     if (!text) return VEXA_MALFORMED_MESSAGE;
     state.hostCopyright = *text;
     return VEXA_OK;
 }
 
-int ServerMode(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int ServerMode(const RequestArgs&, CleXDSmb& reply, SettingsState& state) {
     reply.SetLong(state.serverMode);
     return VEXA_OK;
 }
 
-int SetServerMode(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SetServerMode(const RequestArgs& args, CleXDSmb&, SettingsState& state) {
     auto mode = args.Int(0);
     if (!mode) return VEXA_MALFORMED_MESSAGE;
     if (*mode != kLocalMode && *mode != kServerMode) return kBadServerMode;

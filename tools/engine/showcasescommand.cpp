@@ -19,13 +19,13 @@ std::string Padded(const std::string& text, std::size_t width, bool right) {
 
 }  // namespace
 
-CommandOutcome RunShowCases(const CommandInput& input, EngineState& state) {
+CommandOutcome RunShowCases(const CommandInput& input, ComputeContext& state) {
     DatasetCases data(state.active);
     SyntaxLexer words(input.rest);
     std::vector<std::size_t> variables;
     CommandOutcome read = ReadVariablesSubcommand(words, data, VariableKinds::kAny, variables);
     if (!read.ok()) return read;
-    EngineProcedure procedure(state);
+    EngineProcedure procedure(state.results);
     CommandOutcome begun = procedure.Begin("Show Cases");
     if (!begun.ok()) return begun;
 

@@ -8,6 +8,14 @@
 namespace engine {
 namespace {
 
+// Changing the output language is logged.
+struct LanguageContext {
+    explicit LanguageContext(EngineState& state) : settings(state.settings), log(state.log) {}
+
+    OutputSettings& settings;
+    OutputLog& log;
+};
+
 int Submit(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     auto text = args.String(0);
     if (!text) return VEXA_MALFORMED_MESSAGE;
@@ -24,37 +32,37 @@ int QueueCommandPart(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return RunSyntax(*complete, state, BlockLines::kOrdinary);
 }
 
-int PostOutput(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int PostOutput(const RequestArgs& args, CleXDSmb&, OutputState& state) {
     auto text = args.String(0);
     if (!text) return VEXA_MALFORMED_MESSAGE;
     state.log.Add(OutputLog::Kind::kOutput, *text);
     return VEXA_OK;
 }
 
-int OutputWidth(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int OutputWidth(const RequestArgs&, CleXDSmb& reply, SettingsState& state) {
     reply.SetLong(state.settings.width);
     return VEXA_OK;
 }
 
-int OutputLanguage(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int OutputLanguage(const RequestArgs&, CleXDSmb& reply, SettingsState& state) {
     reply.SetString(state.settings.language);
     return VEXA_OK;
 }
 
-int SetOutputLanguage(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SetOutputLanguage(const RequestArgs& args, CleXDSmb&, LanguageContext& state) {
     auto language = args.String(0);
     if (!language) return VEXA_MALFORMED_MESSAGE;
     return ChangeLanguage(*language, state.settings, state.log);
 }
 
-int Graphic(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int Graphic(const RequestArgs& args, CleXDSmb&, OutputState& state) {
     auto path = args.String(0);
     if (!path) return VEXA_MALFORMED_MESSAGE;
     state.log.Add(OutputLog::Kind::kGraphic, *path);
     return VEXA_OK;
 }
 
-int GraphicsLabels(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int GraphicsLabels(const RequestArgs& args, CleXDSmb&, OutputState& state) {
     // The library sends nothing for a null label, so a missing second label
     // is an empty one.
     auto first = args.String(0);
@@ -63,7 +71,7 @@ int GraphicsLabels(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return VEXA_OK;
 }
 
-int IsUTF8Mode(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int IsUTF8Mode(const RequestArgs&, CleXDSmb& reply, SettingsState& state) {
     reply.SetLong(state.settings.unicode ? 1 : 0);
     return VEXA_OK;
 }

@@ -23,14 +23,26 @@ struct CommandInput {
     std::string_view rest;
 };
 
+// The runner holds the whole state: a syntax command may touch any of it.
 using SyntaxHandler = CommandOutcome (*)(const CommandInput& input, EngineState& state);
 
-CommandOutcome RunDescribe(const CommandInput& input, EngineState& state);
-CommandOutcome RunTally(const CommandInput& input, EngineState& state);
-CommandOutcome RunCrosscount(const CommandInput& input, EngineState& state);
-CommandOutcome RunDerive(const CommandInput& input, EngineState& state);
-CommandOutcome RunKeepCases(const CommandInput& input, EngineState& state);
-CommandOutcome RunShowCases(const CommandInput& input, EngineState& state);
+// What the computing commands see: the active dataset they read (DERIVE and
+// KEEP CASES change it) and the output they file their procedure in.
+struct ComputeContext {
+    explicit ComputeContext(EngineState& state) : active(state.active), results(state) {}
+
+    Dataset& active;
+    OutputState& results;
+};
+
+using ComputeHandler = CommandOutcome (*)(const CommandInput& input, ComputeContext& state);
+
+CommandOutcome RunDescribe(const CommandInput& input, ComputeContext& state);
+CommandOutcome RunTally(const CommandInput& input, ComputeContext& state);
+CommandOutcome RunCrosscount(const CommandInput& input, ComputeContext& state);
+CommandOutcome RunDerive(const CommandInput& input, ComputeContext& state);
+CommandOutcome RunKeepCases(const CommandInput& input, ComputeContext& state);
+CommandOutcome RunShowCases(const CommandInput& input, ComputeContext& state);
 
 enum class VariableKinds { kAny, kNumericOnly };
 

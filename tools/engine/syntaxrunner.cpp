@@ -26,19 +26,27 @@ CommandOutcome FileHandle(const CommandInput& input, EngineState& state) {
 }
 
 CommandOutcome Transfer(const CommandInput& input, EngineState& state) {
-    return RunTransferCommand(input.command.body + ".", state);
+    TransferContext context(state);
+    return RunTransferCommand(input.command.body + ".", context);
 }
 
 CommandOutcome Execute(const CommandInput& input, EngineState& state) {
     if (!Trim(input.rest).empty())
         return CommandOutcome::Failed(kBadSyntax, "EXECUTE takes nothing after it");
-    return RunExecute(state);
+    TransferContext context(state);
+    return RunExecute(context);
 }
 
 CommandOutcome Cache(const CommandInput& input, EngineState&) {
     if (!Trim(input.rest).empty())
         return CommandOutcome::Failed(kBadSyntax, "CACHE takes nothing after it");
     return CommandOutcome::Done();
+}
+
+template <ComputeHandler Run>
+CommandOutcome Computing(const CommandInput& input, EngineState& state) {
+    ComputeContext context(state);
+    return Run(input, context);
 }
 
 struct NamedCommand {
@@ -54,12 +62,12 @@ const std::vector<NamedCommand>& Commands() {
         {{"SAVE"}, Transfer},
         {{"EXECUTE"}, Execute},
         {{"CACHE"}, Cache},
-        {{"DESCRIBE"}, RunDescribe},
-        {{"TALLY"}, RunTally},
-        {{"CROSSCOUNT"}, RunCrosscount},
-        {{"DERIVE"}, RunDerive},
-        {{"KEEP", "CASES"}, RunKeepCases},
-        {{"SHOW", "CASES"}, RunShowCases},
+        {{"DESCRIBE"}, Computing<RunDescribe>},
+        {{"TALLY"}, Computing<RunTally>},
+        {{"CROSSCOUNT"}, Computing<RunCrosscount>},
+        {{"DERIVE"}, Computing<RunDerive>},
+        {{"KEEP", "CASES"}, Computing<RunKeepCases>},
+        {{"SHOW", "CASES"}, Computing<RunShowCases>},
     };
     return commands;
 }
@@ -128,7 +136,7 @@ CommandOutcome RunSyntaxCommand(const SyntaxCommand& command, EngineState& state
                                   "the engine does not know the command '" + name + "'");
 }
 
-void ReportFailure(EngineState& state, const std::string& name, int line,
+void ReportFailure(OutputState& state, const std::string& name, int line,
                    const CommandOutcome& outcome) {
     const std::string text = name + " (line " + std::to_string(line) + "): " + outcome.cause;
     state.log.Add(OutputLog::Kind::kError, text);

@@ -24,7 +24,7 @@ int RunSyntax(const std::string& text, EngineState& state, BlockLines blocks);
 CommandOutcome RunSyntaxCommand(const SyntaxCommand& command, EngineState& state,
                                 std::string& name);
 
-void ReportFailure(EngineState& state, const std::string& name, int line,
+void ReportFailure(OutputState& state, const std::string& name, int line,
                    const CommandOutcome& outcome);
 
 }  // namespace engine

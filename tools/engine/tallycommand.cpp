@@ -75,13 +75,13 @@ PivotTable TallyTable(const CaseView& data, const std::vector<CaseGroup>& groups
 
 }  // namespace
 
-CommandOutcome RunTally(const CommandInput& input, EngineState& state) {
+CommandOutcome RunTally(const CommandInput& input, ComputeContext& state) {
     DatasetCases data(state.active);
     SyntaxLexer words(input.rest);
     std::vector<std::size_t> variables;
     CommandOutcome read = ReadVariablesSubcommand(words, data, VariableKinds::kAny, variables);
     if (!read.ok()) return read;
-    EngineProcedure procedure(state);
+    EngineProcedure procedure(state.results);
     CommandOutcome begun = procedure.Begin("Tally");
     if (!begun.ok()) return begun;
     const std::vector<CaseGroup> groups = SplitGroups(data);

@@ -21,8 +21,16 @@ constexpr const char* kTempFileSuffix = ".vxtmp";
 // Rows to the file's end.
 constexpr std::int32_t kAllRows = -1;
 
+// The data commands' context and the directory the files go to.
+struct TempFileContext : DataContext {
+    explicit TempFileContext(EngineState& state)
+        : DataContext(state), tempDirectory(state.tempDirectory) {}
+
+    const std::string& tempDirectory;
+};
+
 // The file a name stands for; the name must stay inside the directory.
-int TempFilePath(const EngineState& state, const std::string& name, std::string& path) {
+int TempFilePath(const TempFileContext& state, const std::string& name, std::string& path) {
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
         name.find('\0') != std::string::npos)
         return kBadTempFileName;
@@ -64,7 +72,7 @@ bool ReadWhole(const std::string& path, std::vector<unsigned char>& bytes) {
 
 // String name; then the active dataset's variable indexes, every variable
 // when there are none.
-int SaveToTempFile(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int SaveToTempFile(const RequestArgs& args, CleXDSmb&, TempFileContext& state) {
     auto name = args.String(0);
     if (!name) return VEXA_MALFORMED_MESSAGE;
     std::string path;
@@ -85,7 +93,7 @@ int SaveToTempFile(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 // String name; longs first row (from 0) and row count (-1: to the end; a
 // count past the end stops there). The rows replace the active dataset's
 // variables and cases; its name stays.
-int ReadFromTempFile(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int ReadFromTempFile(const RequestArgs& args, CleXDSmb&, TempFileContext& state) {
     auto name = args.String(0);
     auto first = args.Int(0);
     auto count = args.Int(1);
@@ -113,7 +121,7 @@ int ReadFromTempFile(const RequestArgs& args, CleXDSmb&, EngineState& state) {
     return VEXA_OK;
 }
 
-int TempFileRows(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int TempFileRows(const RequestArgs&, CleXDSmb& reply, TempFileContext& state) {
     reply.SetLong(static_cast<std::int32_t>(state.datasets.tempFileRows));
     return VEXA_OK;
 }

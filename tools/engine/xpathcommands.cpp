@@ -29,14 +29,23 @@ void SetStrings(CleXDSmb& reply, const std::vector<std::string>& texts) {
     for (const auto& text : texts) reply.SetString(text);
 }
 
-int CreateDictionary(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+// The dictionary document is made from the active dataset.
+struct DictionaryContext {
+    explicit DictionaryContext(EngineState& state)
+        : documents(state.documents), active(state.active) {}
+
+    XPathStore& documents;
+    const Dataset& active;
+};
+
+int CreateDictionary(const RequestArgs& args, CleXDSmb&, DictionaryContext& state) {
     auto handle = args.String(0);
     if (!handle) return VEXA_MALFORMED_MESSAGE;
     if (handle->empty()) return kEmptyHandle;
     return state.documents.Keep(*handle, BuildDictionaryDocument(state.active));
 }
 
-int RemoveHandle(const RequestArgs& args, CleXDSmb&, EngineState& state) {
+int RemoveHandle(const RequestArgs& args, CleXDSmb&, OutputState& state) {
     auto handle = args.String(0);
     if (!handle) return VEXA_MALFORMED_MESSAGE;
     if (!state.documents.Remove(*handle)) return kNoSuchHandle;
@@ -45,7 +54,7 @@ int RemoveHandle(const RequestArgs& args, CleXDSmb&, EngineState& state) {
 
 // Handle, context expression (empty: the document node), expression. A
 // refused expression's message is the reply's one string.
-int Evaluate(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int Evaluate(const RequestArgs& args, CleXDSmb& reply, OutputState& state) {
     auto handle = args.String(0);
     auto context = args.String(1);
     auto expression = args.String(2);
@@ -61,7 +70,7 @@ int Evaluate(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
     return VEXA_OK;
 }
 
-int XmlUtf16(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int XmlUtf16(const RequestArgs& args, CleXDSmb& reply, OutputState& state) {
     auto handle = args.String(0);
     if (!handle) return VEXA_MALFORMED_MESSAGE;
     std::string utf8;
@@ -117,7 +126,7 @@ bool ReadImageFile(const std::filesystem::path& path, std::vector<char>& bytes) 
 }
 
 // Handle, then the image's name (or its path as given).
-int Image(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
+int Image(const RequestArgs& args, CleXDSmb& reply, OutputState& state) {
     auto handle = args.String(0);
     auto name = args.String(1);
     if (!handle || !name) return VEXA_MALFORMED_MESSAGE;
@@ -135,12 +144,12 @@ int Image(const RequestArgs& args, CleXDSmb& reply, EngineState& state) {
     return VEXA_OK;
 }
 
-int OutputTags(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int OutputTags(const RequestArgs&, CleXDSmb& reply, OutputState& state) {
     SetStrings(reply, state.output.Tags());
     return VEXA_OK;
 }
 
-int HandleList(const RequestArgs&, CleXDSmb& reply, EngineState& state) {
+int HandleList(const RequestArgs&, CleXDSmb& reply, OutputState& state) {
     SetStrings(reply, state.documents.Handles());
     return VEXA_OK;
 }

@@ -1,9 +1,7 @@
 #include "callframe.h"
 
 #include <cerrno>
-#include <chrono>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "apiconnection.h"
@@ -15,16 +13,11 @@
 namespace api {
 namespace {
 
-constexpr int kOpenAttempts = 20;
-constexpr std::chrono::milliseconds kOpenPause{100};
+// An engine the library did not start may create its request pipe a
+// moment after the first call; the wait ends as soon as it does.
+constexpr unsigned kOpenLimitMs = 2000;
 
-int OpenRequestPipe(VexaPipe& request) {
-    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-        if (request.VEXACreateFile() == 0) return 0;
-        std::this_thread::sleep_for(kOpenPause);
-    }
-    return VEXA_PIPE_FAILED;
-}
+int OpenRequestPipe(VexaPipe& request) { return request.VEXACreateFileWithin(kOpenLimitMs); }
 
 // The thread's message pairs, one per depth of the frames alive on it.
 class FramePool {

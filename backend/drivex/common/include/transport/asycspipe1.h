@@ -52,7 +52,9 @@ class AsyCsPipe1 {
     // The receive loop also watches this process (the client's, by its end
     // descriptor) and ends with EPIPE the moment it ends.
     void watchPartner(int processDescriptor);
-    std::int32_t send(CleXDSmb& request, CleXDSmb& reply);
+    // A limit (negative: none) ends the wait for the reply with ETIMEDOUT,
+    // for a server that is alive but silent.
+    std::int32_t send(CleXDSmb& request, CleXDSmb& reply, int replyLimitMs = -1);
     std::int32_t receive(Visitor* visitor);
     std::int32_t receive(const Handler& handler);
 

@@ -22,8 +22,9 @@ class DXCmdDispatcher {
     // The client role may bound the wait and watch its partner's process
     // (see AsyCsPipe1::connectServer).
     int connectPeer(int limitMs = -1, int watchedProcess = -1);
-    // The reply's status, or the transport code when the exchange failed.
-    int sendCmd(std::int32_t key, const std::vector<std::string>& arguments);
+    // The reply's status, or the transport code when the exchange failed;
+    // ETIMEDOUT when a limit (negative: none) passed without a reply.
+    int sendCmd(std::int32_t key, const std::vector<std::string>& arguments, int replyLimitMs = -1);
     int sendCmd(std::int32_t key) { return sendCmd(key, {}); }
     // The server role's loop ends the moment this process (the engine's, by
     // its end descriptor) ends.

@@ -36,6 +36,9 @@ class VexaPipe {
     int ConnectPipeWithin(unsigned milliseconds, int watchedProcess = -1);
     int DisconnectPipe();
     int VEXACreateFile();
+    // As VEXACreateFile, waiting up to the limit for the reader to create the
+    // pipe; woken when it does.
+    int VEXACreateFileWithin(unsigned milliseconds);
     int VEXACreateFileR();
     int OpenPipeToWrite();
     int OpenPipeToUnBlockWrite() { return OpenPipeToWrite(); }
@@ -76,7 +79,7 @@ class VexaPipe {
   private:
     int Connect(const platform::ChannelConnection* watched, int milliseconds,
                 int watchedProcess = -1);
-    int OpenClient(const char* operation);
+    int OpenClient(const char* operation, unsigned waitMs = 0);
     void Trace(const char* operation, int code) const;
 
     std::string m_name;

@@ -87,7 +87,7 @@ int AsyCsPipe1::connectServer(int limitMs, int watchedProcess) {
     return createPipeFile(*m_serverBound);
 }
 
-std::int32_t AsyCsPipe1::send(CleXDSmb& request, CleXDSmb& reply) {
+std::int32_t AsyCsPipe1::send(CleXDSmb& request, CleXDSmb& reply, int replyLimitMs) {
     openPipe();
     int result = SendData(*m_serverBound, request, false);
     DxTraceError("AsyCsPipe1:send: SendData", result);
@@ -97,6 +97,11 @@ std::int32_t AsyCsPipe1::send(CleXDSmb& request, CleXDSmb& reply) {
     // died never leaves this side waiting.
     if (!m_clientBound->IsWritePipeConnected()) {
         if (int error = m_clientBound->ConnectPipe(*m_serverBound)) return error;
+    }
+    if (replyLimitMs >= 0 &&
+        m_clientBound->WaitReadable(static_cast<unsigned>(replyLimitMs)) == ETIMEDOUT) {
+        DxTraceError("AsyCsPipe1:send: no reply", ETIMEDOUT);
+        return ETIMEDOUT;
     }
     result = ReceiveData(*m_clientBound, reply, true);
     DxTraceError("AsyCsPipe1:send: ReceiveData", result);

@@ -19,14 +19,15 @@ int DXCmdDispatcher::connectPeer(int limitMs, int watchedProcess) {
     return isServer() ? m_pipe.connectClient() : m_pipe.connectServer(limitMs, watchedProcess);
 }
 
-int DXCmdDispatcher::sendCmd(std::int32_t key, const std::vector<std::string>& arguments) {
+int DXCmdDispatcher::sendCmd(std::int32_t key, const std::vector<std::string>& arguments,
+                             int replyLimitMs) {
     CleXDSmb request;
     request.SetLong(key);
     for (const std::string& argument : arguments) request.SetString(argument);
     TraceNumber("cmd NO: %d", key);
     CleXDSmb reply;
     // The transport result is the reply's status once the reply arrived.
-    const int status = m_pipe.send(request, reply);
+    const int status = m_pipe.send(request, reply, replyLimitMs);
     TraceNumber("cmd return: %d", status);
     return status;
 }

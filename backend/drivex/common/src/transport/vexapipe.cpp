@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/channelwait.h"
 #include "runtime/dxtracer.h"
 #include "runtime/statuscodes.h"
 
@@ -83,7 +84,7 @@ int VexaPipe::DisconnectPipe() {
 
 // The directory is checked on the writer's side too, so that a writer never
 // hands its data to a pipe planted by another user.
-int VexaPipe::OpenClient(const char* operation) {
+int VexaPipe::OpenClient(const char* operation, unsigned waitMs) {
     m_connection.close();
     if (m_name.empty()) return VEXA_PIPE_WITHOUT_NAME;
     if (m_name.size() > platform::MaxChannelPathLength()) {
@@ -95,7 +96,8 @@ int VexaPipe::OpenClient(const char* operation) {
         Trace(operation, error);
         return VEXA_PIPE_FAILED;
     }
-    return platform::ChannelConnection::Connect(m_name, m_connection);
+    return waitMs ? platform::ConnectChannelWithin(m_name, m_connection, waitMs)
+                  : platform::ChannelConnection::Connect(m_name, m_connection);
 }
 
 int VexaPipe::VEXACreateFile() {
@@ -106,6 +108,13 @@ int VexaPipe::VEXACreateFile() {
         return VEXA_PIPE_FAILED;
     }
     return 0;
+}
+
+int VexaPipe::VEXACreateFileWithin(unsigned milliseconds) {
+    int error = OpenClient(" VEXACreateFile", milliseconds);
+    if (!error || error >= VEXA_PIPE_FAILED) return error;
+    Trace(" VEXACreateFile", error);
+    return VEXA_PIPE_FAILED;
 }
 
 int VexaPipe::VEXACreateFileR() {
