@@ -65,6 +65,34 @@ def run(build, label, command, pinned, min_time, env=None):
     return found
 
 
+PANDAS_READ = """
+import sys, time
+import pandas
+best = None
+for _ in range(3):
+    start = time.perf_counter()
+    frame = pandas.read_csv(sys.argv[1])
+    elapsed = time.perf_counter() - start
+    best = elapsed if best is None else min(best, elapsed)
+assert frame.shape == (1000000, 10), frame.shape
+print(best)
+"""
+
+
+def pandas_read(path):
+    """Best of three pandas.read_csv of `path`, pinned like the rows it sits
+    beside, as a figure for reference; None when pandas is missing."""
+    if not os.path.exists(path):
+        return None
+    try:
+        done = subprocess.run(["/usr/bin/python3", "-c", PANDAS_READ, path], capture_output=True,
+                              text=True, timeout=TIMEOUT,
+                              preexec_fn=lambda: os.sched_setaffinity(0, {ROUND_TRIP_CPU}))
+    except subprocess.TimeoutExpired:
+        return None
+    return float(done.stdout) if done.returncode == 0 else None
+
+
 def seconds(results, name):
     entry = results.get(name)
     return entry["seconds"] if entry and "seconds" in entry else None
@@ -242,6 +270,12 @@ def main():
                 datastep, "BM_CursorPass", 2.0, base_label="cursor pass, same data")
     table.ratio("CSV import, 1,000,000 x 10 numeric (the cursor rows' file)", imports, "BM_ImportCsv",
                 imports, "BM_FromCharsBaseline", 1.5, base_label="read + std::from_chars of every field")
+    pandas_seconds = pandas_read("/tmp/vexa-bench-cursor-1000000x10.csv")
+    if pandas_seconds is not None:
+        imports["pandas_read_csv"] = {"seconds": pandas_seconds}
+    table.ratio("pandas.read_csv of the same file, for reference", imports, "pandas_read_csv", imports,
+                "BM_FromCharsBaseline", base_label="read + std::from_chars of every field",
+                absent="not run (no pandas)")
     for arg, what in (("0", "1,000,000 x 10 numeric"),
                       ("1", "1,000,000 x 10 mixed: 8 numeric with missing, 2 strings (12 cells a case)")):
         entry = imports.get(f"BM_EngineResident/{arg}/iterations:1", {})

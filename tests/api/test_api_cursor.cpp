@@ -254,6 +254,42 @@ TEST(CursorBlocks, EndCodeWithTheLastCasesIsReturnedByTheCallThatRunsPastThem) {
     EXPECT_EQ(requests[9], refill);
 }
 
+// A block of several pieces, then a smaller one that arrives in the memory
+// of the first once it is used up, then the end: every value is the one sent.
+TEST(CursorBlocks, EachBlockIsReadWhereItArrivedAndTheUsedUpOneCarriesTheNext) {
+    apitest::AttachAsRunning();
+    std::string first;
+    for (int c = 0; c < 400; ++c) first += MixedCase(c, c % 2 ? "odd" : "even", -c);
+    const std::string second = MixedCase(1e300, "last", 0.5);
+    ScriptedEngine engine(
+        Then(CursorReplies(kMixed), {"int=400;void=" + first, "err=23;int=1;void=" + second}));
+    ASSERT_EQ(MakeCaseCursor("r"), 0);
+    double value = 0;
+    int missing = 0;
+    char text[10];
+    char* buffer = text;
+    for (int c = 0; c < 400; ++c) {
+        ASSERT_EQ(NextCase(), 0) << c;
+        ASSERT_EQ(GetNumericValue(0, &value, &missing), 0);
+        EXPECT_EQ(value, c);
+        EXPECT_EQ(missing, c == 99 ? 1 : 0);
+        ASSERT_EQ(GetNumericValue(2, &value, &missing), 0);
+        EXPECT_EQ(value, -c);
+        ASSERT_EQ(GetStringValue(1, &buffer, 10, &missing), 0);
+        EXPECT_EQ(std::string(text, 10), c % 2 ? "odd       " : "even      ");
+    }
+    ASSERT_EQ(NextCase(), 0);
+    ASSERT_EQ(GetNumericValue(0, &value, &missing), 0);
+    EXPECT_EQ(value, 1e300);
+    ASSERT_EQ(GetNumericValue(2, &value, &missing), 0);
+    EXPECT_EQ(value, 0.5);
+    ASSERT_EQ(GetStringValue(1, &buffer, 10, &missing), 0);
+    EXPECT_EQ(std::string(text, 10), "last      ");
+    EXPECT_EQ(NextCase(), 23);
+    ASSERT_EQ(engine.Finish(), 0);
+    EXPECT_EQ(engine.Requests().size(), 10u);
+}
+
 TEST(CursorBlocks, BlockShorterThanItsCaseCountIsRefusedAndFetchedAgain) {
     apitest::AttachAsRunning();
     // Three cases announced, two delivered.

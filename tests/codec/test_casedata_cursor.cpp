@@ -356,3 +356,50 @@ TEST(CursorBlockReuse, OnlyAUsedUpBlockIsHandedBackAndSpareCapacityHoldsNoCases)
     EXPECT_EQ(used.data(), address);
     EXPECT_EQ(cursor.GetNumericValue(0, value, missing), CursorDataSmb::NO_CACHE_DATA);
 }
+
+// A received image's block is taken as it lies, its head before the cases:
+// the values read are the cases' own, and the bounds count from the offset.
+TEST(CursorBlockReuse, CasesAreReadWhereTheReceivedImagePutThem) {
+    const Bytes head(60, 0xAB);
+    Bytes image = head;
+    image.insert(image.end(), kTwoCases.begin(), kTwoCases.end());
+    const auto blockOf = [&image] {
+        codec::OwnedBuffer block = codec::OwnedBuffer::Allocate(image.size());
+        std::memcpy(block.data(), image.data(), image.size());
+        return block;
+    };
+
+    CursorDataSmb cursor;
+    Describe(cursor);
+    codec::OwnedBuffer block = blockOf();
+    EXPECT_EQ(cursor.TakeCaseBlock(block, 2, 0, kTwoCases.size(), image.size() + 1),
+              VEXA_MALFORMED_MESSAGE);
+    // From byte 61 only one and a half cases remain.
+    EXPECT_EQ(cursor.TakeCaseBlock(block, 2, 0, SIZE_MAX, head.size() + 16),
+              VEXA_MALFORMED_MESSAGE);
+    EXPECT_FALSE(cursor.HasData());
+    void* const address = block.data();
+    ASSERT_EQ(cursor.TakeCaseBlock(block, 2, 67, kTwoCases.size(), head.size()), VEXA_OK);
+
+    double value = 0;
+    std::int32_t missing = -1;
+    ASSERT_EQ(cursor.GetNumericValue(0, value, missing), VEXA_OK);
+    EXPECT_EQ(value, 42.0);
+    EXPECT_EQ(Read(cursor, 1, 10, missing), std::string("Anna      xx"));
+    ASSERT_EQ(cursor.GetNumericValue(2, value, missing), VEXA_OK);
+    EXPECT_EQ(missing, VarInfo::SYSTEM_MISSING);
+    ASSERT_EQ(cursor.NextCase(), VEXA_OK);
+    ASSERT_EQ(cursor.GetNumericValue(2, value, missing), VEXA_OK);
+    EXPECT_EQ(value, 2.5);
+    EXPECT_EQ(Read(cursor, 1, 10, missing), std::string("NA        xx"));
+    EXPECT_EQ(missing, VarInfo::USER_MISSING);
+    EXPECT_EQ(cursor.NextCase(), 67);
+    EXPECT_EQ(cursor.TakeUsedBlock().data(), address);
+
+    // A case claimed beyond the bytes after the offset is not walked into.
+    block = blockOf();
+    cursor.SetCasePtr(nullptr, 0);
+    ASSERT_EQ(cursor.TakeCaseBlock(block, 1, 0, SIZE_MAX, image.size() - 32), VEXA_OK);
+    cursor.SetReceivedCases(2);
+    EXPECT_EQ(cursor.NextCase(), VEXA_MALFORMED_MESSAGE);
+}

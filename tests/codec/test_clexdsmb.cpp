@@ -631,6 +631,58 @@ TEST(MessageAdoptingParse, HandedImageBecomesTheVoidData) {
     EXPECT_EQ(Encode(parsed), kEveryField);
 }
 
+// The void data stays where the image put it, after the head, until a taker
+// needs it at the block's front: a bulk reply is never moved.
+TEST(MessageAdoptingParse, VoidDataStaysInPlaceUntilATakerNeedsItAtTheFront) {
+    const std::size_t voidAt = kEveryField.size() - 2;
+    const auto adopted = [] {
+        auto parsed = std::make_unique<CleXDSmb>();
+        Bytes padded = kEveryField;
+        padded.insert(padded.end(), {'p', 'a', 'd'});
+        EXPECT_EQ(parsed->ParseBuf(HeapImage(padded)), VEXA_OK);
+        return parsed;
+    };
+
+    auto message = adopted();
+    std::int32_t length = 0;
+    std::size_t offset = 0;
+    codec::OwnedBuffer block = message->TakeVoidBlock(length, offset);
+    EXPECT_EQ(length, 2);
+    EXPECT_EQ(offset, voidAt);
+    ASSERT_EQ(block.size(), kEveryField.size() + 3);
+    EXPECT_EQ(codectest::ToBytes(block.bytes() + offset, 2), (Bytes{'u', 'v'}));
+    // The head before it is the image's own.
+    EXPECT_EQ(
+        codectest::ToBytes(block.data(), voidAt),
+        Bytes(kEveryField.begin(), kEveryField.begin() + static_cast<std::ptrdiff_t>(voidAt)));
+    EXPECT_EQ(message->GetVoidData(length), nullptr);
+
+    message = adopted();
+    block = message->TakeVoidBlock(length);
+    ASSERT_EQ(length, 2);
+    EXPECT_EQ(codectest::ToBytes(block.data(), 2), (Bytes{'u', 'v'}));
+
+    message = adopted();
+    std::unique_ptr<void, decltype(&std::free)> released(message->ReleaseVoidData(length),
+                                                         &std::free);
+    ASSERT_EQ(length, 2);
+    EXPECT_EQ(codectest::ToBytes(released.get(), 2), (Bytes{'u', 'v'}));
+
+    // Appending moves the data to the front first; the whole block is room.
+    message = adopted();
+    ASSERT_EQ(message->SaveDataIntoVoidData("wxyz", 4), VEXA_OK);
+    EXPECT_EQ(VoidText(*message), "uvwxyz");
+    const std::string rest(kEveryField.size() + 3 - 6, 'r');
+    EXPECT_EQ(message->SaveDataIntoVoidData(rest.data(), static_cast<std::int32_t>(rest.size())),
+              VEXA_OK);
+    EXPECT_EQ(message->SaveDataIntoVoidData("!", 1), VEXA_BAD_ARGUMENT);
+    EXPECT_EQ(VoidText(*message), "uvwxyz" + rest);
+
+    // A received message sent on is the image it came as.
+    message = adopted();
+    EXPECT_EQ(Encode(*message), kEveryField);
+}
+
 TEST(MessageAdoptingParse, ImageWithoutVoidDataIsConsumedToo) {
     codec::OwnedBuffer image = HeapImage(kEmptyImage);
     CleXDSmb parsed;

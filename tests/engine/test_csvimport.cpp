@@ -4,6 +4,10 @@
 // loads back the same dataset.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +16,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "codec/protocol.h"
@@ -173,6 +178,69 @@ TEST(CsvImportTyping, FormatsFollowTheWidestIntegerPartAndTheMostDecimals) {
     EXPECT_DOUBLE_EQ(Number(data, 0, 2), 0.0025);
     ASSERT_TRUE(Import("x\n0.1234567890123456789\n", data, report));
     EXPECT_EQ(data.properties(0).format.decimals, engine::kMaxInferredDecimals);
+}
+
+// Every field converted as std::from_chars converts it, bit for bit, and
+// its decimals counted, over plain decimals of every length the quick path
+// takes, those just past it (more than 2^53, 20 digits, 23 decimals) and the
+// forms it leaves to the full conversion.
+TEST(CsvImportTyping, NumbersAreTheValuesFromCharsGivesBitForBit) {
+    std::vector<std::string> fields = {"0",
+                                       "-0",
+                                       "-0.0",
+                                       "007.50",
+                                       "+3.25",
+                                       "1.",
+                                       ".5",
+                                       "-.5",
+                                       "1e3",
+                                       "2.5E-3",
+                                       "9007199254740993",
+                                       "9007199254740992.5",
+                                       "12345678901234567890",
+                                       "0.12345678901234567890123",
+                                       "1.7976931348623157e308",
+                                       "0.30000000000000004"};
+    std::uint64_t state = 88172645463325252ull;
+    const auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    for (int k = 0; k < 20000; ++k) {
+        std::string text = next() % 4 == 0 ? "-" : "";
+        const int integerDigits = 1 + static_cast<int>(next() % 17);
+        const int decimals = static_cast<int>(next() % 24);
+        for (int d = 0; d < integerDigits; ++d) text += static_cast<char>('0' + next() % 10);
+        if (decimals > 0) text += '.';
+        for (int d = 0; d < decimals; ++d) text += static_cast<char>('0' + next() % 10);
+        fields.push_back(text);
+    }
+    std::string csv = "x\n";
+    for (const std::string& field : fields) csv += field + "\n";
+    Dataset data;
+    CsvImportReport report;
+    ASSERT_TRUE(Import(csv, data, report)) << report.error;
+    ASSERT_TRUE(data.variable(0).IsNumeric());
+    ASSERT_EQ(data.CaseCount(), fields.size());
+    int mostDecimals = 0;
+    for (std::size_t c = 0; c < fields.size(); ++c) {
+        std::string_view text = fields[c];
+        if (text.front() == '+') text.remove_prefix(1);
+        double expected = 0;
+        const auto [stop, failure] =
+            std::from_chars(text.data(), text.data() + text.size(), expected);
+        ASSERT_TRUE(failure == std::errc() && stop == text.data() + text.size()) << text;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(Number(data, c, 0)),
+                  std::bit_cast<std::uint64_t>(expected))
+            << fields[c];
+        const auto dot = text.find('.');
+        if (dot != std::string_view::npos && text.find_first_of("eE") == std::string_view::npos)
+            mostDecimals = std::max(mostDecimals, static_cast<int>(text.size() - dot - 1));
+    }
+    EXPECT_EQ(data.properties(0).format.decimals,
+              std::min(mostDecimals, engine::kMaxInferredDecimals));
 }
 
 TEST(CsvImportRefusals, EachNamesTheFileTheLineAndWhat) {

@@ -150,8 +150,12 @@ CaseSpan CaseCursor::NextBlock(const Dataset& data, std::size_t wanted) {
     }
     const std::size_t limit = std::min(total - span.first, std::max<std::size_t>(wanted, 1));
     const SplitGroups groups(data);
-    std::size_t last = span.first;
-    while (last - span.first + 1 < limit && !groups.EndsGroup(last)) ++last;
+    std::size_t last = span.first + limit - 1;
+    // Without split variables no group ends early: no case need be looked at.
+    if (groups.Active()) {
+        last = span.first;
+        while (last - span.first + 1 < limit && !groups.EndsGroup(last)) ++last;
+    }
     span.count = last - span.first + 1;
     m_position = static_cast<std::int64_t>(last);
     if (last + 1 == total)

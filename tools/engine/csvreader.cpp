@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "csvrecords.h"
 #include "platform/process.h"
@@ -16,10 +18,51 @@ namespace {
 // Cases read before the rest are reserved from their size.
 constexpr std::size_t kSampleCases = 4096;
 
-// A field as a finite number, with the decimals it shows ("1.50" two,
-// "2.5e-3" four).
-bool ParseFinite(std::string_view text, double& value, int& decimals) {
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+// Powers of ten a double holds exactly.
+constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 53;
+
+// The common field "-123.45" in one pass: digits, at most one dot with
+// digits after it, no exponent. With the digits an exact integer and the
+// power of ten exact, one division rounds as a full conversion does, so the
+// value is the one from_chars gives. False for anything else, left to it.
+bool ParsePlainDecimal(std::string_view text, double& value, int& decimals) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = p < end && *p == '-';
+    p += negative ? 1 : 0;
+    std::uint64_t mantissa = 0;
+    const char* const digits = p;
+    while (p < end && static_cast<unsigned>(*p - '0') < 10) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        ++p;
+    }
+    const char* const dot = p;
+    if (p == digits) return false;
+    if (p < end) {
+        if (*p != '.') return false;
+        ++p;
+        while (p < end && static_cast<unsigned>(*p - '0') < 10) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+            ++p;
+        }
+        if (p != end || p == dot + 1) return false;
+    }
+    const auto shown = static_cast<std::size_t>(end == dot ? 0 : end - dot - 1);
+    // More than 19 digits could have wrapped the mantissa.
+    if (p - digits > 19 + (dot < end ? 1 : 0) || mantissa > kExactMantissa ||
+        shown >= std::size(kExactPowers))
+        return false;
+    const double magnitude = static_cast<double>(mantissa) / kExactPowers[shown];
+    value = negative ? -magnitude : magnitude;
+    decimals = static_cast<int>(shown);
+    return true;
+}
+
+// Any other finite number, exponents included.
+[[gnu::noinline]] bool ParseGeneral(std::string_view text, double& value, int& decimals) {
     const char* begin = text.data();
     const char* end = begin + text.size();
     auto [stop, failure] = std::from_chars(begin, end, value);
@@ -43,6 +86,23 @@ bool ParseFinite(std::string_view text, double& value, int& decimals) {
     }
     decimals = shown;
     return true;
+}
+
+// A field as a finite number, with the decimals it shows ("1.50" two,
+// "2.5e-3" four).
+bool ParseFinite(std::string_view text, double& value, int& decimals) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    return ParsePlainDecimal(text, value, decimals) || ParseGeneral(text, value, decimals);
+}
+
+// Text in double quotes, as messages name fields.
+std::string Quoted(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    quoted += text;
+    quoted += '"';
+    return quoted;
 }
 
 // Would have been a number but for being infinite, not-a-number or out of
@@ -176,26 +236,37 @@ class Importer {
         return true;
     }
 
+    // Nearly every field of a numeric column is a number: kept small enough
+    // to be inlined into the loop over the fields, the rest out of line.
     bool AddField(Column& column, const CsvField& field, OBS& cell, std::size_t line) {
+        return (column.numeric && AddNumber(column, field, cell)) ||
+               AddOther(column, field, cell, line);
+    }
+
+    bool AddNumber(Column& column, const CsvField& field, OBS& cell) const {
+        double value = 0;
+        int decimals = 0;
+        if ((m_tokens.AnyNamed() && m_tokens.Named(field.text)) ||
+            !ParseFinite(field.text, value, decimals))
+            return false;
+        cell = OBS::FromNumber(value);
+        column.anyNumber = true;
+        column.largest = std::max(column.largest, std::fabs(value));
+        column.negative = column.negative || value < 0;
+        column.decimals = std::max(column.decimals, decimals);
+        return true;
+    }
+
+    [[gnu::noinline]] bool AddOther(Column& column, const CsvField& field, OBS& cell,
+                                    std::size_t line) {
         if (column.numeric) {
-            double value = 0;
-            int decimals = 0;
-            // Numbers first: nearly every field of a numeric column is one.
             const bool named = m_tokens.AnyNamed() && m_tokens.Named(field.text);
-            if (!named && !field.text.empty() && ParseFinite(field.text, value, decimals)) {
-                cell = OBS::FromNumber(value);
-                column.anyNumber = true;
-                column.largest = std::max(column.largest, std::fabs(value));
-                column.negative = column.negative || value < 0;
-                column.decimals = std::max(column.decimals, decimals);
-                return true;
-            }
             if (named || m_tokens.BuiltIn(field)) {
                 cell = OBS::FromNumber(kSystemMissing);
                 return true;
             }
             if (column.declared == 0)
-                return Fail(line, "\"" + std::string(field.text) + "\" in \"" + column.name +
+                return Fail(line, Quoted(field.text) + " in \"" + column.name +
                                       "\", which the dictionary declares numeric, is not a number");
             if (LooksNonFinite(field.text))
                 m_report.notes.push_back(

@@ -1,5 +1,7 @@
 #include "csvrecords.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace engine {
@@ -44,6 +46,27 @@ const char* RecordEnd(const char* from, const char* end, bool atEnd, std::size_t
     }
     if (!atEnd) return nullptr;
     return state == kQuoted ? nullptr : end;
+}
+
+// The first ',' from `p`, or `end`: eight bytes a step, since fields of
+// numbers are short and a call per field would cost more than the search.
+char* FindComma(char* p, char* const end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    constexpr std::uint64_t kCommas = kOnes * static_cast<unsigned char>(',');
+    while (end - p >= 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, sizeof word);
+        word ^= kCommas;
+        static_assert(std::endian::native == std::endian::little);
+        // The lowest byte flagged is the first comma; bytes above it may be
+        // flagged falsely, which does not matter.
+        const std::uint64_t found = (word - kOnes) & ~word & kHighs;
+        if (found) return p + std::countr_zero(found) / 8;
+        p += 8;
+    }
+    while (p < end && *p != ',') ++p;
+    return p;
 }
 
 }  // namespace
@@ -111,7 +134,7 @@ bool CsvRecordReader::Scan(std::vector<CsvField>& fields, std::size_t& lines) {
             }
         } else {
             char* const start = p;
-            while (p < end && *p != ',') ++p;
+            p = FindComma(p, end);
             fields.push_back({std::string_view(start, static_cast<std::size_t>(p - start)), false});
         }
         if (p >= end) break;

@@ -20,7 +20,7 @@ using api::Refusal;
 
 namespace {
 
-api::CaseCursorState& CaseData() { return api::Connection().caseData(); }
+api::CaseCursorState& CaseData() { return api::KeptConnection().caseData(); }
 
 // Everything the engine's answer to a value request carries: the missing flag
 // first, then the value.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cerrno>
+#include <cstddef>
 #include <memory>
 #include <new>
 #include <string>
@@ -57,6 +58,39 @@ inline void Reclaim(CleXDSmb& request, LentRecords lent) {
     lent.records.clear();
 }
 
+// Memory a bulk reply is read into instead of a fresh block: the block of an
+// earlier reply the caller has used up. It travels with the frame, not the
+// request; the frame drops it when the reply did not need it.
+struct ReplyRoom {
+    codec::OwnedBuffer* block;
+};
+
+// Each request value goes to the request, reply room to the reply.
+template <typename Arg>
+void Place(CallFrame& frame, const Arg& value) {
+    Append(frame.request(), value);
+}
+inline void Place(CallFrame& frame, ReplyRoom room) {
+    if (room.block) frame.reply().LendReceiveBlock(std::move(*room.block));
+}
+
+// Reply codes that are answers, not failures: one code, or several.
+template <std::size_t N>
+struct AnswerCodes {
+    int codes[N];
+    bool Holds(int code) const {
+        for (int answer : codes) {
+            if (code == answer) return true;
+        }
+        return false;
+    }
+};
+inline bool IsAnswer(int answer, int code) { return code == answer; }
+template <std::size_t N>
+bool IsAnswer(const AnswerCodes<N>& answers, int code) {
+    return answers.Holds(code);
+}
+
 // Caller errors in the request values are refused before anything is sent.
 template <typename Arg>
 bool Valid(const Arg&) {
@@ -79,8 +113,15 @@ template <typename Body>
     }
 }
 
+// The connection never moves: looked up once, since the local calls of a
+// cursor pass ask for it per value.
+inline ApiConnection& KeptConnection() {
+    static ApiConnection& connection = Connection();
+    return connection;
+}
+
 [[nodiscard]] inline bool Refused(Refusal refusal) {
-    return refusal == Refusal::kWhenNotRunning && !Connection().running();
+    return refusal == Refusal::kWhenNotRunning && !KeptConnection().running();
 }
 
 // The caller's optional error output.
@@ -102,30 +143,30 @@ bool Usable(const Reader& read) {
 
 // One round trip after the caller checks and the refusal; `then` takes the
 // reply of a call that succeeded, or of one whose reply carries the code
-// `answer` (an answer, not a failure: the result is that code unless `then`
-// fails). The reply arrives in `into` when given, else in the frame's own.
-// Not guarded: the shapes below are.
-template <typename Then, typename... Args>
+// `answer` (or one of its AnswerCodes: an answer, not a failure; the result
+// is that code unless `then` fails). The reply arrives in `into` when given,
+// else in the frame's own. Not guarded: the shapes below are.
+template <typename Answer, typename Then, typename... Args>
 [[nodiscard]] int ExchangedInto(CleXDSmb* into, int command, Refusal refusal, bool usable,
-                                int answer, Then&& then, const Args&... args) {
+                                const Answer& answer, Then&& then, const Args&... args) {
     if (!usable || !(Valid(args) && ...)) return VEXA_BAD_ARGUMENT;
     if (Refused(refusal)) return VEXA_ENGINE_NOT_RUNNING;
     CallFrame frame(command);
     if (into) frame.ReceiveInto(*into);
-    (Append(frame.request(), args), ...);
+    (Place(frame, args), ...);
     const ScopeExit reclaim([&] { (Reclaim(frame.request(), args), ...); });
     const int result = frame.Exchange();
     // An answer code must be the reply's own, not a transport failure.
     const bool answered =
-        result == 0 || (result == answer && result == frame.reply().GetErrorCode());
+        result == 0 || (IsAnswer(answer, result) && result == frame.reply().GetErrorCode());
     if (!answered) return result;
     if (int status = then(frame.reply())) return status;
     return result;
 }
 
-template <typename Then, typename... Args>
-[[nodiscard]] int Exchanged(int command, Refusal refusal, bool usable, int answer, Then&& then,
-                            const Args&... args) {
+template <typename Answer, typename Then, typename... Args>
+[[nodiscard]] int Exchanged(int command, Refusal refusal, bool usable, const Answer& answer,
+                            Then&& then, const Args&... args) {
     return ExchangedInto(nullptr, command, refusal, usable, answer, then, args...);
 }
 
@@ -136,8 +177,8 @@ template <typename Reader, typename... Args>
 
 // Status shape of a command whose reply may carry `answer` instead of 0; the
 // reader takes that reply too.
-template <typename Reader, typename... Args>
-[[nodiscard]] int AnsweredCall(int command, Refusal refusal, int answer, Reader&& read,
+template <typename Answer, typename Reader, typename... Args>
+[[nodiscard]] int AnsweredCall(int command, Refusal refusal, const Answer& answer, Reader&& read,
                                const Args&... args) {
     return Guarded(
         [&] { return Exchanged(command, refusal, Usable(read), answer, read, args...); });

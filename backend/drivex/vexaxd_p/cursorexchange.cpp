@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "callframe.h"
 #include "callshapes.h"
 #include "codec/protocol.h"
 #include "replyreader.h"
@@ -86,22 +85,36 @@ void ReleaseBlock(CursorDataSmb& cursor) {
     cursor.SetLastError(0);
 }
 
-// The block of void data with the length of the cases in it.
+// The block of void data, where the cases start in it and their length.
 struct ReceivedBlock {
     codec::OwnedBuffer block;
     std::size_t length = 0;
+    std::size_t offset = 0;
 
     explicit ReceivedBlock(CleXDSmb& reply) {
         std::int32_t bytes = 0;
-        block = reply.TakeVoidBlock(bytes);
+        block = reply.TakeVoidBlock(bytes, offset);
         length = static_cast<std::size_t>(std::max(bytes, 0));
     }
     int HandTo(CursorDataSmb& cursor, int cases, int lastError) {
-        return cursor.TakeCaseBlock(block, cases, lastError, length);
+        return cursor.TakeCaseBlock(block, cases, lastError, length, offset);
     }
 };
 
-bool IsEndCode(int code) { return code == protocol::kEndOfData || code == protocol::kEndOfSplit; }
+// The reply to a block fetch: the count of cases first, the block as void
+// data. An end code's reply without cases ends the pass with that code; a
+// plain reply without cases is an empty block, used up at once.
+struct NextBlockInto {
+    CursorDataSmb& cursor;
+    int operator()(CleXDSmb& reply) const {
+        const bool ends = reply.GetErrorCode() != 0;
+        if (ends && (reply.GetLongDataRef().Size() < 1 || reply.GetLongDataRef()[0] < 1)) return 0;
+        int cases = 0;
+        if (int status = ReadInt(reply, 0, cases)) return status;
+        if (cases == 0) return CursorDataSmb::NO_CACHE_DATA;
+        return ReceivedBlock(reply).HandTo(cursor, cases, reply.GetErrorCode());
+    }
+};
 
 }  // namespace
 
@@ -124,35 +137,18 @@ int LoadCursorLayout(CursorDataSmb& cursor) {
 }
 
 int RefillCaseBlock(CursorDataSmb& cursor) {
-    CallFrame frame(cmd::kNextCaseRefill);
-    frame.reply().LendReceiveBlock(cursor.TakeUsedBlock());
-    frame.request().SetLong(cursor.CasesPerBlock());
-    frame.request().SetLong(cursor.GetOneCaseSize());
-    const int result = frame.Exchange();
-    CleXDSmb& reply = frame.reply();
-    // A transport failure may share a number with an end code; only a reply
-    // that carries the code is an end.
-    const bool ends = result != 0 && IsEndCode(result) && reply.GetErrorCode() == result;
-    const auto& longs = reply.GetLongDataRef();
-    if (result != 0 && !(ends && longs.Size() >= 1 && longs[0] >= 1)) {
-        ReleaseBlock(cursor);
-        return result;
-    }
-    int cases = 0;
-    if (int status = ReadInt(reply, 0, cases)) {
-        ReleaseBlock(cursor);
-        return status;
-    }
-    // No cases and no error: an empty block, used up at once.
-    if (cases == 0) {
-        ReleaseBlock(cursor);
-        return CursorDataSmb::NO_CACHE_DATA;
-    }
-    if (int status = ReceivedBlock(reply).HandTo(cursor, cases, ends ? result : 0)) {
-        ReleaseBlock(cursor);
-        return status;
-    }
-    return 0;
+    codec::OwnedBuffer room = cursor.TakeUsedBlock();
+    const std::int32_t wanted = cursor.CasesPerBlock();
+    const std::int32_t caseSize = cursor.GetOneCaseSize();
+    // Whatever the outcome, the used-up block is gone; a reply with cases
+    // hands the cursor its next one.
+    ReleaseBlock(cursor);
+    const AnswerCodes<2> ends{{protocol::kEndOfData, protocol::kEndOfSplit}};
+    const int status = AnsweredCall(cmd::kNextCaseRefill, Refusal::kNever, ends,
+                                    NextBlockInto{cursor}, ReplyRoom{&room}, wanted, caseSize);
+    // Cases arrived: an end code that came with them waits in the cursor
+    // until they are used up.
+    return cursor.HasData() ? 0 : status;
 }
 
 int AdoptCommittedCases(CursorDataSmb& cursor, CleXDSmb& reply) {

@@ -130,13 +130,16 @@ class CleXDSmb {
     // The message keeps the void data.
     void* GetVoidData(std::int32_t& length) const {
         length = m_void_length;
-        return m_void.data();
+        return m_void.bytes() + m_void_offset;
     }
     // Hands the void data to the caller, who releases it with free.
     void* ReleaseVoidData(std::int32_t& length);
     // The void data's whole block (size() is its capacity, at least the
     // length); the message forgets it.
     codec::OwnedBuffer TakeVoidBlock(std::int32_t& length);
+    // The same without moving the void data to the block's front: a received
+    // image's block with the void data at `offset`, after the image's head.
+    codec::OwnedBuffer TakeVoidBlock(std::int32_t& length, std::size_t& offset);
 
     // Memory the next received image may be assembled in instead of a fresh
     // block: a cursor hands back its used-up block, so that a pass touches the
@@ -203,6 +206,8 @@ class CleXDSmb {
     template <class Finish>
     std::int32_t DecodeImage(codec::ByteReader& reader, bool copy_void, Finish finish);
     void ReleaseBinaryString();
+    // Moves void data that follows a received head to the block's front.
+    void SlideVoidToFront();
     // The struct block into the record objects, or kept as wire records.
     bool DecodeStruct(codec::ByteReader& reader, codec::DecodeBudget& budget);
 
@@ -211,6 +216,9 @@ class CleXDSmb {
     std::int32_t m_binary_length = 0;
     codec::OwnedBuffer m_lent;
     codec::OwnedBuffer m_void;  // size() is the capacity
+    // Where the void data starts in m_void: a received image's block keeps
+    // the image's head before it, so a bulk reply is never copied.
+    std::size_t m_void_offset = 0;
     std::int32_t m_void_length = 0;
     CommandAction m_command_action = -1;
     std::int32_t m_error_code = 0;

@@ -50,14 +50,14 @@ class CursorDataSmb {
     // The i-th obs index; 0 for an index without one.
     std::uint32_t OBSIndex(std::int32_t i) const;
     static std::unique_ptr<VarInfo> NewVarInfo() { return std::make_unique<VarInfo>(); }
-    // Takes the record over; a null record is ignored.
+    // Keeps a copy of the record; a null record is ignored.
     void AddVarInfo(std::unique_ptr<VarInfo> info);
     // Appends the variable at the next free cell and grows the case size by
     // its cells. VEXA_BAD_ARGUMENT (nothing changed) when the case would
     // exceed 2^31-1 bytes.
     std::int32_t AddVariable(const VarInfo& info);
     std::int32_t VarCount() const { return static_cast<std::int32_t>(m_var_info.size()); }
-    // Null outside 0..VarCount()-1.
+    // Null outside 0..VarCount()-1; valid until the next variable is added.
     const VarInfo* GetVarInfo(std::int32_t i) const;
 
     bool HasData() const { return m_received_cases > 0; }
@@ -71,11 +71,13 @@ class CursorDataSmb {
     // Takes over a received block of `cases` cases (position 0) with the error
     // to hand out once they are used up. VEXA_MALFORMED_MESSAGE (cursor
     // unchanged, block left with the caller) when `cases` is negative or the
-    // block holds fewer than `cases` whole cases. Only the first `length`
-    // bytes hold cases (all of them when it is larger than the block); the
-    // rest is spare capacity.
+    // block holds fewer than `cases` whole cases. The cases start at byte
+    // `offset` (a received image's head lies before them) and take at most
+    // `length` bytes from there (all the rest when it is larger); what lies
+    // around them is spare capacity.
     std::int32_t TakeCaseBlock(codec::OwnedBuffer& block, std::int32_t cases,
-                               std::int32_t last_error, std::size_t length = SIZE_MAX);
+                               std::int32_t last_error, std::size_t length = SIZE_MAX,
+                               std::size_t offset = 0);
     // 0 when the next case of the block became current; once the block is used
     // up, the pending last error or NO_CACHE_DATA, and the block is marked used
     // up. VEXA_MALFORMED_MESSAGE (block marked used up) when the next case
@@ -104,10 +106,13 @@ class CursorDataSmb {
 
     std::int32_t m_cur_case_pos = -1;
     codec::OwnedBuffer m_case_buffer;
+    // Where the cases start in m_case_buffer.
+    std::size_t m_case_offset = 0;
     std::int32_t m_access_type = 0;
     std::int32_t m_one_case_size = 0;
     std::int32_t m_received_cases = -1;
     std::vector<std::uint32_t> m_obs_index;
     std::int32_t m_last_error = 0;
-    std::vector<std::unique_ptr<VarInfo>> m_var_info;
+    // By value, end to end: a value read looks at one record.
+    std::vector<VarInfo> m_var_info;
 };

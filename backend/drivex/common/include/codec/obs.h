@@ -45,7 +45,11 @@ constexpr std::uint64_t kSystemMissingBits = 0xFFEFFFFFFFFFFFFFull;
 
 // Cells a variable of this type covers: 1 for numeric (0) and widths up to 8,
 // else ceil(width / 8).
-std::int32_t ObsLength(std::int32_t type);
+inline std::int32_t ObsLength(std::int32_t type) {
+    if (type <= kCellSize) return 1;
+    // In 64 bits: the largest widths would overflow type + 7.
+    return static_cast<std::int32_t>((static_cast<std::int64_t>(type) + kCellSize - 1) / kCellSize);
+}
 
 // The cells of `bytes`, which must be a multiple of 8 long (a trailing partial
 // cell is left out).

@@ -35,7 +35,14 @@ struct VarInfo {
     // NOT_MISSING, USER_MISSING or SYSTEM_MISSING for the value whose cells
     // start `cells` (numeric: 1 cell, string: ObsLength() cells). Reads only
     // inside `cells`; a string value shorter than its width is never missing.
-    std::int32_t IsMissing(std::span<const OBS> cells) const;
+    std::int32_t IsMissing(std::span<const OBS> cells) const {
+        if (cells.empty()) return NOT_MISSING;
+        if (!IsNumeric()) return StringMissing(cells);
+        // Inline for a cursor's value reads: most variables declare no
+        // missing values.
+        if (cells.front().Bits() == codec::kSystemMissingBits) return SYSTEM_MISSING;
+        return missingFormat == 0 ? NOT_MISSING : NumericMissing(cells.front());
+    }
 
   private:
     std::int32_t NumericMissing(const OBS& cell) const;

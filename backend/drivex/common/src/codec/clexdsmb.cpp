@@ -91,6 +91,7 @@ void CleXDSmb::CleanUpAllData() {
     m_double_arrays.clear();
     m_string_arrays.clear();
     m_void.reset();
+    m_void_offset = 0;
     m_void_length = 0;
     ReleaseBinaryString();
 }
@@ -142,18 +143,21 @@ char* CleXDSmb::GetBinaryData(std::int32_t* length) {
 void CleXDSmb::SetVoidData(void* data, std::int32_t length) {
     const std::int32_t usable = (data && length > 0) ? length : 0;
     m_void.reset(data, static_cast<std::size_t>(usable));
+    m_void_offset = 0;
     m_void_length = usable;
 }
 
 std::int32_t CleXDSmb::AllocVoidData(std::int32_t capacity) {
     if (capacity < 0) return VEXA_BAD_ARGUMENT;
     m_void = codec::OwnedBuffer::Allocate(static_cast<std::size_t>(capacity));
+    m_void_offset = 0;
     m_void_length = 0;
     return VEXA_OK;
 }
 
 std::int32_t CleXDSmb::SaveDataIntoVoidData(const void* bytes, std::int32_t length) {
     if (length < 0 || (!bytes && length > 0)) return VEXA_BAD_ARGUMENT;
+    SlideVoidToFront();
     const std::size_t at = static_cast<std::size_t>(m_void_length);
     const std::size_t n = static_cast<std::size_t>(length);
     if (n > m_void.size() - at) return VEXA_BAD_ARGUMENT;
@@ -162,15 +166,32 @@ std::int32_t CleXDSmb::SaveDataIntoVoidData(const void* bytes, std::int32_t leng
     return VEXA_OK;
 }
 
+void CleXDSmb::SlideVoidToFront() {
+    if (m_void_offset == 0) return;
+    std::memmove(m_void.data(), m_void.bytes() + m_void_offset,
+                 static_cast<std::size_t>(m_void_length));
+    m_void_offset = 0;
+}
+
 void* CleXDSmb::ReleaseVoidData(std::int32_t& length) {
+    SlideVoidToFront();
     length = m_void_length;
     m_void_length = 0;
     return m_void.release();
 }
 
 codec::OwnedBuffer CleXDSmb::TakeVoidBlock(std::int32_t& length) {
+    SlideVoidToFront();
     length = m_void_length;
     m_void_length = 0;
+    return std::move(m_void);
+}
+
+codec::OwnedBuffer CleXDSmb::TakeVoidBlock(std::int32_t& length, std::size_t& offset) {
+    length = m_void_length;
+    offset = m_void_offset;
+    m_void_length = 0;
+    m_void_offset = 0;
     return std::move(m_void);
 }
 
@@ -227,7 +248,7 @@ std::int32_t CleXDSmb::EncodeImage(void* buffer, std::size_t total) const {
     EncodeFront(writer, total);
     writer.PutBytes(m_records.bytes(), m_records.size());
     EncodeBack(writer);
-    writer.PutBytes(m_void.data(), static_cast<std::size_t>(m_void_length));
+    writer.PutBytes(m_void.bytes() + m_void_offset, static_cast<std::size_t>(m_void_length));
     if (!writer.ok() || writer.written() != total) {
         DxTraceError("CleXDSmb::EncodeInto written == size", VEXA_BAD_ARGUMENT);
         return VEXA_BAD_ARGUMENT;
@@ -268,7 +289,7 @@ std::int32_t CleXDSmb::ContructSendRuns(std::array<codec::ByteRun, SEND_RUNS>& r
     runs = {codec::ByteRun{encoded.bytes(), front},
             codec::ByteRun{m_records.bytes(), m_records.size()},
             codec::ByteRun{encoded.bytes() + front, back},
-            codec::ByteRun{m_void.data(), static_cast<std::size_t>(m_void_length)}};
+            codec::ByteRun{m_void.bytes() + m_void_offset, static_cast<std::size_t>(m_void_length)}};
     m_send_buf = std::move(encoded);
     m_send_length = static_cast<std::int32_t>(size);
     return VEXA_OK;
@@ -341,6 +362,7 @@ const char* CleXDSmb::Decode(ByteReader& reader, bool copy_void) {
     if (image.remaining() != 0) return "fields add up to T";
     if (void_length > 0 && copy_void) {
         m_void = codec::OwnedBuffer::Allocate(static_cast<std::size_t>(void_length));
+        m_void_offset = 0;
         std::memcpy(m_void.data(), bytes, static_cast<std::size_t>(void_length));
     }
     m_void_length = void_length;
@@ -388,6 +410,7 @@ void CleXDSmb::Absorb(CleXDSmb&& incoming) {
     m_wide = std::move(incoming.m_wide);
     m_wide_length = incoming.m_wide_length;
     m_void = std::move(incoming.m_void);
+    m_void_offset = incoming.m_void_offset;
     m_void_length = incoming.m_void_length;
 }
 
@@ -446,12 +469,12 @@ std::int32_t CleXDSmb::ParseBuf(codec::OwnedBuffer&& image) {
     return DecodeImage(reader, false, [&image](CleXDSmb& decoded) {
         codec::OwnedBuffer taken = std::move(image);
         if (decoded.m_void_length > 0) {
-            // The void data ends the image: slide it to the front and keep the
-            // whole block, so that it can carry the next image of the same size.
+            // The void data ends the image: the whole block is kept with it
+            // where it lies, so that it can carry the next image of the same
+            // size; it moves to the front only for a taker that needs it there.
             const std::size_t length = static_cast<std::size_t>(decoded.m_void_length);
-            const std::size_t offset = static_cast<std::size_t>(decoded.m_send_length) - length;
-            std::memmove(taken.data(), taken.bytes() + offset, length);
             decoded.m_void = std::move(taken);
+            decoded.m_void_offset = static_cast<std::size_t>(decoded.m_send_length) - length;
         }
     });
 }

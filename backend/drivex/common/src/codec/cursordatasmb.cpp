@@ -36,7 +36,7 @@ std::uint32_t CursorDataSmb::OBSIndex(std::int32_t i) const {
 }
 
 void CursorDataSmb::AddVarInfo(std::unique_ptr<VarInfo> info) {
-    if (info) m_var_info.push_back(std::move(info));
+    if (info) m_var_info.push_back(*info);
 }
 
 std::int32_t CursorDataSmb::AddVariable(const VarInfo& info) {
@@ -44,18 +44,19 @@ std::int32_t CursorDataSmb::AddVariable(const VarInfo& info) {
     const std::int64_t size = m_one_case_size + cells * codec::kCellSize;
     if (size > kMaxCaseSize) return VEXA_BAD_ARGUMENT;
     m_obs_index.push_back(static_cast<std::uint32_t>(m_one_case_size / codec::kCellSize));
-    m_var_info.push_back(std::make_unique<VarInfo>(info));
+    m_var_info.push_back(info);
     m_one_case_size = static_cast<std::int32_t>(size);
     return VEXA_OK;
 }
 
 const VarInfo* CursorDataSmb::GetVarInfo(std::int32_t i) const {
     if (i < 0 || i >= VarCount()) return nullptr;
-    return m_var_info[static_cast<std::size_t>(i)].get();
+    return &m_var_info[static_cast<std::size_t>(i)];
 }
 
 void CursorDataSmb::SetCasePtr(const void* data, std::int32_t size) {
     m_case_buffer.reset();
+    m_case_offset = 0;
     if (!data || size <= 0) {
         m_cur_case_pos = -1;
         return;
@@ -63,18 +64,21 @@ void CursorDataSmb::SetCasePtr(const void* data, std::int32_t size) {
     codec::OwnedBuffer copy = codec::OwnedBuffer::Allocate(static_cast<std::size_t>(size));
     std::memcpy(copy.data(), data, static_cast<std::size_t>(size));
     m_case_buffer = std::move(copy);
+    m_case_offset = 0;
     m_cur_case_pos = 0;
 }
 
 std::int32_t CursorDataSmb::TakeCaseBlock(codec::OwnedBuffer& block, std::int32_t cases,
-                                          std::int32_t last_error, std::size_t length) {
+                                          std::int32_t last_error, std::size_t length,
+                                          std::size_t offset) {
     if (cases < 0) return Malformed("received cases >= 0");
     const std::uint64_t needed =
         static_cast<std::uint64_t>(cases) * static_cast<std::uint64_t>(m_one_case_size);
-    if (needed > std::min(length, block.size())) {
+    if (offset > block.size() || needed > std::min(length, block.size() - offset)) {
         return Malformed("received cases * case size <= block length");
     }
     m_case_buffer = std::move(block);
+    m_case_offset = offset;
     m_cur_case_pos = 0;
     m_received_cases = cases;
     m_last_error = last_error;
@@ -83,6 +87,7 @@ std::int32_t CursorDataSmb::TakeCaseBlock(codec::OwnedBuffer& block, std::int32_
 
 codec::OwnedBuffer CursorDataSmb::TakeUsedBlock() {
     if (HasData()) return {};
+    m_case_offset = 0;
     return std::move(m_case_buffer);
 }
 
@@ -97,7 +102,7 @@ std::int32_t CursorDataSmb::NextCase() {
     if (m_received_cases >= 1 && m_cur_case_pos < m_received_cases) {
         const std::uint64_t end = (static_cast<std::uint64_t>(m_cur_case_pos) + 1) *
                                   static_cast<std::uint64_t>(m_one_case_size);
-        if (end <= m_case_buffer.size()) return VEXA_OK;
+        if (end <= m_case_buffer.size() - m_case_offset) return VEXA_OK;
         MarkUsedUp();
         return Malformed("case lies inside the block");
     }
@@ -109,14 +114,16 @@ std::int32_t CursorDataSmb::NextCase() {
 std::int32_t CursorDataSmb::VariableCells(std::uint32_t i, bool numeric, const VarInfo*& info,
                                           std::span<const OBS>& cells) const {
     if (i >= m_var_info.size()) return VEXA_VARIABLE_OUT_OF_RANGE;
-    info = m_var_info[i].get();
+    info = &m_var_info[i];
     if (info->IsNumeric() != numeric) return VEXA_CURSOR_WRONG_TYPE;
     if (m_cur_case_pos < 0 || m_cur_case_pos >= m_received_cases) return NO_CACHE_DATA;
     const std::size_t case_size = static_cast<std::size_t>(m_one_case_size);
     const std::size_t start = static_cast<std::size_t>(m_cur_case_pos) * case_size;
-    if (start + case_size > m_case_buffer.size()) return Malformed("case lies inside the block");
+    if (start + case_size > m_case_buffer.size() - m_case_offset)
+        return Malformed("case lies inside the block");
     if (i >= m_obs_index.size()) return Malformed("every variable has an obs index");
-    const std::span<const OBS> current = codec::CellsOf(m_case_buffer.bytes() + start, case_size);
+    const std::span<const OBS> current =
+        codec::CellsOf(m_case_buffer.bytes() + m_case_offset + start, case_size);
     const std::size_t first = m_obs_index[i];
     const std::size_t length = static_cast<std::size_t>(info->ObsLength());
     if (first > current.size() || length > current.size() - first) {

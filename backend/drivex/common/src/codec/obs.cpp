@@ -24,13 +24,3 @@ bool OBS::IsBlank() const {
     return std::all_of(std::begin(bytes), std::end(bytes),
                        [](unsigned char b) { return b == ' '; });
 }
-
-namespace codec {
-
-std::int32_t ObsLength(std::int32_t type) {
-    if (type <= kCellSize) return 1;
-    // In 64 bits: the largest widths would overflow type + 7.
-    return static_cast<std::int32_t>((static_cast<std::int64_t>(type) + kCellSize - 1) / kCellSize);
-}
-
-}  // namespace codec

@@ -14,11 +14,6 @@ void VarInfo::SetStringMissingValue(std::int32_t which, std::string_view value) 
     missingValue[which] = OBS::FromText(value);
 }
 
-std::int32_t VarInfo::IsMissing(std::span<const OBS> cells) const {
-    if (cells.empty()) return NOT_MISSING;
-    return IsNumeric() ? NumericMissing(cells.front()) : StringMissing(cells);
-}
-
 std::int32_t VarInfo::NumericMissing(const OBS& cell) const {
     if (cell.Bits() == codec::kSystemMissingBits) return SYSTEM_MISSING;
     // Discrete values compare as bit patterns, so -0.0 is not 0.0 and a NaN
