@@ -286,10 +286,10 @@ std::int32_t CleXDSmb::ContructSendRuns(std::array<codec::ByteRun, SEND_RUNS>& r
         DxTraceError("CleXDSmb::ContructSendData written == size", VEXA_BAD_ARGUMENT);
         return VEXA_BAD_ARGUMENT;
     }
-    runs = {codec::ByteRun{encoded.bytes(), front},
-            codec::ByteRun{m_records.bytes(), m_records.size()},
-            codec::ByteRun{encoded.bytes() + front, back},
-            codec::ByteRun{m_void.bytes() + m_void_offset, static_cast<std::size_t>(m_void_length)}};
+    runs = {
+        codec::ByteRun{encoded.bytes(), front}, codec::ByteRun{m_records.bytes(), m_records.size()},
+        codec::ByteRun{encoded.bytes() + front, back},
+        codec::ByteRun{m_void.bytes() + m_void_offset, static_cast<std::size_t>(m_void_length)}};
     m_send_buf = std::move(encoded);
     m_send_length = static_cast<std::int32_t>(size);
     return VEXA_OK;

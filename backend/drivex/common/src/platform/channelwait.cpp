@@ -60,8 +60,9 @@ int ConnectChannelWithin(const std::string& path, ChannelConnection& out, unsign
     for (;;) {
         const int error = ChannelConnection::Connect(path, out);
         if (!Missing(error)) return error;
+        // Rounded up: a truncated wait would wake, and give up, before the limit.
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return error;
         const int wait = static_cast<int>(
             error == ECONNREFUSED ? std::min<long long>(left, kRefusedRetryMs) : left);
