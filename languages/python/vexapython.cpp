@@ -75,6 +75,19 @@ std::string TextOf(PyObject* object) {
     return result;
 }
 
+// For a set-up step whose failure the process outlives: the pending
+// exception goes to the trace, prefixed by what is lost, and is cleared.
+void TraceAndDropError(const std::string& lost) {
+    PyObject* type = nullptr;
+    PyObject* value = nullptr;
+    PyObject* traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    Trace("vexapython: " + lost + ": " + TextOf(value));
+    Py_XDECREF(type);
+    Py_XDECREF(value);
+    Py_XDECREF(traceback);
+}
+
 // Writers stand in for sys.stdout and sys.stderr for one block; the streams
 // found before come back afterwards, so a nested block hands its enclosing
 // block's writers back. Without an output route the streams stay as they are.
@@ -274,14 +287,7 @@ bool InstallOutputModule() {
         module && PyDict_SetItemString(PyImport_GetModuleDict(), "_vexaoutput", module) == 0;
     Py_XDECREF(module);
     if (!ok) {
-        PyObject* type = nullptr;
-        PyObject* value = nullptr;
-        PyObject* traceback = nullptr;
-        PyErr_Fetch(&type, &value, &traceback);
-        Trace("vexapython: output stays on the process's streams: " + TextOf(value));
-        Py_XDECREF(type);
-        Py_XDECREF(value);
-        Py_XDECREF(traceback);
+        TraceAndDropError("output stays on the process's streams");
     }
     return ok;
 }
@@ -423,14 +429,7 @@ bool SetWakeHandler(bool install) {
         handler ? PyObject_CallMethod(module, "signal", "iO", WakeSignal(), handler) : nullptr;
     const bool ok = previous != nullptr;
     if (!ok) {
-        PyObject* type = nullptr;
-        PyObject* value = nullptr;
-        PyObject* traceback = nullptr;
-        PyErr_Fetch(&type, &value, &traceback);
-        Trace("vexapython: a sleeping block cannot be interrupted: " + TextOf(value));
-        Py_XDECREF(type);
-        Py_XDECREF(value);
-        Py_XDECREF(traceback);
+        TraceAndDropError("a sleeping block cannot be interrupted");
     }
     Py_XDECREF(previous);
     Py_XDECREF(handler);
