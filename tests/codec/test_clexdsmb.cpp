@@ -373,6 +373,38 @@ TEST(MessageImage, EncodeIntoMatchesTheSendBufferAndChecksCapacity) {
     EXPECT_EQ(message.EncodeInto(nullptr, size), VEXA_BAD_ARGUMENT);
 }
 
+// Rebuilds into a kept buffer must give exactly the image a fresh message
+// gives, with nothing of a longer earlier image behind it.
+TEST(MessageImage, RebuiltImagesMatchFreshOnesWhateverTheBufferHeld) {
+    const std::string bulk(4000, 'q');
+    auto fill = [&](CleXDSmb& message, int step) {
+        message.SetCommandAction(9);
+        message.SetErrorCode(3);
+        message.SetLong(step);
+        if (step == 2)
+            message.SetVoidData(MallocCopy(bulk), static_cast<std::int32_t>(bulk.size()));
+    };
+    CleXDSmb kept;
+    FillEveryField(kept);
+    ASSERT_EQ(Encode(kept), kEveryField);
+    std::int32_t length = 0;
+    const void* first = kept.GetSendBuf(length);
+    for (int step : {1, 2, 3}) {
+        kept.CleanUpAllData();
+        kept.SetwString(nullptr);
+        fill(kept, step);
+        CleXDSmb fresh;
+        fill(fresh, step);
+        const Bytes image = Encode(kept);
+        EXPECT_EQ(image, Encode(fresh)) << step;
+        EXPECT_EQ(image.size(), step == 2 ? 56 + bulk.size() : 56u) << step;
+        // A smaller image is built where the last one was.
+        if (step == 1) {
+            EXPECT_EQ(kept.GetSendBuf(length), first);
+        }
+    }
+}
+
 TEST(MessageParse, AppendsToHeldBlocksAndArrays) {
     CleXDSmb message;
     message.SetLong(1);

@@ -149,19 +149,20 @@ class CleXDSmb {
 
     // The image of the last ContructSendData; null and 0 when there is none.
     const void* GetSendBuf(std::int32_t& length) const {
-        length = static_cast<std::int32_t>(m_send_buf.size());
-        return m_send_buf.data();
+        length = static_cast<std::int32_t>(m_send_image);
+        return m_send_image > 0 ? m_send_buf.data() : nullptr;
     }
     // Size of the last image built or parsed.
     std::int32_t GetSendLength() const { return m_send_length; }
 
-    // Builds the image into a new send buffer. VEXA_BAD_ARGUMENT when the image
-    // would exceed 2^31-1 bytes (nothing built).
+    // Builds the image into the send buffer, which is kept from the last build
+    // when it has room enough and is not far too large. VEXA_BAD_ARGUMENT when
+    // the image would exceed 2^31-1 bytes (nothing built).
     std::int32_t ContructSendData();
     // The image as runs for a sender that writes the large parts from where
     // they lie: the values before the wire records, the records' own bytes,
     // the values after them, the void block's bytes. Only the two encoded
-    // runs are built, into a new send buffer; GetSendLength is the whole
+    // runs are built, into the send buffer as above; GetSendLength is the whole
     // image. The runs stay valid until the message changes. VEXA_BAD_ARGUMENT
     // as above.
     static constexpr std::size_t SEND_RUNS = 4;
@@ -189,6 +190,8 @@ class CleXDSmb {
 
   private:
     std::int32_t EncodeImage(void* buffer, std::size_t total) const;
+    // The send buffer with room for `size` bytes, no image in it yet.
+    unsigned char* SendRoom(std::size_t size);
     // The values before the wire records, and those after them up to the
     // void block's length.
     std::size_t FrontSize() const;
@@ -211,7 +214,9 @@ class CleXDSmb {
     // The struct block into the record objects, or kept as wire records.
     bool DecodeStruct(codec::ByteReader& reader, codec::DecodeBudget& budget);
 
-    codec::OwnedBuffer m_send_buf;
+    codec::OwnedBuffer m_send_buf;  // size() is the room
+    // Bytes of the last built image at the send buffer's start; 0 when none.
+    std::size_t m_send_image = 0;
     std::int32_t m_send_length = 0;
     std::int32_t m_binary_length = 0;
     codec::OwnedBuffer m_lent;

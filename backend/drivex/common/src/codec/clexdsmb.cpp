@@ -98,6 +98,7 @@ void CleXDSmb::CleanUpAllData() {
 
 void CleXDSmb::CleanUp() {
     m_send_buf.reset();
+    m_send_image = 0;
     m_wide.reset();
     m_wide_length = 0;
     CleanUpAllData();
@@ -256,30 +257,41 @@ std::int32_t CleXDSmb::EncodeImage(void* buffer, std::size_t total) const {
     return VEXA_OK;
 }
 
+unsigned char* CleXDSmb::SendRoom(std::size_t size) {
+    m_send_image = 0;
+    // A fresh large buffer costs a page fault per page on its first write, far
+    // more than the encode itself; one four times too large is given back.
+    const std::size_t room = m_send_buf.size();
+    if (room < size || room / 4 > size) {
+        m_send_buf.reset();
+        m_send_buf = codec::OwnedBuffer::Allocate(size);
+    }
+    return m_send_buf.bytes();
+}
+
 std::int32_t CleXDSmb::ContructSendData() {
-    m_send_buf.reset();
+    m_send_image = 0;
     m_send_length = 0;
     std::size_t size = 0;
     if (std::int32_t status = SizeForSend(*this, size); status != VEXA_OK) return status;
-    codec::OwnedBuffer image = codec::OwnedBuffer::Allocate(size);
-    if (std::int32_t status = EncodeImage(image.data(), size); status != VEXA_OK) return status;
-    m_send_buf = std::move(image);
+    if (std::int32_t status = EncodeImage(SendRoom(size), size); status != VEXA_OK) return status;
+    m_send_image = size;
     m_send_length = static_cast<std::int32_t>(size);
     return VEXA_OK;
 }
 
 std::int32_t CleXDSmb::ContructSendRuns(std::array<codec::ByteRun, SEND_RUNS>& runs) {
-    m_send_buf.reset();
+    m_send_image = 0;
     m_send_length = 0;
     std::size_t size = 0;
     if (std::int32_t status = SizeForSend(*this, size); status != VEXA_OK) return status;
     const std::size_t front = FrontSize();
     const std::size_t back =
         size - front - m_records.size() - static_cast<std::size_t>(m_void_length);
-    codec::OwnedBuffer encoded = codec::OwnedBuffer::Allocate(front + back);
-    ByteWriter frontWriter(encoded.bytes(), front);
+    unsigned char* encoded = SendRoom(front + back);
+    ByteWriter frontWriter(encoded, front);
     EncodeFront(frontWriter, size);
-    ByteWriter backWriter(encoded.bytes() + front, back);
+    ByteWriter backWriter(encoded + front, back);
     EncodeBack(backWriter);
     if (!frontWriter.ok() || frontWriter.written() != front || !backWriter.ok() ||
         backWriter.written() != back) {
@@ -287,10 +299,10 @@ std::int32_t CleXDSmb::ContructSendRuns(std::array<codec::ByteRun, SEND_RUNS>& r
         return VEXA_BAD_ARGUMENT;
     }
     runs = {
-        codec::ByteRun{encoded.bytes(), front}, codec::ByteRun{m_records.bytes(), m_records.size()},
-        codec::ByteRun{encoded.bytes() + front, back},
+        codec::ByteRun{encoded, front}, codec::ByteRun{m_records.bytes(), m_records.size()},
+        codec::ByteRun{encoded + front, back},
         codec::ByteRun{m_void.bytes() + m_void_offset, static_cast<std::size_t>(m_void_length)}};
-    m_send_buf = std::move(encoded);
+    m_send_image = front + back;
     m_send_length = static_cast<std::int32_t>(size);
     return VEXA_OK;
 }
