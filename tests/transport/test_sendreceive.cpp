@@ -319,18 +319,71 @@ TEST(FramingInProcess, SendOnAPipeNobodyCreatedFailsToOpen) {
     EXPECT_EQ(message.GetLongData().Size(), 1);
 }
 
-// Sends `imageSize` bytes through a fresh pipe and receives them into `reply`.
-int RoundTripInProcess(const char* tag, int imageSize, CleXDSmb& reply) {
+// Sends `message` through a fresh pipe and receives it into `reply`.
+int RoundTripInProcess(const char* tag, CleXDSmb& message, CleXDSmb& reply) {
     const std::string name = UniquePipeName(tag);
     VexaPipe reader(name);
     if (int error = reader.CreatePipe()) return error;
     VexaPipe writer(name);
-    CleXDSmb message;
-    FillToImageSize(message, imageSize);
     // The socket buffer holds these small images whole, so one thread suffices.
     if (int error = SendData(writer, message, false)) return error;
     if (int error = reader.ConnectPipe()) return error;
     return ReceiveData(reader, reply);
+}
+
+// Sends `imageSize` bytes of void data's image through a fresh pipe.
+int RoundTripInProcess(const char* tag, int imageSize, CleXDSmb& reply) {
+    CleXDSmb message;
+    FillToImageSize(message, imageSize);
+    return RoundTripInProcess(tag, message, reply);
+}
+
+// Many cases' values, no void data: an image of several pieces.
+void FillLongs(CleXDSmb& message, int count, int first) {
+    for (int i = 0; i < count; ++i) message.SetLong(first + i);
+}
+
+bool LongsMatch(const CleXDSmb& message, int count, int first) {
+    const LongData& values = message.GetLongDataRef();
+    if (values.Size() != count) return false;
+    for (int i = 0; i < count; ++i) {
+        if (values[static_cast<std::size_t>(i)] != first + i) return false;
+    }
+    return true;
+}
+
+// A receiver that serves request after request (the engine) keeps the block
+// of a large image without void data for the next one, which is assembled in
+// the same pages; a small image in between leaves it for the next large one.
+TEST(FramingInProcess, ALargeImageWithoutVoidDataLeavesItsBlockForTheNextReceive) {
+    constexpr int kLongs = 5000;  // 20,052 bytes: three pieces
+    CleXDSmb receiver;
+    CleXDSmb sent;
+    FillLongs(sent, kLongs, 1);
+    ASSERT_EQ(RoundTripInProcess("room1", sent, receiver), 0);
+    ASSERT_TRUE(LongsMatch(receiver, kLongs, 1));
+    codec::OwnedBuffer block = receiver.TakeLentBlock();
+    ASSERT_GE(block.size(), 52u + 4u * kLongs);
+    void* const room = block.data();
+    std::memset(block.data(), 0xEE, block.size());
+
+    for (int round = 2; round <= 3; ++round) {
+        receiver.CleanUp();
+        receiver.LendReceiveBlock(std::move(block));
+        CleXDSmb small;
+        small.SetLong(-round);
+        ASSERT_EQ(RoundTripInProcess("room2", small, receiver), 0);
+        ASSERT_TRUE(LongsMatch(receiver, 1, -round));
+        receiver.CleanUp();
+        // Lending nothing keeps the block the small image was assembled in.
+        receiver.LendReceiveBlock(codec::OwnedBuffer());
+        CleXDSmb large;
+        FillLongs(large, kLongs, 100 * round);
+        ASSERT_EQ(RoundTripInProcess("room3", large, receiver), 0);
+        EXPECT_TRUE(LongsMatch(receiver, kLongs, 100 * round)) << round;
+        block = receiver.TakeLentBlock();
+        EXPECT_EQ(block.data(), room) << round;
+    }
 }
 
 TEST(FramingInProcess, ALentBlockLargeEnoughCarriesTheNextImageAndATooSmallOneIsDropped) {

@@ -21,8 +21,13 @@ constexpr unsigned kFarewellGraceMs = 5000;
 
 }  // namespace
 
-ApiConnection& ApiConnection::Instance() {
+ApiConnection& ApiConnection::Construct() {
     static ApiConnection connection;
+    return connection;
+}
+
+ApiConnection& ApiConnection::Instance() {
+    static ApiConnection& connection = Construct();
     return connection;
 }
 

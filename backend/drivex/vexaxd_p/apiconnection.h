@@ -74,6 +74,9 @@ class ApiConnection {
 
   private:
     ApiConnection() = default;
+    // The first lookup's construction, out of line: inlined into Instance it
+    // made every lookup save and restore six registers.
+    [[gnu::noinline]] static ApiConnection& Construct();
     // The farewell at unload: an engine started here and still running is told
     // that the library goes away.
     ~ApiConnection();

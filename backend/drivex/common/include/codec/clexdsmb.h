@@ -144,7 +144,11 @@ class CleXDSmb {
     // Memory the next received image may be assembled in instead of a fresh
     // block: a cursor hands back its used-up block, so that a pass touches the
     // same pages block after block. Taken by the receive, whatever its size.
-    void LendReceiveBlock(codec::OwnedBuffer block) { m_lent = std::move(block); }
+    // A received image without void data leaves its block here for the next
+    // receive; lending nothing keeps it.
+    void LendReceiveBlock(codec::OwnedBuffer block) {
+        if (!block.empty()) m_lent = std::move(block);
+    }
     codec::OwnedBuffer TakeLentBlock() { return std::move(m_lent); }
 
     // The image of the last ContructSendData; null and 0 when there is none.
@@ -180,7 +184,8 @@ class CleXDSmb {
     std::int32_t ParseBuf(const void* image, std::size_t available);
     // The same for a received image the caller hands over: on success the
     // image is consumed (its memory becomes the void data, saving the copy
-    // into a new allocation); on failure it stays with the caller.
+    // into a new allocation, or without void data the lent block); on
+    // failure it stays with the caller.
     std::int32_t ParseBuf(codec::OwnedBuffer&& image);
 
     // T from the first 4 bytes of an image; VEXA_MALFORMED_MESSAGE when fewer

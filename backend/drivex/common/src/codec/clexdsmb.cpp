@@ -487,6 +487,10 @@ std::int32_t CleXDSmb::ParseBuf(codec::OwnedBuffer&& image) {
             const std::size_t length = static_cast<std::size_t>(decoded.m_void_length);
             decoded.m_void = std::move(taken);
             decoded.m_void_offset = static_cast<std::size_t>(decoded.m_send_length) - length;
+        } else {
+            // A large image of cell records comes again at the next commit:
+            // its pages, already mapped, take it.
+            decoded.m_lent = std::move(taken);
         }
     });
 }
