@@ -255,6 +255,44 @@ TEST(MessageParse, KeptCellRecordsAreTheRecordsOfTheImage) {
     EXPECT_EQ(visits, 1);
 }
 
+// A record is read only when all of it lies in the view: every cut of a
+// record, and lengths that are negative or run past the end, fail without
+// consuming anything; the bytes after a record are left for the next read.
+TEST(MessageParse, ACellRecordIsReadOnlyWhenItFitsTheView) {
+    codec::CellRecords records;
+    records.AppendString("set", -4, 70000, std::string("t\0x", 3));
+    Bytes bytes = ToBytes(records.bytes(), records.size());
+    ASSERT_EQ(bytes.size(), 28u + 3u + 3u);
+    bytes.push_back(0x5A);  // a byte of whatever follows
+    codec::CellRecord record;
+    for (std::size_t cut = 0; cut + 1 < bytes.size(); ++cut) {
+        codec::ByteReader reader(bytes.data(), cut);
+        EXPECT_FALSE(codec::CellRecords::Read(reader, record)) << cut;
+        EXPECT_EQ(reader.consumed(), 0u) << cut;
+    }
+    codec::ByteReader whole(bytes.data(), bytes.size());
+    ASSERT_TRUE(codec::CellRecords::Read(whole, record));
+    EXPECT_EQ(whole.consumed(), bytes.size() - 1);
+    EXPECT_EQ(record.dataset, "set");
+    EXPECT_EQ(record.row, -4);
+    EXPECT_EQ(record.variable, 70000);
+    EXPECT_EQ(record.type, codec::CellRecords::kString);
+    EXPECT_EQ(record.number, 0.0);
+    EXPECT_EQ(record.text, std::string_view("t\0x", 3));
+
+    // Name length at 0, text length at 27: negative, or one byte too long.
+    for (std::size_t at : {0u, 27u}) {
+        for (std::uint32_t length : {0xFFFFFFFFu, 0x80000000u, 4u}) {
+            Bytes bad = bytes;
+            bad.pop_back();
+            for (int i = 0; i < 4; ++i) bad[at + i] = static_cast<unsigned char>(length >> 8 * i);
+            codec::ByteReader reader(bad.data(), bad.size());
+            EXPECT_FALSE(codec::CellRecords::Read(reader, record)) << at << " " << length;
+            EXPECT_EQ(reader.consumed(), 0u);
+        }
+    }
+}
+
 // Many records grow the one buffer; every byte stays where it was written.
 TEST(MessageImage, ManyAppendedRecordsMatchTheirObjects) {
     CleXDSmb expected;

@@ -44,20 +44,31 @@ void CellRecords::Append(std::string_view dataset, std::int32_t row, std::int32_
     ++m_count;
 }
 
+// One bound check per length: a commit reads a million records twice, once
+// to check the image and once to apply them.
 bool CellRecords::Read(ByteReader& reader, CellRecord& record) {
-    ByteReader probe = reader;
-    const unsigned char* name = nullptr;
-    const unsigned char* text = nullptr;
-    std::size_t nameLength = 0, textLength = 0;
-    if (!probe.GetLengthPrefixed(&name, &nameLength) || !probe.GetFixed32(&record.row) ||
-        !probe.GetFixed32(&record.variable) || !probe.GetFixed32(&record.type) ||
-        !probe.GetDouble(&record.number) || !probe.GetLengthPrefixed(&text, &textLength)) {
+    const std::size_t available = reader.remaining();
+    const unsigned char* at = nullptr;
+    if (available < kFixedBytes || !reader.GetBytes(0, &at)) return false;
+    const auto nameLength = static_cast<std::int32_t>(DecodeFixed32(at));
+    if (nameLength < 0 || static_cast<std::size_t>(nameLength) > available - kFixedBytes) {
         return false;
     }
-    record.dataset = std::string_view(reinterpret_cast<const char*>(name), nameLength);
-    record.text = std::string_view(reinterpret_cast<const char*>(text), textLength);
-    reader = probe;
-    return true;
+    const std::size_t fixedEnd = kFixedBytes + static_cast<std::size_t>(nameLength);
+    const unsigned char* fixed = at + 4 + nameLength;
+    const auto textLength = static_cast<std::int32_t>(DecodeFixed32(fixed + 20));
+    if (textLength < 0 || static_cast<std::size_t>(textLength) > available - fixedEnd) {
+        return false;
+    }
+    record.dataset = std::string_view(reinterpret_cast<const char*>(at + 4),
+                                      static_cast<std::size_t>(nameLength));
+    record.row = static_cast<std::int32_t>(DecodeFixed32(fixed));
+    record.variable = static_cast<std::int32_t>(DecodeFixed32(fixed + 4));
+    record.type = static_cast<std::int32_t>(DecodeFixed32(fixed + 8));
+    record.number = std::bit_cast<double>(DecodeFixed64(fixed + 12));
+    record.text = std::string_view(reinterpret_cast<const char*>(fixed + 24),
+                                   static_cast<std::size_t>(textLength));
+    return reader.GetBytes(fixedEnd + static_cast<std::size_t>(textLength), &at);
 }
 
 void CellRecords::AppendImage(const unsigned char* bytes, std::size_t size, std::size_t count) {

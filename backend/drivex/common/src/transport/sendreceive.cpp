@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "codec/bytereader.h"
 #include "codec/clexdsmb.h"
 #include "codec/javaextensionsmb.h"
 #include "codec/ownedbuffer.h"
@@ -75,18 +76,17 @@ class ImageAssembly {
 // succeeded.
 template <typename Write>
 int SendImage(CleXDSmb& message, Write write) {
-    std::size_t size = 0;
-    if (int sized = message.EncodedSize(size)) return sized;
     // Nearly every request and reply fits one piece: built on the stack, so a
-    // round trip allocates no image.
-    if (size <= static_cast<std::size_t>(kPiece)) {
-        unsigned char image[kPiece];
-        if (int built = message.EncodeInto(image, sizeof image)) return built;
-        const codec::ByteRun whole{image, size};
+    // round trip allocates no image, and sized once, by the encode itself.
+    unsigned char image[kPiece];
+    if (message.EncodeInto(image, sizeof image) == 0) {
+        const codec::ByteRun whole{image, codec::DecodeFixed32(image)};
         if (int error = write(&whole, 1)) return error;
         message.CleanUp();
         return 0;
     }
+    std::size_t size = 0;
+    if (int sized = message.EncodedSize(size)) return sized;
     std::array<codec::ByteRun, CleXDSmb::SEND_RUNS> runs;
     if (int built = message.ContructSendRuns(runs)) return built;
     if (int error = write(runs.data(), runs.size())) return error;
