@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <future>
 
 #include "platform/process.h"
@@ -60,4 +61,25 @@ TEST(ProcessWatch, BoundedWaitsEndAtTheLimitOrAtTheEnd) {
     EXPECT_TRUE(watch.WaitForEnd(600000));
     EXPECT_TRUE(child.WaitFor(600000));
     EXPECT_EQ(child.ExitStatus(), 128 + SIGKILL);
+}
+
+// The time left is rounded up to whole milliseconds: a truncated one made a
+// wait of N ms give up after N - 1 and a fraction.
+TEST(ProcessWatch, ABoundedWaitNeverGivesUpBeforeItsLimit) {
+    ChildProcess child;
+    ASSERT_EQ(ChildProcess::Spawn({"/bin/sleep", "30"}, child), 0);
+    ProcessWatch watch;
+    ASSERT_EQ(ProcessWatch::Open(child.pid(), watch), 0);
+    using Clock = std::chrono::steady_clock;
+    for (int limit : {1, 2, 5, 10}) {
+        for (int round = 0; round < 5; ++round) {
+            const auto start = Clock::now();
+            EXPECT_FALSE(watch.WaitForEnd(limit));
+            EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(limit)) << limit << " ms";
+            const auto again = Clock::now();
+            EXPECT_FALSE(child.WaitFor(static_cast<unsigned>(limit)));
+            EXPECT_GE(Clock::now() - again, std::chrono::milliseconds(limit)) << limit << " ms";
+        }
+    }
+    child.Kill();
 }

@@ -4,6 +4,7 @@
 // one owner thread at a time.
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,9 @@ std::string ProgramDirectory(const std::string& programPath);
 std::vector<std::string> CurrentEnvironment();
 // Environment access; SetEnvironment serialises with process starts.
 bool GetEnvironment(const std::string& name, std::string& value);
+// Held by every process start and every read or change of the environment:
+// a child never copies an environment that is being changed.
+std::mutex& EnvironmentLock();
 int SetEnvironment(const std::string& name, const std::string& value);
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include "hosting/dxstartup.h"
 #include "hosting/xprocessenvironment.h"
+#include "platform/deadline.h"
 #include "runtime/dxtracer.h"
 #include "runtime/statuscodes.h"
 #include "runtime/xcmdargument.h"
@@ -21,9 +22,7 @@ ProcessHost::PartnerWait::PartnerWait(const ProcessHost& host, std::chrono::mill
     : m_host(host), m_deadline(std::chrono::steady_clock::now() + limit) {}
 
 unsigned ProcessHost::PartnerWait::leftMs() const {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        m_deadline - std::chrono::steady_clock::now());
-    return left.count() > 0 ? static_cast<unsigned>(left.count()) : 0u;
+    return static_cast<unsigned>(platform::MillisecondsUntil(m_deadline));
 }
 
 int ProcessHost::PartnerWait::process() const {

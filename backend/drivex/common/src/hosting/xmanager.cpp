@@ -1,12 +1,12 @@
 #include "hosting/xmanager.h"
 
-#include <algorithm>
 #include <chrono>
 
 #include "hosting/drivex.h"
 #include "hosting/dxstartup.h"
 #include "hosting/inpstatisticsx.h"
 #include "hosting/statisticsx.h"
+#include "platform/deadline.h"
 #include "runtime/dxglobal.h"
 #include "runtime/dxtracer.h"
 #include "runtime/keptalive.h"
@@ -63,10 +63,8 @@ bool XManager::cleanup(unsigned milliseconds) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (!m_drivers.empty()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
         if (!m_drivers.back()->awaitThreadEnd(
-                static_cast<unsigned>(std::max<long long>(0, left.count())))) {
+                static_cast<unsigned>(platform::MillisecondsUntil(deadline)))) {
             leaveBehind();
             return false;
         }

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/deadline.h"
 #include "platform/uniquefd.h"
 
 namespace platform {
@@ -60,10 +61,8 @@ int ConnectChannelWithin(const std::string& path, ChannelConnection& out, unsign
     for (;;) {
         const int error = ChannelConnection::Connect(path, out);
         if (!Missing(error)) return error;
-        // Rounded up: a truncated wait would wake, and give up, before the limit.
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return error;
+        const long long left = MillisecondsUntil(deadline);
+        if (left == 0) return error;
         const int wait = static_cast<int>(
             error == ECONNREFUSED ? std::min<long long>(left, kRefusedRetryMs) : left);
         AwaitEntry(watch, wait);

@@ -14,16 +14,12 @@
 #include <thread>
 #include <utility>
 
+#include "platform/deadline.h"
+
 extern char** environ;
 
 namespace platform {
 namespace {
-
-// The environment must not change while a child copies it.
-std::mutex& EnvironmentLock() {
-    static std::mutex lock;
-    return lock;
-}
 
 int DecodeStatus(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
@@ -114,10 +110,8 @@ bool ChildProcess::WaitFor(unsigned milliseconds) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
         if (m_watch.valid()) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
             // Woken by the end itself; the reap that follows collects it.
-            m_watch.WaitForEnd(static_cast<int>(left) + 1);
+            m_watch.WaitForEnd(static_cast<int>(MillisecondsUntil(deadline)));
             continue;
         }
         std::this_thread::sleep_for(pause);
@@ -173,14 +167,6 @@ std::vector<std::string> CurrentEnvironment() {
     std::vector<std::string> entries;
     for (char** entry = environ; entry && *entry; ++entry) entries.emplace_back(*entry);
     return entries;
-}
-
-bool GetEnvironment(const std::string& name, std::string& value) {
-    std::lock_guard<std::mutex> guard(EnvironmentLock());
-    const char* found = std::getenv(name.c_str());
-    if (!found) return false;
-    value = found;
-    return true;
 }
 
 int SetEnvironment(const std::string& name, const std::string& value) {

@@ -1,4 +1,6 @@
-// The parts of ChildProcess that are the same on every system.
+// The parts of ChildProcess and of the environment access that are the same
+// on every system.
+#include <cstdlib>
 #include <utility>
 
 #include "platform/process.h"
@@ -14,6 +16,19 @@ bool ChildProcess::IsActive() { return m_pid > 0 && !Reap(false); }
 int ChildProcess::Wait() {
     Reap(true);
     return m_exitStatus;
+}
+
+std::mutex& EnvironmentLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+bool GetEnvironment(const std::string& name, std::string& value) {
+    std::lock_guard<std::mutex> guard(EnvironmentLock());
+    const char* found = std::getenv(name.c_str());
+    if (!found) return false;
+    value = found;
+    return true;
 }
 
 }  // namespace platform

@@ -4,10 +4,11 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+
+#include "platform/deadline.h"
 
 namespace platform {
 
@@ -30,11 +31,7 @@ bool ProcessWatch::WaitForEnd(int milliseconds) {
         std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
         int wait = milliseconds;
-        if (milliseconds >= 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            wait = static_cast<int>(std::max<long long>(0, left.count()));
-        }
+        if (milliseconds >= 0) wait = static_cast<int>(MillisecondsUntil(deadline));
         const int ready = ::poll(fds, 2, wait);
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return false;

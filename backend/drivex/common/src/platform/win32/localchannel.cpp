@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/deadline.h"
 #include "platform/winhandle.h"
 
 namespace platform {
@@ -119,9 +120,7 @@ int WaitForClient(HANDLE pipe, const ChannelConnection* watched, int millisecond
         DWORD slice = INFINITE;
         if (watched) slice = 20;
         if (milliseconds >= 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            const DWORD remaining = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
+            const DWORD remaining = static_cast<DWORD>(MillisecondsUntil(deadline));
             if (slice == INFINITE || remaining < slice) slice = remaining;
         }
         const HANDLE handles[2] = {io.event(),

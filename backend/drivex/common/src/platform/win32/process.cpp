@@ -27,11 +27,6 @@ using win32::LastErrno;
 // callers see one value for it everywhere.
 constexpr UINT kKilledExitCode = 137;
 
-std::mutex& EnvironmentLock() {
-    static std::mutex lock;
-    return lock;
-}
-
 // The "NAME=VALUE\0...\0\0" block CreateProcessA reads.
 std::string EnvironmentBlock(const std::vector<std::string>& environment) {
     std::string block;
@@ -215,14 +210,6 @@ std::vector<std::string> CurrentEnvironment() {
     }
     ::FreeEnvironmentStringsA(block);
     return entries;
-}
-
-bool GetEnvironment(const std::string& name, std::string& value) {
-    std::lock_guard<std::mutex> guard(EnvironmentLock());
-    const char* found = std::getenv(name.c_str());
-    if (!found) return false;
-    value = found;
-    return true;
 }
 
 int SetEnvironment(const std::string& name, const std::string& value) {
