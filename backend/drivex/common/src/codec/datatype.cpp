@@ -92,6 +92,8 @@ struct ElementCodec<dataSet> {
 
 }  // namespace
 
+namespace codec {
+
 template <class T>
 std::size_t ValueBlock<T>::EncodedSize() const {
     std::size_t size = kCountSize;
@@ -197,6 +199,8 @@ template class ValueBlock<std::int32_t>;
 template class ValueBlock<double>;
 template class ValueBlock<std::string>;
 template class ValueBlock<dataSet>;
+
+}  // namespace codec
 
 void LongData::AppendValue(const std::vector<std::int32_t>& more) {
     if (&more == &Values()) {
