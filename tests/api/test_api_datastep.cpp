@@ -102,6 +102,36 @@ TEST(DatastepBatch, TheFetchFlagSaysWhetherTheHeldBatchIsOfTheSameDataset) {
               (std::vector<std::pair<int, int>>{{0, 5}, {0, 5}, {0, 5}, {1, 15}, {0, 15}}));
 }
 
+TEST(DatastepBatch, OptimizeReadsTheHeldBatchOnlyForTheSameNameAndAVariableItHolds) {
+    apitest::AttachAsRunning();
+    ScriptedEngine engine(
+        {BatchReply(0, 9, {0, 0}, 0), BatchReply(0, 9, {0, 0}, 0), BatchReply(0, 9, {0, 0}, 0)});
+    char name[3] = "d";
+    int missing = -1;
+    int err = -1;
+    EXPECT_EQ(GetNCellValueOptimize(name, 3, 1, &missing, &err), 31.0);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(missing, 1);
+    for (int variable : {-1, 2}) {
+        missing = -1;
+        EXPECT_EQ(GetNCellValueOptimize(name, 3, variable, &missing, &err), 0.0);
+        EXPECT_EQ(err, VEXA_VARIABLE_OUT_OF_RANGE);
+        EXPECT_EQ(missing, -1);
+    }
+    EXPECT_EQ(GetNCellValueOptimize(name, 3, 0, nullptr, &err), 0.0);
+    EXPECT_EQ(err, VEXA_BAD_ARGUMENT);
+    // The caller's buffer now names another dataset; then the first name again.
+    name[1] = 'd';
+    EXPECT_EQ(GetNCellValueOptimize(name, 4, 0, &missing, &err), 40.0);
+    EXPECT_EQ(GetNCellValueOptimize("d", 4, 0, &missing, &err), 40.0);
+    EXPECT_EQ(GetNCellValueOptimize("d", 9, 1, &missing, &err), 91.0);
+    EXPECT_EQ(err, 0);
+    ASSERT_EQ(engine.Finish(), 0);
+    std::vector<std::pair<int, int>> fetches;
+    for (const Image& request : engine.Requests()) fetches.push_back(FlagAndRow(request));
+    EXPECT_EQ(fetches, (std::vector<std::pair<int, int>>{{0, 3}, {0, 4}, {0, 4}}));
+}
+
 TEST(DatastepBatch, RowListAndVariableTypesComeFromTheBatchLongBlock) {
     apitest::AttachAsRunning();
     ScriptedEngine engine({BatchReply(100, 199, {0, 8}, 1000)});

@@ -58,6 +58,15 @@ class ImageBuilder {
     Bytes m_bytes;
 };
 
+// The image a message builds for a send; empty when it builds none.
+template <class Message>
+Bytes SentImage(Message& message) {
+    if (message.ContructSendData() != 0) return {};
+    std::int32_t length = 0;
+    const void* image = message.GetSendBuf(length);
+    return ToBytes(image, static_cast<std::size_t>(length));
+}
+
 // A heap copy of exactly `size` bytes, so that ASan flags any read beyond it.
 class ExactBuffer {
   public:

@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "caseblock.h"
 #include "codec/protocol.h"
+#include "codec/textcells.h"
 #include "commandtable.h"
 #include "enginecodes.h"
 #include "runtime/statuscodes.h"
@@ -64,41 +66,50 @@ int FetchBatch(const RequestArgs& args, CleXDSmb& reply, DataContext& state) {
     reply.SetLong(static_cast<std::int32_t>(last));
     reply.SetLong(static_cast<std::int32_t>(data->CaseCount()));
 
-    std::vector<MissingJudge> judges;
-    judges.reserve(variables);
-    for (std::size_t v = 0; v < variables; ++v) judges.emplace_back(data->variable(v));
     LongData flags;
     DoubleData numbers;
-    StringData texts;
-    // Each block grows once, not by doubling through a batch of many cells.
+    // The strings go in wire form: a numeric cell's empty string is four
+    // bytes, not a string object.
+    codec::TextCells texts;
+    // Each block grows once, and its cells are written where they lie.
     const std::size_t cellCount = (last - first + 1) * variables;
-    flags.Reserve(cellCount);
-    numbers.Reserve(cellCount);
-    texts.Reserve(cellCount);
+    std::int32_t* flagAt = flags.Extend(cellCount);
+    double* numberAt = numbers.Extend(cellCount);
+    texts.Reserve(cellCount, 0);
     const CaseStore& store = data->cases();
-    std::vector<std::size_t> obsIndex(variables);
-    std::vector<bool> numeric(variables);
+    // Per variable its record, whose missing test is inline, and its cells.
+    struct Column {
+        VarInfo record;
+        std::size_t obs;
+        bool numeric;
+    };
+    std::vector<Column> columns;
+    columns.reserve(variables);
     for (std::size_t v = 0; v < variables; ++v) {
-        obsIndex[v] = store.ObsIndex(v);
-        numeric[v] = store.Type(v) == 0;
+        columns.push_back({CursorRecord(data->variable(v)), store.ObsIndex(v), store.Type(v) == 0});
     }
-    const std::string empty;
+    bool fits = true;
+    // Numeric cells' empty strings go in runs, each run at once.
+    std::size_t emptyRun = 0;
     for (std::size_t r = first; r <= last; ++r) {
         const std::span<const OBS> cells = store.Case(r);
         for (std::size_t v = 0; v < variables; ++v) {
-            flags.SetValue(judges[v].Flag(cells.subspan(obsIndex[v])));
-            if (numeric[v]) {
-                numbers.SetValue(cells[obsIndex[v]].AsNumber());
-                texts.SetValue(empty);
+            const Column& column = columns[v];
+            *flagAt++ = column.record.IsMissing(cells.subspan(column.obs));
+            if (column.numeric) {
+                *numberAt++ = cells[column.obs].AsNumber();
+                ++emptyRun;
             } else {
-                numbers.SetValue(0.0);
-                texts.SetValue(std::string(store.Text(r, v)));
+                *numberAt++ = 0.0;
+                fits = texts.AppendEmpty(std::exchange(emptyRun, 0)) && fits;
+                fits = texts.Append(store.Text(r, v)) && fits;
             }
         }
     }
+    if (!texts.AppendEmpty(emptyRun) || !fits) return VEXA_BAD_ARGUMENT;
     reply.SetLongArray(std::move(flags));
     reply.SetDoubleArray(std::move(numbers));
-    reply.SetStringArray(std::move(texts));
+    reply.SetTextCells(std::move(texts));
     return VEXA_OK;
 }
 

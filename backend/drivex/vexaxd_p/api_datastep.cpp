@@ -16,7 +16,7 @@ using api::Refusal;
 
 namespace {
 
-api::DatastepBatch& Batch() { return api::Connection().datastepBatch(); }
+api::DatastepBatch& Batch() { return api::KeptConnection().datastepBatch(); }
 
 // Cell writes still queued go before anything that reads or ends the step.
 [[nodiscard]] int FlushPending() {
@@ -132,6 +132,12 @@ int GetDatastepDatasets(char*** names, int* count) {
 }
 
 double GetNCellValueOptimize(const char* dataset, int row, int variable, int* missing, int* err) {
+    // A pass reads every cell here: one the held batch holds skips the checks.
+    double value = 0.0;
+    if (dataset && missing && Batch().Number(dataset, row, variable, value, *missing)) {
+        api::Report(err, 0);
+        return value;
+    }
     int status = 0;
     const DatastepSmb* batch =
         Guard([&](int& found) { return Covering(dataset, row, found); }, status);

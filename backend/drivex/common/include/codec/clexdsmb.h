@@ -19,6 +19,7 @@
 #include "codec/cellrecords.h"
 #include "codec/datatype.h"
 #include "codec/ownedbuffer.h"
+#include "codec/textcells.h"
 
 class CleXDSmb {
   public:
@@ -84,6 +85,17 @@ class CleXDSmb {
     void SetDoubleArray(const std::vector<DoubleData>& lists) { m_double_arrays = lists; }
     void SetStringArray(const StringData& list) { m_string_arrays.push_back(list); }
     void SetStringArray(const std::vector<StringData>& lists) { m_string_arrays = lists; }
+    // The first string array, already in wire form; the string arrays set as
+    // values follow it. Cleared by a clean-up.
+    void SetTextCells(codec::TextCells&& cells) {
+        m_text_cells = std::make_unique<codec::TextCells>(std::move(cells));
+    }
+    // A receiver that reads strings by index keeps a received image's first
+    // string array in wire form instead of one string object per value; the
+    // arrays after it are decoded as values.
+    void KeepTextCells(bool keep) { m_keep_text_cells = keep; }
+    // The string array in wire form; null when there is none.
+    const codec::TextCells* GetTextCells() const { return m_text_cells.get(); }
 
     // Copies the zero-terminated text; null removes the wide string.
     void SetwString(const char16_t* text);
@@ -218,6 +230,10 @@ class CleXDSmb {
     void SlideVoidToFront();
     // The struct block into the record objects, or kept as wire records.
     bool DecodeStruct(codec::ByteReader& reader, codec::DecodeBudget& budget);
+    // The string arrays, the first kept in wire form when asked.
+    bool DecodeStringArrays(codec::ByteReader& reader, codec::DecodeBudget& budget);
+    std::size_t StringArraysSize() const;
+    void EncodeStringArrays(codec::ByteWriter& writer) const;
 
     codec::OwnedBuffer m_send_buf;  // size() is the room
     // Bytes of the last built image at the send buffer's start; 0 when none.
@@ -244,6 +260,8 @@ class CleXDSmb {
     StructData m_struct;
     codec::CellRecords m_records;
     bool m_keep_records = false;
+    std::unique_ptr<codec::TextCells> m_text_cells;
+    bool m_keep_text_cells = false;
 };
 
 template <typename Visit>

@@ -3,18 +3,20 @@
 // is [first row, variable count, one type per variable, ..., last row, third
 // row figure]; per cell, a missing flag, a double and a string sit at index
 // (row - first row) * variable count + variable of the first long, double and
-// string arrays. Keeps the wire image of CleXDSmb; owns what the message owns.
+// string arrays. A received string array stays in wire form. Keeps the wire
+// image of CleXDSmb; owns what the message owns.
 // Belongs to the API's calling thread; no lock.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "codec/clexdsmb.h"
 
 class DatastepSmb : public CleXDSmb {
   public:
-    DatastepSmb() = default;
+    DatastepSmb() { KeepTextCells(true); }
 
     void SetvarCount(std::int32_t count, std::int32_t& error) {
         m_var_count = count;
@@ -59,6 +61,9 @@ class DatastepSmb : public CleXDSmb {
     std::int32_t CellIndex(std::int32_t row, std::int32_t variable, std::size_t& index) const;
     // The missing flag of the cell, when the batch holds it.
     std::int32_t MissingFlag(std::size_t index, std::int32_t& flag) const;
+    // Strings in the first string array, received in wire form or set as values.
+    std::size_t TextCount() const;
+    std::string_view TextAt(std::size_t index) const;
 
     std::int32_t m_var_count = 0;
     std::int32_t m_first_row = -1;

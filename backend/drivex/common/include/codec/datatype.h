@@ -107,6 +107,12 @@ class ValueBlock : public DataType {
     void AppendFrom(ValueBlock&& other);
     // Room for `count` values in all, for a builder that knows how many follow.
     void Reserve(std::size_t count) { m_values.reserve(count); }
+    // `count` more values, value-initialised, for a builder that writes them
+    // in place; where they start, valid until the block next changes.
+    T* Extend(std::size_t count) {
+        m_values.resize(m_values.size() + count);
+        return m_values.data() + (m_values.size() - count);
+    }
 
   protected:
     void Append(const T& value) { m_values.push_back(value); }

@@ -32,10 +32,10 @@ void WriteArrays(ByteWriter& writer, const std::vector<Block>& lists) {
     for (const Block& list : lists) list.EncodeTo(writer);
 }
 
+// The `count` arrays that follow their count.
 template <class Block>
-bool ReadArrays(ByteReader& reader, DecodeBudget& budget, std::vector<Block>& lists) {
-    std::int32_t count = 0;
-    if (!reader.GetFixed32(&count)) return false;
+bool ReadArrayValues(ByteReader& reader, DecodeBudget& budget, std::int32_t count,
+                     std::vector<Block>& lists) {
     if (count <= 0) return true;
     // Every block image holds at least its count.
     if (static_cast<std::size_t>(count) > reader.remaining() / CleXDSmb::LONG_LEN) return false;
@@ -45,6 +45,12 @@ bool ReadArrays(ByteReader& reader, DecodeBudget& budget, std::vector<Block>& li
         if (!list.DecodeFrom(reader, budget)) return false;
     }
     return true;
+}
+
+template <class Block>
+bool ReadArrays(ByteReader& reader, DecodeBudget& budget, std::vector<Block>& lists) {
+    std::int32_t count = 0;
+    return reader.GetFixed32(&count) && ReadArrayValues(reader, budget, count, lists);
 }
 
 template <class Block>
@@ -72,6 +78,13 @@ void WriteWide(ByteWriter& writer, const char16_t* text, std::int32_t units) {
     }
 }
 
+StringData AsValues(const codec::TextCells& cells) {
+    StringData list;
+    list.Reserve(cells.count());
+    for (std::size_t i = 0; i < cells.count(); ++i) list.SetValue(std::string(cells.At(i)));
+    return list;
+}
+
 // The size of the image about to be built for a send; traced when too large.
 std::int32_t SizeForSend(const CleXDSmb& message, std::size_t& size) {
     const std::int32_t status = message.EncodedSize(size);
@@ -90,6 +103,7 @@ void CleXDSmb::CleanUpAllData() {
     m_long_arrays.clear();
     m_double_arrays.clear();
     m_string_arrays.clear();
+    m_text_cells.reset();
     m_void.reset();
     m_void_offset = 0;
     m_void_length = 0;
@@ -201,7 +215,7 @@ std::int32_t CleXDSmb::EncodedSize(std::size_t& size) const {
     total += m_long.EncodedSize() + m_double.EncodedSize() + m_string.EncodedSize() +
              m_struct.EncodedSize() + m_records.size();
     if (m_struct.Size() + m_records.count() > kMaxImage) return VEXA_BAD_ARGUMENT;
-    total += ArraysSize(m_long_arrays) + ArraysSize(m_double_arrays) + ArraysSize(m_string_arrays);
+    total += ArraysSize(m_long_arrays) + ArraysSize(m_double_arrays) + StringArraysSize();
     total += LONG_LEN + (m_binary ? static_cast<std::size_t>(m_binary_length) : 0);
     total += LONG_LEN + (m_wide ? 2 * static_cast<std::size_t>(m_wide_length) : 0);
     total += LONG_LEN + static_cast<std::size_t>(m_void_length);
@@ -236,7 +250,7 @@ void CleXDSmb::EncodeFront(ByteWriter& writer, std::size_t total) const {
 void CleXDSmb::EncodeBack(ByteWriter& writer) const {
     WriteArrays(writer, m_long_arrays);
     WriteArrays(writer, m_double_arrays);
-    WriteArrays(writer, m_string_arrays);
+    EncodeStringArrays(writer);
     const std::int32_t binary_length = m_binary ? m_binary_length : 0;
     writer.PutFixed32(binary_length);
     writer.PutBytes(m_binary.get(), static_cast<std::size_t>(binary_length));
@@ -336,7 +350,7 @@ const char* CleXDSmb::Decode(ByteReader& reader, bool copy_void) {
         return budget.exceeded() ? "decoded image within 2T" : "blocks fit T";
     }
     if (!ReadArrays(image, budget, m_long_arrays) || !ReadArrays(image, budget, m_double_arrays) ||
-        !ReadArrays(image, budget, m_string_arrays)) {
+        !DecodeStringArrays(image, budget)) {
         return budget.exceeded() ? "decoded image within 2T" : "arrays fit T";
     }
 
@@ -399,6 +413,37 @@ bool CleXDSmb::DecodeStruct(ByteReader& reader, DecodeBudget& budget) {
     return true;
 }
 
+std::size_t CleXDSmb::StringArraysSize() const {
+    return ArraysSize(m_string_arrays) + (m_text_cells ? m_text_cells->EncodedSize() : 0);
+}
+
+void CleXDSmb::EncodeStringArrays(ByteWriter& writer) const {
+    if (!m_text_cells) return WriteArrays(writer, m_string_arrays);
+    writer.PutFixed32(static_cast<std::int32_t>(m_string_arrays.size() + 1));
+    m_text_cells->EncodeTo(writer);
+    for (const StringData& list : m_string_arrays) list.EncodeTo(writer);
+}
+
+bool CleXDSmb::DecodeStringArrays(ByteReader& reader, DecodeBudget& budget) {
+    if (!m_keep_text_cells) return ReadArrays(reader, budget, m_string_arrays);
+    ByteReader probe = reader;
+    std::int32_t count = 0;
+    if (!probe.GetFixed32(&count)) return false;
+    if (count <= 0) {
+        reader = probe;
+        return true;
+    }
+    auto cells = std::make_unique<codec::TextCells>();
+    std::vector<StringData> rest;
+    if (!cells->Read(probe, budget) || !ReadArrayValues(probe, budget, count - 1, rest)) {
+        return false;
+    }
+    m_text_cells = std::move(cells);
+    m_string_arrays = std::move(rest);
+    reader = probe;
+    return true;
+}
+
 void CleXDSmb::Absorb(CleXDSmb&& incoming) {
     m_send_length = incoming.m_send_length;
     m_command_action = incoming.m_command_action;
@@ -415,6 +460,13 @@ void CleXDSmb::Absorb(CleXDSmb&& incoming) {
     }
     AppendArrays(m_long_arrays, std::move(incoming.m_long_arrays));
     AppendArrays(m_double_arrays, std::move(incoming.m_double_arrays));
+    if (incoming.m_text_cells && (m_text_cells || !m_string_arrays.empty())) {
+        // Only the first string array of all stays in wire form.
+        incoming.m_string_arrays.insert(incoming.m_string_arrays.begin(),
+                                        AsValues(*incoming.m_text_cells));
+        incoming.m_text_cells.reset();
+    }
+    if (incoming.m_text_cells) m_text_cells = std::move(incoming.m_text_cells);
     AppendArrays(m_string_arrays, std::move(incoming.m_string_arrays));
     // Strings and void data are single values: the received ones replace.
     m_binary = std::move(incoming.m_binary);
@@ -429,8 +481,8 @@ void CleXDSmb::Absorb(CleXDSmb&& incoming) {
 bool CleXDSmb::HoldsNothing() const {
     return m_long.Size() == 0 && m_double.Size() == 0 && m_string.Size() == 0 &&
            m_struct.Size() == 0 && m_records.empty() && m_long_arrays.empty() &&
-           m_double_arrays.empty() && m_string_arrays.empty() && !m_binary && !m_wide &&
-           m_void.empty() && m_void_length == 0;
+           m_double_arrays.empty() && m_string_arrays.empty() && !m_text_cells && !m_binary &&
+           !m_wide && m_void.empty() && m_void_length == 0;
 }
 
 template <class Finish>
@@ -454,6 +506,7 @@ std::int32_t CleXDSmb::DecodeImage(ByteReader& reader, bool copy_void, Finish fi
     }
     CleXDSmb incoming;
     incoming.m_keep_records = m_keep_records;
+    incoming.m_keep_text_cells = m_keep_text_cells;
     if (const char* failed = incoming.Decode(reader, copy_void)) {
         DxTraceError(std::string("CleXDSmb::ParseBuf ") + failed, VEXA_MALFORMED_MESSAGE);
         return VEXA_MALFORMED_MESSAGE;

@@ -39,7 +39,7 @@ std::int32_t DatastepSmb::ReadBatchHeader() {
     const std::uint64_t cells =
         static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(count);
     if (FirstSize(GetLongArrayRef()) < cells || FirstSize(GetDoubleArrayRef()) < cells ||
-        FirstSize(GetStringArrayRef()) < cells) {
+        TextCount() < cells) {
         return Malformed("cell arrays hold every cell of the rows");
     }
     m_first_row = first_row;
@@ -114,15 +114,25 @@ std::unique_ptr<char[]> DatastepSmb::GetCCellValue(std::int32_t row, std::int32_
     std::int32_t flag = 0;
     error = CellIndex(row, variable, index);
     if (error == VEXA_OK) error = MissingFlag(index, flag);
-    if (error == VEXA_OK && index >= FirstSize(GetStringArrayRef())) {
+    if (error == VEXA_OK && index >= TextCount()) {
         error = Malformed("strings hold the cell");
     }
     if (error != VEXA_OK) return nullptr;
     missing = flag;
-    const std::string& value = GetStringArrayRef().front().Values()[index];
+    std::string_view value = TextAt(index);
     // Up to the first zero byte, as a zero-terminated text would carry it.
-    const std::size_t length = std::strlen(value.c_str());
-    auto text = std::make_unique<char[]>(length + 1);
-    std::memcpy(text.get(), value.data(), length);
+    value = value.substr(0, value.find('\0'));
+    auto text = std::make_unique<char[]>(value.size() + 1);
+    if (!value.empty()) std::memcpy(text.get(), value.data(), value.size());
     return text;
+}
+
+std::size_t DatastepSmb::TextCount() const {
+    if (const codec::TextCells* cells = GetTextCells()) return cells->count();
+    return FirstSize(GetStringArrayRef());
+}
+
+std::string_view DatastepSmb::TextAt(std::size_t index) const {
+    if (const codec::TextCells* cells = GetTextCells()) return cells->At(index);
+    return GetStringArrayRef().front().Values()[index];
 }

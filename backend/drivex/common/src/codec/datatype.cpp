@@ -1,5 +1,7 @@
 #include "codec/datatype.h"
 
+#include <bit>
+#include <cstring>
 #include <iterator>
 #include <limits>
 
@@ -21,6 +23,7 @@ struct ElementCodec;
 template <>
 struct ElementCodec<std::int32_t> {
     static constexpr std::size_t kMinWireSize = 4;
+    static constexpr bool kSameAsMemory = std::endian::native == std::endian::little;
     static bool TakeHeap(DecodeBudget&, std::int32_t) { return true; }
     static std::size_t WireSize(std::int32_t) { return 4; }
     static void Write(ByteWriter& writer, std::int32_t value) { writer.PutFixed32(value); }
@@ -30,6 +33,7 @@ struct ElementCodec<std::int32_t> {
 template <>
 struct ElementCodec<double> {
     static constexpr std::size_t kMinWireSize = 8;
+    static constexpr bool kSameAsMemory = std::endian::native == std::endian::little;
     static bool TakeHeap(DecodeBudget&, double) { return true; }
     static std::size_t WireSize(double) { return 8; }
     static void Write(ByteWriter& writer, double value) { writer.PutDouble(value); }
@@ -52,6 +56,7 @@ bool ReadString(ByteReader& reader, std::string& value) {
 template <>
 struct ElementCodec<std::string> {
     static constexpr std::size_t kMinWireSize = 4;
+    static constexpr bool kSameAsMemory = false;
     static bool TakeHeap(DecodeBudget& budget, const std::string& value) {
         return budget.TakeHeapOf(value);
     }
@@ -63,6 +68,7 @@ struct ElementCodec<std::string> {
 template <>
 struct ElementCodec<dataSet> {
     static constexpr std::size_t kMinWireSize = 28;
+    static constexpr bool kSameAsMemory = false;
     static bool TakeHeap(DecodeBudget& budget, const dataSet& value) {
         return budget.TakeHeapOf(value.datasetName) && budget.TakeHeapOf(value.strValue);
     }
@@ -111,7 +117,12 @@ void ValueBlock<T>::EncodeTo(ByteWriter& writer) const {
 
 template <class T>
 void ValueBlock<T>::EncodeValuesTo(ByteWriter& writer) const {
-    for (const T& value : m_values) ElementCodec<T>::Write(writer, value);
+    if constexpr (ElementCodec<T>::kSameAsMemory) {
+        // A batch of numbers is written in one piece, not value by value.
+        writer.PutBytes(m_values.data(), m_values.size() * sizeof(T));
+    } else {
+        for (const T& value : m_values) ElementCodec<T>::Write(writer, value);
+    }
 }
 
 template <class T>
@@ -138,12 +149,20 @@ bool ValueBlock<T>::DecodeFrom(ByteReader& reader, DecodeBudget& budget) {
         const std::size_t n = static_cast<std::size_t>(count);
         if (n > probe.remaining() / ElementCodec<T>::kMinWireSize) return false;
         if (!budget.Take(n, sizeof(T))) return false;
-        m_values.resize(old_size + n);
-        for (std::size_t i = old_size; i < m_values.size(); ++i) {
-            if (!ElementCodec<T>::Read(probe, m_values[i]) ||
-                !ElementCodec<T>::TakeHeap(budget, m_values[i])) {
-                m_values.resize(old_size);
-                return false;
+        if constexpr (ElementCodec<T>::kSameAsMemory) {
+            // A batch of numbers is read in one piece, not value by value.
+            const unsigned char* bytes = nullptr;
+            if (!probe.GetBytes(n * sizeof(T), &bytes)) return false;
+            m_values.resize(old_size + n);
+            std::memcpy(m_values.data() + old_size, bytes, n * sizeof(T));
+        } else {
+            m_values.resize(old_size + n);
+            for (std::size_t i = old_size; i < m_values.size(); ++i) {
+                if (!ElementCodec<T>::Read(probe, m_values[i]) ||
+                    !ElementCodec<T>::TakeHeap(budget, m_values[i])) {
+                    m_values.resize(old_size);
+                    return false;
+                }
             }
         }
     }
