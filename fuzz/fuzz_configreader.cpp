@@ -19,6 +19,10 @@
 #include "runtime/vexadxconfigreader.h"
 #include "runtime/xconfigoptions.h"
 
+using hosting::pushEnv;
+using hosting::XLauncherArgv;
+using hosting::XLaunchInputs;
+
 namespace {
 
 // Each query opens the file again; a few sections and keys reach every path.

@@ -14,7 +14,7 @@ constexpr unsigned kConnectPoll = 100;
 }  // namespace
 
 EngineClient::EngineClient(const std::string& pidText, const std::string& language)
-    : m_pidText(pidText), m_language(language), m_manager(PipeNameRoot(), pidText) {
+    : m_pidText(pidText), m_language(language), m_manager(transport::PipeNameRoot(), pidText) {
     XPipeSuit* suit = m_manager.getPipeSuit(language);
     suit->increaseIndex();
     m_pipes = suit->getXPipes();

@@ -304,7 +304,7 @@ TEST_F(GlobalState, ShutdownGivesUpOnABlockThatDoesNotReturnAndLeavesWhatItUses)
     XPipeSuit* suit = GetXPipeManager()->getPipeSuit("TESTLANG");
     ASSERT_EQ(driver->startX(), 0);
 
-    EXPECT_FALSE(FinalizeDXGlobalWithin(50));
+    EXPECT_FALSE(hosting::FinalizeDXGlobalWithin(50));
     EXPECT_EQ(GetXManager(), nullptr);
     EXPECT_EQ(GetXPipeManager(), nullptr);
     // Left alive: the level the driver works on is still there.

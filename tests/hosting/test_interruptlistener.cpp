@@ -8,6 +8,8 @@
 #include "hosting/interruptlistener.h"
 #include "platform/signalrelay.h"
 
+using hosting::InterruptListener;
+
 // The interrupt signal sent to this process runs the action on the
 // listener's thread, once per signal taken; a second listener is refused.
 TEST(InterruptListener, RunsTheActionForTheInterruptSignalOnItsOwnThread) {

@@ -7,6 +7,8 @@
 
 #include "hosting/linefeedslot.h"
 
+using hosting::LineFeedSlot;
+
 namespace {
 
 // Everything handed over for one fed text, up to and including the end marker.

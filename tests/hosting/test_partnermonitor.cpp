@@ -8,6 +8,7 @@
 #include "hosting/partnermonitor.h"
 #include "platform/process.h"
 
+using hosting::PartnerMonitor;
 using platform::ChildProcess;
 
 // The action runs once, on the monitor's thread, when the partner ends.

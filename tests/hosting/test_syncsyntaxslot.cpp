@@ -9,7 +9,7 @@ namespace {
 // The host's side: runs each hand-over, answering with a status derived from
 // the text so that every caller can tell its own answer.
 void HostLoop(int& handled) {
-    SyncSyntaxSlot& slot = SyncSyntaxSlot::Instance();
+    runtime::SyncSyntaxSlot& slot = runtime::SyncSyntaxSlot::Instance();
     std::vector<std::string> lines;
     while (slot.WaitForRequest(lines)) {
         ++handled;

@@ -12,6 +12,13 @@
 #include "runtime/xconfigoptions.h"
 #include "testsupport.h"
 
+using hosting::ChildEnvironment;
+using hosting::JavaExtensionArgv;
+using hosting::pushEnv;
+using hosting::XLauncherArgv;
+using hosting::XLaunchInputs;
+using hosting::XModeArgument;
+
 namespace {
 
 using Entries = std::vector<std::string>;

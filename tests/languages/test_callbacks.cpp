@@ -54,7 +54,7 @@ TEST(CallbackTable, EveryEntryIsReachableFromALanguageAndAnswersWithTheProcessSt
 
     auto host = std::make_unique<InpStatisticsX>(VexaDXConfigReader::GetInstance("TESTLANG"), true);
     ASSERT_EQ(host->lastStatus(), 0);
-    host->setup_dxcallback(GetDxCallBackTable());
+    host->setup_dxcallback(hosting::GetDxCallBackTable());
     ASSERT_EQ(host->init_embedded_x(0, nullptr), 0);
     host->set_post_vexa_output(&languagetest::CaptureOutput);
     EXPECT_EQ(host->execute_x(
@@ -91,8 +91,8 @@ TEST(CallbackTable, EveryEntryIsReachableFromALanguageAndAnswersWithTheProcessSt
 
 TEST(CallbackTable, OutputThroughTheTableWithoutAnEngineIsRefused) {
     // No engine and no bridge call can succeed: the refusal reaches the language.
-    EXPECT_EQ(GetDxCallBackTable()->postOutput("lost", 4), VEXA_ENGINE_NOT_RUNNING);
-    EXPECT_EQ(GetDxCallBackTable(), GetDxCallBackTable());
-    EXPECT_STREQ(GetDxCallBackTable()->tempDirectory(), "");
-    EXPECT_EQ(GetDxCallBackTable()->nestingIndex(), -1);
+    EXPECT_EQ(hosting::GetDxCallBackTable()->postOutput("lost", 4), VEXA_ENGINE_NOT_RUNNING);
+    EXPECT_EQ(hosting::GetDxCallBackTable(), hosting::GetDxCallBackTable());
+    EXPECT_STREQ(hosting::GetDxCallBackTable()->tempDirectory(), "");
+    EXPECT_EQ(hosting::GetDxCallBackTable()->nestingIndex(), -1);
 }

@@ -66,14 +66,15 @@ class ConsoleLinkTest : public ::testing::Test {
         InitDxGlobal(m_temp.path() + "/", m_pidText, "TESTLANG", languagetest::BuildEngineHome());
     }
     void TearDown() override {
-        ConsoleLinks::Close();
+        hosting::ConsoleLinks::Close();
         FinalizeDXGlobal();
     }
 
     // The socket files of the console suite: the link's reply pipe, and the
     // request pipe that the console creates and removes when it ends.
     bool Exists(const std::string& pipe) const {
-        return access((PipeNameRoot() + m_pidText + "TESTLANGConsole0" + pipe).c_str(), F_OK) == 0;
+        return access((transport::PipeNameRoot() + m_pidText + "TESTLANGConsole0" + pipe).c_str(),
+                      F_OK) == 0;
     }
     bool ConsolePipesRemain() const { return Exists("syntaxresult") || Exists("syntax"); }
 
@@ -88,66 +89,66 @@ TEST_F(ConsoleLinkTest, AWriteStartsTheConsoleAReadReturnsItsInputAndCloseEndsIt
     {
         RedirectedStdio stdio(shown, "typed by the user\nsecond line\n");
         // Writing before opening starts the console first.
-        EXPECT_EQ(ConsoleLinks::Write("shown text\n", 11), 0);
+        EXPECT_EQ(hosting::ConsoleLinks::Write("shown text\n", 11), 0);
     }
-    ASSERT_TRUE(ConsoleLinks::IsOpen());
-    const int pid = ConsoleLinks::ConsoleProcessId();
+    ASSERT_TRUE(hosting::ConsoleLinks::IsOpen());
+    const int pid = hosting::ConsoleLinks::ConsoleProcessId();
     ASSERT_GT(pid, 0);
-    EXPECT_EQ(ConsoleLinks::Open(), 0);  // already open: the same console
-    EXPECT_EQ(ConsoleLinks::ConsoleProcessId(), pid);
+    EXPECT_EQ(hosting::ConsoleLinks::Open(), 0);  // already open: the same console
+    EXPECT_EQ(hosting::ConsoleLinks::ConsoleProcessId(), pid);
 
     char line[64];
-    EXPECT_EQ(ConsoleLinks::Read(line, sizeof line), 0);
+    EXPECT_EQ(hosting::ConsoleLinks::Read(line, sizeof line), 0);
     EXPECT_STREQ(line, "typed by the user");
     // A buffer that the line fills gets no terminating NUL.
     char small[6];
-    EXPECT_EQ(ConsoleLinks::Read(small, sizeof small), 0);
+    EXPECT_EQ(hosting::ConsoleLinks::Read(small, sizeof small), 0);
     EXPECT_EQ(std::string(small, sizeof small), "second");
     // At the end of its input the console answers with an empty line.
-    EXPECT_EQ(ConsoleLinks::Read(line, sizeof line), 0);
+    EXPECT_EQ(hosting::ConsoleLinks::Read(line, sizeof line), 0);
     EXPECT_STREQ(line, "");
-    EXPECT_EQ(ConsoleLinks::Write("more", 4), 0);
+    EXPECT_EQ(hosting::ConsoleLinks::Write("more", 4), 0);
 
-    EXPECT_EQ(ConsoleLinks::Close(), 0);
-    EXPECT_FALSE(ConsoleLinks::IsOpen());
+    EXPECT_EQ(hosting::ConsoleLinks::Close(), 0);
+    EXPECT_FALSE(hosting::ConsoleLinks::IsOpen());
     EXPECT_FALSE(ProcessExists(pid));
     EXPECT_FALSE(ConsolePipesRemain());
     EXPECT_EQ(testsupport::ReadFile(shown), "shown text\nmore");
     // Without a link: close is 0, a read is 1.
-    EXPECT_EQ(ConsoleLinks::Close(), 0);
-    EXPECT_EQ(ConsoleLinks::Read(line, sizeof line), ConsoleLink::kNotOpen);
+    EXPECT_EQ(hosting::ConsoleLinks::Close(), 0);
+    EXPECT_EQ(hosting::ConsoleLinks::Read(line, sizeof line), hosting::ConsoleLink::kNotOpen);
 }
 
 TEST_F(ConsoleLinkTest, AReadAfterTheConsoleWasKilledReturns4AndClosesTheLink) {
     {
         RedirectedStdio stdio(m_temp.file("console.out"), "");
-        ASSERT_EQ(ConsoleLinks::Open(), 0);
+        ASSERT_EQ(hosting::ConsoleLinks::Open(), 0);
     }
-    const int pid = ConsoleLinks::ConsoleProcessId();
+    const int pid = hosting::ConsoleLinks::ConsoleProcessId();
     ASSERT_EQ(kill(pid, SIGKILL), 0);
     char line[16] = "untouched";
-    EXPECT_EQ(ConsoleLinks::Read(line, sizeof line), ConsoleLink::kConsoleGone);
+    EXPECT_EQ(hosting::ConsoleLinks::Read(line, sizeof line), hosting::ConsoleLink::kConsoleGone);
     EXPECT_EQ(line[0], '\0');
-    EXPECT_FALSE(ConsoleLinks::IsOpen());
+    EXPECT_FALSE(hosting::ConsoleLinks::IsOpen());
     EXPECT_FALSE(ProcessExists(pid));
     // A killed console cannot remove its own pipe; ours is gone.
     EXPECT_FALSE(Exists("syntaxresult"));
     // The link object remains, closed: writes and reads are refused.
-    EXPECT_EQ(ConsoleLinks::Write("x", 1), ConsoleLink::kNotOpen);
-    EXPECT_EQ(ConsoleLinks::Read(line, sizeof line), ConsoleLink::kNotOpen);
+    EXPECT_EQ(hosting::ConsoleLinks::Write("x", 1), hosting::ConsoleLink::kNotOpen);
+    EXPECT_EQ(hosting::ConsoleLinks::Read(line, sizeof line), hosting::ConsoleLink::kNotOpen);
     // A new open starts a new console.
     {
         RedirectedStdio stdio(m_temp.file("console2.out"), "");
-        EXPECT_EQ(ConsoleLinks::Open(), 0);
+        EXPECT_EQ(hosting::ConsoleLinks::Open(), 0);
     }
-    EXPECT_NE(ConsoleLinks::ConsoleProcessId(), pid);
-    EXPECT_EQ(ConsoleLinks::Close(), 0);
+    EXPECT_NE(hosting::ConsoleLinks::ConsoleProcessId(), pid);
+    EXPECT_EQ(hosting::ConsoleLinks::Close(), 0);
 }
 
 TEST_F(ConsoleLinkTest, AConsoleProgramThatIsMissingIsReportedAndLeavesNoPipe) {
     SetVEXAHOME(m_temp.path().c_str());  // no console program here
-    EXPECT_EQ(ConsoleLinks::Open(), ConsoleLink::kConsoleNotStarted);
-    EXPECT_FALSE(ConsoleLinks::IsOpen());
+    EXPECT_EQ(hosting::ConsoleLinks::Open(), hosting::ConsoleLink::kConsoleNotStarted);
+    EXPECT_FALSE(hosting::ConsoleLinks::IsOpen());
     EXPECT_FALSE(ConsolePipesRemain());
     SetVEXAHOME(languagetest::BuildEngineHome().c_str());
 }
@@ -156,7 +157,7 @@ TEST_F(ConsoleLinkTest, TheLanguageReachesTheConsoleThroughItsCallbacks) {
     XConfigOptions options("TESTLANG");
     options.PutOption(XConfigOptions::KEY_LIB_NAME, "libvexatestlang.so");
     InpStatisticsX host(&options, true);
-    host.setup_dxcallback(GetDxCallBackTable());
+    host.setup_dxcallback(hosting::GetDxCallBackTable());
     host.set_post_vexa_output(&languagetest::CaptureOutput);
     ASSERT_EQ(host.init_embedded_x(0, nullptr), 0);
     const std::string shown = m_temp.file("console.out");

@@ -48,7 +48,7 @@ TEST_F(InProcessHost, ARunCallsTheEntryPointsInOrderWithTheirArgumentsAndPassesS
     XConfigOptions options = Section("libvexatestlang");  // the suffix is added
     auto host = std::make_unique<InpStatisticsX>(&options, true);
     ASSERT_EQ(host->lastStatus(), 0);
-    host->setup_dxcallback(GetDxCallBackTable());
+    host->setup_dxcallback(hosting::GetDxCallBackTable());
     char one[] = "one", two[] = "two words";
     char* argv[] = {one, two};
     EXPECT_EQ(host->init_embedded_x(2, argv), 0);
@@ -98,7 +98,7 @@ TEST_F(InProcessHost, ASectionWithoutLibNameAnswers99118AndNeverRunsText) {
     EXPECT_EQ(host.post_action(), VEXA_LANGUAGE_NOT_INITIALISED);
     EXPECT_EQ(host.stop_embedded_x(), 0);
     // The optional entries have nothing to reach.
-    host.setup_dxcallback(GetDxCallBackTable());
+    host.setup_dxcallback(hosting::GetDxCallBackTable());
     host.set_post_vexa_output(&CaptureOutput);
 }
 
@@ -118,7 +118,7 @@ TEST_F(InProcessHost, ALibraryWithoutPostActionKeepsTheEntryPointsFoundBeforeIt)
     EXPECT_EQ(host.lastStatus(), VEXA_LANGUAGE_LOAD_FAILED);
     // The look-up stopped at post_action, so set_post_vexa_output was never
     // looked up although the library has it.
-    host.setup_dxcallback(GetDxCallBackTable());
+    host.setup_dxcallback(hosting::GetDxCallBackTable());
     host.set_post_vexa_output(&CaptureOutput);
     EXPECT_EQ(host.init_embedded_x(0, nullptr), 0);
     EXPECT_EQ(host.pre_action(), 0);
@@ -133,7 +133,7 @@ TEST_F(InProcessHost, ALibraryWithoutTheOptionalEntryPointsLoadsAndThoseCallsDoN
     XConfigOptions options = Section(languagetest::LibraryFile("libvexatestlang_minimal"));
     InpStatisticsX host(&options, true);
     EXPECT_EQ(host.lastStatus(), 0);
-    host.setup_dxcallback(GetDxCallBackTable());
+    host.setup_dxcallback(hosting::GetDxCallBackTable());
     host.set_post_vexa_output(&CaptureOutput);
     EXPECT_EQ(host.init_embedded_x(0, nullptr), 0);
     EXPECT_EQ(host.execute_x("status 3"), 3);

@@ -56,7 +56,7 @@ TEST(JavaExtensionHost, TheExtensionMessageReachesJavaOverLoopbackAndTheRunEndsW
     XConfigOptions options("JAVAEXTENSION");
     const std::string shown = temp.file("java.out");
     {
-        JavaStatisticsX host(&options, 1, true);
+        hosting::JavaStatisticsX host(&options, 1, true);
         char argument[] = "JavaExtension";
         char* argv[] = {argument};
         {

@@ -79,7 +79,7 @@ class PythonInProcess : public ::testing::Test {
         s_options = new XConfigOptions("PYTHON");
         s_options->PutOption(XConfigOptions::KEY_LIB_NAME, "libvexapython.so");
         s_host = new InpStatisticsX(s_options, true);
-        s_host->setup_dxcallback(GetDxCallBackTable());
+        s_host->setup_dxcallback(hosting::GetDxCallBackTable());
         char first[] = "block-args", second[] = "two words";
         char* argv[] = {first, second};
         s_initStatus = s_host->init_embedded_x(2, argv);
@@ -314,7 +314,7 @@ TEST_F(PythonInProcess, ActionsAndOutputRoutes) {
     EXPECT_NE(ExecuteEntry()(nullptr), 0);
 
     // Without an output function the table's postOutput carries the text.
-    VexaDxCallbacks table = *GetDxCallBackTable();
+    VexaDxCallbacks table = *hosting::GetDxCallBackTable();
     table.postOutput = &CaptureTableOutput;
     s_host->setup_dxcallback(&table);
     s_host->set_post_vexa_output(nullptr);
@@ -328,7 +328,7 @@ TEST_F(PythonInProcess, ActionsAndOutputRoutes) {
     // and a traceback goes to the program's own sys.stderr.
     EXPECT_EQ(Run("import io\nsys.stderr = io.StringIO()\nraise KeyError('no route')"), 1);
     EXPECT_EQ(Run("report = sys.stderr.getvalue()\nsys.stderr = sys.__stderr__"), 0);
-    s_host->setup_dxcallback(GetDxCallBackTable());
+    s_host->setup_dxcallback(hosting::GetDxCallBackTable());
     s_host->set_post_vexa_output(&CaptureOutput);
     EXPECT_EQ(
         Run("print(untouched)\nprint(report.splitlines()[0])\nprint(report.splitlines()[-1])"), 0);

@@ -165,7 +165,7 @@ TEST(DXCmdDispatcher, StopIsAnsweredZeroAlsoWhenTheSyncSlotsStopGivesAnotherStat
     GSetUseSyncDx(true);
     // The host program's thread, which answers the slot's stop with 7.
     std::thread hostThread([] {
-        SyncSyntaxSlot& slot = SyncSyntaxSlot::Instance();
+        runtime::SyncSyntaxSlot& slot = runtime::SyncSyntaxSlot::Instance();
         std::vector<std::string> lines;
         while (slot.WaitForRequest(lines)) slot.Complete(0);
         slot.Complete(7);

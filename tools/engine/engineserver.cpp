@@ -11,7 +11,7 @@
 namespace engine {
 
 EngineServer::EngineServer(const std::string& pidText, const std::string& languageName)
-    : m_manager(PipeNameRoot(), pidText) {
+    : m_manager(transport::PipeNameRoot(), pidText) {
     XPipeSuit* suit = m_manager.getPipeSuit(languageName);
     suit->increaseIndex();
     m_pipes = suit->getXPipes();

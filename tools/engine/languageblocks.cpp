@@ -143,8 +143,8 @@ StatisticsX* MakeInProcessHost(const std::string& language, XConfigOptions* opti
     SetXNameAndSHome(language.c_str(), GetVEXAHOME());
     SetVexaRunning(true);
     auto* host = new InpStatisticsX(options, true);
-    host->setup_dxcallback(GetDxCallBackTable());
-    host->set_post_vexa_output(&BridgePostOutput);
+    host->setup_dxcallback(hosting::GetDxCallBackTable());
+    host->set_post_vexa_output(&hosting::BridgePostOutput);
     return host;
 }
 
@@ -162,7 +162,7 @@ StatisticsX* HostFor(const std::string& language, int& status) {
         XConfigOptions* options = config->GetOptions(language);
         // The Java extension only ever runs in a Java process.
         if (language == kJavaExtension) {
-            host = new JavaStatisticsX(options, kLocalMode, true);
+            host = new hosting::JavaStatisticsX(options, kLocalMode, true);
         } else if (options->IsInnerProcess()) {
             host = MakeInProcessHost(language, options);
         } else {
@@ -203,7 +203,7 @@ class RunningBlockProcess {
 
   private:
     static int ProcessOf(StatisticsX& host) {
-        auto* process = dynamic_cast<ProcessHost*>(&host);
+        auto* process = dynamic_cast<hosting::ProcessHost*>(&host);
         return process && process->isVexaDrive() ? process->processId() : 0;
     }
     std::atomic<int>& m_slot;
@@ -224,7 +224,7 @@ std::string BlockText(const ProgramBlock& block) {
 // the dying one. Returns `result`.
 int SettleBrokenLanguage(StatisticsX& host, int result) {
     if (result == EPIPE || result == VEXA_PIPE_FAILED) {
-        if (auto* process = dynamic_cast<ProcessHost*>(&host))
+        if (auto* process = dynamic_cast<hosting::ProcessHost*>(&host))
             process->awaitXProcessEnd(kBrokenLanguageWaitMs);
     }
     return result;
@@ -234,8 +234,8 @@ int SettleBrokenLanguage(StatisticsX& host, int result) {
 
 void LanguageBlocks::ForgetEndedLanguage(const std::string& language) {
     XManager* registry = GetXManager();
-    auto* host =
-        registry ? dynamic_cast<ProcessHost*>(registry->getStatisticsX(language)) : nullptr;
+    auto* host = registry ? dynamic_cast<hosting::ProcessHost*>(registry->getStatisticsX(language))
+                          : nullptr;
     XPipeSuit* suit = GetXPipeManager()->getPipeSuit(language);
     // Only between blocks: an outer block of the language still owns them.
     if (!host || host->isXProcessActive() || suit->getIndex() >= 0) return;
@@ -261,7 +261,7 @@ int LanguageBlocks::RunJavaBlock(const ProgramBlock& block, EngineState& state) 
     m_javaRunning = true;
     status = ServeJavaProgram(*host, block.language, message, state, run);
     m_javaRunning = false;
-    auto* java = dynamic_cast<JavaStatisticsX*>(host);
+    auto* java = dynamic_cast<hosting::JavaStatisticsX*>(host);
     const int exitStatus = status == 0 && java ? java->exitStatus() : 0;
     if (exitStatus != 0) status = kJavaProgramFailed;
     // The host ends with its Java process (killing one that is left), so the

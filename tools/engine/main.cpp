@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     state.outputFiles = &outputFiles;
-    PartnerMonitor client([&state] { EndForLostClient(state); });
+    hosting::PartnerMonitor client([&state] { EndForLostClient(state); });
     // An engine whose starter has already gone (adopted by init) has no
     // client to outlive.
     if (const int starter = platform::ParentProcessId()) client.Watch(starter);
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     engine::LanguageBlocks languages(commands);
     state.languages = &languages;
     languages.AdoptClientLanguage(argv[3]);
-    InterruptListener interrupts([&languages] { languages.Interrupt(); });
+    hosting::InterruptListener interrupts([&languages] { languages.Interrupt(); });
     interrupts.Listen();
     if (server.SendReady(0) != 0) return 1;
     if (int joined = languages.ConnectClientLanguage()) {
@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
     }
     // Stops every language process. A block of a language loaded here that
     // has not returned in time is ended with the process; the output is saved.
-    if (!FinalizeDXGlobalWithin(kBlockEndLimitMs)) {
+    if (!hosting::FinalizeDXGlobalWithin(kBlockEndLimitMs)) {
         std::fflush(nullptr);
         platform::RemoveOwnChannels();
         ::_exit(kBlockLeftStatus);

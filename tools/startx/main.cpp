@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
         return kEngineGoneStatus;
     InitDxGlobal(argv[2], argv[3], language, EngineHome());
     SetAppMode(ApplicationMode(argv[1]));
-    InterruptListener interrupts([] { InpStatisticsX::InterruptRunningText(); });
+    hosting::InterruptListener interrupts([] { InpStatisticsX::InterruptRunningText(); });
     interrupts.Listen();
     // The engine that started this process runs; nothing needs to start it.
     SetVexaRunning(true);
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     } else {
         DxTraceError("startx could not reach the engine", status);
     }
-    if (!FinalizeDXGlobalWithin(kBlockEndLimitMs)) {
+    if (!hosting::FinalizeDXGlobalWithin(kBlockEndLimitMs)) {
         // A block still runs in its language: only the process's end ends it.
         platform::RemoveOwnChannels();
         ::_exit(kBlockLeftStatus);

@@ -20,7 +20,7 @@ HostedCommandThread::~HostedCommandThread() = default;
 
 int HostedCommandThread::Start(DXCmdDispatcher& dispatcher, const std::string& languageName) {
     if (int error = dispatcher.connectPeer()) return error;
-    auto thread = std::make_unique<CmdReceiveThread>(&dispatcher, languageName);
+    auto thread = std::make_unique<hosting::CmdReceiveThread>(&dispatcher, languageName);
     if (!thread->Start()) return VEXA_DRIVER_THREAD_FAILED;
     m_thread = std::move(thread);
     return 0;
@@ -30,7 +30,7 @@ bool HostedCommandThread::End() {
     XManager* registry = GetXManager();
     if (m_thread && !m_thread->WaitForStop(kCommandThreadLimitMs)) {
         DxTrace("Cmd Dispatcher thread can't exit timely.");
-        KeepAliveForGood(std::move(m_thread));
+        runtime::KeepAliveForGood(std::move(m_thread));
         if (registry) registry->leaveBehind();
         return false;
     }

@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 
-class CmdReceiveThread;
 class DXCmdDispatcher;
+namespace hosting {
+class CmdReceiveThread;
+}
 
 namespace api {
 
@@ -30,7 +32,7 @@ class HostedCommandThread {
     void Reset();
 
   private:
-    std::unique_ptr<CmdReceiveThread> m_thread;
+    std::unique_ptr<hosting::CmdReceiveThread> m_thread;
 };
 
 }  // namespace api

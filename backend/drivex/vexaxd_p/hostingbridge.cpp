@@ -19,13 +19,13 @@ void RecordBrowser(const char* text, int length, VexaTextConverterFn converter) 
 }
 
 [[maybe_unused]] const bool g_installed = [] {
-    DxApiBridge bridge;
+    hosting::DxApiBridge bridge;
     bridge.isUtf8Mode = &IsUTF8mode;
     bridge.postOutput = &PostVexaOutput;
     bridge.recordBrowserOutput = &RecordBrowser;
     bridge.outputLanguage = &OutputLanguageOrEmpty;
     bridge.stopReceiveXdApiThread = &StopReceiveXdApiThread;
-    SetDxApiBridge(bridge);
+    hosting::SetDxApiBridge(bridge);
     return true;
 }();
 

@@ -55,6 +55,8 @@ struct dataSet {
     bool operator==(const dataSet&) const = default;
 };
 
+namespace codec {
+
 // Storage, copy rules and coding shared by the four block classes.
 template <class T>
 class ValueBlock : public DataType {
@@ -124,18 +126,20 @@ extern template class ValueBlock<double>;
 extern template class ValueBlock<std::string>;
 extern template class ValueBlock<dataSet>;
 
-class LongData : public ValueBlock<std::int32_t> {
+}  // namespace codec
+
+class LongData : public codec::ValueBlock<std::int32_t> {
   public:
     void SetValue(std::int32_t value) { Append(value); }
     void AppendValue(const std::vector<std::int32_t>& more);
 };
 
-class DoubleData : public ValueBlock<double> {
+class DoubleData : public codec::ValueBlock<double> {
   public:
     void SetValue(double value) { Append(value); }
 };
 
-class StringData : public ValueBlock<std::string> {
+class StringData : public codec::ValueBlock<std::string> {
   public:
     void SetValue(const std::string& value) { Append(value); }
     // A null pointer appends nothing.
@@ -148,7 +152,7 @@ class StringData : public ValueBlock<std::string> {
     std::string GetSingleString() const;
 };
 
-class StructData : public ValueBlock<dataSet> {
+class StructData : public codec::ValueBlock<dataSet> {
   public:
     void SetValue(const dataSet& value) { Append(value); }
     void AssignValue(const std::vector<dataSet>& records) { values() = records; }

@@ -15,6 +15,8 @@
 class VexaPipe;
 class XPipeManager;
 
+namespace hosting {
+
 class ConsoleLink {
   public:
     static constexpr int kCloseRequest = protocol::kFarewellValue;
@@ -78,3 +80,5 @@ class ConsoleLinks {
     static std::unique_ptr<ConsoleLink>& Link();
     static int OpenLocked();
 };
+
+}  // namespace hosting

@@ -6,6 +6,8 @@
 
 #include "hosting/vexalanguage.h"
 
+namespace hosting {
+
 struct DxApiBridge {
     int (*isUtf8Mode)() = nullptr;
     int (*postOutput)(const char* text, int length) = nullptr;
@@ -26,3 +28,5 @@ void BridgeRecordBrowserOutput(const char* text, int length, VexaTextConverterFn
 const char* BridgeOutputLanguage();
 // Without a bridge: 0, there is no API thread to stop.
 int BridgeStopReceiveXdApiThread();
+
+}  // namespace hosting

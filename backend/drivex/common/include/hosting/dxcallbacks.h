@@ -4,5 +4,9 @@
 
 #include "hosting/vexalanguage.h"
 
+namespace hosting {
+
 // Refills and returns the process's one table.
 VexaDxCallbacks* GetDxCallBackTable();
+
+}  // namespace hosting

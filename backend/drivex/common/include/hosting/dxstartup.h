@@ -15,10 +15,13 @@ int InitDxGlobal(const std::string& tempPath, const std::string& pidText,
 // Destroys the registry and the pipe manager; the trace writer, the engine
 // home and the configuration survive, so a later start traces on.
 void FinalizeDXGlobal();
+
+namespace hosting {
 // As FinalizeDXGlobal, giving block threads that long to end. False when one
 // still runs: the objects it may use are then left alive, and a process that
 // can should end at once (without its destructors).
 bool FinalizeDXGlobalWithin(unsigned milliseconds);
+}  // namespace hosting
 
 // Installed objects; the state owns what it is given (a replaced object is destroyed).
 XManager* GetXManager();

@@ -9,6 +9,8 @@
 #include "platform/signalrelay.h"
 #include "runtime/pluginthreadhot.h"
 
+namespace hosting {
+
 class InterruptListener : public PlugInThreadHot {
   public:
     using Action = std::function<void()>;
@@ -30,3 +32,5 @@ class InterruptListener : public PlugInThreadHot {
     platform::SignalRelay m_relay;
     Action m_action;
 };
+
+}  // namespace hosting

@@ -8,6 +8,8 @@
 
 #include "hosting/processhost.h"
 
+namespace hosting {
+
 class JavaStatisticsX : public ProcessHost {
   public:
     // The options are not owned.
@@ -23,3 +25,5 @@ class JavaStatisticsX : public ProcessHost {
     int x_post_action() override { return 0; }
     int AskToStop() override { return 0; }
 };
+
+}  // namespace hosting

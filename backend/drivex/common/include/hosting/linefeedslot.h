@@ -15,6 +15,8 @@
 #include "runtime/plugincriticalsection.h"
 #include "runtime/pluginsynchevent.h"
 
+namespace hosting {
+
 class LineFeedSlot {
   public:
     static constexpr const char* END_MARKER = "*%#SYNTAX_F_I_N_#%*";
@@ -58,3 +60,5 @@ class LineFeedSlot {
     mutable std::mutex m_pendingLock;
     std::vector<std::string> m_pending;
 };
+
+}  // namespace hosting

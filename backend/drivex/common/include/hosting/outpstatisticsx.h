@@ -10,7 +10,7 @@
 class DXCmdDispatcher;
 class XPipes;
 
-class OutpStatisticsX : public ProcessHost {
+class OutpStatisticsX : public hosting::ProcessHost {
   public:
     // The launcher is asked this often whether it is there, kTestPauseMs apart.
     static constexpr int kTestSends = 100;

@@ -11,6 +11,8 @@
 #include "platform/processwatch.h"
 #include "runtime/pluginthreadhot.h"
 
+namespace hosting {
+
 class PartnerMonitor : public PlugInThreadHot {
   public:
     using Action = std::function<void()>;
@@ -37,3 +39,5 @@ class PartnerMonitor : public PlugInThreadHot {
     Action m_action;
     std::atomic<bool> m_lost{false};
 };
+
+}  // namespace hosting

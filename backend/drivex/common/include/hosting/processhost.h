@@ -16,6 +16,8 @@ class XCmdArgument;
 class XConfigOptions;
 class XPipeSuit;
 
+namespace hosting {
+
 class ProcessHost : public StatisticsX {
   public:
     // The options are not owned.
@@ -74,3 +76,5 @@ class ProcessHost : public StatisticsX {
   private:
     int m_appMode;
 };
+
+}  // namespace hosting

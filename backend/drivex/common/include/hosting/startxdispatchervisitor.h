@@ -25,6 +25,8 @@ class StartXDispatcherVisitor : public DXCmdDispatcherVisitor {
     bool m_vexaDrive;
 };
 
+namespace hosting {
+
 class CmdReceiveThread : public PlugInThreadHot {
   public:
     CmdReceiveThread(DXCmdDispatcher* dispatcher, std::string languageName)
@@ -41,3 +43,5 @@ class CmdReceiveThread : public PlugInThreadHot {
     std::string m_name;
     std::atomic<bool> m_busy{false};
 };
+
+}  // namespace hosting

@@ -15,6 +15,8 @@
 
 class XConfigOptions;
 
+namespace hosting {
+
 // True and the value when the variable is set; false and the value unchanged
 // otherwise.
 using EnvironmentLookup = std::function<bool(const std::string& name, std::string& value)>;
@@ -62,3 +64,5 @@ std::vector<std::string> XLauncherArgv(const XConfigOptions& options, const XLau
 // argv of the Java runtime under the engine home, for the extension whose
 // listening socket has `port`.
 std::vector<std::string> JavaExtensionArgv(const XLaunchInputs& inputs, int appMode, int port);
+
+}  // namespace hosting

@@ -23,8 +23,11 @@ void SetAppMode(int mode);
 // from an empty name.
 std::string GetXName();
 void SetXName(const std::string& name);
+
+namespace runtime {
 // Back to the empty name of a freshly loaded library (FinalizeDXGlobal).
 void ClearXName();
+}  // namespace runtime
 
 // The engine home without a trailing separator. While none was set, the
 // environment variable VEXA_HOME is taken (once found, it is kept). Never null;
@@ -48,7 +51,5 @@ bool GGetUseSyncDx();
 // Every "\" becomes "/" and a final "/" is appended when missing; the empty
 // path stays empty.
 void DecoratePathEnd(std::string& path);
-
-void msleep(unsigned int milliseconds);
 
 // ---- Owned objects, start-up and tear-down, sync-syntax slot ---------------

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <vector>
 
+namespace runtime {
+
 template <class T>
 void KeepAliveForGood(std::unique_ptr<T> object) {
     if (!object) return;
@@ -16,3 +18,5 @@ void KeepAliveForGood(std::unique_ptr<T> object) {
     std::lock_guard<std::mutex> guard(*lock);
     kept->push_back(std::move(object));
 }
+
+}  // namespace runtime

@@ -10,6 +10,8 @@
 #include "runtime/plugincriticalsection.h"
 #include "runtime/pluginsynchevent.h"
 
+namespace runtime {
+
 class SyncSyntaxSlot {
   public:
     static SyncSyntaxSlot& Instance();
@@ -34,6 +36,8 @@ class SyncSyntaxSlot {
     PlugInSynchEvent m_request{true, false};
     PlugInSynchEvent m_done{true, false};
 };
+
+}  // namespace runtime
 
 int GRunSyncSyntax(const std::vector<std::string>& lines);
 int GStopSyncSyntax();

@@ -106,8 +106,12 @@ class XPipeManager {
     std::vector<std::unique_ptr<XPipeSuit>> m_suits;
 };
 
+namespace transport {
+
 // Directory of every pipe name, followed by "/".
 std::string PipeNameRoot();
 // A language name as it may appear in a pipe name: bytes other than letters,
 // digits, "_" and "-" become "_", so no name can leave the pipe directory.
 std::string PipeSafeName(const std::string& name);
+
+}  // namespace transport

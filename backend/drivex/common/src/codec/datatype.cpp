@@ -86,6 +86,8 @@ struct ElementCodec<dataSet> {
 
 }  // namespace
 
+namespace codec {
+
 template <class T>
 std::size_t ValueBlock<T>::EncodedSize() const {
     std::size_t size = kCountSize;
@@ -178,6 +180,8 @@ template class ValueBlock<std::int32_t>;
 template class ValueBlock<double>;
 template class ValueBlock<std::string>;
 template class ValueBlock<dataSet>;
+
+}  // namespace codec
 
 void LongData::AppendValue(const std::vector<std::int32_t>& more) {
     if (&more == &Values()) {

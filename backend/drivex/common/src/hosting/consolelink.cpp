@@ -13,6 +13,8 @@
 #include "transport/sendreceive.h"
 #include "transport/xpipemanager.h"
 
+namespace hosting {
+
 namespace {
 
 // The console must connect within this time; it is checked on every slice,
@@ -204,3 +206,5 @@ bool ConsoleLinks::IsOpen() {
     std::lock_guard<std::mutex> guard(Lock());
     return Link() && Link()->IsOpen();
 }
+
+}  // namespace hosting

@@ -122,13 +122,13 @@ int VexaDX_P::RunReceivedBlock(const std::vector<std::string>& lines) {
     // leave its host uninitialised, and every R block refused with 99115.
     // Once it runs, initR marks the host as R's.
     if (!host()->isIntialized()) {
-        host()->setup_dxcallback(GetDxCallBackTable());
+        host()->setup_dxcallback(hosting::GetDxCallBackTable());
         status = initializeX();
         initialised = status == 0;
         if (initialised && XName() == kR) {
             initR();
         } else if (initialised) {
-            host()->set_post_vexa_output(&BridgePostOutput);
+            host()->set_post_vexa_output(&hosting::BridgePostOutput);
         }
     }
     if (initialised) {
@@ -140,7 +140,7 @@ int VexaDX_P::RunReceivedBlock(const std::vector<std::string>& lines) {
             setSyntax(nullptr);
         }
     }
-    DxTraceError("StopReceiveXdApiThread", BridgeStopReceiveXdApiThread());
+    DxTraceError("StopReceiveXdApiThread", hosting::BridgeStopReceiveXdApiThread());
     return status;
 }
 
@@ -148,21 +148,21 @@ int VexaDX_P::initR() {
     if (XName() != kR) return 0;
     host()->setR(true);
     host()->setIntialized(true);
-    host()->setup_dxcallback(GetDxCallBackTable());
-    host()->set_post_vexa_output(&BridgePostOutput);
+    host()->setup_dxcallback(hosting::GetDxCallBackTable());
+    host()->set_post_vexa_output(&hosting::BridgePostOutput);
     return 0;
 }
 
 int CmdVexaDX::initializeX() {
     if (host()->isIntialized()) return 0;
-    host()->setup_dxcallback(GetDxCallBackTable());
+    host()->setup_dxcallback(hosting::GetDxCallBackTable());
     const int status = DriveX::initializeX();
-    if (status == 0) host()->set_post_vexa_output(&BridgePostOutput);
+    if (status == 0) host()->set_post_vexa_output(&hosting::BridgePostOutput);
     return status;
 }
 
 int CmdVexaDX::invokeX() {
-    SyncSyntaxSlot& slot = SyncSyntaxSlot::Instance();
+    runtime::SyncSyntaxSlot& slot = runtime::SyncSyntaxSlot::Instance();
     int status = 0;
     std::vector<std::string> lines;
     while (slot.WaitForRequest(lines)) {

@@ -4,6 +4,8 @@
 
 #include "runtime/statuscodes.h"
 
+namespace hosting {
+
 namespace {
 
 // Filled once at load time; read from any thread.
@@ -45,3 +47,5 @@ int BridgeStopReceiveXdApiThread() {
     const DxApiBridge* bridge = Bridge();
     return bridge && bridge->stopReceiveXdApiThread ? bridge->stopReceiveXdApiThread() : 0;
 }
+
+}  // namespace hosting

@@ -12,6 +12,8 @@
 #include "runtime/vexadxconfigreader.h"
 #include "transport/xpipemanager.h"
 
+namespace hosting {
+
 namespace {
 
 // Entries are C functions of the language's ABI: nothing may be thrown
@@ -115,3 +117,5 @@ VexaDxCallbacks* GetDxCallBackTable() {
                                  &LowerSubmitDepthEntry};
     return &table;
 }
+
+}  // namespace hosting

@@ -58,12 +58,12 @@ int InitDxGlobal(const std::string& tempPath, const std::string& pidText,
     return 0;
 }
 
-void FinalizeDXGlobal() { FinalizeDXGlobalWithin(XManager::kDriverEndLimitMs); }
+void FinalizeDXGlobal() { hosting::FinalizeDXGlobalWithin(XManager::kDriverEndLimitMs); }
 
-bool FinalizeDXGlobalWithin(unsigned milliseconds) {
+bool hosting::FinalizeDXGlobalWithin(unsigned milliseconds) {
     XManager* registry = GetXManager();
     const bool released = !registry || (registry->cleanup(milliseconds) && !registry->leftBehind());
-    ClearXName();
+    runtime::ClearXName();
     SetAppMode(-1);
     SetXManager(nullptr);
     // A thread left in its language works on its level's pipes; only their
@@ -71,7 +71,7 @@ bool FinalizeDXGlobalWithin(unsigned milliseconds) {
     if (released) {
         SetXPipeManager(nullptr);
     } else {
-        KeepAliveForGood(std::move(State().pipes));
+        runtime::KeepAliveForGood(std::move(State().pipes));
         platform::RemoveOwnChannels();
     }
     SetDXGlobalInitFin(false);

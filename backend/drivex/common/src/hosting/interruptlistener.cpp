@@ -4,6 +4,8 @@
 
 #include "runtime/dxtracer.h"
 
+namespace hosting {
+
 InterruptListener::~InterruptListener() {
     m_relay.Wake();
     WaitForStop(kWaitWithoutLimit);
@@ -24,3 +26,5 @@ std::uint32_t InterruptListener::Run() {
     }
     return 0;
 }
+
+}  // namespace hosting

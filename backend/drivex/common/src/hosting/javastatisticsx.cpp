@@ -10,6 +10,8 @@
 #include "transport/javaplugsocket.h"
 #include "transport/sendreceive.h"
 
+namespace hosting {
+
 JavaStatisticsX::JavaStatisticsX(XConfigOptions* options, int appMode, bool vexaDrive)
     : ProcessHost(options, appMode, vexaDrive) {}
 
@@ -42,3 +44,5 @@ int JavaStatisticsX::x_execute_x(const char*) {
     if (status == 0 && isVexaDrive()) m_process.Wait();
     return status;
 }
+
+}  // namespace hosting

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace hosting {
+
 namespace {
 
 constexpr const char* kSubmitCall = "vexapkg.Submit";
@@ -99,3 +101,5 @@ std::vector<std::string> LineFeedSlot::PendingTexts() const {
     std::lock_guard<std::mutex> guard(m_pendingLock);
     return m_pending;
 }
+
+}  // namespace hosting

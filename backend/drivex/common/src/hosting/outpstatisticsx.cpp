@@ -29,7 +29,7 @@ constexpr int kStopReplyLimitMs = 5000;
 }  // namespace
 
 OutpStatisticsX::OutpStatisticsX(XConfigOptions* options, int appMode, bool vexaDrive)
-    : ProcessHost(options, appMode, vexaDrive) {}
+    : hosting::ProcessHost(options, appMode, vexaDrive) {}
 
 OutpStatisticsX::~OutpStatisticsX() { StopOnDestroy(); }
 
@@ -46,9 +46,9 @@ DXCmdDispatcher* OutpStatisticsX::EngineDispatcher() const {
 }
 
 int OutpStatisticsX::stat_start_x() {
-    const XLaunchInputs inputs = CurrentLaunchInputs();
-    int status = Suit() ? StartProcess(XLauncherArgv(*m_options, inputs, getAppMode()),
-                                       pushEnv(*m_options, inputs))
+    const hosting::XLaunchInputs inputs = hosting::CurrentLaunchInputs();
+    int status = Suit() ? StartProcess(hosting::XLauncherArgv(*m_options, inputs, getAppMode()),
+                                       hosting::pushEnv(*m_options, inputs))
                         : VEXA_NOT_INITIALISED;
     if (status == 0) status = AwaitLauncher();
     DxTraceError("stat_start_x result", status);

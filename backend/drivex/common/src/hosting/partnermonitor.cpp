@@ -4,6 +4,8 @@
 
 #include "runtime/dxtracer.h"
 
+namespace hosting {
+
 PartnerMonitor::~PartnerMonitor() {
     m_watch.Wake();
     WaitForStop(kWaitWithoutLimit);
@@ -25,3 +27,5 @@ std::uint32_t PartnerMonitor::Run() {
     if (m_action) m_action();
     return 1;
 }
+
+}  // namespace hosting

@@ -8,6 +8,8 @@
 #include "runtime/xconfigoptions.h"
 #include "transport/xpipemanager.h"
 
+namespace hosting {
+
 namespace {
 
 // A language process asked to stop ends at once; one that does not is killed.
@@ -71,3 +73,5 @@ int ProcessHost::stat_stop_x() {
     if (m_process.started() && !m_process.WaitFor(kStopWaitMs)) m_process.Kill();
     return status;
 }
+
+}  // namespace hosting

@@ -78,7 +78,7 @@ int StartXDispatcherVisitor::ExitRun() {
     return 0;
 }
 
-std::uint32_t CmdReceiveThread::Run() {
+std::uint32_t hosting::CmdReceiveThread::Run() {
     m_busy = true;
     StartXDispatcherVisitor visitor(m_name, false);
     const int result = m_dispatcher ? m_dispatcher->receiveCmd(&visitor) : VEXA_BAD_ARGUMENT;

@@ -81,9 +81,9 @@ bool XManager::cleanup(unsigned milliseconds) {
 void XManager::leaveBehind() {
     DxTrace(
         "XManager: a block thread did not end in time; its driver and the hosts are left alive");
-    for (auto& driver : m_drivers) KeepAliveForGood(std::move(driver));
+    for (auto& driver : m_drivers) runtime::KeepAliveForGood(std::move(driver));
     m_drivers.clear();
-    for (auto& host : m_hosts) KeepAliveForGood(std::move(host.second));
+    for (auto& host : m_hosts) runtime::KeepAliveForGood(std::move(host.second));
     m_hosts.clear();
     m_leftBehind = true;
 }

@@ -10,6 +10,8 @@
 #include "runtime/xconfigoptions.h"
 #include "transport/xpipemanager.h"
 
+namespace hosting {
+
 namespace {
 
 constexpr const char* kDefaultCprlmxHost = "127.0.0.1";
@@ -218,3 +220,5 @@ std::vector<std::string> JavaExtensionArgv(const XLaunchInputs& inputs, int appM
     return {std::move(program), kJavaMainClass, XModeArgument(appMode), std::to_string(port),
             inputs.commandName};
 }
+
+}  // namespace hosting

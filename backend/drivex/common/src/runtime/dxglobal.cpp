@@ -1,10 +1,8 @@
 #include "runtime/dxglobal.h"
 
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <set>
-#include <thread>
 
 #include "platform/process.h"
 #include "runtime/stringutil.h"
@@ -95,7 +93,7 @@ void SetXName(const std::string& name) {
     XNameStorage() = std::move(upper);
 }
 
-void ClearXName() {
+void runtime::ClearXName() {
     std::lock_guard<std::mutex> guard(NameLock());
     XNameStorage().clear();
 }
@@ -128,10 +126,6 @@ void DecoratePathEnd(std::string& path) {
     for (char& c : path)
         if (c == '\\') c = '/';
     if (path.back() != '/') path += '/';
-}
-
-void msleep(unsigned int milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 // ---- Owned objects, start-up and tear-down, sync-syntax slot ---------------

@@ -1,5 +1,7 @@
 #include "runtime/syncsyntaxslot.h"
 
+namespace runtime {
+
 SyncSyntaxSlot& SyncSyntaxSlot::Instance() {
     // Never destroyed: a host thread may still wait on it at process end.
     static SyncSyntaxSlot* slot = new SyncSyntaxSlot;
@@ -40,7 +42,9 @@ void SyncSyntaxSlot::Complete(int result) {
     m_done.Signal();
 }
 
+}  // namespace runtime
+
 int GRunSyncSyntax(const std::vector<std::string>& lines) {
-    return SyncSyntaxSlot::Instance().Run(lines);
+    return runtime::SyncSyntaxSlot::Instance().Run(lines);
 }
-int GStopSyncSyntax() { return SyncSyntaxSlot::Instance().Stop(); }
+int GStopSyncSyntax() { return runtime::SyncSyntaxSlot::Instance().Stop(); }

@@ -7,6 +7,8 @@
 #include "transport/dxcmddispatcher.h"
 #include "transport/monitor.h"
 
+namespace transport {
+
 std::string PipeNameRoot() { return platform::PipeNamePrefix(); }
 
 std::string PipeSafeName(const std::string& name) {
@@ -18,6 +20,8 @@ std::string PipeSafeName(const std::string& name) {
     }
     return safe;
 }
+
+}  // namespace transport
 
 XPipes::XPipes(std::string levelPrefix) : m_prefix(std::move(levelPrefix)) {
     GetSyntaxPipe();
@@ -72,7 +76,8 @@ DXCmdDispatcher* XPipeSuit::getCmdDispatcher(bool isServer) {
 }
 
 std::string XPipeSuit::getPipeNamePrefix() const {
-    return PipeNameRoot() + PipeSafeName(m_manager.getPipePid()) + PipeSafeName(m_name);
+    return transport::PipeNameRoot() + transport::PipeSafeName(m_manager.getPipePid()) +
+           transport::PipeSafeName(m_name);
 }
 
 void XPipeSuit::increaseIndex() {
