@@ -58,6 +58,7 @@ void BM_CursorPass(benchmark::State& state) {
         return;
     }
     long cases = 0;
+    const benchmain::TreeCpu cpu(state);
     for (auto _ : state) {
         benchengine::ResetPeakResident();
         benchmark::DoNotOptimize(Pass(cases, read));

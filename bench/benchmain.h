@@ -3,13 +3,64 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "rawseqpacket.h"
 
 namespace benchmain {
+
+// CPU seconds used so far by this process and its live children (an engine,
+// a raw peer): on a shared machine the pass's own cost, where real time also
+// counts other programs' turns.
+inline double TreeCpuSeconds() {
+    rusage self{};
+    ::getrusage(RUSAGE_SELF, &self);
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    double total = seconds(self.ru_utime) + seconds(self.ru_stime);
+    const double tick = static_cast<double>(::sysconf(_SC_CLK_TCK));
+    const pid_t me = ::getpid();
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        // Fields after the parenthesised name: state, ppid, ... utime (14), stime (15).
+        std::istringstream rest(line.substr(line.rfind(')') + 2));
+        std::string field;
+        long ppid = 0;
+        double utime = 0, stime = 0;
+        rest >> field >> ppid;
+        for (int k = 5; k <= 13; ++k) rest >> field;
+        rest >> utime >> stime;
+        if (ppid == me) total += (utime + stime) / tick;
+    }
+    return total;
+}
+
+// Reports the CPU milliseconds per iteration of the process tree as `cpu_tree_ms`.
+class TreeCpu {
+  public:
+    explicit TreeCpu(benchmark::State& state) : m_state(state), m_start(TreeCpuSeconds()) {}
+    ~TreeCpu() {
+        if (m_state.iterations() == 0) return;
+        m_state.counters["cpu_tree_ms"] =
+            (TreeCpuSeconds() - m_start) * 1e3 / static_cast<double>(m_state.iterations());
+    }
+    TreeCpu(const TreeCpu&) = delete;
+    TreeCpu& operator=(const TreeCpu&) = delete;
+
+  private:
+    benchmark::State& m_state;
+    double m_start;
+};
 
 // Baseline body: `bytes` in bulk packets from a peer process per iteration,
 // over sockets named after `tag` in the scratch directory.
@@ -23,6 +74,7 @@ inline void RawBulkTransfer(benchmark::State& state, long bytes, const std::stri
         return;
     }
     std::vector<char> buffer(rawseqpacket::kBulkPacket);
+    const TreeCpu cpu(state);
     for (auto _ : state)
         benchmark::DoNotOptimize(client.Transfer(packets, buffer.data(), buffer.size()));
     state.SetBytesProcessed(state.iterations() * packets * rawseqpacket::kBulkPacket);

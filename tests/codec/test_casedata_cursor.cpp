@@ -403,3 +403,48 @@ TEST(CursorBlockReuse, CasesAreReadWhereTheReceivedImagePutThem) {
     cursor.SetReceivedCases(2);
     EXPECT_EQ(cursor.NextCase(), VEXA_MALFORMED_MESSAGE);
 }
+
+// Reads of the current case follow every change that moves it: the position,
+// the received count, the case size and the obs index, set at any time.
+TEST(CursorWalk, ValuesFollowEveryChangeOfPositionCountSizeAndIndex) {
+    CursorDataSmb cursor;
+    Describe(cursor);
+    Install(cursor, kTwoCases, 2);
+    double value = 0;
+    std::int32_t missing = -1;
+    ASSERT_EQ(cursor.GetNumericValue(2, value, missing), VEXA_OK);
+    EXPECT_EQ(missing, VarInfo::SYSTEM_MISSING);
+    cursor.SetCurCasePos(1);
+    ASSERT_EQ(cursor.GetNumericValue(2, value, missing), VEXA_OK);
+    EXPECT_EQ(value, 2.5);
+    EXPECT_EQ(missing, VarInfo::NOT_MISSING);
+    ASSERT_EQ(cursor.GetNumericValue(0, value, missing), VEXA_OK);
+    EXPECT_TRUE(std::signbit(value));
+    EXPECT_EQ(missing, VarInfo::NOT_MISSING);  // -0.0 is not the declared 0.0
+
+    // One case claimed: the walk ends after it.
+    cursor.SetCurCasePos(0);
+    cursor.SetReceivedCases(1);
+    EXPECT_EQ(cursor.NextCase(), CursorDataSmb::NO_CACHE_DATA);
+    EXPECT_EQ(cursor.GetNumericValue(0, value, missing), CursorDataSmb::NO_CACHE_DATA);
+
+    // The same bytes as four 16-byte cases: the third starts at case 1.
+    Install(cursor, kTwoCases, 4);
+    ASSERT_EQ(cursor.SetOneCaseSize(16), VEXA_OK);
+    EXPECT_EQ(cursor.NextCase(), VEXA_OK);
+    EXPECT_EQ(cursor.NextCase(), VEXA_OK);
+    ASSERT_EQ(cursor.GetNumericValue(0, value, missing), VEXA_OK);
+    EXPECT_TRUE(std::signbit(value));
+    EXPECT_EQ(cursor.NextCase(), VEXA_OK);
+    // The last numeric's cell now lies past the 2-cell case.
+    EXPECT_EQ(cursor.GetNumericValue(2, value, missing), VEXA_MALFORMED_MESSAGE);
+
+    // An index edited after the block arrived is read as it stands.
+    ASSERT_EQ(cursor.SetOneCaseSize(32), VEXA_OK);
+    cursor.SetCurCasePos(1);
+    cursor.GetObsIndex()[0] = 3;
+    ASSERT_EQ(cursor.GetNumericValue(0, value, missing), VEXA_OK);
+    EXPECT_EQ(value, 2.5);
+    // Four cases claimed, two whole: the third is refused.
+    EXPECT_EQ(cursor.NextCase(), VEXA_MALFORMED_MESSAGE);
+}

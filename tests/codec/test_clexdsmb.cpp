@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -571,6 +572,74 @@ TEST(MessageVoidData, SavedPiecesStayWithinTheAllocatedSize) {
     CleXDSmb parsed;
     ASSERT_EQ(Parse(parsed, Encode(message)), VEXA_OK);
     EXPECT_EQ(VoidText(parsed), "abcdef");
+}
+
+TEST(MessageVoidData, LentBytesGiveTheImageOfOwnedOnesAndStayTheLenders) {
+    // Owned by the test: the message must neither free nor keep them.
+    const std::string lent = "0123456789abcdef";
+    CleXDSmb borrowing;
+    borrowing.SetLong(2);
+    borrowing.LendVoidData(lent.data(), 16);
+    EXPECT_TRUE(borrowing.HoldsLentVoidData());
+    CleXDSmb owning;
+    owning.SetLong(2);
+    owning.SetVoidData(MallocCopy(lent.c_str()), 16);
+    const Bytes image = Encode(owning);
+    ASSERT_EQ(image.size(), 52u + 4u + 16u);
+    EXPECT_EQ(Encode(borrowing), image);
+
+    // The runs a large send writes from: the last is the lender's own memory.
+    std::array<codec::ByteRun, CleXDSmb::SEND_RUNS> runs;
+    ASSERT_EQ(borrowing.ContructSendRuns(runs), VEXA_OK);
+    EXPECT_EQ(runs[3].data, lent.data());
+    EXPECT_EQ(runs[3].size, 16u);
+
+    borrowing.CleanUp();
+    EXPECT_FALSE(borrowing.HoldsLentVoidData());
+    std::int32_t length = -1;
+    EXPECT_EQ(borrowing.GetVoidData(length), nullptr);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(lent, "0123456789abcdef");
+}
+
+TEST(MessageVoidData, HandingOutOrAppendingToLentBytesTakesACopy) {
+    std::string lent = "lent";
+    CleXDSmb released;
+    released.LendVoidData(lent.data(), 4);
+    std::int32_t length = 0;
+    void* copy = released.ReleaseVoidData(length);
+    ASSERT_EQ(length, 4);
+    EXPECT_NE(copy, lent.data());
+    EXPECT_EQ(std::string(static_cast<char*>(copy), 4), "lent");
+    std::free(copy);
+
+    CleXDSmb taken;
+    taken.LendVoidData(lent.data(), 4);
+    std::size_t offset = 99;
+    codec::OwnedBuffer block = taken.TakeVoidBlock(length, offset);
+    ASSERT_EQ(length, 4);
+    EXPECT_EQ(offset, 0u);
+    EXPECT_NE(block.data(), lent.data());
+    EXPECT_EQ(std::string(static_cast<char*>(block.data()), 4), "lent");
+
+    // Appending needs room the message owns: a lent run has none beyond it.
+    CleXDSmb appended;
+    appended.LendVoidData(lent.data(), 4);
+    EXPECT_EQ(appended.SaveDataIntoVoidData("x", 1), VEXA_BAD_ARGUMENT);
+    EXPECT_FALSE(appended.HoldsLentVoidData());
+    lent = "gone";
+    EXPECT_EQ(VoidText(appended), "lent");
+
+    // Replaced by owned data, or lent with nothing to lend: no lent run left.
+    CleXDSmb replaced;
+    replaced.LendVoidData(lent.data(), 4);
+    replaced.SetVoidData(MallocCopy("own"), 3);
+    EXPECT_FALSE(replaced.HoldsLentVoidData());
+    EXPECT_EQ(VoidText(replaced), "own");
+    replaced.LendVoidData(nullptr, 4);
+    EXPECT_FALSE(replaced.HoldsLentVoidData());
+    EXPECT_EQ(replaced.GetVoidData(length), nullptr);
+    EXPECT_EQ(length, 0);
 }
 
 // Seeded, so a failure reproduces; every field kind is exercised.

@@ -4,6 +4,7 @@
 // StartXD serving a cursor over its pipes.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -394,17 +395,25 @@ TEST(CaseLayoutCells, ShortValuesOrCellsAreRefusedAndWriteNothing) {
     EXPECT_EQ(cells[0].AsNumber(), 1.0);
 }
 
+// A directory of this process's own for a test's data files, removed with
+// everything in it.
+struct ScratchDirectory {
+    explicit ScratchDirectory(const std::string& tag)
+        : path(std::filesystem::temp_directory_path() /
+               (tag + std::to_string(platform::CurrentProcessId()))) {
+        std::filesystem::create_directories(path);
+    }
+    ~ScratchDirectory() { std::filesystem::remove_all(path); }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+    std::filesystem::path path;
+};
+
 // StartXD over real pipes: a procedure, a cursor, split-group blocks in the
 // case layout, and a write that the dictionary sees afterwards.
 TEST(EngineCursorProcess, RealEngineServesBlocksAndEndsSplitGroups) {
-    const std::filesystem::path directory =
-        std::filesystem::temp_directory_path() /
-        ("enginecursor-" + std::to_string(platform::CurrentProcessId()));
-    std::filesystem::create_directories(directory);
-    struct Remove {
-        std::filesystem::path path;
-        ~Remove() { std::filesystem::remove_all(path); }
-    } cleanup{directory};
+    const ScratchDirectory scratch("enginecursor-");
+    const std::filesystem::path& directory = scratch.path;
     std::ofstream(directory / "split.csv") << "g,tag\n1,ab\n1,cd\n2,ef\n";
     std::ofstream(directory / "split.dict") << "split g\n";
 
@@ -476,6 +485,95 @@ TEST(EngineCursorProcess, RealEngineServesBlocksAndEndsSplitGroups) {
     CleXDSmb stopped;
     Call stop(cmd::kStopVexa);
     ASSERT_EQ(call(stop, stopped), 0);
+    ASSERT_TRUE(client.engine().WaitFor(20000));
+    EXPECT_EQ(client.engine().ExitStatus(), 0);
+}
+
+// Case c of the lent-block data: a = c, b = c / 4, z = -c - 0.5, all exact in
+// binary and in the file's decimal text.
+double LentValue(int c, int variable, double scaleA = 1) {
+    if (variable == 0) return c * scaleA;
+    return variable == 1 ? c * 0.25 : -c - 0.5;
+}
+
+// The expected block, each double written out byte by byte, low byte first.
+Bytes LentBlock(int first, int count, double scaleA = 1) {
+    Bytes bytes;
+    for (int c = first; c < first + count; ++c) {
+        for (int v = 0; v < 3; ++v) {
+            const auto bits = std::bit_cast<std::uint64_t>(LentValue(c, v, scaleA));
+            for (int k = 0; k < 8; ++k)
+                bytes.push_back(static_cast<unsigned char>(bits >> (8 * k)));
+        }
+    }
+    return bytes;
+}
+
+// Blocks sent from the engine's store as they lie: many pieces each, cut at
+// any case, and a change to the store shows in the next block, not in one
+// already received.
+TEST(EngineCursorProcess, BlocksLentFromTheStoreArriveWholeAndFollowLaterChanges) {
+    constexpr int kCases = 3000;
+    const ScratchDirectory scratch("enginelent-");
+    const std::filesystem::path& directory = scratch.path;
+    {
+        std::ofstream data(directory / "lent.csv");
+        data << "a,b,z\n";
+        for (int c = 0; c < kCases; ++c) data << c << ',' << c * 0.25 << ',' << (-c - 0.5) << '\n';
+    }
+
+    char pid[16];
+    std::snprintf(pid, sizeof pid, "%04xd", static_cast<unsigned>(platform::CurrentProcessId()));
+    enginetest::EngineClient client(pid, "LENT");
+    ASSERT_EQ(client.CreateResultPipe(), 0);
+    ASSERT_EQ(client.StartEngine({"-datafile=" + (directory / "lent.csv").string()}), 0);
+    ASSERT_EQ(client.ReceiveReady(20000), 0);
+    auto ask = [&](Call&& c, CleXDSmb& reply) {
+        EXPECT_EQ(client.Send(c.request), 0);
+        return client.Receive(reply);
+    };
+    auto fetch = [&](int wanted, std::int32_t& count, Bytes& block) {
+        CleXDSmb reply;
+        const int code = ask(std::move(Call(cmd::kNextCaseRefill).Int(wanted).Int(24)), reply);
+        count = reply.GetLongDataRef().Size() > 0 ? reply.GetLongDataRef()[0] : -1;
+        std::int32_t length = 0;
+        const auto* bytes = static_cast<const unsigned char*>(reply.GetVoidData(length));
+        block.assign(bytes, bytes + (bytes ? length : 0));
+        return code;
+    };
+    auto openCursor = [&] {
+        CleXDSmb started, made;
+        EXPECT_EQ(ask(std::move(Call(cmd::kStartProcedure).Text("lent")), started), 0);
+        EXPECT_EQ(ask(std::move(Call(cmd::kMakeCaseCursor).Text("r")), made), 0);
+    };
+
+    openCursor();
+    std::int32_t count = 0;
+    Bytes first;
+    ASSERT_EQ(fetch(1000, count, first), 0);
+    EXPECT_EQ(count, 1000);
+    EXPECT_EQ(first, LentBlock(0, 1000));
+    Bytes middle;
+    ASSERT_EQ(fetch(1337, count, middle), 0);
+    EXPECT_EQ(count, 1337);
+    EXPECT_EQ(middle, LentBlock(1000, 1337));
+    Bytes rest;
+    EXPECT_EQ(fetch(kCases, count, rest), engine::kEndOfData);
+    EXPECT_EQ(count, kCases - 2337);
+    EXPECT_EQ(rest, LentBlock(2337, kCases - 2337));
+
+    CleXDSmb ended, derived;
+    ASSERT_EQ(ask(std::move(Call(cmd::kEndProcedure)), ended), 0);
+    ASSERT_EQ(ask(std::move(Call(cmd::kSubmit).Text("DERIVE a = a * 2.")), derived), 0);
+    openCursor();
+    Bytes changed;
+    EXPECT_EQ(fetch(kCases, count, changed), engine::kEndOfData);
+    EXPECT_EQ(count, kCases);
+    EXPECT_EQ(changed, LentBlock(0, kCases, 2));
+    EXPECT_EQ(first, LentBlock(0, 1000));
+
+    CleXDSmb stopped;
+    ASSERT_EQ(ask(std::move(Call(cmd::kStopVexa)), stopped), 0);
     ASSERT_TRUE(client.engine().WaitFor(20000));
     EXPECT_EQ(client.engine().ExitStatus(), 0);
 }

@@ -93,6 +93,19 @@ codec::OwnedBuffer EncodeCases(const Dataset& data, const CaseLayout& layout, st
     return block;
 }
 
+void PutCases(CleXDSmb& reply, const Dataset& data, const CaseLayout& layout, std::size_t first,
+              std::size_t count) {
+    const CaseStore& store = data.cases();
+    const std::size_t bytes = count * layout.CaseSize();
+    if (bytes == 0) return;
+    if (layout.CaseSize() == store.CaseSize()) {
+        reply.LendVoidData(store.Cases(first, count).data(), static_cast<std::int32_t>(bytes));
+        return;
+    }
+    codec::OwnedBuffer block = EncodeCases(data, layout, first, count);
+    reply.SetVoidData(block.release(), static_cast<std::int32_t>(bytes));
+}
+
 VarInfo CursorRecord(const Variable& variable) {
     VarInfo record;
     record.type = ClampedType(variable.type);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "casestore.h"
+#include "codec/clexdsmb.h"
 #include "codec/obs.h"
 #include "codec/ownedbuffer.h"
 #include "codec/varinfo.h"
@@ -51,6 +52,12 @@ void EncodeValue(int type, const CellValue& value, std::span<OBS> cells);
 // block has no bytes. Cases must exist.
 codec::OwnedBuffer EncodeCases(const Dataset& data, const CaseLayout& layout, std::size_t first,
                                std::size_t count);
+
+// The same cases as the reply's void data. When the layout covers whole
+// cases they are lent from the store as they lie, and the reply must be sent
+// before the store can change; otherwise they are copied.
+void PutCases(CleXDSmb& reply, const Dataset& data, const CaseLayout& layout, std::size_t first,
+              std::size_t count);
 
 // The variable's missing-value definition as a cursor record.
 VarInfo CursorRecord(const Variable& variable);

@@ -80,11 +80,7 @@ int NextCaseRefill(const RequestArgs& args, CleXDSmb& reply, DataContext& state)
     if (layout.CaseSize() > 0)
         limit = std::min(limit, std::max<std::size_t>(1, kMaxBlockBytes / layout.CaseSize()));
     const CaseSpan span = cases.NextBlock(state.active, limit);
-    codec::OwnedBuffer block = EncodeCases(state.active, layout, span.first, span.count);
-    if (!block.empty()) {
-        const auto length = static_cast<std::int32_t>(block.size());
-        reply.SetVoidData(block.release(), length);
-    }
+    PutCases(reply, state.active, layout, span.first, span.count);
     reply.SetLong(static_cast<std::int32_t>(span.count));
     return span.endCode;
 }

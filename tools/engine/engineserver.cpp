@@ -1,6 +1,7 @@
 #include "engineserver.h"
 
 #include <cerrno>
+#include <mutex>
 
 #include "codec/protocol.h"
 #include "outputfiles.h"
@@ -69,13 +70,16 @@ EngineServer::Step EngineServer::AnswerRequest(const CommandTable& commands, Eng
     }
     if (received == 0 && IsFarewell(message)) return Step::kFarewell;
     CleXDSmb reply;
+    std::unique_lock<std::timed_mutex> guard(state.lock, std::defer_lock);
     if (received != 0) {
         reply.SetErrorCode(received);
     } else {
-        std::lock_guard<std::timed_mutex> guard(state.lock);
+        guard.lock();
         state.callerDepth = m_depth;
         commands.Dispatch(message, reply, state);
         if (SettlesOutput(message.GetCommandAction())) SaveOutput(state);
+        // Cases lent from the store go out before any request can change it.
+        if (!reply.HoldsLentVoidData()) guard.unlock();
     }
     // A received image larger than a piece is the request's void block.
     std::int32_t imageVoid = 0;

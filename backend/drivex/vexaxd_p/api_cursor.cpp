@@ -81,6 +81,12 @@ int MoveToNextCase() {
     return api::RefillCaseBlock(*cursor);
 }
 
+// Every step the quick lane does not take; out of line, so the lane keeps
+// no frame.
+[[gnu::noinline]] int StepToNextCase() {
+    return api::LocalCall(Refusal::kWhenNotRunning, true, MoveToNextCase);
+}
+
 // The end of a split group is an answer too: its code is the result, with
 // the flag of its reply.
 int EndSplitFlag(int* flag) {
@@ -101,9 +107,21 @@ int MakeCaseCursor(const char* access) {
         [&] { return MirrorNewCursor(access); }, access);
 }
 
-int NextCase(void) { return api::LocalCall(Refusal::kWhenNotRunning, true, MoveToNextCase); }
+int NextCase(void) {
+    return api::QuickLocalCall(
+        true,
+        [](api::ApiConnection& connection) {
+            CursorDataSmb* cursor = connection.caseData().cursor();
+            return cursor && cursor->QuickNextCase();
+        },
+        StepToNextCase);
+}
 
-int GetNumericValue(int index, double* value, int* missing) {
+namespace {
+
+// Everything but the quick lane's case: no cursor, an unusable output, user
+// missing values, a malformed block. Out of line, so the lane keeps no frame.
+[[gnu::noinline]] int ReadNumericValue(int index, double* value, int* missing) {
     return api::LocalCall(Refusal::kWhenNotRunning, value && missing, [&]() -> int {
         if (const CursorDataSmb* cursor = CaseData().cursor()) {
             return cursor->GetNumericValue(static_cast<std::uint32_t>(index), *value, *missing);
@@ -111,6 +129,19 @@ int GetNumericValue(int index, double* value, int* missing) {
         return api::StatusCall(cmd::kGetNumericValue, Refusal::kWhenNotRunning,
                                api::NumbersInto<1, 1>{{missing}, {value}}, index);
     });
+}
+
+}  // namespace
+
+int GetNumericValue(int index, double* value, int* missing) {
+    return api::QuickLocalCall(
+        value && missing,
+        [=](api::ApiConnection& connection) {
+            const CursorDataSmb* cursor = connection.caseData().cursor();
+            return cursor &&
+                   cursor->QuickNumericValue(static_cast<std::uint32_t>(index), *value, *missing);
+        },
+        [=] { return ReadNumericValue(index, value, missing); });
 }
 
 int GetStringValue(int index, char** buffer, int length, int* missing) {

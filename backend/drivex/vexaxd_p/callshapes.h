@@ -6,6 +6,7 @@
 // outputs only when everything it needs is there.
 #pragma once
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <memory>
@@ -114,10 +115,15 @@ template <typename Body>
 }
 
 // The connection never moves: looked up once, since the local calls of a
-// cursor pass ask for it per value.
+// cursor pass ask for it per value. Null until the first look-up.
+inline std::atomic<ApiConnection*> g_keptConnection{nullptr};
 inline ApiConnection& KeptConnection() {
-    static ApiConnection& connection = Connection();
-    return connection;
+    ApiConnection* connection = g_keptConnection.load(std::memory_order_acquire);
+    if (!connection) {
+        connection = &Connection();
+        g_keptConnection.store(connection, std::memory_order_release);
+    }
+    return *connection;
 }
 
 [[nodiscard]] inline bool Refused(Refusal refusal) {
@@ -194,6 +200,18 @@ template <typename Body>
         if (Refused(refusal)) return VEXA_ENGINE_NOT_RUNNING;
         return body();
     });
+}
+
+// Local status shape with a quick lane: while the engine runs and the
+// caller's outputs are usable, `quick(connection)` may answer the common case
+// without any call or throw (true: the result is 0). Every other case is
+// `slow()`, which makes the full checks itself (a LocalCall out of line), so
+// that the lane keeps no frame and a value read costs a few loads.
+template <typename Quick, typename Slow>
+[[nodiscard]] int QuickLocalCall(bool usable, Quick&& quick, Slow&& slow) {
+    ApiConnection* connection = g_keptConnection.load(std::memory_order_acquire);
+    if (usable && connection && connection->running() && quick(*connection)) return 0;
+    return slow();
 }
 
 // Local value shape: `body(T& value)` computes without a round trip; the

@@ -105,6 +105,12 @@ class CleXDSmb {
     // Takes over `data`, which must come from malloc; a length of 0 or less
     // keeps the pointer (it is still freed) but carries no bytes.
     void SetVoidData(void* data, std::int32_t length);
+    // Void data sent from where it lies, never copied or freed by the
+    // message: the lender keeps it alive and unchanged until the message is
+    // sent or cleaned up. Handing the void data out or appending to it takes
+    // a copy first.
+    void LendVoidData(const void* data, std::int32_t length);
+    bool HoldsLentVoidData() const { return m_lent_void != nullptr; }
     // Fresh void data of `capacity` bytes, void length 0.
     std::int32_t AllocVoidData(std::int32_t capacity);
     // Appends at the void length; VEXA_BAD_ARGUMENT when beyond the capacity.
@@ -139,10 +145,10 @@ class CleXDSmb {
     // releases it with delete[]; the message forgets it. Null when none.
     char* GetBinaryData(std::int32_t* length = nullptr);
     std::int32_t GetBinaryLength() const { return m_binary_length; }
-    // The message keeps the void data.
+    // The message keeps the void data; lent void data is not to be written.
     void* GetVoidData(std::int32_t& length) const {
         length = m_void_length;
-        return m_void.bytes() + m_void_offset;
+        return const_cast<unsigned char*>(VoidBytes());
     }
     // Hands the void data to the caller, who releases it with free.
     void* ReleaseVoidData(std::int32_t& length);
@@ -226,8 +232,12 @@ class CleXDSmb {
     template <class Finish>
     std::int32_t DecodeImage(codec::ByteReader& reader, bool copy_void, Finish finish);
     void ReleaseBinaryString();
-    // Moves void data that follows a received head to the block's front.
+    // Moves void data that follows a received head to the block's front;
+    // lent void data becomes a copy the message owns.
     void SlideVoidToFront();
+    const unsigned char* VoidBytes() const {
+        return m_lent_void ? m_lent_void : m_void.bytes() + m_void_offset;
+    }
     // The struct block into the record objects, or kept as wire records.
     bool DecodeStruct(codec::ByteReader& reader, codec::DecodeBudget& budget);
     // The string arrays, the first kept in wire form when asked.
@@ -246,6 +256,8 @@ class CleXDSmb {
     // the image's head before it, so a bulk reply is never copied.
     std::size_t m_void_offset = 0;
     std::int32_t m_void_length = 0;
+    // Set while the void data is lent (m_void is then empty).
+    const unsigned char* m_lent_void = nullptr;
     CommandAction m_command_action = -1;
     std::int32_t m_error_code = 0;
     LongData m_long;

@@ -34,11 +34,17 @@ class CursorDataSmb {
     // VEXA_BAD_ARGUMENT (size unchanged) unless a non-negative multiple of 8.
     std::int32_t SetOneCaseSize(std::int32_t size);
     std::int32_t GetReceivedCases() const { return m_received_cases; }
-    void SetReceivedCases(std::int32_t cases) { m_received_cases = cases; }
+    void SetReceivedCases(std::int32_t cases) {
+        m_received_cases = cases;
+        PointAtCurrent();
+    }
     std::int32_t GetLastError() const { return m_last_error; }
     void SetLastError(std::int32_t error) { m_last_error = error; }
     std::int32_t GetCurCasePos() const { return m_cur_case_pos; }
-    void SetCurCasePos(std::int32_t position) { m_cur_case_pos = position; }
+    void SetCurCasePos(std::int32_t position) {
+        m_cur_case_pos = position;
+        PointAtCurrent();
+    }
 
     // Cases a block fetch asks for: as many as fit CACHE_SIZE for a read
     // cursor (at least 1), else 1.
@@ -46,7 +52,12 @@ class CursorDataSmb {
 
     // Layout. Either fill the obs index and the records separately, or let
     // AddVariable place each variable behind the previous one.
-    std::vector<std::uint32_t>& GetObsIndex() { return m_obs_index; }
+    // Edits through the reference are seen by the next read, and by the fast
+    // paths from the next move on.
+    std::vector<std::uint32_t>& GetObsIndex() {
+        m_case = nullptr;
+        return m_obs_index;
+    }
     // The i-th obs index; 0 for an index without one.
     std::uint32_t OBSIndex(std::int32_t i) const;
     static std::unique_ptr<VarInfo> NewVarInfo() { return std::make_unique<VarInfo>(); }
@@ -82,7 +93,15 @@ class CursorDataSmb {
     // up, the pending last error or NO_CACHE_DATA, and the block is marked used
     // up. VEXA_MALFORMED_MESSAGE (block marked used up) when the next case
     // does not lie inside the received bytes.
-    std::int32_t NextCase();
+    std::int32_t NextCase() { return QuickNextCase() ? VEXA_OK : NextCaseChecked(); }
+    // The common step, inline: to the next case of a checked block; false,
+    // nothing changed, for any other.
+    bool QuickNextCase() {
+        if (!m_case || m_cur_case_pos + 1 >= m_whole_cases) return false;
+        ++m_cur_case_pos;
+        m_case += m_case_cells;
+        return true;
+    }
 
     static std::int32_t IsMissing(const VarInfo& info, std::span<const OBS> cells) {
         return info.IsMissing(cells);
@@ -91,7 +110,21 @@ class CursorDataSmb {
     // Values of the current case. 10: no such variable; 24: the other type;
     // NO_CACHE_DATA: no current case; VEXA_MALFORMED_MESSAGE: the variable's
     // cells lie outside the case or the block. Outputs untouched on failure.
-    std::int32_t GetNumericValue(std::uint32_t i, double& value, std::int32_t& missing) const;
+    std::int32_t GetNumericValue(std::uint32_t i, double& value, std::int32_t& missing) const {
+        if (QuickNumericValue(i, value, missing)) return VEXA_OK;
+        return GetNumericValueChecked(i, value, missing);
+    }
+    // The common read, inline and without a call: a numeric variable without
+    // user-missing values whose cell lies in the current case. False, outputs
+    // untouched, for any other.
+    bool QuickNumericValue(std::uint32_t i, double& value, std::int32_t& missing) const {
+        if (!m_case || i >= m_quick_cell.size() || m_quick_cell[i] < 0) return false;
+        const OBS& cell = m_case[m_quick_cell[i]];
+        value = cell.AsNumber();
+        missing = cell.Bits() == codec::kSystemMissingBits ? VarInfo::SYSTEM_MISSING
+                                                           : VarInfo::NOT_MISSING;
+        return true;
+    }
     // Copies min(width, length) bytes, stopping at a zero byte and zero-filling
     // the rest of them; no terminator. VEXA_BAD_ARGUMENT for a null buffer with
     // a positive length.
@@ -99,6 +132,14 @@ class CursorDataSmb {
                                 std::int32_t& missing) const;
 
   private:
+    std::int32_t NextCaseChecked();
+    std::int32_t GetNumericValueChecked(std::uint32_t i, double& value,
+                                        std::int32_t& missing) const;
+    // m_case and m_whole_cases anew from the position, the block and the case
+    // size: the current case only when it lies whole inside the block; and
+    // m_quick_cell from the layout. A layout change only clears m_case, so
+    // that the fast paths wait for the next move to call this.
+    void PointAtCurrent();
     void MarkUsedUp();
     // The cells of variable i in the current case, or the status why not.
     std::int32_t VariableCells(std::uint32_t i, bool numeric, const VarInfo*& info,
@@ -115,4 +156,12 @@ class CursorDataSmb {
     std::int32_t m_last_error = 0;
     // By value, end to end: a value read looks at one record.
     std::vector<VarInfo> m_var_info;
+    // The current case's first cell; null when no case is current.
+    const OBS* m_case = nullptr;
+    std::size_t m_case_cells = 0;
+    // Per variable, its cell when a read needs nothing else (a numeric
+    // variable without user-missing values, inside the case), else -1.
+    std::vector<std::int32_t> m_quick_cell;
+    // Received cases that lie whole inside the block.
+    std::int32_t m_whole_cases = 0;
 };

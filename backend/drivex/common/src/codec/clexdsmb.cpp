@@ -107,6 +107,7 @@ void CleXDSmb::CleanUpAllData() {
     m_void.reset();
     m_void_offset = 0;
     m_void_length = 0;
+    m_lent_void = nullptr;
     ReleaseBinaryString();
 }
 
@@ -160,6 +161,15 @@ void CleXDSmb::SetVoidData(void* data, std::int32_t length) {
     m_void.reset(data, static_cast<std::size_t>(usable));
     m_void_offset = 0;
     m_void_length = usable;
+    m_lent_void = nullptr;
+}
+
+void CleXDSmb::LendVoidData(const void* data, std::int32_t length) {
+    const bool usable = data && length > 0;
+    m_void.reset();
+    m_void_offset = 0;
+    m_void_length = usable ? length : 0;
+    m_lent_void = usable ? static_cast<const unsigned char*>(data) : nullptr;
 }
 
 std::int32_t CleXDSmb::AllocVoidData(std::int32_t capacity) {
@@ -167,6 +177,7 @@ std::int32_t CleXDSmb::AllocVoidData(std::int32_t capacity) {
     m_void = codec::OwnedBuffer::Allocate(static_cast<std::size_t>(capacity));
     m_void_offset = 0;
     m_void_length = 0;
+    m_lent_void = nullptr;
     return VEXA_OK;
 }
 
@@ -182,6 +193,15 @@ std::int32_t CleXDSmb::SaveDataIntoVoidData(const void* bytes, std::int32_t leng
 }
 
 void CleXDSmb::SlideVoidToFront() {
+    if (m_lent_void) {
+        codec::OwnedBuffer copy =
+            codec::OwnedBuffer::Allocate(static_cast<std::size_t>(m_void_length));
+        std::memcpy(copy.data(), m_lent_void, static_cast<std::size_t>(m_void_length));
+        m_void = std::move(copy);
+        m_void_offset = 0;
+        m_lent_void = nullptr;
+        return;
+    }
     if (m_void_offset == 0) return;
     std::memmove(m_void.data(), m_void.bytes() + m_void_offset,
                  static_cast<std::size_t>(m_void_length));
@@ -203,6 +223,7 @@ codec::OwnedBuffer CleXDSmb::TakeVoidBlock(std::int32_t& length) {
 }
 
 codec::OwnedBuffer CleXDSmb::TakeVoidBlock(std::int32_t& length, std::size_t& offset) {
+    if (m_lent_void) SlideVoidToFront();
     length = m_void_length;
     offset = m_void_offset;
     m_void_length = 0;
@@ -263,7 +284,7 @@ std::int32_t CleXDSmb::EncodeImage(void* buffer, std::size_t total) const {
     EncodeFront(writer, total);
     writer.PutBytes(m_records.bytes(), m_records.size());
     EncodeBack(writer);
-    writer.PutBytes(m_void.bytes() + m_void_offset, static_cast<std::size_t>(m_void_length));
+    writer.PutBytes(VoidBytes(), static_cast<std::size_t>(m_void_length));
     if (!writer.ok() || writer.written() != total) {
         DxTraceError("CleXDSmb::EncodeInto written == size", VEXA_BAD_ARGUMENT);
         return VEXA_BAD_ARGUMENT;
@@ -312,10 +333,9 @@ std::int32_t CleXDSmb::ContructSendRuns(std::array<codec::ByteRun, SEND_RUNS>& r
         DxTraceError("CleXDSmb::ContructSendData written == size", VEXA_BAD_ARGUMENT);
         return VEXA_BAD_ARGUMENT;
     }
-    runs = {
-        codec::ByteRun{encoded, front}, codec::ByteRun{m_records.bytes(), m_records.size()},
-        codec::ByteRun{encoded + front, back},
-        codec::ByteRun{m_void.bytes() + m_void_offset, static_cast<std::size_t>(m_void_length)}};
+    runs = {codec::ByteRun{encoded, front}, codec::ByteRun{m_records.bytes(), m_records.size()},
+            codec::ByteRun{encoded + front, back},
+            codec::ByteRun{VoidBytes(), static_cast<std::size_t>(m_void_length)}};
     m_send_image = front + back;
     m_send_length = static_cast<std::int32_t>(size);
     return VEXA_OK;
@@ -476,6 +496,7 @@ void CleXDSmb::Absorb(CleXDSmb&& incoming) {
     m_void = std::move(incoming.m_void);
     m_void_offset = incoming.m_void_offset;
     m_void_length = incoming.m_void_length;
+    m_lent_void = incoming.m_lent_void;
 }
 
 bool CleXDSmb::HoldsNothing() const {

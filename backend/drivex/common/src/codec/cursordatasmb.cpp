@@ -21,6 +21,7 @@ std::int32_t Malformed(const char* condition) {
 std::int32_t CursorDataSmb::SetOneCaseSize(std::int32_t size) {
     if (size < 0 || size % codec::kCellSize != 0) return VEXA_BAD_ARGUMENT;
     m_one_case_size = size;
+    m_case = nullptr;
     return VEXA_OK;
 }
 
@@ -37,6 +38,7 @@ std::uint32_t CursorDataSmb::OBSIndex(std::int32_t i) const {
 
 void CursorDataSmb::AddVarInfo(std::unique_ptr<VarInfo> info) {
     if (info) m_var_info.push_back(*info);
+    m_case = nullptr;
 }
 
 std::int32_t CursorDataSmb::AddVariable(const VarInfo& info) {
@@ -46,6 +48,7 @@ std::int32_t CursorDataSmb::AddVariable(const VarInfo& info) {
     m_obs_index.push_back(static_cast<std::uint32_t>(m_one_case_size / codec::kCellSize));
     m_var_info.push_back(info);
     m_one_case_size = static_cast<std::int32_t>(size);
+    m_case = nullptr;
     return VEXA_OK;
 }
 
@@ -59,6 +62,7 @@ void CursorDataSmb::SetCasePtr(const void* data, std::int32_t size) {
     m_case_offset = 0;
     if (!data || size <= 0) {
         m_cur_case_pos = -1;
+        PointAtCurrent();
         return;
     }
     codec::OwnedBuffer copy = codec::OwnedBuffer::Allocate(static_cast<std::size_t>(size));
@@ -66,6 +70,7 @@ void CursorDataSmb::SetCasePtr(const void* data, std::int32_t size) {
     m_case_buffer = std::move(copy);
     m_case_offset = 0;
     m_cur_case_pos = 0;
+    PointAtCurrent();
 }
 
 std::int32_t CursorDataSmb::TakeCaseBlock(codec::OwnedBuffer& block, std::int32_t cases,
@@ -82,27 +87,57 @@ std::int32_t CursorDataSmb::TakeCaseBlock(codec::OwnedBuffer& block, std::int32_
     m_cur_case_pos = 0;
     m_received_cases = cases;
     m_last_error = last_error;
+    PointAtCurrent();
     return VEXA_OK;
 }
 
 codec::OwnedBuffer CursorDataSmb::TakeUsedBlock() {
     if (HasData()) return {};
     m_case_offset = 0;
-    return std::move(m_case_buffer);
+    codec::OwnedBuffer used = std::move(m_case_buffer);
+    PointAtCurrent();
+    return used;
+}
+
+void CursorDataSmb::PointAtCurrent() {
+    m_case = nullptr;
+    m_case_cells = static_cast<std::size_t>(m_one_case_size) / sizeof(OBS);
+    m_whole_cases = 0;
+    const std::size_t described = std::min(m_var_info.size(), m_obs_index.size());
+    m_quick_cell.assign(described, -1);
+    for (std::size_t i = 0; i < described; ++i) {
+        const VarInfo& info = m_var_info[i];
+        if (info.IsNumeric() && info.missingFormat == 0 && m_obs_index[i] < m_case_cells)
+            m_quick_cell[i] = static_cast<std::int32_t>(m_obs_index[i]);
+    }
+    if (m_received_cases <= 0 || m_case_buffer.empty() || m_case_offset > m_case_buffer.size())
+        return;
+    const std::size_t room = m_case_buffer.size() - m_case_offset;
+    const std::size_t case_size = static_cast<std::size_t>(m_one_case_size);
+    const std::size_t received = static_cast<std::size_t>(m_received_cases);
+    m_whole_cases =
+        static_cast<std::int32_t>(case_size == 0 ? received : std::min(received, room / case_size));
+    if (m_cur_case_pos < 0 || m_cur_case_pos >= m_whole_cases) return;
+    m_case = codec::CellsOf(m_case_buffer.bytes() + m_case_offset, room).data() +
+             static_cast<std::size_t>(m_cur_case_pos) * m_case_cells;
 }
 
 void CursorDataSmb::MarkUsedUp() {
     m_cur_case_pos = -1;
     m_last_error = 0;
     m_received_cases = -1;
+    PointAtCurrent();
 }
 
-std::int32_t CursorDataSmb::NextCase() {
+std::int32_t CursorDataSmb::NextCaseChecked() {
     if (m_cur_case_pos < std::numeric_limits<std::int32_t>::max()) ++m_cur_case_pos;
     if (m_received_cases >= 1 && m_cur_case_pos < m_received_cases) {
         const std::uint64_t end = (static_cast<std::uint64_t>(m_cur_case_pos) + 1) *
                                   static_cast<std::uint64_t>(m_one_case_size);
-        if (end <= m_case_buffer.size() - m_case_offset) return VEXA_OK;
+        if (end <= m_case_buffer.size() - m_case_offset) {
+            PointAtCurrent();
+            return VEXA_OK;
+        }
         MarkUsedUp();
         return Malformed("case lies inside the block");
     }
@@ -133,8 +168,8 @@ std::int32_t CursorDataSmb::VariableCells(std::uint32_t i, bool numeric, const V
     return VEXA_OK;
 }
 
-std::int32_t CursorDataSmb::GetNumericValue(std::uint32_t i, double& value,
-                                            std::int32_t& missing) const {
+std::int32_t CursorDataSmb::GetNumericValueChecked(std::uint32_t i, double& value,
+                                                   std::int32_t& missing) const {
     const VarInfo* info = nullptr;
     std::span<const OBS> cells;
     if (std::int32_t status = VariableCells(i, true, info, cells); status != VEXA_OK) {
