@@ -19,6 +19,10 @@
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 /* NextCase's codes once the cases are used up: the library's and the engine's. */
 #define CASES_USED_UP 1900
@@ -276,6 +280,25 @@ typedef struct {
     char* flagBytes;
 } Column;
 
+/* A column of a million cases is megabytes of fresh memory: in huge pages
+ * where the system offers them on request (as numpy's own arrays are), its
+ * first writes fault once per 2 MiB instead of once per 4 KiB. Only the
+ * whole pages inside the storage are advised; the advice is a hint, so a
+ * refusal changes nothing. */
+static void AdviseHugePages(void* storage, size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    enum { kLarge = 4 << 20 };
+    if (bytes < kLarge) return;
+    const uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
+    const uintptr_t first = ((uintptr_t)storage + page - 1) & ~(page - 1);
+    const uintptr_t end = ((uintptr_t)storage + bytes) & ~(page - 1);
+    if (end > first) (void)madvise((void*)first, end - first, MADV_HUGEPAGE);
+#else
+    (void)storage;
+    (void)bytes;
+#endif
+}
+
 static int GrowColumns(Column* columns, Selection* selection, Py_ssize_t capacity) {
     for (Py_ssize_t v = 0; v < selection->count; ++v) {
         if (selection->widths[v]) continue;
@@ -283,6 +306,7 @@ static int GrowColumns(Column* columns, Selection* selection, Py_ssize_t capacit
             return 0;
         if (columns[v].flags && PyByteArray_Resize(columns[v].flags, capacity) < 0) return 0;
         columns[v].numbers = (double*)PyByteArray_AS_STRING(columns[v].values);
+        AdviseHugePages(columns[v].numbers, (size_t)capacity * sizeof(double));
         columns[v].flagBytes = columns[v].flags ? PyByteArray_AS_STRING(columns[v].flags) : NULL;
     }
     return 1;
