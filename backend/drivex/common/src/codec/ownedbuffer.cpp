@@ -3,22 +3,12 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/memoryadvice.h"
-
 namespace codec {
-namespace {
-
-// Blocks of this size and above are cursor blocks, received images and
-// queued writes: filled once, at once, so worth huge pages.
-constexpr std::size_t kHugePageWorthy = std::size_t{4} << 20;
-
-}  // namespace
 
 OwnedBuffer OwnedBuffer::Allocate(std::size_t size) {
     if (size == 0) return OwnedBuffer();
     void* data = std::malloc(size);
     if (!data) throw std::bad_alloc();
-    if (size >= kHugePageWorthy) platform::AdviseHugePages(data, size);
     return OwnedBuffer(data, size);
 }
 
