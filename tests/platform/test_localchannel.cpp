@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "platform/channelwait.h"
 #include "platform/localchannel.h"
@@ -72,6 +73,97 @@ TEST(ChannelConnection, TruncatedPacketIsReportedAsMessageSize) {
     size_t got = 0;
     EXPECT_EQ(reader.Receive(buffer, sizeof buffer, got), EMSGSIZE);
     EXPECT_EQ(got, 4u);
+}
+
+namespace {
+
+struct ConnectedPair {
+    platform::ChannelListener listener;
+    platform::ChannelConnection writer, reader;
+    explicit ConnectedPair(const std::string& tag) {
+        const std::string name = testsupport::UniquePipeName(tag);
+        EXPECT_EQ(platform::EnsurePipeDirectory(), 0);
+        EXPECT_EQ(platform::ChannelListener::Listen(name, listener), 0);
+        EXPECT_EQ(platform::ChannelConnection::Connect(name, writer), 0);
+        EXPECT_EQ(listener.Accept(reader), 0);
+    }
+};
+
+}  // namespace
+
+TEST(ChannelConnection, ABatchReceiveTakesWhatIsQueuedIntoConsecutiveSlots) {
+    ConnectedPair pair("batchrecv");
+    ASSERT_EQ(pair.writer.Send("AAAAAAAA", 8), 0);
+    ASSERT_EQ(pair.writer.Send("BBBBBBBB", 8), 0);
+    ASSERT_EQ(pair.writer.Send("CCC", 3), 0);
+    // Ten slots offered, three packets queued: the receive does not wait for more.
+    std::string slots(80, '.');
+    std::size_t lengths[10] = {};
+    std::size_t taken = 0;
+    ASSERT_EQ(pair.reader.ReceiveBatch(reinterpret_cast<unsigned char*>(slots.data()), 8, 10, 8,
+                                       lengths, taken),
+              0);
+    ASSERT_EQ(taken, 3u);
+    EXPECT_EQ(lengths[0], 8u);
+    EXPECT_EQ(lengths[1], 8u);
+    EXPECT_EQ(lengths[2], 3u);
+    EXPECT_EQ(slots.substr(0, 24), "AAAAAAAABBBBBBBBCCC.....");
+
+    // The last slot is the smaller one; a packet larger than its slot is
+    // cut to it and reported with its whole size.
+    ASSERT_EQ(pair.writer.Send("DDDDDDDD", 8), 0);
+    ASSERT_EQ(pair.writer.Send("EEEEEE", 6), 0);
+    slots.assign(80, '.');
+    ASSERT_EQ(pair.reader.ReceiveBatch(reinterpret_cast<unsigned char*>(slots.data()), 8, 2, 4,
+                                       lengths, taken),
+              0);
+    ASSERT_EQ(taken, 2u);
+    EXPECT_EQ(lengths[0], 8u);
+    EXPECT_EQ(lengths[1], 6u);
+    EXPECT_EQ(slots.substr(0, 16), "DDDDDDDDEEEE....");
+
+    // Packets queued before the partner closed still arrive; then EPIPE.
+    ASSERT_EQ(pair.writer.Send("FF", 2), 0);
+    pair.writer.close();
+    ASSERT_EQ(pair.reader.ReceiveBatch(reinterpret_cast<unsigned char*>(slots.data()), 8, 10, 8,
+                                       lengths, taken),
+              0);
+    ASSERT_EQ(taken, 1u);
+    EXPECT_EQ(lengths[0], 2u);
+    EXPECT_EQ(pair.reader.ReceiveBatch(reinterpret_cast<unsigned char*>(slots.data()), 8, 10, 8,
+                                       lengths, taken),
+              EPIPE);
+    EXPECT_EQ(taken, 0u);
+}
+
+TEST(ChannelConnection, ABatchSendKeepsEveryPacketWholeAndInOrder) {
+    // More packets than one call takes and than the socket buffers hold, each
+    // of two parts: the sender blocks inside the batch while a reader drains.
+    ConnectedPair pair("batchsend");
+    constexpr std::size_t kPackets = 300;
+    std::vector<std::string> heads, tails;
+    std::vector<platform::PacketParts> packets;
+    for (std::size_t i = 0; i < kPackets; ++i) {
+        heads.push_back(std::string(i % 97 + 1, static_cast<char>('a' + i % 26)));
+        tails.push_back(i % 3 == 0 ? std::string() : std::string(4000 + i, static_cast<char>(i)));
+    }
+    for (std::size_t i = 0; i < kPackets; ++i)
+        packets.push_back({heads[i].data(), heads[i].size(), tails[i].data(), tails[i].size()});
+    std::vector<std::string> received;
+    std::thread reader([&] {
+        std::vector<char> buffer(8192);
+        for (std::size_t i = 0; i < kPackets; ++i) {
+            std::size_t got = 0;
+            ASSERT_EQ(pair.reader.Receive(buffer.data(), buffer.size(), got), 0);
+            received.emplace_back(buffer.data(), got);
+        }
+    });
+    EXPECT_EQ(pair.writer.SendBatch(packets.data(), packets.size()), 0);
+    reader.join();
+    ASSERT_EQ(received.size(), kPackets);
+    for (std::size_t i = 0; i < kPackets; ++i) EXPECT_EQ(received[i], heads[i] + tails[i]) << i;
+    pair.reader.close();
+    EXPECT_EQ(pair.writer.SendBatch(packets.data(), 1), EPIPE);
 }
 
 TEST(ChannelListener, ListenRefusesToReplaceANonSocketFile) {

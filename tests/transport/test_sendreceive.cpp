@@ -234,7 +234,9 @@ TEST(FramingInProcess, RunsOfTheImageTravelAsTheImageCutIntoPieces) {
          {Shape{0, 0, false, 0}, Shape{100, 0, false, 8192 - 100 - 73}, Shape{100, 0, false, 30000},
           Shape{10000, 0, false, 20000}, Shape{20000, 0, false, 1}, Shape{8192 - 73, 0, false, 5},
           Shape{100, 2, true, 30000}, Shape{0, 1000, true, 0}, Shape{8000, 1000, false, 9000},
-          Shape{0, 300, true, 1}}) {
+          Shape{0, 300, true, 1},
+          // Past one batch of pieces, with a piece that joins runs as the first of the next.
+          Shape{64 * 8192 + 8000, 3, true, 600000}, Shape{200000, 1000, true, 700000}}) {
         SCOPED_TRACE("head text " + std::to_string(shape.headText) + ", records " +
                      std::to_string(shape.records) + ", void " + std::to_string(shape.voidLength));
         CleXDSmb message;

@@ -11,6 +11,14 @@
 
 namespace platform {
 
+// One outgoing packet: its two parts end to end, the second possibly empty.
+struct PacketParts {
+    const void* first = nullptr;
+    std::size_t firstLength = 0;
+    const void* second = nullptr;
+    std::size_t secondLength = 0;
+};
+
 // "/tmp/vexa-pipes-<euid>"; the directory need not exist yet.
 std::string PipeDirectory();
 // What every pipe name starts with: the directory and its separator.
@@ -52,9 +60,19 @@ class ChannelConnection {
     // One packet of the two parts, end to end, without joining them first.
     int Send(const void* first, std::size_t firstLength, const void* second,
              std::size_t secondLength);
+    // The packets in order, in as few calls as the platform allows.
+    int SendBatch(const PacketParts* packets, std::size_t count);
     // One packet of at most `capacity` bytes; EPIPE when the partner closed,
     // EMSGSIZE when the packet did not fit.
     int Receive(void* buffer, std::size_t capacity, std::size_t& received);
+    // Packets into consecutive slots of `slotSize` bytes from `into`, the
+    // last of `count` slots holding only `lastSlotSize`: waits for the first
+    // packet, then takes those already queued, at most `count`. `lengths[i]`
+    // gets packet i's size, `taken` their number; a size beyond its slot
+    // marks a packet that did not fit, cut to the slot. EPIPE when the
+    // partner closed before the first packet.
+    int ReceiveBatch(unsigned char* into, std::size_t slotSize, std::size_t count,
+                     std::size_t lastSlotSize, std::size_t* lengths, std::size_t& taken);
     // 0 once a receive would not block (data or the partner's end), else
     // ETIMEDOUT after the limit.
     int WaitReadable(unsigned milliseconds) const;

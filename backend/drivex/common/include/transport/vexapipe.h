@@ -52,10 +52,17 @@ class VexaPipe {
     // where the two lie.
     int WriteData(const void* head, int headLength, const void* tail, int tailLength, int& written);
     // The same pieces as WriteData of the runs end to end, each sent from
-    // where it lies; a piece that would join more than two runs is gathered
-    // into one small buffer first.
+    // where it lies, many pieces a call; a piece that would join more than
+    // two runs is gathered into one small buffer first.
     int WriteRuns(const codec::ByteRun* runs, std::size_t count, int& written);
     int ReadData(int size, void* buffer, int& bytesRead);
+    // As ReadData, but for up to PIECES_PER_READ pieces of one message at
+    // once: full pieces one after the other in `buffer`, the last slot
+    // holding what is left of `size`. Waits for the first piece as ReadData
+    // does, then takes those already queued. `pieceLengths` gets each piece's
+    // size (one beyond its slot: it did not fit), `pieces` their number.
+    int ReadPieces(int size, void* buffer, std::size_t* pieceLengths, std::size_t& pieces);
+    static constexpr int PIECES_PER_READ = 64;
     // From now on a read that waits also watches this process (its end
     // descriptor; -1: none) and fails with EPIPE the moment it ends, in the
     // same wait as the pipe's.

@@ -21,6 +21,8 @@ namespace {
 constexpr int kPiece = VexaPipe::PIECE_SIZE;
 static_assert(JavaPlugInSocket::PIECE_SIZE == kPiece, "both channels read the same pieces");
 constexpr int kTotalFieldSize = 4;
+// The most one read of an image's rest asks for: a pipe's batch of pieces.
+constexpr std::size_t kReadRun = std::size_t{kPiece} * VexaPipe::PIECES_PER_READ;
 // A declared total is trusted for one up-front allocation only up to this
 // size; beyond it the image grows as its bytes actually arrive.
 constexpr std::size_t kTrustedReservation = std::size_t{64} << 20;
@@ -95,8 +97,8 @@ int SendImage(CleXDSmb& message, Write write) {
 }
 
 // Completes the image whose first `count` bytes are in `first` and decodes
-// it into the message. `read`(into, want, got) reads one piece of at most
-// `want` bytes and returns a transport code. `channel` names the channel in
+// it into the message. `read`(into, want, got) reads at most `want` bytes,
+// one or more pieces, and returns a transport code. `channel` names the channel in
 // the trace of a malformed image. `imageEnded` tells whether all T bytes
 // arrived, so a caller can tell a broken framing from a bad image.
 template <typename Read>
@@ -122,7 +124,7 @@ int AssembleImage(CleXDSmb& message, const std::string& channel, const unsigned 
                 static_cast<std::size_t>(count));
     image.Advance(static_cast<std::size_t>(count));
     while (!image.complete()) {
-        std::size_t want = std::min<std::size_t>(kPiece, image.missing());
+        std::size_t want = std::min<std::size_t>(kReadRun, image.missing());
         if (int error = read(image.Tail(want), static_cast<int>(want), count)) return error;
         if (count == 0) return VEXA_EMPTY_READ;
         image.Advance(static_cast<std::size_t>(count));
@@ -195,18 +197,22 @@ int ReceiveData(VexaPipe& end, CleXDSmb& message) {
     const int result = AssembleImage(
         message, channel, first, count,
         [&end, &channel, &lastPieceFull](void* into, int want, int& got) {
-            int error = end.ReadData(want, into, got);
-            // A piece that does not fit the rest of the image runs past T.
-            if (error == EMSGSIZE) {
-                lastPieceFull = true;
-                return ProtocolViolation(channel, "dataLen>=realDataLen");
-            }
-            if (error) return error;
-            lastPieceFull = got == kPiece;
-            // Only a message's last piece is short: this one ended before T.
-            if (got > 0 && got < want) {
-                lastPieceFull = false;
-                return ProtocolViolation(channel, "piece is full or the last");
+            got = 0;
+            std::array<std::size_t, VexaPipe::PIECES_PER_READ> lengths;
+            std::size_t pieces = 0;
+            if (int error = end.ReadPieces(want, into, lengths.data(), pieces)) return error;
+            // Pieces taken behind a broken one belong to the broken message:
+            // whether it may go on depends on the last piece taken.
+            lastPieceFull = pieces > 0 && lengths[pieces - 1] >= static_cast<std::size_t>(kPiece);
+            for (std::size_t i = 0; i < pieces; ++i) {
+                const std::size_t slot =
+                    std::min<std::size_t>(kPiece, static_cast<std::size_t>(want) - i * kPiece);
+                // A piece that does not fit the rest of the image runs past T.
+                if (lengths[i] > slot) return ProtocolViolation(channel, "dataLen>=realDataLen");
+                // Only a message's last piece is short: this one ended before T.
+                if (lengths[i] < slot)
+                    return ProtocolViolation(channel, "piece is full or the last");
+                got += static_cast<int>(lengths[i]);
             }
             return 0;
         },

@@ -1,6 +1,7 @@
 #include "transport/vexapipe.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -169,6 +170,18 @@ int VexaPipe::WriteRuns(const codec::ByteRun* runs, std::size_t count, int& writ
         }
     };
     skipEmpty();
+    // Pieces go out a batch at a time; a gathered piece ends its batch, so
+    // the one gathering buffer is never shared by two pending pieces.
+    std::array<platform::PacketParts, PIECES_PER_READ> batch;
+    std::size_t pending = 0;
+    std::size_t lastPiece = 0;
+    auto flush = [&]() -> int {
+        const int error = m_connection.SendBatch(batch.data(), pending);
+        pending = 0;
+        if (error == 0) return 0;
+        Trace(" WriteData", error);
+        return VEXA_PIPE_FAILED;
+    };
     unsigned char gathered[PIECE_SIZE];
     while (run < count) {
         // The parts of the next piece: up to PIECE_SIZE bytes from the runs.
@@ -198,13 +211,13 @@ int VexaPipe::WriteRuns(const codec::ByteRun* runs, std::size_t count, int& writ
             offset += take;
             skipEmpty();
         }
-        if (int error = m_connection.Send(parts[0].data, parts[0].size,
-                                          partCount > 1 ? parts[1].data : nullptr,
-                                          partCount > 1 ? parts[1].size : 0)) {
-            Trace(" WriteData", error);
-            return VEXA_PIPE_FAILED;
+        batch[pending++] = {parts[0].data, parts[0].size, partCount > 1 ? parts[1].data : nullptr,
+                            partCount > 1 ? parts[1].size : 0};
+        lastPiece = piece;
+        if (joined || pending == batch.size() || run == count) {
+            if (int error = flush()) return error;
+            written = static_cast<int>(lastPiece);
         }
-        written = static_cast<int>(piece);
     }
     return 0;
 }
@@ -218,6 +231,25 @@ int VexaPipe::ReadData(int size, void* buffer, int& bytesRead) {
         error = m_connection.WaitReadableWatching(m_watchedProcess);
     if (!error) error = m_connection.Receive(buffer, static_cast<std::size_t>(size), received);
     bytesRead = static_cast<int>(received);
+    if (error) Trace(" ReadData", error);
+    return error;
+}
+
+int VexaPipe::ReadPieces(int size, void* buffer, std::size_t* pieceLengths, std::size_t& pieces) {
+    pieces = 0;
+    if (size <= 0 || buffer == nullptr || pieceLengths == nullptr) return VEXA_BAD_ARGUMENT;
+    const std::size_t total = static_cast<std::size_t>(size);
+    const std::size_t slots =
+        std::min<std::size_t>((total + PIECE_SIZE - 1) / PIECE_SIZE, PIECES_PER_READ);
+    const std::size_t lastSlot =
+        std::min<std::size_t>(total - (slots - 1) * PIECE_SIZE, PIECE_SIZE);
+    int error = m_connection.valid() ? 0 : (HasPipe() ? ENOTCONN : EBADF);
+    if (!error && m_watchedProcess >= 0)
+        error = m_connection.WaitReadableWatching(m_watchedProcess);
+    if (!error) {
+        error = m_connection.ReceiveBatch(static_cast<unsigned char*>(buffer), PIECE_SIZE, slots,
+                                          lastSlot, pieceLengths, pieces);
+    }
     if (error) Trace(" ReadData", error);
     return error;
 }

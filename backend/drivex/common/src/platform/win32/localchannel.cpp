@@ -222,6 +222,33 @@ int ChannelConnection::Send(const void* first, std::size_t firstLength, const vo
     return ErrnoFrom(error);
 }
 
+int ChannelConnection::SendBatch(const PacketParts* packets, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const PacketParts& packet = packets[i];
+        if (int error =
+                Send(packet.first, packet.firstLength, packet.second, packet.secondLength)) {
+            return error;
+        }
+    }
+    return 0;
+}
+
+int ChannelConnection::ReceiveBatch(unsigned char* into, std::size_t slotSize, std::size_t count,
+                                    std::size_t lastSlotSize, std::size_t* lengths,
+                                    std::size_t& taken) {
+    // A pipe read takes one message: the batch is the first packet alone.
+    taken = 0;
+    if (count == 0) return 0;
+    const std::size_t slot = count == 1 ? lastSlotSize : slotSize;
+    std::size_t received = 0;
+    const int error = Receive(into, slot, received);
+    if (error != 0 && error != EMSGSIZE) return error;
+    if (error == 0 && received == 0) return EPIPE;
+    lengths[0] = error == EMSGSIZE ? slot + 1 : received;
+    taken = 1;
+    return 0;
+}
+
 int ChannelConnection::Receive(void* buffer, std::size_t capacity, std::size_t& received) {
     received = 0;
     if (!m_fd) return EBADF;
