@@ -188,6 +188,8 @@ TEST(FramingAfterABrokenMessage, TheRestOfABrokenMultiPieceMessageIsNeverTheNext
     ExpectBrokenReplyThenAGoodOne({"100", "8192", "8192", "8192", "7"});
     ExpectBrokenReplyThenAGoodOne({"8300", "8192", "8192", "8192", "60"});
     ExpectBrokenReplyThenAGoodOne({"30000", "8192", "500"});
+    // A short piece too large for the rest of the total counts as full.
+    ExpectBrokenReplyThenAGoodOne({"8300", "8192", "500", "60"});
 }
 
 TEST(FramingAfterABrokenMessage, AFirstPieceTooLargeForTheReadIsMalformed) {

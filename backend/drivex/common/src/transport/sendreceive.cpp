@@ -201,12 +201,17 @@ int ReceiveData(VexaPipe& end, CleXDSmb& message) {
             std::array<std::size_t, VexaPipe::PIECES_PER_READ> lengths;
             std::size_t pieces = 0;
             if (int error = end.ReadPieces(want, into, lengths.data(), pieces)) return error;
+            auto slotOf = [want](std::size_t i) {
+                return std::min<std::size_t>(kPiece, static_cast<std::size_t>(want) - i * kPiece);
+            };
             // Pieces taken behind a broken one belong to the broken message:
-            // whether it may go on depends on the last piece taken.
-            lastPieceFull = pieces > 0 && lengths[pieces - 1] >= static_cast<std::size_t>(kPiece);
+            // whether it may go on depends on the last piece taken, and one
+            // too large for its slot counts as full.
+            lastPieceFull =
+                pieces > 0 && (lengths[pieces - 1] >= static_cast<std::size_t>(kPiece) ||
+                               lengths[pieces - 1] > slotOf(pieces - 1));
             for (std::size_t i = 0; i < pieces; ++i) {
-                const std::size_t slot =
-                    std::min<std::size_t>(kPiece, static_cast<std::size_t>(want) - i * kPiece);
+                const std::size_t slot = slotOf(i);
                 // A piece that does not fit the rest of the image runs past T.
                 if (lengths[i] > slot) return ProtocolViolation(channel, "dataLen>=realDataLen");
                 // Only a message's last piece is short: this one ended before T.
