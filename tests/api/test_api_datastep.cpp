@@ -81,6 +81,31 @@ TEST(DatastepBatch, OptimizeReadsInsideTheBatchCostNoRoundTrip) {
     EXPECT_EQ(engine.Requests(), std::vector<Image>{fetch});
 }
 
+// Each fetch is received in the pages of the batch before it: larger and
+// smaller batches in turn still read their own cells only.
+TEST(DatastepBatch, BatchesReceivedOneInThePagesOfTheOtherReadTheirOwnCells) {
+    apitest::AttachAsRunning();
+    const std::vector<std::pair<int, int>> ranges{{0, 1999}, {2000, 2499}, {2500, 5999}};
+    std::vector<std::string> replies;
+    for (const auto& [first, last] : ranges) replies.push_back(BatchReply(first, last, {0, 8}, 0));
+    ScriptedEngine engine(replies);
+    int wrong = 0;
+    for (const auto& [first, last] : ranges) {
+        for (int row = first; row <= last; ++row) {
+            int missing = -1;
+            int err = -1;
+            const double number = GetNCellValueOptimize("d", row, 0, &missing, &err);
+            wrong += number != row * 10.0 || missing != row % 2 || err != 0;
+            char* text = GetCCellValueOptimize("d", row, 1, &missing, &err);
+            wrong += text == nullptr || "r" + std::to_string(row) + "v1" != text || err != 0;
+            FreeString(text);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    ASSERT_EQ(engine.Finish(), 0);
+    EXPECT_EQ(engine.Requests().size(), ranges.size());
+}
+
 TEST(DatastepBatch, TheFetchFlagSaysWhetherTheHeldBatchIsOfTheSameDataset) {
     apitest::AttachAsRunning();
     ScriptedEngine engine({BatchReply(0, 9, {0}, 0), BatchReply(0, 9, {0}, 0),

@@ -15,7 +15,7 @@ namespace {
 using enginetest::Call;
 using enginetest::Values;
 
-constexpr std::size_t kRows = 2500;
+constexpr std::size_t kRows = 10000;
 
 class DataStep : public enginetest::EngineReplies {
   protected:
@@ -78,12 +78,12 @@ TEST_F(DataStep, ListsTheDatasetsOfTheOpenStepWhichOutliveIt) {
     EXPECT_EQ(ReplyStrings(), (std::vector<std::string>{"big", "before", "during", "copied"}));
 }
 
-TEST_F(DataStep, ABatchHoldsAThousandRowsFromTheOneAsked) {
+TEST_F(DataStep, ABatchHolds4096RowsFromTheOneAsked) {
     ASSERT_EQ(Fetch("*", 5), VEXA_OK);
     const std::vector<std::int32_t> ints = ReplyInts();
     // [first row, variable count, the types, last row, case count]
     EXPECT_EQ(ints,
-              (std::vector<std::int32_t>{5, 2, 0, 6, 1004, static_cast<std::int32_t>(kRows)}));
+              (std::vector<std::int32_t>{5, 2, 0, 6, 4100, static_cast<std::int32_t>(kRows)}));
     const CleXDSmb received = Received();
     ASSERT_EQ(received.GetLongArrayRef().size(), 1u);
     ASSERT_EQ(received.GetDoubleArrayRef().size(), 1u);
@@ -91,9 +91,9 @@ TEST_F(DataStep, ABatchHoldsAThousandRowsFromTheOneAsked) {
     const LongData& flags = received.GetLongArrayRef()[0];
     const DoubleData& numbers = received.GetDoubleArrayRef()[0];
     const StringData& texts = received.GetStringArrayRef()[0];
-    ASSERT_EQ(flags.Size(), 2000);
-    ASSERT_EQ(numbers.Size(), 2000);
-    ASSERT_EQ(texts.Size(), 2000);
+    ASSERT_EQ(flags.Size(), 8192);
+    ASSERT_EQ(numbers.Size(), 8192);
+    ASSERT_EQ(texts.Size(), 8192);
     // Cell (r, v) at (r - first row) * variable count + v.
     auto at = [](std::int32_t r, std::int32_t v) { return (r - 5) * 2 + v; };
     EXPECT_EQ(numbers[at(6, 0)], 3.0);
@@ -103,20 +103,20 @@ TEST_F(DataStep, ABatchHoldsAThousandRowsFromTheOneAsked) {
     EXPECT_EQ(numbers[at(6, 1)], 0.0);
     EXPECT_EQ(flags[at(7, 0)], 2);
     EXPECT_EQ(flags[at(8, 0)], 1);
-    EXPECT_EQ(texts[at(1004, 1)], "r1004");
+    EXPECT_EQ(texts[at(4100, 1)], "r4100");
 }
 
 TEST_F(DataStep, TheLastBatchStopsAtTheLastRow) {
-    ASSERT_EQ(Fetch("big", 2400), VEXA_OK);
+    ASSERT_EQ(Fetch("big", 9900), VEXA_OK);
     const std::vector<std::int32_t> ints = ReplyInts();
     ASSERT_EQ(ints.size(), 6u);
-    EXPECT_EQ(ints[0], 2400);
-    EXPECT_EQ(ints[4], 2499);
+    EXPECT_EQ(ints[0], 9900);
+    EXPECT_EQ(ints[4], 9999);
     const CleXDSmb received = Received();
     EXPECT_EQ(received.GetStringArrayRef()[0].Size(), 200);
-    EXPECT_EQ(received.GetStringArrayRef()[0][199], "r2499");
+    EXPECT_EQ(received.GetStringArrayRef()[0][199], "r9999");
 
-    EXPECT_EQ(Fetch("big", 2500), engine::kNoSuchRow);
+    EXPECT_EQ(Fetch("big", 10000), engine::kNoSuchRow);
     EXPECT_EQ(Fetch("big", -1), engine::kNoSuchRow);
     EXPECT_EQ(Fetch("none", 0), engine::kNoSuchDataset);
     ASSERT_EQ(Ask(cmd::kCreateDataset, Values({"empty"}, {0, 0})), VEXA_OK);

@@ -21,7 +21,7 @@ void Check(bool condition, const std::string& what) {
 }
 
 // More rows than one batch holds, so that the pass crosses batches.
-constexpr int kRows = 2500;
+constexpr int kRows = 10000;
 constexpr int kTextWidth = 12;
 
 double NumberOf(int row) { return row * 1.25 - 100.0; }

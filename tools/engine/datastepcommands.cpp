@@ -19,7 +19,7 @@ namespace engine {
 namespace {
 
 // Rows per batch: a pass row by row costs one round trip per this many.
-constexpr std::size_t kBatchRows = 1000;
+constexpr std::size_t kBatchRows = 4096;
 // Wide datasets get fewer rows, so that a reply stays far below what a
 // message may hold.
 constexpr std::size_t kBatchCells = 1 << 20;

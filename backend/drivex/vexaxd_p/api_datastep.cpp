@@ -26,9 +26,10 @@ api::DatastepBatch& Batch() { return api::KeptConnection().datastepBatch(); }
 int FetchBatch(const char* dataset, int row) {
     // Cells read after a failed commit would not show the writes.
     if (int flushed = FlushPending()) return flushed;
+    codec::OwnedBuffer room = Batch().TakeReceiveRoom();
     std::unique_ptr<DatastepSmb> batch;
     int status = api::KeptReplyCall(cmd::kFetchDatastep, Refusal::kNever, batch, dataset,
-                                    Batch().BelongsTo(dataset), row);
+                                    Batch().BelongsTo(dataset), row, api::ReplyRoom{&room});
     if (status == 0) status = batch->ReadBatchHeader();
     // A failed fetch leaves no batch: nothing could be read from it.
     Batch().Replace(status == 0 ? std::move(batch) : nullptr, dataset);

@@ -39,6 +39,11 @@ class DatastepBatch {
     // The previous batch goes; null leaves none, for `dataset`. A batch given
     // must have had its header read.
     void Replace(std::unique_ptr<DatastepSmb> batch, std::string dataset);
+    // The block the batch's image arrived in, for the next fetch to be
+    // received in the same pages; the batch's cells stay readable.
+    codec::OwnedBuffer TakeReceiveRoom() {
+        return m_batch ? m_batch->TakeLentBlock() : codec::OwnedBuffer();
+    }
     // Only the batch goes; its dataset name is kept.
     void DropBatch() { Replace(nullptr, std::move(m_dataset)); }
     // Batch and name both go.

@@ -13,10 +13,10 @@ namespace platform {
 
 // One outgoing packet: its two parts end to end, the second possibly empty.
 struct PacketParts {
-    const void* first = nullptr;
-    std::size_t firstLength = 0;
-    const void* second = nullptr;
-    std::size_t secondLength = 0;
+    const void* first;
+    std::size_t firstLength;
+    const void* second;
+    std::size_t secondLength;
 };
 
 // "/tmp/vexa-pipes-<euid>"; the directory need not exist yet.

@@ -87,16 +87,21 @@ int ChannelConnection::Send(const void* first, std::size_t firstLength, const vo
 
 int ChannelConnection::SendBatch(const PacketParts* packets, std::size_t count) {
     if (!m_fd) return EBADF;
+    // A lone packet, as nearly every request and reply is, takes the plain call.
+    if (count == 1)
+        return Send(packets[0].first, packets[0].firstLength, packets[0].second,
+                    packets[0].secondLength);
     // Each sendmmsg takes up to this many packets: one call per batch
     // instead of one per packet, and the receiver is woken fewer times.
     constexpr std::size_t kPerCall = 64;
+    std::array<iovec, 2 * kPerCall> parts;
+    std::array<mmsghdr, kPerCall> messages;
     while (count > 0) {
         const std::size_t now = std::min(count, kPerCall);
-        std::array<iovec, 2 * kPerCall> parts;
-        std::array<mmsghdr, kPerCall> messages{};
         for (std::size_t i = 0; i < now; ++i) {
             parts[2 * i] = {const_cast<void*>(packets[i].first), packets[i].firstLength};
             parts[2 * i + 1] = {const_cast<void*>(packets[i].second), packets[i].secondLength};
+            messages[i] = {};
             messages[i].msg_hdr.msg_iov = &parts[2 * i];
             messages[i].msg_hdr.msg_iovlen = packets[i].secondLength > 0 ? 2 : 1;
         }
@@ -121,9 +126,10 @@ int ChannelConnection::ReceiveBatch(unsigned char* into, std::size_t slotSize, s
     count = std::min(count, kPerCall);
     if (count == 0) return 0;
     std::array<iovec, kPerCall> slots;
-    std::array<mmsghdr, kPerCall> messages{};
+    std::array<mmsghdr, kPerCall> messages;
     for (std::size_t i = 0; i < count; ++i) {
         slots[i] = {into + i * slotSize, i + 1 == count ? lastSlotSize : slotSize};
+        messages[i] = {};
         messages[i].msg_hdr.msg_iov = &slots[i];
         messages[i].msg_hdr.msg_iovlen = 1;
     }
