@@ -10,6 +10,7 @@
 #include <string>
 
 #include "codec/datastepsmb.h"
+#include "codec/ownedbuffer.h"
 
 namespace api {
 
