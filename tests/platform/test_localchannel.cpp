@@ -91,48 +91,54 @@ struct ConnectedPair {
 
 }  // namespace
 
-TEST(ChannelConnection, ABatchReceiveTakesWhatIsQueuedIntoConsecutiveSlots) {
+// Slots of the given sizes end to end in `room`.
+std::vector<platform::PacketSlot> SlotsIn(std::string& room,
+                                          const std::vector<std::size_t>& sizes) {
+    std::vector<platform::PacketSlot> slots;
+    std::size_t at = 0;
+    for (std::size_t size : sizes) {
+        slots.push_back({room.data() + at, size});
+        at += size;
+    }
+    return slots;
+}
+
+TEST(ChannelConnection, ABatchReceiveTakesWhatIsQueuedIntoItsSlots) {
     ConnectedPair pair("batchrecv");
     ASSERT_EQ(pair.writer.Send("AAAAAAAA", 8), 0);
     ASSERT_EQ(pair.writer.Send("BBBBBBBB", 8), 0);
     ASSERT_EQ(pair.writer.Send("CCC", 3), 0);
     // Ten slots offered, three packets queued: the receive does not wait for more.
-    std::string slots(80, '.');
+    std::string room(80, '.');
+    std::vector<platform::PacketSlot> slots = SlotsIn(room, std::vector<std::size_t>(10, 8));
     std::size_t lengths[10] = {};
     std::size_t taken = 0;
-    ASSERT_EQ(pair.reader.ReceiveBatch(reinterpret_cast<unsigned char*>(slots.data()), 8, 10, 8,
-                                       lengths, taken),
-              0);
+    ASSERT_EQ(pair.reader.ReceiveBatch(slots.data(), slots.size(), lengths, taken), 0);
     ASSERT_EQ(taken, 3u);
     EXPECT_EQ(lengths[0], 8u);
     EXPECT_EQ(lengths[1], 8u);
     EXPECT_EQ(lengths[2], 3u);
-    EXPECT_EQ(slots.substr(0, 24), "AAAAAAAABBBBBBBBCCC.....");
+    EXPECT_EQ(room.substr(0, 24), "AAAAAAAABBBBBBBBCCC.....");
 
-    // The last slot is the smaller one; a packet larger than its slot is
-    // cut to it and reported with its whole size.
+    // A packet larger than its slot is cut to it and reported with its whole size.
     ASSERT_EQ(pair.writer.Send("DDDDDDDD", 8), 0);
     ASSERT_EQ(pair.writer.Send("EEEEEE", 6), 0);
-    slots.assign(80, '.');
-    ASSERT_EQ(pair.reader.ReceiveBatch(reinterpret_cast<unsigned char*>(slots.data()), 8, 2, 4,
-                                       lengths, taken),
-              0);
+    room.assign(80, '.');
+    slots = SlotsIn(room, {8, 4});
+    ASSERT_EQ(pair.reader.ReceiveBatch(slots.data(), slots.size(), lengths, taken), 0);
     ASSERT_EQ(taken, 2u);
     EXPECT_EQ(lengths[0], 8u);
     EXPECT_EQ(lengths[1], 6u);
-    EXPECT_EQ(slots.substr(0, 16), "DDDDDDDDEEEE....");
+    EXPECT_EQ(room.substr(0, 16), "DDDDDDDDEEEE....");
 
     // Packets queued before the partner closed still arrive; then EPIPE.
     ASSERT_EQ(pair.writer.Send("FF", 2), 0);
     pair.writer.close();
-    ASSERT_EQ(pair.reader.ReceiveBatch(reinterpret_cast<unsigned char*>(slots.data()), 8, 10, 8,
-                                       lengths, taken),
-              0);
+    slots = SlotsIn(room, std::vector<std::size_t>(10, 8));
+    ASSERT_EQ(pair.reader.ReceiveBatch(slots.data(), slots.size(), lengths, taken), 0);
     ASSERT_EQ(taken, 1u);
     EXPECT_EQ(lengths[0], 2u);
-    EXPECT_EQ(pair.reader.ReceiveBatch(reinterpret_cast<unsigned char*>(slots.data()), 8, 10, 8,
-                                       lengths, taken),
-              EPIPE);
+    EXPECT_EQ(pair.reader.ReceiveBatch(slots.data(), slots.size(), lengths, taken), EPIPE);
     EXPECT_EQ(taken, 0u);
 }
 

@@ -201,6 +201,43 @@ TEST(FramingAfterABrokenMessage, AMessageEndingOnAFullPieceIsDrainedToItsEnd) {
     ExpectBrokenReplyThenAGoodOne({"20", "8192", "8192"});
 }
 
+// A reader takes the pieces already queued in one batch, which may run past
+// a broken message into the next one: those are kept and read in turn.
+TEST(FramingInProcess, PiecesQueuedBehindABrokenMessageStayTheNextMessage) {
+    const std::string name = UniquePipeName("behind");
+    VexaPipe reader(name);
+    ASSERT_EQ(reader.CreatePipe(), 0);
+    VexaPipe writer(name);
+    ASSERT_EQ(writer.VEXACreateFile(), 0);
+    ASSERT_EQ(reader.ConnectPipe(), 0);
+    // A first piece declaring 30,000 bytes, a short second piece, then a
+    // whole message of three pieces, all queued before the receive.
+    std::vector<unsigned char> first(VexaPipe::PIECE_SIZE, 0x5A);
+    first[0] = 0x30;
+    first[1] = 0x75;
+    first[2] = 0;
+    first[3] = 0;
+    const std::vector<unsigned char> shortPiece(500, 0x33);
+    int written = 0;
+    ASSERT_EQ(writer.WriteData(first.data(), static_cast<int>(first.size()), written), 0);
+    ASSERT_EQ(writer.WriteData(shortPiece.data(), static_cast<int>(shortPiece.size()), written), 0);
+    CleXDSmb good;
+    good.SetCommandAction(9);
+    FillToImageSize(good, 20000);
+    ASSERT_EQ(SendData(writer, good), 0);
+
+    CleXDSmb broken;
+    EXPECT_EQ(ReceiveData(reader, broken), VEXA_MALFORMED_MESSAGE);
+    CleXDSmb next;
+    ASSERT_EQ(ReceiveData(reader, next), 0);
+    EXPECT_EQ(next.GetCommandAction(), 9);
+    EXPECT_TRUE(VoidMatches(next, 20000));
+    // Nothing else was left: the next read waits.
+    char byte = 0;
+    int got = 0;
+    EXPECT_EQ(reader.ReadDataWithin(1, &byte, got, 50), ETIMEDOUT);
+}
+
 TEST(FramingInProcess, TwentyThousandBytesTravelAsThreePieces) {
     const std::string name = UniquePipeName("three");
     VexaPipe reader(name);

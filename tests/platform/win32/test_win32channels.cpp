@@ -101,23 +101,24 @@ TEST(Win32Channels, BatchesCarryTheSameMessagesOneAReceive) {
     const platform::PacketParts packets[3] = {
         {"one", 3, nullptr, 0}, {"tw", 2, "o", 1}, {tail.data(), tail.size(), nullptr, 0}};
     ASSERT_EQ(pair.client.SendBatch(packets, 3), 0);
-    std::string slots(16, '.');
+    std::string room(16, '.');
+    const platform::PacketSlot two[2] = {{room.data(), 8}, {room.data() + 8, 8}};
+    const platform::PacketSlot small[1] = {{room.data(), 2}};
     std::size_t lengths[4] = {};
     std::size_t taken = 0;
-    auto* into = reinterpret_cast<unsigned char*>(slots.data());
-    ASSERT_EQ(pair.server.ReceiveBatch(into, 8, 2, 8, lengths, taken), 0);
+    ASSERT_EQ(pair.server.ReceiveBatch(two, 2, lengths, taken), 0);
     ASSERT_EQ(taken, 1u);
     EXPECT_EQ(lengths[0], 3u);
-    ASSERT_EQ(pair.server.ReceiveBatch(into, 8, 1, 2, lengths, taken), 0);
+    ASSERT_EQ(pair.server.ReceiveBatch(small, 1, lengths, taken), 0);
     ASSERT_EQ(taken, 1u);
     // Larger than its slot: cut to it and reported one beyond.
     EXPECT_EQ(lengths[0], 3u);
-    EXPECT_EQ(slots.substr(0, 4), "twe.");
-    ASSERT_EQ(pair.server.ReceiveBatch(into, 8, 2, 8, lengths, taken), 0);
+    EXPECT_EQ(room.substr(0, 4), "twe.");
+    ASSERT_EQ(pair.server.ReceiveBatch(two, 2, lengths, taken), 0);
     EXPECT_EQ(lengths[0], 9u);
-    EXPECT_EQ(slots.substr(0, 8), "TTTTTTTT");
+    EXPECT_EQ(room.substr(0, 8), "TTTTTTTT");
     pair.client.close();
-    EXPECT_EQ(pair.server.ReceiveBatch(into, 8, 2, 8, lengths, taken), EPIPE);
+    EXPECT_EQ(pair.server.ReceiveBatch(two, 2, lengths, taken), EPIPE);
     EXPECT_EQ(taken, 0u);
 }
 

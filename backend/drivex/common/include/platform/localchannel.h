@@ -19,6 +19,12 @@ struct PacketParts {
     std::size_t secondLength;
 };
 
+// Room for one incoming packet.
+struct PacketSlot {
+    void* data;
+    std::size_t size;
+};
+
 // "/tmp/vexa-pipes-<euid>"; the directory need not exist yet.
 std::string PipeDirectory();
 // What every pipe name starts with: the directory and its separator.
@@ -60,19 +66,20 @@ class ChannelConnection {
     // One packet of the two parts, end to end, without joining them first.
     int Send(const void* first, std::size_t firstLength, const void* second,
              std::size_t secondLength);
-    // The packets in order, in as few calls as the platform allows.
+    // The most packets one batch call hands to the system.
+    static constexpr std::size_t BATCH_LIMIT = 64;
+    // The packets in order, BATCH_LIMIT a call where the platform allows.
     int SendBatch(const PacketParts* packets, std::size_t count);
     // One packet of at most `capacity` bytes; EPIPE when the partner closed,
     // EMSGSIZE when the packet did not fit.
     int Receive(void* buffer, std::size_t capacity, std::size_t& received);
-    // Packets into consecutive slots of `slotSize` bytes from `into`, the
-    // last of `count` slots holding only `lastSlotSize`: waits for the first
-    // packet, then takes those already queued, at most `count`. `lengths[i]`
+    // Packets into the slots in turn: waits for the first packet, then takes
+    // those already queued, at most `count` and BATCH_LIMIT. `lengths[i]`
     // gets packet i's size, `taken` their number; a size beyond its slot
     // marks a packet that did not fit, cut to the slot. EPIPE when the
     // partner closed before the first packet.
-    int ReceiveBatch(unsigned char* into, std::size_t slotSize, std::size_t count,
-                     std::size_t lastSlotSize, std::size_t* lengths, std::size_t& taken);
+    int ReceiveBatch(const PacketSlot* slots, std::size_t count, std::size_t* lengths,
+                     std::size_t& taken);
     // 0 once a receive would not block (data or the partner's end), else
     // ETIMEDOUT after the limit.
     int WaitReadable(unsigned milliseconds) const;

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
+#include <vector>
 
 #include "codec/byterun.h"
 #include "platform/localchannel.h"
@@ -59,10 +61,13 @@ class VexaPipe {
     // As ReadData, but for up to PIECES_PER_READ pieces of one message at
     // once: full pieces one after the other in `buffer`, the last slot
     // holding what is left of `size`. Waits for the first piece as ReadData
-    // does, then takes those already queued. `pieceLengths` gets each piece's
-    // size (one beyond its slot: it did not fit), `pieces` their number.
+    // does, then takes those already queued. `pieceLengths` gets each
+    // piece's size (beyond its slot: it did not fit), `pieces` their number.
+    // The pieces end at the first that does not fill its slot; any taken
+    // behind it belong to what follows and are kept for the next reads.
     int ReadPieces(int size, void* buffer, std::size_t* pieceLengths, std::size_t& pieces);
-    static constexpr int PIECES_PER_READ = 64;
+    static constexpr int PIECES_PER_READ =
+        static_cast<int>(platform::ChannelConnection::BATCH_LIMIT);
     // From now on a read that waits also watches this process (its end
     // descriptor; -1: none) and fails with EPIPE the moment it ends, in the
     // same wait as the pipe's.
@@ -76,7 +81,7 @@ class VexaPipe {
     // Without limit: 0 once a read would not block, EPIPE as soon as
     // `descriptor` (a process's end, a wake event) turns readable first.
     int WaitReadableWatching(int descriptor) const {
-        return m_connection.WaitReadableWatching(descriptor);
+        return m_held.empty() ? m_connection.WaitReadableWatching(descriptor) : 0;
     }
     // The connected partner has closed its end (queued packets may remain).
     bool IsPartnerGone() const { return m_connection.PartnerClosed(); }
@@ -94,10 +99,19 @@ class VexaPipe {
                 int watchedProcess = -1);
     int OpenClient(const char* operation, unsigned waitMs = 0);
     void Trace(const char* operation, int code) const;
+    // The next held packet into `buffer`, at most `size` bytes; its length.
+    std::size_t ReadHeld(std::size_t size, void* buffer);
 
     std::string m_name;
     platform::ChannelListener m_listener;
     platform::ChannelConnection m_connection;
+    // Packets a batch read took behind the end of a broken message, served
+    // before the channel's own: each cut to a piece, with its whole length.
+    struct HeldPacket {
+        std::vector<unsigned char> bytes;
+        std::size_t length;
+    };
+    std::deque<HeldPacket> m_held;
     int m_watchedProcess = -1;
     bool m_writeConnected = false;
     bool m_connectAttempted = false;

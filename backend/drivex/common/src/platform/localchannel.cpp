@@ -91,13 +91,12 @@ int ChannelConnection::SendBatch(const PacketParts* packets, std::size_t count) 
     if (count == 1)
         return Send(packets[0].first, packets[0].firstLength, packets[0].second,
                     packets[0].secondLength);
-    // Each sendmmsg takes up to this many packets: one call per batch
-    // instead of one per packet, and the receiver is woken fewer times.
-    constexpr std::size_t kPerCall = 64;
-    std::array<iovec, 2 * kPerCall> parts;
-    std::array<mmsghdr, kPerCall> messages;
+    // One call per batch instead of one per packet, and the receiver is
+    // woken fewer times.
+    std::array<iovec, 2 * BATCH_LIMIT> parts;
+    std::array<mmsghdr, BATCH_LIMIT> messages;
     while (count > 0) {
-        const std::size_t now = std::min(count, kPerCall);
+        const std::size_t now = std::min(count, BATCH_LIMIT);
         for (std::size_t i = 0; i < now; ++i) {
             parts[2 * i] = {const_cast<void*>(packets[i].first), packets[i].firstLength};
             parts[2 * i + 1] = {const_cast<void*>(packets[i].second), packets[i].secondLength};
@@ -117,20 +116,18 @@ int ChannelConnection::SendBatch(const PacketParts* packets, std::size_t count) 
     return 0;
 }
 
-int ChannelConnection::ReceiveBatch(unsigned char* into, std::size_t slotSize, std::size_t count,
-                                    std::size_t lastSlotSize, std::size_t* lengths,
-                                    std::size_t& taken) {
+int ChannelConnection::ReceiveBatch(const PacketSlot* slots, std::size_t count,
+                                    std::size_t* lengths, std::size_t& taken) {
     taken = 0;
     if (!m_fd) return EBADF;
-    constexpr std::size_t kPerCall = 64;
-    count = std::min(count, kPerCall);
+    count = std::min(count, BATCH_LIMIT);
     if (count == 0) return 0;
-    std::array<iovec, kPerCall> slots;
-    std::array<mmsghdr, kPerCall> messages;
+    std::array<iovec, BATCH_LIMIT> parts;
+    std::array<mmsghdr, BATCH_LIMIT> messages;
     for (std::size_t i = 0; i < count; ++i) {
-        slots[i] = {into + i * slotSize, i + 1 == count ? lastSlotSize : slotSize};
+        parts[i] = {slots[i].data, slots[i].size};
         messages[i] = {};
-        messages[i].msg_hdr.msg_iov = &slots[i];
+        messages[i].msg_hdr.msg_iov = &parts[i];
         messages[i].msg_hdr.msg_iovlen = 1;
     }
     int got = 0;

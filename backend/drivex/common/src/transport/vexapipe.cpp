@@ -78,7 +78,10 @@ int VexaPipe::Connect(const platform::ChannelConnection* watched, int millisecon
 
 int VexaPipe::DisconnectPipe() {
     if (!m_writeConnected && !m_connectAttempted) return 0;
-    if (m_listener.valid()) m_connection.close();
+    if (m_listener.valid()) {
+        m_connection.close();
+        m_held.clear();
+    }
     m_writeConnected = false;
     m_connectAttempted = false;
     return 0;
@@ -222,10 +225,23 @@ int VexaPipe::WriteRuns(const codec::ByteRun* runs, std::size_t count, int& writ
     return 0;
 }
 
+std::size_t VexaPipe::ReadHeld(std::size_t size, void* buffer) {
+    HeldPacket packet = std::move(m_held.front());
+    m_held.pop_front();
+    std::memcpy(buffer, packet.bytes.data(), std::min(size, packet.bytes.size()));
+    return packet.length;
+}
+
 int VexaPipe::ReadData(int size, void* buffer, int& bytesRead) {
     bytesRead = 0;
     if (size <= 0 || buffer == nullptr) return VEXA_BAD_ARGUMENT;
     std::size_t received = 0;
+    if (!m_held.empty()) {
+        // As a receive: a packet larger than the read is cut to it.
+        received = ReadHeld(static_cast<std::size_t>(size), buffer);
+        bytesRead = static_cast<int>(std::min(received, static_cast<std::size_t>(size)));
+        return received > static_cast<std::size_t>(size) ? EMSGSIZE : 0;
+    }
     int error = m_connection.valid() ? 0 : (HasPipe() ? ENOTCONN : EBADF);
     if (!error && m_watchedProcess >= 0)
         error = m_connection.WaitReadableWatching(m_watchedProcess);
@@ -238,24 +254,51 @@ int VexaPipe::ReadData(int size, void* buffer, int& bytesRead) {
 int VexaPipe::ReadPieces(int size, void* buffer, std::size_t* pieceLengths, std::size_t& pieces) {
     pieces = 0;
     if (size <= 0 || buffer == nullptr || pieceLengths == nullptr) return VEXA_BAD_ARGUMENT;
-    const std::size_t total = static_cast<std::size_t>(size);
-    const std::size_t slots =
-        std::min<std::size_t>((total + PIECE_SIZE - 1) / PIECE_SIZE, PIECES_PER_READ);
-    const std::size_t lastSlot =
-        std::min<std::size_t>(total - (slots - 1) * PIECE_SIZE, PIECE_SIZE);
+    const auto total = static_cast<std::size_t>(size);
+    auto* into = static_cast<unsigned char*>(buffer);
+    if (!m_held.empty()) {
+        pieceLengths[0] = ReadHeld(std::min<std::size_t>(total, PIECE_SIZE), into);
+        pieces = 1;
+        return 0;
+    }
+    // Every slot holds a whole piece, so that a piece behind the message's
+    // end is taken whole: a short rest of `size` is received aside first.
+    const std::size_t full = std::min<std::size_t>(total / PIECE_SIZE, PIECES_PER_READ);
+    const std::size_t rest = full < PIECES_PER_READ ? total - full * PIECE_SIZE : 0;
+    unsigned char aside[PIECE_SIZE];
+    std::array<platform::PacketSlot, PIECES_PER_READ> slots;
+    for (std::size_t i = 0; i < full; ++i) slots[i] = {into + i * PIECE_SIZE, PIECE_SIZE};
+    const std::size_t count = full + (rest > 0 ? 1 : 0);
+    if (rest > 0) slots[full] = {aside, PIECE_SIZE};
+
     int error = m_connection.valid() ? 0 : (HasPipe() ? ENOTCONN : EBADF);
     if (!error && m_watchedProcess >= 0)
         error = m_connection.WaitReadableWatching(m_watchedProcess);
-    if (!error) {
-        error = m_connection.ReceiveBatch(static_cast<unsigned char*>(buffer), PIECE_SIZE, slots,
-                                          lastSlot, pieceLengths, pieces);
+    std::size_t taken = 0;
+    if (!error) error = m_connection.ReceiveBatch(slots.data(), count, pieceLengths, taken);
+    if (error) {
+        Trace(" ReadData", error);
+        return error;
     }
-    if (error) Trace(" ReadData", error);
-    return error;
+    pieces = taken;
+    for (std::size_t i = 0; i < taken; ++i) {
+        const std::size_t slot = i < full ? PIECE_SIZE : rest;
+        if (pieceLengths[i] == slot) continue;
+        pieces = i + 1;
+        for (std::size_t j = i + 1; j < taken; ++j) {
+            const auto* bytes = static_cast<const unsigned char*>(slots[j].data);
+            const std::size_t kept = std::min<std::size_t>(pieceLengths[j], PIECE_SIZE);
+            m_held.push_back({std::vector<unsigned char>(bytes, bytes + kept), pieceLengths[j]});
+        }
+        break;
+    }
+    if (pieces > full)
+        std::memcpy(into + full * PIECE_SIZE, aside, std::min(rest, pieceLengths[full]));
+    return 0;
 }
 
 int VexaPipe::WaitReadable(unsigned milliseconds) const {
-    return m_connection.WaitReadable(milliseconds);
+    return m_held.empty() ? m_connection.WaitReadable(milliseconds) : 0;
 }
 
 int VexaPipe::ReadDataWithin(int size, void* buffer, int& bytesRead, unsigned milliseconds) {
@@ -280,6 +323,7 @@ int VexaPipe::ChangeToUnBlockMode() {
 int VexaPipe::ClosePipe() {
     if (!HasPipe()) return 0;
     m_connection.close();
+    m_held.clear();
     m_listener.close();
     m_writeConnected = false;
     m_connectAttempted = false;

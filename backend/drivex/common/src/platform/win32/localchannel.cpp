@@ -233,18 +233,16 @@ int ChannelConnection::SendBatch(const PacketParts* packets, std::size_t count) 
     return 0;
 }
 
-int ChannelConnection::ReceiveBatch(unsigned char* into, std::size_t slotSize, std::size_t count,
-                                    std::size_t lastSlotSize, std::size_t* lengths,
-                                    std::size_t& taken) {
+int ChannelConnection::ReceiveBatch(const PacketSlot* slots, std::size_t count,
+                                    std::size_t* lengths, std::size_t& taken) {
     // A pipe read takes one message: the batch is the first packet alone.
     taken = 0;
     if (count == 0) return 0;
-    const std::size_t slot = count == 1 ? lastSlotSize : slotSize;
     std::size_t received = 0;
-    const int error = Receive(into, slot, received);
+    const int error = Receive(slots[0].data, slots[0].size, received);
     if (error != 0 && error != EMSGSIZE) return error;
     if (error == 0 && received == 0) return EPIPE;
-    lengths[0] = error == EMSGSIZE ? slot + 1 : received;
+    lengths[0] = error == EMSGSIZE ? slots[0].size + 1 : received;
     taken = 1;
     return 0;
 }
