@@ -58,7 +58,7 @@ class VexaPipe {
     // two runs is gathered into one small buffer first.
     int WriteRuns(const codec::ByteRun* runs, std::size_t count, int& written);
     int ReadData(int size, void* buffer, int& bytesRead);
-    // As ReadData, but for up to PIECES_PER_READ pieces of one message at
+    // As ReadData, but for up to PIECES_PER_CALL pieces of one message at
     // once: full pieces one after the other in `buffer`, the last slot
     // holding what is left of `size`. Waits for the first piece as ReadData
     // does, then takes those already queued. `pieceLengths` gets each
@@ -66,7 +66,7 @@ class VexaPipe {
     // The pieces end at the first that does not fill its slot; any taken
     // behind it belong to what follows and are kept for the next reads.
     int ReadPieces(int size, void* buffer, std::size_t* pieceLengths, std::size_t& pieces);
-    static constexpr int PIECES_PER_READ =
+    static constexpr int PIECES_PER_CALL =
         static_cast<int>(platform::ChannelConnection::BATCH_LIMIT);
     // From now on a read that waits also watches this process (its end
     // descriptor; -1: none) and fails with EPIPE the moment it ends, in the
@@ -99,6 +99,9 @@ class VexaPipe {
                 int watchedProcess = -1);
     int OpenClient(const char* operation, unsigned waitMs = 0);
     void Trace(const char* operation, int code) const;
+    // 0 once a piece can be read: connected, and (when watching) the
+    // watched process still there.
+    int WaitForPiece() const;
     // The next held packet into `buffer`, at most `size` bytes; its length.
     std::size_t ReadHeld(std::size_t size, void* buffer);
 

@@ -22,7 +22,7 @@ constexpr int kPiece = VexaPipe::PIECE_SIZE;
 static_assert(JavaPlugInSocket::PIECE_SIZE == kPiece, "both channels read the same pieces");
 constexpr int kTotalFieldSize = 4;
 // The most one read of an image's rest asks for: a pipe's batch of pieces.
-constexpr std::size_t kReadRun = std::size_t{kPiece} * VexaPipe::PIECES_PER_READ;
+constexpr std::size_t kReadRun = std::size_t{kPiece} * VexaPipe::PIECES_PER_CALL;
 // A declared total is trusted for one up-front allocation only up to this
 // size; beyond it the image grows as its bytes actually arrive.
 constexpr std::size_t kTrustedReservation = std::size_t{64} << 20;
@@ -198,27 +198,23 @@ int ReceiveData(VexaPipe& end, CleXDSmb& message) {
         message, channel, first, count,
         [&end, &channel, &lastPieceFull](void* into, int want, int& got) {
             got = 0;
-            std::array<std::size_t, VexaPipe::PIECES_PER_READ> lengths;
+            std::array<std::size_t, VexaPipe::PIECES_PER_CALL> lengths;
             std::size_t pieces = 0;
             if (int error = end.ReadPieces(want, into, lengths.data(), pieces)) return error;
-            auto slotOf = [want](std::size_t i) {
-                return std::min<std::size_t>(kPiece, static_cast<std::size_t>(want) - i * kPiece);
-            };
-            // Pieces taken behind a broken one belong to the broken message:
-            // whether it may go on depends on the last piece taken, and one
-            // too large for its slot counts as full.
-            lastPieceFull =
-                pieces > 0 && (lengths[pieces - 1] >= static_cast<std::size_t>(kPiece) ||
-                               lengths[pieces - 1] > slotOf(pieces - 1));
-            for (std::size_t i = 0; i < pieces; ++i) {
-                const std::size_t slot = slotOf(i);
-                // A piece that does not fit the rest of the image runs past T.
-                if (lengths[i] > slot) return ProtocolViolation(channel, "dataLen>=realDataLen");
-                // Only a message's last piece is short: this one ended before T.
-                if (lengths[i] < slot)
-                    return ProtocolViolation(channel, "piece is full or the last");
-                got += static_cast<int>(lengths[i]);
-            }
+            if (pieces == 0) return 0;
+            // Every piece but the last one read fills its slot; the last may
+            // end the image, or break it.
+            const std::size_t last = pieces - 1;
+            const std::size_t slot =
+                std::min<std::size_t>(kPiece, static_cast<std::size_t>(want) - last * kPiece);
+            const std::size_t size = lengths[last];
+            // One too large for its slot counts as full.
+            lastPieceFull = size >= static_cast<std::size_t>(kPiece) || size > slot;
+            // A piece that does not fit the rest of the image runs past T.
+            if (size > slot) return ProtocolViolation(channel, "dataLen>=realDataLen");
+            // Only a message's last piece is short: this one ended before T.
+            if (size < slot) return ProtocolViolation(channel, "piece is full or the last");
+            got = static_cast<int>(last * kPiece + size);
             return 0;
         },
         imageEnded);

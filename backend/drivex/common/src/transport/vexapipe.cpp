@@ -175,9 +175,8 @@ int VexaPipe::WriteRuns(const codec::ByteRun* runs, std::size_t count, int& writ
     skipEmpty();
     // Pieces go out a batch at a time; a gathered piece ends its batch, so
     // the one gathering buffer is never shared by two pending pieces.
-    std::array<platform::PacketParts, PIECES_PER_READ> batch;
+    std::array<platform::PacketParts, PIECES_PER_CALL> batch;
     std::size_t pending = 0;
-    std::size_t lastPiece = 0;
     auto flush = [&]() -> int {
         const int error = m_connection.SendBatch(batch.data(), pending);
         pending = 0;
@@ -216,10 +215,9 @@ int VexaPipe::WriteRuns(const codec::ByteRun* runs, std::size_t count, int& writ
         }
         batch[pending++] = {parts[0].data, parts[0].size, partCount > 1 ? parts[1].data : nullptr,
                             partCount > 1 ? parts[1].size : 0};
-        lastPiece = piece;
         if (joined || pending == batch.size() || run == count) {
             if (int error = flush()) return error;
-            written = static_cast<int>(lastPiece);
+            written = static_cast<int>(piece);
         }
     }
     return 0;
@@ -232,6 +230,12 @@ std::size_t VexaPipe::ReadHeld(std::size_t size, void* buffer) {
     return packet.length;
 }
 
+int VexaPipe::WaitForPiece() const {
+    const int error = m_connection.valid() ? 0 : (HasPipe() ? ENOTCONN : EBADF);
+    if (error || m_watchedProcess < 0) return error;
+    return m_connection.WaitReadableWatching(m_watchedProcess);
+}
+
 int VexaPipe::ReadData(int size, void* buffer, int& bytesRead) {
     bytesRead = 0;
     if (size <= 0 || buffer == nullptr) return VEXA_BAD_ARGUMENT;
@@ -242,9 +246,7 @@ int VexaPipe::ReadData(int size, void* buffer, int& bytesRead) {
         bytesRead = static_cast<int>(std::min(received, static_cast<std::size_t>(size)));
         return received > static_cast<std::size_t>(size) ? EMSGSIZE : 0;
     }
-    int error = m_connection.valid() ? 0 : (HasPipe() ? ENOTCONN : EBADF);
-    if (!error && m_watchedProcess >= 0)
-        error = m_connection.WaitReadableWatching(m_watchedProcess);
+    int error = WaitForPiece();
     if (!error) error = m_connection.Receive(buffer, static_cast<std::size_t>(size), received);
     bytesRead = static_cast<int>(received);
     if (error) Trace(" ReadData", error);
@@ -263,17 +265,15 @@ int VexaPipe::ReadPieces(int size, void* buffer, std::size_t* pieceLengths, std:
     }
     // Every slot holds a whole piece, so that a piece behind the message's
     // end is taken whole: a short rest of `size` is received aside first.
-    const std::size_t full = std::min<std::size_t>(total / PIECE_SIZE, PIECES_PER_READ);
-    const std::size_t rest = full < PIECES_PER_READ ? total - full * PIECE_SIZE : 0;
+    const std::size_t full = std::min<std::size_t>(total / PIECE_SIZE, PIECES_PER_CALL);
+    const std::size_t rest = full < PIECES_PER_CALL ? total - full * PIECE_SIZE : 0;
     unsigned char aside[PIECE_SIZE];
-    std::array<platform::PacketSlot, PIECES_PER_READ> slots;
+    std::array<platform::PacketSlot, PIECES_PER_CALL> slots;
     for (std::size_t i = 0; i < full; ++i) slots[i] = {into + i * PIECE_SIZE, PIECE_SIZE};
     const std::size_t count = full + (rest > 0 ? 1 : 0);
     if (rest > 0) slots[full] = {aside, PIECE_SIZE};
 
-    int error = m_connection.valid() ? 0 : (HasPipe() ? ENOTCONN : EBADF);
-    if (!error && m_watchedProcess >= 0)
-        error = m_connection.WaitReadableWatching(m_watchedProcess);
+    int error = WaitForPiece();
     std::size_t taken = 0;
     if (!error) error = m_connection.ReceiveBatch(slots.data(), count, pieceLengths, taken);
     if (error) {
